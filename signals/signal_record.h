@@ -1,0 +1,22 @@
+#pragma once
+// A sampled signal held by the program: the T and BF records, the converted records and the work signals.
+#include <vector>
+
+namespace kelvora {
+
+// Samples at the common sample rate `gerc`; sample i lies at i / gerc / 60 minutes.
+struct SignalRecord {
+  std::vector<double> values;      // samples 0 .. lastIndex, in file order
+  int lastIndex = -1;              // index of the last sample; -1 for an empty record
+  double minimum = 0.0;            // true minimum of the samples
+  double maximum = 0.0;            // true maximum of the samples
+  std::vector<double> normalized;  // (value - minimum) / (maximum - minimum); all zeros for a constant record
+
+  int count() const { return lastIndex + 1; }
+  bool empty() const { return lastIndex < 0; }
+};
+
+// The most samples a T or BF record keeps from a file.
+inline constexpr int kMaxRecordSamples = 20000;
+
+}  // namespace kelvora
