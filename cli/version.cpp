@@ -1,0 +1,7 @@
+#include "cli/version.h"
+
+namespace kelvora::cli {
+
+const char* VersionText() { return "kelvora-cli " KELVORA_VERSION; }
+
+}  // namespace kelvora::cli
