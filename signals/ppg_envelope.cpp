@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/math_utils.h"
+#include "core/percent_progress.h"
 
 namespace kelvora {
 namespace {
@@ -165,9 +166,7 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   std::vector<double> weight(static_cast<std::size_t>(half) + 1);
   for (long d = 0; d <= half; ++d) weight[d] = Gauss(d / params.outRateHz / kSmoothingWidthS);
   const long lastOut = n - 1;
-  progress.setRange(0, lastOut);
-  progress.setPosition(0);
-  long shownPercent = -1;
+  PercentProgress shown(progress, 0, lastOut);
   for (long k = 0; k <= lastOut; ++k) {
     double num = 0.0, den = 0.0;
     const long from = std::max(1L, k - half), to = std::min(lastOut, k + half);
@@ -177,12 +176,9 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
       den += g;
     }
     if (den > 0.0) out[k] = num / den;
-    const long percent = lastOut > 0 ? k * 100 / lastOut : 100;
-    if (percent != shownPercent) {
-      shownPercent = percent;
-      progress.setPosition(k);
-      progress.setText(std::to_string(percent) + "%");
-      if (progress.stopRequested()) return Failure(PpgEnvelopeStatus::kStopped, "Stopped: no envelope computed");
+    shown.update(k);
+    if (progress.stopRequested()) {
+      return Failure(PpgEnvelopeStatus::kStopped, "Stopped: no envelope computed");
     }
   }
   return result;

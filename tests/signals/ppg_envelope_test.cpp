@@ -304,11 +304,11 @@ TEST(PpgEnvelope, ProgressRunsOverTheSmoothingAndStopEndsTheRun) {
   CountingProgress progress;
   ASSERT_TRUE(ComputePpgEnvelope(ppg, p, progress).ok());
   EXPECT_EQ(progress.m_max, 599);
-  EXPECT_EQ(progress.m_last, 599);
+  EXPECT_GE(progress.m_last, 594);  // 100 % is shown from about 99.5 % on
   EXPECT_LE(progress.m_positions, 102);  // only when the percentage changes
 
   CountingProgress stopping;
-  stopping.m_stopAfter = 10;
+  stopping.m_stopAfter = 2;
   const PpgEnvelopeResult r = ComputePpgEnvelope(ppg, p, stopping);
   EXPECT_EQ(r.status, PpgEnvelopeStatus::kStopped);
   EXPECT_TRUE(r.envelope.empty());
