@@ -167,11 +167,26 @@ BandSpectrum BandTransform::transform(int slot, const std::vector<double>& x, in
     if (!cache.valid[static_cast<std::size_t>(k)]) missing.push_back(k);
 
   PercentProgress reporter(progress, 0, out.highBin);
-  if (!missing.empty()) {
+  const long long binCount = static_cast<long long>(missing.size());
+  const bool useFft = binCount > 0 && (m_method == SumMethod::kChirpFft ||
+                                       (m_method == SumMethod::kAutomatic &&
+                                        ChirpDftIsCheaper(paddedLast, binCount * (paddedLast + 1LL))));
+  if (useFft) {
+    // The phase of sample N' equals that of sample 0, so the N' + 1 samples fold onto one period of N'.
+    std::vector<Complex> folded(static_cast<std::size_t>(paddedLast));
+    for (int n = 0; n < paddedLast; ++n) folded[static_cast<std::size_t>(n)].re = out.padded[static_cast<std::size_t>(n)];
+    folded[0].re += out.padded[static_cast<std::size_t>(paddedLast)];
+    const std::vector<Complex> sums = ChirpDft(folded, -1);
+    for (int k : missing) {
+      const Complex sum = sums[static_cast<std::size_t>(k % paddedLast)];
+      cache.values[static_cast<std::size_t>(k)] = Complex{sum.re / divisor, sum.im / divisor};
+      cache.valid[static_cast<std::size_t>(k)] = 1;
+    }
+    out.computedBins += binCount;
+  } else if (binCount > 0) {
     const PhasorTable& table = phasors(paddedLast);
     const double* padded = out.padded.data();
     const int count = paddedLast + 1;
-    const long long binCount = static_cast<long long>(missing.size());
     ParallelFor(
         binCount, 16, SpectralThreadCount(),
         [&](long long begin, long long end) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/chirp_dft.h"
 #include "core/complex.h"
 #include "core/frequency_band.h"
 #include "core/phasor_table.h"
@@ -84,6 +85,10 @@ class BandTransform {
   int lastSlot() const { return m_lastSlot; }
   // Coefficients computed (not taken from a cache) since construction, C[0] included; for tests.
   long long computedBinCount() const { return m_computedBins; }
+  // How missing bins are evaluated: by default a large batch goes through one chirp-z FFT (only the missing bins
+  // of the band are taken from it) and a small one through phasor-table sums. Both give the direct sums to within
+  // extended-precision rounding.
+  void setSumMethod(SumMethod method) { m_method = method; }
 
   // Transforms x[0 .. N] (N = x.size() - 1) over the band of `slot` at sample rate `sampleRateHz` (values below
   // 1 are taken as 1). Clamps the band's high edge to fs / 2 (written back), sets k_lo and k_hi (a k_lo of 0
@@ -91,7 +96,8 @@ class BandTransform {
   // them in the slot cache and sets the last slot. If the cache of the slot was filled from a signal of another
   // padded length it is cleared first. Empty x gives an empty spectrum and changes nothing.
   // Progress: range 0 .. k_hi, position the bin reached, text "42%" (only when the percentage changes), position
-  // back to 0 at the end. Cost: (N' + 1) multiply-adds per new bin, spread over SpectralThreadCount() threads.
+  // back to 0 at the end. Cost: (N' + 1) multiply-adds per new bin over SpectralThreadCount() threads, or one
+  // O(N' log N') chirp-z FFT when that is cheaper.
   BandSpectrum transform(int slot, const std::vector<double>& x, int sampleRateHz,
                          ProgressSink& progress = NullProgress());
 
@@ -110,6 +116,7 @@ class BandTransform {
   PhasorTable m_phasors;
   int m_lastSlot = 0;
   long long m_computedBins = 0;
+  SumMethod m_method = SumMethod::kAutomatic;
 };
 
 }  // namespace kelvora

@@ -89,10 +89,13 @@ TEST(BandTransform, BinEdgesRoundHalfToEven) {
   EXPECT_NEAR(s.frequencies[12], 12.0 / 1200.0, 1e-18);
 }
 
-TEST(BandTransform, AgreesWithDirectEvaluation) {
+class BandTransformMethods : public ::testing::TestWithParam<SumMethod> {};
+
+TEST_P(BandTransformMethods, AgreesWithDirectEvaluation) {
   const int fs = 3;
   const std::vector<double> x = NoiseSignal(157);
   BandTransform transform;
+  transform.setSumMethod(GetParam());
   transform.setBand(kFourierFrequencySlot, {0.0, 1.5});
   const BandSpectrum s = transform.transform(kFourierFrequencySlot, x, fs);
   ASSERT_EQ(s.paddedLastIndex, 1356);
@@ -104,9 +107,10 @@ TEST(BandTransform, AgreesWithDirectEvaluation) {
   }
 }
 
-TEST(BandTransform, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenNarrowing) {
+TEST_P(BandTransformMethods, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenNarrowing) {
   const std::vector<double> x = NoiseSignal(300);  // N' = 1499
   BandTransform transform;
+  transform.setSumMethod(GetParam());
   transform.setBand(kFourierFrequencySlot, {0.1, 0.2});
   BandSpectrum s = transform.transform(kFourierFrequencySlot, x, 2);
   EXPECT_EQ(s.lowBin, 75);   // round(74.95)
@@ -121,6 +125,7 @@ TEST(BandTransform, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenNarrowing)
   EXPECT_EQ(s.computedBins, (75 - 37) + (225 - 150));
   EXPECT_EQ(s.coefficients[100].re, before.re);
   EXPECT_EQ(s.coefficients[100].im, before.im);
+  for (int k : {37, 74, 151, 225}) ExpectClose(s.coefficients[k], testing::DirectCoefficient(s.padded, k, 2), 1e-12L);
 
   transform.setBand(kFourierFrequencySlot, {0.15, 0.2});
   s = transform.transform(kFourierFrequencySlot, x, 2);
@@ -133,6 +138,9 @@ TEST(BandTransform, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenNarrowing)
   transform.setBand(kFourierAmplitudeSlot, {0.15, 0.2});
   EXPECT_EQ(transform.transform(kFourierAmplitudeSlot, x, 2).computedBins, 1 + 76 - 37);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothMethods, BandTransformMethods,
+                         ::testing::Values(SumMethod::kPhasorSums, SumMethod::kChirpFft));
 
 TEST(BandTransform, RecordLoadsInvalidateTheirOwnSlotsOnly) {
   const std::vector<double> x = NoiseSignal(20);
@@ -185,7 +193,9 @@ TEST(BandTransform, EmptySignalChangesNothing) {
   EXPECT_EQ(transform.computedBinCount(), 0);
 }
 
-TEST(BandReconstruction, AgreesWithDirectEvaluationWithMaskAndGeneralCoefficients) {
+class BandReconstructionMethods : public ::testing::TestWithParam<SumMethod> {};
+
+TEST_P(BandReconstructionMethods, AgreesWithDirectEvaluationWithMaskAndGeneralCoefficients) {
   const int fs = 2, last = 1301;
   std::vector<Complex> d(400);
   std::vector<std::uint8_t> excluded(400, 0);
@@ -193,7 +203,7 @@ TEST(BandReconstruction, AgreesWithDirectEvaluationWithMaskAndGeneralCoefficient
   for (std::size_t k = 0; k < d.size(); ++k) d[k] = MakeComplex(noise[2 * k] - 0.5, noise[2 * k + 1] - 0.5);
   for (std::size_t k = 0; k < excluded.size(); k += 7) excluded[k] = 1;
   const Complex c0 = MakeComplex(2.25, 0);
-  const std::vector<Complex> y = ReconstructBand(d, excluded, 3, 399, c0, last);
+  const std::vector<Complex> y = ReconstructBand(d, excluded, 3, 399, c0, last, NullProgress(), GetParam());
   ASSERT_EQ(y.size(), static_cast<std::size_t>(last + 1));
   for (int n = 0; n <= last; n += 13) {
     SCOPED_TRACE(n);
@@ -204,6 +214,9 @@ TEST(BandReconstruction, AgreesWithDirectEvaluationWithMaskAndGeneralCoefficient
     EXPECT_EQ(y[static_cast<std::size_t>(n)].im, 0.0L);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(BothMethods, BandReconstructionMethods,
+                         ::testing::Values(SumMethod::kPhasorSums, SumMethod::kChirpFft));
 
 TEST(BandReconstruction, EmptyBandGivesTheConstant) {
   const std::vector<Complex> y = ReconstructBand({}, {}, 1, 0, MakeComplex(2.5, 0), 1200);
