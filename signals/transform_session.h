@@ -226,6 +226,21 @@ class TransformSession {
  private:
   struct State;
   struct Engine;
+  // Makes `record` the BF record (after the BF-side reset) and runs the automatic filtering.
+  SessionResult adoptBloodFlow(const SignalRecord& record, const std::string& source, ProgressSink& progress);
+  // The wavelet T -> BF* method: the installed converter's reconstruction output, or an error while none is
+  // installed.
+  ConversionResult WaveLetT(ProgressSink& progress);
+  // The band filter of one side into the staged state; `automatic` applies the rule of a load.
+  static SessionResult runFilter(State& next, Engine& engine, bool temperature, bool automatic,
+                                 ProgressSink& progress);
+  // The reset before a T load (Action1, temperatureLoad) or a BF load (Action2).
+  static void resetOutputs(State& s, bool temperatureLoad);
+  // a and b of the side's "Scaled values:" edits; true without parsing unless that mode is chosen.
+  static bool parseScaling(const State& s, bool temperature, double& a, double& b, std::string& error);
+  // The Pearson coefficient of a side and its label text; the label is emptied when it is undefined.
+  static SessionResult correlate(const State& s, bool temperature, std::string& label, std::optional<double>& value);
+
   std::unique_ptr<State> m_state;    // records, flags, settings, view data: copied whole for all-or-nothing updates
   std::unique_ptr<Engine> m_engine;  // the band-limited transform and its caches
 };
