@@ -198,7 +198,7 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
   }
   // One sample beyond each end of the visible range keeps the line running to the plot's edges.
   qsizetype first = std::max<qsizetype>(firstIndexAtOrAfter(data, m_axisX->min()) - 1, 0);
-  qsizetype last = std::min<qsizetype>(firstIndexAtOrAfter(data, m_axisX->max()), n - 1);
+  qsizetype last = std::min<qsizetype>(firstIndexAtOrAfter(data, m_axisX->max()) + 1, n - 1);
   if (last < first) last = first;
   const qsizetype visible = last - first + 1;
   const qsizetype pixels = std::max<qsizetype>(static_cast<qsizetype>(chart()->plotArea().width()), 100);
