@@ -378,6 +378,7 @@ QWidget* TransformPage::buildBottomPanel() {
   auto* method = new QVBoxLayout;
   method->setSpacing(1);
   auto* typeRow = new QHBoxLayout;
+  typeRow->setSpacing(4);
   typeRow->addWidget(MakeLabel("Label3", QStringLiteral("Type of"), m_panel12));
   typeRow->addWidget(MakeLabel("Label24", QStringLiteral("transformation"), m_panel12));
   typeRow->addStretch();
@@ -409,7 +410,19 @@ QWidget* TransformPage::buildBottomPanel() {
   rg2->addWidget(m_thermalWave);
   rg2->addWidget(m_derivative);
   rg2->addStretch();
-  row->addWidget(m_radioGroup2);
+  // The model group shares its column with the start temperature of Shitzer's BF -> T*.
+  auto* modelColumn = new QVBoxLayout;
+  modelColumn->setSpacing(2);
+  modelColumn->addWidget(m_radioGroup2, 1);
+  auto* t0 = new QHBoxLayout;
+  t0->setSpacing(2);
+  m_label9 = MakeLabel("Label9", QStringLiteral(" (BF-->T*) T0:"), m_panel12);
+  m_edit9 = MakeEdit("Edit9", QString(), m_panel12, 52);
+  t0->addWidget(m_label9);
+  t0->addWidget(m_edit9);
+  t0->addStretch();
+  modelColumn->addLayout(t0);
+  row->addLayout(modelColumn);
 
   m_groupBox1 = new QGroupBox(QStringLiteral("Scaling"), m_panel12);
   m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -447,7 +460,7 @@ QWidget* TransformPage::buildBottomPanel() {
   tissue->setContentsMargins(6, 2, 6, 2);
   tissue->setVerticalSpacing(1);
   buildGrid();
-  tissue->addWidget(m_grid, 0, 0, 4, 1);
+  tissue->addWidget(m_grid, 0, 0, 3, 1);
   m_button1 = MakeButton("Button1", QStringLiteral("Skin"), m_groupBox2);
   m_button2 = MakeButton("Button2", QString(), m_groupBox2);
   m_button3 = MakeButton("Button3", QString(), m_groupBox2);
@@ -455,13 +468,7 @@ QWidget* TransformPage::buildBottomPanel() {
   tissue->addWidget(m_button1, 0, 1);
   tissue->addWidget(m_button2, 1, 1);
   tissue->addWidget(m_button3, 2, 1);
-  auto* t0 = new QHBoxLayout;
-  m_label9 = MakeLabel("Label9", QStringLiteral(" (BF-->T*) T0:"), m_groupBox2);
-  m_edit9 = MakeEdit("Edit9", QString(), m_groupBox2, 52);
-  t0->addWidget(m_label9);
-  t0->addWidget(m_edit9);
-  t0->addStretch();
-  tissue->addLayout(t0, 3, 1, 1, 2);
+  tissue->setRowStretch(3, 1);
   row->addWidget(m_groupBox2, 1);
   return m_panel12;
 }
@@ -471,14 +478,16 @@ void TransformPage::buildGrid() {
   m_grid->setObjectName(QStringLiteral("StringGrid1"));
   m_grid->horizontalHeader()->hide();
   m_grid->verticalHeader()->hide();
+  m_grid->verticalHeader()->setMinimumSectionSize(16);
   m_grid->verticalHeader()->setDefaultSectionSize(19);
+  m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[12] = {40, 40, 58, 40, 40, 58, 48, 36, 58, 22, 30, 30};
+  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 66, 24, 30, 30};
   for (int c = 0; c < 12; ++c) m_grid->setColumnWidth(c, widths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_grid->setFixedHeight(3 * 19 + 4 + m_grid->horizontalScrollBar()->sizeHint().height());
-  m_grid->setMinimumWidth(360);
+  m_grid->setMinimumWidth(230);
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 12; ++c) m_grid->setItem(r, c, new QTableWidgetItem);
   }
@@ -1038,6 +1047,8 @@ void TransformPage::showGrid() {
   m_gridUpdating = true;
   const ParameterGrid& grid = s->grid();
   const bool shitzer = m_radioShitzer->isChecked();
+  // Shitzer's model uses the three groups of columns 0-8; the thermal wave also the D group (9-11).
+  for (int c = 9; c < kGridColumns; ++c) m_grid->setColumnHidden(c, shitzer);
   const bool russian = m_context->russian();
   for (int r = 0; r < kGridRows; ++r) {
     for (int c = 0; c < kGridColumns; ++c) {
