@@ -1,0 +1,94 @@
+#pragma once
+// Signal text files: one sample per line, no header, optional TAB-separated extra columns (only the first is
+// used), numbers with the system's decimal separator, at most three decimals when written.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "signals/signal_record.h"
+
+namespace kelvora {
+
+// The decimal separator rules of signal files: the system's separator, and whether both "," and "." are
+// accepted as the decimal mark (on when the system separator is not ",").
+struct DecimalFormat {
+  char separator = '.';
+  bool normalizeSeparators = true;
+
+  static DecimalFormat ForSeparator(char separator) { return DecimalFormat{separator, separator != ','}; }
+};
+
+// The "Big file" texts: the single-number layout has a trailing blank, the TAB layout has none.
+inline constexpr const char* kBigFileMessage = "Big file - points > 20000 ";
+inline constexpr const char* kBigFileTabMessage = "Big file - points > 20000";
+
+enum class SignalFileErrorKind {
+  kMissingFile,    // "File does not exist"
+  kCannotOpen,     // "Cannot open file"
+  kInvalidNumber,  // "is not a valid number": `line` and `text` name the value
+  kCannotWrite,    // "Cannot write file"
+  kInvalidValue,   // "Value is not a finite number": a sample that cannot be written (`line` is its line)
+};
+
+struct SignalFileError {
+  SignalFileErrorKind kind = SignalFileErrorKind::kCannotOpen;
+  std::string message;  // the fixed English text above
+  std::string path;
+  int line = 0;         // 1-based line of the fault; 0 when the fault is not about one line
+  std::string text;     // the offending value text as it stands in the file
+};
+
+struct SignalReadResult {
+  SignalRecord record;                   // filled only when ok()
+  std::optional<SignalFileError> error;  // set when the load failed
+  std::string warning;                   // kBigFileMessage or kBigFileTabMessage when the file was truncated
+  bool truncated = false;                // more than 20,000 samples: the first 20,000 were kept
+  bool kelvin = false;                   // a temperature file in kelvin, converted to degrees Celsius
+  bool tabLayout = false;                // the first line held a TAB
+
+  bool ok() const { return !error.has_value(); }
+};
+
+// Reads a signal file into a new record; the caller assigns it to its destination only when ok(), so a failed
+// load leaves the destination as it was.
+// - Layout from the first line: with a TAB, each line's value is the text before its first TAB; otherwise the
+//   whole line. With format.normalizeSeparators, "," and "." both read as the decimal mark.
+// - temperature: when the first line's value exceeds 250 the file is in kelvin and 273.15 is subtracted from
+//   every sample (an empty or non-numeric first line is then an invalid number at line 1).
+// - A blank line inside the data keeps its index and takes the previous sample's value (a blank line before the
+//   first number takes the first number's value); blank lines at the end are ignored.
+// - At most kMaxRecordSamples samples: with more, the first 20,000 are kept and `warning` holds the "Big file"
+//   text of the layout.
+// - minimum and maximum are the true extremes; `normalized` is filled (all zeros for a constant record). An empty
+//   file (or one of blank lines only) read without the temperature flag gives an empty record.
+// Cost: one pass over the file. Any thread.
+SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format);
+
+// Sets the record's minimum and maximum to the true extremes of values[0 .. lastIndex] and fills `normalized`
+// with (value - minimum) / (maximum - minimum), all zeros when maximum equals minimum. An empty record gets
+// minimum = maximum = 0 and no normalized values.
+void NormalizeRecord(SignalRecord& record);
+
+enum class ValuePrecision {
+  kThreeDecimals,  // rounded half to even at the third decimal, shortest form: 36.5, 36, 0.125
+  kFull,           // shortest text that reads back to the same double (17 significant digits at most)
+};
+
+// One sample as written to a signal file, with `separator` as its decimal mark. Non-finite values give "nan" or
+// "inf" texts; WriteSignalFile refuses them.
+std::string FormatSignalValue(double value, char separator, ValuePrecision precision);
+
+// Writes values[0 .. lastIndex] to `path`, one per line ("\n" line ends). The text goes to a temporary file
+// beside the target which then replaces it, so an existing file is never left half-written; on any failure the
+// target is unchanged and the error is returned. A non-finite sample is refused before anything is written.
+// lastIndex beyond the values is taken as the last value. The caller applies EnsureExtension when the name came
+// from a save dialog. Any thread.
+std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values, int lastIndex,
+                                               const std::string& path, char separator,
+                                               ValuePrecision precision = ValuePrecision::kThreeDecimals);
+
+// Writes `text` to `path` through a temporary file beside it that then replaces the target: either the whole
+// text is there afterwards or the target is unchanged (kCannotWrite). Any thread.
+std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text);
+
+}  // namespace kelvora

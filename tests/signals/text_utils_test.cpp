@@ -1,0 +1,46 @@
+#include "signals/text_utils.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvora {
+namespace {
+
+TEST(EnsureExtension, AcceptsExactAndUpperCaseOnly) {
+  EXPECT_EQ(EnsureExtension("signal.txt", ".txt"), "signal.txt");
+  EXPECT_EQ(EnsureExtension("SIGNAL.TXT", ".txt"), "SIGNAL.TXT");
+  EXPECT_EQ(EnsureExtension("signal.Txt", ".txt"), "signal.Txt.txt");
+  EXPECT_EQ(EnsureExtension("signal", ".txt"), "signal.txt");
+  EXPECT_EQ(EnsureExtension("chart.bmp", ".bmp"), "chart.bmp");
+  EXPECT_EQ(EnsureExtension("chart.txt", ".bmp"), "chart.txt.bmp");
+}
+
+TEST(EnsureExtension, ShortNamesGetTheExtension) {
+  EXPECT_EQ(EnsureExtension("", ".txt"), ".txt");
+  EXPECT_EQ(EnsureExtension("a", ".txt"), "a.txt");
+  EXPECT_EQ(EnsureExtension("txt", ".txt"), "txt.txt");
+  EXPECT_EQ(EnsureExtension(".txt", ".txt"), ".txt");
+}
+
+TEST(NormalizeDecimalSeparator, ReplacesBothMarksOnly) {
+  EXPECT_EQ(NormalizeDecimalSeparator("36,6\t1.5", '.'), "36.6\t1.5");
+  EXPECT_EQ(NormalizeDecimalSeparator("36,6\t1.5", ','), "36,6\t1,5");
+  EXPECT_EQ(NormalizeDecimalSeparator("abc -1e5", '.'), "abc -1e5");
+}
+
+TEST(ParseDecimalNumber, ReadsPlainDecimalsWithTheGivenMark) {
+  EXPECT_EQ(ParseDecimalNumber("36.6", '.'), 36.6);
+  EXPECT_EQ(ParseDecimalNumber(" -2.5 ", '.'), -2.5);
+  EXPECT_EQ(ParseDecimalNumber("+3", '.'), 3.0);
+  EXPECT_EQ(ParseDecimalNumber("1e3", '.'), 1000.0);
+  EXPECT_EQ(ParseDecimalNumber("36,6", ','), 36.6);
+  EXPECT_EQ(ParseDecimalNumber(".5", '.'), 0.5);
+}
+
+TEST(ParseDecimalNumber, RefusesEverythingElse) {
+  for (const char* text : {"", "  ", "abc", "36,6", "1.2.3", "inf", "nan", "1e999", "0x10", "--1", "+-1", "36 6", "+"})
+    EXPECT_FALSE(ParseDecimalNumber(text, '.').has_value()) << text;
+  EXPECT_FALSE(ParseDecimalNumber("36.6", ',').has_value());
+}
+
+}  // namespace
+}  // namespace kelvora
