@@ -181,6 +181,10 @@ std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values
     text += '\n';
   }
 
+  return WriteTextFileAtomically(path, text);
+}
+
+std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".kelvora-tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

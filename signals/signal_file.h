@@ -87,4 +87,8 @@ std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values
                                                const std::string& path, char separator,
                                                ValuePrecision precision = ValuePrecision::kThreeDecimals);
 
+// Writes `text` to `path` through a temporary file beside it that then replaces the target: either the whole
+// text is there afterwards or the target is unchanged (kCannotWrite). Any thread.
+std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text);
+
 }  // namespace kelvora
