@@ -146,7 +146,7 @@ TEST_F(TransformSessionTest, FailedLoadsChangeNothing) {
   const SessionResult bad = session.LoadBF(writeText("bad.txt", "1.5\n2.5\nabc\n3\n"), NullProgress());
   EXPECT_FALSE(bad.ok());
   EXPECT_NE(bad.error.find("abc"), std::string::npos);
-  EXPECT_NE(bad.error.find("line 3"), std::string::npos);
+  EXPECT_NE(bad.error.find("bad.txt:3: 'abc'"), std::string::npos);
 
   const TransformViewState after = session.viewState();
   EXPECT_EQ(after.edit17, before.edit17);
