@@ -53,6 +53,29 @@ std::vector<double> FinishWaveLetT(std::span<const double> reconstruction, const
   return bf;
 }
 
+WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
+                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        int threads, ProgressSink& progress) {
+  if (!(tissue.lambda > 0.0L) || !(tissue.rhoC > 0.0L)) {
+    WaveletRunResult refused;
+    refused.error = WaveletError{"The tissue parameters must be positive"};
+    return refused;
+  }
+  const WaveletBand band = WaveLetTBand(tBand);
+  if (auto error = engine.loadSignal(normalizedT, band)) {
+    WaveletRunResult refused;
+    refused.error = std::move(error);
+    return refused;
+  }
+  WaveletRunRequest request;
+  request.band = band;
+  request.type = type;
+  request.threads = threads;
+  request.thermal = tissue;
+  request.thermal->sampleRateHz = kWaveletSampleRateHz;
+  return engine.run(request, progress);
+}
+
 WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, ProgressSink& progress) {
   WaveLetTResult result;
   result.workingBand = WaveLetTBand(input.tBand);
@@ -65,17 +88,10 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;
   }
-  if (auto error = engine.loadSignal(input.normalizedT, result.workingBand)) {
-    result.error = std::move(error);
-    return result;
-  }
-  WaveletRunRequest request;
-  request.band = result.workingBand;
-  request.type = input.type;
-  request.threads = input.threads;
-  request.thermal = ThermalReconstruction{input.model, static_cast<long double>(input.lambda),
-                                          static_cast<long double>(input.rhoC), kWaveletSampleRateHz};
-  WaveletRunResult run = engine.run(request, progress);
+  const ThermalReconstruction tissue{input.model, static_cast<long double>(input.lambda),
+                                     static_cast<long double>(input.rhoC), kWaveletSampleRateHz};
+  WaveletRunResult run = WaveLetTReconstruction(engine, input.normalizedT, input.tBand, tissue, input.type,
+                                                input.threads, progress);
   result.stats = run.stats;
   result.status = run.status;
   result.error = run.error;

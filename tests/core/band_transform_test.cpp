@@ -1,11 +1,13 @@
 #include "core/band_transform.h"
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/band_reconstruction.h"
+#include "signals/signal_file.h"
 #include "tests/core/spectral_reference.h"
 
 namespace kelvora {
@@ -217,6 +219,31 @@ TEST_P(BandReconstructionMethods, AgreesWithDirectEvaluationWithMaskAndGeneralCo
 
 INSTANTIATE_TEST_SUITE_P(BothMethods, BandReconstructionMethods,
                          ::testing::Values(SumMethod::kPhasorSums, SumMethod::kChirpFft));
+
+TEST(BandTransform, RealRecordingOverTheFullBandAgreesWithDirectSums) {
+  const std::filesystem::path data = KELVORA_SHARED_DATA_DIR;
+  if (!std::filesystem::is_directory(data)) GTEST_SKIP() << "no shared data folder";
+  const SignalReadResult t =
+      ReadSignalFile((data / "skintemp_PREVAIL008_j1_1.txt").string(), true, DecimalFormat::ForSeparator('.'));
+  ASSERT_TRUE(t.ok());
+  BandTransform transform;
+  transform.setBand(kTemperatureBandSlot, {0.0, 1.0});
+  const BandSpectrum s = transform.transform(kTemperatureBandSlot, t.record.normalized, 2);
+  ASSERT_EQ(s.highBin, 1494);  // round(2987 / 2), ties to even
+  for (int k = 0; k <= s.highBin; k += 37) {
+    SCOPED_TRACE(k);
+    ExpectClose(s.coefficients[static_cast<std::size_t>(k)], testing::DirectCoefficient(s.padded, k, 2), 1e-12L);
+  }
+  const std::vector<Complex> y =
+      ReconstructBand(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0], s.paddedLastIndex);
+  for (int n = 0; n <= s.paddedLastIndex; n += 101) {
+    const Complex expected = testing::DirectReconstruction(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0],
+                                                           s.paddedLastIndex, 2, n);
+    EXPECT_NEAR(static_cast<double>(y[static_cast<std::size_t>(n)].re), static_cast<double>(expected.re),
+                1e-12 * std::fabs(static_cast<double>(expected.re)))
+        << n;
+  }
+}
 
 TEST(BandReconstruction, EmptyBandGivesTheConstant) {
   const std::vector<Complex> y = ReconstructBand({}, {}, 1, 0, MakeComplex(2.5, 0), 1200);

@@ -1,0 +1,103 @@
+#pragma once
+// What the pages of the main window share: options, the language, the session, progress and the runner.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QMainWindow;
+
+namespace kelvora {
+
+class RunProgress;
+class TaskRunner;
+class TransformSession;
+
+enum class Language { English = 0, Russian = 1 };
+
+// Owned by the main window; every page gets a pointer at construction and may keep it for its whole life.
+// The setters emit the matching signal when the value changes. UI thread only.
+class AppContext : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit AppContext(QObject* parent = nullptr) : QObject(parent) {}
+
+  // Sample rate of the T and BF records, Hz (Edit1/UpDown1, option.ini freq/gerc). At least 1.
+  int gerc() const { return m_gerc; }
+  void setGerc(int hz) {
+    if (hz < 1 || hz == m_gerc) return;
+    m_gerc = hz;
+    emit gercChanged(hz);
+  }
+
+  // Worker thread count for the wavelet runs (1..32; option.ini Options/potoks).
+  int potoks() const { return m_potoks; }
+  void setPotoks(int threads) { m_potoks = threads; }
+
+  // "Sound": a beep ends a long run.
+  bool sound() const { return m_sound; }
+  void setSound(bool on) { m_sound = on; }
+
+  // "Plots animation": enlarged views move with the 20 ms timer.
+  bool animation() const { return m_animation; }
+  void setAnimation(bool on) { m_animation = on; }
+
+  // "Log Ox" of the Fourier page (CheckBox6), kept here so that it is stored at exit.
+  bool logOx() const { return m_logOx; }
+  void setLogOx(bool on) {
+    if (on == m_logOx) return;
+    m_logOx = on;
+    emit logOxChanged(on);
+  }
+
+  Language language() const { return m_language; }
+  void setLanguage(Language language) {
+    if (language == m_language) return;
+    m_language = language;
+    emit languageChanged(language);
+  }
+  bool russian() const { return m_language == Language::Russian; }
+
+  // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it.
+  TransformSession* session() const { return m_session; }
+  void setSession(TransformSession* session) { m_session = session; }
+
+  // The run-progress area (ProgressBarP, Label13, Progress, BtnStop, StatusBar1 panels) and the runner that
+  // executes computations off the UI thread. Both live as long as the main window.
+  RunProgress* progress() const { return m_progress; }
+  TaskRunner* runner() const { return m_runner; }
+  QMainWindow* window() const { return m_window; }
+  void setShell(QMainWindow* window, RunProgress* progress, TaskRunner* runner) {
+    m_window = window;
+    m_progress = progress;
+    m_runner = runner;
+  }
+
+  // Shows `message` in the modal error box (error icon, OK and Cancel; both only close it).
+  void showError(const QString& message) const;
+  // Replaces the error box by `interceptor` (tests record the messages instead of closing a modal box).
+  void setErrorInterceptor(std::function<void(const QString&)> interceptor) { m_errorInterceptor = std::move(interceptor); }
+
+  // Folder of the running program (where Examples/, Help.txt and HelpRus.txt lie).
+  static QString programFolder();
+
+ signals:
+  void gercChanged(int hz);
+  void languageChanged(kelvora::Language language);
+  void logOxChanged(bool on);
+
+ private:
+  int m_gerc = 2;
+  int m_potoks = 32;
+  bool m_sound = true;
+  bool m_animation = false;
+  bool m_logOx = false;
+  Language m_language = Language::English;
+  TransformSession* m_session = nullptr;
+  RunProgress* m_progress = nullptr;
+  TaskRunner* m_runner = nullptr;
+  QMainWindow* m_window = nullptr;
+  std::function<void(const QString&)> m_errorInterceptor;
+};
+
+}  // namespace kelvora

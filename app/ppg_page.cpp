@@ -1,0 +1,20 @@
+#include "ppg_page.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app_context.h"
+
+namespace kelvora {
+
+PpgPage::PpgPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
+  setObjectName(QStringLiteral("TabSheet3"));
+  auto* layout = new QVBoxLayout(this);
+  auto* note = new QLabel(QStringLiteral("This page is being prepared."), this);
+  note->setAlignment(Qt::AlignCenter);
+  layout->addWidget(note);
+}
+
+void PpgPage::loadExample(int) {}
+
+}  // namespace kelvora

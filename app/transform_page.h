@@ -1,0 +1,223 @@
+#pragma once
+// The "Transform" page: T and BF records, their conversion into BF* and T*, band strips and charts.
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QAbstractButton;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QSplitter;
+class QTableWidget;
+class QToolButton;
+class QXYSeries;
+
+namespace kelvora {
+
+class AppContext;
+class BandEditFilter;
+class ColorSwatch;
+class FrequencyStrip;
+class PlotView;
+class TransformSession;
+struct SessionResult;
+struct TransformViewState;
+
+// Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
+// (BtnReadT, Chart1, EditS1, ...). The numbers live in the Transform session; the page reads its inputs from
+// the controls, runs the session's operations off the UI thread, and shows what the session's view state says.
+// UI thread only.
+class TransformPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TransformPage(AppContext* context, QWidget* parent = nullptr);
+  ~TransformPage() override;
+
+  // Layout states of the enlarged views.
+  enum LayoutState { BothSides = 1, InputEnlarged = 2, OutputEnlarged = 3, BothSidesRestored = 4 };
+
+  // Menu Examples: loads Examples/T<n>.txt and Examples/BF<n>.txt from the program's folder (n = 1 or 2).
+  void loadExample(int number);
+  // Starts loading a T or BF file (the work of LoadT / LoadBF after the open dialog) off the UI thread; false
+  // when another computation runs. A failure is shown in the error box and the records keep what they held.
+  bool loadT(const QString& path);
+  bool loadBF(const QString& path);
+
+  // Sets UpDown1/Edit1 and the hints of the read buttons ("2 Hz").
+  void setSampleRate(int hz);
+
+  // The Transform strips' band presets: side 1 = temperature (Image3), 2 = blood flow (Image4).
+  void setBand(int side, double lowHz, double highHz);
+
+  // Smallest width the page's controls need, pixels.
+  int minimumContentWidth() const;
+  LayoutState layoutState() const { return m_layoutState; }
+  // True while a computation of this page runs.
+  bool isBusy() const;
+  // Waits for a running computation and shows its result (tests).
+  void waitForIdle();
+
+  // Band scales (actions SchkalaNevid / SchkalaVid).
+  void hideBandScales();
+  void showBandScales();
+
+ private:
+  void buildTopRow();
+  QWidget* buildInputSide();
+  QWidget* buildOutputSide();
+  QWidget* buildArrowColumn();
+  QWidget* buildBottomPanel();
+  QFrame* buildFilterPanel(int side);
+  void buildGrid();
+  void connectControls();
+
+  // Actions.
+  void readT();
+  void readBF();
+  void btnTtoBF();
+  void btnBFtoT();
+  void outputBF();
+  void outputT();
+  void saveConverted(bool temperature);
+  void plotChart(PlotView* chart);
+  void toggleFilterPanel(int side);
+  void chooseColor(int side, bool fromPanel);
+  void toggleEnlarged(int side);
+  void onMethodChanged();
+  void onStripDragged(int side, double lowHz, double highHz);
+  void onStripReleased(int side);
+  void onStripDoubleClicked(int side);
+  void onBandEditEnter(QObject* edit);
+  void onInputCheck(int side, bool filteredBox);
+  void animateStep();
+  void applyGridMode();
+
+  // Runs the filter of `side` for the current band when its record is loaded and a band is chosen; the band
+  // texts "0" .. `noBandHigh` switch the filtered display off instead.
+  void filterSide(int side, const QString& noBandHigh);
+  // Runs `work` off the UI thread with the progress area; `done` runs on the UI thread afterwards.
+  bool runInBackground(std::function<std::function<void()>()> work);
+  void setBusy(bool busy);
+  // Hands the controls' current inputs (method, model, scaling, edits, bands, boxes) to the session.
+  void syncSession();
+  // Shows the outcome of a session operation: its error or notice in the error box, then the view state.
+  void finishOperation(const SessionResult& result);
+  // Shows the session's view state: records in the charts, texts, enabled buttons.
+  void showView();
+  void showGrid();
+  void onGridEdited(int row, int column);
+  TransformSession* session() const;
+  void resetOutputSide(int side);
+  void refreshSeriesColours();
+
+  AppContext* m_context;
+
+  // Top row.
+  QLabel* m_label5 = nullptr;
+  QSpinBox* m_upDown1 = nullptr;
+  QLineEdit* m_edit1 = nullptr;
+  QPushButton* m_btnReadT = nullptr;
+  QPushButton* m_btnReadBF = nullptr;
+  QLineEdit* m_edit10 = nullptr;
+  QLineEdit* m_edit16 = nullptr;
+  QLineEdit* m_edit17 = nullptr;
+  QLineEdit* m_edit18 = nullptr;
+
+  // Sides.
+  QWidget* m_panelL = nullptr;
+  QWidget* m_panelP = nullptr;
+  QWidget* m_arrows = nullptr;
+  QSplitter* m_splitterL = nullptr;
+  QSplitter* m_splitterP = nullptr;
+  PlotView* m_chart1 = nullptr;
+  PlotView* m_chart2 = nullptr;
+  PlotView* m_chart3 = nullptr;
+  PlotView* m_chart4 = nullptr;
+  QXYSeries* m_series1 = nullptr;
+  QXYSeries* m_series2 = nullptr;
+  QXYSeries* m_series3 = nullptr;
+  QXYSeries* m_series4 = nullptr;
+  QXYSeries* m_series5 = nullptr;
+  QXYSeries* m_series6 = nullptr;
+  QXYSeries* m_series19 = nullptr;
+  QXYSeries* m_series20 = nullptr;
+  QXYSeries* m_series21 = nullptr;
+  QToolButton* m_speedButton4 = nullptr;
+  QToolButton* m_speedButton3 = nullptr;
+
+  // Filter panels and strips: index 0 temperature, 1 blood flow.
+  QFrame* m_filterPanel[2] = {};
+  QPushButton* m_filterButton[2] = {};
+  QCheckBox* m_inputBox[2] = {};
+  QCheckBox* m_filteredBox[2] = {};
+  QToolButton* m_letter[2][3] = {};
+  FrequencyStrip* m_strip[2] = {};
+  QLineEdit* m_lowEdit[2] = {};
+  QLineEdit* m_highEdit[2] = {};
+  BandEditFilter* m_keyFilter = nullptr;
+
+  // Arrow column.
+  QPushButton* m_btnTtoBF = nullptr;
+  QPushButton* m_btnBFtoT = nullptr;
+  QFrame* m_panel15 = nullptr;
+  ColorSwatch* m_image6 = nullptr;
+  ColorSwatch* m_image7 = nullptr;
+  QPushButton* m_panel9 = nullptr;
+  QPushButton* m_panel10 = nullptr;
+
+  // Output side.
+  QPushButton* m_btnOutputBF = nullptr;
+  QPushButton* m_btnOutputT = nullptr;
+  QPushButton* m_btnSaveBF = nullptr;
+  QPushButton* m_btnSaveT = nullptr;
+  QPushButton* m_btnPlotBF = nullptr;
+  QPushButton* m_btnPlotT = nullptr;
+  QLabel* m_lbCorrel1 = nullptr;
+  QLabel* m_lbCorrel2 = nullptr;
+
+  // Bottom panel.
+  QFrame* m_panel12 = nullptr;
+  QRadioButton* m_radioFourier = nullptr;
+  QRadioButton* m_radioWavelet = nullptr;
+  QRadioButton* m_radioShitzer = nullptr;
+  QCheckBox* m_checkBox1 = nullptr;
+  QGroupBox* m_radioGroup2 = nullptr;
+  QRadioButton* m_thermalWave = nullptr;
+  QRadioButton* m_derivative = nullptr;
+  QGroupBox* m_groupBox1 = nullptr;
+  QRadioButton* m_normaliz[3] = {};
+  QLineEdit* m_edit4 = nullptr;
+  QLineEdit* m_edit5 = nullptr;
+  QLineEdit* m_edit6 = nullptr;
+  QLineEdit* m_edit7 = nullptr;
+  QGroupBox* m_groupBox2 = nullptr;
+  QTableWidget* m_grid = nullptr;
+  QPushButton* m_button1 = nullptr;
+  QPushButton* m_button2 = nullptr;
+  QPushButton* m_button3 = nullptr;
+  QLabel* m_label9 = nullptr;
+  QLineEdit* m_edit9 = nullptr;
+
+  // Enlarged views and their animation (Timer1, 20 ms).
+  LayoutState m_layoutState = BothSides;
+  QTimer m_timer1;
+  QWidget* m_animated = nullptr;
+  int m_animationTarget = 0;
+  std::function<void()> m_animationDone;
+
+  // Starts LoadT / LoadBF of `path`; `then` (may be empty) runs on the UI thread with the outcome.
+  bool loadRecord(bool temperature, const QString& path, const QString& label, std::function<void(bool)> then);
+
+  bool m_busy = false;
+  bool m_lastResultOk = false;
+  bool m_gridUpdating = false;
+};
+
+}  // namespace kelvora
