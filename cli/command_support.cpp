@@ -4,17 +4,40 @@
 
 namespace kelvora::cli {
 
+namespace {
+
+// Bytes shown in a message: control bytes (and, with asciiOnly, bytes beyond ASCII) as \xNN, so binary junk
+// stays one clean line. Paths keep their UTF-8 letters.
+std::string Printable(const std::string& bytes, bool asciiOnly) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || !asciiOnly)) {
+      text += c;
+    } else {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 15];
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = error.path;
+  std::string text = Printable(error.path, false);
   if (error.line > 0) {
     text += ':';
     text += std::to_string(error.line);
   }
   text += ": ";
   if (error.kind == SignalFileErrorKind::kInvalidNumber)
-    text += "'" + error.text + "' " + error.message;
+    text += "'" + Printable(error.text, true) + "' " + error.message;
   else
     text += error.message;
+  if (!error.reason.empty()) text += " (" + error.reason + ")";
   return text;
 }
 

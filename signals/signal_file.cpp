@@ -1,12 +1,16 @@
 #include "signals/signal_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "signals/text_utils.h"
 
 namespace kelvora {
@@ -32,15 +36,23 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   return error;
 }
 
-// Reads one line without its line end ("\n" or "\r\n"); false at the end of the stream.
-bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+bool IsBlank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
+constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kShownTextBytes = 40;
+
+// The system's text for an errno value ("No space left on device").
+std::string SystemReason(int error) { return error != 0 ? std::generic_category().message(error) : std::string(); }
+
+int ClampedLine(long long line) { return static_cast<int>(std::min<long long>(line, std::numeric_limits<int>::max())); }
+
+// A value text as an error shows it: at most kShownTextBytes bytes, then "...".
+std::string ShownText(const std::string& text) {
+  if (text.size() <= kShownTextBytes) return text;
+  return text.substr(0, kShownTextBytes) + "...";
 }
 
 }  // namespace
@@ -61,94 +73,176 @@ void NormalizeRecord(SignalRecord& record) {
       record.normalized[static_cast<std::size_t>(i)] = (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
 }
 
+SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format)
+    : m_path(std::move(path)), m_temperature(temperature), m_format(format) {}
+
+bool SignalTextReader::feed(std::string_view piece) {
+  if (m_done) return false;
+  // A UTF-8 byte-order mark before the first line is not part of the text; it may arrive split over pieces.
+  while (m_bomState >= 0 && !piece.empty()) {
+    if (piece.front() != kByteOrderMark[m_bomState]) {
+      const std::string_view seen(kByteOrderMark, static_cast<std::size_t>(m_bomState));
+      m_bomState = -1;
+      takeText(seen);
+      break;
+    }
+    piece.remove_prefix(1);
+    if (++m_bomState == 3) m_bomState = -1;
+  }
+  takeText(piece);
+  return !m_done;
+}
+
+void SignalTextReader::takeText(std::string_view text) {
+  while (!text.empty() && !m_done) {
+    if (m_afterCr) {
+      m_afterCr = false;
+      if (text.front() == '\n') {
+        text.remove_prefix(1);
+        continue;
+      }
+    }
+    const std::size_t end = text.find_first_of("\r\n");
+    appendToLine(text.substr(0, end));
+    if (end == std::string_view::npos) return;
+    m_afterCr = text[end] == '\r';
+    text.remove_prefix(end + 1);
+    endLine();
+  }
+}
+
+void SignalTextReader::appendToLine(std::string_view part) {
+  if (m_firstTab == std::string::npos) {
+    const std::size_t tab = part.find('\t');
+    if (tab != std::string_view::npos) m_firstTab = m_lineBytes + tab;
+  }
+  if (m_line.size() < kMaxLineKept) m_line.append(part.substr(0, kMaxLineKept - m_line.size()));
+  m_lineBytes += part.size();
+  m_lineOpen = true;
+}
+
+void SignalTextReader::endLine() {
+  ++m_lineNumber;
+  takeLine();
+  m_line.clear();
+  m_lineBytes = 0;
+  m_firstTab = std::string::npos;
+  m_lineOpen = false;
+}
+
+void SignalTextReader::fail(const std::string& text) {
+  m_result.record = SignalRecord{};
+  m_result.error = MakeError(SignalFileErrorKind::kInvalidNumber, m_path, ClampedLine(m_lineNumber), ShownText(text));
+  m_done = true;
+}
+
+void SignalTextReader::takeLine() {
+  if (m_lineNumber == 1) m_result.tabLayout = m_firstTab != std::string::npos;
+  // The value text; `whole` is false when it runs past the part of the line that is kept (it is then far too
+  // long to be a number).
+  bool whole = true;
+  std::string_view value = m_line;
+  if (m_result.tabLayout && m_firstTab != std::string::npos) {
+    if (m_firstTab <= m_line.size())
+      value = value.substr(0, m_firstTab);
+    else
+      whole = false;
+  } else if (m_lineBytes > m_line.size()) {
+    whole = false;
+  }
+  const bool blank = whole && IsBlank(value);
+
+  auto parse = [&](std::string_view raw) -> std::optional<double> {
+    if (!whole) return std::nullopt;
+    const std::string text(raw);
+    return ParseDecimalNumber(
+        m_format.normalizeSeparators ? NormalizeDecimalSeparator(text, m_format.separator) : text, m_format.separator);
+  };
+
+  if (m_lineNumber == 1 && m_temperature) {
+    const std::optional<double> first = parse(value);
+    if (!first) return fail(std::string(value));
+    if (*first > kKelvinThreshold) {
+      m_offset = kKelvinOffset;
+      m_result.kelvin = true;
+    }
+  }
+  if (blank) return;  // a blank line keeps its index; it is filled when a later value arrives
+
+  std::vector<double>& values = m_result.record.values;
+  const long long index = m_lineNumber - 1;
+  if (index >= kMaxRecordSamples) {
+    m_result.truncated = true;
+    m_result.warning = m_result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
+    m_done = true;
+    return;
+  }
+  const std::optional<double> number = parse(value);
+  if (!number) return fail(std::string(value));
+  const double sample = *number - m_offset;
+  // Blank lines before this one take the previous sample, or this one when they come first.
+  values.resize(static_cast<std::size_t>(index), values.empty() ? sample : values.back());
+  values.push_back(sample);
+}
+
+SignalReadResult SignalTextReader::finish() {
+  if (!m_done) {
+    if (m_bomState > 0) takeText(std::string_view(kByteOrderMark, static_cast<std::size_t>(m_bomState)));
+    m_bomState = -1;
+    if (m_lineOpen && !m_done) endLine();
+    // An empty first line of a temperature file fails the kelvin check, as an empty file does.
+    if (m_lineNumber == 0 && m_temperature) {
+      m_lineNumber = 1;
+      fail(std::string());
+    }
+  }
+  m_done = true;
+  SignalRecord& record = m_result.record;
+  if (m_result.ok()) {
+    // A truncated record keeps exactly the first kMaxRecordSamples indices; blank lines just before the cut
+    // take the previous sample.
+    if (m_result.truncated && !record.values.empty())
+      record.values.resize(static_cast<std::size_t>(kMaxRecordSamples), record.values.back());
+    record.lastIndex = static_cast<int>(record.values.size()) - 1;
+    NormalizeRecord(record);
+  }
+  return std::move(m_result);
+}
+
 SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format) {
   SignalReadResult result;
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
     result.error = MakeError(SignalFileErrorKind::kMissingFile, path);
     return result;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in || std::filesystem::is_directory(path, ec)) {
+  if (std::filesystem::is_directory(status)) {
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
+    result.error->reason = std::make_error_code(std::errc::is_a_directory).message();
     return result;
   }
-  // Lines up to the record's capacity; past it the file is read only to learn whether more data follows.
-  std::vector<std::string> lines;
-  std::string line;
-  bool moreData = false;
-  while (ReadLine(in, line)) {
-    if (lines.empty()) result.tabLayout = line.find('\t') != std::string::npos;
-    if (static_cast<int>(lines.size()) < kMaxRecordSamples) {
-      lines.push_back(line);
-      continue;
-    }
-    if (!IsBlank(result.tabLayout ? line.substr(0, line.find('\t')) : line)) {
-      moreData = true;
-      break;
-    }
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
+    result.error->reason = SystemReason(errno);
+    return result;
+  }
+  SignalTextReader reader(path, temperature, format);
+  std::vector<char> buffer(kReadChunk);
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    if (!reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) break;
   }
   if (in.bad()) {
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
+    result.error->reason = SystemReason(errno);
     return result;
   }
-
-  const std::string firstLine = lines.empty() ? std::string() : lines.front();
-  auto valueText = [&](const std::string& text) {
-    return result.tabLayout ? text.substr(0, text.find('\t')) : text;
-  };
-  auto parse = [&](const std::string& raw) {
-    const std::string text = format.normalizeSeparators ? NormalizeDecimalSeparator(raw, format.separator) : raw;
-    return ParseDecimalNumber(text, format.separator);
-  };
-
-  double offset = 0.0;
-  if (temperature) {
-    const std::string first = valueText(firstLine);
-    const std::optional<double> value = parse(first);
-    if (!value) {
-      result.error = MakeError(SignalFileErrorKind::kInvalidNumber, path, 1, first);
-      return result;
-    }
-    if (*value > kKelvinThreshold) {
-      offset = kKelvinOffset;
-      result.kelvin = true;
-    }
-  }
-
-  // Blank lines after the last value are not data.
-  int dataLines = static_cast<int>(lines.size());
-  if (moreData) {
-    result.truncated = true;
-    result.warning = result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
-  } else {
-    while (dataLines > 0 && IsBlank(valueText(lines[static_cast<std::size_t>(dataLines - 1)]))) --dataLines;
-  }
-
-  SignalRecord& record = result.record;
-  record.values.assign(static_cast<std::size_t>(dataLines), 0.0);
-  int firstValue = -1;
-  for (int i = 0; i < dataLines; ++i) {
-    const std::string text = valueText(lines[static_cast<std::size_t>(i)]);
-    if (IsBlank(text)) {
-      if (firstValue >= 0) record.values[static_cast<std::size_t>(i)] = record.values[static_cast<std::size_t>(i - 1)];
-      continue;
-    }
-    const std::optional<double> value = parse(text);
-    if (!value) {
-      result.record = SignalRecord{};
-      result.error = MakeError(SignalFileErrorKind::kInvalidNumber, path, i + 1, text);
-      return result;
-    }
-    record.values[static_cast<std::size_t>(i)] = *value - offset;
-    if (firstValue < 0) {
-      firstValue = i;
-      for (int j = 0; j < i; ++j) record.values[static_cast<std::size_t>(j)] = record.values[static_cast<std::size_t>(i)];
-    }
-  }
-  record.lastIndex = dataLines - 1;
-  NormalizeRecord(record);
-  return result;
+  return reader.finish();
 }
 
 std::string FormatSignalValue(double value, char separator, ValuePrecision precision) {
@@ -188,24 +282,10 @@ std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values
 }
 
 std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".kelvora-tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return MakeError(SignalFileErrorKind::kCannotWrite, path);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return MakeError(SignalFileErrorKind::kCannotWrite, path);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return MakeError(SignalFileErrorKind::kCannotWrite, path);
+  if (const std::optional<std::string> reason = WriteFileAtomically(path, text)) {
+    SignalFileError error = MakeError(SignalFileErrorKind::kCannotWrite, path);
+    error.reason = *reason;
+    return error;
   }
   return std::nullopt;
 }

@@ -3,6 +3,7 @@
 // used), numbers with the system's decimal separator, at most three decimals when written.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "signals/signal_record.h"
@@ -25,7 +26,7 @@ inline constexpr const char* kBigFileTabMessage = "Big file - points > 20000";
 enum class SignalFileErrorKind {
   kMissingFile,    // "File does not exist"
   kCannotOpen,     // "Cannot open file"
-  kInvalidNumber,  // "is not a valid number": `line` and `text` name the value
+  kInvalidNumber,  // "is not a valid number": `line` and `text` name the value (also a value far too long)
   kCannotWrite,    // "Cannot write file"
   kInvalidValue,   // "Value is not a finite number": a sample that cannot be written (`line` is its line)
 };
@@ -35,7 +36,8 @@ struct SignalFileError {
   std::string message;  // the fixed English text above
   std::string path;
   int line = 0;         // 1-based line of the fault; 0 when the fault is not about one line
-  std::string text;     // the offending value text as it stands in the file
+  std::string text;     // the offending value text as it stands in the file; beyond 40 bytes cut, with "..."
+  std::string reason;   // the system's explanation of a failed open, read or write ("No space left on device")
 };
 
 struct SignalReadResult {
@@ -47,6 +49,45 @@ struct SignalReadResult {
   bool tabLayout = false;                // the first line held a TAB
 
   bool ok() const { return !error.has_value(); }
+};
+
+// Reads a signal text by the rules of ReadSignalFile, fed in pieces that may split lines and line ends anywhere.
+// Lines end at LF, CR LF or a lone CR (old Mac files); a UTF-8 byte-order mark before the first line is
+// skipped. A value text longer than 4096 bytes is an invalid number without being kept whole, so a file of
+// one enormous line costs no more memory than a short one. `path` only names the file in errors.
+// One reader per text; not thread-safe, but any thread may own one.
+class SignalTextReader {
+ public:
+  SignalTextReader(std::string path, bool temperature, DecimalFormat format);
+
+  // Takes the next piece of the text. Returns false once the rest cannot change the result (a bad line, or
+  // more than kMaxRecordSamples samples), so the caller may stop reading.
+  bool feed(std::string_view piece);
+  // Ends the text and gives the result; call once, after the last feed.
+  SignalReadResult finish();
+
+ private:
+  static constexpr std::size_t kMaxLineKept = 4096;
+
+  void takeText(std::string_view text);
+  void appendToLine(std::string_view part);
+  void endLine();
+  void takeLine();
+  void fail(const std::string& text);
+
+  std::string m_path;
+  bool m_temperature;
+  DecimalFormat m_format;
+  SignalReadResult m_result;
+  double m_offset = 0.0;
+  bool m_done = false;
+  int m_bomState = 0;           // bytes of the byte-order mark matched so far; -1 once decided
+  bool m_afterCr = false;       // the last line ended with CR: a following LF belongs to that line end
+  std::string m_line;           // the current line, at most kMaxLineKept bytes of it
+  std::size_t m_lineBytes = 0;  // the current line's full length
+  std::size_t m_firstTab = std::string::npos;  // position of its first TAB
+  bool m_lineOpen = false;      // the current line has begun (a last line without a line end still counts)
+  long long m_lineNumber = 0;   // lines completed
 };
 
 // Reads a signal file into a new record; the caller assigns it to its destination only when ok(), so a failed
@@ -61,7 +102,10 @@ struct SignalReadResult {
 //   text of the layout.
 // - minimum and maximum are the true extremes; `normalized` is filled (all zeros for a constant record). An empty
 //   file (or one of blank lines only) read without the temperature flag gives an empty record.
-// Cost: one pass over the file. Any thread.
+// - Lines end at LF, CR LF or CR; a UTF-8 byte-order mark is skipped; numbers may carry blanks around them and
+//   a "+" sign; "-0" reads as 0; "nan", "inf" and values beyond the double range (1e400) are invalid numbers.
+// - Reading stops at the first bad line or once the record is full, so a huge file is not read to its end.
+// Cost: one pass over the file in 64 KiB pieces; memory for the samples only. Any thread.
 SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format);
 
 // Sets the record's minimum and maximum to the true extremes of values[0 .. lastIndex] and fills `normalized`
@@ -87,8 +131,9 @@ std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values
                                                const std::string& path, char separator,
                                                ValuePrecision precision = ValuePrecision::kThreeDecimals);
 
-// Writes `text` to `path` through a temporary file beside it that then replaces the target: either the whole
-// text is there afterwards or the target is unchanged (kCannotWrite). Any thread.
+// Writes `text` to `path` with WriteFileAtomically (core/atomic_file.h): either the whole text is there
+// afterwards or the target is unchanged and no temporary file is left (kCannotWrite, with the system's `reason`:
+// a missing or read-only folder, a full disk, a path that is a folder). Any thread.
 std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text);
 
 }  // namespace kelvora

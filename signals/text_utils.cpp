@@ -52,7 +52,7 @@ std::optional<double> ParseDecimalNumber(const std::string& text, char separator
   double value = 0.0;
   const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
   if (ec != std::errc() || ptr != last || !std::isfinite(value)) return std::nullopt;
-  return value;
+  return value == 0.0 ? 0.0 : value;  // "-0" is plain zero
 }
 
 }  // namespace kelvora

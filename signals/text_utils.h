@@ -20,7 +20,7 @@ namespace kelvora {
 // Parses a decimal real written with `separator` as its decimal mark (after any NormalizeDecimalSeparator):
 // optional sign, digits, at most one decimal mark, optional exponent; blanks around it are ignored. A "." is
 // refused when the separator is another character. Gives nothing for anything else, including infinities, NaN
-// and values outside the double range.
+// and values outside the double range. "-0" gives +0.
 std::optional<double> ParseDecimalNumber(const std::string& text, char separator);
 
 }  // namespace kelvora

@@ -3,8 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
+
+#include "core/atomic_file.h"
 
 namespace kelvora {
 
@@ -30,33 +31,23 @@ std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::spa
   for (double v : values) {
     if (!std::isfinite(v)) return WaveletError{"The filtered signal holds a value that is not a finite number"};
   }
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream file(temporary, std::ios::out | std::ios::trunc);
-    if (!file) return WaveletError{"Cannot write the file " + path};
-    const long long count = static_cast<long long>(values.size());
-    progress.setRange(0, count);
-    long long shownPercent = -1;
-    for (long long i = 0; i < count; ++i) {
-      file << FormatThreeDecimals(values[static_cast<size_t>(i)], decimalSeparator) << '\n';
-      const long long percent = count > 0 ? (i + 1) * 100 / count : 100;
-      if (percent != shownPercent) {
-        shownPercent = percent;
-        progress.setPosition(i + 1);
-        progress.setText(std::to_string(percent) + "%");
-      }
-    }
-    file.flush();
-    if (!file) {
-      file.close();
-      std::remove(temporary.c_str());
-      return WaveletError{"Cannot write the file " + path};
+  std::string text;
+  const long long count = static_cast<long long>(values.size());
+  progress.setRange(0, count);
+  long long shownPercent = -1;
+  for (long long i = 0; i < count; ++i) {
+    text += FormatThreeDecimals(values[static_cast<size_t>(i)], decimalSeparator);
+    text += '\n';
+    const long long percent = count > 0 ? (i + 1) * 100 / count : 100;
+    if (percent != shownPercent) {
+      shownPercent = percent;
+      progress.setPosition(i + 1);
+      progress.setText(std::to_string(percent) + "%");
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return WaveletError{"Cannot write the file " + path};
-  }
+  // Written beside the target and renamed over it; a device path such as /dev/full is never replaced.
+  if (const std::optional<std::string> reason = WriteFileAtomically(path, text))
+    return WaveletError{"Cannot write the file " + path + " (" + *reason + ")"};
   progress.setPosition(0);
   return std::nullopt;
 }
