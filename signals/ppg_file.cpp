@@ -20,7 +20,10 @@ std::string_view Trimmed(std::string_view s) {
 // Converts one value text; false when it is not a finite number. The decimal mark is ',' or '.' when the
 // locale's separator is not ',', and only ',' when it is.
 bool ParseValue(std::string_view text, char decimalSeparator, double& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) return false;
+  }
   if (text.empty()) return false;
   char buffer[128];
   if (text.size() >= sizeof buffer) return false;
@@ -38,10 +41,24 @@ bool ParseValue(std::string_view text, char decimalSeparator, double& value) {
   return ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
+// A line as a message quotes it: at most 40 bytes, then "...", with control and non-ASCII bytes as \xNN so
+// binary junk stays one clean line.
 std::string Shortened(std::string_view text) {
   constexpr std::size_t kShown = 40;
-  if (text.size() <= kShown) return std::string(text);
-  return std::string(text.substr(0, kShown)) + "...";
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : text.substr(0, kShown)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  if (text.size() > kShown) shown += "...";
+  return shown;
 }
 
 }  // namespace
@@ -60,25 +77,30 @@ void FinishPpgSignal(PpgSignal& signal) {
   const double range = signal.maximum - signal.minimum;
   if (!(range > 0.0) || !std::isfinite(range)) return;
   signal.scaled.resize(signal.values.size());
-  const double factor = 10.0 / range;
-  for (std::size_t k = 0; k < signal.values.size(); ++k) signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
+  // Dividing first keeps the largest sample at exactly 10: (v - min) / range <= 1 holds in floating point,
+  // (v - min) * (10 / range) can exceed 10 by a rounding step.
+  for (std::size_t k = 0; k < signal.values.size(); ++k)
+    signal.scaled[k] = (signal.values[k] - signal.minimum) / range * 10.0;
 }
 
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalSeparator) {
   PpgReadResult result;
   result.signal.inRateHz = inRateHz;
   std::vector<double>& values = result.signal.values;
-  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n') +
+                                              std::count(text.begin(), text.end(), '\r')) + 1;
   values.reserve(std::min<std::size_t>(lines, kMaxPpgSamples));
 
   std::size_t pos = 0;
   int lineNumber = 0;
   bool header = true;
   while (pos < text.size()) {
-    std::size_t eol = text.find('\n', pos);
+    // A line ends at LF, CR LF or a lone CR (old Mac files).
+    std::size_t eol = text.find_first_of("\r\n", pos);
     if (eol == std::string_view::npos) eol = text.size();
     const std::string_view line = Trimmed(text.substr(pos, eol - pos));
     pos = eol + 1;
+    if (eol < text.size() && text[eol] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     ++lineNumber;
     if (header) {
       header = false;
@@ -98,7 +120,7 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
       failed.message = "Line " + std::to_string(lineNumber) + ": \"" + Shortened(line) + "\" is not a valid number";
       return failed;
     }
-    values.push_back(value);
+    values.push_back(value == 0.0 ? 0.0 : value);  // "-0" is plain zero
   }
 
   FinishPpgSignal(result.signal);

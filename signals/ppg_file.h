@@ -51,7 +51,9 @@ inline constexpr const char* kPpgBigFileMessage = "Big file";
 // Parses PPG text. The first line is a header and is discarded; an empty (or all-blank) line is skipped
 // without taking an index; every other line is one number as a whole (no TAB columns). `decimalSeparator`
 // is the locale's mark: when it is not ',', both ',' and '.' are accepted as the decimal mark; when it is
-// ',', only ',' is. A trailing carriage return is ignored. The scaled copy and the duration
+// ',', only ',' is. Lines end at LF, CR LF or a lone CR; blanks around a number and a leading "+" are
+// allowed; "-0" reads as 0; "nan", "inf", values beyond the double range (1e400) and texts of 128 bytes or more
+// are bad numbers. The message of a bad number quotes at most 40 bytes of the line. The scaled copy and the duration
 // round(lastIndex / inRateHz) are filled in; `inRateHz` must be positive and finite.
 // Cost: linear in the text, about 50 ns a line. Pure; any thread.
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char decimalSeparator = '.');
