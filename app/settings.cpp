@@ -1,48 +1,33 @@
 #include "settings.h"
 
+#include <string_view>
+
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
+
+#include "core/ini_text.h"
 
 namespace kelvora {
 
 namespace {
 
-// Section/key -> text, keys compared case-insensitively as INI files usually are.
-using IniValues = QHash<QString, QString>;
+// option.ini holds a few hundred bytes; more than this is not a settings file (and a device is not read on).
+constexpr qint64 kMaxSettingsBytes = 1 << 20;
 
-QString KeyOf(const QString& section, const QString& key) { return section.toLower() + '/' + key.toLower(); }
-
-IniValues ParseIni(const QString& path) {
-  IniValues values;
+// The text of the settings file, parsed by the library's Qt-free INI reader; empty when it cannot be read.
+IniText ParseIni(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return values;
-  QTextStream in(&file);
-  QString section;
-  while (!in.atEnd()) {
-    const QString line = in.readLine().trimmed();
-    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#')) continue;
-    if (line.startsWith('[') && line.endsWith(']')) {
-      section = line.mid(1, line.size() - 2).trimmed();
-      continue;
-    }
-    const qsizetype eq = line.indexOf('=');
-    if (eq <= 0) continue;
-    values.insert(KeyOf(section, line.left(eq).trimmed()), line.mid(eq + 1).trimmed());
-  }
-  return values;
+  if (!file.open(QIODevice::ReadOnly)) return IniText{};
+  const QByteArray bytes = file.read(kMaxSettingsBytes);
+  return IniText::Parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 // The value of section/key as a decimal integer, or `fallback` when it is missing or not an integer.
-int ReadInt(const IniValues& values, const char* section, const char* key, int fallback) {
-  const auto it = values.constFind(KeyOf(QString::fromLatin1(section), QString::fromLatin1(key)));
-  if (it == values.constEnd()) return fallback;
-  bool ok = false;
-  const int value = it->toInt(&ok, 10);
-  return ok ? value : fallback;
+int ReadInt(const IniText& values, const char* section, const char* key, int fallback) {
+  return values.integer(section, key).value_or(fallback);
 }
 
 }  // namespace
@@ -57,7 +42,7 @@ QString SettingsFolder() {
 QString SettingsFilePath() { return SettingsFolder() + QStringLiteral("/option.ini"); }
 
 AppSettings ReadSettings(const QString& path) {
-  const IniValues values = ParseIni(path);
+  const IniText values = ParseIni(path);
   AppSettings s;
   s.left = ReadInt(values, "position", "left", s.left);
   s.width = ReadInt(values, "position", "width", s.width);
