@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, when they are missing.
+# Installs the Debian packages a build needs, when they are missing.
+# Usage: tools/setup.sh [main|fuzz|sanitize]
+#   main (the default): the compiler, CMake, Qt 6, GoogleTest and Google Benchmark;
+#   fuzz, sanitize: clang with its sanitizer and libFuzzer runtimes, CMake and GoogleTest.
 # As root it installs them with apt-get; otherwise it names what is missing and stops.
 set -euo pipefail
-packages=(g++ cmake ninja-build make qt6-base-dev qt6-charts-dev libgtest-dev libgmock-dev libbenchmark-dev)
+set_name=${1:-main}
+case "$set_name" in
+  main) packages=(g++ cmake ninja-build make qt6-base-dev qt6-charts-dev libgtest-dev libgmock-dev libbenchmark-dev) ;;
+  fuzz) packages=(clang libclang-rt-14-dev cmake ninja-build make) ;;
+  sanitize) packages=(clang libclang-rt-14-dev cmake ninja-build make libgtest-dev libgmock-dev) ;;
+  *) echo "tools/setup.sh: unknown package set '$set_name' (main, fuzz or sanitize)" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
