@@ -39,6 +39,7 @@ bool TabulateRows(const std::vector<int>& rows, std::vector<KernelTable>& tables
 WaveletEngine::WaveletEngine() = default;
 
 std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, WaveletBand band) {
+  const std::lock_guard<std::mutex> lock(m_runMutex);
   if (normalized.empty()) return WaveletError{"The signal is empty"};
   if (normalized.size() > static_cast<size_t>(kWaveletMaxSamples)) {
     return WaveletError{"The signal has " + std::to_string(normalized.size()) +
@@ -60,6 +61,8 @@ std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> no
 }
 
 WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSink& progress) {
+  // A second run waits here until the one being stopped has ended.
+  const std::lock_guard<std::mutex> lock(m_runMutex);
   // Step 1: a new run clears the stop request.
   m_stopRequest.store(false);
   WaveletRunResult result;

@@ -3,8 +3,10 @@
 // that persists between runs (coefficient matrix, reconstruction cache, per-row flags, computed ranges).
 //
 // Threads: one engine is driven by one thread at a time (loadSignal, run and the queries); the desktop program
-// calls run() on a worker thread. requestStop() may be called from any thread at any time.
+// calls run() on a worker thread. requestStop() may be called from any thread at any time. run() and
+// loadSignal() called while a run is still ending (stopped, not yet returned) wait for it to return first.
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <vector>
@@ -114,6 +116,7 @@ class WaveletEngine {
   ScaleRange m_computedRange;
   ScaleRange m_previousRange;
   std::atomic<bool> m_stopRequest{false};
+  std::mutex m_runMutex;  // held by run() and loadSignal() for their whole length
 };
 
 }  // namespace kelvora
