@@ -139,10 +139,15 @@ int RunPpgCommand(const std::vector<std::string>& args, std::ostream& out, std::
     for (double v : values) text += FormatSignalValue(v, separator, precision) + "\n";
     out << text;
     out.flush();
+    if (!out) {
+      err << "kelvora-cli ppg: cannot write the result to standard output\n";
+      return 1;
+    }
     return 0;
   }
   if (const auto error = WriteSignalFile(values, static_cast<int>(values.size()) - 1, output, separator, precision)) {
-    err << "kelvora-cli ppg: " << output << ": " << error->message << "\n";
+    err << "kelvora-cli ppg: " << output << ": " << error->message
+        << (error->reason.empty() ? std::string() : " (" + error->reason + ")") << "\n";
     return 1;
   }
   return 0;

@@ -71,6 +71,8 @@ std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& pa
 int EmitText(CliContext& context, const CommonOptions& options, const std::string& text) {
   if (options.output.empty()) {
     context.out << text << std::flush;
+    // A full disk or a closed pipe behind standard output is a failed save, not a success.
+    if (!context.out) return InputError(context, "cannot write the result to standard output");
     return kExitSuccess;
   }
   if (const auto error = WriteTextFileAtomically(options.output, text))
