@@ -12,6 +12,7 @@ const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
       {"filter", "filter a signal to a frequency band or by amplitude", RunFilter},
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
+      {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
   };
   return table;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace kelvora {
@@ -95,7 +96,8 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
       PpgReadResult failed;
       failed.status = PpgReadStatus::kBadNumber;
       failed.line = lineNumber;
-      failed.message = "Line " + std::to_string(lineNumber) + ": \"" + Shortened(line) + "\" is not a valid number";
+      failed.text = std::string(line);
+      failed.message = "Line " + std::to_string(lineNumber) + ": '" + Shortened(line) + "' is not a valid number";
       return failed;
     }
     values.push_back(value);
@@ -114,7 +116,14 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   PpgReadResult failed;
   failed.status = PpgReadStatus::kCannotOpen;
   failed.message = "Cannot open file " + path;
-  if (!file) return failed;
+  if (!file) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+      failed.status = PpgReadStatus::kMissingFile;
+      failed.message = "File " + path + " does not exist";
+    }
+    return failed;
+  }
 
   std::string text;
   char chunk[1 << 16];

@@ -33,6 +33,7 @@ struct PpgSignal {
 enum class PpgReadStatus {
   kOk,          // every sample read
   kBigFile,     // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
+  kMissingFile, // the file does not exist
   kCannotOpen,  // the file could not be opened or read
   kBadNumber,   // a line is not a number: nothing is returned
 };
@@ -43,7 +44,8 @@ struct PpgReadResult {
   PpgSignal signal;
   PpgReadStatus status = PpgReadStatus::kOk;
   std::string message;
-  int line = 0;  // 1-based file line of a bad number (the header is line 1); 0 otherwise
+  int line = 0;      // 1-based file line of a bad number (the header is line 1); 0 otherwise
+  std::string text;  // the bad number's text as it stands in the file (trimmed)
 
   bool ok() const { return status == PpgReadStatus::kOk || status == PpgReadStatus::kBigFile; }
 };
@@ -59,8 +61,8 @@ inline constexpr const char* kPpgBigFileMessage = "Big file";
 // Cost: linear in the text, about 50 ns a line. Pure; any thread.
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char decimalSeparator = '.');
 
-// Reads the PPG file at `path` as ParsePpgText does. A file that cannot be opened gives kCannotOpen with
-// "Cannot open file <path>". Any thread.
+// Reads the PPG file at `path` as ParsePpgText does. A missing file gives kMissingFile with
+// "File <path> does not exist", one that cannot be read kCannotOpen with "Cannot open file <path>". Any thread.
 PpgReadResult ReadPpgFile(const std::string& path, double inRateHz = 50.0, char decimalSeparator = '.');
 
 // Fills signal.minimum, maximum, scaled and durationS from signal.values and signal.inRateHz (what the

@@ -64,6 +64,7 @@ TEST(PpgFile, BadNumbersFailWithTheirLineAndReturnNoSignal) {
     EXPECT_FALSE(r.ok()) << c.text;
     EXPECT_EQ(r.status, PpgReadStatus::kBadNumber) << c.text;
     EXPECT_EQ(r.line, c.line) << c.text;
+    EXPECT_FALSE(r.text.empty());
     EXPECT_NE(r.message.find("Line " + std::to_string(c.line)), std::string::npos) << r.message;
     EXPECT_TRUE(r.signal.empty());
   }
@@ -111,11 +112,14 @@ TEST(PpgFile, TwoMillionSamplesLoadFullyOneMoreIsBigFileKeepingTheLimit) {
   EXPECT_EQ(ParsePpgText(Lines(kMaxPpgSamples) + "\n\n").status, PpgReadStatus::kOk);
 }
 
-TEST(PpgFile, MissingFileCannotBeOpened) {
-  const PpgReadResult r = ReadPpgFile("/nonexistent/dir/ppg.txt");
-  EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.status, PpgReadStatus::kCannotOpen);
-  EXPECT_NE(r.message.find("/nonexistent/dir/ppg.txt"), std::string::npos);
+TEST(PpgFile, MissingFileAndFolderAreRefused) {
+  const PpgReadResult missing = ReadPpgFile("/nonexistent/dir/ppg.txt");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.status, PpgReadStatus::kMissingFile);
+  EXPECT_EQ(missing.message, "File /nonexistent/dir/ppg.txt does not exist");
+  const PpgReadResult folder = ReadPpgFile(KELVORA_SOURCE_DIR);
+  EXPECT_FALSE(folder.ok());
+  EXPECT_EQ(folder.status, PpgReadStatus::kCannotOpen);
 }
 
 }  // namespace
