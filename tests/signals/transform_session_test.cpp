@@ -446,6 +446,42 @@ TEST_F(TransformSessionTest, GridFollowsTheMethodAndEdits) {
   EXPECT_DOUBLE_EQ(session.tissueParameters().wave.depthM, 0.003);
 }
 
+TEST_F(TransformSessionTest, ExamplesMenuLoadsBothFilesOrNamesTheMissingOne) {
+  TransformSession session;
+  const SessionResult none = session.LoadExample(1, m_dir.string(), NullProgress());
+  EXPECT_EQ(none.error, "File " + (m_dir / "T1.txt").string() + " does not exist");
+  EXPECT_FALSE(session.tLoaded());
+
+  write("T2.txt", Temperature(60));
+  const SessionResult half = session.LoadExample(2, m_dir.string(), NullProgress());
+  EXPECT_EQ(half.error, "File " + (m_dir / "BF2.txt").string() + " does not exist");
+  EXPECT_TRUE(session.tLoaded());  // the T file was loaded before the BF file was looked for
+  EXPECT_EQ(session.viewState().edit10, "Temperature: Example 2");
+  EXPECT_EQ(session.activeRecord(), 1);
+  EXPECT_EQ(session.currentLength(), 59);
+
+  write("BF2.txt", BloodFlow(70));
+  ASSERT_TRUE(session.LoadExample(2, m_dir.string(), NullProgress()).ok());
+  EXPECT_EQ(session.viewState().edit16, "  Blood Flow:  Example 2");
+  EXPECT_EQ(session.activeRecord(), 2);
+  EXPECT_EQ(session.currentLength(), 69);
+}
+
+TEST_F(TransformSessionTest, SavesWriteTheConvertedRecordsWithThreeDecimals) {
+  TransformSession session;
+  EXPECT_FALSE(session.SaveConvertedT((m_dir / "x.txt").string()).ok());
+  loadConvertAndOutput(session);
+  const std::string tPath = (m_dir / "tstar.txt").string();
+  ASSERT_TRUE(session.SaveConvertedT(tPath).ok());
+  ASSERT_TRUE(session.SaveConvertedBF((m_dir / "bfstar.txt").string()).ok());
+  std::ifstream in(tPath);
+  std::vector<double> back;
+  for (double v; in >> v;) back.push_back(v);
+  ASSERT_EQ(back.size(), 300u);
+  for (std::size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(back[i], session.convertedT()[i], 0.0005 + 1e-12);
+  EXPECT_FALSE(session.SaveConvertedBF((m_dir / "missing" / "dir" / "b.txt").string()).ok());
+}
+
 TEST(CorrelationText, RoundsToThreeDecimals) {
   EXPECT_EQ(TransformSession::CorrelationText(0.9996, InterfaceLanguage::English, '.'), "Correlation: 1");
   EXPECT_EQ(TransformSession::CorrelationText(0.12345, InterfaceLanguage::English, '.'), "Correlation: 0.123");
