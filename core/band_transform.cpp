@@ -58,6 +58,7 @@ std::vector<double> PadSignal(const std::vector<double>& x) {
 }
 
 long long BinIndex(int paddedLastIndex, double frequencyHz, int sampleRateHz) {
+  if (!std::isfinite(frequencyHz) || sampleRateHz < 1) return 0;
   const long double exact = static_cast<long double>(paddedLastIndex) * static_cast<long double>(frequencyHz) /
                             static_cast<long double>(sampleRateHz);
   // The default floating-point environment rounds to nearest with ties to even.

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "signals/text_utils.h"
@@ -33,19 +32,11 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   return error;
 }
 
-// The file split into lines without their line ends ("\n", "\r\n"); a final line end opens no extra line.
-std::vector<std::string> SplitLines(const std::string& content) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    std::size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
+// Reads one line without its line end ("\n" or "\r\n"); false at the end of the stream.
+bool ReadLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
 }
 
 bool IsBlank(const std::string& text) {
@@ -82,17 +73,29 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
     return result;
   }
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Lines up to the record's capacity; past it the file is read only to learn whether more data follows.
+  std::vector<std::string> lines;
+  std::string line;
+  bool moreData = false;
+  while (ReadLine(in, line)) {
+    if (lines.empty()) result.tabLayout = line.find('\t') != std::string::npos;
+    if (static_cast<int>(lines.size()) < kMaxRecordSamples) {
+      lines.push_back(line);
+      continue;
+    }
+    if (!IsBlank(result.tabLayout ? line.substr(0, line.find('\t')) : line)) {
+      moreData = true;
+      break;
+    }
+  }
   if (in.bad()) {
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
     return result;
   }
-  const std::vector<std::string> lines = SplitLines(content);
 
   const std::string firstLine = lines.empty() ? std::string() : lines.front();
-  result.tabLayout = firstLine.find('\t') != std::string::npos;
-  auto valueText = [&](const std::string& line) {
-    return result.tabLayout ? line.substr(0, line.find('\t')) : line;
+  auto valueText = [&](const std::string& text) {
+    return result.tabLayout ? text.substr(0, text.find('\t')) : text;
   };
   auto parse = [&](const std::string& raw) {
     const std::string text = format.normalizeSeparators ? NormalizeDecimalSeparator(raw, format.separator) : raw;
@@ -115,11 +118,11 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
 
   // Blank lines after the last value are not data.
   int dataLines = static_cast<int>(lines.size());
-  while (dataLines > 0 && IsBlank(valueText(lines[static_cast<std::size_t>(dataLines - 1)]))) --dataLines;
-  if (dataLines > kMaxRecordSamples) {
+  if (moreData) {
     result.truncated = true;
     result.warning = result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
-    dataLines = kMaxRecordSamples;
+  } else {
+    while (dataLines > 0 && IsBlank(valueText(lines[static_cast<std::size_t>(dataLines - 1)]))) --dataLines;
   }
 
   SignalRecord& record = result.record;

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -199,6 +200,21 @@ TEST(Cli, ExecutableRunsUnderTheCLocale) {
   while (std::fgets(buffer, sizeof buffer, usage)) {
   }
   EXPECT_EQ(WEXITSTATUS(pclose(usage)), kExitUsage);
+}
+
+}  // namespace
+}  // namespace kelvora::cli
+
+namespace kelvora::cli {
+namespace {
+
+TEST(Cli, DecimalRulesFollowTheNumericLocale) {
+  std::setlocale(LC_NUMERIC, "C");
+  const DecimalFormat format = DecimalFormatFromLocale();
+  EXPECT_EQ(format.separator, '.');
+  EXPECT_TRUE(format.normalizeSeparators);
+  const DecimalFormat comma = DecimalFormat::ForSeparator(',');
+  EXPECT_FALSE(comma.normalizeSeparators);
 }
 
 }  // namespace

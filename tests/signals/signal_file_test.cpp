@@ -49,6 +49,12 @@ TEST(ReadSignalFile, MoreThanTwentyThousandKeepsTheFirstWithTheLayoutsMessage) {
   ASSERT_TRUE(tab.ok());
   EXPECT_EQ(tab.warning, "Big file - points > 20000");
   EXPECT_EQ(tab.record.count(), 20000);
+
+  // Data after blank lines beyond the limit still counts; lines past the limit are never parsed.
+  const SignalReadResult gap = ReadSignalFile(dir.write("c.txt", Lines(20000, "1") + "\n\nabc\n"), false, kDot);
+  ASSERT_TRUE(gap.ok());
+  EXPECT_TRUE(gap.truncated);
+  EXPECT_EQ(gap.record.count(), 20000);
 }
 
 TEST(ReadSignalFile, KelvinCheckOnTheFirstValueOfTemperatureFilesOnly) {
