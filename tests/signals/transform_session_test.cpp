@@ -319,6 +319,30 @@ TEST_F(TransformSessionTest, ShitzerBFToTPostProcessing) {
   EXPECT_FALSE(v.btnOutputTEnabled);
 }
 
+TEST_F(TransformSessionTest, StoppedConversionChangesNothing) {
+  class StopAtOnce : public ProgressSink {
+   public:
+    bool stopRequested() const override { return true; }
+  } stop;
+  TransformSession session;
+  session.setMethod(ConversionMethod::Shitzer);
+  ASSERT_TRUE(session.LoadT(write("t.txt", Temperature(100)), NullProgress()).ok());
+  const SessionResult r = session.BtnTtoBF(stop);
+  EXPECT_EQ(r.error, kConversionStoppedMessage);
+  EXPECT_FALSE(session.bfStarReady());
+  EXPECT_TRUE(session.convertedBF().empty());
+  EXPECT_FALSE(session.viewState().btnSaveBFEnabled);
+
+  session.setMethod(ConversionMethod::Fourier);
+  EXPECT_EQ(session.BtnTtoBF(stop).error, kConversionStoppedMessage);
+  EXPECT_FALSE(session.bfStarReady());
+  // Stopping the automatic filtering of a load keeps the previous record.
+  session.setBandT(0.0, 0.05);
+  session.setBandTextsT("0", "0.05");
+  EXPECT_FALSE(session.LoadT(write("t2.txt", Temperature(50)), stop).ok());
+  EXPECT_EQ(session.recordT().count(), 100);
+}
+
 TEST_F(TransformSessionTest, WaveletBranches) {
   TransformSession session;
   loadConvertAndOutput(session);
