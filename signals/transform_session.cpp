@@ -719,6 +719,8 @@ bool TransformSession::bfStarReady() const { return m_state->bfStarReady; }
 std::optional<double> TransformSession::correlationBF() const { return m_state->correlationBF; }
 std::optional<double> TransformSession::correlationT() const { return m_state->correlationT; }
 
+BandTransform& TransformSession::bandTransform() { return m_engine->transform; }
+
 TransformViewState TransformSession::viewState() const {
   const State& s = *m_state;
   TransformViewState v;

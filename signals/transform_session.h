@@ -25,6 +25,8 @@
 
 namespace kelvora {
 
+class BandTransform;
+
 // The three radio buttons "Fourier filtration", "Wavelet filtration", "Shitzer's model".
 enum class ConversionMethod { Fourier, Wavelet, Shitzer };
 
@@ -232,6 +234,10 @@ class TransformSession {
   // The correlation shown last on each side (none when emptied or undefined).
   std::optional<double> correlationBF() const;
   std::optional<double> correlationT() const;
+  // The band-limited transform with the eight slot caches. The Transform page uses slots 1, 2, 4, 5, 6, 7; the
+  // Fourier filtration page may run its slots 3 and 8 here so that one transform serves the program. Not while
+  // an operation of this session runs.
+  BandTransform& bandTransform();
   // The Transform page's flat view.
   TransformViewState viewState() const;
 
