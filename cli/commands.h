@@ -31,6 +31,7 @@ struct Command {
   CommandFunction run;
 };
 
+int RunConvert(const std::vector<std::string>& args, CliContext& context);
 int RunSpectrum(const std::vector<std::string>& args, CliContext& context);
 int RunFilter(const std::vector<std::string>& args, CliContext& context);
 int RunPpg(const std::vector<std::string>& args, CliContext& context);
