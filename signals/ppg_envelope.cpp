@@ -184,4 +184,13 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   return result;
 }
 
+std::vector<double> PpgEnvelopeSamples(const PpgEnvelope& envelope, int durationS, double outRateHz) {
+  const double wanted = std::round(durationS * outRateHz);
+  if (!(wanted > 0.0)) return {};
+  const std::size_t count = wanted >= static_cast<double>(envelope.values.size())
+                                ? envelope.values.size()
+                                : static_cast<std::size_t>(wanted);
+  return std::vector<double>(envelope.values.begin(), envelope.values.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
 }  // namespace kelvora

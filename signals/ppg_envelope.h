@@ -85,4 +85,9 @@ struct PpgEnvelopeResult {
 PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopeParams& params,
                                      ProgressSink& progress = NullProgress());
 
+// The samples that saving and the "<--" hand-over take: the first round(durationS * outRateHz) envelope samples
+// (the duration and output-rate edits as they stand), never more than the envelope holds, so edits changed
+// after the run cannot read past its end. Empty for a non-positive count.
+std::vector<double> PpgEnvelopeSamples(const PpgEnvelope& envelope, int durationS, double outRateHz);
+
 }  // namespace kelvora
