@@ -110,10 +110,11 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   env.windows = w;
   env.outRateHz = params.outRateHz;
   const double* s = ppg.scaled.data();
-  // One accepted extreme per beat at most, one candidate per window at most: this bounds both tables.
+  // The tables grow with the signal; accepted extremes lie more than Dmin apart, which sizes a first guess.
   const std::size_t windows = static_cast<std::size_t>(lastIndex / w.step) + 1;
-  env.maxima.reserve(windows);
-  env.minima.reserve(windows);
+  const std::size_t guess = std::min(windows, static_cast<std::size_t>(lastIndex / std::max(1, w.dMin)) + 2);
+  env.maxima.reserve(guess);
+  env.minima.reserve(guess);
 
   // Maxima: the earliest of equal window maxima is kept.
   int lastMax = -25;
