@@ -61,10 +61,10 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
   if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
 
   PpgEnvelopeParams params;
-  for (const auto& error : {ReadRate(parsed, "in-rate", params.inRateHz), ReadRate(parsed, "out-rate", params.outRateHz),
-                            ReadWhole(parsed, "duration", 0, params.durationS),
-                            ReadWhole(parsed, "min-pulse", 1, params.lowestPulseBpm),
-                            ReadWhole(parsed, "max-pulse", 1, params.highestPulseBpm)}) {
+  for (const auto& error :
+       {ReadRate(parsed, "in-rate", params.inRateHz), ReadRate(parsed, "out-rate", params.outRateHz),
+        ReadWhole(parsed, "duration", 0, params.durationS), ReadWhole(parsed, "min-pulse", 1, params.lowestPulseBpm),
+        ReadWhole(parsed, "max-pulse", 1, params.highestPulseBpm)}) {
     if (error) return UsageError(context, kName, *error);
   }
 
@@ -72,7 +72,8 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
   const PpgReadResult read = ReadPpgFile(path, params.inRateHz, context.format.separator);
   if (!read.ok()) {
     if (read.status == PpgReadStatus::kBadNumber) {
-      return InputError(context, path + ":" + std::to_string(read.line) + ": '" + read.text + "' is not a valid number");
+      return InputError(context,
+                        path + ":" + std::to_string(read.line) + ": '" + read.text + "' is not a valid number");
     }
     return InputError(context, read.status == PpgReadStatus::kMissingFile ? path + ": File does not exist"
                                                                           : path + ": Cannot open file");

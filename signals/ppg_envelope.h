@@ -11,11 +11,11 @@ namespace kelvora {
 
 // The edits of the PPG page.
 struct PpgEnvelopeParams {
-  double inRateHz = 50.0;    // input rate of the PPG, Hz (> 0)
-  double outRateHz = 2.0;    // output rate of the envelope, Hz (> 0)
-  int durationS = 1501;      // duration of the record, s (the reader sets it); output count round(T * outRate)
-  int lowestPulseBpm = 69;   // lowest pulse rate, beats per minute (> 0)
-  int highestPulseBpm = 120; // highest pulse rate, beats per minute (> 0)
+  double inRateHz = 50.0;     // input rate of the PPG, Hz (> 0)
+  double outRateHz = 2.0;     // output rate of the envelope, Hz (> 0)
+  int durationS = 1501;       // duration of the record, s (the reader sets it); output count round(T * outRate)
+  int lowestPulseBpm = 69;    // lowest pulse rate, beats per minute (> 0)
+  int highestPulseBpm = 120;  // highest pulse rate, beats per minute (> 0)
 };
 
 // The scan geometry in input samples.

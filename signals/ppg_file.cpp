@@ -62,7 +62,8 @@ void FinishPpgSignal(PpgSignal& signal) {
   if (!(range > 0.0) || !std::isfinite(range)) return;
   signal.scaled.resize(signal.values.size());
   const double factor = 10.0 / range;
-  for (std::size_t k = 0; k < signal.values.size(); ++k) signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
+  for (std::size_t k = 0; k < signal.values.size(); ++k)
+    signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
 }
 
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalSeparator) {

@@ -17,8 +17,8 @@ struct PpgSignal {
   // (value - minimum) / (maximum - minimum) * 10, range 0 .. 10. Empty when the signal cannot be scaled
   // (no samples, or maximum = minimum).
   std::vector<double> scaled;
-  double inRateHz = 50.0;      // input rate the duration was worked out with
-  int durationS = 0;           // round(lastIndex / inRateHz) seconds, what the reader puts into the duration edit
+  double inRateHz = 50.0;  // input rate the duration was worked out with
+  int durationS = 0;       // round(lastIndex / inRateHz) seconds, what the reader puts into the duration edit
 
   int count() const { return static_cast<int>(values.size()); }
   int lastIndex() const { return count() - 1; }
@@ -31,11 +31,11 @@ struct PpgSignal {
 };
 
 enum class PpgReadStatus {
-  kOk,          // every sample read
-  kBigFile,     // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
-  kMissingFile, // the file does not exist
-  kCannotOpen,  // the file could not be opened or read
-  kBadNumber,   // a line is not a number: nothing is returned
+  kOk,           // every sample read
+  kBigFile,      // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
+  kMissingFile,  // the file does not exist
+  kCannotOpen,   // the file could not be opened or read
+  kBadNumber,    // a line is not a number: nothing is returned
 };
 
 // The outcome of reading a PPG. `signal` is valid when ok(); `message` is a fixed English text for the

@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -5,8 +7,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "cli/commands.h"
 #include "tests/signals/temp_dir.h"
@@ -52,7 +52,8 @@ TEST(PpgCommand, WritesRoundDurationTimesOutRateSamples) {
   EXPECT_TRUE(r.err.empty());
   std::istringstream lines(r.out);
   int count = 0;
-  for (std::string line; std::getline(lines, line); ++count) EXPECT_NEAR(std::stod(line), 10.0, 0.1) << line;  // sampled peaks differ a little
+  for (std::string line; std::getline(lines, line); ++count)
+    EXPECT_NEAR(std::stod(line), 10.0, 0.1) << line;  // sampled peaks differ a little
   EXPECT_EQ(count, 120);
 
   const std::string output = dir.file("bf.txt");

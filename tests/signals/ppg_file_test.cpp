@@ -1,8 +1,8 @@
 #include "signals/ppg_file.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace kelvora {
 namespace {
@@ -58,8 +58,9 @@ TEST(PpgFile, BadNumbersFailWithTheirLineAndReturnNoSignal) {
     const char* text;
     int line;
   };
-  for (const Case& c : {Case{"PPG\n1\nabc\n2\n", 3}, Case{"PPG\n1\n\n1.5\t2\n", 4}, Case{"PPG\n1\n2\nnan\n", 4},
-                        Case{"PPG\ninf\n", 2}, Case{"PPG\n1e999\n", 2}, Case{"PPG\n1.2.3\n", 2}, Case{"PPG\n--1\n", 2}}) {
+  for (const Case& c :
+       {Case{"PPG\n1\nabc\n2\n", 3}, Case{"PPG\n1\n\n1.5\t2\n", 4}, Case{"PPG\n1\n2\nnan\n", 4}, Case{"PPG\ninf\n", 2},
+        Case{"PPG\n1e999\n", 2}, Case{"PPG\n1.2.3\n", 2}, Case{"PPG\n--1\n", 2}}) {
     const PpgReadResult r = ParsePpgText(c.text);
     EXPECT_FALSE(r.ok()) << c.text;
     EXPECT_EQ(r.status, PpgReadStatus::kBadNumber) << c.text;

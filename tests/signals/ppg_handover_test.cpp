@@ -1,8 +1,8 @@
 // The "<--" button: the PPG envelope becomes the Transform page's BF record.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "core/progress.h"
 #include "signals/ppg_envelope.h"
