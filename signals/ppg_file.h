@@ -39,7 +39,8 @@ enum class PpgReadStatus {
 };
 
 // The outcome of reading a PPG. `signal` is valid when ok(); `message` is a fixed English text for the
-// user (empty for kOk). A constant signal reads fine but carries a note in `message` and no scaled copy.
+// user: the error, "Big file", or, with kOk, the note that a constant signal (read fine, no scaled copy)
+// cannot be scaled; empty otherwise.
 struct PpgReadResult {
   PpgSignal signal;
   PpgReadStatus status = PpgReadStatus::kOk;
