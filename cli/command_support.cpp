@@ -26,6 +26,8 @@ std::string Printable(const std::string& bytes, bool asciiOnly) {
 
 }  // namespace
 
+std::string PrintableFileText(const std::string& bytes) { return Printable(bytes, true); }
+
 std::string DescribeFileError(const SignalFileError& error) {
   std::string text = Printable(error.path, false);
   if (error.line > 0) {
@@ -53,8 +55,7 @@ int InputError(CliContext& context, const std::string& message) {
   return kExitBadInput;
 }
 
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature,
-                                      int& exitStatus) {
+std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus) {
   SignalReadResult read = ReadSignalFile(path, temperature, context.format);
   if (!read.ok()) {
     exitStatus = InputError(context, DescribeFileError(*read.error));

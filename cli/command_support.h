@@ -11,6 +11,9 @@
 
 namespace kelvora::cli {
 
+// Text taken from a file as a message shows it: control and non-ASCII bytes as \xNN.
+std::string PrintableFileText(const std::string& bytes);
+
 // "FILE:LINE: 'text' is not a valid number", "FILE: File does not exist", ...
 std::string DescribeFileError(const SignalFileError& error);
 
@@ -21,8 +24,7 @@ int InputError(CliContext& context, const std::string& message);
 
 // Reads INPUT as a signal file with the locale's decimal rules. Prints the "Big file" warning (the load goes on)
 // or the error; an empty record is an error ("no samples"). On failure sets exitStatus and gives nothing.
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature,
-                                      int& exitStatus);
+std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus);
 
 // Writes the signal values to --output (whole or not at all) or to standard output, one per line, with the
 // locale's decimal separator, 3 decimals or full precision. Returns the exit status.

@@ -19,9 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cmd_ppg.h"
 #include "cli/commands.h"
-
 #include "fuzz/fuzz_check.h"
 
 namespace kelvora::fuzz {
@@ -88,13 +86,8 @@ inline std::string RunCliArgsInput(const std::uint8_t* data, std::size_t size) {
   }
 
   std::ostringstream out, err;
-  int status = 0;
-  if (!args.empty() && args.front() == "ppg") {
-    status = kelvora::cli::RunPpgCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
-  } else {
-    kelvora::cli::CliContext context{out, err, kelvora::DecimalFormat::ForSeparator('.')};
-    status = kelvora::cli::RunCli(args, context);
-  }
+  kelvora::cli::CliContext context{out, err, kelvora::DecimalFormat::ForSeparator('.')};
+  const int status = kelvora::cli::RunCli(args, context);
   Check(status == 0 || status == 1 || status == 2);
   Check(status == 0 || !err.str().empty());
 

@@ -3,8 +3,7 @@
 // can abort on it and the regression tests can show it.
 #include <string>
 
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) return std::string(__FILE__ ":") + std::to_string(__LINE__) + \
-                             ": " #condition;                                      \
+#define Check(condition)                                                                             \
+  do {                                                                                               \
+    if (!(condition)) return std::string(__FILE__ ":") + std::to_string(__LINE__) + ": " #condition; \
   } while (false)

@@ -9,10 +9,9 @@
 #include <string_view>
 
 #include "core/progress.h"
+#include "fuzz/fuzz_check.h"
 #include "signals/ppg_envelope.h"
 #include "signals/ppg_file.h"
-
-#include "fuzz/fuzz_check.h"
 
 namespace kelvora::fuzz {
 // Runs one input; gives the failed check, or an empty text when every check held.

@@ -20,9 +20,9 @@ inline std::string RunSettingsInput(const std::uint8_t* data, std::size_t size) 
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const IniText ini = IniText::Parse(text);
   static const std::vector<std::pair<const char*, const char*>> kKeys = {
-      {"position", "left"}, {"position", "width"}, {"position", "top"},   {"position", "height"},
-      {"position", "Maximized"}, {"freq", "gerc"}, {"Options", "sign"},   {"Options", "potoks"},
-      {"Options", "ActivTab"}, {"Options", "Anim"}, {"Options", "LogOX"}, {"Options", "Lang"}};
+      {"position", "left"},      {"position", "width"}, {"position", "top"},  {"position", "height"},
+      {"position", "Maximized"}, {"freq", "gerc"},      {"Options", "sign"},  {"Options", "potoks"},
+      {"Options", "ActivTab"},   {"Options", "Anim"},   {"Options", "LogOX"}, {"Options", "Lang"}};
 
   std::string written;
   std::string section;

@@ -9,14 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "signals/signal_file.h"
-
 #include "fuzz/fuzz_check.h"
+#include "signals/signal_file.h"
 
 namespace kelvora::fuzz {
 
-inline kelvora::SignalReadResult ReadInPieces(std::string_view text, bool temperature,
-                                              kelvora::DecimalFormat format, std::size_t piece) {
+inline kelvora::SignalReadResult ReadInPieces(std::string_view text, bool temperature, kelvora::DecimalFormat format,
+                                              std::size_t piece) {
   kelvora::SignalTextReader reader("fuzz.txt", temperature, format);
   while (!text.empty()) {
     const std::size_t n = std::min(piece, text.size());

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace kelvora {
@@ -77,8 +78,7 @@ void FinishPpgSignal(PpgSignal& signal) {
   const double range = signal.maximum - signal.minimum;
   if (!(range > 0.0) || !std::isfinite(range)) return;
   signal.scaled.resize(signal.values.size());
-  // Dividing first keeps the largest sample at exactly 10: (v - min) / range <= 1 holds in floating point,
-  // (v - min) * (10 / range) can exceed 10 by a rounding step.
+
   for (std::size_t k = 0; k < signal.values.size(); ++k)
     signal.scaled[k] = (signal.values[k] - signal.minimum) / range * 10.0;
 }
@@ -88,7 +88,8 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
   result.signal.inRateHz = inRateHz;
   std::vector<double>& values = result.signal.values;
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n') +
-                                              std::count(text.begin(), text.end(), '\r')) + 1;
+                                              std::count(text.begin(), text.end(), '\r')) +
+                     1;
   values.reserve(std::min<std::size_t>(lines, kMaxPpgSamples));
 
   std::size_t pos = 0;
@@ -117,7 +118,8 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
       PpgReadResult failed;
       failed.status = PpgReadStatus::kBadNumber;
       failed.line = lineNumber;
-      failed.message = "Line " + std::to_string(lineNumber) + ": \"" + Shortened(line) + "\" is not a valid number";
+      failed.text = line.size() > 40 ? std::string(line.substr(0, 40)) + "..." : std::string(line);
+      failed.message = "Line " + std::to_string(lineNumber) + ": '" + Shortened(line) + "' is not a valid number";
       return failed;
     }
     values.push_back(value == 0.0 ? 0.0 : value);  // "-0" is plain zero
@@ -136,7 +138,14 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   PpgReadResult failed;
   failed.status = PpgReadStatus::kCannotOpen;
   failed.message = "Cannot open file " + path;
-  if (!file) return failed;
+  if (!file) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+      failed.status = PpgReadStatus::kMissingFile;
+      failed.message = "File " + path + " does not exist";
+    }
+    return failed;
+  }
 
   std::string text;
   char chunk[1 << 16];

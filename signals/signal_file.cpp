@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <system_error>
 
 #include "core/atomic_file.h"
@@ -27,11 +27,21 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   error.line = line;
   error.text = text;
   switch (kind) {
-    case SignalFileErrorKind::kMissingFile: error.message = "File does not exist"; break;
-    case SignalFileErrorKind::kCannotOpen: error.message = "Cannot open file"; break;
-    case SignalFileErrorKind::kInvalidNumber: error.message = "is not a valid number"; break;
-    case SignalFileErrorKind::kCannotWrite: error.message = "Cannot write file"; break;
-    case SignalFileErrorKind::kInvalidValue: error.message = "Value is not a finite number"; break;
+    case SignalFileErrorKind::kMissingFile:
+      error.message = "File does not exist";
+      break;
+    case SignalFileErrorKind::kCannotOpen:
+      error.message = "Cannot open file";
+      break;
+    case SignalFileErrorKind::kInvalidNumber:
+      error.message = "is not a valid number";
+      break;
+    case SignalFileErrorKind::kCannotWrite:
+      error.message = "Cannot write file";
+      break;
+    case SignalFileErrorKind::kInvalidValue:
+      error.message = "Value is not a finite number";
+      break;
   }
   return error;
 }
@@ -70,7 +80,8 @@ void NormalizeRecord(SignalRecord& record) {
   const double range = record.maximum - record.minimum;
   if (range > 0.0)
     for (int i = 0; i < count; ++i)
-      record.normalized[static_cast<std::size_t>(i)] = (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
+      record.normalized[static_cast<std::size_t>(i)] =
+          (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
 }
 
 SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format)
@@ -155,8 +166,8 @@ void SignalTextReader::takeLine() {
   auto parse = [&](std::string_view raw) -> std::optional<double> {
     if (!whole) return std::nullopt;
     const std::string text(raw);
-    return ParseDecimalNumber(
-        m_format.normalizeSeparators ? NormalizeDecimalSeparator(text, m_format.separator) : text, m_format.separator);
+    return ParseDecimalNumber(m_format.normalizeSeparators ? NormalizeDecimalSeparator(text, m_format.separator) : text,
+                              m_format.separator);
   };
 
   if (m_lineNumber == 1 && m_temperature) {

@@ -35,9 +35,9 @@ struct SignalFileError {
   SignalFileErrorKind kind = SignalFileErrorKind::kCannotOpen;
   std::string message;  // the fixed English text above
   std::string path;
-  int line = 0;         // 1-based line of the fault; 0 when the fault is not about one line
-  std::string text;     // the offending value text as it stands in the file; beyond 40 bytes cut, with "..."
-  std::string reason;   // the system's explanation of a failed open, read or write ("No space left on device")
+  int line = 0;        // 1-based line of the fault; 0 when the fault is not about one line
+  std::string text;    // the offending value text as it stands in the file; beyond 40 bytes cut, with "..."
+  std::string reason;  // the system's explanation of a failed open, read or write ("No space left on device")
 };
 
 struct SignalReadResult {
@@ -81,13 +81,13 @@ class SignalTextReader {
   SignalReadResult m_result;
   double m_offset = 0.0;
   bool m_done = false;
-  int m_bomState = 0;           // bytes of the byte-order mark matched so far; -1 once decided
-  bool m_afterCr = false;       // the last line ended with CR: a following LF belongs to that line end
-  std::string m_line;           // the current line, at most kMaxLineKept bytes of it
-  std::size_t m_lineBytes = 0;  // the current line's full length
+  int m_bomState = 0;                          // bytes of the byte-order mark matched so far; -1 once decided
+  bool m_afterCr = false;                      // the last line ended with CR: a following LF belongs to that line end
+  std::string m_line;                          // the current line, at most kMaxLineKept bytes of it
+  std::size_t m_lineBytes = 0;                 // the current line's full length
   std::size_t m_firstTab = std::string::npos;  // position of its first TAB
-  bool m_lineOpen = false;      // the current line has begun (a last line without a line end still counts)
-  long long m_lineNumber = 0;   // lines completed
+  bool m_lineOpen = false;     // the current line has begun (a last line without a line end still counts)
+  long long m_lineNumber = 0;  // lines completed
 };
 
 // Reads a signal file into a new record; the caller assigns it to its destination only when ok(), so a failed

@@ -1,14 +1,13 @@
 // kelvora-cli on damaged inputs and failing outputs: one clear line naming the file (and line), exit status 1,
 // and never a success for a result that was not written.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "cli/cmd_ppg.h"
 #include "cli/commands.h"
 #include "tests/signals/temp_dir.h"
 
@@ -72,12 +71,23 @@ TEST(CliFaults, PpgCommandReportsAFailingStandardOutputAndTheReasonOfAFailedSave
   const std::string input = dir.write("p.txt", ppg);
   std::ostringstream out, err;
   out.setstate(std::ios::badbit);  // a stream that takes nothing, as a full disk behind standard output
-  EXPECT_EQ(RunPpgCommand({input}, out, err), 1);
+  CliContext context{out, err, DecimalFormat::ForSeparator('.')};
+  EXPECT_EQ(RunCli({"ppg", input}, context), kExitBadInput);
   EXPECT_NE(err.str().find("cannot write the result"), std::string::npos) << err.str();
 
   std::ostringstream out2, err2;
-  EXPECT_EQ(RunPpgCommand({input, "-o", dir.file("none/bf.txt")}, out2, err2), 1);
+  CliContext context2{out2, err2, DecimalFormat::ForSeparator('.')};
+  EXPECT_EQ(RunCli({"ppg", input, "-o", dir.file("none/bf.txt")}, context2), kExitBadInput);
   EXPECT_NE(err2.str().find("(No such file or directory)"), std::string::npos) << err2.str();
+
+  // A bad number is quoted with its bytes escaped and cut to 40.
+  const std::string bad = dir.write("bad.txt", "PPG\n1\n" + std::string(60, '\x01') + "\n");
+  std::ostringstream out3, err3;
+  CliContext context3{out3, err3, DecimalFormat::ForSeparator('.')};
+  EXPECT_EQ(RunCli({"ppg", bad}, context3), kExitBadInput);
+  std::string escaped;
+  for (int i = 0; i < 40; ++i) escaped += "\\x01";
+  EXPECT_EQ(err3.str(), "kelvora-cli: " + bad + ":3: '" + escaped + "...' is not a valid number\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Faults around signal and PPG files: damaged or odd texts read with a defined result or a message naming the
 // line, and saves that fail without touching the old file or leaving a temporary file behind.
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,8 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "core/atomic_file.h"
 #include "signals/ppg_file.h"
@@ -52,15 +51,22 @@ std::vector<std::string> FolderNames(const std::string& folder) {
 
 TEST(SignalFileFaults, ByteOrderMarkAndEveryLineEndReadNormally) {
   const std::vector<double> expected = {36.6, 36.7, 36.8};
-  for (const char* text : {"\xEF\xBB\xBF" "36.6\n36.7\n36.8\n", "36.6\r\n36.7\r\n36.8\r\n", "36.6\r36.7\r36.8\r",
-                           "\xEF\xBB\xBF" "36.6\r\n36.7\r36.8", "36.6\n36.7\r\n36.8"}) {
+  for (const char* text : {"\xEF\xBB\xBF"
+                           "36.6\n36.7\n36.8\n",
+                           "36.6\r\n36.7\r\n36.8\r\n", "36.6\r36.7\r36.8\r",
+                           "\xEF\xBB\xBF"
+                           "36.6\r\n36.7\r36.8",
+                           "36.6\n36.7\r\n36.8"}) {
     const SignalReadResult r = ReadText(text, true);
     ASSERT_TRUE(r.ok()) << r.error->message << " at line " << r.error->line;
     EXPECT_EQ(r.record.values, expected) << text;
     EXPECT_FALSE(r.kelvin);
   }
   // A byte-order mark before a TAB layout leaves the layout and the kelvin check to the first real line.
-  const SignalReadResult tabs = ReadText("\xEF\xBB\xBF" "300\t0\r\n301\t1\r\n", true);
+  const SignalReadResult tabs = ReadText(
+      "\xEF\xBB\xBF"
+      "300\t0\r\n301\t1\r\n",
+      true);
   ASSERT_TRUE(tabs.ok());
   EXPECT_TRUE(tabs.tabLayout);
   EXPECT_TRUE(tabs.kelvin);
@@ -73,9 +79,9 @@ TEST(SignalFileFaults, NumberTextsAsAUserWritesThem) {
     const char* text;
     double value;
   };
-  for (const Case& c : {Case{" 36.6 ", 36.6}, Case{"+36.6", 36.6}, Case{"\t36.6\t", 36.6}, Case{"-0", 0.0},
-                        Case{"-0.0", 0.0}, Case{"3.66e1", 36.6}, Case{"36.", 36.0}, Case{".5", 0.5},
-                        Case{"1e308", 1e308}, Case{"4.9e-324", 4.9e-324}}) {
+  for (const Case& c :
+       {Case{" 36.6 ", 36.6}, Case{"+36.6", 36.6}, Case{"\t36.6\t", 36.6}, Case{"-0", 0.0}, Case{"-0.0", 0.0},
+        Case{"3.66e1", 36.6}, Case{"36.", 36.0}, Case{".5", 0.5}, Case{"1e308", 1e308}, Case{"4.9e-324", 4.9e-324}}) {
     const SignalReadResult r = ReadText(std::string("1\n") + c.text + "\n");
     ASSERT_TRUE(r.ok()) << "'" << c.text << "'";
     EXPECT_EQ(r.record.values[1], c.value) << "'" << c.text << "'";
@@ -84,8 +90,8 @@ TEST(SignalFileFaults, NumberTextsAsAUserWritesThem) {
 }
 
 TEST(SignalFileFaults, NonFiniteAndOutOfRangeNumbersAreRefusedNamingTheLine) {
-  for (const char* text : {"1e400", "-1e400", "1e-400", "nan", "NaN", "-nan", "inf", "-inf", "infinity", "+-1",
-                           "++1", "0x10", "1e", "36.6.1", "36,6,1", "- 1", "1 2", "36.6;"}) {
+  for (const char* text : {"1e400", "-1e400", "1e-400", "nan", "NaN", "-nan", "inf", "-inf", "infinity", "+-1", "++1",
+                           "0x10", "1e", "36.6.1", "36,6,1", "- 1", "1 2", "36.6;"}) {
     const SignalReadResult r = ReadText(std::string("36.5\n36.6\n") + text + "\n36.7\n");
     ASSERT_FALSE(r.ok()) << "'" << text << "' was read";
     EXPECT_EQ(r.error->kind, SignalFileErrorKind::kInvalidNumber);

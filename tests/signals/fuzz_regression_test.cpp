@@ -1,12 +1,12 @@
 // Replays the inputs the fuzzers found faults with (tests/fuzz_regressions/<target>/) and the seed corpora
 // (fuzz/corpus/<target>/) through the fuzz targets' own checks.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "fuzz/cli_args_input.h"
 #include "fuzz/ppg_file_input.h"
