@@ -31,7 +31,7 @@ bool TabulateRows(const std::vector<int>& rows, std::vector<KernelTable>& tables
         const int k = rows[static_cast<size_t>(i)];
         tables[static_cast<size_t>(k)] = makeTable(k);
       },
-      stop, progress, 0, false);
+      stop, progress, 0, 0, false);
 }
 
 }  // namespace
@@ -166,7 +166,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
           own.b = b;
           TWavMorle1(own, data).Execute();
         },
-        m_stopRequest, progress, 0);
+        m_stopRequest, progress, 0, maximum);
     if (!done) return abandon();
   }
 
@@ -231,7 +231,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
           TWavMorle2(own, data).Execute();
         }
       },
-      m_stopRequest, progress, n);
+      m_stopRequest, progress, n, maximum);
   if (!done) return abandon();
 
   // Step 9: the run's range is now present for this type (the conversion's contributions are not reused).
