@@ -217,6 +217,21 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
                                         });
                                       });
   if (!tabulated) return abandon();
+  std::vector<std::vector<double>> coefficientRe(kWaveletRows + 1);
+  std::vector<std::vector<double>> coefficientIm(kWaveletRows + 1);
+  for (int k : reconstructRows) {
+    const Complex* row = m_matrix.row(k);
+    std::vector<double>& re = coefficientRe[static_cast<size_t>(k)];
+    std::vector<double>& im = coefficientIm[static_cast<size_t>(k)];
+    re.resize(static_cast<size_t>(n));
+    im.resize(static_cast<size_t>(n));
+    for (int s = 0; s < n; ++s) {
+      re[static_cast<size_t>(s)] = static_cast<double>(row[s].re);
+      im[static_cast<size_t>(s)] = static_cast<double>(row[s].im);
+    }
+  }
+  data.coefficientRe = &coefficientRe;
+  data.coefficientIm = &coefficientIm;
 
   std::vector<double> output(static_cast<size_t>(n), 0.0);
   data.output = output.data();

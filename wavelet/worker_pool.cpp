@@ -77,7 +77,14 @@ bool RunTimePointTasks(int count, int threads, const char* threadName, const std
     }
   }
   for (std::thread& worker : workers) worker.join();
-  return done.load() == count;
+  const bool completed = done.load() == count;
+  if (completed && reportProgress) {
+    const long long position = positionOffset + count;
+    if (position != shown) progress.setPosition(position);
+    const long long percent = maximum > 0 ? position * 100 / maximum : 100;
+    if (percent != shownPercent) progress.setText(std::to_string(percent) + "%");
+  }
+  return completed;
 }
 
 }  // namespace kelvora

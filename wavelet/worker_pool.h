@@ -12,7 +12,8 @@ namespace kelvora {
 // positionOffset + (tasks done) through progress.setPosition, with the percentage of `maximum` as its text
 // ("42%") when that changes (when `reportProgress`), and checks for a stop:
 // `stop` set or progress.stopRequested() (which then sets `stop`). A stop lets running tasks finish their index
-// and starts no new one. Returns true when every task ran, false when stopped. All threads are joined on return.
+// and starts no new one. A completed pass reports its last position. Returns true when every task ran, false
+// when stopped. All threads are joined on return.
 bool RunTimePointTasks(int count, int threads, const char* threadName, const std::function<void(int)>& task,
                        std::atomic<bool>& stop, ProgressSink& progress, long long positionOffset,
                        long long maximum, bool reportProgress = true);
