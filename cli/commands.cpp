@@ -10,6 +10,7 @@ namespace kelvora::cli {
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
+      {"convert", "convert temperature into blood flow (t2bf) or blood flow into temperature (bf2t)", RunConvert},
       {"filter", "filter a signal to a frequency band or by amplitude", RunFilter},
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
   };
