@@ -32,6 +32,7 @@
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
 #include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"
 
 namespace kelvora {
@@ -422,6 +423,21 @@ QWidget* TransformPage::buildBottomPanel() {
   t0->addWidget(m_edit9);
   t0->addStretch();
   modelColumn->addLayout(t0);
+  // The wavelet of "Wavelet filtration" (shown with that method only, where T0 is hidden).
+  m_radioGroup4 = new QGroupBox(m_panel12);
+  m_radioGroup4->setObjectName(QStringLiteral("RadioGroup4"));
+  m_radioGroup4->setFlat(true);
+  auto* rg4 = new QHBoxLayout(m_radioGroup4);
+  rg4->setContentsMargins(2, 0, 2, 0);
+  m_morlet = new QRadioButton(QStringLiteral("Morle"), m_radioGroup4);
+  m_morlet->setObjectName(QStringLiteral("RadioGroup4Item0"));
+  m_paul = new QRadioButton(QStringLiteral("Paul"), m_radioGroup4);
+  m_paul->setObjectName(QStringLiteral("RadioGroup4Item1"));
+  m_morlet->setChecked(true);
+  rg4->addWidget(m_morlet);
+  rg4->addWidget(m_paul);
+  m_radioGroup4->hide();
+  modelColumn->addWidget(m_radioGroup4);
   row->addLayout(modelColumn);
 
   m_groupBox1 = new QGroupBox(QStringLiteral("Scaling"), m_panel12);
@@ -798,6 +814,7 @@ void TransformPage::onMethodChanged() {
   }
   applyGridMode();
   m_radioGroup2->setEnabled(!m_radioShitzer->isChecked());
+  m_radioGroup4->setVisible(m_radioWavelet->isChecked());
   showView();
 }
 
@@ -979,6 +996,10 @@ void TransformPage::syncSession() {
   s->setBandTextsBF(m_lowEdit[1]->text().toStdString(), m_highEdit[1]->text().toStdString());
   s->setFilterSignalT(m_filteredBox[0]->isChecked());
   s->setFilterSignalBF(m_filteredBox[1]->isChecked());
+  if (WaveletMethods* wavelet = m_context->waveletMethods()) {
+    wavelet->setConversionType(m_paul->isChecked() ? WaveletType::Paul : WaveletType::Morlet);
+    wavelet->setThreads(m_context->potoks());
+  }
 }
 
 void TransformPage::finishOperation(const SessionResult& result) {

@@ -202,6 +202,9 @@ class TransformPage : public QWidget {
   QPushButton* m_button1 = nullptr;
   QPushButton* m_button2 = nullptr;
   QPushButton* m_button3 = nullptr;
+  QGroupBox* m_radioGroup4 = nullptr;
+  QRadioButton* m_morlet = nullptr;
+  QRadioButton* m_paul = nullptr;
   QLabel* m_label9 = nullptr;
   QLineEdit* m_edit9 = nullptr;
 
