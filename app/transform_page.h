@@ -64,6 +64,10 @@ class TransformPage : public QWidget {
   // Waits for a running computation and shows its result (tests).
   void waitForIdle();
 
+  // Shows the session's records and state again, for operations started elsewhere (the PPG page's hand-over
+  // of its blood-flow curve through TransformSession::LoadBFFromSamples).
+  void refreshView() { showView(); }
+
   // Band scales (actions SchkalaNevid / SchkalaVid).
   void hideBandScales();
   void showBandScales();
