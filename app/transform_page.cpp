@@ -1,5 +1,6 @@
 #include "transform_page.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -107,6 +108,12 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
   connect(&m_timer1, &QTimer::timeout, this, &TransformPage::animateStep);
 
   connectControls();
+  auto* hideScales = new QAction(this);
+  hideScales->setObjectName(QStringLiteral("SchkalaNevid"));
+  connect(hideScales, &QAction::triggered, this, &TransformPage::hideBandScales);
+  auto* showScales = new QAction(this);
+  showScales->setObjectName(QStringLiteral("SchkalaVid"));
+  connect(showScales, &QAction::triggered, this, &TransformPage::showBandScales);
 
   // Start state of the band selectors: temperature 0 .. 0.1 Hz (no band chosen), blood flow 0 .. 2 Hz.
   m_strip[0]->setBand(0.0, 0.1);
@@ -676,17 +683,14 @@ void TransformPage::toggleFilterPanel(int side) {
 
 void TransformPage::chooseColor(int side, bool fromPanel) {
   QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
-  const QColor current = panel->palette().color(QPalette::Button);
+  const QColor current = panel->property("panelColor").value<QColor>();
   const QColor chosen = QColorDialog::getColor(current, this, side == 0 ? QStringLiteral("Color Temperature")
                                                                         : QStringLiteral("Color BloodFlow"));
   if (!chosen.isValid()) return;
   (side == 0 ? m_image6 : m_image7)->setColor(chosen);
+  // A click on the panel also writes its caption in the complementary colour.
+  if (fromPanel) m_panelText[side] = QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF);
   refreshSeriesColours();
-  if (fromPanel) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::ButtonText, QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF));
-    panel->setPalette(palette);
-  }
 }
 
 void TransformPage::refreshSeriesColours() {
@@ -698,14 +702,12 @@ void TransformPage::refreshSeriesColours() {
   m_chart4->setTitleColor(t);
   m_chart2->setTitleColor(bf);
   m_chart3->setTitleColor(bf);
-  for (auto [panel, colour] : {std::pair{m_panel9, t}, std::pair{m_panel10, bf}}) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Button, colour);
-    palette.setColor(QPalette::Window, colour);
-    if (!panel->property("textSet").toBool()) palette.setColor(QPalette::ButtonText, Qt::white);
-    panel->setPalette(palette);
-    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2;")
-                             .arg(colour.name(), palette.color(QPalette::ButtonText).name()));
+  for (int side = 0; side < 2; ++side) {
+    QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
+    const QColor colour = side == 0 ? t : bf;
+    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2; border: 1px solid %3;")
+                             .arg(colour.name(), m_panelText[side].name(), colour.darker(130).name()));
+    panel->setProperty("panelColor", colour);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // The "Transform" page: T and BF records, their conversion into BF* and T*, band strips and charts.
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -175,6 +176,7 @@ class TransformPage : public QWidget {
   ColorSwatch* m_image7 = nullptr;
   QPushButton* m_panel9 = nullptr;
   QPushButton* m_panel10 = nullptr;
+  QColor m_panelText[2] = {Qt::white, Qt::white};
 
   // Output side.
   QPushButton* m_btnOutputBF = nullptr;
