@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include "frequency_strip.h"
 #include "main_window.h"
 #include "plot_view.h"
+#include "signals/transform_session.h"
 #include "transform_page.h"
 
 using namespace kelvora;
@@ -72,6 +74,7 @@ class TransformPageTest : public QObject {
   void draggingTheHighMarkerToTheEndShowsTwo();
   void enterInABandEditMovesTheMarkerAndFilters();
   void doubleClickOnTheBloodFlowStripResetsItsBand();
+  void gridEditsReachTheModelAndBadTextsAreRefused();
 
  private:
   template <typename T>
@@ -324,6 +327,28 @@ void TransformPageTest::doubleClickOnTheBloodFlowStripResetsItsBand() {
   QCOMPARE(strip->highMarker(), strip->width() - 8 - 1);
   QVERIFY(!find<PlotView>("Chart2")->series(QStringLiteral("Series21"))->isVisible());
   QVERIFY(!find<QCheckBox>("CBFilterSignalBF")->isChecked());
+}
+
+void TransformPageTest::gridEditsReachTheModelAndBadTextsAreRefused() {
+  find<QRadioButton>("RadioTypeShitzer")->click();
+  auto* grid = find<QTableWidget>("StringGrid1");
+  TransformSession* session = m_window->context()->session();
+  QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("Rho"));
+  QCOMPARE(grid->item(1, 4)->text(), QStringLiteral("1069"));
+  grid->item(1, 4)->setText(QStringLiteral("1100"));
+  QVERIFY(m_errors.isEmpty());
+  QCOMPARE(session->tissueParameters().shitzer.rhoBlood, 1100);
+  // A decimal number in an integer cell is refused with a message; the parameter keeps its value.
+  grid->item(2, 4)->setText(QStringLiteral("3650.5"));
+  QCOMPARE(m_errors.size(), 1);
+  QCOMPARE(session->tissueParameters().shitzer.cBlood, 3650);
+  // "Blood" restores the blood defaults in the model and in the grid.
+  find<QPushButton>("Button2")->click();
+  QCOMPARE(session->tissueParameters().shitzer.rhoBlood, 1069);
+  QCOMPARE(grid->item(1, 4)->text(), QStringLiteral("1069"));
+  // Label cells cannot be edited.
+  QVERIFY(!(grid->item(1, 3)->flags() & Qt::ItemIsEditable));
+  QVERIFY(grid->item(1, 4)->flags() & Qt::ItemIsEditable);
 }
 
 QTEST_MAIN(TransformPageTest)
