@@ -16,7 +16,8 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <iostream>
+#include <QDebug>
+#include <QDir>
 
 #include "app_context.h"
 #include "fourier_page.h"
@@ -288,8 +289,8 @@ bool TForm1::saveSettings() {
   const bool ok = WriteSettings(m_settingsPath, currentSettings(), &error);
   m_settingsWritten = true;
   if (!ok) {
-    std::cerr << "kelvora: the settings could not be written to " << m_settingsPath.toStdString() << ": "
-              << error.toStdString() << std::endl;
+    qWarning().noquote() << QStringLiteral("kelvora: the settings could not be written to %1: %2")
+                                .arg(QDir::toNativeSeparators(m_settingsPath), error);
   }
   return ok;
 }
