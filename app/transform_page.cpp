@@ -505,7 +505,7 @@ void TransformPage::buildGrid() {
   m_grid->verticalHeader()->setDefaultSectionSize(19);
   m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 66, 24, 30, 30};
+  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 74, 24, 30, 30};
   for (int c = 0; c < 12; ++c) m_grid->setColumnWidth(c, widths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -541,6 +541,7 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
+    if (TransformSession* s = session(); s && !m_busy) s->setSampleRate(hz);
   });
   connect(m_btnReadT, &QPushButton::clicked, this, &TransformPage::readT);
   connect(m_btnReadBF, &QPushButton::clicked, this, &TransformPage::readBF);
