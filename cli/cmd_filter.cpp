@@ -27,7 +27,8 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
     return UsageError(context, kName, "--wavelet and --threads belong to --method wavelet");
   const bool amplitude = parsed.has("amplitude");
   if (amplitude && parsed.has("band")) return UsageError(context, kName, "give either --band or --amplitude, not both");
-  if (!amplitude && !parsed.has("band")) return UsageError(context, kName, "--band LO:HI is required unless --amplitude");
+  if (!amplitude && !parsed.has("band"))
+    return UsageError(context, kName, "--band LO:HI is required unless --amplitude");
 
   BandFilterRequest request;
   request.sampleRateHz = options.sampleRateHz;
@@ -36,7 +37,8 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
     const std::string text = *parsed.value("amplitude");
     const std::optional<FrequencyBand> limits = ParseRangeValue(text);
     if (!limits || limits->low < 0 || limits->low > limits->high)
-      return UsageError(context, kName, "--amplitude needs PLO:PHI in percent with 0 <= PLO <= PHI, not '" + text + "'");
+      return UsageError(context, kName,
+                        "--amplitude needs PLO:PHI in percent with 0 <= PLO <= PHI, not '" + text + "'");
     request.slot = kFourierAmplitudeSlot;
     request.amplitudeLowPercent = limits->low;
     request.amplitudeHighPercent = limits->high;

@@ -32,11 +32,12 @@ int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
   CommonOptions options;
   if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
   if (options.help) {
-    context.out << CommandHelp("spectrum INPUT [--band LO:HI] [options]",
-                               "Transforms the normalised signal (x - min) / (max - min), raised by 2 and padded as the\n"
-                               "transform does, and prints one line per bin k = 0, k_lo .. k_hi:\n"
-                               "k<TAB>f<TAB>re<TAB>im<TAB>modulus, in full precision.",
-                               SpectrumOptions());
+    context.out << CommandHelp(
+        "spectrum INPUT [--band LO:HI] [options]",
+        "Transforms the normalised signal (x - min) / (max - min), raised by 2 and padded as the\n"
+        "transform does, and prints one line per bin k = 0, k_lo .. k_hi:\n"
+        "k<TAB>f<TAB>re<TAB>im<TAB>modulus, in full precision.",
+        SpectrumOptions());
     return kExitSuccess;
   }
   if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");

@@ -30,8 +30,7 @@ int InputError(CliContext& context, const std::string& message) {
   return kExitBadInput;
 }
 
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature,
-                                      int& exitStatus) {
+std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus) {
   SignalReadResult read = ReadSignalFile(path, temperature, context.format);
   if (!read.ok()) {
     exitStatus = InputError(context, DescribeFileError(*read.error));

@@ -21,8 +21,7 @@ int InputError(CliContext& context, const std::string& message);
 
 // Reads INPUT as a signal file with the locale's decimal rules. Prints the "Big file" warning (the load goes on)
 // or the error; an empty record is an error ("no samples"). On failure sets exitStatus and gives nothing.
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature,
-                                      int& exitStatus);
+std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus);
 
 // Writes the signal values to --output (whole or not at all) or to standard output, one per line, with the
 // locale's decimal separator, 3 decimals or full precision. Returns the exit status.

@@ -18,9 +18,9 @@ inline constexpr int kExitBadInput = 1;
 inline constexpr int kExitUsage = 2;
 
 struct CliContext {
-  std::ostream& out;      // results (standard output)
-  std::ostream& err;      // messages and the progress bar (standard error)
-  DecimalFormat format;   // the locale's decimal separator, for reading and writing signal files
+  std::ostream& out;     // results (standard output)
+  std::ostream& err;     // messages and the progress bar (standard error)
+  DecimalFormat format;  // the locale's decimal separator, for reading and writing signal files
 };
 
 using CommandFunction = int (*)(const std::vector<std::string>& args, CliContext& context);

@@ -20,7 +20,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && std::isdigit(static_cast<unsigned char>(arg[1])))) {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-' ||
+        (arg[1] != '-' && std::isdigit(static_cast<unsigned char>(arg[1])))) {
       parsed.positionals.push_back(arg);
       continue;
     }
@@ -74,7 +75,8 @@ std::vector<OptionSpec> CommonOptionSpecs() {
 std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options) {
   if (const auto fs = parsed.value("fs")) {
     const std::optional<long long> rate = ParseIntegerValue(*fs);
-    if (!rate || *rate < 1 || *rate > 1000000) return "--fs needs a whole number of hertz from 1 to 1000000, not '" + *fs + "'";
+    if (!rate || *rate < 1 || *rate > 1000000)
+      return "--fs needs a whole number of hertz from 1 to 1000000, not '" + *fs + "'";
     options.sampleRateHz = static_cast<int>(*rate);
   }
   if (const auto output = parsed.value("output")) {

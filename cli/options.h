@@ -10,9 +10,9 @@
 namespace kelvora::cli {
 
 struct OptionSpec {
-  std::string name;        // long name without dashes: "fs"
-  char shortName = 0;      // 'o' for -o, 0 for none
-  std::string valueName;   // "HZ"; empty for a switch
+  std::string name;       // long name without dashes: "fs"
+  char shortName = 0;     // 'o' for -o, 0 for none
+  std::string valueName;  // "HZ"; empty for a switch
   std::string help;
 };
 

@@ -23,11 +23,21 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   error.line = line;
   error.text = text;
   switch (kind) {
-    case SignalFileErrorKind::kMissingFile: error.message = "File does not exist"; break;
-    case SignalFileErrorKind::kCannotOpen: error.message = "Cannot open file"; break;
-    case SignalFileErrorKind::kInvalidNumber: error.message = "is not a valid number"; break;
-    case SignalFileErrorKind::kCannotWrite: error.message = "Cannot write file"; break;
-    case SignalFileErrorKind::kInvalidValue: error.message = "Value is not a finite number"; break;
+    case SignalFileErrorKind::kMissingFile:
+      error.message = "File does not exist";
+      break;
+    case SignalFileErrorKind::kCannotOpen:
+      error.message = "Cannot open file";
+      break;
+    case SignalFileErrorKind::kInvalidNumber:
+      error.message = "is not a valid number";
+      break;
+    case SignalFileErrorKind::kCannotWrite:
+      error.message = "Cannot write file";
+      break;
+    case SignalFileErrorKind::kInvalidValue:
+      error.message = "Value is not a finite number";
+      break;
   }
   return error;
 }
@@ -58,7 +68,8 @@ void NormalizeRecord(SignalRecord& record) {
   const double range = record.maximum - record.minimum;
   if (range > 0.0)
     for (int i = 0; i < count; ++i)
-      record.normalized[static_cast<std::size_t>(i)] = (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
+      record.normalized[static_cast<std::size_t>(i)] =
+          (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
 }
 
 SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format) {
@@ -94,9 +105,7 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
   }
 
   const std::string firstLine = lines.empty() ? std::string() : lines.front();
-  auto valueText = [&](const std::string& text) {
-    return result.tabLayout ? text.substr(0, text.find('\t')) : text;
-  };
+  auto valueText = [&](const std::string& text) { return result.tabLayout ? text.substr(0, text.find('\t')) : text; };
   auto parse = [&](const std::string& raw) {
     const std::string text = format.normalizeSeparators ? NormalizeDecimalSeparator(raw, format.separator) : raw;
     return ParseDecimalNumber(text, format.separator);
@@ -143,7 +152,8 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     record.values[static_cast<std::size_t>(i)] = *value - offset;
     if (firstValue < 0) {
       firstValue = i;
-      for (int j = 0; j < i; ++j) record.values[static_cast<std::size_t>(j)] = record.values[static_cast<std::size_t>(i)];
+      for (int j = 0; j < i; ++j)
+        record.values[static_cast<std::size_t>(j)] = record.values[static_cast<std::size_t>(i)];
     }
   }
   record.lastIndex = dataLines - 1;

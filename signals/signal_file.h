@@ -34,8 +34,8 @@ struct SignalFileError {
   SignalFileErrorKind kind = SignalFileErrorKind::kCannotOpen;
   std::string message;  // the fixed English text above
   std::string path;
-  int line = 0;         // 1-based line of the fault; 0 when the fault is not about one line
-  std::string text;     // the offending value text as it stands in the file
+  int line = 0;      // 1-based line of the fault; 0 when the fault is not about one line
+  std::string text;  // the offending value text as it stands in the file
 };
 
 struct SignalReadResult {

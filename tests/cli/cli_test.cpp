@@ -1,10 +1,11 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "cli/commands.h"
 #include "core/band_transform.h"
@@ -112,7 +113,8 @@ TEST(Cli, FourierFilterFullBandGivesTheInputBackInItsUnits) {
 TEST(Cli, FourierFilterNarrowBandAndAmplitudeToAFile) {
   TempDir dir;
   std::string text;
-  for (int i = 0; i < 400; ++i) text += std::to_string(10 + 2 * std::sin(2 * M_PI * 0.05 * i / 2) + std::sin(2 * M_PI * 0.6 * i / 2)) + "\n";
+  for (int i = 0; i < 400; ++i)
+    text += std::to_string(10 + 2 * std::sin(2 * M_PI * 0.05 * i / 2) + std::sin(2 * M_PI * 0.6 * i / 2)) + "\n";
   const std::string input = dir.write("bf.txt", text);
   const std::string output = dir.file("out.txt");
   const CliRun band = Cli({"filter", "--method=fourier", input, "--band", "0:0.2", "-o", output, "--full-precision"});
@@ -132,7 +134,7 @@ TEST(Cli, FourierFilterNarrowBandAndAmplitudeToAFile) {
 TEST(Cli, FilterUsageErrors) {
   TempDir dir;
   const std::string input = dir.write("s.txt", "1\n2\n");
-  EXPECT_EQ(Cli({"filter", input, "--band", "0:1"}).status, kExitUsage);  // no method
+  EXPECT_EQ(Cli({"filter", input, "--band", "0:1"}).status, kExitUsage);        // no method
   EXPECT_EQ(Cli({"filter", "--method", "fourier", input}).status, kExitUsage);  // no band
   EXPECT_EQ(Cli({"filter", "--method", "fourier", input, "--band", "0:1", "--amplitude", "0:100"}).status, kExitUsage);
   EXPECT_EQ(Cli({"filter", "--method", "fourier", input, "--band", "a:b"}).status, kExitUsage);
@@ -199,6 +201,21 @@ TEST(Cli, ExecutableRunsUnderTheCLocale) {
   while (std::fgets(buffer, sizeof buffer, usage)) {
   }
   EXPECT_EQ(WEXITSTATUS(pclose(usage)), kExitUsage);
+}
+
+}  // namespace
+}  // namespace kelvora::cli
+
+namespace kelvora::cli {
+namespace {
+
+TEST(Cli, DecimalRulesFollowTheNumericLocale) {
+  std::setlocale(LC_NUMERIC, "C");
+  const DecimalFormat format = DecimalFormatFromLocale();
+  EXPECT_EQ(format.separator, '.');
+  EXPECT_TRUE(format.normalizeSeparators);
+  const DecimalFormat comma = DecimalFormat::ForSeparator(',');
+  EXPECT_FALSE(comma.normalizeSeparators);
 }
 
 }  // namespace

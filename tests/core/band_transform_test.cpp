@@ -1,10 +1,10 @@
 #include "core/band_transform.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <filesystem>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "core/band_reconstruction.h"
 #include "signals/signal_file.h"
@@ -79,8 +79,8 @@ TEST(BandTransform, HighEdgeIsClampedToNyquistAndWrittenBack) {
 }
 
 TEST(BandTransform, BinEdgesRoundHalfToEven) {
-  EXPECT_EQ(BinIndex(1201, 1.0, 2), 600);   // 600.5 -> 600
-  EXPECT_EQ(BinIndex(1203, 1.0, 2), 602);   // 601.5 -> 602
+  EXPECT_EQ(BinIndex(1201, 1.0, 2), 600);  // 600.5 -> 600
+  EXPECT_EQ(BinIndex(1203, 1.0, 2), 602);  // 601.5 -> 602
   EXPECT_EQ(BinIndex(1200, 0.1, 2), 60);
   EXPECT_EQ(BinIndex(1200, 0.0004, 1), 0);  // 0.48
   BandTransform transform;
@@ -115,7 +115,7 @@ TEST_P(BandTransformMethods, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenN
   transform.setSumMethod(GetParam());
   transform.setBand(kFourierFrequencySlot, {0.1, 0.2});
   BandSpectrum s = transform.transform(kFourierFrequencySlot, x, 2);
-  EXPECT_EQ(s.lowBin, 75);   // round(74.95)
+  EXPECT_EQ(s.lowBin, 75);    // round(74.95)
   EXPECT_EQ(s.highBin, 150);  // round(149.9)
   EXPECT_EQ(s.computedBins, 1 + 76);
   const Complex before = s.coefficients[100];

@@ -1,9 +1,9 @@
 #include "core/parallel_for.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace kelvora {
 namespace {
@@ -24,7 +24,8 @@ TEST(ParallelFor, EveryUnitOnceAndTheLastReportCountsAll) {
     for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_LE(reports[i - 1], reports[i]);
   }
   bool called = false;
-  ParallelFor(0, 10, 2, [&](long long, long long) { called = true; }, nullptr);
+  ParallelFor(
+      0, 10, 2, [&](long long, long long) { called = true; }, nullptr);
   EXPECT_FALSE(called);
 }
 

@@ -1,9 +1,9 @@
 #include "signals/signal_file.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/signals/temp_dir.h"
 
@@ -185,8 +185,8 @@ TEST(FormatSignalValue, ThreeDecimalsHalfToEvenShortestForm) {
   EXPECT_EQ(FormatSignalValue(36.5, '.', ValuePrecision::kThreeDecimals), "36.5");
   EXPECT_EQ(FormatSignalValue(36.0, '.', ValuePrecision::kThreeDecimals), "36");
   EXPECT_EQ(FormatSignalValue(36.5, ',', ValuePrecision::kThreeDecimals), "36,5");
-  EXPECT_EQ(FormatSignalValue(0.0625, '.', ValuePrecision::kThreeDecimals), "0.062");   // exact tie, down to even
-  EXPECT_EQ(FormatSignalValue(0.1875, '.', ValuePrecision::kThreeDecimals), "0.188");   // exact tie, up to even
+  EXPECT_EQ(FormatSignalValue(0.0625, '.', ValuePrecision::kThreeDecimals), "0.062");  // exact tie, down to even
+  EXPECT_EQ(FormatSignalValue(0.1875, '.', ValuePrecision::kThreeDecimals), "0.188");  // exact tie, up to even
   EXPECT_EQ(FormatSignalValue(1.23456, '.', ValuePrecision::kThreeDecimals), "1.235");
   EXPECT_EQ(FormatSignalValue(-0.0004, '.', ValuePrecision::kThreeDecimals), "0");
   EXPECT_EQ(FormatSignalValue(-2.5, '.', ValuePrecision::kThreeDecimals), "-2.5");
