@@ -178,30 +178,34 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
 
   const std::string& input = parsed.positionals.front();
   const std::optional<std::string> compare = parsed.value("compare");
-  ConsoleProgress progress(context.err, options.progress, kName);
-  const auto load = [&](const std::string& path, bool temperature) {
-    const SessionResult result = temperature ? session.LoadT(path, progress) : session.LoadBF(path, progress);
-    if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
-    return result;
-  };
-  SessionResult result = load(input, s.toBloodFlow);
-  if (!result.ok()) return InputError(context, result.error);
-  const SignalRecord& record = s.toBloodFlow ? session.recordT() : session.recordBF();
-  if (record.empty()) return InputError(context, input + ": no samples");
-
-  result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
-  if (!result.ok()) return InputError(context, input + ": " + result.error);
-  const std::vector<double> converted = s.toBloodFlow ? session.convertedBF() : session.convertedT();
-
+  std::vector<double> converted;
   std::string correlation;
-  if (compare) {
-    // Loading the other record resets only the other side, so the converted record stays.
-    result = load(*compare, !s.toBloodFlow);
+  {
+    // The bar's line ends when it goes out of scope, before anything is written.
+    ConsoleProgress progress(context.err, options.progress, kName);
+    const auto load = [&](const std::string& path, bool temperature) {
+      const SessionResult result = temperature ? session.LoadT(path, progress) : session.LoadBF(path, progress);
+      if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
+      return result;
+    };
+    SessionResult result = load(input, s.toBloodFlow);
     if (!result.ok()) return InputError(context, result.error);
-    result = s.toBloodFlow ? session.Correl1() : session.Correl2();
-    if (!result.ok()) return InputError(context, *compare + ": " + result.error);
-    const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();
-    correlation = TransformSession::CorrelationText(*r, InterfaceLanguage::English, '.');
+    const SignalRecord& record = s.toBloodFlow ? session.recordT() : session.recordBF();
+    if (record.empty()) return InputError(context, input + ": no samples");
+
+    result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
+    if (!result.ok()) return InputError(context, input + ": " + result.error);
+    converted = s.toBloodFlow ? session.convertedBF() : session.convertedT();
+
+    if (compare) {
+      // Loading the other record resets only the other side, so the converted record stays.
+      result = load(*compare, !s.toBloodFlow);
+      if (!result.ok()) return InputError(context, result.error);
+      result = s.toBloodFlow ? session.Correl1() : session.Correl2();
+      if (!result.ok()) return InputError(context, *compare + ": " + result.error);
+      const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();
+      correlation = TransformSession::CorrelationText(*r, InterfaceLanguage::English, '.');
+    }
   }
 
   const int status = EmitSignal(context, options, converted);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <utility>
 
 #include "core/band_filter.h"
@@ -77,6 +78,8 @@ struct TransformSession::State {
   SignalRecord t, bf;
   std::vector<double> tStar, bfStar, filteredT, filteredBF;
   bool tLoaded = false, bfLoaded = false, tStarReady = false, bfStarReady = false;
+  int activeRecord = 0;
+  int currentLength = 0;
   std::optional<double> correlationBF, correlationT;
 
   // What the window shows.
@@ -330,6 +333,8 @@ SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& pro
   next.edit10 = kTemperaturePrefix + (label.empty() ? path : label);
   next.tLoaded = true;
   if (next.tStarReady) next.outputT = true;
+  next.activeRecord = 1;
+  next.currentLength = next.t.lastIndex;
 
   m_engine->transform.clearTemperatureSlots();
   SessionResult filtered = runFilter(next, *m_engine, true, true, progress);
@@ -353,6 +358,7 @@ SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& sam
                                                   ProgressSink& progress) {
   if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples))
     return {"Big file - points > 20000", {}};
+  if (samples.empty()) return {"There are no blood-flow samples to take over", {}};
   if (!AllFinite(samples)) return {"The blood-flow samples hold a value that is not a number", {}};
   SignalRecord record;
   record.values = samples;
@@ -371,6 +377,8 @@ SessionResult TransformSession::adoptBloodFlow(const SignalRecord& record, const
   next.edit16 = kBloodFlowPrefix + source;
   next.bfLoaded = true;
   if (next.bfStarReady) next.outputBF = true;
+  next.activeRecord = 2;
+  next.currentLength = next.bf.lastIndex;
 
   m_engine->transform.clearBloodFlowSlots();
   SessionResult filtered = runFilter(next, *m_engine, false, true, progress);
@@ -379,6 +387,36 @@ SessionResult TransformSession::adoptBloodFlow(const SignalRecord& record, const
     return filtered;
   }
   *m_state = std::move(next);
+  return {};
+}
+
+SessionResult TransformSession::LoadExample(int number, const std::string& examplesFolder, ProgressSink& progress) {
+  const std::string label = "Example " + std::to_string(number);
+  const std::string tPath = (std::filesystem::path(examplesFolder) / ("T" + std::to_string(number) + ".txt")).string();
+  const std::string bfPath =
+      (std::filesystem::path(examplesFolder) / ("BF" + std::to_string(number) + ".txt")).string();
+  if (!std::filesystem::exists(tPath)) return {"File " + tPath + " does not exist", {}};
+  SessionResult t = LoadT(tPath, progress, label);
+  if (!t.ok()) return t;
+  if (!std::filesystem::exists(bfPath)) return {"File " + bfPath + " does not exist", t.notice};
+  SessionResult bf = LoadBF(bfPath, progress, label);
+  if (bf.notice.empty()) bf.notice = t.notice;
+  return bf;
+}
+
+SessionResult TransformSession::SaveConvertedT(const std::string& path) const {
+  const State& s = *m_state;
+  if (!s.tStarReady) return {"There is no T* to save", {}};
+  const std::optional<SignalFileError> error = WriteSignalFile(s.tStar, s.bf.lastIndex, path, s.separator);
+  if (error) return {DescribeFileError(*error), {}};
+  return {};
+}
+
+SessionResult TransformSession::SaveConvertedBF(const std::string& path) const {
+  const State& s = *m_state;
+  if (!s.bfStarReady) return {"There is no BF* to save", {}};
+  const std::optional<SignalFileError> error = WriteSignalFile(s.bfStar, s.t.lastIndex, path, s.separator);
+  if (error) return {DescribeFileError(*error), {}};
   return {};
 }
 
@@ -672,12 +710,16 @@ const std::vector<double>& TransformSession::convertedT() const { return m_state
 const std::vector<double>& TransformSession::convertedBF() const { return m_state->bfStar; }
 const std::vector<double>& TransformSession::filteredT() const { return m_state->filteredT; }
 const std::vector<double>& TransformSession::filteredBF() const { return m_state->filteredBF; }
+int TransformSession::activeRecord() const { return m_state->activeRecord; }
+int TransformSession::currentLength() const { return m_state->currentLength; }
 bool TransformSession::tLoaded() const { return m_state->tLoaded; }
 bool TransformSession::bfLoaded() const { return m_state->bfLoaded; }
 bool TransformSession::tStarReady() const { return m_state->tStarReady; }
 bool TransformSession::bfStarReady() const { return m_state->bfStarReady; }
 std::optional<double> TransformSession::correlationBF() const { return m_state->correlationBF; }
 std::optional<double> TransformSession::correlationT() const { return m_state->correlationT; }
+
+BandTransform& TransformSession::bandTransform() { return m_engine->transform; }
 
 TransformViewState TransformSession::viewState() const {
   const State& s = *m_state;

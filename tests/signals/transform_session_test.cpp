@@ -319,6 +319,30 @@ TEST_F(TransformSessionTest, ShitzerBFToTPostProcessing) {
   EXPECT_FALSE(v.btnOutputTEnabled);
 }
 
+TEST_F(TransformSessionTest, StoppedConversionChangesNothing) {
+  class StopAtOnce : public ProgressSink {
+   public:
+    bool stopRequested() const override { return true; }
+  } stop;
+  TransformSession session;
+  session.setMethod(ConversionMethod::Shitzer);
+  ASSERT_TRUE(session.LoadT(write("t.txt", Temperature(100)), NullProgress()).ok());
+  const SessionResult r = session.BtnTtoBF(stop);
+  EXPECT_EQ(r.error, kConversionStoppedMessage);
+  EXPECT_FALSE(session.bfStarReady());
+  EXPECT_TRUE(session.convertedBF().empty());
+  EXPECT_FALSE(session.viewState().btnSaveBFEnabled);
+
+  session.setMethod(ConversionMethod::Fourier);
+  EXPECT_EQ(session.BtnTtoBF(stop).error, kConversionStoppedMessage);
+  EXPECT_FALSE(session.bfStarReady());
+  // Stopping the automatic filtering of a load keeps the previous record.
+  session.setBandT(0.0, 0.05);
+  session.setBandTextsT("0", "0.05");
+  EXPECT_FALSE(session.LoadT(write("t2.txt", Temperature(50)), stop).ok());
+  EXPECT_EQ(session.recordT().count(), 100);
+}
+
 TEST_F(TransformSessionTest, WaveletBranches) {
   TransformSession session;
   loadConvertAndOutput(session);
@@ -444,6 +468,42 @@ TEST_F(TransformSessionTest, GridFollowsTheMethodAndEdits) {
   EXPECT_FALSE(session.viewState().edit9Visible);
   EXPECT_TRUE(session.editGridCell(10, 1, "3").ok());
   EXPECT_DOUBLE_EQ(session.tissueParameters().wave.depthM, 0.003);
+}
+
+TEST_F(TransformSessionTest, ExamplesMenuLoadsBothFilesOrNamesTheMissingOne) {
+  TransformSession session;
+  const SessionResult none = session.LoadExample(1, m_dir.string(), NullProgress());
+  EXPECT_EQ(none.error, "File " + (m_dir / "T1.txt").string() + " does not exist");
+  EXPECT_FALSE(session.tLoaded());
+
+  write("T2.txt", Temperature(60));
+  const SessionResult half = session.LoadExample(2, m_dir.string(), NullProgress());
+  EXPECT_EQ(half.error, "File " + (m_dir / "BF2.txt").string() + " does not exist");
+  EXPECT_TRUE(session.tLoaded());  // the T file was loaded before the BF file was looked for
+  EXPECT_EQ(session.viewState().edit10, "Temperature: Example 2");
+  EXPECT_EQ(session.activeRecord(), 1);
+  EXPECT_EQ(session.currentLength(), 59);
+
+  write("BF2.txt", BloodFlow(70));
+  ASSERT_TRUE(session.LoadExample(2, m_dir.string(), NullProgress()).ok());
+  EXPECT_EQ(session.viewState().edit16, "  Blood Flow:  Example 2");
+  EXPECT_EQ(session.activeRecord(), 2);
+  EXPECT_EQ(session.currentLength(), 69);
+}
+
+TEST_F(TransformSessionTest, SavesWriteTheConvertedRecordsWithThreeDecimals) {
+  TransformSession session;
+  EXPECT_FALSE(session.SaveConvertedT((m_dir / "x.txt").string()).ok());
+  loadConvertAndOutput(session);
+  const std::string tPath = (m_dir / "tstar.txt").string();
+  ASSERT_TRUE(session.SaveConvertedT(tPath).ok());
+  ASSERT_TRUE(session.SaveConvertedBF((m_dir / "bfstar.txt").string()).ok());
+  std::ifstream in(tPath);
+  std::vector<double> back;
+  for (double v; in >> v;) back.push_back(v);
+  ASSERT_EQ(back.size(), 300u);
+  for (std::size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(back[i], session.convertedT()[i], 0.0005 + 1e-12);
+  EXPECT_FALSE(session.SaveConvertedBF((m_dir / "missing" / "dir" / "b.txt").string()).ok());
 }
 
 TEST(CorrelationText, RoundsToThreeDecimals) {
