@@ -49,7 +49,8 @@ struct Preset {
   double low;
   double high;
 };
-constexpr Preset kPresets[3] = {{"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
+constexpr Preset kPresets[3] = {
+    {"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
 
 QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -79,8 +80,8 @@ QIcon ArrowIcon(bool ready) {
   const QColor colour = ready ? QColor(0x1a, 0x7a, 0x2a) : QColor(0xa0, 0xa0, 0xa0);
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
-  p.drawPolygon(QPolygon({QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13),
-                          QPoint(2, 13)}));
+  p.drawPolygon(QPolygon(
+      {QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13), QPoint(2, 13)}));
   return QIcon(pixmap);
 }
 
@@ -289,12 +290,14 @@ QWidget* TransformPage::buildOutputSide() {
     chart->setLeftTitle(bf ? QStringLiteral("BF, mm^3/sec") : QStringLiteral("T, °C"));
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(3);
-    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT", bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
+    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT",
+                                     bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
     QLabel* correl = MakeLabel(bf ? "LBCorrel1" : "LBCorrel2", QString(), panel);
     QFont bold = correl->font();
     bold.setBold(true);
     correl->setFont(bold);
-    QPushButton* save = MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
+    QPushButton* save =
+        MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
     QPushButton* plot = MakeButton(bf ? "BtnPlotBF" : "BtnPlotT", QStringLiteral("Plot"), panel);
     buttons->addWidget(output);
     buttons->addWidget(correl, 1);
@@ -604,7 +607,9 @@ void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
   m_highEdit[side]->setText(highHz >= 2.0 ? QStringLiteral("2") : FormatDecimal(highHz));
 }
 
-void TransformPage::onStripReleased(int side) { filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2")); }
+void TransformPage::onStripReleased(int side) {
+  filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
+}
 
 void TransformPage::onStripDoubleClicked(int side) {
   m_strip[side]->setBand(0.0, 2.0);
@@ -626,7 +631,8 @@ void TransformPage::onBandEditEnter(QObject* edit) {
     bool ok = false;
     const double value = ParseDecimal(static_cast<QLineEdit*>(edit)->text(), &ok);
     if (!ok) {
-      m_context->showError(QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
+      m_context->showError(
+          QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
       return;
     }
     if (low) {
@@ -685,8 +691,8 @@ void TransformPage::toggleFilterPanel(int side) {
 void TransformPage::chooseColor(int side, bool fromPanel) {
   QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
   const QColor current = panel->property("panelColor").value<QColor>();
-  const QColor chosen = QColorDialog::getColor(current, this, side == 0 ? QStringLiteral("Color Temperature")
-                                                                        : QStringLiteral("Color BloodFlow"));
+  const QColor chosen = QColorDialog::getColor(
+      current, this, side == 0 ? QStringLiteral("Color Temperature") : QStringLiteral("Color BloodFlow"));
   if (!chosen.isValid()) return;
   (side == 0 ? m_image6 : m_image7)->setColor(chosen);
   // A click on the panel also writes its caption in the complementary colour.
@@ -753,7 +759,8 @@ void TransformPage::toggleEnlarged(int side) {
       m_panel12->show();
     }
     button->setToolTip(enlarge ? QStringLiteral("Minimize") : QStringLiteral("Maximize"));
-    m_layoutState = enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
+    m_layoutState =
+        enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
     for (QSplitter* splitter : {m_splitterL, m_splitterP}) {
       const int h = splitter->height();
       splitter->setSizes({h / 2, h - h / 2});
@@ -840,16 +847,16 @@ void TransformPage::resetOutputSide(int side) {
 }
 
 void TransformPage::readT() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit10->setText(path);
   if (loadT(path)) m_edit10->setText(QStringLiteral("Temperature: ") + path);
 }
 
 void TransformPage::readBF() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit16->setText(path);
   if (loadBF(path)) m_edit16->setText(QStringLiteral("  Blood Flow:  ") + path);
@@ -916,7 +923,8 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
   }
   if (m_radioShitzer->isChecked()) return;
   runInBackground([s, side, this]() -> std::function<void()> {
-    SessionResult result = side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
+    SessionResult result =
+        side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
     return [this, result] { finishOperation(result); };
   });
 }
@@ -1090,7 +1098,8 @@ void TransformPage::showGrid() {
       }
       item->setText(text);
       item->setFlags(editable ? Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsSelectable : Qt::ItemIsEnabled);
-      item->setBackground(r == 0 ? palette().color(QPalette::Button) : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
+      item->setBackground(r == 0 ? palette().color(QPalette::Button)
+                                 : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
     }
   }
   m_gridUpdating = false;
@@ -1111,7 +1120,8 @@ void TransformPage::plotChart(PlotView* chart) {
                                                     QStringLiteral("Bitmaps (*.bmp);;PNG pictures (*.png)"));
   if (name.isEmpty()) return;
   QString path = name;
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
+      !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
     path += QStringLiteral(".bmp");
   }
   const QBrush background = chart->chart()->backgroundBrush();
@@ -1147,7 +1157,7 @@ bool TransformPage::runInBackground(std::function<std::function<void()>()> work)
 void TransformPage::setBusy(bool busy) {
   m_busy = busy;
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnReadT, m_btnReadBF, m_btnTtoBF, m_btnBFtoT, m_panel12,
-                                                     m_strip[0], m_strip[1], m_upDown1}) {
+                                                    m_strip[0], m_strip[1], m_upDown1}) {
     w->setEnabled(!busy);
   }
   setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);

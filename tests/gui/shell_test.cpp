@@ -63,7 +63,8 @@ void ShellTest::helpLoadsEachFileOnce() {
   QCOMPARE(help->loadCount(), 2);
   QVERIFY(help->russianLoaded());
   QVERIFY(!help->englishLoaded());
-  QCOMPARE(help->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(), QStringLiteral("Русское руководство"));
+  QCOMPARE(help->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
+           QStringLiteral("Русское руководство"));
   item->trigger();
   QCOMPARE(help->loadCount(), 2);
   QCOMPARE(help->size(), QSize(601, 425));

@@ -1,5 +1,7 @@
 // The Transform page driven as a user would: Example 1, both conversions by Fourier and Shitzer, the "Output"
 // overlays with their correlation, the wavelet arrow, band presets, strip dragging, band edits and bad files.
+#include "transform_page.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +21,6 @@
 #include "main_window.h"
 #include "plot_view.h"
 #include "signals/transform_session.h"
-#include "transform_page.h"
 
 using namespace kelvora;
 
@@ -194,7 +195,8 @@ void TransformPageTest::shitzerBothWaysWithOutputAndCorrelation() {
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
   find<QPushButton>("BtnOutputBF")->click();
   auto* chart3 = find<PlotView>("Chart3");
-  const double r = Pearson(ReadColumn(exampleFile("BF1.txt")), chart3->sourceValues(chart3->series(QStringLiteral("Series3"))));
+  const double r =
+      Pearson(ReadColumn(exampleFile("BF1.txt")), chart3->sourceValues(chart3->series(QStringLiteral("Series3"))));
   QCOMPARE(find<QLabel>("LBCorrel1")->text(),
            QStringLiteral("Correlation: ") + QString::number(std::round(r * 1000) / 1000, 'g', 10));
 
@@ -257,7 +259,8 @@ void TransformPageTest::badFileShowsTheErrorAndKeepsTheRecords() {
   QVERIFY(m_window->transformPage()->loadBF(dir.filePath(QStringLiteral("missing.txt"))));
   m_window->transformPage()->waitForIdle();
   QCOMPARE(m_errors.size(), 1);
-  QCOMPARE(find<QLineEdit>("Edit18")->text(), QString::number(ReadColumn(exampleFile("BF1.txt")).size()) + QStringLiteral(" points"));
+  QCOMPARE(find<QLineEdit>("Edit18")->text(),
+           QString::number(ReadColumn(exampleFile("BF1.txt")).size()) + QStringLiteral(" points"));
 }
 
 void TransformPageTest::neurogenicOnTheTemperatureStripFilters() {
@@ -286,8 +289,8 @@ void TransformPageTest::draggingTheHighMarkerToTheEndShowsTwo() {
   QVERIFY(QTest::qWaitForWindowExposed(m_window));
   const int y = strip->height() / 2;
   QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->highMarker() + 3, y));
-  QMouseEvent move(QEvent::MouseMove, QPointF(strip->width() + 50, y), strip->mapToGlobal(QPointF(strip->width() + 50, y)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(strip->width() + 50, y),
+                   strip->mapToGlobal(QPointF(strip->width() + 50, y)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(strip, &move);
   QCOMPARE(find<QLineEdit>("EditS2")->text(), QStringLiteral("2"));
   QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() - 1, y));
