@@ -11,6 +11,7 @@ namespace kelvora {
 class RunProgress;
 class TaskRunner;
 class TransformSession;
+class WaveletMethods;
 
 enum class Language { English = 0, Russian = 1 };
 
@@ -32,7 +33,11 @@ class AppContext : public QObject {
 
   // Worker thread count for the wavelet runs (1..32; option.ini Options/potoks).
   int potoks() const { return m_potoks; }
-  void setPotoks(int threads) { m_potoks = threads; }
+  void setPotoks(int threads) {
+    if (threads == m_potoks) return;
+    m_potoks = threads;
+    emit potoksChanged(threads);
+  }
 
   // "Sound": a beep ends a long run.
   bool sound() const { return m_sound; }
@@ -62,6 +67,11 @@ class AppContext : public QObject {
   TransformSession* session() const { return m_session; }
   void setSession(TransformSession* session) { m_session = session; }
 
+  // The wavelet methods shared by the Transform session and the wavelet page (engine, page filtering, thread
+  // count); null until the window has created them.
+  WaveletMethods* waveletMethods() const { return m_waveletMethods; }
+  void setWaveletMethods(WaveletMethods* methods) { m_waveletMethods = methods; }
+
   // The run-progress area (ProgressBarP, Label13, Progress, BtnStop, StatusBar1 panels) and the runner that
   // executes computations off the UI thread. Both live as long as the main window.
   RunProgress* progress() const { return m_progress; }
@@ -76,7 +86,9 @@ class AppContext : public QObject {
   // Shows `message` in the modal error box (error icon, OK and Cancel; both only close it).
   void showError(const QString& message) const;
   // Replaces the error box by `interceptor` (tests record the messages instead of closing a modal box).
-  void setErrorInterceptor(std::function<void(const QString&)> interceptor) { m_errorInterceptor = std::move(interceptor); }
+  void setErrorInterceptor(std::function<void(const QString&)> interceptor) {
+    m_errorInterceptor = std::move(interceptor);
+  }
 
   // Folder of the running program (where Examples/, Help.txt and HelpRus.txt lie).
   static QString programFolder();
@@ -85,6 +97,7 @@ class AppContext : public QObject {
   void gercChanged(int hz);
   void languageChanged(kelvora::Language language);
   void logOxChanged(bool on);
+  void potoksChanged(int threads);
 
  private:
   int m_gerc = 2;
@@ -94,6 +107,7 @@ class AppContext : public QObject {
   bool m_logOx = false;
   Language m_language = Language::English;
   TransformSession* m_session = nullptr;
+  WaveletMethods* m_waveletMethods = nullptr;
   RunProgress* m_progress = nullptr;
   TaskRunner* m_runner = nullptr;
   QMainWindow* m_window = nullptr;

@@ -1,5 +1,6 @@
 #include "transform_page.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -32,6 +33,7 @@
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
 #include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"
 
 namespace kelvora {
@@ -47,7 +49,8 @@ struct Preset {
   double low;
   double high;
 };
-constexpr Preset kPresets[3] = {{"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
+constexpr Preset kPresets[3] = {
+    {"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
 
 QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -77,8 +80,8 @@ QIcon ArrowIcon(bool ready) {
   const QColor colour = ready ? QColor(0x1a, 0x7a, 0x2a) : QColor(0xa0, 0xa0, 0xa0);
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
-  p.drawPolygon(QPolygon({QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13),
-                          QPoint(2, 13)}));
+  p.drawPolygon(QPolygon(
+      {QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13), QPoint(2, 13)}));
   return QIcon(pixmap);
 }
 
@@ -106,6 +109,12 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
   connect(&m_timer1, &QTimer::timeout, this, &TransformPage::animateStep);
 
   connectControls();
+  auto* hideScales = new QAction(this);
+  hideScales->setObjectName(QStringLiteral("SchkalaNevid"));
+  connect(hideScales, &QAction::triggered, this, &TransformPage::hideBandScales);
+  auto* showScales = new QAction(this);
+  showScales->setObjectName(QStringLiteral("SchkalaVid"));
+  connect(showScales, &QAction::triggered, this, &TransformPage::showBandScales);
 
   // Start state of the band selectors: temperature 0 .. 0.1 Hz (no band chosen), blood flow 0 .. 2 Hz.
   m_strip[0]->setBand(0.0, 0.1);
@@ -281,12 +290,14 @@ QWidget* TransformPage::buildOutputSide() {
     chart->setLeftTitle(bf ? QStringLiteral("BF, mm^3/sec") : QStringLiteral("T, °C"));
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(3);
-    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT", bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
+    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT",
+                                     bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
     QLabel* correl = MakeLabel(bf ? "LBCorrel1" : "LBCorrel2", QString(), panel);
     QFont bold = correl->font();
     bold.setBold(true);
     correl->setFont(bold);
-    QPushButton* save = MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
+    QPushButton* save =
+        MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
     QPushButton* plot = MakeButton(bf ? "BtnPlotBF" : "BtnPlotT", QStringLiteral("Plot"), panel);
     buttons->addWidget(output);
     buttons->addWidget(correl, 1);
@@ -422,6 +433,21 @@ QWidget* TransformPage::buildBottomPanel() {
   t0->addWidget(m_edit9);
   t0->addStretch();
   modelColumn->addLayout(t0);
+  // The wavelet of "Wavelet filtration" (shown with that method only, where T0 is hidden).
+  m_radioGroup4 = new QGroupBox(m_panel12);
+  m_radioGroup4->setObjectName(QStringLiteral("RadioGroup4"));
+  m_radioGroup4->setFlat(true);
+  auto* rg4 = new QHBoxLayout(m_radioGroup4);
+  rg4->setContentsMargins(2, 0, 2, 0);
+  m_morlet = new QRadioButton(QStringLiteral("Morle"), m_radioGroup4);
+  m_morlet->setObjectName(QStringLiteral("RadioGroup4Item0"));
+  m_paul = new QRadioButton(QStringLiteral("Paul"), m_radioGroup4);
+  m_paul->setObjectName(QStringLiteral("RadioGroup4Item1"));
+  m_morlet->setChecked(true);
+  rg4->addWidget(m_morlet);
+  rg4->addWidget(m_paul);
+  m_radioGroup4->hide();
+  modelColumn->addWidget(m_radioGroup4);
   row->addLayout(modelColumn);
 
   m_groupBox1 = new QGroupBox(QStringLiteral("Scaling"), m_panel12);
@@ -482,7 +508,7 @@ void TransformPage::buildGrid() {
   m_grid->verticalHeader()->setDefaultSectionSize(19);
   m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 66, 24, 30, 30};
+  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 74, 24, 30, 30};
   for (int c = 0; c < 12; ++c) m_grid->setColumnWidth(c, widths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -518,6 +544,7 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
+    if (TransformSession* s = session(); s && !m_busy) s->setSampleRate(hz);
   });
   connect(m_btnReadT, &QPushButton::clicked, this, &TransformPage::readT);
   connect(m_btnReadBF, &QPushButton::clicked, this, &TransformPage::readBF);
@@ -580,7 +607,9 @@ void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
   m_highEdit[side]->setText(highHz >= 2.0 ? QStringLiteral("2") : FormatDecimal(highHz));
 }
 
-void TransformPage::onStripReleased(int side) { filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2")); }
+void TransformPage::onStripReleased(int side) {
+  filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
+}
 
 void TransformPage::onStripDoubleClicked(int side) {
   m_strip[side]->setBand(0.0, 2.0);
@@ -602,7 +631,8 @@ void TransformPage::onBandEditEnter(QObject* edit) {
     bool ok = false;
     const double value = ParseDecimal(static_cast<QLineEdit*>(edit)->text(), &ok);
     if (!ok) {
-      m_context->showError(QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
+      m_context->showError(
+          QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
       return;
     }
     if (low) {
@@ -660,17 +690,14 @@ void TransformPage::toggleFilterPanel(int side) {
 
 void TransformPage::chooseColor(int side, bool fromPanel) {
   QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
-  const QColor current = panel->palette().color(QPalette::Button);
-  const QColor chosen = QColorDialog::getColor(current, this, side == 0 ? QStringLiteral("Color Temperature")
-                                                                        : QStringLiteral("Color BloodFlow"));
+  const QColor current = panel->property("panelColor").value<QColor>();
+  const QColor chosen = QColorDialog::getColor(
+      current, this, side == 0 ? QStringLiteral("Color Temperature") : QStringLiteral("Color BloodFlow"));
   if (!chosen.isValid()) return;
   (side == 0 ? m_image6 : m_image7)->setColor(chosen);
+  // A click on the panel also writes its caption in the complementary colour.
+  if (fromPanel) m_panelText[side] = QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF);
   refreshSeriesColours();
-  if (fromPanel) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::ButtonText, QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF));
-    panel->setPalette(palette);
-  }
 }
 
 void TransformPage::refreshSeriesColours() {
@@ -682,14 +709,12 @@ void TransformPage::refreshSeriesColours() {
   m_chart4->setTitleColor(t);
   m_chart2->setTitleColor(bf);
   m_chart3->setTitleColor(bf);
-  for (auto [panel, colour] : {std::pair{m_panel9, t}, std::pair{m_panel10, bf}}) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Button, colour);
-    palette.setColor(QPalette::Window, colour);
-    if (!panel->property("textSet").toBool()) palette.setColor(QPalette::ButtonText, Qt::white);
-    panel->setPalette(palette);
-    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2;")
-                             .arg(colour.name(), palette.color(QPalette::ButtonText).name()));
+  for (int side = 0; side < 2; ++side) {
+    QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
+    const QColor colour = side == 0 ? t : bf;
+    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2; border: 1px solid %3;")
+                             .arg(colour.name(), m_panelText[side].name(), colour.darker(130).name()));
+    panel->setProperty("panelColor", colour);
   }
 }
 
@@ -734,7 +759,8 @@ void TransformPage::toggleEnlarged(int side) {
       m_panel12->show();
     }
     button->setToolTip(enlarge ? QStringLiteral("Minimize") : QStringLiteral("Maximize"));
-    m_layoutState = enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
+    m_layoutState =
+        enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
     for (QSplitter* splitter : {m_splitterL, m_splitterP}) {
       const int h = splitter->height();
       splitter->setSizes({h / 2, h - h / 2});
@@ -798,6 +824,7 @@ void TransformPage::onMethodChanged() {
   }
   applyGridMode();
   m_radioGroup2->setEnabled(!m_radioShitzer->isChecked());
+  m_radioGroup4->setVisible(m_radioWavelet->isChecked());
   showView();
 }
 
@@ -820,16 +847,16 @@ void TransformPage::resetOutputSide(int side) {
 }
 
 void TransformPage::readT() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit10->setText(path);
   if (loadT(path)) m_edit10->setText(QStringLiteral("Temperature: ") + path);
 }
 
 void TransformPage::readBF() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit16->setText(path);
   if (loadBF(path)) m_edit16->setText(QStringLiteral("  Blood Flow:  ") + path);
@@ -896,7 +923,8 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
   }
   if (m_radioShitzer->isChecked()) return;
   runInBackground([s, side, this]() -> std::function<void()> {
-    SessionResult result = side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
+    SessionResult result =
+        side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
     return [this, result] { finishOperation(result); };
   });
 }
@@ -979,6 +1007,10 @@ void TransformPage::syncSession() {
   s->setBandTextsBF(m_lowEdit[1]->text().toStdString(), m_highEdit[1]->text().toStdString());
   s->setFilterSignalT(m_filteredBox[0]->isChecked());
   s->setFilterSignalBF(m_filteredBox[1]->isChecked());
+  if (WaveletMethods* wavelet = m_context->waveletMethods()) {
+    wavelet->setConversionType(m_paul->isChecked() ? WaveletType::Paul : WaveletType::Morlet);
+    wavelet->setThreads(m_context->potoks());
+  }
 }
 
 void TransformPage::finishOperation(const SessionResult& result) {
@@ -1066,7 +1098,8 @@ void TransformPage::showGrid() {
       }
       item->setText(text);
       item->setFlags(editable ? Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsSelectable : Qt::ItemIsEnabled);
-      item->setBackground(r == 0 ? palette().color(QPalette::Button) : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
+      item->setBackground(r == 0 ? palette().color(QPalette::Button)
+                                 : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
     }
   }
   m_gridUpdating = false;
@@ -1087,7 +1120,8 @@ void TransformPage::plotChart(PlotView* chart) {
                                                     QStringLiteral("Bitmaps (*.bmp);;PNG pictures (*.png)"));
   if (name.isEmpty()) return;
   QString path = name;
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
+      !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
     path += QStringLiteral(".bmp");
   }
   const QBrush background = chart->chart()->backgroundBrush();
@@ -1123,7 +1157,7 @@ bool TransformPage::runInBackground(std::function<std::function<void()>()> work)
 void TransformPage::setBusy(bool busy) {
   m_busy = busy;
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnReadT, m_btnReadBF, m_btnTtoBF, m_btnBFtoT, m_panel12,
-                                                     m_strip[0], m_strip[1], m_upDown1}) {
+                                                    m_strip[0], m_strip[1], m_upDown1}) {
     w->setEnabled(!busy);
   }
   setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);

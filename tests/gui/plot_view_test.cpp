@@ -1,10 +1,10 @@
 // The chart helper: what a decimated series keeps, and that it follows zoom and size.
+#include "plot_view.h"
+
 #include <QApplication>
 #include <QtTest>
 #include <cmath>
 #include <limits>
-
-#include "plot_view.h"
 
 using kelvora::PlotView;
 
@@ -41,8 +41,8 @@ void PlotViewTest::longSeriesKeepEveryPixelColumnsExtremes() {
   const int n = 2000000;
   std::vector<double> values(n);
   for (int i = 0; i < n; ++i) values[i] = std::sin(i * 0.001);
-  values[1234567] = 7.5;    // a lone spike must survive the decimation
-  values[345678] = -9.25;   // and a lone dip
+  values[1234567] = 7.5;   // a lone spike must survive the decimation
+  values[345678] = -9.25;  // and a lone dip
   view.setUniformData(s, values, 0.0, 1.0);
   view.refreshNow();
   const int pixels = static_cast<int>(view.chart()->plotArea().width());
