@@ -1,7 +1,9 @@
 #include "plot_view.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSaveFile>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -244,7 +246,17 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
 
 bool PlotView::savePicture(const QString& path) {
   const QPixmap picture = grab();
-  return picture.save(path);
+  // Through a temporary file that replaces the target only when complete: a failed save (full disk, folder
+  // gone) leaves an existing picture intact.
+  const QString suffix = QFileInfo(path).suffix().toUpper();
+  const QByteArray format = suffix.isEmpty() ? QByteArray("BMP") : suffix.toLatin1();
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (!picture.save(&file, format.constData())) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
 }
 
 void PlotView::setCornerWidget(QWidget* widget) {

@@ -981,7 +981,9 @@ void TransformPage::saveConverted(bool temperature) {
   const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
   const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
   if (const auto error = WriteSignalFile(values, lastIndex, path, DecimalSeparator().toLatin1())) {
-    m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path));
+    const QString reason = error->reason.empty() ? QString() : " (" + QString::fromStdString(error->reason) + ")";
+    m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path) +
+                         reason);
   }
 }
 
