@@ -23,7 +23,7 @@ using Runner = std::string (*)(const std::uint8_t*, std::size_t);
 // Every file of the target's regression folder and seed corpus.
 std::vector<fs::path> Inputs(const std::string& target) {
   std::vector<fs::path> files;
-  for (const fs::path folder : {fs::path(KELVORA_SOURCE_DIR) / "tests" / "fuzz_regressions" / target,
+  for (const fs::path& folder : {fs::path(KELVORA_SOURCE_DIR) / "tests" / "fuzz_regressions" / target,
                                 fs::path(KELVORA_SOURCE_DIR) / "fuzz" / "corpus" / target}) {
     if (!fs::is_directory(folder)) continue;
     for (const fs::directory_entry& e : fs::directory_iterator(folder))
