@@ -77,11 +77,17 @@ void NormalizeRecord(SignalRecord& record) {
   const auto [lo, hi] = std::minmax_element(record.values.begin(), record.values.begin() + count);
   record.minimum = *lo;
   record.maximum = *hi;
-  const double range = record.maximum - record.minimum;
-  if (range > 0.0)
-    for (int i = 0; i < count; ++i)
-      record.normalized[static_cast<std::size_t>(i)] =
-          (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
+  if (!(record.maximum > record.minimum)) return;
+  // Extremes far apart (-1e308 and 1e308) overflow maximum - minimum; halves of everything give the same
+  // ratios without an infinity (inf / inf would be NaN).
+  const bool halve = !std::isfinite(record.maximum - record.minimum);
+  const double scale = halve ? 0.5 : 1.0;
+  const double minimum = record.minimum * scale;
+  const double range = record.maximum * scale - minimum;
+  for (int i = 0; i < count; ++i) {
+    const double v = record.values[static_cast<std::size_t>(i)] * scale;
+    record.normalized[static_cast<std::size_t>(i)] = std::min(1.0, (v - minimum) / range);
+  }
 }
 
 SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format)

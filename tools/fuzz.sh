@@ -15,7 +15,9 @@ for t in "${targets[@]}"; do
   name=${t%_fuzz}
   mkdir -p "$build/fuzz-corpus/$name" "$build/fuzz-artifacts"
   echo "== $t: ${seconds} s"
-  if ! "$build/fuzz/$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
+  dict=()
+  [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
+  if ! "$build/fuzz/$t" "${dict[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$name-" \
       "$build/fuzz-corpus/$name" "$root/fuzz/corpus/$name" 2>"$build/fuzz-artifacts/$name.log"; then
     echo "$t FAILED; see $build/fuzz-artifacts/$name.log" >&2

@@ -105,6 +105,17 @@ TEST(SignalFileFaults, NonFiniteAndOutOfRangeNumbersAreRefusedNamingTheLine) {
   EXPECT_EQ(dot.error->line, 2);
 }
 
+TEST(SignalFileFaults, ExtremesWhoseRangeOverflowsGiveAFiniteNormalizedRecord) {
+  // maximum - minimum is infinite here; the normalized values must still run 0 .. 1 without a NaN.
+  const SignalReadResult r = ReadText("-1e308\n0\n1.7e308\n");
+  ASSERT_TRUE(r.ok());
+  ExpectFinite(r.record);
+  ASSERT_EQ(r.record.normalized.size(), 3u);
+  EXPECT_EQ(r.record.normalized[0], 0.0);
+  EXPECT_NEAR(r.record.normalized[1], 1.0 / 2.7, 1e-12);
+  EXPECT_EQ(r.record.normalized[2], 1.0);
+}
+
 // ---- Reading: binary data, NUL bytes, an enormous line, a file cut short --------------------------------------
 
 TEST(SignalFileFaults, NulBytesAndBinaryDataGiveAMessageNamingTheLine) {
