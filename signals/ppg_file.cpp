@@ -1,0 +1,127 @@
+#include "signals/ppg_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace kelvora {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Converts one value text; false when it is not a finite number. The decimal mark is ',' or '.' when the
+// locale's separator is not ',', and only ',' when it is.
+bool ParseValue(std::string_view text, char decimalSeparator, double& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  char buffer[128];
+  if (text.size() >= sizeof buffer) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == ',') {
+      c = '.';
+    } else if (c == '.' && decimalSeparator == ',') {
+      return false;
+    }
+    buffer[i] = c;
+  }
+  const char* end = buffer + text.size();
+  const auto [ptr, ec] = std::from_chars(buffer, end, value);
+  return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+std::string Shortened(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) return std::string(text);
+  return std::string(text.substr(0, kShown)) + "...";
+}
+
+}  // namespace
+
+void FinishPpgSignal(PpgSignal& signal) {
+  signal.scaled.clear();
+  if (signal.values.empty()) {
+    signal.minimum = signal.maximum = 0.0;
+    signal.durationS = 0;
+    return;
+  }
+  const auto [lo, hi] = std::minmax_element(signal.values.begin(), signal.values.end());
+  signal.minimum = *lo;
+  signal.maximum = *hi;
+  signal.durationS = static_cast<int>(std::max(0L, std::lround(signal.lastIndex() / signal.inRateHz)));
+  const double range = signal.maximum - signal.minimum;
+  if (!(range > 0.0) || !std::isfinite(range)) return;
+  signal.scaled.resize(signal.values.size());
+  const double factor = 10.0 / range;
+  for (std::size_t k = 0; k < signal.values.size(); ++k) signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
+}
+
+PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalSeparator) {
+  PpgReadResult result;
+  result.signal.inRateHz = inRateHz;
+  std::vector<double>& values = result.signal.values;
+  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  values.reserve(std::min<std::size_t>(lines, kMaxPpgSamples));
+
+  std::size_t pos = 0;
+  int lineNumber = 0;
+  bool header = true;
+  while (pos < text.size()) {
+    std::size_t eol = text.find('\n', pos);
+    if (eol == std::string_view::npos) eol = text.size();
+    const std::string_view line = Trimmed(text.substr(pos, eol - pos));
+    pos = eol + 1;
+    ++lineNumber;
+    if (header) {
+      header = false;
+      continue;
+    }
+    if (line.empty()) continue;
+    if (values.size() == static_cast<std::size_t>(kMaxPpgSamples)) {
+      result.status = PpgReadStatus::kBigFile;
+      result.message = kPpgBigFileMessage;
+      break;
+    }
+    double value = 0.0;
+    if (!ParseValue(line, decimalSeparator, value)) {
+      PpgReadResult failed;
+      failed.status = PpgReadStatus::kBadNumber;
+      failed.line = lineNumber;
+      failed.message = "Line " + std::to_string(lineNumber) + ": \"" + Shortened(line) + "\" is not a valid number";
+      return failed;
+    }
+    values.push_back(value);
+  }
+
+  FinishPpgSignal(result.signal);
+  if (!result.signal.empty() && !result.signal.scalable() && result.message.empty()) {
+    result.message = "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled";
+  }
+  return result;
+}
+
+PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimalSeparator) {
+  const auto closer = [](std::FILE* f) { std::fclose(f); };
+  std::unique_ptr<std::FILE, decltype(closer)> file(std::fopen(path.c_str(), "rb"), closer);
+  PpgReadResult failed;
+  failed.status = PpgReadStatus::kCannotOpen;
+  failed.message = "Cannot open file " + path;
+  if (!file) return failed;
+
+  std::string text;
+  char chunk[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
+  if (std::ferror(file.get())) return failed;
+  return ParsePpgText(text, inRateHz, decimalSeparator);
+}
+
+}  // namespace kelvora

@@ -1,0 +1,67 @@
+#pragma once
+// Photoplethysmogram (PPG) files: one header line, then one sample per line.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvora {
+
+// The most samples a PPG keeps from a file; a file with more gives the "Big file" message.
+inline constexpr int kMaxPpgSamples = 2000000;
+
+// A PPG as read from a file, with what the reader derives from it.
+struct PpgSignal {
+  std::vector<double> values;  // samples 0 .. lastIndex(), in file order (blank lines take no index)
+  double minimum = 0.0;        // smallest sample (0 for an empty signal)
+  double maximum = 0.0;        // largest sample (0 for an empty signal)
+  // (value - minimum) / (maximum - minimum) * 10, range 0 .. 10. Empty when the signal cannot be scaled
+  // (no samples, or maximum = minimum).
+  std::vector<double> scaled;
+  double inRateHz = 50.0;      // input rate the duration was worked out with
+  int durationS = 0;           // round(lastIndex / inRateHz) seconds, what the reader puts into the duration edit
+
+  int count() const { return static_cast<int>(values.size()); }
+  int lastIndex() const { return count() - 1; }
+  bool empty() const { return values.empty(); }
+  // True when the scaled copy exists (at least one sample and maximum > minimum).
+  bool scalable() const { return !scaled.empty(); }
+};
+
+enum class PpgReadStatus {
+  kOk,          // every sample read
+  kBigFile,     // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
+  kCannotOpen,  // the file could not be opened or read
+  kBadNumber,   // a line is not a number: nothing is returned
+};
+
+// The outcome of reading a PPG. `signal` is valid when ok(); `message` is a fixed English text for the
+// user (empty for kOk). A constant signal reads fine but carries a note in `message` and no scaled copy.
+struct PpgReadResult {
+  PpgSignal signal;
+  PpgReadStatus status = PpgReadStatus::kOk;
+  std::string message;
+  int line = 0;  // 1-based file line of a bad number (the header is line 1); 0 otherwise
+
+  bool ok() const { return status == PpgReadStatus::kOk || status == PpgReadStatus::kBigFile; }
+};
+
+// The text of a "Big file" read.
+inline constexpr const char* kPpgBigFileMessage = "Big file";
+
+// Parses PPG text. The first line is a header and is discarded; an empty (or all-blank) line is skipped
+// without taking an index; every other line is one number as a whole (no TAB columns). `decimalSeparator`
+// is the locale's mark: when it is not ',', both ',' and '.' are accepted as the decimal mark; when it is
+// ',', only ',' is. A trailing carriage return is ignored. The scaled copy and the duration
+// round(lastIndex / inRateHz) are filled in; `inRateHz` must be positive and finite.
+// Cost: linear in the text, about 50 ns a line. Pure; any thread.
+PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char decimalSeparator = '.');
+
+// Reads the PPG file at `path` as ParsePpgText does. A file that cannot be opened gives kCannotOpen with
+// "Cannot open file <path>". Any thread.
+PpgReadResult ReadPpgFile(const std::string& path, double inRateHz = 50.0, char decimalSeparator = '.');
+
+// Fills signal.minimum, maximum, scaled and durationS from signal.values and signal.inRateHz (what the
+// reader does after reading; useful for generated signals).
+void FinishPpgSignal(PpgSignal& signal);
+
+}  // namespace kelvora

@@ -1,0 +1,122 @@
+#include "signals/ppg_file.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace kelvora {
+namespace {
+
+TEST(PpgFile, HeaderIsDiscardedBlankLinesTakeNoIndexAndScaledCopyRunsZeroToTen) {
+  const PpgReadResult r = ParsePpgText("PPG 50 Hz\n1\n\n3.5\r\n  \n2,25\n-1\n", 50.0, '.');
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(r.status, PpgReadStatus::kOk);
+  EXPECT_TRUE(r.message.empty());
+  ASSERT_EQ(r.signal.count(), 4);
+  EXPECT_EQ(r.signal.values[0], 1.0);
+  EXPECT_EQ(r.signal.values[1], 3.5);
+  EXPECT_EQ(r.signal.values[2], 2.25);  // "," read as the decimal mark
+  EXPECT_EQ(r.signal.values[3], -1.0);
+  EXPECT_EQ(r.signal.minimum, -1.0);
+  EXPECT_EQ(r.signal.maximum, 3.5);
+  // (v + 1) / 4.5 * 10
+  ASSERT_EQ(r.signal.scaled.size(), 4u);
+  EXPECT_NEAR(r.signal.scaled[0], 2.0 / 4.5 * 10, 1e-12);
+  EXPECT_NEAR(r.signal.scaled[1], 10.0, 1e-12);
+  EXPECT_NEAR(r.signal.scaled[2], 3.25 / 4.5 * 10, 1e-12);
+  EXPECT_NEAR(r.signal.scaled[3], 0.0, 1e-12);
+  EXPECT_EQ(r.signal.durationS, 0);  // round(3 / 50)
+}
+
+TEST(PpgFile, HeaderOnlyAndEmptyTextGiveNoSamples) {
+  for (const char* text : {"PPG\n", "PPG", "", "PPG\n\n\n"}) {
+    const PpgReadResult r = ParsePpgText(text);
+    ASSERT_TRUE(r.ok()) << text;
+    EXPECT_TRUE(r.signal.empty());
+    EXPECT_EQ(r.signal.lastIndex(), -1);
+    EXPECT_FALSE(r.signal.scalable());
+    EXPECT_EQ(r.signal.durationS, 0);
+  }
+}
+
+TEST(PpgFile, DurationIsRoundedLastIndexOverInputRate) {
+  PpgSignal s;
+  s.inRateHz = 50.0;
+  s.values.assign(72350, 0.0);
+  s.values[7] = 1.0;
+  FinishPpgSignal(s);
+  EXPECT_EQ(s.durationS, 1447);  // 72349 / 50 = 1446.98
+  s.inRateHz = 125.0;
+  s.values.assign(60001, 1.0);
+  s.values[0] = 0.0;
+  FinishPpgSignal(s);
+  EXPECT_EQ(s.durationS, 480);
+}
+
+TEST(PpgFile, BadNumbersFailWithTheirLineAndReturnNoSignal) {
+  struct Case {
+    const char* text;
+    int line;
+  };
+  for (const Case& c : {Case{"PPG\n1\nabc\n2\n", 3}, Case{"PPG\n1\n\n1.5\t2\n", 4}, Case{"PPG\n1\n2\nnan\n", 4},
+                        Case{"PPG\ninf\n", 2}, Case{"PPG\n1e999\n", 2}, Case{"PPG\n1.2.3\n", 2}, Case{"PPG\n--1\n", 2}}) {
+    const PpgReadResult r = ParsePpgText(c.text);
+    EXPECT_FALSE(r.ok()) << c.text;
+    EXPECT_EQ(r.status, PpgReadStatus::kBadNumber) << c.text;
+    EXPECT_EQ(r.line, c.line) << c.text;
+    EXPECT_NE(r.message.find("Line " + std::to_string(c.line)), std::string::npos) << r.message;
+    EXPECT_TRUE(r.signal.empty());
+  }
+}
+
+TEST(PpgFile, CommaLocaleReadsOnlyCommas) {
+  const PpgReadResult comma = ParsePpgText("PPG\n1,5\n2\n", 50.0, ',');
+  ASSERT_TRUE(comma.ok());
+  EXPECT_EQ(comma.signal.values[0], 1.5);
+  EXPECT_EQ(ParsePpgText("PPG\n1.5\n", 50.0, ',').status, PpgReadStatus::kBadNumber);
+  EXPECT_EQ(ParsePpgText("PPG\n+1.5\n", 50.0, '.').signal.values.at(0), 1.5);
+}
+
+TEST(PpgFile, ConstantSignalReadsButCannotBeScaled) {
+  const PpgReadResult r = ParsePpgText("PPG\n2\n2\n2\n");
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.signal.count(), 3);
+  EXPECT_FALSE(r.signal.scalable());
+  EXPECT_NE(r.message.find("cannot be scaled"), std::string::npos);
+}
+
+std::string Lines(int count) {
+  std::string text = "PPG\n";
+  text.reserve(4 + 2 * static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) text += (i % 2 ? "1\n" : "0\n");
+  return text;
+}
+
+TEST(PpgFile, TwoMillionSamplesLoadFullyOneMoreIsBigFileKeepingTheLimit) {
+  const PpgReadResult full = ParsePpgText(Lines(kMaxPpgSamples));
+  EXPECT_EQ(full.status, PpgReadStatus::kOk);
+  EXPECT_TRUE(full.message.empty());
+  EXPECT_EQ(full.signal.count(), kMaxPpgSamples);
+
+  const PpgReadResult big = ParsePpgText(Lines(kMaxPpgSamples + 1) + "\n");
+  EXPECT_TRUE(big.ok());
+  EXPECT_EQ(big.status, PpgReadStatus::kBigFile);
+  EXPECT_EQ(big.message, "Big file");
+  EXPECT_EQ(big.signal.count(), kMaxPpgSamples);
+  EXPECT_EQ(big.signal.values.back(), 1.0);
+  EXPECT_EQ(big.signal.scaled.size(), static_cast<std::size_t>(kMaxPpgSamples));
+  EXPECT_EQ(big.signal.durationS, 40000);  // round(1999999 / 50)
+
+  // Blank lines after the last sample are no extra samples.
+  EXPECT_EQ(ParsePpgText(Lines(kMaxPpgSamples) + "\n\n").status, PpgReadStatus::kOk);
+}
+
+TEST(PpgFile, MissingFileCannotBeOpened) {
+  const PpgReadResult r = ReadPpgFile("/nonexistent/dir/ppg.txt");
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.status, PpgReadStatus::kCannotOpen);
+  EXPECT_NE(r.message.find("/nonexistent/dir/ppg.txt"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvora
