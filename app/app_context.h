@@ -60,7 +60,12 @@ class AppContext : public QObject {
 
   // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it.
   TransformSession* session() const { return m_session; }
-  void setSession(TransformSession* session) { m_session = session; }
+  void setSession(TransformSession* session) {
+    m_session = session;
+    emit sessionChanged();
+  }
+  // Tells the Transform page that a page other than it changed the session's records (the PPG "<--").
+  void notifySessionChanged() { emit sessionChanged(); }
 
   // The run-progress area (ProgressBarP, Label13, Progress, BtnStop, StatusBar1 panels) and the runner that
   // executes computations off the UI thread. Both live as long as the main window.
@@ -85,6 +90,8 @@ class AppContext : public QObject {
   void gercChanged(int hz);
   void languageChanged(kelvora::Language language);
   void logOxChanged(bool on);
+  // The session was set, or its records were changed from outside the Transform page.
+  void sessionChanged();
 
  private:
   int m_gerc = 2;
