@@ -1,9 +1,9 @@
 // The band transform and its reconstruction at the size of a full record, and the direct evaluation (one
 // complex exponential per term) on a smaller record, so that the two methods can be compared per term.
+#include <benchmark/benchmark.h>
+
 #include <cmath>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "core/band_reconstruction.h"
 #include "core/band_transform.h"
@@ -28,9 +28,8 @@ void RunFast(benchmark::State& state, int count, kelvora::SumMethod method) {
     transform.setSumMethod(method);
     transform.setBand(kelvora::kFourierFrequencySlot, {0.0, 1.0});
     const kelvora::BandSpectrum s = transform.transform(kelvora::kFourierFrequencySlot, x, 2);
-    const std::vector<Complex> y =
-        kelvora::ReconstructBand(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0],
-                                                        s.paddedLastIndex, kelvora::NullProgress(), method);
+    const std::vector<Complex> y = kelvora::ReconstructBand(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0],
+                                                            s.paddedLastIndex, kelvora::NullProgress(), method);
     benchmark::DoNotOptimize(y.data());
     state.counters["bins"] = s.highBin - s.lowBin + 1;
   }

@@ -1,13 +1,14 @@
-#include <cstdio>
-#include <cstring>
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
 
-#include "cli/version.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("%s\n", kelvora::cli::VersionText());
-    return 0;
-  }
-  std::fprintf(stderr, "usage: kelvora-cli --help\n");
-  return 2;
+  // Signal files follow the locale's decimal separator; only LC_NUMERIC is taken from the environment.
+  std::setlocale(LC_NUMERIC, "");
+  kelvora::cli::CliContext context{std::cout, std::cerr, kelvora::cli::DecimalFormatFromLocale()};
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return kelvora::cli::RunCli(args, context);
 }

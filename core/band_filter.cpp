@@ -74,9 +74,8 @@ BandFilterResult BandFilter::run(const BandFilterRequest& request, ProgressSink&
     }
   }
 
-  result.reconstruction = ReconstructBand(spectrum.coefficients, result.excluded, spectrum.lowBin,
-                                          spectrum.highBin, spectrum.coefficients[0], spectrum.paddedLastIndex,
-                                          progress);
+  result.reconstruction = ReconstructBand(spectrum.coefficients, result.excluded, spectrum.lowBin, spectrum.highBin,
+                                          spectrum.coefficients[0], spectrum.paddedLastIndex, progress);
 
   const std::size_t count = request.signal.size();
   const double range = request.maximum - request.minimum;

@@ -38,9 +38,9 @@ enum class BandFilterStatus {
 struct BandFilterResult {
   BandFilterStatus status = BandFilterStatus::kDone;
   // With v = |y[600 + i]| for i = 0 .. N:
-  std::vector<double> filtered;     // slots 1 and 2: v - 2; slots 3 and 8: v (the +2 raise kept)
-  std::vector<double> signalUnits;  // (v - 2)(maximum - minimum) + minimum: what the chart shows
-  std::vector<SpectrumBar> bars;    // slots 3 and 8: k = max(k_lo, 1) .. k_hi
+  std::vector<double> filtered;            // slots 1 and 2: v - 2; slots 3 and 8: v (the +2 raise kept)
+  std::vector<double> signalUnits;         // (v - 2)(maximum - minimum) + minimum: what the chart shows
+  std::vector<SpectrumBar> bars;           // slots 3 and 8: k = max(k_lo, 1) .. k_hi
   std::vector<Complex> conjugateSpectrum;  // conj(C[k]) for k = 0 .. k_hi (only C[0] and the band are valid)
   std::vector<std::uint8_t> excluded;      // k = 0 .. k_hi: 1 = removed by the amplitude rule
   std::vector<Complex> reconstruction;     // y[n], n = 0 .. N'

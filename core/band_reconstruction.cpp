@@ -9,8 +9,8 @@
 namespace kelvora {
 
 std::vector<Complex> ReconstructBand(const std::vector<Complex>& d, const std::vector<std::uint8_t>& excluded,
-                                     int lowBin, int highBin, Complex c0, int paddedLastIndex,
-                                     ProgressSink& progress, SumMethod method) {
+                                     int lowBin, int highBin, Complex c0, int paddedLastIndex, ProgressSink& progress,
+                                     SumMethod method) {
   if (paddedLastIndex < 1) return std::vector<Complex>(paddedLastIndex == 0 ? 1 : 0, c0);
   const int period = paddedLastIndex;
   const int count = paddedLastIndex + 1;
@@ -22,9 +22,9 @@ std::vector<Complex> ReconstructBand(const std::vector<Complex>& d, const std::v
 
   PercentProgress reporter(progress, 0, paddedLastIndex);
   const long long bins = highBin >= lowBin ? highBin - lowBin + 1LL : 0;
-  const bool useFft = bins > 0 && (method == SumMethod::kChirpFft ||
-                                   (method == SumMethod::kAutomatic &&
-                                    ChirpDftIsCheaper(period, bins * static_cast<long long>(count))));
+  const bool useFft =
+      bins > 0 && (method == SumMethod::kChirpFft || (method == SumMethod::kAutomatic &&
+                                                      ChirpDftIsCheaper(period, bins * static_cast<long long>(count))));
   if (useFft) {
     // y[n] = c0 + 2 Re sum_k d[k] e^{+i 2 pi k n / N'}: one inverse transform of the kept coefficients; sample N'
     // has the phases of sample 0.

@@ -18,11 +18,11 @@ namespace kelvora {
 // conversions pass g_k C[k] e^{i w_k tau_k}. Each pair of terms is real, so y[n].im is c0.im and y[n].re is
 // c0.re + 2 sum (d.re cos - d.im sin), equal to the direct evaluation up to rounding.
 // Cost: (N' + 1) (highBin - lowBin + 1) multiply-adds over SpectralThreadCount() threads with one table of N'
-// phasors, or one O(N' log N') chirp-z FFT when that is cheaper (`method` may force either). Progress: range 0 .. N', position the sample reached, text "42%" when the percentage changes,
-// position back to 0 at the end. Any thread may call it.
+// phasors, or one O(N' log N') chirp-z FFT when that is cheaper (`method` may force either).
+// Progress: range 0 .. N', position the sample reached, text "42%" when the percentage changes, position back to 0
+// at the end. Any thread may call it.
 std::vector<Complex> ReconstructBand(const std::vector<Complex>& d, const std::vector<std::uint8_t>& excluded,
                                      int lowBin, int highBin, Complex c0, int paddedLastIndex,
-                                     ProgressSink& progress = NullProgress(),
-                                     SumMethod method = SumMethod::kAutomatic);
+                                     ProgressSink& progress = NullProgress(), SumMethod method = SumMethod::kAutomatic);
 
 }  // namespace kelvora

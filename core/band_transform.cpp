@@ -58,6 +58,7 @@ std::vector<double> PadSignal(const std::vector<double>& x) {
 }
 
 long long BinIndex(int paddedLastIndex, double frequencyHz, int sampleRateHz) {
+  if (!std::isfinite(frequencyHz) || sampleRateHz < 1) return 0;
   const long double exact = static_cast<long double>(paddedLastIndex) * static_cast<long double>(frequencyHz) /
                             static_cast<long double>(sampleRateHz);
   // The default floating-point environment rounds to nearest with ties to even.
@@ -150,8 +151,7 @@ BandSpectrum BandTransform::transform(int slot, const std::vector<double>& x, in
   out.frequencies.resize(needed);
   out.frequencies[0] = 0.0;
   for (int k = 1; k <= out.highBin; ++k)
-    out.frequencies[static_cast<std::size_t>(k)] =
-        static_cast<double>(static_cast<long double>(k) / paddedLast * fs);
+    out.frequencies[static_cast<std::size_t>(k)] = static_cast<double>(static_cast<long double>(k) / paddedLast * fs);
 
   const long double divisor = static_cast<long double>(paddedLast);
   if (!cache.valid[0]) {
@@ -168,13 +168,15 @@ BandSpectrum BandTransform::transform(int slot, const std::vector<double>& x, in
 
   PercentProgress reporter(progress, 0, out.highBin);
   const long long binCount = static_cast<long long>(missing.size());
-  const bool useFft = binCount > 0 && (m_method == SumMethod::kChirpFft ||
-                                       (m_method == SumMethod::kAutomatic &&
-                                        ChirpDftIsCheaper(paddedLast, binCount * (paddedLast + 1LL))));
+  const bool useFft =
+      binCount > 0 &&
+      (m_method == SumMethod::kChirpFft ||
+       (m_method == SumMethod::kAutomatic && ChirpDftIsCheaper(paddedLast, binCount * (paddedLast + 1LL))));
   if (useFft) {
     // The phase of sample N' equals that of sample 0, so the N' + 1 samples fold onto one period of N'.
     std::vector<Complex> folded(static_cast<std::size_t>(paddedLast));
-    for (int n = 0; n < paddedLast; ++n) folded[static_cast<std::size_t>(n)].re = out.padded[static_cast<std::size_t>(n)];
+    for (int n = 0; n < paddedLast; ++n)
+      folded[static_cast<std::size_t>(n)].re = out.padded[static_cast<std::size_t>(n)];
     folded[0].re += out.padded[static_cast<std::size_t>(paddedLast)];
     const std::vector<Complex> sums = ChirpDft(folded, -1);
     for (int k : missing) {

@@ -54,7 +54,7 @@ struct BandSpectrum {
 std::vector<double> PadSignal(const std::vector<double>& x);
 
 // round(paddedLastIndex * frequencyHz / sampleRateHz) to the nearest integer, ties to even, computed in extended
-// precision. Not clamped.
+// precision. Not clamped; a non-finite frequency or a rate below 1 gives 0.
 long long BinIndex(int paddedLastIndex, double frequencyHz, int sampleRateHz);
 
 // The owned transform state: the band table of the eight slots, their caches and the last slot.

@@ -12,8 +12,7 @@ int SpectralThreadCount() {
   return std::clamp(static_cast<int>(cores == 0 ? 1 : cores), 1, 16);
 }
 
-void ParallelFor(long long count, long long chunk, int threads,
-                 const std::function<void(long long, long long)>& work,
+void ParallelFor(long long count, long long chunk, int threads, const std::function<void(long long, long long)>& work,
                  const std::function<void(long long)>& onChunkDone) {
   if (count <= 0) return;
   chunk = std::max(1LL, chunk);

@@ -13,8 +13,8 @@ PercentProgress::PercentProgress(ProgressSink& sink, long long minimum, long lon
 
 void PercentProgress::update(long long position) {
   position = std::clamp(position, m_minimum, m_maximum);
-  const double fraction = static_cast<double>(position - m_minimum + 1) /
-                          static_cast<double>(m_maximum - m_minimum + 1);
+  const double fraction =
+      static_cast<double>(position - m_minimum + 1) / static_cast<double>(m_maximum - m_minimum + 1);
   const int percent = static_cast<int>(std::lround(fraction * 100.0));
   if (percent == m_shown) return;
   m_shown = percent;

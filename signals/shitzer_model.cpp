@@ -1,13 +1,13 @@
 #include "signals/shitzer_model.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "core/math_utils.h"
+#include "signals/text_utils.h"
 
 namespace kelvora {
 namespace {
@@ -209,22 +209,9 @@ bool ParseIntegerText(const std::string& text, int& value) {
 }
 
 bool ParseRealText(const std::string& text, char decimalSeparator, double& value) {
-  std::string t = Trimmed(text);
-  if (t.empty()) return false;
-  // Only digits, one sign, the separator and an exponent are numbers; "inf" and "nan" are not.
-  if (decimalSeparator != '.' && t.find('.') != std::string::npos) return false;
-  std::replace(t.begin(), t.end(), decimalSeparator, '.');
-  if (t.find_first_of("0123456789") == std::string::npos) return false;
-  for (char c : t) {
-    if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'))
-      return false;
-  }
-  const char* begin = t.data();
-  if (*begin == '+') ++begin;
-  double parsed = 0.0;
-  const auto [end, error] = std::from_chars(begin, t.data() + t.size(), parsed);
-  if (error != std::errc() || end != t.data() + t.size() || !std::isfinite(parsed)) return false;
-  value = parsed;
+  const std::optional<double> parsed = ParseDecimalNumber(text, decimalSeparator);
+  if (!parsed) return false;
+  value = *parsed;
   return true;
 }
 

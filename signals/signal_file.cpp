@@ -5,7 +5,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "signals/text_utils.h"
@@ -24,28 +23,30 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   error.line = line;
   error.text = text;
   switch (kind) {
-    case SignalFileErrorKind::kMissingFile: error.message = "File does not exist"; break;
-    case SignalFileErrorKind::kCannotOpen: error.message = "Cannot open file"; break;
-    case SignalFileErrorKind::kInvalidNumber: error.message = "is not a valid number"; break;
-    case SignalFileErrorKind::kCannotWrite: error.message = "Cannot write file"; break;
-    case SignalFileErrorKind::kInvalidValue: error.message = "Value is not a finite number"; break;
+    case SignalFileErrorKind::kMissingFile:
+      error.message = "File does not exist";
+      break;
+    case SignalFileErrorKind::kCannotOpen:
+      error.message = "Cannot open file";
+      break;
+    case SignalFileErrorKind::kInvalidNumber:
+      error.message = "is not a valid number";
+      break;
+    case SignalFileErrorKind::kCannotWrite:
+      error.message = "Cannot write file";
+      break;
+    case SignalFileErrorKind::kInvalidValue:
+      error.message = "Value is not a finite number";
+      break;
   }
   return error;
 }
 
-// The file split into lines without their line ends ("\n", "\r\n"); a final line end opens no extra line.
-std::vector<std::string> SplitLines(const std::string& content) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    std::size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
+// Reads one line without its line end ("\n" or "\r\n"); false at the end of the stream.
+bool ReadLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
 }
 
 bool IsBlank(const std::string& text) {
@@ -67,7 +68,8 @@ void NormalizeRecord(SignalRecord& record) {
   const double range = record.maximum - record.minimum;
   if (range > 0.0)
     for (int i = 0; i < count; ++i)
-      record.normalized[static_cast<std::size_t>(i)] = (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
+      record.normalized[static_cast<std::size_t>(i)] =
+          (record.values[static_cast<std::size_t>(i)] - record.minimum) / range;
 }
 
 SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format) {
@@ -82,18 +84,28 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
     return result;
   }
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Lines up to the record's capacity; past it the file is read only to learn whether more data follows.
+  std::vector<std::string> lines;
+  std::string line;
+  bool moreData = false;
+  while (ReadLine(in, line)) {
+    if (lines.empty()) result.tabLayout = line.find('\t') != std::string::npos;
+    if (static_cast<int>(lines.size()) < kMaxRecordSamples) {
+      lines.push_back(line);
+      continue;
+    }
+    if (!IsBlank(result.tabLayout ? line.substr(0, line.find('\t')) : line)) {
+      moreData = true;
+      break;
+    }
+  }
   if (in.bad()) {
     result.error = MakeError(SignalFileErrorKind::kCannotOpen, path);
     return result;
   }
-  const std::vector<std::string> lines = SplitLines(content);
 
   const std::string firstLine = lines.empty() ? std::string() : lines.front();
-  result.tabLayout = firstLine.find('\t') != std::string::npos;
-  auto valueText = [&](const std::string& line) {
-    return result.tabLayout ? line.substr(0, line.find('\t')) : line;
-  };
+  auto valueText = [&](const std::string& text) { return result.tabLayout ? text.substr(0, text.find('\t')) : text; };
   auto parse = [&](const std::string& raw) {
     const std::string text = format.normalizeSeparators ? NormalizeDecimalSeparator(raw, format.separator) : raw;
     return ParseDecimalNumber(text, format.separator);
@@ -115,11 +127,11 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
 
   // Blank lines after the last value are not data.
   int dataLines = static_cast<int>(lines.size());
-  while (dataLines > 0 && IsBlank(valueText(lines[static_cast<std::size_t>(dataLines - 1)]))) --dataLines;
-  if (dataLines > kMaxRecordSamples) {
+  if (moreData) {
     result.truncated = true;
     result.warning = result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
-    dataLines = kMaxRecordSamples;
+  } else {
+    while (dataLines > 0 && IsBlank(valueText(lines[static_cast<std::size_t>(dataLines - 1)]))) --dataLines;
   }
 
   SignalRecord& record = result.record;
@@ -140,7 +152,8 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     record.values[static_cast<std::size_t>(i)] = *value - offset;
     if (firstValue < 0) {
       firstValue = i;
-      for (int j = 0; j < i; ++j) record.values[static_cast<std::size_t>(j)] = record.values[static_cast<std::size_t>(i)];
+      for (int j = 0; j < i; ++j)
+        record.values[static_cast<std::size_t>(j)] = record.values[static_cast<std::size_t>(i)];
     }
   }
   record.lastIndex = dataLines - 1;
@@ -181,6 +194,10 @@ std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values
     text += '\n';
   }
 
+  return WriteTextFileAtomically(path, text);
+}
+
+std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".kelvora-tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

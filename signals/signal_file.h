@@ -34,8 +34,8 @@ struct SignalFileError {
   SignalFileErrorKind kind = SignalFileErrorKind::kCannotOpen;
   std::string message;  // the fixed English text above
   std::string path;
-  int line = 0;         // 1-based line of the fault; 0 when the fault is not about one line
-  std::string text;     // the offending value text as it stands in the file
+  int line = 0;      // 1-based line of the fault; 0 when the fault is not about one line
+  std::string text;  // the offending value text as it stands in the file
 };
 
 struct SignalReadResult {
@@ -86,5 +86,9 @@ std::string FormatSignalValue(double value, char separator, ValuePrecision preci
 std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values, int lastIndex,
                                                const std::string& path, char separator,
                                                ValuePrecision precision = ValuePrecision::kThreeDecimals);
+
+// Writes `text` to `path` through a temporary file beside it that then replaces the target: either the whole
+// text is there afterwards or the target is unchanged (kCannotWrite). Any thread.
+std::optional<SignalFileError> WriteTextFileAtomically(const std::string& path, const std::string& text);
 
 }  // namespace kelvora

@@ -25,6 +25,8 @@
 
 namespace kelvora {
 
+class BandTransform;
+
 // The three radio buttons "Fourier filtration", "Wavelet filtration", "Shitzer's model".
 enum class ConversionMethod { Fourier, Wavelet, Shitzer };
 
@@ -181,6 +183,17 @@ class TransformSession {
   SessionResult LoadBFFromSamples(const std::vector<double>& samples, const std::string& label,
                                   ProgressSink& progress);
 
+  // The Examples menu: "<examplesFolder>/T<number>.txt" into T (source "Example <number>"), then
+  // "<examplesFolder>/BF<number>.txt" into BF. A missing file gives "File " + path + " does not exist"; when only
+  // the BF file is missing the T record stays loaded (as the menu does). Example 1 is "Rest", 2 "Cuff Test".
+  SessionResult LoadExample(int number, const std::string& examplesFolder, ProgressSink& progress);
+
+  // Save buttons "T*" / "BF*": write T* (BF's length) or BF* (T's length) to `path` with the decimal separator
+  // and three decimals. The caller applies EnsureExtension to a name from a save dialog. Need the record ready;
+  // a failed write leaves an existing file intact.
+  SessionResult SaveConvertedT(const std::string& path) const;
+  SessionResult SaveConvertedBF(const std::string& path) const;
+
   // Band filter runs over the normalised T (slot 1) / BF (slot 2) with the current band (Fourier or, with the
   // wavelet method and a filter installed, wavelet). Ticks the side's "Filtered Signal" box. Needs the record.
   SessionResult FilterT(ProgressSink& progress);
@@ -214,9 +227,17 @@ class TransformSession {
   bool bfLoaded() const;
   bool tStarReady() const;
   bool bfStarReady() const;
+  // The record the filtering pages work on (1 = T after LoadT, 2 = BF after a BF load; 0 at start) and its
+  // last index.
+  int activeRecord() const;
+  int currentLength() const;
   // The correlation shown last on each side (none when emptied or undefined).
   std::optional<double> correlationBF() const;
   std::optional<double> correlationT() const;
+  // The band-limited transform with the eight slot caches. The Transform page uses slots 1, 2, 4, 5, 6, 7; the
+  // Fourier filtration page may run its slots 3 and 8 here so that one transform serves the program. Not while
+  // an operation of this session runs.
+  BandTransform& bandTransform();
   // The Transform page's flat view.
   TransformViewState viewState() const;
 
@@ -226,6 +247,21 @@ class TransformSession {
  private:
   struct State;
   struct Engine;
+  // Makes `record` the BF record (after the BF-side reset) and runs the automatic filtering.
+  SessionResult adoptBloodFlow(const SignalRecord& record, const std::string& source, ProgressSink& progress);
+  // The wavelet T -> BF* method: the installed converter's reconstruction output, or an error while none is
+  // installed.
+  ConversionResult WaveLetT(ProgressSink& progress);
+  // The band filter of one side into the staged state; `automatic` applies the rule of a load.
+  static SessionResult runFilter(State& next, Engine& engine, bool temperature, bool automatic,
+                                 ProgressSink& progress);
+  // The reset before a T load (Action1, temperatureLoad) or a BF load (Action2).
+  static void resetOutputs(State& s, bool temperatureLoad);
+  // a and b of the side's "Scaled values:" edits; true without parsing unless that mode is chosen.
+  static bool parseScaling(const State& s, bool temperature, double& a, double& b, std::string& error);
+  // The Pearson coefficient of a side and its label text; the label is emptied when it is undefined.
+  static SessionResult correlate(const State& s, bool temperature, std::string& label, std::optional<double>& value);
+
   std::unique_ptr<State> m_state;    // records, flags, settings, view data: copied whole for all-or-nothing updates
   std::unique_ptr<Engine> m_engine;  // the band-limited transform and its caches
 };

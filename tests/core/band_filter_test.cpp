@@ -1,9 +1,9 @@
 #include "core/band_filter.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/core/spectral_reference.h"
 

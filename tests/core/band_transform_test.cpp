@@ -1,11 +1,13 @@
 #include "core/band_transform.h"
 
-#include <cmath>
-#include <vector>
-
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
 #include "core/band_reconstruction.h"
+#include "signals/signal_file.h"
 #include "tests/core/spectral_reference.h"
 
 namespace kelvora {
@@ -77,8 +79,8 @@ TEST(BandTransform, HighEdgeIsClampedToNyquistAndWrittenBack) {
 }
 
 TEST(BandTransform, BinEdgesRoundHalfToEven) {
-  EXPECT_EQ(BinIndex(1201, 1.0, 2), 600);   // 600.5 -> 600
-  EXPECT_EQ(BinIndex(1203, 1.0, 2), 602);   // 601.5 -> 602
+  EXPECT_EQ(BinIndex(1201, 1.0, 2), 600);  // 600.5 -> 600
+  EXPECT_EQ(BinIndex(1203, 1.0, 2), 602);  // 601.5 -> 602
   EXPECT_EQ(BinIndex(1200, 0.1, 2), 60);
   EXPECT_EQ(BinIndex(1200, 0.0004, 1), 0);  // 0.48
   BandTransform transform;
@@ -113,7 +115,7 @@ TEST_P(BandTransformMethods, CacheComputesOnlyNewBinsWhenWideningAndNothingWhenN
   transform.setSumMethod(GetParam());
   transform.setBand(kFourierFrequencySlot, {0.1, 0.2});
   BandSpectrum s = transform.transform(kFourierFrequencySlot, x, 2);
-  EXPECT_EQ(s.lowBin, 75);   // round(74.95)
+  EXPECT_EQ(s.lowBin, 75);    // round(74.95)
   EXPECT_EQ(s.highBin, 150);  // round(149.9)
   EXPECT_EQ(s.computedBins, 1 + 76);
   const Complex before = s.coefficients[100];
@@ -217,6 +219,31 @@ TEST_P(BandReconstructionMethods, AgreesWithDirectEvaluationWithMaskAndGeneralCo
 
 INSTANTIATE_TEST_SUITE_P(BothMethods, BandReconstructionMethods,
                          ::testing::Values(SumMethod::kPhasorSums, SumMethod::kChirpFft));
+
+TEST(BandTransform, RealRecordingOverTheFullBandAgreesWithDirectSums) {
+  const std::filesystem::path data = KELVORA_SHARED_DATA_DIR;
+  if (!std::filesystem::is_directory(data)) GTEST_SKIP() << "no shared data folder";
+  const SignalReadResult t =
+      ReadSignalFile((data / "skintemp_PREVAIL008_j1_1.txt").string(), true, DecimalFormat::ForSeparator('.'));
+  ASSERT_TRUE(t.ok());
+  BandTransform transform;
+  transform.setBand(kTemperatureBandSlot, {0.0, 1.0});
+  const BandSpectrum s = transform.transform(kTemperatureBandSlot, t.record.normalized, 2);
+  ASSERT_EQ(s.highBin, 1494);  // round(2987 / 2), ties to even
+  for (int k = 0; k <= s.highBin; k += 37) {
+    SCOPED_TRACE(k);
+    ExpectClose(s.coefficients[static_cast<std::size_t>(k)], testing::DirectCoefficient(s.padded, k, 2), 1e-12L);
+  }
+  const std::vector<Complex> y =
+      ReconstructBand(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0], s.paddedLastIndex);
+  for (int n = 0; n <= s.paddedLastIndex; n += 101) {
+    const Complex expected = testing::DirectReconstruction(s.coefficients, {}, s.lowBin, s.highBin, s.coefficients[0],
+                                                           s.paddedLastIndex, 2, n);
+    EXPECT_NEAR(static_cast<double>(y[static_cast<std::size_t>(n)].re), static_cast<double>(expected.re),
+                1e-12 * std::fabs(static_cast<double>(expected.re)))
+        << n;
+  }
+}
 
 TEST(BandReconstruction, EmptyBandGivesTheConstant) {
   const std::vector<Complex> y = ReconstructBand({}, {}, 1, 0, MakeComplex(2.5, 0), 1200);

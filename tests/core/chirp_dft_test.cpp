@@ -1,9 +1,9 @@
 #include "core/chirp_dft.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace kelvora {
 namespace {
@@ -12,7 +12,8 @@ TEST(ChirpDft, MatchesThePlainSumForPrimeEvenAndPowerOfTwoLengths) {
   for (int n : {2, 3, 8, 97, 100, 256, 1201}) {
     SCOPED_TRACE(n);
     std::vector<Complex> x(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = MakeComplex(std::sin(1.3 * i) + 0.2, std::cos(0.7 * i * i));
+    for (int i = 0; i < n; ++i)
+      x[static_cast<std::size_t>(i)] = MakeComplex(std::sin(1.3 * i) + 0.2, std::cos(0.7 * i * i));
     for (int sign : {-1, +1}) {
       const std::vector<Complex> fast = ChirpDft(x, sign);
       ASSERT_EQ(fast.size(), x.size());

@@ -22,16 +22,15 @@ inline Complex DirectCoefficient(const std::vector<double>& padded, int k, int f
 }
 
 // y[n] = c0 + sum_{k=lo..hi, kept} (d[k] e^{+i w t_n} + conj(d[k]) e^{-i w t_n}), w = 2 pi f[k].
-inline Complex DirectReconstruction(const std::vector<Complex>& d, const std::vector<unsigned char>& excluded,
-                                    int lo, int hi, Complex c0, int last, int fs, int n) {
+inline Complex DirectReconstruction(const std::vector<Complex>& d, const std::vector<unsigned char>& excluded, int lo,
+                                    int hi, Complex c0, int last, int fs, int n) {
   Complex y{};
   const long double tn = static_cast<long double>(n) * (1.0L / fs);
   for (int k = lo; k <= hi; ++k) {
     if (!excluded.empty() && excluded[static_cast<std::size_t>(k)]) continue;
     const long double w = kTwoPi * (static_cast<long double>(k) / last * fs);
     const Complex dk = d[static_cast<std::size_t>(k)];
-    y = Sum(y, Sum(Product(dk, Exp(MakeComplex(0, w * tn))),
-                   Product(Conjugate(dk), Exp(MakeComplex(0, -w * tn)))));
+    y = Sum(y, Sum(Product(dk, Exp(MakeComplex(0, w * tn))), Product(Conjugate(dk), Exp(MakeComplex(0, -w * tn)))));
   }
   return Sum(y, c0);
 }

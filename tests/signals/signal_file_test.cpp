@@ -1,9 +1,9 @@
 #include "signals/signal_file.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/signals/temp_dir.h"
 
@@ -49,6 +49,12 @@ TEST(ReadSignalFile, MoreThanTwentyThousandKeepsTheFirstWithTheLayoutsMessage) {
   ASSERT_TRUE(tab.ok());
   EXPECT_EQ(tab.warning, "Big file - points > 20000");
   EXPECT_EQ(tab.record.count(), 20000);
+
+  // Data after blank lines beyond the limit still counts; lines past the limit are never parsed.
+  const SignalReadResult gap = ReadSignalFile(dir.write("c.txt", Lines(20000, "1") + "\n\nabc\n"), false, kDot);
+  ASSERT_TRUE(gap.ok());
+  EXPECT_TRUE(gap.truncated);
+  EXPECT_EQ(gap.record.count(), 20000);
 }
 
 TEST(ReadSignalFile, KelvinCheckOnTheFirstValueOfTemperatureFilesOnly) {
@@ -179,8 +185,8 @@ TEST(FormatSignalValue, ThreeDecimalsHalfToEvenShortestForm) {
   EXPECT_EQ(FormatSignalValue(36.5, '.', ValuePrecision::kThreeDecimals), "36.5");
   EXPECT_EQ(FormatSignalValue(36.0, '.', ValuePrecision::kThreeDecimals), "36");
   EXPECT_EQ(FormatSignalValue(36.5, ',', ValuePrecision::kThreeDecimals), "36,5");
-  EXPECT_EQ(FormatSignalValue(0.0625, '.', ValuePrecision::kThreeDecimals), "0.062");   // exact tie, down to even
-  EXPECT_EQ(FormatSignalValue(0.1875, '.', ValuePrecision::kThreeDecimals), "0.188");   // exact tie, up to even
+  EXPECT_EQ(FormatSignalValue(0.0625, '.', ValuePrecision::kThreeDecimals), "0.062");  // exact tie, down to even
+  EXPECT_EQ(FormatSignalValue(0.1875, '.', ValuePrecision::kThreeDecimals), "0.188");  // exact tie, up to even
   EXPECT_EQ(FormatSignalValue(1.23456, '.', ValuePrecision::kThreeDecimals), "1.235");
   EXPECT_EQ(FormatSignalValue(-0.0004, '.', ValuePrecision::kThreeDecimals), "0");
   EXPECT_EQ(FormatSignalValue(-2.5, '.', ValuePrecision::kThreeDecimals), "-2.5");

@@ -1,0 +1,77 @@
+#include "cli/command_support.h"
+
+#include <cmath>
+
+namespace kelvora::cli {
+
+std::string DescribeFileError(const SignalFileError& error) {
+  std::string text = error.path;
+  if (error.line > 0) {
+    text += ':';
+    text += std::to_string(error.line);
+  }
+  text += ": ";
+  if (error.kind == SignalFileErrorKind::kInvalidNumber)
+    text += "'" + error.text + "' " + error.message;
+  else
+    text += error.message;
+  return text;
+}
+
+int UsageError(CliContext& context, const std::string& command, const std::string& message) {
+  const std::string who = command.empty() ? "kelvora-cli" : "kelvora-cli " + command;
+  context.err << who << ": " << message << "\n"
+              << "Try '" << who << " --help' for more information.\n";
+  return kExitUsage;
+}
+
+int InputError(CliContext& context, const std::string& message) {
+  context.err << "kelvora-cli: " << message << "\n";
+  return kExitBadInput;
+}
+
+std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus) {
+  SignalReadResult read = ReadSignalFile(path, temperature, context.format);
+  if (!read.ok()) {
+    exitStatus = InputError(context, DescribeFileError(*read.error));
+    return std::nullopt;
+  }
+  if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";
+  if (read.record.empty()) {
+    exitStatus = InputError(context, path + ": no samples");
+    return std::nullopt;
+  }
+  return std::move(read.record);
+}
+
+int EmitText(CliContext& context, const CommonOptions& options, const std::string& text) {
+  if (options.output.empty()) {
+    context.out << text << std::flush;
+    return kExitSuccess;
+  }
+  if (const auto error = WriteTextFileAtomically(options.output, text))
+    return InputError(context, DescribeFileError(*error));
+  return kExitSuccess;
+}
+
+int EmitSignal(CliContext& context, const CommonOptions& options, const std::vector<double>& values) {
+  std::string text;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!std::isfinite(values[i]))
+      return InputError(context, "sample " + std::to_string(i) + " of the result is not a finite number");
+    text += FormatSignalValue(values[i], context.format.separator,
+                              options.fullPrecision ? ValuePrecision::kFull : ValuePrecision::kThreeDecimals);
+    text += '\n';
+  }
+  return EmitText(context, options, text);
+}
+
+std::string CommandHelp(const std::string& synopsis, const std::string& description,
+                        const std::vector<OptionSpec>& ownOptions) {
+  std::string text = "usage: kelvora-cli " + synopsis + "\n\n" + description + "\n";
+  if (!ownOptions.empty()) text += "\nOptions:\n" + FormatOptionHelp(ownOptions);
+  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionSpecs());
+  return text;
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,66 @@
+#include "cli/commands.h"
+
+#include <clocale>
+#include <cstring>
+
+#include "cli/command_support.h"
+#include "cli/version.h"
+
+namespace kelvora::cli {
+
+const std::vector<Command>& CommandTable() {
+  static const std::vector<Command> table = {
+      {"convert", "convert temperature into blood flow (t2bf) or blood flow into temperature (bf2t)", RunConvert},
+      {"filter", "filter a signal to a frequency band or by amplitude", RunFilter},
+      {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
+  };
+  return table;
+}
+
+namespace {
+
+std::string GlobalHelp() {
+  std::string text =
+      "usage: kelvora-cli COMMAND INPUT [options]\n"
+      "       kelvora-cli --help | --version\n\n"
+      "Skin microcirculation signals from the command line: spectra, band filtering and conversions of\n"
+      "temperature (T) and blood-flow (BF) records kept as one-column text files.\n\n"
+      "Commands:\n";
+  for (const Command& c : CommandTable()) {
+    std::string name = c.name;
+    text += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 1, ' ') + c.summary + "\n";
+  }
+  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionSpecs());
+  text +=
+      "\nSignal files are read and written with the decimal separator of the locale (LC_NUMERIC); everything\n"
+      "else is printed with '.'. Exit status: 0 success, 1 bad input, 2 bad usage.\n"
+      "Each command has --help.\n";
+  return text;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, CliContext& context) {
+  if (args.empty()) return UsageError(context, "", "a command is needed");
+  const std::string& first = args.front();
+  if (first == "--help" || first == "-h" || first == "help") {
+    context.out << GlobalHelp();
+    return kExitSuccess;
+  }
+  if (first == "--version") {
+    context.out << VersionText() << "\n";
+    return kExitSuccess;
+  }
+  for (const Command& c : CommandTable())
+    if (first == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()), context);
+  return UsageError(context, "", "unknown command '" + first + "'");
+}
+
+DecimalFormat DecimalFormatFromLocale() {
+  const std::lconv* conventions = std::localeconv();
+  const char* point = conventions != nullptr ? conventions->decimal_point : nullptr;
+  const char separator = point != nullptr && std::strlen(point) == 1 ? point[0] : '.';
+  return DecimalFormat::ForSeparator(separator);
+}
+
+}  // namespace kelvora::cli

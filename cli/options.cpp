@@ -1,0 +1,128 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "signals/text_utils.h"
+
+namespace kelvora::cli {
+
+std::optional<std::string> ParsedArgs::value(const std::string& name) const {
+  const auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                                          ParsedArgs& parsed) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-' ||
+        (arg[1] != '-' && std::isdigit(static_cast<unsigned char>(arg[1])))) {
+      parsed.positionals.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const OptionSpec* spec = nullptr;
+    std::optional<std::string> inlineValue;
+    std::string shown = arg;
+    if (arg[1] == '-') {
+      std::string name = arg.substr(2);
+      const std::size_t eq = name.find('=');
+      if (eq != std::string::npos) {
+        inlineValue = name.substr(eq + 1);
+        name = name.substr(0, eq);
+        shown = "--" + name;
+      }
+      for (const OptionSpec& s : specs)
+        if (s.name == name) spec = &s;
+    } else if (arg.size() == 2) {
+      for (const OptionSpec& s : specs)
+        if (s.shortName != 0 && s.shortName == arg[1]) spec = &s;
+    }
+    if (spec == nullptr) return "unknown option " + shown;
+    if (spec->valueName.empty()) {
+      if (inlineValue) return "option " + shown + " takes no value";
+      parsed.switches[spec->name] = true;
+      continue;
+    }
+    if (inlineValue) {
+      parsed.values[spec->name] = *inlineValue;
+    } else {
+      if (i + 1 >= args.size()) return "option " + shown + " needs a value " + spec->valueName;
+      parsed.values[spec->name] = args[++i];
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<OptionSpec> CommonOptionSpecs() {
+  return {
+      {"fs", 0, "HZ", "integer sample rate of INPUT (default 2)"},
+      {"output", 'o', "FILE", "write the result here (default: standard output)"},
+      {"full-precision", 0, "", "write values in shortest round-trip form instead of 3 decimals"},
+      {"progress", 0, "", "show a progress bar on standard error"},
+      {"help", 'h', "", "show this help"},
+  };
+}
+
+std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options) {
+  if (const auto fs = parsed.value("fs")) {
+    const std::optional<long long> rate = ParseIntegerValue(*fs);
+    if (!rate || *rate < 1 || *rate > 1000000)
+      return "--fs needs a whole number of hertz from 1 to 1000000, not '" + *fs + "'";
+    options.sampleRateHz = static_cast<int>(*rate);
+  }
+  if (const auto output = parsed.value("output")) {
+    if (output->empty()) return "--output needs a file name";
+    options.output = *output;
+  }
+  options.fullPrecision = parsed.has("full-precision");
+  options.progress = parsed.has("progress");
+  options.help = parsed.has("help");
+  return std::nullopt;
+}
+
+std::string FormatOptionHelp(const std::vector<OptionSpec>& specs) {
+  std::vector<std::string> heads;
+  std::size_t width = 0;
+  for (const OptionSpec& s : specs) {
+    std::string head = s.shortName ? std::string("-") + s.shortName + ", --" + s.name : "    --" + s.name;
+    if (!s.valueName.empty()) head += " " + s.valueName;
+    width = std::max(width, head.size());
+    heads.push_back(head);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < specs.size(); ++i)
+    text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ') + specs[i].help + "\n";
+  return text;
+}
+
+std::optional<long long> ParseIntegerValue(const std::string& text) {
+  long long value = 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  const auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last || first == last) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseRealValue(const std::string& text) { return ParseDecimalNumber(text, '.'); }
+
+std::optional<FrequencyBand> ParseRangeValue(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  const std::optional<double> low = ParseRealValue(text.substr(0, colon));
+  const std::optional<double> high = ParseRealValue(text.substr(colon + 1));
+  if (!low || !high) return std::nullopt;
+  return FrequencyBand{*low, *high};
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,55 @@
+#pragma once
+// Command-line options: declaration, parsing and the options every command shares.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/frequency_band.h"
+
+namespace kelvora::cli {
+
+struct OptionSpec {
+  std::string name;       // long name without dashes: "fs"
+  char shortName = 0;     // 'o' for -o, 0 for none
+  std::string valueName;  // "HZ"; empty for a switch
+  std::string help;
+};
+
+struct ParsedArgs {
+  std::map<std::string, std::string> values;  // options with a value (the last one given wins)
+  std::map<std::string, bool> switches;       // switches given
+  std::vector<std::string> positionals;
+
+  bool has(const std::string& name) const { return values.count(name) != 0 || switches.count(name) != 0; }
+  std::optional<std::string> value(const std::string& name) const;
+};
+
+// Parses "--name VALUE", "--name=VALUE", "-x VALUE", switches and positionals ("--" ends the options). Gives an
+// error text for an unknown option or a missing value.
+std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                                          ParsedArgs& parsed);
+
+// The options every command takes: --fs, -o/--output, --full-precision, --progress, --help.
+std::vector<OptionSpec> CommonOptionSpecs();
+
+struct CommonOptions {
+  int sampleRateHz = 2;
+  std::string output;  // empty: standard output
+  bool fullPrecision = false;
+  bool progress = false;
+  bool help = false;
+};
+
+std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options);
+
+// "--name VALUE" help lines for the specs, aligned.
+std::string FormatOptionHelp(const std::vector<OptionSpec>& specs);
+
+// Option values (always with "." as the decimal mark). Each gives nothing for a malformed value.
+std::optional<long long> ParseIntegerValue(const std::string& text);
+std::optional<double> ParseRealValue(const std::string& text);
+// "LO:HI" with two finite reals.
+std::optional<FrequencyBand> ParseRangeValue(const std::string& text);
+
+}  // namespace kelvora::cli
