@@ -22,6 +22,8 @@
 #include "fourier_page.h"
 #include "help_panel.h"
 #include "language_tables.h"
+#include "number_text.h"
+#include "signals/transform_session.h"
 #include "ppg_page.h"
 #include "run_progress.h"
 #include "task_runner.h"
@@ -50,6 +52,9 @@ TForm1::TForm1(QWidget* parent, const QString& settingsPath)
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("Kelvora"));
   m_context = new AppContext(this);
+  m_session = std::make_unique<TransformSession>();
+  m_session->setDecimalSeparator(DecimalSeparator().toLatin1());
+  m_context->setSession(m_session.get());
   m_runner = new TaskRunner(this);
 
   buildMenus();

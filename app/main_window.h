@@ -21,6 +21,7 @@ class PpgPage;
 class RunProgress;
 class TaskRunner;
 class TransformPage;
+class TransformSession;
 class WaveletPage;
 
 // The main window. Construction gives all state its start values, reads option.ini (from `settingsPath`, by
@@ -70,6 +71,7 @@ class TForm1 : public QMainWindow {
   QString m_settingsPath;
   AppSettings m_startSettings;
   AppContext* m_context = nullptr;
+  std::unique_ptr<TransformSession> m_session;
   QTabWidget* m_pages = nullptr;
   TransformPage* m_transform = nullptr;
   PpgPage* m_ppg = nullptr;

@@ -171,8 +171,31 @@ void PlotView::fitToData() {
 
 void PlotView::scheduleRefresh() { m_refreshTimer.start(); }
 
+namespace {
+
+// A tick interval of 1, 2 or 5 times a power of ten giving about `count` intervals over `span`.
+double NiceInterval(double span, int count) {
+  if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
+  const double raw = span / count;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  const double fraction = raw / power;
+  const double nice = fraction < 1.5 ? 1.0 : fraction < 3.5 ? 2.0 : fraction < 7.5 ? 5.0 : 10.0;
+  return nice * power;
+}
+
+void PlaceTicks(QValueAxis* axis, int count) {
+  const double interval = NiceInterval(axis->max() - axis->min(), count);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(std::ceil(axis->min() / interval) * interval);
+  axis->setTickInterval(interval);
+}
+
+}  // namespace
+
 void PlotView::refreshNow() {
   m_refreshTimer.stop();
+  PlaceTicks(m_axisX, std::max(2, static_cast<int>(chart()->plotArea().width() / 90)));
+  PlaceTicks(m_axisY, std::max(2, static_cast<int>(chart()->plotArea().height() / 40)));
   for (auto it = m_data.constBegin(); it != m_data.constEnd(); ++it) {
     refreshSeries(const_cast<QXYSeries*>(it.key()), it.value());
   }
@@ -198,7 +221,7 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
   }
   // One sample beyond each end of the visible range keeps the line running to the plot's edges.
   qsizetype first = std::max<qsizetype>(firstIndexAtOrAfter(data, m_axisX->min()) - 1, 0);
-  qsizetype last = std::min<qsizetype>(firstIndexAtOrAfter(data, m_axisX->max()), n - 1);
+  qsizetype last = std::min<qsizetype>(firstIndexAtOrAfter(data, m_axisX->max()) + 1, n - 1);
   if (last < first) last = first;
   const qsizetype visible = last - first + 1;
   const qsizetype pixels = std::max<qsizetype>(static_cast<qsizetype>(chart()->plotArea().width()), 100);

@@ -15,10 +15,12 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <exception>
 
 #include "app_context.h"
 #include "band_edit_filter.h"
@@ -27,6 +29,9 @@
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
+#include "signals/signal_file.h"
+#include "signals/text_utils.h"
+#include "signals/transform_session.h"
 #include "task_runner.h"
 
 namespace kelvora {
@@ -373,6 +378,7 @@ QWidget* TransformPage::buildBottomPanel() {
   auto* method = new QVBoxLayout;
   method->setSpacing(1);
   auto* typeRow = new QHBoxLayout;
+  typeRow->setSpacing(4);
   typeRow->addWidget(MakeLabel("Label3", QStringLiteral("Type of"), m_panel12));
   typeRow->addWidget(MakeLabel("Label24", QStringLiteral("transformation"), m_panel12));
   typeRow->addStretch();
@@ -404,7 +410,19 @@ QWidget* TransformPage::buildBottomPanel() {
   rg2->addWidget(m_thermalWave);
   rg2->addWidget(m_derivative);
   rg2->addStretch();
-  row->addWidget(m_radioGroup2);
+  // The model group shares its column with the start temperature of Shitzer's BF -> T*.
+  auto* modelColumn = new QVBoxLayout;
+  modelColumn->setSpacing(2);
+  modelColumn->addWidget(m_radioGroup2, 1);
+  auto* t0 = new QHBoxLayout;
+  t0->setSpacing(2);
+  m_label9 = MakeLabel("Label9", QStringLiteral(" (BF-->T*) T0:"), m_panel12);
+  m_edit9 = MakeEdit("Edit9", QString(), m_panel12, 52);
+  t0->addWidget(m_label9);
+  t0->addWidget(m_edit9);
+  t0->addStretch();
+  modelColumn->addLayout(t0);
+  row->addLayout(modelColumn);
 
   m_groupBox1 = new QGroupBox(QStringLiteral("Scaling"), m_panel12);
   m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -442,7 +460,7 @@ QWidget* TransformPage::buildBottomPanel() {
   tissue->setContentsMargins(6, 2, 6, 2);
   tissue->setVerticalSpacing(1);
   buildGrid();
-  tissue->addWidget(m_grid, 0, 0, 4, 1);
+  tissue->addWidget(m_grid, 0, 0, 3, 1);
   m_button1 = MakeButton("Button1", QStringLiteral("Skin"), m_groupBox2);
   m_button2 = MakeButton("Button2", QString(), m_groupBox2);
   m_button3 = MakeButton("Button3", QString(), m_groupBox2);
@@ -450,13 +468,7 @@ QWidget* TransformPage::buildBottomPanel() {
   tissue->addWidget(m_button1, 0, 1);
   tissue->addWidget(m_button2, 1, 1);
   tissue->addWidget(m_button3, 2, 1);
-  auto* t0 = new QHBoxLayout;
-  m_label9 = MakeLabel("Label9", QStringLiteral(" (BF-->T*) T0:"), m_groupBox2);
-  m_edit9 = MakeEdit("Edit9", QString(), m_groupBox2, 52);
-  t0->addWidget(m_label9);
-  t0->addWidget(m_edit9);
-  t0->addStretch();
-  tissue->addLayout(t0, 3, 1, 1, 2);
+  tissue->setRowStretch(3, 1);
   row->addWidget(m_groupBox2, 1);
   return m_panel12;
 }
@@ -466,14 +478,16 @@ void TransformPage::buildGrid() {
   m_grid->setObjectName(QStringLiteral("StringGrid1"));
   m_grid->horizontalHeader()->hide();
   m_grid->verticalHeader()->hide();
+  m_grid->verticalHeader()->setMinimumSectionSize(16);
   m_grid->verticalHeader()->setDefaultSectionSize(19);
+  m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[12] = {40, 40, 58, 40, 40, 58, 48, 36, 58, 22, 30, 30};
+  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 66, 24, 30, 30};
   for (int c = 0; c < 12; ++c) m_grid->setColumnWidth(c, widths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_grid->setFixedHeight(3 * 19 + 4 + m_grid->horizontalScrollBar()->sizeHint().height());
-  m_grid->setMinimumWidth(360);
+  m_grid->setMinimumWidth(230);
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 12; ++c) m_grid->setItem(r, c, new QTableWidgetItem);
   }
@@ -483,7 +497,10 @@ int TransformPage::minimumContentWidth() const { return m_panel12->minimumSizeHi
 
 bool TransformPage::isBusy() const { return m_busy; }
 
-void TransformPage::waitForIdle() { m_context->runner()->waitForIdle(); }
+void TransformPage::waitForIdle() {
+  // A finished run may start the next one (the Examples menu loads T, then BF).
+  while (m_context->runner()->isBusy()) m_context->runner()->waitForIdle();
+}
 
 void TransformPage::setSampleRate(int hz) {
   if (m_upDown1->value() != hz) m_upDown1->setValue(hz);
@@ -537,7 +554,16 @@ void TransformPage::connectControls() {
     connect(m_strip[side], &FrequencyStrip::dragFinished, this, [this, side] { onStripReleased(side); });
     connect(m_strip[side], &FrequencyStrip::doubleClicked, this, [this, side] { onStripDoubleClicked(side); });
   }
-  connect(m_button1, &QPushButton::clicked, this, [this] { applyGridMode(); });
+  auto gridButton = [this](void (TransformSession::*press)()) {
+    if (TransformSession* s = session(); s && !m_busy) {
+      (s->*press)();
+      showGrid();
+    }
+  };
+  connect(m_button1, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressSkinDefaults); });
+  connect(m_button2, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressBloodDefaults); });
+  connect(m_button3, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressAirDefaults); });
+  connect(m_grid, &QTableWidget::cellChanged, this, &TransformPage::onGridEdited);
   connect(m_context, &AppContext::languageChanged, this, [this] { applyGridMode(); });
 }
 
@@ -546,7 +572,7 @@ void TransformPage::setBand(int side, double lowHz, double highHz) {
   m_strip[i]->setBand(lowHz, highHz);
   m_lowEdit[i]->setText(FormatDecimal(lowHz));
   m_highEdit[i]->setText(FormatDecimal(highHz));
-  filterSide(i);
+  filterSide(i, i == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
 }
 
 void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
@@ -554,7 +580,7 @@ void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
   m_highEdit[side]->setText(highHz >= 2.0 ? QStringLiteral("2") : FormatDecimal(highHz));
 }
 
-void TransformPage::onStripReleased(int side) { filterSide(side); }
+void TransformPage::onStripReleased(int side) { filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2")); }
 
 void TransformPage::onStripDoubleClicked(int side) {
   m_strip[side]->setBand(0.0, 2.0);
@@ -563,6 +589,7 @@ void TransformPage::onStripDoubleClicked(int side) {
   if (side == 1) {
     m_series21->setVisible(false);
     m_filteredBox[1]->setChecked(false);
+    if (TransformSession* s = session(); s && !m_busy) s->setFilterSignalBF(false);
   }
 }
 
@@ -583,7 +610,7 @@ void TransformPage::onBandEditEnter(QObject* edit) {
     } else {
       m_strip[side]->setBand(m_strip[side]->lowHz(), value);
     }
-    filterSide(side);
+    filterSide(side, QStringLiteral("2"));
     return;
   }
 }
@@ -600,6 +627,13 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
   inputSeries->setVisible(input->isChecked());
   filteredSeries->setVisible(filtered->isChecked());
   if (side == 0) m_series20->setVisible(false);
+  if (TransformSession* s = session(); s && !m_busy) {
+    if (side == 0) {
+      s->setFilterSignalT(filtered->isChecked());
+    } else {
+      s->setFilterSignalBF(filtered->isChecked());
+    }
+  }
 }
 
 void TransformPage::toggleFilterPanel(int side) {
@@ -609,6 +643,13 @@ void TransformPage::toggleFilterPanel(int side) {
   for (QToolButton* letter : m_letter[side]) letter->setVisible(!collapse);
   if (collapse) {
     m_filteredBox[side]->setChecked(false);
+    if (TransformSession* s = session(); s && !m_busy) {
+      if (side == 0) {
+        s->setFilterSignalT(false);
+      } else {
+        s->setFilterSignalBF(false);
+      }
+    }
     (side == 0 ? m_series19 : m_series21)->setVisible(false);
     if (!m_inputBox[side]->isChecked()) {
       m_inputBox[side]->setChecked(true);
@@ -737,71 +778,27 @@ void TransformPage::animateStep() {
 }
 
 void TransformPage::applyGridMode() {
-  m_gridUpdating = true;
   const bool shitzer = m_radioShitzer->isChecked();
   const bool russian = m_context->russian();
-  auto set = [this](int col, int row, const QString& text, bool editable) {
-    QTableWidgetItem* item = m_grid->item(row, col);
-    item->setText(text);
-    Qt::ItemFlags flags = Qt::ItemIsEnabled;
-    if (editable) flags |= Qt::ItemIsEditable | Qt::ItemIsSelectable;
-    item->setFlags(flags);
-    if (row == 0) item->setBackground(palette().color(QPalette::Button));
-  };
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 12; ++c) set(c, r, QString(), false);
-  }
   m_label9->setVisible(shitzer);
   m_edit9->setVisible(shitzer);
+  // "Blood" and "Air" exist only for Shitzer's model; otherwise both buttons are disabled and blank.
   m_button2->setEnabled(shitzer);
   m_button3->setEnabled(shitzer);
-  if (shitzer) {
-    set(0, 0, russian ? QStringLiteral("Кожа") : QStringLiteral("Skin"), false);
-    set(3, 0, russian ? QStringLiteral("Кровь") : QStringLiteral("Blood"), false);
-    set(6, 0, russian ? QStringLiteral("Воздух") : QStringLiteral("Air"), false);
-    set(0, 1, QStringLiteral("Rho"), false);
-    set(1, 1, QStringLiteral("1057"), true);
-    set(2, 1, QStringLiteral("kg/m^3"), false);
-    set(0, 2, QStringLiteral("C"), false);
-    set(1, 2, QStringLiteral("3780"), true);
-    set(2, 2, QStringLiteral("J/(kg*K)"), false);
-    set(3, 1, QStringLiteral("Rho"), false);
-    set(4, 1, QStringLiteral("1069"), true);
-    set(5, 1, QStringLiteral("kg/m^3"), false);
-    set(3, 2, QStringLiteral("C"), false);
-    set(4, 2, QStringLiteral("3650"), true);
-    set(5, 2, QStringLiteral("J/(kg*K)"), false);
-    set(6, 1, QStringLiteral("H"), false);
-    set(7, 1, QStringLiteral("6"), true);
-    set(8, 1, QStringLiteral("W*K/m^2"), false);
-    set(6, 2, QStringLiteral("T"), false);
-    set(7, 2, QStringLiteral("24"), true);
-    set(8, 2, QStringLiteral("°C"), false);
-    m_button2->setText(russian ? QStringLiteral("Кровь") : QStringLiteral("Blood"));
-    m_button3->setText(russian ? QStringLiteral("Воздух") : QStringLiteral("Air"));
-  } else {
-    set(0, 0, russian ? QStringLiteral("Кожа") : QStringLiteral("Skin"), false);
-    set(0, 1, QStringLiteral("Rho"), false);
-    set(1, 1, QStringLiteral("1057"), true);
-    set(2, 1, QStringLiteral("kg/m^3"), false);
-    set(3, 1, QStringLiteral("C"), false);
-    set(4, 1, QStringLiteral("3780"), true);
-    set(5, 1, QStringLiteral("J/(kg*K)"), false);
-    set(6, 1, QStringLiteral("Lambda"), false);
-    set(7, 1, FormatDecimal(0.33), true);
-    set(8, 1, QStringLiteral("W/(m*K)"), false);
-    set(9, 1, QStringLiteral("D"), false);
-    set(10, 1, QStringLiteral("2"), true);
-    set(11, 1, QStringLiteral("mm"), false);
-    m_button2->setText(QString());
-    m_button3->setText(QString());
-  }
-  m_gridUpdating = false;
+  m_button2->setText(shitzer ? (russian ? QStringLiteral("Кровь") : QStringLiteral("Blood")) : QString());
+  m_button3->setText(shitzer ? (russian ? QStringLiteral("Воздух") : QStringLiteral("Air")) : QString());
+  showGrid();
 }
 
 void TransformPage::onMethodChanged() {
+  if (TransformSession* s = session(); s && !m_busy) {
+    s->setMethod(m_radioShitzer->isChecked()   ? ConversionMethod::Shitzer
+                 : m_radioWavelet->isChecked() ? ConversionMethod::Wavelet
+                                               : ConversionMethod::Fourier);
+  }
   applyGridMode();
-  m_radioGroup2->setEnabled(m_radioFourier->isChecked());
+  m_radioGroup2->setEnabled(!m_radioShitzer->isChecked());
+  showView();
 }
 
 void TransformPage::resetOutputSide(int side) {
@@ -839,6 +836,7 @@ void TransformPage::readBF() {
 }
 
 void TransformPage::loadExample(int number) {
+  if (m_busy) return;
   const QString folder = AppContext::programFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
@@ -846,33 +844,243 @@ void TransformPage::loadExample(int number) {
     m_context->showError(QStringLiteral("File ") + t + QStringLiteral(" does not exist"));
     return;
   }
+  const QString label = QStringLiteral("Example %1").arg(number);
   m_edit10->setText(t);
-  if (!loadT(t)) return;
-  m_edit10->setText(QStringLiteral("Temperature: Example %1").arg(number));
-  if (!QFileInfo::exists(bf)) {
-    m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
-    return;
-  }
-  m_edit16->setText(bf);
-  if (!loadBF(bf)) return;
-  m_edit16->setText(QStringLiteral("  Blood Flow:  Example %1").arg(number));
+  // T first; the BF file is tried only after T loaded.
+  loadRecord(true, t, label, [this, bf, label](bool ok) {
+    if (!ok) return;
+    if (!QFileInfo::exists(bf)) {
+      m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
+      return;
+    }
+    m_edit16->setText(bf);
+    loadRecord(false, bf, label, nullptr);
+  });
 }
 
-bool TransformPage::loadT(const QString&) { return false; }
+bool TransformPage::loadT(const QString& path) { return loadRecord(true, path, QString(), nullptr); }
 
-bool TransformPage::loadBF(const QString&) { return false; }
+bool TransformPage::loadBF(const QString& path) { return loadRecord(false, path, QString(), nullptr); }
 
-void TransformPage::filterSide(int) {}
+bool TransformPage::loadRecord(bool temperature, const QString& path, const QString& label,
+                               std::function<void(bool)> then) {
+  TransformSession* s = session();
+  if (!s || m_busy) return false;
+  syncSession();
+  const std::string file = path.toStdString();
+  const std::string name = label.toStdString();
+  return runInBackground([s, temperature, file, name, this, then = std::move(then)]() -> std::function<void()> {
+    SessionResult result = temperature ? s->LoadT(file, m_context->progress()->sink(), name)
+                                       : s->LoadBF(file, m_context->progress()->sink(), name);
+    return [this, result, then] {
+      finishOperation(result);
+      if (then) then(result.ok());
+    };
+  });
+}
 
-void TransformPage::btnTtoBF() {}
+void TransformPage::filterSide(int side, const QString& noBandHigh) {
+  TransformSession* s = session();
+  if (!s || m_busy) return;
+  syncSession();
+  const bool loaded = side == 0 ? s->tLoaded() : s->bfLoaded();
+  if (!loaded) return;
+  if (m_lowEdit[side]->text() == QStringLiteral("0") && m_highEdit[side]->text() == noBandHigh) {
+    if (side == 0) {
+      s->setFilterSignalT(false);
+    } else {
+      s->setFilterSignalBF(false);
+    }
+    showView();
+    return;
+  }
+  if (m_radioShitzer->isChecked()) return;
+  runInBackground([s, side, this]() -> std::function<void()> {
+    SessionResult result = side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
+    return [this, result] { finishOperation(result); };
+  });
+}
 
-void TransformPage::btnBFtoT() {}
+void TransformPage::btnTtoBF() {
+  TransformSession* s = session();
+  if (!s || m_busy || m_btnTtoBF->property("tag").toInt() != 1) return;
+  syncSession();
+  m_lbCorrel1->clear();
+  runInBackground([s, this]() -> std::function<void()> {
+    SessionResult result = s->BtnTtoBF(m_context->progress()->sink());
+    return [this, result] {
+      finishOperation(result);
+      if (auto* pages = qobject_cast<QTabWidget*>(parentWidget() ? parentWidget()->parentWidget() : nullptr)) {
+        pages->setCurrentIndex(0);
+      }
+    };
+  });
+}
 
-void TransformPage::outputBF() {}
+void TransformPage::btnBFtoT() {
+  TransformSession* s = session();
+  if (!s || m_busy || m_btnBFtoT->property("tag").toInt() != 1) return;
+  syncSession();
+  setFocus();
+  m_lbCorrel2->clear();
+  runInBackground([s, this]() -> std::function<void()> {
+    SessionResult result = s->BtnBFtoT(m_context->progress()->sink());
+    return [this, result] { finishOperation(result); };
+  });
+}
 
-void TransformPage::outputT() {}
+void TransformPage::outputBF() {
+  TransformSession* s = session();
+  if (!s || m_busy) return;
+  syncSession();
+  finishOperation(s->OutputBF());
+}
 
-void TransformPage::saveConverted(bool) {}
+void TransformPage::outputT() {
+  TransformSession* s = session();
+  if (!s || m_busy) return;
+  syncSession();
+  finishOperation(s->OutputT());
+}
+
+void TransformPage::saveConverted(bool temperature) {
+  TransformSession* s = session();
+  if (!s || m_busy) return;
+  const QString name = QFileDialog::getSaveFileName(this, temperature ? QStringLiteral("T*") : QStringLiteral("BF*"),
+                                                    QString(), QStringLiteral("Text file (*.txt)"));
+  if (name.isEmpty()) return;
+  const std::string path = EnsureExtension(name.toStdString(), ".txt");
+  const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
+  const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
+  if (const auto error = WriteSignalFile(values, lastIndex, path, DecimalSeparator().toLatin1())) {
+    m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path));
+  }
+}
+
+TransformSession* TransformPage::session() const { return m_context->session(); }
+
+void TransformPage::syncSession() {
+  TransformSession* s = session();
+  if (!s || m_busy) return;
+  s->setDecimalSeparator(DecimalSeparator().toLatin1());
+  s->setSampleRate(m_context->gerc());
+  s->setLanguage(m_context->russian() ? InterfaceLanguage::Russian : InterfaceLanguage::English);
+  s->setModel(m_derivative->isChecked() ? ConversionModel::Derivative : ConversionModel::ThermalWave);
+  s->setNonlinear(m_checkBox1->isChecked());
+  s->setScalingMode(m_normaliz[0]->isChecked()   ? ScalingMode::Normalized
+                    : m_normaliz[1]->isChecked() ? ScalingMode::Absolute
+                                                 : ScalingMode::Scaled);
+  s->setScalingTextsT(m_edit4->text().toStdString(), m_edit5->text().toStdString());
+  s->setScalingTextsBF(m_edit6->text().toStdString(), m_edit7->text().toStdString());
+  s->setStartTemperatureText(m_edit9->text().toStdString());
+  s->setBandT(m_strip[0]->lowHz(), m_strip[0]->highHz());
+  s->setBandBF(m_strip[1]->lowHz(), m_strip[1]->highHz());
+  s->setBandTextsT(m_lowEdit[0]->text().toStdString(), m_highEdit[0]->text().toStdString());
+  s->setBandTextsBF(m_lowEdit[1]->text().toStdString(), m_highEdit[1]->text().toStdString());
+  s->setFilterSignalT(m_filteredBox[0]->isChecked());
+  s->setFilterSignalBF(m_filteredBox[1]->isChecked());
+}
+
+void TransformPage::finishOperation(const SessionResult& result) {
+  m_lastResultOk = result.ok();
+  if (!result.ok()) {
+    m_context->showError(QString::fromStdString(result.error));
+    return;
+  }
+  showView();
+  if (!result.notice.empty()) m_context->showError(QString::fromStdString(result.notice));
+}
+
+void TransformPage::showView() {
+  TransformSession* s = session();
+  if (!s) return;
+  const TransformViewState v = s->viewState();
+  m_btnTtoBF->setIcon(ArrowIcon(v.btnTtoBFTag == 1));
+  m_btnTtoBF->setProperty("tag", v.btnTtoBFTag);
+  m_btnBFtoT->setIcon(ArrowIcon(v.btnBFtoTTag == 1));
+  m_btnBFtoT->setProperty("tag", v.btnBFtoTTag);
+  m_btnSaveBF->setEnabled(v.btnSaveBFEnabled);
+  m_btnPlotBF->setEnabled(v.btnPlotBFEnabled);
+  m_btnOutputBF->setEnabled(v.btnOutputBFEnabled);
+  m_btnSaveT->setEnabled(v.btnSaveTEnabled);
+  m_btnPlotT->setEnabled(v.btnPlotTEnabled);
+  m_btnOutputT->setEnabled(v.btnOutputTEnabled);
+  if (!v.edit10.empty()) m_edit10->setText(QString::fromStdString(v.edit10));
+  if (!v.edit16.empty()) m_edit16->setText(QString::fromStdString(v.edit16));
+  m_edit17->setText(QString::fromStdString(v.edit17));
+  m_edit18->setText(QString::fromStdString(v.edit18));
+  m_lbCorrel1->setText(QString::fromStdString(v.lbCorrel1));
+  m_lbCorrel2->setText(QString::fromStdString(v.lbCorrel2));
+  m_filteredBox[0]->setChecked(v.cbFilterSignalT);
+  m_filteredBox[1]->setChecked(v.cbFilterSignalBF);
+  m_label9->setVisible(v.edit9Visible);
+  m_edit9->setVisible(v.edit9Visible);
+
+  auto show = [](PlotView* chart, QXYSeries* series, const ChartSeries& data, bool visible) {
+    chart->setPoints(series, data.x, data.y, false);
+    series->setVisible(visible && !data.empty());
+  };
+  show(m_chart1, m_series1, v.series1, m_inputBox[0]->isChecked());
+  show(m_chart1, m_series19, v.series19, v.series19.visible && v.cbFilterSignalT);
+  show(m_chart2, m_series2, v.series2, m_inputBox[1]->isChecked());
+  show(m_chart2, m_series21, v.series21, v.series21.visible && v.cbFilterSignalBF);
+  show(m_chart3, m_series3, v.series3, v.series3.visible);
+  show(m_chart3, m_series5, v.series5, v.series5.visible);
+  show(m_chart4, m_series4, v.series4, v.series4.visible);
+  show(m_chart4, m_series6, v.series6, v.series6.visible);
+  // With the filtered curve unticked the input curve is shown, so that one of the two always is.
+  for (int side = 0; side < 2; ++side) {
+    if (!m_filteredBox[side]->isChecked() && !m_inputBox[side]->isChecked()) {
+      m_inputBox[side]->setChecked(true);
+      (side == 0 ? m_series1 : m_series2)->setVisible(true);
+    }
+  }
+  for (PlotView* chart : {m_chart1, m_chart2, m_chart3, m_chart4}) chart->fitToData();
+  if (!v.chart3LeftAxisTitle.empty()) m_chart3->setLeftTitle(QString::fromStdString(v.chart3LeftAxisTitle));
+  if (!v.chart4LeftAxisTitle.empty()) m_chart4->setLeftTitle(QString::fromStdString(v.chart4LeftAxisTitle));
+  showGrid();
+}
+
+void TransformPage::showGrid() {
+  TransformSession* s = session();
+  if (!s) return;
+  m_gridUpdating = true;
+  const ParameterGrid& grid = s->grid();
+  const bool shitzer = m_radioShitzer->isChecked();
+  // Shitzer's model uses the three groups of columns 0-8; the thermal wave also the D group (9-11).
+  for (int c = 9; c < kGridColumns; ++c) m_grid->setColumnHidden(c, shitzer);
+  const bool russian = m_context->russian();
+  for (int r = 0; r < kGridRows; ++r) {
+    for (int c = 0; c < kGridColumns; ++c) {
+      QTableWidgetItem* item = m_grid->item(r, c);
+      QString text = QString::fromStdString(grid.cell(c, r));
+      bool editable = false;
+      if (r == 0 && text.isEmpty()) {
+        // Header row: the group names over the label cells.
+        if (c == 0) text = russian ? QStringLiteral("Кожа") : QStringLiteral("Skin");
+        if (shitzer && c == 3) text = russian ? QStringLiteral("Кровь") : QStringLiteral("Blood");
+        if (shitzer && c == 6) text = russian ? QStringLiteral("Воздух") : QStringLiteral("Air");
+      } else if (r > 0) {
+        // Value cells are the middle cell of each (label, value, unit) group that has a label.
+        editable = c % 3 == 1 && !grid.cell(c - 1, r).empty();
+      }
+      item->setText(text);
+      item->setFlags(editable ? Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsSelectable : Qt::ItemIsEnabled);
+      item->setBackground(r == 0 ? palette().color(QPalette::Button) : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
+    }
+  }
+  m_gridUpdating = false;
+}
+
+void TransformPage::onGridEdited(int row, int column) {
+  TransformSession* s = session();
+  if (m_gridUpdating || !s || m_busy) return;
+  const GridEditResult result = s->editGridCell(column, row, m_grid->item(row, column)->text().toStdString());
+  if (!result.ok()) {
+    m_context->showError(QString::fromStdString(result.message));
+    showGrid();
+  }
+}
 
 void TransformPage::plotChart(PlotView* chart) {
   const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Plot"), QString(),
@@ -892,7 +1100,21 @@ void TransformPage::plotChart(PlotView* chart) {
 bool TransformPage::runInBackground(std::function<std::function<void()>()> work) {
   if (m_busy) return false;
   RunProgress* progress = m_context->progress();
-  if (!m_context->runner()->start([work = std::move(work)] { return work(); })) return false;
+  const bool started = m_context->runner()->start([this, work = std::move(work)]() -> std::function<void()> {
+    std::function<void()> show;
+    try {
+      show = work();
+    } catch (const std::exception& error) {
+      const QString message = QString::fromLocal8Bit(error.what());
+      show = [this, message] { m_context->showError(message); };
+    }
+    return [this, show = std::move(show)] {
+      setBusy(false);
+      if (m_context->progress()) m_context->progress()->end();
+      if (show) show();
+    };
+  });
+  if (!started) return false;
   setBusy(true);
   if (progress) progress->begin();
   return true;

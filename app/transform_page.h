@@ -25,6 +25,9 @@ class BandEditFilter;
 class ColorSwatch;
 class FrequencyStrip;
 class PlotView;
+class TransformSession;
+struct SessionResult;
+struct TransformViewState;
 
 // Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
 // (BtnReadT, Chart1, EditS1, ...). The numbers live in the Transform session; the page reads its inputs from
@@ -42,8 +45,8 @@ class TransformPage : public QWidget {
 
   // Menu Examples: loads Examples/T<n>.txt and Examples/BF<n>.txt from the program's folder (n = 1 or 2).
   void loadExample(int number);
-  // Loads a T or BF file (the work of LoadT / LoadBF after the open dialog). Returns false when the load failed
-  // (the error was shown and the records kept what they held).
+  // Starts loading a T or BF file (the work of LoadT / LoadBF after the open dialog) off the UI thread; false
+  // when another computation runs. A failure is shown in the error box and the records keep what they held.
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
 
@@ -96,12 +99,21 @@ class TransformPage : public QWidget {
   void animateStep();
   void applyGridMode();
 
-  // Runs the filter of `side` for the current band when its record is loaded and a band is chosen; otherwise
-  // switches the filtered display off.
-  void filterSide(int side);
+  // Runs the filter of `side` for the current band when its record is loaded and a band is chosen; the band
+  // texts "0" .. `noBandHigh` switch the filtered display off instead.
+  void filterSide(int side, const QString& noBandHigh);
   // Runs `work` off the UI thread with the progress area; `done` runs on the UI thread afterwards.
   bool runInBackground(std::function<std::function<void()>()> work);
   void setBusy(bool busy);
+  // Hands the controls' current inputs (method, model, scaling, edits, bands, boxes) to the session.
+  void syncSession();
+  // Shows the outcome of a session operation: its error or notice in the error box, then the view state.
+  void finishOperation(const SessionResult& result);
+  // Shows the session's view state: records in the charts, texts, enabled buttons.
+  void showView();
+  void showGrid();
+  void onGridEdited(int row, int column);
+  TransformSession* session() const;
   void resetOutputSide(int side);
   void refreshSeriesColours();
 
@@ -200,7 +212,11 @@ class TransformPage : public QWidget {
   int m_animationTarget = 0;
   std::function<void()> m_animationDone;
 
+  // Starts LoadT / LoadBF of `path`; `then` (may be empty) runs on the UI thread with the outcome.
+  bool loadRecord(bool temperature, const QString& path, const QString& label, std::function<void(bool)> then);
+
   bool m_busy = false;
+  bool m_lastResultOk = false;
   bool m_gridUpdating = false;
 };
 

@@ -49,6 +49,14 @@ struct ThermalShift {
 };
 ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 
+// Steps 1 to 6 of `WaveLetT`: loads the normalised T (at most 3601 samples) into the engine, clearing every row
+// flag, and runs the forward transform (`TWavMorle1`) and the thermal reconstruction (`TWavMorle3`) over the
+// slot-4 band of `tBand` at 2 Hz. The output is on the normalised scale, one value per T sample. Refusals and
+// stops as WaveLetT. Blocks the caller.
+WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
+                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        int threads, ProgressSink& progress = NullProgress());
+
 // `WaveLetT`: loads T's normalised copy into the engine (clearing every row flag), runs the forward transform
 // (`TWavMorle1`) and the thermal reconstruction (`TWavMorle3`) over the slot-4 band, de-normalises by T's
 // range, applies the power 1.5 when `nonlinear` (sign-preserving for non-positive values) and the scaling

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "wavelet/filtered_output_file.h"
 #include "wavelet/wavelet_engine.h"
 
 namespace kelvora {
@@ -67,13 +68,5 @@ class WaveletFiltering {
   WaveletSource m_source = WaveletSource::File;
   std::vector<double> m_output;
 };
-
-// Writes filtered values to `path`, one per line, each rounded to 3 decimals (half to even) in the shortest
-// decimal form with `decimalSeparator`; progress runs over the points. The file is written beside the target
-// under a temporary name and renamed, so a failed save leaves an existing file intact. Returns the error text
-// (naming the path) on failure. Non-finite values are refused before anything is written.
-std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::span<const double> values,
-                                               char decimalSeparator = '.',
-                                               ProgressSink& progress = NullProgress());
 
 }  // namespace kelvora

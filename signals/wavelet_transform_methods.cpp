@@ -1,0 +1,75 @@
+#include "signals/wavelet_transform_methods.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "wavelet/wavelet_conversion.h"
+
+namespace kelvora {
+
+namespace {
+
+ConversionResult FromRun(const WaveletRunResult& run) {
+  if (run.completed()) return ConversionResult::Success(run.output);
+  if (run.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(kConversionStoppedMessage);
+  return ConversionResult::Failure(run.error ? run.error->message : "The wavelet run did not take place");
+}
+
+}  // namespace
+
+WaveletMethods::WaveletMethods() {
+  setThreads(static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+WaveletMethods::~WaveletMethods() = default;
+
+void WaveletMethods::setThreads(int threads) {
+  m_threads = std::clamp(threads, kWaveletMinThreads, kWaveletMaxThreads);
+}
+
+WaveletEngine& WaveletMethods::engine() {
+  std::lock_guard<std::mutex> lock(m_allocation);
+  if (!m_engine) {
+    m_engine = std::make_unique<WaveletEngine>();
+    m_page = std::make_unique<WaveletFiltering>(*m_engine);
+  }
+  return *m_engine;
+}
+
+WaveletFiltering& WaveletMethods::page() {
+  engine();
+  return *m_page;
+}
+
+void WaveletMethods::stop() {
+  std::lock_guard<std::mutex> lock(m_allocation);
+  if (m_engine) m_engine->requestStop();
+}
+
+ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, ProgressSink& progress) {
+  const ThermalReconstruction tissue{input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
+                                                                                : WaveletConversionModel::ThermalWave,
+                                     static_cast<long double>(input.lambda), static_cast<long double>(input.rhoC),
+                                     kWaveletSampleRateHz};
+  return FromRun(WaveLetTReconstruction(engine(), input.normalizedT, WaveletBand{input.bandLowHz, input.bandHighHz},
+                                        tissue, m_conversionType, m_threads, progress));
+}
+
+ConversionResult WaveletMethods::filter(const std::vector<double>& normalized, double lowHz, double highHz,
+                                        ProgressSink& progress) {
+  const WaveletRunSettings settings{m_filterType, m_threads};
+  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, WaveletSource::Temperature, settings,
+                                  progress));
+}
+
+void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMethods> methods) {
+  session.setWaveletConverter([methods](const WaveletConversionInput& input, ProgressSink& progress) {
+    return methods->convert(input, progress);
+  });
+  session.setWaveletBandFilter(
+      [methods](const std::vector<double>& normalized, double lowHz, double highHz, int, ProgressSink& progress) {
+        return methods->filter(normalized, lowHz, highHz, progress);
+      });
+}
+
+}  // namespace kelvora

@@ -1,0 +1,65 @@
+#pragma once
+// The wavelet methods of the "Transform" page, on the wavelet engine that the wavelet page shares:
+// `WaveLetT` for T -> BF* and `WMorlPaul` for the automatic wavelet filtering of a loaded T or BF record.
+//
+// The desktop program keeps one WaveletMethods for its lifetime, installs it into its TransformSession and
+// drives the wavelet page through page(); the command-line tool does the same per command.
+// Threads: the methods run on the thread that runs the session's operation; the settings are read when a run
+// starts and are set by the user-interface thread between runs. Stop a run with stop() from any thread.
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/conversion_result.h"
+#include "core/progress.h"
+#include "signals/transform_session.h"
+#include "wavelet/wavelet_filtering.h"
+
+namespace kelvora {
+
+class WaveletMethods {
+ public:
+  // The engine (about 72 MB) is allocated on first use.
+  WaveletMethods();
+  ~WaveletMethods();
+  WaveletMethods(const WaveletMethods&) = delete;
+  WaveletMethods& operator=(const WaveletMethods&) = delete;
+
+  // The Transform page's wavelet type (`RadioGroup4`), used by `WaveLetT`.
+  void setConversionType(WaveletType type) { m_conversionType = type; }
+  WaveletType conversionType() const { return m_conversionType; }
+  // The wavelet page's type (`RadioGroup3`), used by `WMorlPaul` and the page's own runs.
+  void setFilterType(WaveletType type) { m_filterType = type; }
+  WaveletType filterType() const { return m_filterType; }
+  // `potoks`: worker threads of every wavelet run, clamped to 1 .. 32. Default: the number of cores.
+  void setThreads(int threads);
+  int threads() const { return m_threads; }
+
+  WaveletEngine& engine();
+  WaveletFiltering& page();
+  // Asks a running wavelet run to stop. Any thread; a run that has not started yet is not affected.
+  void stop();
+
+  // `WaveLetT` steps 1 to 6 in the session's shape: the reconstruction output on the normalised scale, one value
+  // per T sample; the session de-normalises, applies the power law and the scaling. Refuses a T longer than
+  // 3601 samples (the message names the limit); a stop gives kConversionStoppedMessage.
+  ConversionResult convert(const WaveletConversionInput& input, ProgressSink& progress);
+
+  // `WMorlPaul`: copies the record's normalised samples and its band into the wavelet page and runs the
+  // filtration with the page's wavelet type; gives the filtered record on the normalised scale.
+  ConversionResult filter(const std::vector<double>& normalized, double lowHz, double highHz, ProgressSink& progress);
+
+ private:
+  WaveletType m_conversionType = WaveletType::Morlet;
+  WaveletType m_filterType = WaveletType::Morlet;
+  int m_threads = 1;
+  std::mutex m_allocation;
+  std::unique_ptr<WaveletEngine> m_engine;
+  std::unique_ptr<WaveletFiltering> m_page;
+};
+
+// Installs `methods` as the session's wavelet converter and wavelet band filter. The session keeps `methods`
+// alive.
+void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMethods> methods);
+
+}  // namespace kelvora

@@ -1,0 +1,138 @@
+#include "signals/wavelet_transform_methods.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/signals/temp_dir.h"
+#include "wavelet/wavelet_conversion.h"
+
+namespace kelvora {
+namespace {
+
+std::string WriteSignal(const testing::TempDir& dir, const std::string& name, const std::vector<double>& values) {
+  std::ofstream out(dir.file(name));
+  out.precision(10);
+  for (double v : values) out << v << "\n";
+  return dir.file(name);
+}
+
+std::vector<double> Temperature(int n) {
+  std::vector<double> t(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) t[static_cast<size_t>(i)] = 32.0 + 0.8 * std::sin(i / 4.0) + 0.3 * std::sin(i / 40.0);
+  return t;
+}
+
+// One engine for the whole file: it is large.
+std::shared_ptr<WaveletMethods> Methods() {
+  static std::shared_ptr<WaveletMethods> methods = [] {
+    auto m = std::make_shared<WaveletMethods>();
+    m->setThreads(2);
+    return m;
+  }();
+  return methods;
+}
+
+TEST(WaveletTransformMethods, TtoBFRunsWaveLetTAndGivesBFStarState) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  session.setSampleRate(5);
+  ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", Temperature(300)), NullProgress()).ok());
+  session.setBandT(0.0, 0.05);
+  session.setScalingMode(ScalingMode::Absolute);
+
+  Methods()->setConversionType(WaveletType::Paul);
+  const SessionResult result = session.BtnTtoBF(NullProgress());
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_TRUE(session.bfStarReady());
+  EXPECT_EQ(session.sampleRate(), 2);
+  const TransformViewState view = session.viewState();
+  EXPECT_TRUE(view.btnSaveBFEnabled && view.btnPlotBFEnabled);
+  EXPECT_EQ(view.chart3LeftAxisTitle, "BF, mm^3/sec");
+  ASSERT_EQ(view.series3.y.size(), 300u);
+  EXPECT_DOUBLE_EQ(view.series3.x[120], 1.0);  // 120 samples at 2 Hz = 1 minute
+
+  // The same as the library's WaveLetT on the session's record (band 0 .. 0.05 runs on 0.005 .. 0.1 Hz).
+  WaveletEngine engine;
+  WaveLetTInput input;
+  input.normalizedT = session.recordT().normalized;
+  input.tMinimum = session.recordT().minimum;
+  input.tMaximum = session.recordT().maximum;
+  input.tBand = {0.0, 0.05};
+  input.type = WaveletType::Paul;
+  input.scaling = WaveletOutputScaling::Absolute;
+  const WaveLetTResult direct = WaveLetT(engine, input);
+  ASSERT_TRUE(direct.completed());
+  EXPECT_EQ(direct.stats.range, BandToScaleRange({0.005, 0.1}));
+  ASSERT_EQ(session.convertedBF().size(), direct.bfStar.size());
+  for (size_t i = 0; i < direct.bfStar.size(); ++i) EXPECT_NEAR(session.convertedBF()[i], direct.bfStar[i], 1e-9);
+
+  // BF -> T* computes nothing with the wavelet method.
+  ASSERT_TRUE(session.LoadBF(WriteSignal(dir, "bf.txt", Temperature(200)), NullProgress()).ok());
+  ASSERT_TRUE(session.BtnBFtoT(NullProgress()).ok());
+  EXPECT_FALSE(session.tStarReady());
+  EXPECT_TRUE(session.viewState().series4.empty());
+}
+
+TEST(WaveletTransformMethods, LoadFiltersWithWMorlPaulWhenABandIsSet) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  session.setBandT(0.05, 0.15);
+  session.setBandTextsT("0.05", "0.15");
+  Methods()->setFilterType(WaveletType::Morlet);
+  const std::vector<double> t = Temperature(256);
+  ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", t), NullProgress()).ok());
+  EXPECT_TRUE(session.viewState().cbFilterSignalT);
+  ASSERT_EQ(session.filteredT().size(), 256u);
+
+  // The wavelet page now holds the record, its band and the result.
+  WaveletFiltering& page = Methods()->page();
+  EXPECT_TRUE(page.signalLoaded());
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.05);
+  EXPECT_EQ(page.output(), session.filteredT());
+  WaveletEngine engine;
+  ASSERT_FALSE(engine.loadSignal(session.recordT().normalized, {0.05, 0.15}).has_value());
+  WaveletRunRequest request;
+  request.band = {0.05, 0.15};
+  const WaveletRunResult direct = engine.run(request);
+  ASSERT_TRUE(direct.completed());
+  EXPECT_EQ(session.filteredT(), direct.output);
+}
+
+TEST(WaveletTransformMethods, RecordsBeyondTheCapacityAreRefusedWithTheLimit) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", Temperature(4000)), NullProgress()).ok());
+  const SessionResult result = session.BtnTtoBF(NullProgress());
+  EXPECT_FALSE(result.ok());
+  EXPECT_NE(result.error.find("3601"), std::string::npos) << result.error;
+  EXPECT_FALSE(session.bfStarReady());
+}
+
+TEST(WaveletTransformMethods, StopGivesTheStoppedMessageAndNoBFStar) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", Temperature(300)), NullProgress()).ok());
+  struct StopAtOnce : ProgressSink {
+    bool stopRequested() const override { return true; }
+  } stop;
+  const SessionResult result = session.BtnTtoBF(stop);
+  EXPECT_EQ(result.error, kConversionStoppedMessage);
+  EXPECT_FALSE(session.bfStarReady());
+}
+
+}  // namespace
+}  // namespace kelvora

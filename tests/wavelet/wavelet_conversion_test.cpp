@@ -1,0 +1,191 @@
+#include "wavelet/wavelet_conversion.h"
+
+#include <cmath>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "tests/wavelet/wavelet_test_support.h"
+
+namespace kelvora {
+namespace {
+
+using wavelet_testing::DirectReconstruction;
+using wavelet_testing::DirectShift;
+using wavelet_testing::MixedSignal;
+using wavelet_testing::RelativeDifference;
+
+WaveletEngine& Engine() {
+  static auto engine = std::make_unique<WaveletEngine>();
+  return *engine;
+}
+
+TEST(WaveLetTBand, RaisesLowAndHighEdges) {
+  // A T band of 0 .. 0.05 Hz runs on 0.005 .. 0.1 Hz.
+  WaveletBand band = WaveLetTBand({0.0, 0.05});
+  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
+  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+  band = WaveLetTBand({0.004999, 0.0999});
+  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
+  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+  band = WaveLetTBand({0.02, 0.15});
+  EXPECT_DOUBLE_EQ(band.lowHz, 0.02);
+  EXPECT_DOUBLE_EQ(band.highHz, 0.15);
+  // The Transform page's start band 0 .. 0.1 Hz.
+  band = WaveLetTBand({0.0, 0.1});
+  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
+  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+}
+
+TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
+  // F_1 = 2 * 0.79 / 2000 = 0.00079 Hz; lambda 0.33, rho c = 1057 * 3780 = 3995460.
+  ThermalReconstruction params;
+  ThermalShift shift = ThermalShiftOfScale(1, params);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 69.84, 0.01);
+  EXPECT_NEAR(static_cast<double>(shift.gain), 1.4144, 1e-4);
+  params.model = WaveletConversionModel::Derivative;
+  shift = ThermalShiftOfScale(1, params);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 316.4557, 1e-4);   // 1 / (4 F)
+  EXPECT_NEAR(static_cast<double>(shift.gain), 0.00496372, 1e-8);  // 2 pi F
+}
+
+TEST(FinishWaveLetT, DenormalisesAndScales) {
+  const std::vector<double> reconstruction{0.0, 0.5, 1.0};
+  WaveLetTInput input;
+  input.tMinimum = 30;
+  input.tMaximum = 34;
+  std::string title;
+
+  input.scaling = WaveletOutputScaling::Absolute;
+  EXPECT_EQ(FinishWaveLetT(reconstruction, input, title), (std::vector<double>{30, 32, 34}));
+  EXPECT_EQ(title, "BF, mm^3/sec");
+
+  input.scaling = WaveletOutputScaling::Scaled;
+  input.scaleA = 2;
+  input.scaleB = 1;
+  EXPECT_EQ(FinishWaveLetT(reconstruction, input, title), (std::vector<double>{61, 65, 69}));
+  EXPECT_EQ(title, "BF, mm^3/sec");
+
+  input.scaling = WaveletOutputScaling::Normalized;
+  std::vector<double> bf = FinishWaveLetT(reconstruction, input, title);
+  EXPECT_EQ(title, "BF, arb. units");
+  EXPECT_DOUBLE_EQ(bf[0], 0.0);
+  EXPECT_DOUBLE_EQ(bf[1], 2.0 / (4.0 + 1e-8));
+  EXPECT_DOUBLE_EQ(bf[2], 4.0 / (4.0 + 1e-8));
+
+  // A constant result gives zeros, not a division by zero.
+  bf = FinishWaveLetT(std::vector<double>{0.25, 0.25}, input, title);
+  EXPECT_EQ(bf, (std::vector<double>{0.0, 0.0}));
+
+  input.scaling = WaveletOutputScaling::Absolute;
+  input.nonlinear = true;
+  bf = FinishWaveLetT(reconstruction, input, title);
+  EXPECT_NEAR(bf[0], std::pow(30.0, 1.5), 1e-9);
+  EXPECT_NEAR(bf[2], std::pow(34.0, 1.5), 1e-9);
+  // Non-positive values keep their sign instead of becoming NaN.
+  input.tMinimum = -1;
+  input.tMaximum = 1;
+  bf = FinishWaveLetT(std::vector<double>{0.0, 0.5, 0.125}, input, title);
+  EXPECT_DOUBLE_EQ(bf[0], -1.0);
+  EXPECT_DOUBLE_EQ(bf[1], 0.0);
+  EXPECT_NEAR(bf[2], -std::pow(0.75, 1.5), 1e-12);
+}
+
+DirectShift ShiftFor(const WaveLetTInput& input) {
+  DirectShift shift;
+  shift.thermal = true;
+  shift.shift = [input](int k, long double& delay, long double& gain) {
+    const long double f = 2.0L * 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
+    const long double pi = 3.1415926535897932385L;
+    if (input.model == WaveletConversionModel::ThermalWave) {
+      delay = 0.002L / (2.0L * std::sqrt(pi * f * input.lambda / input.rhoC));
+      gain = std::exp(0.002L * std::sqrt(pi * f * input.rhoC / input.lambda));
+    } else {
+      delay = 1.0L / (4.0L * f);
+      gain = 2.0L * pi * f;
+    }
+  };
+  return shift;
+}
+
+TEST(WaveLetT, MatchesDirectEvaluationOfTheDelayedReconstruction) {
+  const std::vector<double> t = MixedSignal(160);
+  for (auto [type, model] : {std::pair{WaveletType::Morlet, WaveletConversionModel::ThermalWave},
+                             std::pair{WaveletType::Paul, WaveletConversionModel::Derivative}}) {
+    WaveLetTInput input;
+    input.normalizedT = t;
+    input.tMinimum = 30;
+    input.tMaximum = 33;
+    input.tBand = {0.05, 0.15};
+    input.type = type;
+    input.model = model;
+    input.scaling = WaveletOutputScaling::Absolute;
+    input.threads = 2;
+    const WaveLetTResult result = WaveLetT(Engine(), input);
+    ASSERT_TRUE(result.completed()) << (result.error ? result.error->message : "");
+    EXPECT_EQ(result.stats.range, (ScaleRange{26, 55}));
+    EXPECT_EQ(result.axisTitle, "BF, mm^3/sec");
+    std::vector<double> reconstruction(result.bfStar.size());
+    for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
+    const std::vector<double> direct = DirectReconstruction(t, type, {26, 55}, ShiftFor(input));
+    EXPECT_LT(RelativeDifference(reconstruction, direct), 1e-9) << static_cast<int>(type);
+  }
+}
+
+// Regression: the conversion ran only after a signal had once been loaded on the wavelet page, leaving BF* a
+// constant on a fresh start.
+TEST(WaveLetT, RunsOnAFreshEngineAndMarksNoRowReusable) {
+  WaveletEngine engine;
+  const std::vector<double> t = MixedSignal(300);
+  WaveLetTInput input;
+  input.normalizedT = t;
+  input.tMinimum = 30;
+  input.tMaximum = 33;
+  input.tBand = {0.0, 0.1};  // runs on 0.005 .. 0.1 Hz
+  const WaveLetTResult result = WaveLetT(engine, input);
+  ASSERT_TRUE(result.completed());
+  EXPECT_DOUBLE_EQ(result.workingBand.lowHz, 0.005);
+  EXPECT_DOUBLE_EQ(result.workingBand.highHz, 0.1);
+  ASSERT_EQ(result.bfStar.size(), 300u);
+  const auto [lo, hi] = std::minmax_element(result.bfStar.begin(), result.bfStar.end());
+  EXPECT_NEAR(*lo, 0.0, 1e-12);
+  EXPECT_NEAR(*hi, 1.0, 1e-8);
+  EXPECT_EQ(result.axisTitle, "BF, arb. units");
+  // The delayed contributions are never taken for a later filtration.
+  for (int k = 1; k <= kWaveletScaleCount; ++k) {
+    EXPECT_FALSE(engine.savedRowComputed(WaveletType::Morlet, k)) << k;
+  }
+  // A second conversion computes everything again and gives the same.
+  const WaveLetTResult again = WaveLetT(engine, input);
+  ASSERT_TRUE(again.completed());
+  EXPECT_EQ(again.stats.forwardRows, again.stats.range.size());
+  EXPECT_EQ(again.bfStar, result.bfStar);
+}
+
+TEST(WaveLetT, RefusesLongRecordsAndBadParameters) {
+  WaveletEngine& engine = Engine();
+  const std::vector<double> t(3700, 0.5);
+  WaveLetTInput input;
+  input.normalizedT = t;
+  input.tMinimum = 30;
+  input.tMaximum = 31;
+  input.tBand = {0.0, 0.1};
+  WaveLetTResult result = WaveLetT(engine, input);
+  EXPECT_EQ(result.status, WaveletRunStatus::Refused);
+  ASSERT_TRUE(result.error.has_value());
+  EXPECT_NE(result.error->message.find("3601"), std::string::npos);
+  EXPECT_TRUE(result.bfStar.empty());
+
+  const std::vector<double> shortT = MixedSignal(50);
+  input.normalizedT = shortT;
+  input.lambda = 0.0;
+  result = WaveLetT(engine, input);
+  EXPECT_EQ(result.status, WaveletRunStatus::Refused);
+  ASSERT_TRUE(result.error.has_value());
+  input.lambda = 0.33;
+  input.tMaximum = NAN;
+  EXPECT_EQ(WaveLetT(engine, input).status, WaveletRunStatus::Refused);
+}
+
+}  // namespace
+}  // namespace kelvora

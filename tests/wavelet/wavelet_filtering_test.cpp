@@ -1,0 +1,138 @@
+#include "wavelet/wavelet_filtering.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/wavelet/wavelet_test_support.h"
+
+namespace kelvora {
+namespace {
+
+using wavelet_testing::MixedSignal;
+
+WaveletEngine& Engine() {
+  static auto engine = std::make_unique<WaveletEngine>();
+  return *engine;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TEST(WaveletFiltering, LoadClearsFlagsAndOutputAndCalculationRuns) {
+  WaveletFiltering page(Engine());
+  EXPECT_FALSE(page.signalLoaded());
+  WaveletRunResult refused = page.calculate({});
+  EXPECT_EQ(refused.status, WaveletRunStatus::Refused);
+  ASSERT_TRUE(refused.error.has_value());
+  EXPECT_EQ(refused.error->message, "No signal loaded");
+
+  const std::vector<double> x = MixedSignal(200);
+  page.setBand({0.05, 0.15});
+  ASSERT_FALSE(page.loadSignal(x, WaveletSource::File).has_value());
+  EXPECT_TRUE(page.signalLoaded());
+  EXPECT_EQ(page.output(), std::vector<double>(200, 0.0));
+  // The previous range comes from the page's band by the load formula.
+  EXPECT_EQ(Engine().previousRange(), PreviousRangeFromBand({0.05, 0.15}));
+
+  WaveletRunResult result = page.calculate({WaveletType::Morlet, 2});
+  ASSERT_TRUE(result.completed());
+  EXPECT_EQ(page.output(), result.output);
+  EXPECT_TRUE(Engine().savedRowComputed(WaveletType::Morlet, 30));
+
+  // Loading again clears every row flag.
+  ASSERT_FALSE(page.loadSignal(x, WaveletSource::File).has_value());
+  for (int k = 1; k <= kWaveletRows; ++k) {
+    ASSERT_FALSE(Engine().savedRowComputed(WaveletType::Morlet, k));
+    ASSERT_FALSE(Engine().savedRowComputed(WaveletType::Paul, k));
+    ASSERT_EQ(Engine().rowSign(k), 0);
+  }
+}
+
+// Regression: a low edge under 0.1 Hz was replaced by 0.1, which made every preset unreachable.
+TEST(WaveletFiltering, BandKeepsLowEdgesAndOnlyZeroBecomesTenThousandth) {
+  WaveletFiltering page(Engine());
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001218);
+  EXPECT_DOUBLE_EQ(page.band().highHz, 0.02);
+  page.setBand({0.005, 0.02});
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.005);
+  page.setBand({0.0, 0.05});
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
+  EXPECT_DOUBLE_EQ(page.band().highHz, 0.05);
+}
+
+TEST(WaveletFiltering, WMorlPaulCopiesTheRecordAndItsBandAndRuns) {
+  WaveletFiltering page(Engine());
+  const std::vector<double> t = MixedSignal(240);
+  WaveletRunResult result = page.WMorlPaul(t, {0.0, 0.15}, WaveletSource::Temperature, {WaveletType::Paul, 2});
+  ASSERT_TRUE(result.completed());
+  EXPECT_EQ(page.source(), WaveletSource::Temperature);
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
+  EXPECT_EQ(result.stats.range, (ScaleRange{1, 55}));
+  EXPECT_EQ(page.output().size(), 240u);
+
+  // A record above the capacity is refused and the page keeps what it had.
+  const std::vector<double> output = page.output();
+  const std::vector<double> tooLong(4000, 0.5);
+  WaveletRunResult refused = page.WMorlPaul(tooLong, {0.05, 0.15}, WaveletSource::BloodFlow, {});
+  EXPECT_EQ(refused.status, WaveletRunStatus::Refused);
+  ASSERT_TRUE(refused.error.has_value());
+  EXPECT_NE(refused.error->message.find("3601"), std::string::npos);
+  EXPECT_EQ(page.source(), WaveletSource::Temperature);
+  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
+  EXPECT_EQ(page.output(), output);
+  EXPECT_EQ(Engine().sampleCount(), 240);
+}
+
+TEST(WaveletFiltering, TypeChangeRunsAgainOnlyWhenAutomatic) {
+  WaveletFiltering page(Engine());
+  page.setBand({0.05, 0.15});
+  ASSERT_FALSE(page.loadSignal(MixedSignal(200), WaveletSource::File).has_value());
+  ASSERT_TRUE(page.calculate({WaveletType::Morlet, 1}).completed());
+  const std::vector<double> morlet = page.output();
+
+  WaveletRunResult skipped = page.waveletTypeChanged({WaveletType::Paul, 1}, false);
+  EXPECT_EQ(skipped.status, WaveletRunStatus::Refused);
+  EXPECT_FALSE(skipped.error.has_value());
+  EXPECT_EQ(page.output(), morlet);
+
+  WaveletRunResult paul = page.waveletTypeChanged({WaveletType::Paul, 1}, true);
+  ASSERT_TRUE(paul.completed());
+  EXPECT_EQ(paul.stats.forwardRows, 30);
+  EXPECT_NE(page.output(), morlet);
+}
+
+TEST(SaveFilteredOutput, WritesThreeDecimalsShortestFormAtomically) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kelvora_wavelet_save_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path path = dir / "filtered.txt";
+
+  const std::vector<double> values{36.5, 36.0, -0.0004, 0.1234, 2.0625, -1.25};
+  ASSERT_FALSE(SaveFilteredOutput(path.string(), values).has_value());
+  // 2.0625 is exact in binary and lies half-way: rounded to the even 2.062.
+  EXPECT_EQ(ReadAll(path), "36.5\n36\n0\n0.123\n2.062\n-1.25\n");
+  ASSERT_FALSE(SaveFilteredOutput(path.string(), values, ',').has_value());
+  EXPECT_EQ(ReadAll(path), "36,5\n36\n0\n0,123\n2,062\n-1,25\n");
+
+  // A failed save leaves the existing file as it was and no temporary file behind.
+  EXPECT_TRUE(SaveFilteredOutput(path.string(), std::vector<double>{1.0, NAN}).has_value());
+  EXPECT_EQ(ReadAll(path), "36,5\n36\n0\n0,123\n2,062\n-1,25\n");
+  const std::optional<WaveletError> error = SaveFilteredOutput((dir / "missing" / "x.txt").string(), values);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->message.find("x.txt"), std::string::npos);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++files;
+  EXPECT_EQ(files, 1);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kelvora
