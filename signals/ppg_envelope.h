@@ -80,7 +80,8 @@ struct PpgEnvelopeResult {
 //  3. the Gaussian smoothing of width 2 s (times k / outRate s).
 // The peak tables grow with the signal: no beat is dropped. Progress: range 0 .. N - 1 over the smoothing,
 // reported when the percentage changes, with the percentage text; a stop request ends the run with
-// kStopped. Cost: linear in the PPG and in N (about 0.1 s for 2,000,000 samples). Pure; any thread.
+// kStopped. Cost: linear in the PPG and in N (about 15 ms for 2,000,000 samples at the defaults; the
+// smoothing grows with outRate^2 * T). Pure; any thread.
 PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopeParams& params,
                                      ProgressSink& progress = NullProgress());
 

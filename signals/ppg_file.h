@@ -25,6 +25,9 @@ struct PpgSignal {
   bool empty() const { return values.empty(); }
   // True when the scaled copy exists (at least one sample and maximum > minimum).
   bool scalable() const { return !scaled.empty(); }
+  // Time of sample i on the PPG chart, in minutes: (i + 1) / inRate / 60. The accepted maxima and minima of the
+  // envelope are plotted at the time of their sample.
+  double minutesAt(int i) const { return (i + 1) / inRateHz / 60.0; }
 };
 
 enum class PpgReadStatus {

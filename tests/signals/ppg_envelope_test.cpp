@@ -114,6 +114,7 @@ TEST(PpgEnvelope, HandWorkedScansKeepTheLargerOfCloseMaxima) {
   ASSERT_EQ(r.envelope.values.size(), 6u);
   for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_NEAR(r.envelope.values[k], expected[k], 1e-12) << k;
   EXPECT_DOUBLE_EQ(r.envelope.minutesAt(3), 1.5 / 60.0);
+  EXPECT_DOUBLE_EQ(SignalOf(s, 10.0).minutesAt(29), 3.0 / 60.0);
 }
 
 TEST(PpgEnvelope, FallingSignalKeepsOnlyItsLowestMinimum) {
