@@ -1,6 +1,7 @@
 // kelvora-cli filter: the band filter of the Fourier filtration page (frequency or amplitude filtering).
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/wavelet_cli.h"
 #include "core/band_filter.h"
 #include "core/band_transform.h"
 
@@ -92,7 +93,7 @@ int RunFilter(const std::vector<std::string>& args, CliContext& context) {
   const std::optional<std::string> method = parsed.value("method");
   if (!method) return UsageError(context, kName, "--method fourier|wavelet is required");
   if (*method == "fourier") return RunFourierFilter(context, parsed, options);
-  if (*method == "wavelet") return UsageError(context, kName, "method wavelet is not available in this build");
+  if (*method == "wavelet") return RunWaveletFilter(context, parsed, options);
   return UsageError(context, kName, "unknown method '" + *method + "' (fourier or wavelet)");
 }
 

@@ -6,19 +6,17 @@ namespace kelvora {
 
 long double ReconstructionSum(const WaveletPassData& data, int k, int b, int n) {
   const KernelTable& kernel = (*data.tables)[static_cast<size_t>(k)];
-  const Complex* w = data.matrix->row(k);
   const int sFirst = std::max(1, b + kernel.minOffset());
   const int sLast = std::min(n - 1, b + kernel.maxOffset());
-  // Re(W * psi) = W.re psi.re - W.im psi.im; the two products are summed apart, which keeps two independent
-  // additions in flight per term.
-  long double realProducts = 0.0L;
-  long double imagProducts = 0.0L;
-  for (int s = sFirst; s <= sLast; ++s) {
-    const Complex& psi = kernel.at(s - b);
-    realProducts += w[s].re * psi.re;
-    imagProducts += w[s].im * psi.im;
-  }
-  return realProducts - imagProducts;
+  const int count = sLast - sFirst + 1;
+  if (count <= 0) return 0.0L;
+  // Re(W * psi) = W.re psi.re - W.im psi.im.
+  const int offset = sFirst - b - kernel.minOffset();
+  const double realProducts =
+      DotProduct((*data.coefficientRe)[static_cast<size_t>(k)].data() + sFirst, kernel.real() + offset, count);
+  const double imagProducts =
+      DotProduct((*data.coefficientIm)[static_cast<size_t>(k)].data() + sFirst, kernel.imag() + offset, count);
+  return static_cast<long double>(realProducts) - static_cast<long double>(imagProducts);
 }
 
 void TWavMorle2::Execute() const {

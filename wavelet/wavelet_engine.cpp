@@ -31,7 +31,7 @@ bool TabulateRows(const std::vector<int>& rows, std::vector<KernelTable>& tables
         const int k = rows[static_cast<size_t>(i)];
         tables[static_cast<size_t>(k)] = makeTable(k);
       },
-      stop, progress, 0, false);
+      stop, progress, 0, 0, false);
 }
 
 }  // namespace
@@ -166,7 +166,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
           own.b = b;
           TWavMorle1(own, data).Execute();
         },
-        m_stopRequest, progress, 0);
+        m_stopRequest, progress, 0, maximum);
     if (!done) return abandon();
   }
 
@@ -217,6 +217,21 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
                                         });
                                       });
   if (!tabulated) return abandon();
+  std::vector<std::vector<double>> coefficientRe(kWaveletRows + 1);
+  std::vector<std::vector<double>> coefficientIm(kWaveletRows + 1);
+  for (int k : reconstructRows) {
+    const Complex* row = m_matrix.row(k);
+    std::vector<double>& re = coefficientRe[static_cast<size_t>(k)];
+    std::vector<double>& im = coefficientIm[static_cast<size_t>(k)];
+    re.resize(static_cast<size_t>(n));
+    im.resize(static_cast<size_t>(n));
+    for (int s = 0; s < n; ++s) {
+      re[static_cast<size_t>(s)] = static_cast<double>(row[s].re);
+      im[static_cast<size_t>(s)] = static_cast<double>(row[s].im);
+    }
+  }
+  data.coefficientRe = &coefficientRe;
+  data.coefficientIm = &coefficientIm;
 
   std::vector<double> output(static_cast<size_t>(n), 0.0);
   data.output = output.data();
@@ -231,7 +246,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
           TWavMorle2(own, data).Execute();
         }
       },
-      m_stopRequest, progress, n);
+      m_stopRequest, progress, n, maximum);
   if (!done) return abandon();
 
   // Step 9: the run's range is now present for this type (the conversion's contributions are not reused).

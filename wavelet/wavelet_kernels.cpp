@@ -37,7 +37,7 @@ Complex ThermalKernel(WaveletType type, long double scale, long double delay, lo
   return PaulTerm(MakeComplex(120.0L, 0.0L), (u - delay) / scale);
 }
 
-void KernelTable::trim(std::vector<Complex> full, int n) {
+void KernelTable::trim(const std::vector<Complex>& full, int n) {
   long double peak = 0.0L;
   for (const Complex& z : full) peak = std::fmax(peak, Modulus(z));
   const long double threshold = peak * 1e-30L;
@@ -45,15 +45,21 @@ void KernelTable::trim(std::vector<Complex> full, int n) {
   int last = static_cast<int>(full.size()) - 1;
   while (first <= last && !(Modulus(full[static_cast<size_t>(first)]) >= threshold)) ++first;
   while (last >= first && !(Modulus(full[static_cast<size_t>(last)]) >= threshold)) --last;
+  m_re.clear();
+  m_im.clear();
   if (first > last) {
     m_minOffset = 0;
     m_maxOffset = -1;
-    m_values.clear();
     return;
   }
   m_minOffset = first - (n - 1);
   m_maxOffset = last - (n - 1);
-  m_values.assign(full.begin() + first, full.begin() + last + 1);
+  m_re.reserve(static_cast<size_t>(last - first + 1));
+  m_im.reserve(static_cast<size_t>(last - first + 1));
+  for (int i = first; i <= last; ++i) {
+    m_re.push_back(static_cast<double>(full[static_cast<size_t>(i)].re));
+    m_im.push_back(static_cast<double>(full[static_cast<size_t>(i)].im));
+  }
 }
 
 }  // namespace kelvora

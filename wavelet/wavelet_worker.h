@@ -29,6 +29,9 @@ struct WaveletPassData {
   const int* rowSign = nullptr;                 // indexed by k
   const std::vector<KernelTable>* tables = nullptr;  // indexed by k; filled for the rows the pass computes
   const std::vector<long double>* rowFactor = nullptr;  // indexed by k: what multiplies a row's sum
+  // Coefficients of the rows the reconstruction computes, as real and imaginary parts in double, indexed by k.
+  const std::vector<std::vector<double>>* coefficientRe = nullptr;
+  const std::vector<std::vector<double>>* coefficientIm = nullptr;
 };
 
 }  // namespace kelvora

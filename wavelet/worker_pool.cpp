@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,7 +30,7 @@ void NameThisThread(const char* name) {
 
 bool RunTimePointTasks(int count, int threads, const char* threadName, const std::function<void(int)>& task,
                        std::atomic<bool>& stop, ProgressSink& progress, long long positionOffset,
-                       bool reportProgress) {
+                       long long maximum, bool reportProgress) {
   if (count <= 0) return !stop.load();
   const int workerCount = std::clamp(threads, kWaveletMinThreads, std::min(kWaveletMaxThreads, count));
   std::atomic<int> next{0};
@@ -55,6 +56,7 @@ bool RunTimePointTasks(int count, int threads, const char* threadName, const std
   }
 
   long long shown = -1;
+  long long shownPercent = -1;
   {
     std::unique_lock<std::mutex> lock(mutex);
     while (running > 0) {
@@ -65,12 +67,24 @@ bool RunTimePointTasks(int count, int threads, const char* threadName, const std
         shown = position;
         lock.unlock();
         progress.setPosition(position);
+        const long long percent = maximum > 0 ? position * 100 / maximum : 100;
+        if (percent != shownPercent) {
+          shownPercent = percent;
+          progress.setText(std::to_string(percent) + "%");
+        }
         lock.lock();
       }
     }
   }
   for (std::thread& worker : workers) worker.join();
-  return done.load() == count;
+  const bool completed = done.load() == count;
+  if (completed && reportProgress) {
+    const long long position = positionOffset + count;
+    if (position != shown) progress.setPosition(position);
+    const long long percent = maximum > 0 ? position * 100 / maximum : 100;
+    if (percent != shownPercent) progress.setText(std::to_string(percent) + "%");
+  }
+  return completed;
 }
 
 }  // namespace kelvora

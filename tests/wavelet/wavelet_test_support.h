@@ -33,6 +33,8 @@ inline std::vector<double> MixedSignal(int n) {
   return x;
 }
 
+inline Cx Pow5(Cx z) { return z * z * z * z * z; }
+
 inline long double Scale(int k) { return 4000.0L * std::pow(static_cast<long double>(k), -1.48L); }
 
 // Forward coefficient W[k][b] by the literal per-term formula.
@@ -47,7 +49,7 @@ inline Cx DirectCoefficient(const std::vector<double>& x, WaveletType type, int 
     if (type == WaveletType::Morlet) {
       psi = 0.751L * std::exp(i * 5.0L * t) * std::exp(-t * t / 2.0L);
     } else {
-      psi = std::conj(120.0L / std::pow(Cx(1.0L, (b - s) / a), 5));
+      psi = std::conj(120.0L / Pow5(Cx(1.0L, (b - s) / a)));
     }
     sum += static_cast<long double>(x[static_cast<size_t>(s)]) * psi;
   }
@@ -82,7 +84,7 @@ inline std::vector<double> DirectReconstruction(const std::vector<double>& x, Wa
           if (type == WaveletType::Morlet) {
             kernel = 0.751L * std::exp(i * 5.0L * ((s - b) / a)) * std::exp(-((b - s) / a) * ((b - s) / a) / 2.0L);
           } else {
-            kernel = 120.0L / std::pow(Cx(1.0L, (s - b) / a), 5);
+            kernel = 120.0L / Pow5(Cx(1.0L, (s - b) / a));
           }
         } else {
           const long double u = b - s;
@@ -90,7 +92,7 @@ inline std::vector<double> DirectReconstruction(const std::vector<double>& x, Wa
             const long double t = (u + delay) / a;
             kernel = 0.751L * std::exp(-5.0L * i * t) * std::exp(-t * t / 2.0L);
           } else {
-            kernel = 120.0L / std::pow(Cx(1.0L, (u - delay) / a), 5);
+            kernel = 120.0L / Pow5(Cx(1.0L, (u - delay) / a));
           }
         }
         v += std::real(w[static_cast<size_t>(s)] * kernel) * gain / std::pow(a, p) / d;
