@@ -466,7 +466,10 @@ bool FourierPage::startRun(std::function<Apply()> work) {
 }
 
 void FourierPage::endRun() {
-  if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) progress->end();
+  if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) {
+    progress->end();
+    progress->stopButton()->setEnabled(false);
+  }
   setBusy(false);
 }
 

@@ -133,8 +133,8 @@ void PpgPage::buildControls() {
   m_chart7->setTitle(QStringLiteral("PPG"));
   m_chart7->setBottomTitle(QStringLiteral("t, min"));
   m_chart7->addLineSeries(QStringLiteral("Series9"), QColor(0xc0, 0x20, 0x20));
-  m_chart7->addPointSeries(QStringLiteral("Series13"), QColor(0x10, 0x80, 0x10), 6.0);
-  m_chart7->addPointSeries(QStringLiteral("Series12"), QColor(0x20, 0x40, 0xd0), 6.0);
+  m_chart7->addPointSeries(QStringLiteral("Series13"), QColor(0x10, 0x80, 0x10), 4.0);
+  m_chart7->addPointSeries(QStringLiteral("Series12"), QColor(0x20, 0x40, 0xd0), 4.0);
   m_chart8 = new PlotView(QStringLiteral("Chart8"), this);
   m_chart8->setTitle(QStringLiteral("Blood Flow (envelope of PPG)"));
   m_chart8->setBottomTitle(QStringLiteral("t, min"));
@@ -350,7 +350,10 @@ bool PpgPage::startRun(std::function<Apply()> work) {
 }
 
 void PpgPage::endRun() {
-  if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) progress->end();
+  if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) {
+    progress->end();
+    progress->stopButton()->setEnabled(false);
+  }
   setBusy(false);
 }
 

@@ -149,22 +149,19 @@ void WorkspaceStrip::paintEvent(QPaintEvent*) {
   const int captionWidth = QFontMetrics(captionFont).horizontalAdvance(caption);
   p.drawText(w / 2 - captionWidth / 2, h - 10, caption);
 
-  // Markers: five-point shapes 8 pixels wide whose tip points at the marker's pixel.
-  const int top = 2;
-  const int bottom = h - 12;
-  const int shoulder = bottom - 6;
-  auto drawMarker = [&](int x, const QColor& colour) {
+  // Markers: five-point shapes 8 pixels wide below the labels, whose tip points at the marker's pixel.
+  const int top = labelBaseline + 3;
+  const int bottom = h - 3;
+  const int shoulder = bottom - 7;
+  auto drawMarker = [&](int x) {
     const QPolygon marker(
         {QPoint(x - 4, top), QPoint(x + 4, top), QPoint(x + 4, shoulder), QPoint(x, bottom), QPoint(x - 4, shoulder)});
     p.setPen(Qt::black);
-    p.setBrush(colour);
+    p.setBrush(palette().color(QPalette::Light));
     p.drawPolygon(marker);
   };
-  drawMarker(m_low, palette().color(QPalette::Button).lighter(105));
-  drawMarker(m_high, palette().color(QPalette::Button).lighter(105));
-  p.setPen(QPen(QColor(0x1f, 0x6f, 0xd0), 1));
-  p.drawLine(m_low, bottom + 1, m_low, h - 2);
-  p.drawLine(m_high, bottom + 1, m_high, h - 2);
+  drawMarker(m_low);
+  drawMarker(m_high);
 }
 
 void WorkspaceStrip::mousePressEvent(QMouseEvent* event) {
