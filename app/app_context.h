@@ -11,6 +11,7 @@ namespace kelvora {
 class RunProgress;
 class TaskRunner;
 class TransformSession;
+class WaveletMethods;
 
 enum class Language { English = 0, Russian = 1 };
 
@@ -32,7 +33,11 @@ class AppContext : public QObject {
 
   // Worker thread count for the wavelet runs (1..32; option.ini Options/potoks).
   int potoks() const { return m_potoks; }
-  void setPotoks(int threads) { m_potoks = threads; }
+  void setPotoks(int threads) {
+    if (threads == m_potoks) return;
+    m_potoks = threads;
+    emit potoksChanged(threads);
+  }
 
   // "Sound": a beep ends a long run.
   bool sound() const { return m_sound; }
@@ -67,6 +72,11 @@ class AppContext : public QObject {
   // Tells the Transform page that a page other than it changed the session's records (the PPG "<--").
   void notifySessionChanged() { emit sessionChanged(); }
 
+  // The wavelet methods shared by the Transform session and the wavelet page (engine, page filtering, thread
+  // count); null until the window has created them.
+  WaveletMethods* waveletMethods() const { return m_waveletMethods; }
+  void setWaveletMethods(WaveletMethods* methods) { m_waveletMethods = methods; }
+
   // The run-progress area (ProgressBarP, Label13, Progress, BtnStop, StatusBar1 panels) and the runner that
   // executes computations off the UI thread. Both live as long as the main window.
   RunProgress* progress() const { return m_progress; }
@@ -90,6 +100,7 @@ class AppContext : public QObject {
   void gercChanged(int hz);
   void languageChanged(kelvora::Language language);
   void logOxChanged(bool on);
+  void potoksChanged(int threads);
   // The session was set, or its records were changed from outside the Transform page.
   void sessionChanged();
 
@@ -101,6 +112,7 @@ class AppContext : public QObject {
   bool m_logOx = false;
   Language m_language = Language::English;
   TransformSession* m_session = nullptr;
+  WaveletMethods* m_waveletMethods = nullptr;
   RunProgress* m_progress = nullptr;
   TaskRunner* m_runner = nullptr;
   QMainWindow* m_window = nullptr;

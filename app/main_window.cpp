@@ -16,7 +16,8 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <iostream>
+#include <QDebug>
+#include <QDir>
 
 #include "app_context.h"
 #include "fourier_page.h"
@@ -24,6 +25,7 @@
 #include "language_tables.h"
 #include "number_text.h"
 #include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "ppg_page.h"
 #include "run_progress.h"
 #include "task_runner.h"
@@ -55,6 +57,10 @@ TForm1::TForm1(QWidget* parent, const QString& settingsPath)
   m_session = std::make_unique<TransformSession>();
   m_session->setDecimalSeparator(DecimalSeparator().toLatin1());
   m_context->setSession(m_session.get());
+  m_waveletMethods = std::make_shared<WaveletMethods>();
+  InstallWaveletMethods(*m_session, m_waveletMethods);
+  m_context->setWaveletMethods(m_waveletMethods.get());
+  connect(m_context, &AppContext::potoksChanged, this, [this](int threads) { m_waveletMethods->setThreads(threads); });
   m_runner = new TaskRunner(this);
 
   buildMenus();
@@ -66,6 +72,7 @@ TForm1::TForm1(QWidget* parent, const QString& settingsPath)
 
 TForm1::~TForm1() {
   m_progress->requestStop();
+  m_waveletMethods->stop();
   m_runner->cancelAndWait();
   if (!m_settingsWritten) saveSettings();
 }
@@ -185,6 +192,9 @@ void TForm1::buildCentre() {
 
   m_progress = new RunProgress(m_progressBar, m_label13, m_progressLabel, m_btnStop, panel0, panel1, this);
   m_context->setShell(this, m_progress, m_runner);
+  connect(m_progress, &RunProgress::stopPressed, this, [this] {
+    if (m_waveletMethods) m_waveletMethods->stop();
+  });
 
   m_pages = new QTabWidget(centre);
   m_pages->setObjectName(QStringLiteral("PageControl1"));
@@ -221,6 +231,7 @@ void TForm1::applySettings(const AppSettings& s) {
   m_sound->setChecked(s.sign == 1);
   m_context->setSound(s.sign == 1);
   m_context->setPotoks(s.potoks);
+  m_waveletMethods->setThreads(s.potoks);
   if (m_pages->count() > 0) m_pages->setCurrentIndex(s.activTab >= 0 && s.activTab < m_pages->count() ? s.activTab : 0);
   m_animation->setChecked(s.anim == 1);
   m_context->setAnimation(s.anim == 1);
@@ -278,8 +289,8 @@ bool TForm1::saveSettings() {
   const bool ok = WriteSettings(m_settingsPath, currentSettings(), &error);
   m_settingsWritten = true;
   if (!ok) {
-    std::cerr << "kelvora: the settings could not be written to " << m_settingsPath.toStdString() << ": "
-              << error.toStdString() << std::endl;
+    qWarning().noquote() << QStringLiteral("kelvora: the settings could not be written to %1: %2")
+                                .arg(QDir::toNativeSeparators(m_settingsPath), error);
   }
   return ok;
 }
@@ -287,6 +298,7 @@ bool TForm1::saveSettings() {
 void TForm1::closeEvent(QCloseEvent* event) {
   // A running computation is told to stop, its result dropped, and its thread waited for.
   m_progress->requestStop();
+  m_waveletMethods->stop();
   m_runner->cancelAndWait();
   if (m_progress->isRunning()) m_progress->end();
   m_wasMaximized = isMaximized() ? 1 : 0;

@@ -22,6 +22,7 @@ class RunProgress;
 class TaskRunner;
 class TransformPage;
 class TransformSession;
+class WaveletMethods;
 class WaveletPage;
 
 // The main window. Construction gives all state its start values, reads option.ini (from `settingsPath`, by
@@ -72,6 +73,7 @@ class TForm1 : public QMainWindow {
   AppSettings m_startSettings;
   AppContext* m_context = nullptr;
   std::unique_ptr<TransformSession> m_session;
+  std::shared_ptr<WaveletMethods> m_waveletMethods;
   QTabWidget* m_pages = nullptr;
   TransformPage* m_transform = nullptr;
   PpgPage* m_ppg = nullptr;

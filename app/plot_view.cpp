@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "min_max_decimation.h"
+
 namespace kelvora {
 
 namespace {
@@ -232,24 +234,10 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
       if (std::isfinite(y)) points.append(QPointF(data.x(i), y));
     }
   } else {
-    points.reserve(2 * pixels + 2);
-    for (qsizetype column = 0; column < pixels; ++column) {
-      const qsizetype begin = first + visible * column / pixels;
-      const qsizetype end = first + visible * (column + 1) / pixels;
-      qsizetype iMin = -1;
-      qsizetype iMax = -1;
-      for (qsizetype i = begin; i < end; ++i) {
-        const double y = data.ys[static_cast<size_t>(i)];
-        if (!std::isfinite(y)) continue;
-        if (iMin < 0 || y < data.ys[static_cast<size_t>(iMin)]) iMin = i;
-        if (iMax < 0 || y > data.ys[static_cast<size_t>(iMax)]) iMax = i;
-      }
-      if (iMin < 0) continue;
-      const qsizetype a = std::min(iMin, iMax);
-      const qsizetype b = std::max(iMin, iMax);
-      points.append(QPointF(data.x(a), data.ys[static_cast<size_t>(a)]));
-      if (b != a) points.append(QPointF(data.x(b), data.ys[static_cast<size_t>(b)]));
-    }
+    const std::vector<std::size_t> picked = MinMaxDecimation(data.ys, static_cast<std::size_t>(first),
+                                                             static_cast<std::size_t>(last), static_cast<std::size_t>(pixels));
+    points.reserve(static_cast<qsizetype>(picked.size()));
+    for (const std::size_t i : picked) points.append(QPointF(data.x(static_cast<qsizetype>(i)), data.ys[i]));
   }
   series->replace(points);
 }

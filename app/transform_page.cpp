@@ -1,5 +1,6 @@
 #include "transform_page.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -32,6 +33,7 @@
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
 #include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"
 
 namespace kelvora {
@@ -106,6 +108,12 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
   connect(&m_timer1, &QTimer::timeout, this, &TransformPage::animateStep);
 
   connectControls();
+  auto* hideScales = new QAction(this);
+  hideScales->setObjectName(QStringLiteral("SchkalaNevid"));
+  connect(hideScales, &QAction::triggered, this, &TransformPage::hideBandScales);
+  auto* showScales = new QAction(this);
+  showScales->setObjectName(QStringLiteral("SchkalaVid"));
+  connect(showScales, &QAction::triggered, this, &TransformPage::showBandScales);
 
   // Start state of the band selectors: temperature 0 .. 0.1 Hz (no band chosen), blood flow 0 .. 2 Hz.
   m_strip[0]->setBand(0.0, 0.1);
@@ -422,6 +430,21 @@ QWidget* TransformPage::buildBottomPanel() {
   t0->addWidget(m_edit9);
   t0->addStretch();
   modelColumn->addLayout(t0);
+  // The wavelet of "Wavelet filtration" (shown with that method only, where T0 is hidden).
+  m_radioGroup4 = new QGroupBox(m_panel12);
+  m_radioGroup4->setObjectName(QStringLiteral("RadioGroup4"));
+  m_radioGroup4->setFlat(true);
+  auto* rg4 = new QHBoxLayout(m_radioGroup4);
+  rg4->setContentsMargins(2, 0, 2, 0);
+  m_morlet = new QRadioButton(QStringLiteral("Morle"), m_radioGroup4);
+  m_morlet->setObjectName(QStringLiteral("RadioGroup4Item0"));
+  m_paul = new QRadioButton(QStringLiteral("Paul"), m_radioGroup4);
+  m_paul->setObjectName(QStringLiteral("RadioGroup4Item1"));
+  m_morlet->setChecked(true);
+  rg4->addWidget(m_morlet);
+  rg4->addWidget(m_paul);
+  m_radioGroup4->hide();
+  modelColumn->addWidget(m_radioGroup4);
   row->addLayout(modelColumn);
 
   m_groupBox1 = new QGroupBox(QStringLiteral("Scaling"), m_panel12);
@@ -482,7 +505,7 @@ void TransformPage::buildGrid() {
   m_grid->verticalHeader()->setDefaultSectionSize(19);
   m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 66, 24, 30, 30};
+  const int widths[12] = {44, 40, 66, 44, 40, 66, 50, 36, 74, 24, 30, 30};
   for (int c = 0; c < 12; ++c) m_grid->setColumnWidth(c, widths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -518,6 +541,7 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
+    if (TransformSession* s = session(); s && !m_busy) s->setSampleRate(hz);
   });
   connect(m_btnReadT, &QPushButton::clicked, this, &TransformPage::readT);
   connect(m_btnReadBF, &QPushButton::clicked, this, &TransformPage::readBF);
@@ -660,17 +684,14 @@ void TransformPage::toggleFilterPanel(int side) {
 
 void TransformPage::chooseColor(int side, bool fromPanel) {
   QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
-  const QColor current = panel->palette().color(QPalette::Button);
+  const QColor current = panel->property("panelColor").value<QColor>();
   const QColor chosen = QColorDialog::getColor(current, this, side == 0 ? QStringLiteral("Color Temperature")
                                                                         : QStringLiteral("Color BloodFlow"));
   if (!chosen.isValid()) return;
   (side == 0 ? m_image6 : m_image7)->setColor(chosen);
+  // A click on the panel also writes its caption in the complementary colour.
+  if (fromPanel) m_panelText[side] = QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF);
   refreshSeriesColours();
-  if (fromPanel) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::ButtonText, QColor::fromRgb(chosen.rgb() ^ 0xFFFFFF));
-    panel->setPalette(palette);
-  }
 }
 
 void TransformPage::refreshSeriesColours() {
@@ -682,14 +703,12 @@ void TransformPage::refreshSeriesColours() {
   m_chart4->setTitleColor(t);
   m_chart2->setTitleColor(bf);
   m_chart3->setTitleColor(bf);
-  for (auto [panel, colour] : {std::pair{m_panel9, t}, std::pair{m_panel10, bf}}) {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Button, colour);
-    palette.setColor(QPalette::Window, colour);
-    if (!panel->property("textSet").toBool()) palette.setColor(QPalette::ButtonText, Qt::white);
-    panel->setPalette(palette);
-    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2;")
-                             .arg(colour.name(), palette.color(QPalette::ButtonText).name()));
+  for (int side = 0; side < 2; ++side) {
+    QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
+    const QColor colour = side == 0 ? t : bf;
+    panel->setStyleSheet(QStringLiteral("background-color: %1; color: %2; border: 1px solid %3;")
+                             .arg(colour.name(), m_panelText[side].name(), colour.darker(130).name()));
+    panel->setProperty("panelColor", colour);
   }
 }
 
@@ -798,6 +817,7 @@ void TransformPage::onMethodChanged() {
   }
   applyGridMode();
   m_radioGroup2->setEnabled(!m_radioShitzer->isChecked());
+  m_radioGroup4->setVisible(m_radioWavelet->isChecked());
   showView();
 }
 
@@ -979,6 +999,10 @@ void TransformPage::syncSession() {
   s->setBandTextsBF(m_lowEdit[1]->text().toStdString(), m_highEdit[1]->text().toStdString());
   s->setFilterSignalT(m_filteredBox[0]->isChecked());
   s->setFilterSignalBF(m_filteredBox[1]->isChecked());
+  if (WaveletMethods* wavelet = m_context->waveletMethods()) {
+    wavelet->setConversionType(m_paul->isChecked() ? WaveletType::Paul : WaveletType::Morlet);
+    wavelet->setThreads(m_context->potoks());
+  }
 }
 
 void TransformPage::finishOperation(const SessionResult& result) {

@@ -1,5 +1,6 @@
 #pragma once
 // The "Transform" page: T and BF records, their conversion into BF* and T*, band strips and charts.
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -63,6 +64,10 @@ class TransformPage : public QWidget {
   bool isBusy() const;
   // Waits for a running computation and shows its result (tests).
   void waitForIdle();
+
+  // Shows the session's records and state again, for operations started elsewhere (the PPG page's hand-over
+  // of its blood-flow curve through TransformSession::LoadBFFromSamples).
+  void refreshView() { showView(); }
 
   // Band scales (actions SchkalaNevid / SchkalaVid).
   void hideBandScales();
@@ -171,6 +176,7 @@ class TransformPage : public QWidget {
   ColorSwatch* m_image7 = nullptr;
   QPushButton* m_panel9 = nullptr;
   QPushButton* m_panel10 = nullptr;
+  QColor m_panelText[2] = {Qt::white, Qt::white};
 
   // Output side.
   QPushButton* m_btnOutputBF = nullptr;
@@ -202,6 +208,9 @@ class TransformPage : public QWidget {
   QPushButton* m_button1 = nullptr;
   QPushButton* m_button2 = nullptr;
   QPushButton* m_button3 = nullptr;
+  QGroupBox* m_radioGroup4 = nullptr;
+  QRadioButton* m_morlet = nullptr;
+  QRadioButton* m_paul = nullptr;
   QLabel* m_label9 = nullptr;
   QLineEdit* m_edit9 = nullptr;
 

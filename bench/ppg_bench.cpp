@@ -1,11 +1,11 @@
 // The envelope of the largest PPG the reader takes (2,000,000 samples at 50 Hz, 40,000 s), reading included.
+#include <benchmark/benchmark.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 #include "signals/ppg_envelope.h"
 #include "signals/ppg_file.h"

@@ -1,6 +1,8 @@
 // Wavelet filtration speed: Morlet and Paul, 3601 samples, the myogenic-to-endothelial band 0.005 .. 0.15 Hz
 // (scale rows 6 .. 55), forward and reconstruction passes, on 1 and 2 worker threads.
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -57,9 +59,34 @@ void BM_MorletRepeatedRun3601(benchmark::State& state) {
   }
 }
 
+// Time from requestStop() to the return of a running Paul run over rows 1 .. 299 (the heaviest time points),
+// stopped 50 ms after it started (while the kernels are tabulated) or 1500 ms after (in the forward pass).
+void BM_StopLatency(benchmark::State& state) {
+  WaveletEngine& engine = SharedEngine();
+  const std::vector<double> x = TestSignal(kWaveletMaxSamples);
+  WaveletRunRequest request;
+  request.band = WaveletBand{0.0001, 2.0};
+  request.type = WaveletType::Paul;
+  request.threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    engine.loadSignal(x, request.band);
+    std::chrono::steady_clock::time_point stopAt;
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(state.range(1)));
+      stopAt = std::chrono::steady_clock::now();
+      engine.requestStop();
+    });
+    engine.run(request);
+    const auto returned = std::chrono::steady_clock::now();
+    stopper.join();
+    state.SetIterationTime(std::chrono::duration<double>(returned - stopAt).count());
+  }
+}
+
 BENCHMARK(BM_MorletFiltration3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PaulFiltration3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MorletRepeatedRun3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StopLatency)->Args({1, 50})->Args({2, 50})->Args({1, 1500})->Args({2, 1500})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 }  // namespace
 }  // namespace kelvora

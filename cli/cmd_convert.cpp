@@ -2,9 +2,11 @@
 // desktop window drives.
 #include <climits>
 #include <cmath>
+#include <memory>
 
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/wavelet_cli.h"
 #include "signals/transform_session.h"
 
 namespace kelvora::cli {
@@ -76,6 +78,7 @@ struct ConvertSettings {
   ScalingMode scaling = ScalingMode::Normalized;
   double a = 1.0;
   double b = 0.0;
+  std::shared_ptr<WaveletMethods> wavelet;  // --method wavelet: the wavelet type and thread count
 };
 
 // Gives a usage error text, or nothing when every option is valid for the method.
@@ -87,7 +90,7 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
   } else if (*method == "shitzer") {
     s.method = ConversionMethod::Shitzer;
   } else if (*method == "wavelet") {
-    return "method wavelet is not available in this build";
+    s.method = ConversionMethod::Wavelet;
   } else {
     return "unknown method '" + *method + "' (fourier, wavelet or shitzer)";
   }
@@ -96,7 +99,13 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
   if (*direction != "t2bf" && *direction != "bf2t") return "unknown direction '" + *direction + "' (t2bf or bf2t)";
   s.toBloodFlow = *direction == "t2bf";
 
-  if (parsed.has("wavelet") || parsed.has("threads")) return "--wavelet and --threads belong to --method wavelet";
+  if (s.method == ConversionMethod::Wavelet) {
+    if (!s.toBloodFlow) return "method wavelet converts only t2bf";
+    s.wavelet = std::make_shared<WaveletMethods>();
+    if (const auto error = ReadWaveletOptions(parsed, *s.wavelet)) return error;
+  } else if (parsed.has("wavelet") || parsed.has("threads")) {
+    return "--wavelet and --threads belong to --method wavelet";
+  }
   const bool shitzer = s.method == ConversionMethod::Shitzer;
   for (const char* name : {"model", "lambda", "rho", "heat-capacity", "depth-mm"})
     if (shitzer && parsed.has(name)) return "--" + std::string(name) + " belongs to --method fourier or wavelet";
@@ -157,6 +166,7 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
                   const ConvertSettings& s) {
   const char separator = context.format.separator;
   TransformSession session;
+  if (s.wavelet) InstallWaveletMethods(session, s.wavelet);
   session.setDecimalSeparator(separator);
   session.setSampleRate(options.sampleRateHz);
   session.setMethod(s.method);

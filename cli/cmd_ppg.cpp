@@ -1,151 +1,93 @@
-#include "cli/cmd_ppg.h"
-
-#include <charconv>
-#include <clocale>
-#include <cmath>
-#include <cstdio>
-#include <ostream>
-#include <system_error>
-
+// kelvora-cli ppg: the blood-flow curve of a photoplethysmogram, as the PPG page computes it.
+#include "cli/command_support.h"
+#include "cli/console_progress.h"
 #include "signals/ppg_envelope.h"
 #include "signals/ppg_file.h"
-#include "signals/signal_file.h"
 
 namespace kelvora::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kelvora-cli ppg INPUT [options]\n"
-    "The blood-flow curve of a photoplethysmogram: the envelope of its pulse maxima, resampled and smoothed.\n"
-    "INPUT is a PPG file: one header line, then one sample per line.\n"
-    "  --in-rate HZ        input rate of the PPG (default 50)\n"
-    "  --out-rate HZ       output rate of the envelope (default 2)\n"
-    "  --duration S        duration in whole seconds (default: round(last index / in-rate), as the reader sets it)\n"
-    "  --min-pulse BPM     lowest pulse rate (default 69)\n"
-    "  --max-pulse BPM     highest pulse rate (default 120)\n"
-    "  -o, --output FILE   write the round(duration * out-rate) envelope samples here (default: standard output)\n"
-    "  --full-precision    write shortest round-trip values instead of 3 decimals\n"
-    "  --progress          show a progress bar on standard error\n";
+const char* kName = "ppg";
 
-// A console bar on standard error, redrawn when the percentage text changes.
-class ConsoleBar : public ProgressSink {
- public:
-  void setText(const std::string& text) override {
-    std::fprintf(stderr, "\rppg: smoothing %5s", text.c_str());
-    std::fflush(stderr);
-    m_drawn = true;
-  }
-  ~ConsoleBar() override {
-    if (m_drawn) std::fputc('\n', stderr);
-  }
-
- private:
-  bool m_drawn = false;
-};
-
-bool ParseReal(const std::string& text, double& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && std::isfinite(value);
+std::vector<OptionSpec> PpgOptions() {
+  return {{"in-rate", 0, "HZ", "input rate of the PPG (default 50)"},
+          {"out-rate", 0, "HZ", "output rate of the envelope (default 2)"},
+          {"duration", 0, "S", "duration in whole seconds (default: round(last index / in-rate), as read)"},
+          {"min-pulse", 0, "BPM", "lowest pulse rate (default 69)"},
+          {"max-pulse", 0, "BPM", "highest pulse rate (default 120)"}};
 }
 
-bool ParseInt(const std::string& text, int& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
+// Reads a positive real option into `target`; gives an error text for a bad value.
+std::optional<std::string> ReadRate(const ParsedArgs& parsed, const std::string& name, double& target) {
+  const auto text = parsed.value(name);
+  if (!text) return std::nullopt;
+  const std::optional<double> value = ParseRealValue(*text);
+  if (!value || !(*value > 0.0)) return "--" + name + " needs a positive number of Hz, not '" + *text + "'";
+  target = *value;
+  return std::nullopt;
 }
 
-char LocaleSeparator() {
-  std::setlocale(LC_NUMERIC, "");
-  const char* point = std::localeconv()->decimal_point;
-  const char separator = point && point[0] ? point[0] : '.';
-  std::setlocale(LC_NUMERIC, "C");
-  return separator;
+// Reads a whole-number option of at least `minimum` into `target`.
+std::optional<std::string> ReadWhole(const ParsedArgs& parsed, const std::string& name, int minimum, int& target) {
+  const auto text = parsed.value(name);
+  if (!text) return std::nullopt;
+  const std::optional<long long> value = ParseIntegerValue(*text);
+  if (!value || *value < minimum || *value > 2000000000LL) {
+    return "--" + name + " needs a whole number of at least " + std::to_string(minimum) + ", not '" + *text + "'";
+  }
+  target = static_cast<int>(*value);
+  return std::nullopt;
 }
 
 }  // namespace
 
-int RunPpgCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunPpg(const std::vector<std::string>& args, CliContext& context) {
+  std::vector<OptionSpec> specs = PpgOptions();
+  const std::vector<OptionSpec> common = CommonOptionSpecs();
+  specs.insert(specs.end(), common.begin(), common.end());
+  ParsedArgs parsed;
+  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
+  CommonOptions options;
+  if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
+  if (options.help) {
+    context.out << CommandHelp(
+        "ppg INPUT [--in-rate HZ] [--out-rate HZ] [--duration S] [--min-pulse BPM] [--max-pulse BPM] [options]",
+        "The blood-flow curve of a photoplethysmogram: the envelope through its pulse maxima, resampled at the\n"
+        "output rate and smoothed, on the 0 .. 10 scale of the PPG. INPUT has one header line, then one sample\n"
+        "per line. Writes round(duration * out-rate) samples. The PPG's own rate is --in-rate (--fs is not used).",
+        PpgOptions());
+    return kExitSuccess;
+  }
+  if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
+
   PpgEnvelopeParams params;
-  std::string input, output;
-  bool durationGiven = false, fullPrecision = false, showProgress = false;
-
-  const auto usageError = [&](const std::string& text) {
-    err << "kelvora-cli ppg: " << text << "\n" << "Try 'kelvora-cli ppg --help'.\n";
-    return 2;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    std::string text;
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage;
-      return 0;
-    } else if (arg == "--in-rate" || arg == "--out-rate") {
-      double& target = arg == "--in-rate" ? params.inRateHz : params.outRateHz;
-      if (!value(text)) return usageError(arg + " needs a value in Hz");
-      if (!ParseReal(text, target) || !(target > 0.0)) return usageError(arg + ": \"" + text + "\" is not a positive number");
-    } else if (arg == "--duration" || arg == "--min-pulse" || arg == "--max-pulse") {
-      int& target = arg == "--duration" ? params.durationS : arg == "--min-pulse" ? params.lowestPulseBpm : params.highestPulseBpm;
-      if (!value(text)) return usageError(arg + " needs a whole number");
-      if (!ParseInt(text, target) || target < (arg == "--duration" ? 0 : 1)) {
-        return usageError(arg + ": \"" + text + "\" is not a " + (arg == "--duration" ? "non-negative" : "positive") +
-                          " whole number");
-      }
-      durationGiven = durationGiven || arg == "--duration";
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value(output) || output.empty()) return usageError(arg + " needs a file name");
-    } else if (arg == "--full-precision") {
-      fullPrecision = true;
-    } else if (arg == "--progress") {
-      showProgress = true;
-    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-      return usageError("unknown option " + arg);
-    } else if (input.empty()) {
-      input = arg;
-    } else {
-      return usageError("more than one INPUT: " + input + " and " + arg);
-    }
+  for (const auto& error :
+       {ReadRate(parsed, "in-rate", params.inRateHz), ReadRate(parsed, "out-rate", params.outRateHz),
+        ReadWhole(parsed, "duration", 0, params.durationS), ReadWhole(parsed, "min-pulse", 1, params.lowestPulseBpm),
+        ReadWhole(parsed, "max-pulse", 1, params.highestPulseBpm)}) {
+    if (error) return UsageError(context, kName, *error);
   }
-  if (input.empty()) return usageError("no INPUT PPG file");
 
-  const char separator = LocaleSeparator();
-  const PpgReadResult read = ReadPpgFile(input, params.inRateHz, separator);
+  const std::string& path = parsed.positionals.front();
+  const PpgReadResult read = ReadPpgFile(path, params.inRateHz, context.format.separator);
   if (!read.ok()) {
-    err << "kelvora-cli ppg: " << input << ": " << read.message << "\n";  // a bad number's message names its line
-    return 1;
+    if (read.status == PpgReadStatus::kBadNumber) {
+      return InputError(context,
+                        path + ":" + std::to_string(read.line) + ": '" + read.text + "' is not a valid number");
+    }
+    return InputError(context, read.status == PpgReadStatus::kMissingFile ? path + ": File does not exist"
+                                                                          : path + ": Cannot open file");
   }
-  if (read.status == PpgReadStatus::kBigFile) {
-    err << "kelvora-cli ppg: " << input << ": " << read.message << " (the first " << kMaxPpgSamples
-        << " samples are used)\n";
-  }
-  if (!durationGiven) params.durationS = read.signal.durationS;
+  if (read.status == PpgReadStatus::kBigFile) context.err << "kelvora-cli: " << path << ": " << read.message << "\n";
+  if (!parsed.has("duration")) params.durationS = read.signal.durationS;
 
-  ConsoleBar bar;
-  const PpgEnvelopeResult result = ComputePpgEnvelope(read.signal, params, showProgress ? bar : NullProgress());
-  if (!result.ok()) {
-    err << "kelvora-cli ppg: " << input << ": " << result.message << "\n";
-    return 1;
+  PpgEnvelopeResult result;
+  {
+    ConsoleProgress progress(context.err, options.progress, kName);
+    result = ComputePpgEnvelope(read.signal, params, progress);
   }
-
-  const std::vector<double>& values = result.envelope.values;
-  const ValuePrecision precision = fullPrecision ? ValuePrecision::kFull : ValuePrecision::kThreeDecimals;
-  if (output.empty()) {
-    std::string text;
-    for (double v : values) text += FormatSignalValue(v, separator, precision) + "\n";
-    out << text;
-    out.flush();
-    return 0;
-  }
-  if (const auto error = WriteSignalFile(values, static_cast<int>(values.size()) - 1, output, separator, precision)) {
-    err << "kelvora-cli ppg: " << output << ": " << error->message << "\n";
-    return 1;
-  }
-  return 0;
+  if (!result.ok()) return InputError(context, path + ": " + result.message);
+  return EmitSignal(context, options, result.envelope.values);
 }
 
 }  // namespace kelvora::cli

@@ -13,6 +13,7 @@ const std::vector<Command>& CommandTable() {
       {"convert", "convert temperature into blood flow (t2bf) or blood flow into temperature (bf2t)", RunConvert},
       {"filter", "filter a signal to a frequency band or by amplitude", RunFilter},
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
+      {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
   };
   return table;
 }

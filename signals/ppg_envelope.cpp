@@ -33,7 +33,8 @@ std::string ParameterProblem(const PpgEnvelopeParams& p) {
   if (!(p.outRateHz > 0.0) || !std::isfinite(p.outRateHz)) return "The output rate must be a positive number of Hz";
   if (p.durationS < 0) return "The duration must not be negative";
   if (p.lowestPulseBpm <= 0 || p.highestPulseBpm <= 0) return "The pulse rates must be positive";
-  if (60.0 / p.lowestPulseBpm * p.inRateHz > kMaxPpgSamples) return "The lowest pulse rate gives a window longer than the largest PPG";
+  if (60.0 / p.lowestPulseBpm * p.inRateHz > kMaxPpgSamples)
+    return "The lowest pulse rate gives a window longer than the largest PPG";
   if (static_cast<double>(p.durationS) * p.outRateHz > kMaxOutputSamples + 0.5) {
     return "Duration x output rate gives more than " + std::to_string(kMaxPpgSamples) + " output samples";
   }
@@ -94,7 +95,8 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   const PpgWindows w = PpgEnvelopeWindows(params);
   if (w.step < 1) {
     return Failure(PpgEnvelopeStatus::kBadParameters,
-                   "One beat at the lowest pulse rate is shorter than 3 PPG samples: raise the input rate or lower the pulse rate");
+                   "One beat at the lowest pulse rate is shorter than 3 PPG samples: raise the input rate or lower the "
+                   "pulse rate");
   }
   const int lastIndex = ppg.lastIndex();
   if (w.step >= lastIndex) {
@@ -110,10 +112,11 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   env.windows = w;
   env.outRateHz = params.outRateHz;
   const double* s = ppg.scaled.data();
-  // One accepted extreme per beat at most, one candidate per window at most: this bounds both tables.
+  // The tables grow with the signal; accepted extremes lie more than Dmin apart, which sizes a first guess.
   const std::size_t windows = static_cast<std::size_t>(lastIndex / w.step) + 1;
-  env.maxima.reserve(windows);
-  env.minima.reserve(windows);
+  const std::size_t guess = std::min(windows, static_cast<std::size_t>(lastIndex / std::max(1, w.dMin)) + 2);
+  env.maxima.reserve(guess);
+  env.minima.reserve(guess);
 
   // Maxima: the earliest of equal window maxima is kept.
   int lastMax = -25;
@@ -135,8 +138,8 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
   // S is the index of the last scanned sample (the end of the last window), so a maximum at S lands on
   // output sample T * outRate - 1, the last one when the duration matches the record.
   const double scannedLength = env.scannedLength;
-  const double factor = std::max(0.0, (params.durationS * params.outRateHz - 1.0) * params.inRateHz / scannedLength) /
-                        params.outRateHz;
+  const double factor =
+      std::max(0.0, (params.durationS * params.outRateHz - 1.0) * params.inRateHz / scannedLength) / params.outRateHz;
   std::vector<TablePoint> table;
   table.reserve(env.maxima.size() + 2);
   table.push_back({0.0, env.maxima.front().value});
@@ -182,6 +185,14 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
     }
   }
   return result;
+}
+
+std::vector<double> PpgEnvelopeSamples(const PpgEnvelope& envelope, int durationS, double outRateHz) {
+  const double wanted = std::round(durationS * outRateHz);
+  if (!(wanted > 0.0)) return {};
+  const std::size_t count =
+      wanted >= static_cast<double>(envelope.values.size()) ? envelope.values.size() : static_cast<std::size_t>(wanted);
+  return std::vector<double>(envelope.values.begin(), envelope.values.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 }  // namespace kelvora

@@ -11,11 +11,11 @@ namespace kelvora {
 
 // The edits of the PPG page.
 struct PpgEnvelopeParams {
-  double inRateHz = 50.0;    // input rate of the PPG, Hz (> 0)
-  double outRateHz = 2.0;    // output rate of the envelope, Hz (> 0)
-  int durationS = 1501;      // duration of the record, s (the reader sets it); output count round(T * outRate)
-  int lowestPulseBpm = 69;   // lowest pulse rate, beats per minute (> 0)
-  int highestPulseBpm = 120; // highest pulse rate, beats per minute (> 0)
+  double inRateHz = 50.0;     // input rate of the PPG, Hz (> 0)
+  double outRateHz = 2.0;     // output rate of the envelope, Hz (> 0)
+  int durationS = 1501;       // duration of the record, s (the reader sets it); output count round(T * outRate)
+  int lowestPulseBpm = 69;    // lowest pulse rate, beats per minute (> 0)
+  int highestPulseBpm = 120;  // highest pulse rate, beats per minute (> 0)
 };
 
 // The scan geometry in input samples.
@@ -84,5 +84,10 @@ struct PpgEnvelopeResult {
 // smoothing grows with outRate^2 * T). Pure; any thread.
 PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopeParams& params,
                                      ProgressSink& progress = NullProgress());
+
+// The samples that saving and the "<--" hand-over take: the first round(durationS * outRateHz) envelope samples
+// (the duration and output-rate edits as they stand), never more than the envelope holds, so edits changed
+// after the run cannot read past its end. Empty for a non-positive count.
+std::vector<double> PpgEnvelopeSamples(const PpgEnvelope& envelope, int durationS, double outRateHz);
 
 }  // namespace kelvora

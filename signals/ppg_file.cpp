@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace kelvora {
@@ -61,7 +62,8 @@ void FinishPpgSignal(PpgSignal& signal) {
   if (!(range > 0.0) || !std::isfinite(range)) return;
   signal.scaled.resize(signal.values.size());
   const double factor = 10.0 / range;
-  for (std::size_t k = 0; k < signal.values.size(); ++k) signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
+  for (std::size_t k = 0; k < signal.values.size(); ++k)
+    signal.scaled[k] = (signal.values[k] - signal.minimum) * factor;
 }
 
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalSeparator) {
@@ -95,7 +97,8 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
       PpgReadResult failed;
       failed.status = PpgReadStatus::kBadNumber;
       failed.line = lineNumber;
-      failed.message = "Line " + std::to_string(lineNumber) + ": \"" + Shortened(line) + "\" is not a valid number";
+      failed.text = std::string(line);
+      failed.message = "Line " + std::to_string(lineNumber) + ": '" + Shortened(line) + "' is not a valid number";
       return failed;
     }
     values.push_back(value);
@@ -114,7 +117,14 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   PpgReadResult failed;
   failed.status = PpgReadStatus::kCannotOpen;
   failed.message = "Cannot open file " + path;
-  if (!file) return failed;
+  if (!file) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+      failed.status = PpgReadStatus::kMissingFile;
+      failed.message = "File " + path + " does not exist";
+    }
+    return failed;
+  }
 
   std::string text;
   char chunk[1 << 16];

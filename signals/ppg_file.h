@@ -17,8 +17,8 @@ struct PpgSignal {
   // (value - minimum) / (maximum - minimum) * 10, range 0 .. 10. Empty when the signal cannot be scaled
   // (no samples, or maximum = minimum).
   std::vector<double> scaled;
-  double inRateHz = 50.0;      // input rate the duration was worked out with
-  int durationS = 0;           // round(lastIndex / inRateHz) seconds, what the reader puts into the duration edit
+  double inRateHz = 50.0;  // input rate the duration was worked out with
+  int durationS = 0;       // round(lastIndex / inRateHz) seconds, what the reader puts into the duration edit
 
   int count() const { return static_cast<int>(values.size()); }
   int lastIndex() const { return count() - 1; }
@@ -31,19 +31,22 @@ struct PpgSignal {
 };
 
 enum class PpgReadStatus {
-  kOk,          // every sample read
-  kBigFile,     // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
-  kCannotOpen,  // the file could not be opened or read
-  kBadNumber,   // a line is not a number: nothing is returned
+  kOk,           // every sample read
+  kBigFile,      // more than kMaxPpgSamples samples: the first kMaxPpgSamples are kept, the read still succeeds
+  kMissingFile,  // the file does not exist
+  kCannotOpen,   // the file could not be opened or read
+  kBadNumber,    // a line is not a number: nothing is returned
 };
 
 // The outcome of reading a PPG. `signal` is valid when ok(); `message` is a fixed English text for the
-// user (empty for kOk). A constant signal reads fine but carries a note in `message` and no scaled copy.
+// user: the error, "Big file", or, with kOk, the note that a constant signal (read fine, no scaled copy)
+// cannot be scaled; empty otherwise.
 struct PpgReadResult {
   PpgSignal signal;
   PpgReadStatus status = PpgReadStatus::kOk;
   std::string message;
-  int line = 0;  // 1-based file line of a bad number (the header is line 1); 0 otherwise
+  int line = 0;      // 1-based file line of a bad number (the header is line 1); 0 otherwise
+  std::string text;  // the bad number's text as it stands in the file (trimmed)
 
   bool ok() const { return status == PpgReadStatus::kOk || status == PpgReadStatus::kBigFile; }
 };
@@ -59,8 +62,8 @@ inline constexpr const char* kPpgBigFileMessage = "Big file";
 // Cost: linear in the text, about 50 ns a line. Pure; any thread.
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char decimalSeparator = '.');
 
-// Reads the PPG file at `path` as ParsePpgText does. A file that cannot be opened gives kCannotOpen with
-// "Cannot open file <path>". Any thread.
+// Reads the PPG file at `path` as ParsePpgText does. A missing file gives kMissingFile with
+// "File <path> does not exist", one that cannot be read kCannotOpen with "Cannot open file <path>". Any thread.
 PpgReadResult ReadPpgFile(const std::string& path, double inRateHz = 50.0, char decimalSeparator = '.');
 
 // Fills signal.minimum, maximum, scaled and durationS from signal.values and signal.inRateHz (what the

@@ -6,6 +6,7 @@
 // drives the wavelet page through page(); the command-line tool does the same per command.
 // Threads: the methods run on the thread that runs the session's operation; the settings are read when a run
 // starts and are set by the user-interface thread between runs. Stop a run with stop() from any thread.
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -50,9 +51,9 @@ class WaveletMethods {
   ConversionResult filter(const std::vector<double>& normalized, double lowHz, double highHz, ProgressSink& progress);
 
  private:
-  WaveletType m_conversionType = WaveletType::Morlet;
-  WaveletType m_filterType = WaveletType::Morlet;
-  int m_threads = 1;
+  std::atomic<WaveletType> m_conversionType{WaveletType::Morlet};
+  std::atomic<WaveletType> m_filterType{WaveletType::Morlet};
+  std::atomic<int> m_threads{1};
   std::mutex m_allocation;
   std::unique_ptr<WaveletEngine> m_engine;
   std::unique_ptr<WaveletFiltering> m_page;

@@ -134,11 +134,11 @@ bool WriteValues(const std::string& path, const std::vector<double>& values, con
 // One T/BF pair. `occlusion(t)` is the fraction of the resting perfusion left (1 at rest) and
 // `hyperaemia(t)` the extra flow above rest, both in multiples of the resting level.
 struct PairSpec {
-  double restingFlow;    // BF units
-  double flowTrend;      // change of the resting flow over the record (BF units)
-  double baseTempC;      // mean skin temperature
-  double degreesPerUnit; // temperature change per BF unit (perfusion heating of the skin)
-  double roomDriftC;     // slow drift of the temperature not caused by the flow, over the record
+  double restingFlow;     // BF units
+  double flowTrend;       // change of the resting flow over the record (BF units)
+  double baseTempC;       // mean skin temperature
+  double degreesPerUnit;  // temperature change per BF unit (perfusion heating of the skin)
+  double roomDriftC;      // slow drift of the temperature not caused by the flow, over the record
   std::function<double(double)> occlusion;
   std::function<double(double)> hyperaemia;
 };
@@ -234,7 +234,11 @@ int main(int argc, char** argv) {
   // Example 2: 8 min rest, occlusion from 8 to 11 min, then reactive hyperaemia (peak about 3.5 times rest
   // some 15 s after release, decaying over about a minute).
   constexpr double kOccludeS = 480.0, kReleaseS = 660.0;
-  PairSpec cuff{11.0, 0.0, 32.6, 0.12, -0.10,
+  PairSpec cuff{11.0,
+                0.0,
+                32.6,
+                0.12,
+                -0.10,
                 [=](double time) {
                   if (time < kOccludeS || time >= kReleaseS) return 1.0;
                   const double in = std::min(1.0, (time - kOccludeS) / 8.0);

@@ -72,7 +72,7 @@ TEST(CliConvert, HelpAndUsageErrors) {
       {t, "--method", "fourier"},
       {t, "--method", "magic", "--direction", "t2bf"},
       {t, "--method", "fourier", "--direction", "sideways"},
-      {t, "--method", "wavelet", "--direction", "t2bf"},
+      {t, "--method", "wavelet", "--direction", "bf2t"},
       {t, "--method", "fourier", "--direction", "t2bf", "--t0", "30"},
       {t, "--method", "shitzer", "--direction", "t2bf", "--lambda", "0.5"},
       {t, "--method", "fourier", "--direction", "t2bf", "--band", "0.2:0.1"},

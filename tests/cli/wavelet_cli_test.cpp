@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -7,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "tests/signals/temp_dir.h"
+#include "wavelet/wavelet_conversion.h"
 #include "wavelet/wavelet_engine.h"
 
 namespace kelvora::cli {
@@ -86,6 +89,57 @@ TEST(CliWaveletFilter, BadOptionsAndInputs) {
   EXPECT_EQ(run.status, kExitBadInput);
   EXPECT_NE(run.err.find("3601"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("long.txt"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
+  TempDir dir;
+  const std::string t = dir.write("t.txt", SignalText(240));
+  const std::string bf = dir.write("bf.txt", SignalText(240));
+  const CliRun run = Cli({"convert", "--method", "wavelet", "--direction", "t2bf", t, "--band", "0:0.05", "--wavelet",
+                          "paul", "--threads", "2", "--model", "derivative", "--scaling", "absolute", "--nonlinear",
+                          "--full-precision", "--compare", bf, "--progress"});
+  ASSERT_EQ(run.status, kExitSuccess) << run.err;
+  EXPECT_NE(run.err.find("%"), std::string::npos);
+  std::vector<std::string> lines;
+  {
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  ASSERT_EQ(lines.size(), 241u);
+  EXPECT_EQ(lines.back().rfind("Correlation: ", 0), 0u) << lines.back();
+
+  std::vector<double> x = Values(TempDir::read(t));
+  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
+  WaveLetTInput input;
+  input.tMinimum = *lo;
+  input.tMaximum = *hi;
+  for (double& v : x) v = (v - input.tMinimum) / (input.tMaximum - input.tMinimum);
+  input.normalizedT = x;
+  input.tBand = {0.0, 0.05};
+  input.type = WaveletType::Paul;
+  input.model = WaveletConversionModel::Derivative;
+  input.nonlinear = true;
+  input.scaling = WaveletOutputScaling::Absolute;
+  WaveletEngine engine;
+  const WaveLetTResult direct = WaveLetT(engine, input);
+  ASSERT_TRUE(direct.completed());
+  for (size_t i = 0; i < direct.bfStar.size(); ++i) EXPECT_NEAR(std::stod(lines[i]), direct.bfStar[i], 1e-9) << i;
+}
+
+TEST(CliWaveletConvert, RefusesBloodFlowToTemperatureAndLongRecords) {
+  TempDir dir;
+  const std::string bf = dir.write("bf.txt", SignalText(100));
+  const CliRun backwards = Cli({"convert", "--method", "wavelet", "--direction", "bf2t", bf});
+  EXPECT_EQ(backwards.status, kExitUsage);
+  EXPECT_NE(backwards.err.find("t2bf"), std::string::npos) << backwards.err;
+  EXPECT_EQ(Cli({"convert", "--method", "fourier", "--direction", "t2bf", bf, "--threads", "2"}).status, kExitUsage);
+
+  const std::string output = dir.file("out.txt");
+  const std::string tooLong = dir.write("long.txt", SignalText(3700));
+  const CliRun run = Cli({"convert", "--method", "wavelet", "--direction", "t2bf", tooLong, "-o", output});
+  EXPECT_EQ(run.status, kExitBadInput);
+  EXPECT_NE(run.err.find("3601"), std::string::npos) << run.err;
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 

@@ -50,6 +50,7 @@ class SettingsTest : public QObject {
   void langTwoMeansEnglishAndWritesZero();
   void closingWhileMaximisedWritesNormalBounds();
   void settingsRoundTripThroughTheWindow();
+  void unwritableSettingsAreReportedNotLost();
 };
 
 void SettingsTest::settingsFolderFollowsTheDataLocation() {
@@ -241,6 +242,18 @@ void SettingsTest::settingsRoundTripThroughTheWindow() {
   QCOMPARE(s.anim, 1);
   QCOMPARE(s.logOx, 1);
   QCOMPARE(s.lang, 1);
+}
+
+void SettingsTest::unwritableSettingsAreReportedNotLost() {
+  QTemporaryDir dir;
+  // The settings path is a folder: reading gives the defaults, writing fails and says so.
+  const QString path = dir.filePath(QStringLiteral("option.ini"));
+  QVERIFY(QDir().mkpath(path));
+  TForm1 window(nullptr, path);
+  QVERIFY(Checked(window, "N321"));
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("settings could not be written")));
+  QVERIFY(!window.saveSettings());
+  QVERIFY(QFileInfo(path).isDir());
 }
 
 QTEST_MAIN(SettingsTest)

@@ -1,10 +1,10 @@
 #include "signals/ppg_envelope.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <numeric>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "core/math_utils.h"
 
@@ -52,8 +52,8 @@ TEST(PpgEnvelope, WindowsFromThePulseRates) {
   const PpgWindows d = PpgEnvelopeWindows(PpgEnvelopeParams{});
   EXPECT_EQ(d.window, 43);  // 60 / 69 * 50 = 43.48
   EXPECT_EQ(d.step, 14);
-  EXPECT_EQ(d.dMax, 25);    // 60 / 120 * 50
-  EXPECT_EQ(d.dMin, 24);    // 58 / 120 * 50 = 24.17
+  EXPECT_EQ(d.dMax, 25);  // 60 / 120 * 50
+  EXPECT_EQ(d.dMin, 24);  // 58 / 120 * 50 = 24.17
   PpgEnvelopeParams p;
   p.inRateHz = 100.0;
   p.lowestPulseBpm = 60;
@@ -175,7 +175,8 @@ std::vector<double> GeneratedPpg(int samples, double (*flow)(double)) {
     const double t = i / 50.0;
     phase += (75.0 + 6.0 * std::sin(2 * kPi * 0.25 * t)) / 60.0 / 50.0;
     const double u = phase - std::floor(phase);
-    const double pulse = std::exp(-std::pow((u - 0.2) / 0.06, 2) / 2) + 0.35 * std::exp(-std::pow((u - 0.45) / 0.08, 2) / 2);
+    const double pulse =
+        std::exp(-std::pow((u - 0.2) / 0.06, 2) / 2) + 0.35 * std::exp(-std::pow((u - 0.45) / 0.08, 2) / 2);
     state = state * 1664525u + 1013904223u;
     const double noise = (state >> 8) / 16777216.0 - 0.5;
     ppg[i] = 3.0 + 0.05 * std::sin(2 * kPi * 0.2 * t) + flow(t) * pulse + 0.02 * noise;
@@ -183,7 +184,9 @@ std::vector<double> GeneratedPpg(int samples, double (*flow)(double)) {
   return ppg;
 }
 
-double SlowFlow(double t) { return 1.0 + 0.4 * std::sin(2 * kPi * t / 120.0) + 0.2 * std::sin(2 * kPi * t / 45.0 + 1.0); }
+double SlowFlow(double t) {
+  return 1.0 + 0.4 * std::sin(2 * kPi * t / 120.0) + 0.2 * std::sin(2 * kPi * t / 45.0 + 1.0);
+}
 
 TEST(PpgEnvelope, FollowsTheKnownModulationOfAGeneratedPpg) {
   const PpgSignal ppg = SignalOf(GeneratedPpg(50 * 600, SlowFlow), 50.0);
@@ -227,7 +230,8 @@ TEST(PpgEnvelope, PeakTablesHoldEveryBeatOfTheLargestPpg) {
   ASSERT_LE(found, scannedBeats);
   for (int b = 0; b < found; ++b) ASSERT_EQ(r.envelope.maxima[b].position, 3 + 33 * b) << b;
   ASSERT_GE(static_cast<int>(r.envelope.minima.size()), scannedBeats - 1);
-  for (std::size_t b = 0; b < r.envelope.minima.size(); ++b) ASSERT_EQ(r.envelope.minima[b].position, 33 * static_cast<int>(b)) << b;
+  for (std::size_t b = 0; b < r.envelope.minima.size(); ++b)
+    ASSERT_EQ(r.envelope.minima[b].position, 33 * static_cast<int>(b)) << b;
   ASSERT_EQ(r.envelope.values.size(), 80000u);
   for (double v : r.envelope.values) ASSERT_NEAR(v, 10.0, 1e-9);
 }
@@ -305,7 +309,7 @@ TEST(PpgEnvelope, ProgressRunsOverTheSmoothingAndStopEndsTheRun) {
   CountingProgress progress;
   ASSERT_TRUE(ComputePpgEnvelope(ppg, p, progress).ok());
   EXPECT_EQ(progress.m_max, 599);
-  EXPECT_GE(progress.m_last, 594);  // 100 % is shown from about 99.5 % on
+  EXPECT_GE(progress.m_last, 594);       // 100 % is shown from about 99.5 % on
   EXPECT_LE(progress.m_positions, 102);  // only when the percentage changes
 
   CountingProgress stopping;

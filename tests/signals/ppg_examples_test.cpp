@@ -1,12 +1,12 @@
 // The example signals shipped beside the program, and the real PPG recordings of the shared data folder.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "signals/ppg_envelope.h"
 #include "signals/ppg_file.h"

@@ -1,8 +1,8 @@
 #include "signals/ppg_file.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace kelvora {
 namespace {
@@ -58,12 +58,14 @@ TEST(PpgFile, BadNumbersFailWithTheirLineAndReturnNoSignal) {
     const char* text;
     int line;
   };
-  for (const Case& c : {Case{"PPG\n1\nabc\n2\n", 3}, Case{"PPG\n1\n\n1.5\t2\n", 4}, Case{"PPG\n1\n2\nnan\n", 4},
-                        Case{"PPG\ninf\n", 2}, Case{"PPG\n1e999\n", 2}, Case{"PPG\n1.2.3\n", 2}, Case{"PPG\n--1\n", 2}}) {
+  for (const Case& c :
+       {Case{"PPG\n1\nabc\n2\n", 3}, Case{"PPG\n1\n\n1.5\t2\n", 4}, Case{"PPG\n1\n2\nnan\n", 4}, Case{"PPG\ninf\n", 2},
+        Case{"PPG\n1e999\n", 2}, Case{"PPG\n1.2.3\n", 2}, Case{"PPG\n--1\n", 2}}) {
     const PpgReadResult r = ParsePpgText(c.text);
     EXPECT_FALSE(r.ok()) << c.text;
     EXPECT_EQ(r.status, PpgReadStatus::kBadNumber) << c.text;
     EXPECT_EQ(r.line, c.line) << c.text;
+    EXPECT_FALSE(r.text.empty());
     EXPECT_NE(r.message.find("Line " + std::to_string(c.line)), std::string::npos) << r.message;
     EXPECT_TRUE(r.signal.empty());
   }
@@ -111,11 +113,14 @@ TEST(PpgFile, TwoMillionSamplesLoadFullyOneMoreIsBigFileKeepingTheLimit) {
   EXPECT_EQ(ParsePpgText(Lines(kMaxPpgSamples) + "\n\n").status, PpgReadStatus::kOk);
 }
 
-TEST(PpgFile, MissingFileCannotBeOpened) {
-  const PpgReadResult r = ReadPpgFile("/nonexistent/dir/ppg.txt");
-  EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.status, PpgReadStatus::kCannotOpen);
-  EXPECT_NE(r.message.find("/nonexistent/dir/ppg.txt"), std::string::npos);
+TEST(PpgFile, MissingFileAndFolderAreRefused) {
+  const PpgReadResult missing = ReadPpgFile("/nonexistent/dir/ppg.txt");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.status, PpgReadStatus::kMissingFile);
+  EXPECT_EQ(missing.message, "File /nonexistent/dir/ppg.txt does not exist");
+  const PpgReadResult folder = ReadPpgFile(KELVORA_SOURCE_DIR);
+  EXPECT_FALSE(folder.ok());
+  EXPECT_EQ(folder.status, PpgReadStatus::kCannotOpen);
 }
 
 }  // namespace

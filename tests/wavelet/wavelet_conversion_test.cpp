@@ -1,7 +1,11 @@
 #include "wavelet/wavelet_conversion.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +189,47 @@ TEST(WaveLetT, RefusesLongRecordsAndBadParameters) {
   input.lambda = 0.33;
   input.tMaximum = NAN;
   EXPECT_EQ(WaveLetT(engine, input).status, WaveletRunStatus::Refused);
+}
+
+std::vector<double> ReadColumn(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<double> values;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) values.push_back(std::stod(line));
+  }
+  return values;
+}
+
+// A real skin-temperature recording (2 Hz, about 15 minutes): the conversion is finite, spans 0 .. 1 and does
+// not depend on the worker count.
+TEST(WaveLetT, RealTemperatureRecording) {
+  const std::string path = std::string(KELVORA_SHARED_DATA_DIR) + "/skintemp_PREVAIL008_j1_1.txt";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared recordings";
+  const std::vector<double> t = ReadColumn(path);
+  ASSERT_GT(t.size(), 1000u);
+  ASSERT_LE(t.size(), static_cast<size_t>(kWaveletMaxSamples));
+  const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+  std::vector<double> normalized(t.size());
+  for (size_t i = 0; i < t.size(); ++i) normalized[i] = (t[i] - *lo) / (*hi - *lo);
+
+  WaveLetTInput input;
+  input.normalizedT = normalized;
+  input.tMinimum = *lo;
+  input.tMaximum = *hi;
+  input.tBand = {0.005, 0.02};  // endothelial band; runs on 0.005 .. 0.1 Hz
+  std::vector<double> reference;
+  for (int threads : {1, 2}) {
+    input.threads = threads;
+    const WaveLetTResult result = WaveLetT(Engine(), input);
+    ASSERT_TRUE(result.completed());
+    ASSERT_EQ(result.bfStar.size(), t.size());
+    for (double v : result.bfStar) ASSERT_TRUE(std::isfinite(v) && v >= 0.0 && v <= 1.0) << v;
+    if (reference.empty()) {
+      reference = result.bfStar;
+    } else {
+      EXPECT_EQ(result.bfStar, reference);
+    }
+  }
 }
 
 }  // namespace

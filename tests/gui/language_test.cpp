@@ -1,0 +1,172 @@
+// The two language routines: every text of the table, both ways, and the texts no routine touches.
+#include <QAbstractButton>
+#include <QAction>
+#include <QChartView>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QValueAxis>
+#include <QtTest>
+
+#include "app_context.h"
+#include "language_tables.h"
+#include "main_window.h"
+
+using namespace kelvora;
+
+namespace {
+
+// The text a table entry writes, read back from the window; null when the object does not exist.
+std::optional<QString> ReadBack(QWidget* root, const TextEntry& entry) {
+  const QString name = QString::fromLatin1(entry.objectName);
+  switch (entry.target) {
+    case TextTarget::PageTitle: {
+      auto* tabs = root->findChild<QTabWidget*>(name);
+      if (!tabs || entry.index >= tabs->count()) return std::nullopt;
+      return tabs->tabText(entry.index);
+    }
+    case TextTarget::ChartTitle:
+    case TextTarget::ChartBottomAxis: {
+      auto* view = root->findChild<QChartView*>(name);
+      if (!view) return std::nullopt;
+      if (entry.target == TextTarget::ChartTitle) return view->chart()->title();
+      return view->chart()->axes(Qt::Horizontal).first()->titleText();
+    }
+    case TextTarget::RadioItem: {
+      auto* group = root->findChild<QGroupBox*>(name);
+      if (!group) return std::nullopt;
+      return group->findChildren<QRadioButton*>().at(entry.index)->text();
+    }
+    case TextTarget::Text:
+    case TextTarget::TextIfButton2On: {
+      QObject* object = root->findChild<QObject*>(name);
+      if (auto* action = qobject_cast<QAction*>(object)) return action->text();
+      if (auto* menu = qobject_cast<QMenu*>(object)) return menu->title();
+      if (auto* group = qobject_cast<QGroupBox*>(object)) return group->title();
+      if (auto* button = qobject_cast<QAbstractButton*>(object)) return button->text();
+      if (auto* label = qobject_cast<QLabel*>(object)) return label->text();
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+class LanguageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void russianThenEnglishRestoresEveryText();
+  void theTransformPageHasEveryControlOfItsRows();
+  void untranslatedTextsStayEnglish();
+  void bloodAndAirStayBlankWhileDisabled();
+  void switchingLanguageKeepsTheData();
+
+ private:
+  void checkAll(bool russian);
+  QTemporaryDir* m_dir = nullptr;
+  TForm1* m_window = nullptr;
+};
+
+void LanguageTest::init() {
+  m_dir = new QTemporaryDir;
+  m_window = new TForm1(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
+}
+
+void LanguageTest::cleanup() {
+  delete m_window;
+  delete m_dir;
+}
+
+void LanguageTest::checkAll(bool russian) {
+  for (const TextEntry& entry : LanguageTable()) {
+    if (entry.target == TextTarget::TextIfButton2On) continue;
+    const std::optional<QString> shown = ReadBack(m_window, entry);
+    if (!shown) continue;  // the control belongs to a page that does not have it yet
+    const QString expected = QString::fromUtf8(russian ? entry.russian : entry.english);
+    QVERIFY2(*shown == expected, qPrintable(QStringLiteral("%1[%2]: '%3' instead of '%4'")
+                                                .arg(QLatin1String(entry.objectName))
+                                                .arg(entry.index)
+                                                .arg(*shown, expected)));
+  }
+}
+
+void LanguageTest::russianThenEnglishRestoresEveryText() {
+  checkAll(false);
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QVERIFY(m_window->findChild<QAction*>(QStringLiteral("N2"))->isChecked());
+  QVERIFY(!m_window->findChild<QAction*>(QStringLiteral("English1"))->isChecked());
+  QCOMPARE(m_window->context()->language(), Language::Russian);
+  checkAll(true);
+  QCOMPARE(m_window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabText(1), QStringLiteral("ФПГ-->Кровоток"));
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+  checkAll(false);
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  checkAll(true);
+}
+
+void LanguageTest::theTransformPageHasEveryControlOfItsRows() {
+  // Every control of the Transform page, the menus and the progress area named in the table exists.
+  const QStringList names = {"PageControl1", "Label5",  "BtnReadT",   "Chart1",  "Chart2",  "Chart3",  "Chart4",
+                             "BtnReadBF",    "BitBtn9", "BitBtn10",   "CheckBox1", "CheckBox2", "CheckBox4",
+                             "CBFilterSignalT", "CBFilterSignalBF", "Label3", "Label24", "SpeedButton6", "SpeedButton9",
+                             "SpeedButton7", "SpeedButton13", "BtnOutputBF", "BtnOutputT", "BtnSaveBF", "BtnSaveT",
+                             "BtnPlotBF", "BtnPlotT", "RadioGroup2", "GroupBox1", "RadioNormaliz1", "RadioNormaliz2",
+                             "RadioNormaliz3", "GroupBox2", "Button1", "Button2", "Button3", "N1", "Example21",
+                             "Example11", "ExamplePPG21", "ExamplePPG11", "Options1", "Signal1", "Potoks1",
+                             "Animation1", "Language1", "Help1", "Help2", "RadioTypeFourier", "RadioTypeWavelet",
+                             "RadioTypeShitzer", "BtnStop"};
+  for (const QString& name : names) QVERIFY2(m_window->findChild<QObject*>(name), qPrintable(name));
+}
+
+void LanguageTest::untranslatedTextsStayEnglish() {
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton8"))->text(), QStringLiteral("М"));
+  QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->toolTip(), QStringLiteral("0.02-0.05 Hz"));
+  QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Panel9"))->text(), QStringLiteral("T"));
+  QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Panel10"))->text(), QStringLiteral("BF"));
+  QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->toolTip(), QStringLiteral("Maximize"));
+  QCOMPARE(m_window->findChild<QAction*>(QStringLiteral("English1"))->text(), QStringLiteral("English"));
+  QCOMPARE(m_window->findChild<QAction*>(QStringLiteral("N2"))->text(), QStringLiteral("Русский"));
+  auto* chart1 = m_window->findChild<QChartView*>(QStringLiteral("Chart1"));
+  QCOMPARE(chart1->chart()->axes(Qt::Vertical).first()->titleText(), QStringLiteral("T, °C"));
+}
+
+void LanguageTest::bloodAndAirStayBlankWhileDisabled() {
+  auto* blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  auto* air = m_window->findChild<QPushButton*>(QStringLiteral("Button3"));
+  QVERIFY(!blood->isEnabled());
+  for (const char* item : {"N2", "English1", "N2"}) {
+    m_window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+    QCOMPARE(blood->text(), QString());
+    QCOMPARE(air->text(), QString());
+  }
+  m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"))->click();
+  QCOMPARE(blood->text(), QStringLiteral("Кровь"));
+  QCOMPARE(air->text(), QStringLiteral("Воздух"));
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+  QCOMPARE(blood->text(), QStringLiteral("Blood"));
+  QCOMPARE(air->text(), QStringLiteral("Air"));
+}
+
+void LanguageTest::switchingLanguageKeepsTheData() {
+  auto* spin = m_window->findChild<QWidget*>(QStringLiteral("UpDown1"));
+  QVERIFY(spin);
+  const QString correl = m_window->findChild<QLabel*>(QStringLiteral("LBCorrel1"))->text();
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCOMPARE(m_window->context()->gerc(), 2);
+  QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("LBCorrel1"))->text(), correl);
+  QCOMPARE(CorrelationPrefix(Language::Russian), QStringLiteral("Корреляция: "));
+  QCOMPARE(CorrelationPrefix(Language::English), QStringLiteral("Correlation: "));
+}
+
+QTEST_MAIN(LanguageTest)
+#include "language_test.moc"
