@@ -29,7 +29,6 @@
 #include "signals/text_utils.h"
 #include "task_runner.h"
 #include "wavelet/scale_table.h"
-#include "wavelet/wavelet_conversion.h"
 #include "workspace_strip.h"
 
 namespace kelvora {
@@ -60,27 +59,12 @@ int EdgeScaleIndex(double frequencyHz) { return std::max(1, FrequencyToScaleInde
 
 }  // namespace
 
-// The engine and the page's filtering state. A running computation holds a reference, so the storage outlives
-// the page until the computation has returned.
-struct WaveletPage::State {
-  WaveletEngine engine;
-  WaveletFiltering filtering{engine};
-  // Run settings read by runs the Transform page starts (on the runner thread).
-  std::atomic<int> type{static_cast<int>(WaveletType::Morlet)};
-  std::atomic<int> threads{1};
-  // Counts the runs started from the Transform page, so that the page shows their signal afterwards.
-  std::atomic<int> externalRuns{0};
-  // False once the Transform page's conversion has put its own signal into the engine: the page's next run
-  // loads the page's signal again first.
-  std::atomic<bool> pageSignalInEngine{false};
-};
-
 WaveletPage::WaveletPage(AppContext* context, QWidget* parent)
-    : QWidget(parent), m_context(context), m_state(std::make_shared<State>()) {
+    : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("TabSheet4"));
   m_view = new RunProgressView(context, this);
   buildControls();
-  m_state->threads.store(std::clamp(m_context->potoks(), kWaveletMinThreads, kWaveletMaxThreads));
+  if (!m_context->waveletMethods()) m_ownMethods = std::make_shared<WaveletMethods>();
   if (RunProgress* progress = m_context->progress()) {
     connect(progress, &RunProgress::stopPressed, this, &WaveletPage::onStopPressed);
   }
@@ -101,15 +85,14 @@ WaveletPage::WaveletPage(AppContext* context, QWidget* parent)
       });
     });
   }
-  connect(m_context, &AppContext::sessionChanged, this, [this] {
-    if (TransformSession* session = m_context->session()) installInto(*session);
-  });
-  if (TransformSession* session = m_context->session()) installInto(*session);
 }
 
-WaveletPage::~WaveletPage() {
-  // The engine stays alive in m_state while a computation still holds it; ask it to finish soon.
-  m_state->engine.requestStop();
+// The window stops and waits for a running computation before its pages go; the shared context may already be
+// gone here, so nothing of it is touched.
+WaveletPage::~WaveletPage() = default;
+
+WaveletMethods* WaveletPage::methods() const {
+  return m_ownMethods ? m_ownMethods.get() : m_context->waveletMethods();
 }
 
 void WaveletPage::buildControls() {
@@ -191,7 +174,7 @@ void WaveletPage::buildControls() {
   connect(m_calc, &QToolButton::clicked, this, &WaveletPage::calculate);
   for (int i = 0; i < 2; ++i) {
     connect(m_radioItems[i], &QRadioButton::clicked, this, [this, i] {
-      m_state->type.store(i);
+      methods()->setFilterType(static_cast<WaveletType>(i));
       if (m_loaded && m_auto->isChecked()) calculate();
     });
   }
@@ -333,12 +316,12 @@ bool WaveletPage::loadSignal(const QString& path) {
     return false;
   }
   // The engine refuses what it cannot hold before anything of the page changes.
-  m_state->filtering.setBand({m_lowHz, m_highHz});
-  if (const auto error = m_state->filtering.loadSignal(read.record.normalized, WaveletSource::File)) {
+  WaveletFiltering& filtering = methods()->page();
+  filtering.setBand({m_lowHz, m_highHz});
+  if (const auto error = filtering.loadSignal(read.record.normalized, WaveletSource::File)) {
     m_context->showError(QString::fromStdString(error->message));
     return false;
   }
-  m_state->pageSignalInEngine.store(true);
   m_pageSignal = read.record.normalized;
   m_loaded = true;
   m_filtered.clear();
@@ -359,27 +342,20 @@ WaveletRunSettings WaveletPage::runSettings() const {
 }
 
 bool WaveletPage::calculate() {
-  if (!m_loaded) return false;
   if (m_running) supersedeRun();
+  // A run of the Transform page may have put its record into the shared engine: the page shows it first.
+  refreshFromEngine();
+  if (!m_loaded) return false;
   const WaveletRunSettings settings = runSettings();
-  m_state->type.store(static_cast<int>(settings.type));
-  m_state->threads.store(settings.threads);
+  methods()->setFilterType(settings.type);
   const WaveletBand band{m_lowHz, m_highHz};
-  std::shared_ptr<State> state = m_state;
+  WaveletMethods* shared = methods();
+  std::shared_ptr<WaveletMethods> keep = m_ownMethods;
   ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  std::vector<double> reload;
-  if (!m_state->pageSignalInEngine.load()) reload = m_pageSignal;
-  return startRun([state, band, settings, sink, reload = std::move(reload)]() -> Apply {
-    state->filtering.setBand(band);
-    if (!reload.empty()) {
-      if (auto error = state->filtering.loadSignal(reload, WaveletSource::File)) {
-        WaveletRunResult refused;
-        refused.error = std::move(error);
-        return [refused](WaveletPage& page) { page.finishRun(refused); };
-      }
-      state->pageSignalInEngine.store(true);
-    }
-    auto result = std::make_shared<WaveletRunResult>(state->filtering.calculate(settings, *sink));
+  return startRun([shared, keep, band, settings, sink]() -> Apply {
+    WaveletFiltering& filtering = shared->page();
+    filtering.setBand(band);
+    auto result = std::make_shared<WaveletRunResult>(filtering.calculate(settings, *sink));
     return [result](WaveletPage& page) { page.finishRun(*result); };
   });
 }
@@ -425,13 +401,13 @@ void WaveletPage::finishRun(const WaveletRunResult& result) {
 
 void WaveletPage::onStopPressed() {
   if (!m_running) return;
-  m_state->engine.requestStop();
+  methods()->stop();
   m_view->stop();
 }
 
 void WaveletPage::supersedeRun() {
   if (!m_running) return;
-  m_state->engine.requestStop();
+  methods()->stop();
   if (RunProgress* progress = m_context->progress()) progress->requestStop();
   ++m_runId;
   if (TaskRunner* runner = m_context->runner()) runner->cancelAndWait();
@@ -472,63 +448,26 @@ bool WaveletPage::saveFiltered(const QString& name) {
 }
 
 void WaveletPage::refreshFromEngine() {
-  const int external = m_state->externalRuns.load();
-  if (external == m_externalSeen) return;
-  m_externalSeen = external;
-  // A run of the Transform page put its record into the engine: show it as the page's signal.
-  if (!m_state->filtering.signalLoaded()) return;
+  TaskRunner* runner = m_context->runner();
+  if (m_running || (runner && runner->isBusy())) return;
+  WaveletFiltering& filtering = methods()->page();
+  if (!filtering.signalLoaded()) return;
+  const std::span<const double> input = filtering.engine().input();
+  if (m_loaded && std::equal(input.begin(), input.end(), m_pageSignal.begin(), m_pageSignal.end())) return;
+  // The Transform page's `WMorlPaul` or `WaveLetT` put its record into the engine: it is the page's signal now
+  // (on the normalised scale), with the filtered output when one belongs to it.
   m_loaded = true;
-  const std::span<const double> input = m_state->engine.input();
   m_pageSignal.assign(input.begin(), input.end());
   const double fs = m_context->gerc();
-  m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")),
-                            std::vector<double>(input.begin(), input.end()), 0.0, 1.0 / fs / 60.0);
-  m_filtered = m_state->filtering.output();
-  m_chart12->setUniformData(m_chart12->series(QStringLiteral("Series23")), m_filtered, 0.0, 1.0 / fs / 60.0);
+  m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), m_pageSignal, 0.0, 1.0 / fs / 60.0);
+  m_filtered.clear();
+  if (filtering.output().size() == m_pageSignal.size()) m_filtered = filtering.output();
+  if (m_filtered.empty()) {
+    m_chart12->clearAll();
+  } else {
+    m_chart12->setUniformData(m_chart12->series(QStringLiteral("Series23")), m_filtered, 0.0, 1.0 / fs / 60.0);
+  }
   m_btnSave->setEnabled(!m_filtered.empty());
-}
-
-void WaveletPage::installInto(TransformSession& session) {
-  std::weak_ptr<State> weak = m_state;
-  session.setWaveletBandFilter([weak](const std::vector<double>& normalized, double lowHz, double highHz, int,
-                                      ProgressSink& progress) -> ConversionResult {
-    const std::shared_ptr<State> state = weak.lock();
-    if (!state) return ConversionResult::Failure("The wavelet filter is not available");
-    WaveletRunSettings settings;
-    settings.type = static_cast<WaveletType>(state->type.load());
-    settings.threads = state->threads.load();
-    // On the action path a low edge under 0.1 Hz is taken as 0.1 Hz.
-    const WaveletRunResult result = state->filtering.WMorlPaul(normalized, {std::max(lowHz, 0.1), highHz},
-                                                               WaveletSource::Temperature, settings, progress);
-    state->externalRuns.fetch_add(1);
-    state->pageSignalInEngine.store(true);
-    if (result.completed()) return ConversionResult::Success(result.output);
-    if (result.error) return ConversionResult::Failure(result.error->message);
-    return ConversionResult::Failure(kConversionStoppedMessage);
-  });
-  session.setWaveletConverter([weak](const WaveletConversionInput& input, ProgressSink& progress) -> ConversionResult {
-    const std::shared_ptr<State> state = weak.lock();
-    if (!state) return ConversionResult::Failure("The wavelet conversion is not available");
-    const WaveletBand band = WaveLetTBand({input.bandLowHz, input.bandHighHz});
-    if (const auto error = state->engine.loadSignal(input.normalizedT, band)) {
-      return ConversionResult::Failure(error->message);
-    }
-    state->pageSignalInEngine.store(false);
-    WaveletRunRequest request;
-    request.band = band;
-    request.type = static_cast<WaveletType>(state->type.load());
-    request.threads = state->threads.load();
-    ThermalReconstruction thermal;
-    thermal.model = input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
-                                                               : WaveletConversionModel::ThermalWave;
-    thermal.lambda = input.lambda;
-    thermal.rhoC = static_cast<long double>(input.rhoC);
-    request.thermal = thermal;
-    const WaveletRunResult result = state->engine.run(request, progress);
-    if (result.completed()) return ConversionResult::Success(result.output);
-    if (result.error) return ConversionResult::Failure(result.error->message);
-    return ConversionResult::Failure(kConversionStoppedMessage);
-  });
 }
 
 }  // namespace kelvora

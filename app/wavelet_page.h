@@ -5,8 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "signals/transform_session.h"
-#include "wavelet/wavelet_filtering.h"
+#include "signals/wavelet_transform_methods.h"
 
 class QAction;
 class QCheckBox;
@@ -27,12 +26,12 @@ class WorkspaceStrip;
 // Image5 (Label27 low, Label26 high, Label28 while dragging), the presets, the wavelet type RadioGroup3, and the
 // filtered signal (Chart12/Series23, saved by BtnSaveW).
 //
-// The wavelet engine (about 72 MB, allocated once) is shared with the running computation, which executes on the
-// window's task runner, never on the UI thread, with the run display of RunProgressView. STOP and closing the
-// window ask the engine to stop; the page re-enables its controls only when the run has returned, and a run that
+// The wavelet engine (about 72 MB, allocated once) is the window's WaveletMethods, shared with the Transform
+// session (`WMorlPaul`, `WaveLetT`); a record the Transform page put into it becomes the page's signal. Runs
+// execute on the window's task runner, never on the UI thread, with the run display of RunProgressView. STOP
+// and closing the window ask the engine to stop; the page re-enables its controls only when the run has returned, and a run that
 // is superseded (a new band, another wavelet type) is stopped and waited for before the next one starts, its
-// result dropped. The same engine serves the Transform page: installed into the session it filters the T and BF
-// records (`WMorlPaul`) and converts T to BF* (`WaveLetT`). UI thread only.
+// result dropped. UI thread only.
 class WaveletPage : public QWidget {
   Q_OBJECT
 
@@ -51,8 +50,6 @@ class WaveletPage : public QWidget {
   void setBand(double lowHz, double highHz);
   // Saves the filtered signal (BtnSaveW after its dialog); ".txt" is ensured.
   bool saveFiltered(const QString& path);
-  // Installs `WMorlPaul` and `WaveLetT` on this page's engine into the session.
-  void installInto(TransformSession& session);
 
   double lowHz() const { return m_lowHz; }
   double highHz() const { return m_highHz; }
@@ -63,7 +60,6 @@ class WaveletPage : public QWidget {
   RunProgressView* runView() const { return m_view; }
 
  private:
-  struct State;
   using Apply = std::function<void(WaveletPage&)>;
 
   void buildControls();
@@ -85,7 +81,10 @@ class WaveletPage : public QWidget {
   WaveletRunSettings runSettings() const;
 
   AppContext* m_context;
-  std::shared_ptr<State> m_state;
+  // The wavelet methods of the window (engine and page filtering, shared with the Transform session), or the
+  // page's own when the window has none.
+  WaveletMethods* methods() const;
+  std::shared_ptr<WaveletMethods> m_ownMethods;
   RunProgressView* m_view = nullptr;
 
   QPushButton* m_btnSignal = nullptr;  // BitBtn11
@@ -115,7 +114,6 @@ class WaveletPage : public QWidget {
   bool m_loaded = false;
   bool m_running = false;
   quint64 m_runId = 0;
-  int m_externalSeen = 0;
   std::vector<double> m_filtered;
   std::vector<double> m_pageSignal;  // the normalised signal of the page, as the engine was given it
 

@@ -122,6 +122,7 @@ void PpgPageTest::envelopeComputesAndHandsOverToTheTransformPage() {
   QCOMPARE(QString::fromStdString(session->viewState().edit18), QStringLiteral("2000 points"));
   QVERIFY(QString::fromStdString(session->viewState().edit16).endsWith(QStringLiteral("PPG: Example 1")));
   QCOMPARE(changed.count(), 1);
+  QCOMPARE(find<QLineEdit>("Edit18")->text(), QStringLiteral("2000 points"));
   QCOMPARE(find<QTabWidget>("PageControl1")->currentIndex(), 0);
 }
 
