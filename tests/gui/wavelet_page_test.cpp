@@ -16,6 +16,7 @@
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
+#include "signals/transform_session.h"
 #include "run_progress_view.h"
 #include "task_runner.h"
 #include "wavelet_page.h"
@@ -46,6 +47,7 @@ class WaveletPageTest : public QObject {
   void aNewBandDuringARunSupersedesIt();
   void tooLongSignalIsRefusedBeforeAnythingChanges();
   void draggingTheStripShowsFrequenciesAndScaleIndices();
+  void aRecordTheTransformPageFilteredBecomesThePagesSignal();
   void elapsedRemainingAndPercentTexts();
   void runDisplayWithAnInjectedClock();
 
@@ -234,6 +236,35 @@ void WaveletPageTest::draggingTheStripShowsFrequenciesAndScaleIndices() {
   QCOMPARE(page()->lowHz(), 0.0001);
   QVERIFY(!find<QLabel>("Label28")->isVisible());
   QVERIFY(!page()->isRunning());
+}
+
+void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
+  page()->setBand(0.05, 0.15);
+  QVERIFY(page()->loadSignal(writeSignal("short.txt", Wave(200))));
+  settle();
+  // The Transform page filters its T record by wavelet (`WMorlPaul` through the shared wavelet methods).
+  TransformSession* session = m_window->context()->session();
+  QVERIFY(session);
+  session->setMethod(ConversionMethod::Wavelet);
+  session->setBandT(0.05, 0.15);
+  session->setBandTextsT("0.05", "0.15");
+  const std::vector<double> t = Wave(300);
+  const QString path = writeSignal("t.txt", t);
+  SessionResult loaded;
+  QVERIFY(m_window->runner()->start([&]() -> TaskRunner::Continuation {
+    loaded = session->LoadT(path.toStdString(), NullProgress());
+    return nullptr;
+  }));
+  settle();
+  QVERIFY2(loaded.ok(), loaded.error.c_str());
+  QCOMPARE(session->filteredT().size(), size_t{300});
+  auto* chart11 = find<PlotView>("Chart11");
+  QCOMPARE(chart11->sourcePointCount(chart11->series(QStringLiteral("Series22"))), 300);
+  QCOMPARE(filteredPoints(), 300);
+  // "Calculation" now filters that record.
+  QVERIFY(page()->calculate());
+  settle();
+  QCOMPARE(page()->filteredSignal().size(), size_t{300});
 }
 
 void WaveletPageTest::elapsedRemainingAndPercentTexts() {
