@@ -425,7 +425,8 @@ bool FourierPage::loadSignal(const QString& path) {
   m_chart9->clearBars();
   m_chart10->clearBars();
   if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
-  if (m_mode == Mode::Amplitude) computeAmplitudeSpectrum();
+  // The 0 .. 1 Hz spectrum: the amplitude filter's reference, and what "Show Spectrum" shows in either mode.
+  if (m_mode == Mode::Amplitude || m_showSpectrum->isChecked()) computeAmplitudeSpectrum();
   return true;
 }
 
@@ -549,9 +550,8 @@ void FourierPage::setBusy(bool busy) {
 void FourierPage::onShowSpectrum() {
   const bool shown = m_showSpectrum->isChecked();
   for (QWidget* w : {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
-    w->setVisible(!w->isVisible());
+    w->setVisible(w->isHidden());
   }
-  const int full = std::max(10, m_area->width() - 5);
   const int current = m_chart5->width();
   m_layoutState = shown ? SpectrumShown : SpectrumHidden;
   if (m_context->animation() && isVisible()) {
@@ -561,8 +561,8 @@ void FourierPage::onShowSpectrum() {
     m_signalWidth = -1;
     m_animation.stop();
   }
-  Q_UNUSED(full);
   layoutArea();
+  if (shown && m_loaded && m_chart9->bars().empty()) computeAmplitudeSpectrum();
 }
 
 void FourierPage::animateStep() {

@@ -153,7 +153,9 @@ void WorkspaceStrip::paintEvent(QPaintEvent*) {
   const int top = labelBaseline + 3;
   const int bottom = h - 3;
   const int shoulder = bottom - 7;
-  auto drawMarker = [&](int x) {
+  auto drawMarker = [&](int pixel) {
+    // A marker at either end is drawn whole inside the strip.
+    const int x = std::clamp(pixel, 4, std::max(4, w - 5));
     const QPolygon marker(
         {QPoint(x - 4, top), QPoint(x + 4, top), QPoint(x + 4, shoulder), QPoint(x, bottom), QPoint(x - 4, shoulder)});
     p.setPen(Qt::black);

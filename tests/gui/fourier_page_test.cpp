@@ -58,6 +58,7 @@ class FourierPageTest : public QObject {
   void draggingInAmplitudeModeShowsPercentages();
   void logOxResetsEdit19AndBothAxes();
   void amplitudeModeFillsSeries16FromTheZeroToOneHertzTransform();
+  void showSpectrumAnimatesTheWidthsAndFillsSeries16();
   void savedFilteredSignalIsInTheSignalsUnits();
   void badFileKeepsTheLoadedSignal();
 
@@ -230,6 +231,27 @@ void FourierPageTest::amplitudeModeFillsSeries16FromTheZeroToOneHertzTransform()
     QVERIFY2(std::abs(bar.height - expected) <= 1e-9 * std::max(1.0, expected), qPrintable(QString::number(k)));
     QVERIFY(std::abs(bar.frequencyHz - static_cast<double>(k) * fs / nPrime) < 1e-12);
   }
+}
+
+void FourierPageTest::showSpectrumAnimatesTheWidthsAndFillsSeries16() {
+  QVERIFY(page()->loadSignal(writeSignal("two_tone.txt", TwoToneSignal())));
+  QVERIFY(find<SpectrumChart>("Chart9")->bars().empty());
+  m_window->context()->setAnimation(true);
+  auto* chart5 = find<PlotView>("Chart5");
+  const int areaWidth = chart5->parentWidget()->width();
+  QCOMPARE(chart5->width(), areaWidth - 5);
+  QTest::mouseClick(find<QCheckBox>("CheckSPKTR"), Qt::LeftButton);
+  // The width moves by halves towards round((W - 5) / 3 * 2), not at once.
+  const int target = static_cast<int>(std::lround((areaWidth - 5) / 3.0 * 2.0));
+  QVERIFY(chart5->width() > target);
+  QTRY_COMPARE(chart5->width(), target);
+  QCOMPARE(find<PlotView>("Chart6")->width(), target);
+  QCOMPARE(find<SpectrumChart>("Chart9")->x(), target);
+  // Showing the spectrum computes the 0 .. 1 Hz spectrum of the loaded signal.
+  m_window->runner()->waitForIdle();
+  QVERIFY(!find<SpectrumChart>("Chart9")->bars().empty());
+  QTest::mouseClick(find<QCheckBox>("CheckSPKTR"), Qt::LeftButton);
+  QTRY_COMPARE(chart5->width(), areaWidth - 5);
 }
 
 void FourierPageTest::savedFilteredSignalIsInTheSignalsUnits() {
