@@ -592,6 +592,10 @@ void TransformPage::connectControls() {
   connect(m_button3, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressAirDefaults); });
   connect(m_grid, &QTableWidget::cellChanged, this, &TransformPage::onGridEdited);
   connect(m_context, &AppContext::languageChanged, this, [this] { applyGridMode(); });
+  // Another page changed the session's records (the PPG page hands its blood-flow curve over).
+  connect(m_context, &AppContext::sessionChanged, this, [this] {
+    if (!m_busy) showView();
+  });
 }
 
 void TransformPage::setBand(int side, double lowHz, double highHz) {
