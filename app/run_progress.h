@@ -42,7 +42,8 @@ class SharedProgressSink : public ProgressSink {
 };
 
 // Shows the progress of one long run at a time. begin() resets the sink, enables BtnStop and starts showing the
-// progress (every 50 ms); end() shows the final state, disables BtnStop and stops. BtnStop sets the stop request. UI thread only, except sink().
+// progress (every 50 ms); end() shows the final state, disables BtnStop and stops. BtnStop sets the stop request. UI
+// thread only, except sink().
 class RunProgress : public QObject {
   Q_OBJECT
 
