@@ -976,17 +976,29 @@ void TransformPage::outputT() {
 }
 
 void TransformPage::saveConverted(bool temperature) {
-  TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!session() || m_busy) return;
   const QString name = QFileDialog::getSaveFileName(this, temperature ? QStringLiteral("T*") : QStringLiteral("BF*"),
                                                     QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
+  saveConvertedTo(temperature, name);
+}
+
+bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
+  TransformSession* s = session();
+  if (!s || m_busy) return false;
+  if (!(temperature ? s->tStarReady() : s->bfStarReady())) {
+    m_context->showError(temperature ? QStringLiteral("There is no T* to save")
+                                     : QStringLiteral("There is no BF* to save"));
+    return false;
+  }
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
   const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
   if (const auto error = WriteSignalFile(values, lastIndex, path, DecimalSeparator().toLatin1())) {
     m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path));
+    return false;
   }
+  return true;
 }
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
