@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -82,6 +83,22 @@ QIcon ArrowIcon(bool ready) {
   p.setBrush(colour);
   p.drawPolygon(QPolygon(
       {QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13), QPoint(2, 13)}));
+  return QIcon(pixmap);
+}
+
+// The glyph of a "Filtering" button: a triangle pointing down while its panel is expanded, right when collapsed.
+QIcon FoldIcon(bool expanded) {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x40, 0x40, 0x40));
+  if (expanded) {
+    p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(11, 3), QPoint(6, 9)}));
+  } else {
+    p.drawPolygon(QPolygon({QPoint(3, 1), QPoint(9, 6), QPoint(3, 11)}));
+  }
   return QIcon(pixmap);
 }
 
@@ -182,6 +199,7 @@ QFrame* TransformPage::buildFilterPanel(int side) {
   grid->setHorizontalSpacing(2);
   grid->setVerticalSpacing(1);
   m_filterButton[side] = MakeButton(t ? "BitBtn9" : "BitBtn10", QStringLiteral("Filtering"), panel);
+  m_filterButton[side]->setIcon(FoldIcon(true));
   m_inputBox[side] = new QCheckBox(QStringLiteral("Input Signal"), panel);
   m_inputBox[side]->setObjectName(t ? QStringLiteral("CheckBox2") : QStringLiteral("CheckBox4"));
   m_inputBox[side]->setChecked(true);
@@ -671,10 +689,10 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
 }
 
 void TransformPage::toggleFilterPanel(int side) {
-  const bool expanded = m_letter[side][0]->isVisible() || !m_filterPanel[side]->property("collapsed").toBool();
-  const bool collapse = expanded;
+  const bool collapse = !m_filterPanel[side]->property("collapsed").toBool();
   m_filterPanel[side]->setProperty("collapsed", collapse);
   for (QToolButton* letter : m_letter[side]) letter->setVisible(!collapse);
+  m_filterButton[side]->setIcon(FoldIcon(!collapse));
   if (collapse) {
     m_filteredBox[side]->setChecked(false);
     if (TransformSession* s = session(); s && !m_busy) {
