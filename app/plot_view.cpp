@@ -31,6 +31,19 @@ PlotView::PlotView(const QString& objectName, QWidget* parent) : QChartView(pare
   m_axisY = new QValueAxis(c);
   m_axisX->setLabelFormat(QStringLiteral("%.4g"));
   m_axisY->setLabelFormat(QStringLiteral("%.4g"));
+  // Compact fonts so that the axis titles fit the short charts of a 618-pixel-high window.
+  QFont titleFont = c->titleFont();
+  titleFont.setPointSizeF(9.0);
+  c->setTitleFont(titleFont);
+  for (QValueAxis* axis : {m_axisX, m_axisY}) {
+    QFont labels = axis->labelsFont();
+    labels.setPointSizeF(7.5);
+    axis->setLabelsFont(labels);
+    QFont title = axis->titleFont();
+    title.setPointSizeF(7.5);
+    title.setBold(false);
+    axis->setTitleFont(title);
+  }
   c->addAxis(m_axisX, Qt::AlignBottom);
   c->addAxis(m_axisY, Qt::AlignLeft);
   setRenderHint(QPainter::Antialiasing, false);
