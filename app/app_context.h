@@ -91,7 +91,9 @@ class AppContext : public QObject {
   // Shows `message` in the modal error box (error icon, OK and Cancel; both only close it).
   void showError(const QString& message) const;
   // Replaces the error box by `interceptor` (tests record the messages instead of closing a modal box).
-  void setErrorInterceptor(std::function<void(const QString&)> interceptor) { m_errorInterceptor = std::move(interceptor); }
+  void setErrorInterceptor(std::function<void(const QString&)> interceptor) {
+    m_errorInterceptor = std::move(interceptor);
+  }
 
   // Folder of the running program (where Examples/, Help.txt and HelpRus.txt lie).
   static QString programFolder();

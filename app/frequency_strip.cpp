@@ -10,9 +10,9 @@ namespace kelvora {
 namespace {
 
 // Tick labels of the strip and their positions as fractions of the strip width.
-constexpr const char* kTickLabels[] = {"1",    "0.001", "0.002", "0.004", "0.007", "0.014", "0.025", "0.045",
-                                       "0.075", "0.13", "0.2",   "0.4",   "0.65",  "1",     "2"};
-constexpr double kTickPositions[] = {0.005,  0.074,  0.1333, 0.2052,  0.27,   0.354,  0.4252, 0.5037,
+constexpr const char* kTickLabels[] = {"1",     "0.001", "0.002", "0.004", "0.007", "0.014", "0.025", "0.045",
+                                       "0.075", "0.13",  "0.2",   "0.4",   "0.65",  "1",     "2"};
+constexpr double kTickPositions[] = {0.005,  0.074,  0.1333, 0.2052,  0.27,   0.354,   0.4252, 0.5037,
                                      0.5696, 0.6415, 0.6978, 0.78889, 0.8526, 0.90889, 1.0};
 constexpr int kTickCount = 15;
 
@@ -120,8 +120,8 @@ void FrequencyStrip::paintEvent(QPaintEvent*) {
   const int shoulder = top + (bottom - top) * 2 / 3;
   auto drawMarker = [&](int left, const QColor& colour) {
     const int c = left + kMarkerHalfWidth;
-    const QPolygon marker({QPoint(c - 4, top), QPoint(c + 4, top), QPoint(c + 4, shoulder), QPoint(c, bottom),
-                           QPoint(c - 4, shoulder)});
+    const QPolygon marker(
+        {QPoint(c - 4, top), QPoint(c + 4, top), QPoint(c + 4, shoulder), QPoint(c, bottom), QPoint(c - 4, shoulder)});
     p.setPen(colour.darker(150));
     p.setBrush(colour);
     p.drawPolygon(marker);

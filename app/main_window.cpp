@@ -4,7 +4,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,18 +18,16 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QDebug>
-#include <QDir>
 
 #include "app_context.h"
 #include "fourier_page.h"
 #include "help_panel.h"
 #include "language_tables.h"
 #include "number_text.h"
-#include "signals/transform_session.h"
-#include "signals/wavelet_transform_methods.h"
 #include "ppg_page.h"
 #include "run_progress.h"
+#include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"
 #include "transform_page.h"
 #include "wavelet_page.h"
@@ -41,7 +41,7 @@ struct ThreadItem {
   const char* name;
   int value;
 };
-constexpr ThreadItem kThreadItems[] = {{"N11", 1},   {"N21", 2},   {"N31", 4},    {"N61", 6},  {"N81", 8},
+constexpr ThreadItem kThreadItems[] = {{"N11", 1},   {"N21", 2},   {"N31", 4},   {"N61", 6},  {"N81", 8},
                                        {"N121", 12}, {"N161", 16}, {"N162", 24}, {"N321", 32}};
 
 constexpr int kMinimumHeight = 618;

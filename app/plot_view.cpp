@@ -31,6 +31,19 @@ PlotView::PlotView(const QString& objectName, QWidget* parent) : QChartView(pare
   m_axisY = new QValueAxis(c);
   m_axisX->setLabelFormat(QStringLiteral("%.4g"));
   m_axisY->setLabelFormat(QStringLiteral("%.4g"));
+  // Compact fonts so that the axis titles fit the short charts of a 618-pixel-high window.
+  QFont titleFont = c->titleFont();
+  titleFont.setPointSizeF(9.0);
+  c->setTitleFont(titleFont);
+  for (QValueAxis* axis : {m_axisX, m_axisY}) {
+    QFont labels = axis->labelsFont();
+    labels.setPointSizeF(7.5);
+    axis->setLabelsFont(labels);
+    QFont title = axis->titleFont();
+    title.setPointSizeF(7.5);
+    title.setBold(false);
+    axis->setTitleFont(title);
+  }
   c->addAxis(m_axisX, Qt::AlignBottom);
   c->addAxis(m_axisY, Qt::AlignLeft);
   setRenderHint(QPainter::Antialiasing, false);
@@ -234,8 +247,8 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
       if (std::isfinite(y)) points.append(QPointF(data.x(i), y));
     }
   } else {
-    const std::vector<std::size_t> picked = MinMaxDecimation(data.ys, static_cast<std::size_t>(first),
-                                                             static_cast<std::size_t>(last), static_cast<std::size_t>(pixels));
+    const std::vector<std::size_t> picked = MinMaxDecimation(
+        data.ys, static_cast<std::size_t>(first), static_cast<std::size_t>(last), static_cast<std::size_t>(pixels));
     points.reserve(static_cast<qsizetype>(picked.size()));
     for (const std::size_t i : picked) points.append(QPointF(data.x(static_cast<qsizetype>(i)), data.ys[i]));
   }
@@ -264,7 +277,8 @@ void PlotView::wheelEvent(QWheelEvent* event) {
   const double steps = event->angleDelta().y() / 120.0;
   if (steps == 0.0) return;
   const QRectF area = chart()->plotArea();
-  const double fraction = area.width() > 0 ? std::clamp((event->position().x() - area.left()) / area.width(), 0.0, 1.0) : 0.5;
+  const double fraction =
+      area.width() > 0 ? std::clamp((event->position().x() - area.left()) / area.width(), 0.0, 1.0) : 0.5;
   const double lo = m_axisX->min();
   const double hi = m_axisX->max();
   const double centre = lo + fraction * (hi - lo);

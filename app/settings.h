@@ -6,18 +6,18 @@ namespace kelvora {
 
 // Every value kept in option.ini, with the defaults used when the file, a key or a value is missing or bad.
 struct AppSettings {
-  int left = 100;       // [position] left, pixels
-  int width = 1000;     // [position] width, pixels
-  int top = 100;        // [position] top, pixels
-  int height = 618;     // [position] height, pixels
-  int maximized = 1;    // [position] Maximized: 1 starts maximised, any other value normal
-  int gerc = 2;         // [freq] gerc: sample rate of the T and BF records, Hz
-  int sign = 1;         // [Options] sign: 1 = "Sound" checked
-  int potoks = 32;      // [Options] potoks: worker thread count
-  int activTab = 0;     // [Options] ActivTab: page shown in PageControl1
-  int anim = 0;         // [Options] Anim: 1 = "Plots animation" checked
-  int logOx = 0;        // [Options] LogOX: 1 = "Log Ox" checked
-  int lang = 0;         // [Options] Lang: 1 = Russian, any other value English
+  int left = 100;     // [position] left, pixels
+  int width = 1000;   // [position] width, pixels
+  int top = 100;      // [position] top, pixels
+  int height = 618;   // [position] height, pixels
+  int maximized = 1;  // [position] Maximized: 1 starts maximised, any other value normal
+  int gerc = 2;       // [freq] gerc: sample rate of the T and BF records, Hz
+  int sign = 1;       // [Options] sign: 1 = "Sound" checked
+  int potoks = 32;    // [Options] potoks: worker thread count
+  int activTab = 0;   // [Options] ActivTab: page shown in PageControl1
+  int anim = 0;       // [Options] Anim: 1 = "Plots animation" checked
+  int logOx = 0;      // [Options] LogOX: 1 = "Log Ox" checked
+  int lang = 0;       // [Options] Lang: 1 = Russian, any other value English
 };
 
 // The settings folder: the generic per-user data location followed by "/Kelvora" (on Linux

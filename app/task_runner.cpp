@@ -23,7 +23,8 @@ bool TaskRunner::start(Work work) {
     }
     m_result = std::move(result);
   });
-  connect(m_thread, &QThread::finished, this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
+  connect(
+      m_thread, &QThread::finished, this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
   emit busyChanged(true);
   m_thread->start();
   return true;

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -49,7 +50,8 @@ struct Preset {
   double low;
   double high;
 };
-constexpr Preset kPresets[3] = {{"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
+constexpr Preset kPresets[3] = {
+    {"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
 
 QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -79,8 +81,24 @@ QIcon ArrowIcon(bool ready) {
   const QColor colour = ready ? QColor(0x1a, 0x7a, 0x2a) : QColor(0xa0, 0xa0, 0xa0);
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
-  p.drawPolygon(QPolygon({QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13),
-                          QPoint(2, 13)}));
+  p.drawPolygon(QPolygon(
+      {QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13), QPoint(2, 13)}));
+  return QIcon(pixmap);
+}
+
+// The glyph of a "Filtering" button: a triangle pointing down while its panel is expanded, right when collapsed.
+QIcon FoldIcon(bool expanded) {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x40, 0x40, 0x40));
+  if (expanded) {
+    p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(11, 3), QPoint(6, 9)}));
+  } else {
+    p.drawPolygon(QPolygon({QPoint(3, 1), QPoint(9, 6), QPoint(3, 11)}));
+  }
   return QIcon(pixmap);
 }
 
@@ -181,6 +199,7 @@ QFrame* TransformPage::buildFilterPanel(int side) {
   grid->setHorizontalSpacing(2);
   grid->setVerticalSpacing(1);
   m_filterButton[side] = MakeButton(t ? "BitBtn9" : "BitBtn10", QStringLiteral("Filtering"), panel);
+  m_filterButton[side]->setIcon(FoldIcon(true));
   m_inputBox[side] = new QCheckBox(QStringLiteral("Input Signal"), panel);
   m_inputBox[side]->setObjectName(t ? QStringLiteral("CheckBox2") : QStringLiteral("CheckBox4"));
   m_inputBox[side]->setChecked(true);
@@ -289,12 +308,14 @@ QWidget* TransformPage::buildOutputSide() {
     chart->setLeftTitle(bf ? QStringLiteral("BF, mm^3/sec") : QStringLiteral("T, °C"));
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(3);
-    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT", bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
+    QPushButton* output = MakeButton(bf ? "BtnOutputBF" : "BtnOutputT",
+                                     bf ? QStringLiteral("Output BF") : QStringLiteral("Output T"), panel);
     QLabel* correl = MakeLabel(bf ? "LBCorrel1" : "LBCorrel2", QString(), panel);
     QFont bold = correl->font();
     bold.setBold(true);
     correl->setFont(bold);
-    QPushButton* save = MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
+    QPushButton* save =
+        MakeButton(bf ? "BtnSaveBF" : "BtnSaveT", bf ? QStringLiteral("BF*") : QStringLiteral("T*"), panel);
     QPushButton* plot = MakeButton(bf ? "BtnPlotBF" : "BtnPlotT", QStringLiteral("Plot"), panel);
     buttons->addWidget(output);
     buttons->addWidget(correl, 1);
@@ -589,6 +610,10 @@ void TransformPage::connectControls() {
   connect(m_button3, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressAirDefaults); });
   connect(m_grid, &QTableWidget::cellChanged, this, &TransformPage::onGridEdited);
   connect(m_context, &AppContext::languageChanged, this, [this] { applyGridMode(); });
+  // Another page changed the session's records (the PPG page hands its blood-flow curve over).
+  connect(m_context, &AppContext::sessionChanged, this, [this] {
+    if (!m_busy) showView();
+  });
 }
 
 void TransformPage::setBand(int side, double lowHz, double highHz) {
@@ -604,7 +629,9 @@ void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
   m_highEdit[side]->setText(highHz >= 2.0 ? QStringLiteral("2") : FormatDecimal(highHz));
 }
 
-void TransformPage::onStripReleased(int side) { filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2")); }
+void TransformPage::onStripReleased(int side) {
+  filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
+}
 
 void TransformPage::onStripDoubleClicked(int side) {
   m_strip[side]->setBand(0.0, 2.0);
@@ -626,7 +653,8 @@ void TransformPage::onBandEditEnter(QObject* edit) {
     bool ok = false;
     const double value = ParseDecimal(static_cast<QLineEdit*>(edit)->text(), &ok);
     if (!ok) {
-      m_context->showError(QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
+      m_context->showError(
+          QStringLiteral("'%1' is not a valid floating point value").arg(static_cast<QLineEdit*>(edit)->text()));
       return;
     }
     if (low) {
@@ -661,10 +689,10 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
 }
 
 void TransformPage::toggleFilterPanel(int side) {
-  const bool expanded = m_letter[side][0]->isVisible() || !m_filterPanel[side]->property("collapsed").toBool();
-  const bool collapse = expanded;
+  const bool collapse = !m_filterPanel[side]->property("collapsed").toBool();
   m_filterPanel[side]->setProperty("collapsed", collapse);
   for (QToolButton* letter : m_letter[side]) letter->setVisible(!collapse);
+  m_filterButton[side]->setIcon(FoldIcon(!collapse));
   if (collapse) {
     m_filteredBox[side]->setChecked(false);
     if (TransformSession* s = session(); s && !m_busy) {
@@ -685,8 +713,8 @@ void TransformPage::toggleFilterPanel(int side) {
 void TransformPage::chooseColor(int side, bool fromPanel) {
   QPushButton* panel = side == 0 ? m_panel9 : m_panel10;
   const QColor current = panel->property("panelColor").value<QColor>();
-  const QColor chosen = QColorDialog::getColor(current, this, side == 0 ? QStringLiteral("Color Temperature")
-                                                                        : QStringLiteral("Color BloodFlow"));
+  const QColor chosen = QColorDialog::getColor(
+      current, this, side == 0 ? QStringLiteral("Color Temperature") : QStringLiteral("Color BloodFlow"));
   if (!chosen.isValid()) return;
   (side == 0 ? m_image6 : m_image7)->setColor(chosen);
   // A click on the panel also writes its caption in the complementary colour.
@@ -753,7 +781,8 @@ void TransformPage::toggleEnlarged(int side) {
       m_panel12->show();
     }
     button->setToolTip(enlarge ? QStringLiteral("Minimize") : QStringLiteral("Maximize"));
-    m_layoutState = enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
+    m_layoutState =
+        enlarge ? (side == 0 ? InputEnlarged : OutputEnlarged) : (side == 0 ? BothSides : BothSidesRestored);
     for (QSplitter* splitter : {m_splitterL, m_splitterP}) {
       const int h = splitter->height();
       splitter->setSizes({h / 2, h - h / 2});
@@ -840,16 +869,16 @@ void TransformPage::resetOutputSide(int side) {
 }
 
 void TransformPage::readT() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit10->setText(path);
   if (loadT(path)) m_edit10->setText(QStringLiteral("Temperature: ") + path);
 }
 
 void TransformPage::readBF() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   m_edit16->setText(path);
   if (loadBF(path)) m_edit16->setText(QStringLiteral("  Blood Flow:  ") + path);
@@ -916,7 +945,8 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
   }
   if (m_radioShitzer->isChecked()) return;
   runInBackground([s, side, this]() -> std::function<void()> {
-    SessionResult result = side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
+    SessionResult result =
+        side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
     return [this, result] { finishOperation(result); };
   });
 }
@@ -964,17 +994,29 @@ void TransformPage::outputT() {
 }
 
 void TransformPage::saveConverted(bool temperature) {
-  TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!session() || m_busy) return;
   const QString name = QFileDialog::getSaveFileName(this, temperature ? QStringLiteral("T*") : QStringLiteral("BF*"),
                                                     QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
+  saveConvertedTo(temperature, name);
+}
+
+bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
+  TransformSession* s = session();
+  if (!s || m_busy) return false;
+  if (!(temperature ? s->tStarReady() : s->bfStarReady())) {
+    m_context->showError(temperature ? QStringLiteral("There is no T* to save")
+                                     : QStringLiteral("There is no BF* to save"));
+    return false;
+  }
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
   const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
   if (const auto error = WriteSignalFile(values, lastIndex, path, DecimalSeparator().toLatin1())) {
     m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path));
+    return false;
   }
+  return true;
 }
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
@@ -1090,7 +1132,8 @@ void TransformPage::showGrid() {
       }
       item->setText(text);
       item->setFlags(editable ? Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsSelectable : Qt::ItemIsEnabled);
-      item->setBackground(r == 0 ? palette().color(QPalette::Button) : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
+      item->setBackground(r == 0 ? palette().color(QPalette::Button)
+                                 : (editable ? QColor(Qt::white) : palette().color(QPalette::AlternateBase)));
     }
   }
   m_gridUpdating = false;
@@ -1111,7 +1154,8 @@ void TransformPage::plotChart(PlotView* chart) {
                                                     QStringLiteral("Bitmaps (*.bmp);;PNG pictures (*.png)"));
   if (name.isEmpty()) return;
   QString path = name;
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
+      !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
     path += QStringLiteral(".bmp");
   }
   const QBrush background = chart->chart()->backgroundBrush();
@@ -1147,7 +1191,7 @@ bool TransformPage::runInBackground(std::function<std::function<void()>()> work)
 void TransformPage::setBusy(bool busy) {
   m_busy = busy;
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnReadT, m_btnReadBF, m_btnTtoBF, m_btnBFtoT, m_panel12,
-                                                     m_strip[0], m_strip[1], m_upDown1}) {
+                                                    m_strip[0], m_strip[1], m_upDown1}) {
     w->setEnabled(!busy);
   }
   setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);

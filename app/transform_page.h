@@ -51,6 +51,11 @@ class TransformPage : public QWidget {
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
 
+  // Writes T* (`temperature`) or BF* to `path` (".txt" appended when missing) with the locale's separator and
+  // three decimals; an existing file is replaced only by a complete one. Shows the error and returns false when
+  // the file cannot be written or there is nothing to write.
+  bool saveConvertedTo(bool temperature, const QString& path);
+
   // Sets UpDown1/Edit1 and the hints of the read buttons ("2 Hz").
   void setSampleRate(int hz);
 

@@ -11,7 +11,8 @@ namespace {
 
 std::vector<double> Wave(std::size_t n) {
   std::vector<double> ys(n);
-  for (std::size_t i = 0; i < n; ++i) ys[i] = std::sin(0.01 * static_cast<double>(i)) + 0.1 * std::sin(1.3 * static_cast<double>(i));
+  for (std::size_t i = 0; i < n; ++i)
+    ys[i] = std::sin(0.01 * static_cast<double>(i)) + 0.1 * std::sin(1.3 * static_cast<double>(i));
   return ys;
 }
 

@@ -38,7 +38,9 @@ class ChartPresentationTest : public QObject {
   T* find(const char* name) {
     return m_window->findChild<T*>(QString::fromLatin1(name));
   }
-  bool examplesPresent() const { return QFile::exists(AppContext::programFolder() + QStringLiteral("/Examples/T1.txt")); }
+  bool examplesPresent() const {
+    return QFile::exists(AppContext::programFolder() + QStringLiteral("/Examples/T1.txt"));
+  }
   void loadExample() {
     m_window->findChild<QAction*>(QStringLiteral("Example21"))->trigger();
     m_window->transformPage()->waitForIdle();

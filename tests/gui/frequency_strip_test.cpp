@@ -1,4 +1,6 @@
 // The logarithmic band strip: its scale, dragging with the mouse, and the band edits' key filter.
+#include "frequency_strip.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -6,7 +8,6 @@
 #include <cmath>
 
 #include "band_edit_filter.h"
-#include "frequency_strip.h"
 
 using namespace kelvora;
 
@@ -94,8 +95,8 @@ void FrequencyStripTest::draggingHighMarkerBelowLowStopsAtTheGap() {
   strip.setBand(0.02, 0.15);
   const int low = strip.lowMarker();
   QTest::mousePress(&strip, Qt::LeftButton, {}, QPoint(strip.highMarker() + 2, 15));
-  QMouseEvent move(QEvent::MouseMove, QPointF(20, 15), strip.mapToGlobal(QPointF(20, 15)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(20, 15), strip.mapToGlobal(QPointF(20, 15)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(&strip, &move);
   QTest::mouseRelease(&strip, Qt::LeftButton, {}, QPoint(20, 15));
   QCOMPARE(strip.highMarker(), low + 8 + 41);

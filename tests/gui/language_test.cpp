@@ -106,7 +106,8 @@ void LanguageTest::russianThenEnglishRestoresEveryText() {
   QVERIFY(!m_window->findChild<QAction*>(QStringLiteral("English1"))->isChecked());
   QCOMPARE(m_window->context()->language(), Language::Russian);
   checkAll(true);
-  QCOMPARE(m_window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabText(1), QStringLiteral("ФПГ-->Кровоток"));
+  QCOMPARE(m_window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabText(1),
+           QStringLiteral("ФПГ-->Кровоток"));
   m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
   checkAll(false);
   m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
@@ -115,22 +116,66 @@ void LanguageTest::russianThenEnglishRestoresEveryText() {
 
 void LanguageTest::theTransformPageHasEveryControlOfItsRows() {
   // Every control of the Transform page, the menus and the progress area named in the table exists.
-  const QStringList names = {"PageControl1", "Label5",  "BtnReadT",   "Chart1",  "Chart2",  "Chart3",  "Chart4",
-                             "BtnReadBF",    "BitBtn9", "BitBtn10",   "CheckBox1", "CheckBox2", "CheckBox4",
-                             "CBFilterSignalT", "CBFilterSignalBF", "Label3", "Label24", "SpeedButton6", "SpeedButton9",
-                             "SpeedButton7", "SpeedButton13", "BtnOutputBF", "BtnOutputT", "BtnSaveBF", "BtnSaveT",
-                             "BtnPlotBF", "BtnPlotT", "RadioGroup2", "GroupBox1", "RadioNormaliz1", "RadioNormaliz2",
-                             "RadioNormaliz3", "GroupBox2", "Button1", "Button2", "Button3", "N1", "Example21",
-                             "Example11", "ExamplePPG21", "ExamplePPG11", "Options1", "Signal1", "Potoks1",
-                             "Animation1", "Language1", "Help1", "Help2", "RadioTypeFourier", "RadioTypeWavelet",
-                             "RadioTypeShitzer", "BtnStop"};
+  const QStringList names = {"PageControl1",
+                             "Label5",
+                             "BtnReadT",
+                             "Chart1",
+                             "Chart2",
+                             "Chart3",
+                             "Chart4",
+                             "BtnReadBF",
+                             "BitBtn9",
+                             "BitBtn10",
+                             "CheckBox1",
+                             "CheckBox2",
+                             "CheckBox4",
+                             "CBFilterSignalT",
+                             "CBFilterSignalBF",
+                             "Label3",
+                             "Label24",
+                             "SpeedButton6",
+                             "SpeedButton9",
+                             "SpeedButton7",
+                             "SpeedButton13",
+                             "BtnOutputBF",
+                             "BtnOutputT",
+                             "BtnSaveBF",
+                             "BtnSaveT",
+                             "BtnPlotBF",
+                             "BtnPlotT",
+                             "RadioGroup2",
+                             "GroupBox1",
+                             "RadioNormaliz1",
+                             "RadioNormaliz2",
+                             "RadioNormaliz3",
+                             "GroupBox2",
+                             "Button1",
+                             "Button2",
+                             "Button3",
+                             "N1",
+                             "Example21",
+                             "Example11",
+                             "ExamplePPG21",
+                             "ExamplePPG11",
+                             "Options1",
+                             "Signal1",
+                             "Potoks1",
+                             "Animation1",
+                             "Language1",
+                             "Help1",
+                             "Help2",
+                             "RadioTypeFourier",
+                             "RadioTypeWavelet",
+                             "RadioTypeShitzer",
+                             "BtnStop"};
   for (const QString& name : names) QVERIFY2(m_window->findChild<QObject*>(name), qPrintable(name));
 }
 
 void LanguageTest::untranslatedTextsStayEnglish() {
   m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
   QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton8"))->text(), QStringLiteral("М"));
-  QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->toolTip(), QStringLiteral("0.02-0.05 Hz"));
+  QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->toolTip(),
+           QStringLiteral("0.02-0.05 Hz"));
   QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Panel9"))->text(), QStringLiteral("T"));
   QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Panel10"))->text(), QStringLiteral("BF"));
   QCOMPARE(m_window->findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->toolTip(), QStringLiteral("Maximize"));

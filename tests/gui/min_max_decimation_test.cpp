@@ -1,9 +1,9 @@
 // The min/max decimation, checked against a plain per-column scan written out here.
+#include "min_max_decimation.h"
+
 #include <QtTest>
 #include <cmath>
 #include <limits>
-
-#include "min_max_decimation.h"
 
 using kelvora::MinMaxDecimation;
 

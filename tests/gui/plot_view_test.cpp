@@ -1,10 +1,11 @@
 // The chart helper: what a decimated series keeps, and that it follows zoom and size.
+#include "plot_view.h"
+
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <limits>
-
-#include "plot_view.h"
 
 using kelvora::PlotView;
 
@@ -17,6 +18,7 @@ class PlotViewTest : public QObject {
   void zoomRecomputesFromTheFullData();
   void nonFiniteSamplesAreNeverDrawn();
   void clearingEmptiesSeriesAndData();
+  void savesThePictureAsBitmapOrPng();
 };
 
 void PlotViewTest::shortSeriesAreHandedOverWhole() {
@@ -41,8 +43,8 @@ void PlotViewTest::longSeriesKeepEveryPixelColumnsExtremes() {
   const int n = 2000000;
   std::vector<double> values(n);
   for (int i = 0; i < n; ++i) values[i] = std::sin(i * 0.001);
-  values[1234567] = 7.5;    // a lone spike must survive the decimation
-  values[345678] = -9.25;   // and a lone dip
+  values[1234567] = 7.5;   // a lone spike must survive the decimation
+  values[345678] = -9.25;  // and a lone dip
   view.setUniformData(s, values, 0.0, 1.0);
   view.refreshNow();
   const int pixels = static_cast<int>(view.chart()->plotArea().width());
@@ -98,6 +100,21 @@ void PlotViewTest::clearingEmptiesSeriesAndData() {
   QCOMPARE(view.sourcePointCount(s), 0);
   QCOMPARE(view.shownPointCount(s), 0);
   QCOMPARE(view.series(QStringLiteral("S")), s);
+}
+
+void PlotViewTest::savesThePictureAsBitmapOrPng() {
+  PlotView view(QStringLiteral("ChartX"));
+  view.resize(320, 200);
+  QXYSeries* s = view.addLineSeries(QStringLiteral("S"), Qt::red);
+  view.setUniformData(s, {1.0, 2.0, 0.5}, 0.0, 1.0);
+  QTemporaryDir dir;
+  for (const char* name : {"chart.bmp", "chart.png"}) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QVERIFY(view.savePicture(path));
+    const QImage image(path);
+    QCOMPARE(image.size(), QSize(320, 200));
+  }
+  QVERIFY(!view.savePicture(dir.filePath(QStringLiteral("missing/chart.bmp"))));
 }
 
 QTEST_MAIN(PlotViewTest)

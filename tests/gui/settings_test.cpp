@@ -1,4 +1,6 @@
 // option.ini: defaults, bad values, the potoks rules, and what the window reads at start and writes at close.
+#include "settings.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -11,7 +13,6 @@
 
 #include "app_context.h"
 #include "main_window.h"
-#include "settings.h"
 
 using namespace kelvora;
 
@@ -81,8 +82,9 @@ void SettingsTest::missingFileGivesEveryDefault() {
 void SettingsTest::badValueFallsBackForThatKeyOnly() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("option.ini"));
-  WriteText(path, "[position]\nleft=12\nwidth=12.5\ntop=x7\nheight=700\n[freq]\ngerc=\n[Options]\npotoks=16\n"
-                  "Lang=1\ngarbage line\nAnim= 1 \n");
+  WriteText(path,
+            "[position]\nleft=12\nwidth=12.5\ntop=x7\nheight=700\n[freq]\ngerc=\n[Options]\npotoks=16\n"
+            "Lang=1\ngarbage line\nAnim= 1 \n");
   const AppSettings s = ReadSettings(path);
   QCOMPARE(s.left, 12);
   QCOMPARE(s.width, 1000);  // not a decimal integer
@@ -215,8 +217,9 @@ void SettingsTest::closingWhileMaximisedWritesNormalBounds() {
 void SettingsTest::settingsRoundTripThroughTheWindow() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("option.ini"));
-  WriteText(path, "[position]\nleft=40\nwidth=1050\ntop=30\nheight=650\nMaximized=0\n[freq]\ngerc=5\n[Options]\n"
-                  "sign=0\npotoks=12\nActivTab=2\nAnim=1\nLogOX=1\nLang=1\n");
+  WriteText(path,
+            "[position]\nleft=40\nwidth=1050\ntop=30\nheight=650\nMaximized=0\n[freq]\ngerc=5\n[Options]\n"
+            "sign=0\npotoks=12\nActivTab=2\nAnim=1\nLogOX=1\nLang=1\n");
   {
     TForm1 window(nullptr, path);
     QVERIFY(!Checked(window, "Signal1"));

@@ -63,7 +63,8 @@ void ShellTest::helpLoadsEachFileOnce() {
   QCOMPARE(help->loadCount(), 2);
   QVERIFY(help->russianLoaded());
   QVERIFY(!help->englishLoaded());
-  QCOMPARE(help->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(), QStringLiteral("Русское руководство"));
+  QCOMPARE(help->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
+           QStringLiteral("Русское руководство"));
   item->trigger();
   QCOMPARE(help->loadCount(), 2);
   QCOMPARE(help->size(), QSize(601, 425));
@@ -150,6 +151,7 @@ void ShellTest::stopButtonAsksTheRunToStop() {
   stop->click();
   QVERIFY(progress->sink().stopRequested());
   progress->end();
+  QVERIFY(!stop->isEnabled());
   QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Progress"))->text(), QStringLiteral("100%"));
   QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label13"))->text(), QStringLiteral("25%"));
   progress->begin();

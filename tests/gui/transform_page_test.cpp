@@ -1,5 +1,7 @@
 // The Transform page driven as a user would: Example 1, both conversions by Fourier and Shitzer, the "Output"
 // overlays with their correlation, the wavelet arrow, band presets, strip dragging, band edits and bad files.
+#include "transform_page.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +21,6 @@
 #include "main_window.h"
 #include "plot_view.h"
 #include "signals/transform_session.h"
-#include "transform_page.h"
 
 using namespace kelvora;
 
@@ -75,6 +76,7 @@ class TransformPageTest : public QObject {
   void enterInABandEditMovesTheMarkerAndFilters();
   void doubleClickOnTheBloodFlowStripResetsItsBand();
   void gridEditsReachTheModelAndBadTextsAreRefused();
+  void savingTheConvertedRecordWritesItsSamples();
 
  private:
   template <typename T>
@@ -194,7 +196,8 @@ void TransformPageTest::shitzerBothWaysWithOutputAndCorrelation() {
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
   find<QPushButton>("BtnOutputBF")->click();
   auto* chart3 = find<PlotView>("Chart3");
-  const double r = Pearson(ReadColumn(exampleFile("BF1.txt")), chart3->sourceValues(chart3->series(QStringLiteral("Series3"))));
+  const double r =
+      Pearson(ReadColumn(exampleFile("BF1.txt")), chart3->sourceValues(chart3->series(QStringLiteral("Series3"))));
   QCOMPARE(find<QLabel>("LBCorrel1")->text(),
            QStringLiteral("Correlation: ") + QString::number(std::round(r * 1000) / 1000, 'g', 10));
 
@@ -257,7 +260,8 @@ void TransformPageTest::badFileShowsTheErrorAndKeepsTheRecords() {
   QVERIFY(m_window->transformPage()->loadBF(dir.filePath(QStringLiteral("missing.txt"))));
   m_window->transformPage()->waitForIdle();
   QCOMPARE(m_errors.size(), 1);
-  QCOMPARE(find<QLineEdit>("Edit18")->text(), QString::number(ReadColumn(exampleFile("BF1.txt")).size()) + QStringLiteral(" points"));
+  QCOMPARE(find<QLineEdit>("Edit18")->text(),
+           QString::number(ReadColumn(exampleFile("BF1.txt")).size()) + QStringLiteral(" points"));
 }
 
 void TransformPageTest::neurogenicOnTheTemperatureStripFilters() {
@@ -286,8 +290,8 @@ void TransformPageTest::draggingTheHighMarkerToTheEndShowsTwo() {
   QVERIFY(QTest::qWaitForWindowExposed(m_window));
   const int y = strip->height() / 2;
   QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->highMarker() + 3, y));
-  QMouseEvent move(QEvent::MouseMove, QPointF(strip->width() + 50, y), strip->mapToGlobal(QPointF(strip->width() + 50, y)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(strip->width() + 50, y),
+                   strip->mapToGlobal(QPointF(strip->width() + 50, y)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(strip, &move);
   QCOMPARE(find<QLineEdit>("EditS2")->text(), QStringLiteral("2"));
   QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() - 1, y));
@@ -349,6 +353,32 @@ void TransformPageTest::gridEditsReachTheModelAndBadTextsAreRefused() {
   // Label cells cannot be edited.
   QVERIFY(!(grid->item(1, 3)->flags() & Qt::ItemIsEditable));
   QVERIFY(grid->item(1, 4)->flags() & Qt::ItemIsEditable);
+}
+
+void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
+  QTemporaryDir dir;
+  QVERIFY(!m_window->transformPage()->saveConvertedTo(false, dir.filePath(QStringLiteral("early"))));
+  QCOMPARE(m_errors.size(), 1);
+  m_errors.clear();
+  loadExample();
+  find<QRadioButton>("RadioTypeShitzer")->click();
+  find<QRadioButton>("RadioNormaliz2")->click();
+  find<QPushButton>("BtnBFtoT")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(m_window->transformPage()->saveConvertedTo(true, dir.filePath(QStringLiteral("tstar"))));
+  const std::vector<double> written = ReadColumn(dir.filePath(QStringLiteral("tstar.txt")));
+  auto* chart4 = find<PlotView>("Chart4");
+  const std::vector<double> shown = chart4->sourceValues(chart4->series(QStringLiteral("Series4")));
+  QCOMPARE(written.size(), shown.size());
+  // Three decimals at most: every written sample is within half a thousandth of the computed one.
+  for (size_t i = 0; i < written.size(); ++i) QVERIFY(std::abs(written[i] - shown[i]) <= 0.0005 + 1e-12);
+  // "Absolute values": T* starts at T0 = 36.24.
+  QCOMPARE(written.front(), 36.24);
+  // A folder in the way: the error is shown and nothing is written.
+  QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("blocked.txt"))));
+  QVERIFY(!m_window->transformPage()->saveConvertedTo(true, dir.filePath(QStringLiteral("blocked.txt"))));
+  QCOMPARE(m_errors.size(), 1);
 }
 
 QTEST_MAIN(TransformPageTest)
