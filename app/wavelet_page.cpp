@@ -193,9 +193,6 @@ void WaveletPage::buildControls() {
   auto* enT = new QAction(this);
   enT->setObjectName(QStringLiteral("EnT"));
   connect(enT, &QAction::triggered, this, [this] { setControlsEnabled(true); });
-  // The Transform page filters its records through this action.
-  auto* wMorlPaul = new QAction(this);
-  wMorlPaul->setObjectName(QStringLiteral("WMorlPaul"));
 }
 
 bool WaveletPage::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 // The "Wavelet filtration" page and the run display: a full run, STOP, closing the window and a superseding run
 // during a run, a signal the engine cannot hold, the strip, and the texts of the elapsed and remaining times.
+#include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "plot_view.h"
 #include "run_progress.h"
 #include "signals/transform_session.h"
+#include "signals/wavelet_transform_methods.h"
 #include "run_progress_view.h"
 #include "task_runner.h"
 #include "wavelet_page.h"
@@ -44,6 +46,8 @@ class WaveletPageTest : public QObject {
   void fullRunShowsReadyAndTheFilteredSignal();
   void stopLeavesNoResultAndEnabledControls();
   void closingTheWindowDuringARunEndsItSilently();
+  void destroyingTheWindowDuringARunWaitsForTheWorkers();
+  void threadMenuSetsTheWorkerCount();
   void aNewBandDuringARunSupersedesIt();
   void tooLongSignalIsRefusedBeforeAnythingChanges();
   void draggingTheStripShowsFrequenciesAndScaleIndices();
@@ -175,6 +179,26 @@ void WaveletPageTest::closingTheWindowDuringARunEndsItSilently() {
   QVERIFY(!panel(0).contains(QStringLiteral("ГОТОВО")));
   QVERIFY(m_errors.isEmpty());
   m_window.reset();
+}
+
+void WaveletPageTest::destroyingTheWindowDuringARunWaitsForTheWorkers() {
+  startLongRun();
+  // The window goes while the workers write into the shared engine: it stops them and waits before its storage
+  // is freed.
+  m_window.reset();
+  QVERIFY(m_errors.isEmpty());
+}
+
+void WaveletPageTest::threadMenuSetsTheWorkerCount() {
+  m_window->findChild<QAction*>(QStringLiteral("N31"))->trigger();
+  QCOMPARE(m_window->context()->potoks(), 4);
+  QCOMPARE(m_window->context()->waveletMethods()->threads(), 4);
+  m_window->findChild<QAction*>(QStringLiteral("N11"))->trigger();
+  QCOMPARE(m_window->context()->waveletMethods()->threads(), 1);
+  page()->setBand(0.05, 0.15);
+  QVERIFY(page()->loadSignal(writeSignal("short.txt", Wave(100))));
+  settle();
+  QCOMPARE(filteredPoints(), 100);
 }
 
 void WaveletPageTest::aNewBandDuringARunSupersedesIt() {
