@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -256,7 +257,13 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
 }
 
 bool PlotView::savePicture(const QString& path) {
-  const QPixmap picture = grab();
+  // The scene as shown, on white; the view's frame and the window colour around the chart are left out.
+  QImage picture(viewport()->size(), QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  render(&painter, QRectF(picture.rect()), viewport()->rect());
+  painter.end();
   return picture.save(path);
 }
 

@@ -1150,19 +1150,24 @@ void TransformPage::onGridEdited(int row, int column) {
 }
 
 void TransformPage::plotChart(PlotView* chart) {
+  const QString bitmaps = QStringLiteral("Bitmaps (*.bmp)");
+  const QString png = QStringLiteral("PNG pictures (*.png)");
+  QString filter = bitmaps;
   const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Plot"), QString(),
-                                                    QStringLiteral("Bitmaps (*.bmp);;PNG pictures (*.png)"));
+                                                    bitmaps + QStringLiteral(";;") + png, &filter);
   if (name.isEmpty()) return;
-  QString path = name;
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
-      !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
-    path += QStringLiteral(".bmp");
-  }
+  savePlot(chart, name, filter == png ? QStringLiteral(".png") : QStringLiteral(".bmp"));
+}
+
+bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString& extension) {
+  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), extension.toStdString()));
+  // The picture is taken on a white background; the chart keeps its own colour on screen.
   const QBrush background = chart->chart()->backgroundBrush();
   chart->chart()->setBackgroundBrush(Qt::white);
   const bool ok = chart->savePicture(path);
   chart->chart()->setBackgroundBrush(background);
   if (!ok) m_context->showError(QStringLiteral("Cannot write the picture ") + path);
+  return ok;
 }
 
 bool TransformPage::runInBackground(std::function<std::function<void()>()> work) {

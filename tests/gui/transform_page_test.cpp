@@ -379,6 +379,19 @@ void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
   QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("blocked.txt"))));
   QVERIFY(!m_window->transformPage()->saveConvertedTo(true, dir.filePath(QStringLiteral("blocked.txt"))));
   QCOMPARE(m_errors.size(), 1);
+
+  // Chart pictures: ".bmp" is appended unless the name ends with it exactly or in upper case.
+  auto* page = m_window->transformPage();
+  const QColor screen = chart4->chart()->backgroundBrush().color();
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("plot")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("plot.bmp"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("PLOT.BMP")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("PLOT.BMP"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("odd.Bmp")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("odd.Bmp.bmp"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("picture")), QStringLiteral(".png")));
+  QCOMPARE(QImage(dir.filePath(QStringLiteral("picture.png"))).pixelColor(2, 2), QColor(Qt::white));
+  QCOMPARE(chart4->chart()->backgroundBrush().color(), screen);
 }
 
 QTEST_MAIN(TransformPageTest)
