@@ -24,7 +24,6 @@
 #include "signals/text_utils.h"
 #include "signals/transform_session.h"
 #include "task_runner.h"
-#include "transform_page.h"
 
 namespace kelvora {
 
@@ -326,7 +325,6 @@ bool PpgPage::handOver() {
         return;
       }
       page.m_context->notifySessionChanged();
-      if (auto* transform = page.window()->findChild<TransformPage*>(QStringLiteral("TabSheet1"))) transform->refreshView();
       if (auto* pages = page.window()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))) pages->setCurrentIndex(0);
       if (!result->notice.empty()) page.m_context->showError(QString::fromStdString(result->notice));
     };
