@@ -306,7 +306,11 @@ void WaveletPage::readSignal() {
 bool WaveletPage::loadSignal(const QString& path) {
   TaskRunner* runner = m_context->runner();
   if (m_running) supersedeRun();
-  if (!runner || runner->isBusy()) return false;
+  if (!runner || runner->isBusy()) {
+    // Another page's computation uses the engine's thread: nothing is read or changed.
+    m_context->showError(QStringLiteral("Wait until the running computation has ended"));
+    return false;
+  }
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
   if (!read.ok()) {
     m_context->showError(SignalErrorText(*read.error));
