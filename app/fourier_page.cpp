@@ -72,9 +72,8 @@ FourierPage::FourierPage(AppContext* context, QWidget* parent)
   connect(m_context, &AppContext::logOxChanged, this, [this](bool on) {
     if (m_logOx->isChecked() != on) m_logOx->setChecked(on);
   });
-  connect(m_context, &AppContext::gercChanged, this, [this](int hz) {
-    m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz"));
-  });
+  connect(m_context, &AppContext::gercChanged, this,
+          [this](int hz) { m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz")); });
   if (TaskRunner* runner = m_context->runner()) {
     // A run dropped without its result (the window closing, a superseding run) must not leave the page disabled.
     connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
@@ -160,7 +159,8 @@ void FourierPage::buildControls() {
   m_edit19->setFixedWidth(56);
   m_label21 = new QLabel(QStringLiteral("Hz"), this);
   m_label21->setObjectName(QStringLiteral("Label21"));
-  for (QWidget* w : {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
     w->setVisible(false);
   }
   row->addWidget(m_showSpectrum);
@@ -343,7 +343,8 @@ void FourierPage::onStripMoved(int x) {
   showEdgeTexts();
   m_panel14->adjustSize();
   m_panel14->resize(m_panel14->width() + 16, 22);
-  const int px = std::clamp(m_strip->x() + x - m_panel14->width() / 2, 0, std::max(0, m_area->width() - m_panel14->width()));
+  const int px =
+      std::clamp(m_strip->x() + x - m_panel14->width() / 2, 0, std::max(0, m_area->width() - m_panel14->width()));
   m_panel14->move(px, m_strip->y() - 24);
   m_panel14->raise();
 }
@@ -395,8 +396,8 @@ void FourierPage::setBand(double lowHz, double highHz) {
 }
 
 void FourierPage::readSignal() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   loadSignal(path);
 }
@@ -516,8 +517,8 @@ void FourierPage::showFiltered(BandFilterResult result) {
 }
 
 void FourierPage::saveSignal() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString name =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
   saveFiltered(name);
 }
@@ -537,8 +538,8 @@ bool FourierPage::saveFiltered(const QString& name) {
 
 void FourierPage::setBusy(bool busy) {
   m_busy = busy;
-  for (QWidget* w : std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1],
-                                                     m_presets[2]}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1], m_presets[2]}) {
     w->setEnabled(!busy);
   }
   if (!busy) m_btnSave->setEnabled(!m_filteredUnits.empty());
@@ -549,7 +550,8 @@ void FourierPage::setBusy(bool busy) {
 
 void FourierPage::onShowSpectrum() {
   const bool shown = m_showSpectrum->isChecked();
-  for (QWidget* w : {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
     w->setVisible(w->isHidden());
   }
   const int current = m_chart5->width();
@@ -567,7 +569,8 @@ void FourierPage::onShowSpectrum() {
 
 void FourierPage::animateStep() {
   const int w = m_area->width();
-  const int target = m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
+  const int target =
+      m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
   if (m_signalWidth < 0) m_signalWidth = target;
   const int difference = target - m_signalWidth;
   // Half of the remaining distance, rounded up.

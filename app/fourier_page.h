@@ -99,14 +99,14 @@ class FourierPage : public QWidget {
   AppContext* m_context;
   std::shared_ptr<Engine> m_engine;
 
-  QPushButton* m_btnSignal = nullptr;   // BitBtn25
-  QPushButton* m_btnSave = nullptr;     // BtnSaveF
-  QGroupBox* m_radioGroup = nullptr;    // RadioGroupFF
+  QPushButton* m_btnSignal = nullptr;  // BitBtn25
+  QPushButton* m_btnSave = nullptr;    // BtnSaveF
+  QGroupBox* m_radioGroup = nullptr;   // RadioGroupFF
   QRadioButton* m_radioItems[2] = {};
-  QCheckBox* m_auto = nullptr;          // AutoSchet
-  QToolButton* m_calc = nullptr;        // SpeedButton12
-  QToolButton* m_presets[3] = {};       // SpeedButton1, SpeedButton10, SpeedButton11
-  QMenu* m_popup = nullptr;             // PopupMenu1 of Image2
+  QCheckBox* m_auto = nullptr;     // AutoSchet
+  QToolButton* m_calc = nullptr;   // SpeedButton12
+  QToolButton* m_presets[3] = {};  // SpeedButton1, SpeedButton10, SpeedButton11
+  QMenu* m_popup = nullptr;        // PopupMenu1 of Image2
   QAction* m_presetItems[3] = {};
   QCheckBox* m_showSpectrum = nullptr;  // CheckSPKTR
   QCheckBox* m_logOx = nullptr;         // CheckBox6
@@ -117,7 +117,7 @@ class FourierPage : public QWidget {
   PlotView* m_chart6 = nullptr;
   SpectrumChart* m_chart9 = nullptr;
   SpectrumChart* m_chart10 = nullptr;
-  WorkspaceStrip* m_strip = nullptr;    // Image2
+  WorkspaceStrip* m_strip = nullptr;  // Image2
   QLabel* m_label18 = nullptr;
   QLabel* m_label19 = nullptr;
   QLabel* m_label20 = nullptr;
@@ -130,7 +130,7 @@ class FourierPage : public QWidget {
   double m_highHz = 0.02;
   double m_lowPercent = 0.0;
   double m_highPercent = 100.0;
-  int m_lowX = 0;   // pixels the edges point at
+  int m_lowX = 0;  // pixels the edges point at
   int m_highX = 0;
   int m_stripWidthSeen = 0;
   bool m_dragging = false;

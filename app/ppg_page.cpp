@@ -42,8 +42,12 @@ QLineEdit* MakeEdit(const char* name, const QString& text, int width, QWidget* p
 }
 
 // The conversion errors of the edits, worded as the platform words them.
-QString NotAReal(const QString& text) { return QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value"); }
-QString NotAnInteger(const QString& text) { return QStringLiteral("'") + text + QStringLiteral("' is not a valid integer value"); }
+QString NotAReal(const QString& text) {
+  return QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
+}
+QString NotAnInteger(const QString& text) {
+  return QStringLiteral("'") + text + QStringLiteral("' is not a valid integer value");
+}
 
 }  // namespace
 
@@ -158,8 +162,8 @@ bool PpgPage::loadExample(int number) {
 }
 
 void PpgPage::readPpg() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   loadPpg(path);
 }
@@ -175,7 +179,8 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
   if (!read.ok()) {
     QString message = QString::fromStdString(read.message);
-    if (read.status == PpgReadStatus::kBadNumber && read.line > 0) message += QStringLiteral(" (line %1)").arg(read.line);
+    if (read.status == PpgReadStatus::kBadNumber && read.line > 0)
+      message += QStringLiteral(" (line %1)").arg(read.line);
     m_context->showError(message);
     return false;
   }
@@ -286,8 +291,8 @@ std::optional<int> PpgPage::outputCount() {
 }
 
 void PpgPage::saveDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("BF"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString name =
+      QFileDialog::getSaveFileName(this, QStringLiteral("BF"), QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
   saveEnvelope(name);
 }
@@ -325,7 +330,8 @@ bool PpgPage::handOver() {
         return;
       }
       page.m_context->notifySessionChanged();
-      if (auto* pages = page.window()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))) pages->setCurrentIndex(0);
+      if (auto* pages = page.window()->findChild<QTabWidget*>(QStringLiteral("PageControl1")))
+        pages->setCurrentIndex(0);
       if (!result->notice.empty()) page.m_context->showError(QString::fromStdString(result->notice));
     };
   });

@@ -63,10 +63,10 @@ class PpgPage : public QWidget {
   void showEnvelope(PpgEnvelopeResult result, double inRateHz);
 
   AppContext* m_context;
-  QPushButton* m_btnPpg = nullptr;        // BtnPPG
-  QPushButton* m_btnEnvelope = nullptr;   // BtnPPGintoBF
-  QPushButton* m_btnSave = nullptr;       // BtnSavePPGBF
-  QPushButton* m_btnHandOver = nullptr;   // BitBtn20
+  QPushButton* m_btnPpg = nullptr;       // BtnPPG
+  QPushButton* m_btnEnvelope = nullptr;  // BtnPPGintoBF
+  QPushButton* m_btnSave = nullptr;      // BtnSavePPGBF
+  QPushButton* m_btnHandOver = nullptr;  // BitBtn20
   QLineEdit* m_edit3 = nullptr;
   QLineEdit* m_edit11 = nullptr;
   QLineEdit* m_edit12 = nullptr;

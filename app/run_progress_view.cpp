@@ -100,9 +100,8 @@ void RunProgressView::end(bool completed) {
   if (RunProgress* progress = m_context->progress()) {
     if (progress->isRunning()) progress->end();
     if (completed) {
-      const QLabel* panel0 = m_context->window()
-                                 ? m_context->window()->findChild<QLabel*>(QStringLiteral("StatusPanel0"))
-                                 : nullptr;
+      const QLabel* panel0 =
+          m_context->window() ? m_context->window()->findChild<QLabel*>(QStringLiteral("StatusPanel0")) : nullptr;
       progress->setStatusText(0, (panel0 ? panel0->text() : QString()) + QStringLiteral(" ГОТОВО"));
     }
     progress->progressLabel()->setText(QStringLiteral("100%"));

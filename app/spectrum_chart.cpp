@@ -57,9 +57,10 @@ SpectrumChart::SpectrumChart(const QString& objectName, const QString& seriesNam
 }
 
 void SpectrumChart::setBars(std::vector<SpectrumBar> bars) {
-  bars.erase(std::remove_if(bars.begin(), bars.end(),
-                            [](const SpectrumBar& b) { return !std::isfinite(b.frequencyHz) || !std::isfinite(b.height); }),
-             bars.end());
+  bars.erase(
+      std::remove_if(bars.begin(), bars.end(),
+                     [](const SpectrumBar& b) { return !std::isfinite(b.frequencyHz) || !std::isfinite(b.height); }),
+      bars.end());
   m_bars = std::move(bars);
   double top = 0.0;
   for (const SpectrumBar& b : m_bars) top = std::max(top, b.height);

@@ -59,8 +59,7 @@ int EdgeScaleIndex(double frequencyHz) { return std::max(1, FrequencyToScaleInde
 
 }  // namespace
 
-WaveletPage::WaveletPage(AppContext* context, QWidget* parent)
-    : QWidget(parent), m_context(context) {
+WaveletPage::WaveletPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("TabSheet4"));
   m_view = new RunProgressView(context, this);
   buildControls();
@@ -91,9 +90,7 @@ WaveletPage::WaveletPage(AppContext* context, QWidget* parent)
 // gone here, so nothing of it is touched.
 WaveletPage::~WaveletPage() = default;
 
-WaveletMethods* WaveletPage::methods() const {
-  return m_ownMethods ? m_ownMethods.get() : m_context->waveletMethods();
-}
+WaveletMethods* WaveletPage::methods() const { return m_ownMethods ? m_ownMethods.get() : m_context->waveletMethods(); }
 
 void WaveletPage::buildControls() {
   auto* layout = new QVBoxLayout(this);
@@ -182,9 +179,8 @@ void WaveletPage::buildControls() {
   connect(m_strip, &WorkspaceStrip::mouseMoved, this, &WaveletPage::onStripMoved);
   connect(m_strip, &WorkspaceStrip::mouseReleased, this, &WaveletPage::onStripReleased);
   connect(m_strip, &WorkspaceStrip::resized, this, [this](int) { placeMarkers(); });
-  connect(m_context, &AppContext::gercChanged, this, [this](int hz) {
-    m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz"));
-  });
+  connect(m_context, &AppContext::gercChanged, this,
+          [this](int hz) { m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz")); });
 
   // EnF / EnT: the page's signal, save, calculation and preset controls off and on around a run.
   auto* enF = new QAction(this);
@@ -223,7 +219,8 @@ void WaveletPage::placeMarkers() {
     m_lowPos = 0;
     m_highPos = static_cast<int>(std::lround(0.4 * w - kMarkerWidth));
   } else {
-    m_lowPos = m_lowHz <= 0.0 ? 0 : std::max(0, static_cast<int>(std::lround(FrequencyPixel(m_lowHz, w))) - kMarkerWidth);
+    m_lowPos =
+        m_lowHz <= 0.0 ? 0 : std::max(0, static_cast<int>(std::lround(FrequencyPixel(m_lowHz, w))) - kMarkerWidth);
     m_highPos = std::min(w - kMarkerWidth, static_cast<int>(std::lround(FrequencyPixel(m_highHz, w))) - kMarkerWidth);
   }
   m_strip->setMarkers(m_lowPos + kMarkerWidth, m_highPos + kMarkerWidth);
@@ -297,8 +294,8 @@ void WaveletPage::onStripReleased(int) {
 }
 
 void WaveletPage::readSignal() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
   loadSignal(path);
 }
@@ -327,7 +324,7 @@ bool WaveletPage::loadSignal(const QString& path) {
   m_loaded = true;
   m_filtered.clear();
   m_btnSave->setEnabled(false);
-  const double fs = m_context->gerc();
+  const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
   m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), read.record.values, 0.0, 1.0 / fs / 60.0);
   m_chart12->clearAll();
   if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
@@ -392,7 +389,7 @@ void WaveletPage::finishRun(const WaveletRunResult& result) {
   setControlsEnabled(true);
   if (result.completed()) {
     m_filtered = result.output;
-    const double fs = m_context->gerc();
+    const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
     m_chart12->setUniformData(m_chart12->series(QStringLiteral("Series23")), m_filtered, 0.0, 1.0 / fs / 60.0);
     m_btnSave->setEnabled(true);
   } else if (result.error && !stopped) {
@@ -418,8 +415,8 @@ void WaveletPage::supersedeRun() {
 }
 
 void WaveletPage::setControlsEnabled(bool enabled) {
-  for (QWidget* w : std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1],
-                                                     m_presets[2]}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1], m_presets[2]}) {
     w->setEnabled(enabled);
   }
   if (enabled) m_btnSave->setEnabled(!m_filtered.empty());
@@ -427,8 +424,8 @@ void WaveletPage::setControlsEnabled(bool enabled) {
 }
 
 void WaveletPage::saveDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(),
-                                                    QStringLiteral("Text file (*.txt)"));
+  const QString name =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
   saveFiltered(name);
 }
@@ -459,7 +456,7 @@ void WaveletPage::refreshFromEngine() {
   // (on the normalised scale), with the filtered output when one belongs to it.
   m_loaded = true;
   m_pageSignal.assign(input.begin(), input.end());
-  const double fs = m_context->gerc();
+  const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
   m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), m_pageSignal, 0.0, 1.0 / fs / 60.0);
   m_filtered.clear();
   if (filtering.output().size() == m_pageSignal.size()) m_filtered = filtering.output();

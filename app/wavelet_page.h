@@ -29,8 +29,8 @@ class WorkspaceStrip;
 // The wavelet engine (about 72 MB, allocated once) is the window's WaveletMethods, shared with the Transform
 // session (`WMorlPaul`, `WaveLetT`); a record the Transform page put into it becomes the page's signal. Runs
 // execute on the window's task runner, never on the UI thread, with the run display of RunProgressView. STOP
-// and closing the window ask the engine to stop; the page re-enables its controls only when the run has returned, and a run that
-// is superseded (a new band, another wavelet type) is stopped and waited for before the next one starts, its
+// and closing the window ask the engine to stop; the page re-enables its controls only when the run has returned, and a
+// run that is superseded (a new band, another wavelet type) is stopped and waited for before the next one starts, its
 // result dropped. UI thread only.
 class WaveletPage : public QWidget {
   Q_OBJECT
@@ -91,20 +91,20 @@ class WaveletPage : public QWidget {
   QPushButton* m_btnSave = nullptr;    // BtnSaveW
   QGroupBox* m_radioGroup = nullptr;   // RadioGroup3
   QRadioButton* m_radioItems[2] = {};
-  QCheckBox* m_auto = nullptr;         // AutoSchetW
-  QToolButton* m_calc = nullptr;       // SpeedButton15
-  QToolButton* m_presets[3] = {};      // SpeedButton16, 17, 18
+  QCheckBox* m_auto = nullptr;     // AutoSchetW
+  QToolButton* m_calc = nullptr;   // SpeedButton15
+  QToolButton* m_presets[3] = {};  // SpeedButton16, 17, 18
   QWidget* m_area = nullptr;
   PlotView* m_chart11 = nullptr;
   PlotView* m_chart12 = nullptr;
-  WorkspaceStrip* m_strip = nullptr;   // Image5
+  WorkspaceStrip* m_strip = nullptr;  // Image5
   QLabel* m_label26 = nullptr;
   QLabel* m_label27 = nullptr;
   QLabel* m_label28 = nullptr;
 
   double m_lowHz = WaveletFiltering::kStartBand.lowHz;
   double m_highHz = WaveletFiltering::kStartBand.highHz;
-  int m_lowPos = 0;    // left edges of the markers; a marker points at its left edge + 8
+  int m_lowPos = 0;  // left edges of the markers; a marker points at its left edge + 8
   int m_highPos = 0;
   bool m_markersPlaced = false;
   bool m_dragging = false;

@@ -141,7 +141,8 @@ void WorkspaceStrip::paintEvent(QPaintEvent*) {
   }
 
   QString caption = m_caption;
-  if (caption.isEmpty()) caption = m_scale == Scale::Frequency ? QStringLiteral("Frequency, Hz") : QStringLiteral("Amplitude, %");
+  if (caption.isEmpty())
+    caption = m_scale == Scale::Frequency ? QStringLiteral("Frequency, Hz") : QStringLiteral("Amplitude, %");
   QFont captionFont(QStringLiteral("Arial"));
   captionFont.setPixelSize(11);
   p.setFont(captionFont);

@@ -1,5 +1,7 @@
 // The "Fourier filtration" page: dragging the band edges, "Calculation", the amplitude spectrum, "Log Ox",
 // saving, and bad input.
+#include "fourier_page.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +15,6 @@
 #include <memory>
 
 #include "app_context.h"
-#include "fourier_page.h"
 #include "main_window.h"
 #include "number_text.h"
 #include "plot_view.h"
@@ -201,7 +202,8 @@ void FourierPageTest::logOxResetsEdit19AndBothAxes() {
 void FourierPageTest::amplitudeModeFillsSeries16FromTheZeroToOneHertzTransform() {
   QTest::mouseClick(find<QRadioButton>("RadioGroupFFItem1"), Qt::LeftButton);
   std::vector<double> x(150);
-  for (size_t i = 0; i < x.size(); ++i) x[i] = 3.0 + std::cos(0.3 * static_cast<double>(i)) + 0.01 * static_cast<double>(i % 7);
+  for (size_t i = 0; i < x.size(); ++i)
+    x[i] = 3.0 + std::cos(0.3 * static_cast<double>(i)) + 0.01 * static_cast<double>(i % 7);
   QVERIFY(page()->loadSignal(writeSignal("amp.txt", x)));
   m_window->runner()->waitForIdle();
 

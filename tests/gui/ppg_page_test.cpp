@@ -1,5 +1,7 @@
 // The "PPG-->BloodFlow" page: the examples, the envelope, saving, the "<--" hand-over to the Transform page's BF
 // record, bad input, and drawing a long PPG through the decimating chart.
+#include "ppg_page.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -11,7 +13,6 @@
 #include "app_context.h"
 #include "main_window.h"
 #include "plot_view.h"
-#include "ppg_page.h"
 #include "signals/transform_session.h"
 #include "task_runner.h"
 #include "workspace_test_support.h"

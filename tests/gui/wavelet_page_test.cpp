@@ -1,5 +1,7 @@
 // The "Wavelet filtration" page and the run display: a full run, STOP, closing the window and a superseding run
 // during a run, a signal the engine cannot hold, the strip, and the texts of the elapsed and remaining times.
+#include "wavelet_page.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
@@ -17,11 +19,10 @@
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
+#include "run_progress_view.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
-#include "run_progress_view.h"
 #include "task_runner.h"
-#include "wavelet_page.h"
 #include "workspace_strip.h"
 #include "workspace_test_support.h"
 
@@ -68,9 +69,7 @@ class WaveletPageTest : public QObject {
     if (!test::WriteSamples(path, values)) qFatal("cannot write %s", name);
     return path;
   }
-  QString panel(int i) const {
-    return m_window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text();
-  }
+  QString panel(int i) const { return m_window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text(); }
   // Lets the runner deliver the result and the page handle the end of the run.
   void settle() {
     m_window->runner()->waitForIdle();

@@ -30,8 +30,8 @@ inline QStringList ReadLines(const QString& path) {
 inline void DragAlong(QWidget* widget, int fromX, const std::vector<int>& path, int y = 30) {
   auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
     const QPointF local(x, y);
-    QMouseEvent event(type, local, widget->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      buttons, Qt::NoModifier);
+    QMouseEvent event(type, local, widget->mapToGlobal(local),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
   };
   send(QEvent::MouseButtonPress, fromX, Qt::LeftButton);
