@@ -92,7 +92,14 @@ void BM_StopLatency(benchmark::State& state) {
 BENCHMARK(BM_MorletFiltration3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PaulFiltration3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MorletRepeatedRun3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_StopLatency)->Args({1, 50})->Args({2, 50})->Args({1, 1500})->Args({2, 1500})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_StopLatency)
+    ->Args({1, 50})
+    ->Args({2, 50})
+    ->Args({1, 1500})
+    ->Args({2, 1500})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 
 }  // namespace
 }  // namespace kelvora
