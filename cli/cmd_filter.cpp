@@ -85,7 +85,8 @@ int RunFilter(const std::vector<std::string>& args, CliContext& context) {
     context.out << CommandHelp(
         "filter --method fourier|wavelet INPUT [--band LO:HI | --amplitude PLO:PHI] [options]",
         "Filters the signal to a band. The Fourier method writes the filtered signal in the input's own\n"
-        "units ((v - 2)(max - min) + min, what the chart shows).",
+        "units ((v - 2)(max - min) + min, what the chart shows). The wavelet method (at most 3601 samples,\n"
+        "run at 2 Hz) writes the reconstruction of the normalised signal as computed.",
         FilterOptions());
     return kExitSuccess;
   }

@@ -104,7 +104,7 @@ std::string ProgressPercentText(long long position, long long maximum) {
   return std::to_string(percent) + " %";
 }
 
-void RunProgress::begin() {
+void RunProgressState::begin() {
   m_clock.start();
   m_percentText = "0%";
   m_running = true;
@@ -112,7 +112,7 @@ void RunProgress::begin() {
   m_position = 0;
 }
 
-RunProgress::EndEffects RunProgress::end(bool soundOn) {
+RunProgressState::EndEffects RunProgressState::end(bool soundOn) {
   m_clock.start();
   m_running = false;
   EndEffects effects;
@@ -125,18 +125,18 @@ RunProgress::EndEffects RunProgress::end(bool soundOn) {
   return effects;
 }
 
-void RunProgress::stop() {
+void RunProgressState::stop() {
   m_stopRequested = true;
   end(false);
   m_remainingPanel = "Stop";
   m_position = 0;
 }
 
-void RunProgress::elapsedTick() {
+void RunProgressState::elapsedTick() {
   if (m_running) m_elapsedPanel = m_clock.elapsedText();
 }
 
-void RunProgress::remainingTick(long long position, long long maximum) {
+void RunProgressState::remainingTick(long long position, long long maximum) {
   if (!m_running) {
     m_remainingPanel = "Remaining Time: 0:00:00";
     return;

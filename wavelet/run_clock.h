@@ -51,14 +51,14 @@ std::string RemainingTimeText(double elapsedSeconds, long long position, long lo
 std::string ProgressPercentText(long long position, long long maximum);
 
 // The run display's state: the percentage label, the two status panels, the timers and the stop request.
-class RunProgress {
+class RunProgressState {
  public:
   // What the end of a run asks the window to do.
   struct EndEffects {
     bool beep = false;  // 1000 Hz for 600 ms: the run completed and "Sound" is on
   };
 
-  explicit RunProgress(ClockSource clock = SystemClockReading) : m_clock(std::move(clock)) {}
+  explicit RunProgressState(ClockSource clock = SystemClockReading) : m_clock(std::move(clock)) {}
 
   // Begin/end of a run: begin resets the clock, shows "0%", starts the timers and clears the stop request.
   void begin();

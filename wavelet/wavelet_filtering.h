@@ -38,7 +38,8 @@ class WaveletFiltering {
   std::optional<WaveletError> loadSignal(std::span<const double> normalized, WaveletSource source);
 
   // `WMorlPaul`: copies the temperature (`source` Temperature) or blood-flow record's normalised samples and its
-  // band into the page, then runs the filtration. A refusal or a stop leaves the previous output.
+  // band into the page, then runs the filtration. A refusal leaves the page as it was; after a stop the page
+  // holds the new signal with a zero output, as after loadSignal().
   WaveletRunResult WMorlPaul(std::span<const double> normalized, WaveletBand recordBand, WaveletSource source,
                              const WaveletRunSettings& settings, ProgressSink& progress = NullProgress());
 

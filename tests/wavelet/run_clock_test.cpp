@@ -79,10 +79,10 @@ TEST(RunClock, RemainingTimeAndPercentage) {
   EXPECT_EQ(ProgressPercentText(5, 0), "0 %");
 }
 
-TEST(RunProgress, BeginEndAndStop) {
+TEST(RunProgressState, BeginEndAndStop) {
   FakeClock clock;
   clock.set(100, 9, 0, 0, 0);
-  RunProgress progress(clock.source());
+  RunProgressState progress(clock.source());
   EXPECT_EQ(progress.percentText(), "100%");
   EXPECT_FALSE(progress.running());
 
@@ -95,7 +95,7 @@ TEST(RunProgress, BeginEndAndStop) {
   EXPECT_EQ(progress.elapsedPanel(), "Elapsed Time: 0:00:04:000");
   EXPECT_EQ(progress.remainingPanel(), "Remaining Time: 0 d. :0:00:12");
   EXPECT_EQ(progress.percentText(), "25 %");
-  RunProgress::EndEffects effects = progress.end(true);
+  RunProgressState::EndEffects effects = progress.end(true);
   EXPECT_TRUE(effects.beep);
   EXPECT_EQ(progress.elapsedPanel(), "Elapsed Time: 0:00:04:000 ГОТОВО");
   EXPECT_EQ(progress.percentText(), "100%");
