@@ -65,7 +65,12 @@ class AppContext : public QObject {
 
   // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it.
   TransformSession* session() const { return m_session; }
-  void setSession(TransformSession* session) { m_session = session; }
+  void setSession(TransformSession* session) {
+    m_session = session;
+    emit sessionChanged();
+  }
+  // Tells the Transform page that a page other than it changed the session's records (the PPG "<--").
+  void notifySessionChanged() { emit sessionChanged(); }
 
   // The wavelet methods shared by the Transform session and the wavelet page (engine, page filtering, thread
   // count); null until the window has created them.
@@ -98,6 +103,8 @@ class AppContext : public QObject {
   void languageChanged(kelvora::Language language);
   void logOxChanged(bool on);
   void potoksChanged(int threads);
+  // The session was set, or its records were changed from outside the Transform page.
+  void sessionChanged();
 
  private:
   int m_gerc = 2;

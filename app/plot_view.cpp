@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSaveFile>
 #include <QWheelEvent>
 #include <algorithm>
@@ -33,6 +34,19 @@ PlotView::PlotView(const QString& objectName, QWidget* parent) : QChartView(pare
   m_axisY = new QValueAxis(c);
   m_axisX->setLabelFormat(QStringLiteral("%.4g"));
   m_axisY->setLabelFormat(QStringLiteral("%.4g"));
+  // Compact fonts so that the axis titles fit the short charts of a 618-pixel-high window.
+  QFont titleFont = c->titleFont();
+  titleFont.setPointSizeF(9.0);
+  c->setTitleFont(titleFont);
+  for (QValueAxis* axis : {m_axisX, m_axisY}) {
+    QFont labels = axis->labelsFont();
+    labels.setPointSizeF(7.5);
+    axis->setLabelsFont(labels);
+    QFont title = axis->titleFont();
+    title.setPointSizeF(7.5);
+    title.setBold(false);
+    axis->setTitleFont(title);
+  }
   c->addAxis(m_axisX, Qt::AlignBottom);
   c->addAxis(m_axisY, Qt::AlignLeft);
   setRenderHint(QPainter::Antialiasing, false);
@@ -245,7 +259,13 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
 }
 
 bool PlotView::savePicture(const QString& path) {
-  const QPixmap picture = grab();
+  // The scene as shown, on white; the view's frame and the window colour around the chart are left out.
+  QImage picture(viewport()->size(), QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  render(&painter, QRectF(picture.rect()), viewport()->rect());
+  painter.end();
   // Through a temporary file that replaces the target only when complete: a failed save (full disk, folder
   // gone) leaves an existing picture intact.
   const QString suffix = QFileInfo(path).suffix().toUpper();

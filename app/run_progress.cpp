@@ -64,6 +64,7 @@ void RunProgress::end() {
   m_running = false;
   m_bar->setValue(m_bar->minimum());
   m_progress->setText(QStringLiteral("100%"));
+  m_stop->setEnabled(false);
 }
 
 void RunProgress::setStatusText(int panel, const QString& text) {

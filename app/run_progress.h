@@ -41,8 +41,9 @@ class SharedProgressSink : public ProgressSink {
   std::string m_text;
 };
 
-// Shows the progress of one long run at a time. begin() resets the sink and starts showing it (every 50 ms);
-// end() shows the final state and stops. BtnStop sets the stop request. UI thread only, except sink().
+// Shows the progress of one long run at a time. begin() resets the sink, enables BtnStop and starts showing the
+// progress (every 50 ms); end() shows the final state, disables BtnStop and stops. BtnStop sets the stop request. UI
+// thread only, except sink().
 class RunProgress : public QObject {
   Q_OBJECT
 

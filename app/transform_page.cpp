@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -82,6 +83,22 @@ QIcon ArrowIcon(bool ready) {
   p.setBrush(colour);
   p.drawPolygon(QPolygon(
       {QPoint(2, 7), QPoint(16, 7), QPoint(16, 2), QPoint(26, 10), QPoint(16, 18), QPoint(16, 13), QPoint(2, 13)}));
+  return QIcon(pixmap);
+}
+
+// The glyph of a "Filtering" button: a triangle pointing down while its panel is expanded, right when collapsed.
+QIcon FoldIcon(bool expanded) {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x40, 0x40, 0x40));
+  if (expanded) {
+    p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(11, 3), QPoint(6, 9)}));
+  } else {
+    p.drawPolygon(QPolygon({QPoint(3, 1), QPoint(9, 6), QPoint(3, 11)}));
+  }
   return QIcon(pixmap);
 }
 
@@ -182,6 +199,7 @@ QFrame* TransformPage::buildFilterPanel(int side) {
   grid->setHorizontalSpacing(2);
   grid->setVerticalSpacing(1);
   m_filterButton[side] = MakeButton(t ? "BitBtn9" : "BitBtn10", QStringLiteral("Filtering"), panel);
+  m_filterButton[side]->setIcon(FoldIcon(true));
   m_inputBox[side] = new QCheckBox(QStringLiteral("Input Signal"), panel);
   m_inputBox[side]->setObjectName(t ? QStringLiteral("CheckBox2") : QStringLiteral("CheckBox4"));
   m_inputBox[side]->setChecked(true);
@@ -592,6 +610,10 @@ void TransformPage::connectControls() {
   connect(m_button3, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressAirDefaults); });
   connect(m_grid, &QTableWidget::cellChanged, this, &TransformPage::onGridEdited);
   connect(m_context, &AppContext::languageChanged, this, [this] { applyGridMode(); });
+  // Another page changed the session's records (the PPG page hands its blood-flow curve over).
+  connect(m_context, &AppContext::sessionChanged, this, [this] {
+    if (!m_busy) showView();
+  });
 }
 
 void TransformPage::setBand(int side, double lowHz, double highHz) {
@@ -667,10 +689,10 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
 }
 
 void TransformPage::toggleFilterPanel(int side) {
-  const bool expanded = m_letter[side][0]->isVisible() || !m_filterPanel[side]->property("collapsed").toBool();
-  const bool collapse = expanded;
+  const bool collapse = !m_filterPanel[side]->property("collapsed").toBool();
   m_filterPanel[side]->setProperty("collapsed", collapse);
   for (QToolButton* letter : m_letter[side]) letter->setVisible(!collapse);
+  m_filterButton[side]->setIcon(FoldIcon(!collapse));
   if (collapse) {
     m_filteredBox[side]->setChecked(false);
     if (TransformSession* s = session(); s && !m_busy) {
@@ -972,11 +994,21 @@ void TransformPage::outputT() {
 }
 
 void TransformPage::saveConverted(bool temperature) {
-  TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!session() || m_busy) return;
   const QString name = QFileDialog::getSaveFileName(this, temperature ? QStringLiteral("T*") : QStringLiteral("BF*"),
                                                     QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
+  saveConvertedTo(temperature, name);
+}
+
+bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
+  TransformSession* s = session();
+  if (!s || m_busy) return false;
+  if (!(temperature ? s->tStarReady() : s->bfStarReady())) {
+    m_context->showError(temperature ? QStringLiteral("There is no T* to save")
+                                     : QStringLiteral("There is no BF* to save"));
+    return false;
+  }
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
   const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
@@ -984,7 +1016,9 @@ void TransformPage::saveConverted(bool temperature) {
     const QString reason = error->reason.empty() ? QString() : " (" + QString::fromStdString(error->reason) + ")";
     m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path) +
                          reason);
+    return false;
   }
+  return true;
 }
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
@@ -1118,19 +1152,24 @@ void TransformPage::onGridEdited(int row, int column) {
 }
 
 void TransformPage::plotChart(PlotView* chart) {
+  const QString bitmaps = QStringLiteral("Bitmaps (*.bmp)");
+  const QString png = QStringLiteral("PNG pictures (*.png)");
+  QString filter = bitmaps;
   const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Plot"), QString(),
-                                                    QStringLiteral("Bitmaps (*.bmp);;PNG pictures (*.png)"));
+                                                    bitmaps + QStringLiteral(";;") + png, &filter);
   if (name.isEmpty()) return;
-  QString path = name;
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
-      !path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
-    path += QStringLiteral(".bmp");
-  }
+  savePlot(chart, name, filter == png ? QStringLiteral(".png") : QStringLiteral(".bmp"));
+}
+
+bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString& extension) {
+  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), extension.toStdString()));
+  // The picture is taken on a white background; the chart keeps its own colour on screen.
   const QBrush background = chart->chart()->backgroundBrush();
   chart->chart()->setBackgroundBrush(Qt::white);
   const bool ok = chart->savePicture(path);
   chart->chart()->setBackgroundBrush(background);
   if (!ok) m_context->showError(QStringLiteral("Cannot write the picture ") + path);
+  return ok;
 }
 
 bool TransformPage::runInBackground(std::function<std::function<void()>()> work) {

@@ -51,6 +51,15 @@ class TransformPage : public QWidget {
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
 
+  // Writes T* (`temperature`) or BF* to `path` (".txt" appended when missing) with the locale's separator and
+  // three decimals; an existing file is replaced only by a complete one. Shows the error and returns false when
+  // the file cannot be written or there is nothing to write.
+  bool saveConvertedTo(bool temperature, const QString& path);
+  // Saves `chart` (Chart3 or Chart4) as a picture on a white background under `name`, with `extension` (".bmp"
+  // or ".png") appended unless the name already ends with it (or with it in upper case). Shows the error and
+  // returns false when the file cannot be written.
+  bool savePlot(PlotView* chart, const QString& name, const QString& extension);
+
   // Sets UpDown1/Edit1 and the hints of the read buttons ("2 Hz").
   void setSampleRate(int hz);
 

@@ -10,6 +10,7 @@
 #include "core/fourier_conversion.h"
 #include "core/frequency_band.h"
 #include "signals/signal_file.h"
+#include "wavelet/wavelet_types.h"
 
 namespace kelvora {
 namespace {
@@ -17,6 +18,13 @@ namespace {
 constexpr const char* kPointsSuffix = " points";
 constexpr const char* kTemperaturePrefix = "Temperature: ";
 constexpr const char* kBloodFlowPrefix = "  Blood Flow:  ";
+
+std::string JoinNotices(const std::string& first, const std::string& second) {
+  if (first.empty()) return second;
+  if (second.empty()) return first;
+  return first + "\n" + second;
+}
+
 constexpr const char* kWaveletUnavailable = "Wavelet conversion is not available yet";
 constexpr const char* kBloodFlowTitle = "BF, mm^3/sec";
 constexpr const char* kBloodFlowOutputTitle = "BF, V";
@@ -259,6 +267,14 @@ SessionResult TransformSession::runFilter(State& next, Engine& engine, bool temp
       untick();
       return {};
     }
+    if (automatic && record.count() > kWaveletMaxSamples) {
+      // A load must not fail because its automatic filtering cannot run: the record is kept unfiltered.
+      filtered.clear();
+      series = ChartSeries{};
+      untick();
+      return {{}, "The record is not wavelet-filtered: the wavelet method holds at most " +
+                      std::to_string(kWaveletMaxSamples) + " samples"};
+    }
     const FrequencyBand band = engine.transform.band(slot);
     ConversionResult result = engine.waveletFilter(record.normalized, band.low, band.high, next.gerc, progress);
     if (!result.ok()) return {result.error, {}};
@@ -343,14 +359,14 @@ SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& pro
     return filtered;
   }
   *m_state = std::move(next);
-  return {{}, read.warning};
+  return {{}, JoinNotices(read.warning, filtered.notice)};
 }
 
 SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
   const SignalReadResult read = ReadSignalFile(path, false, DecimalFormat::ForSeparator(m_state->separator));
   if (!read.ok()) return {DescribeFileError(*read.error), {}};
   SessionResult result = adoptBloodFlow(read.record, label.empty() ? path : label, progress);
-  if (result.ok()) result.notice = read.warning;
+  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
   return result;
 }
 
@@ -387,7 +403,7 @@ SessionResult TransformSession::adoptBloodFlow(const SignalRecord& record, const
     return filtered;
   }
   *m_state = std::move(next);
-  return {};
+  return filtered;
 }
 
 SessionResult TransformSession::LoadExample(int number, const std::string& examplesFolder, ProgressSink& progress) {

@@ -161,7 +161,9 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
                                           });
                                         });
     if (!tabulated) return abandon();
-    for (int k : forwardRows) rowFactor[static_cast<size_t>(k)] = type == WaveletType::Morlet ? 1.0L / m_scales[k] : 1.0L;
+    for (int k : forwardRows) {
+      rowFactor[static_cast<size_t>(k)] = type == WaveletType::Morlet ? 1.0L / m_scales[k] : 1.0L;
+    }
     const bool done = RunTimePointTasks(
         n, threads, TWavMorle1::kThreadName,
         [&](int b) {
@@ -201,13 +203,10 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   const long double exponent = static_cast<long double>(fields.exponent);
   std::vector<ThermalShift> shifts(kWaveletRows + 1);
   for (int k : reconstructRows) {
-    const long double a = m_scales[k];
-    long double factor = 1.0L / std::exp(exponent * std::log(a)) / divisor;
-    if (thermal) {
-      shifts[static_cast<size_t>(k)] = ThermalShiftOfScale(k, *request.thermal);
-      factor = shifts[static_cast<size_t>(k)].gain / std::exp(exponent * std::log(a)) / divisor;
-    }
-    rowFactor[static_cast<size_t>(k)] = factor;
+    // a^m by the sign-preserving power (a > 0); the conversion also multiplies by the row's gain.
+    const long double scalePower = std::exp(exponent * std::log(m_scales[k]));
+    if (thermal) shifts[static_cast<size_t>(k)] = ThermalShiftOfScale(k, *request.thermal);
+    rowFactor[static_cast<size_t>(k)] = shifts[static_cast<size_t>(k)].gain / scalePower / divisor;
   }
   const bool tabulated = TabulateRows(reconstructRows, tables, threads, threadName, m_stopRequest, progress,
                                       [&](int k) {

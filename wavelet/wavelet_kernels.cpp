@@ -11,9 +11,14 @@ Complex PaulTerm(Complex numerator, long double y) {
   return Quotient(numerator, Power(MakeComplex(1.0L, y), 5));
 }
 
+// Below this Gaussian factor a Morlet value lies far under the table's cut (1e-30 of the peak, where the factor
+// is about 1), so it is not worked out.
+constexpr long double kNegligibleGaussian = 1e-40L;
+
 Complex MorletTerm(long double phase, long double t) {
-  return Product(Product(Exp(MakeComplex(0.0L, phase)), Exp(MakeComplex(-t * t / 2.0L, 0.0L))),
-                 MakeComplex(0.751L, 0.0L));
+  const Complex gaussian = Exp(MakeComplex(-t * t / 2.0L, 0.0L));
+  if (gaussian.re < kNegligibleGaussian) return Complex{};
+  return Product(Product(Exp(MakeComplex(0.0L, phase)), gaussian), MakeComplex(0.751L, 0.0L));
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ namespace kelvora {
 // included); Paul: conj(120 / (1 + i (b - s) / a)^5).
 Complex ForwardKernel(WaveletType type, long double scale, long double b, long double s);
 
-// `TWavMorle2` kernel: Morlet 0.751 exp(i 5 (s - b) / a) exp(-((b - s) / a)^2 / 2); Paul 120 i^4 / (1 + i (s - b) / a)^5.
+// `TWavMorle2` kernel: Morlet 0.751 exp(i 5 (s - b) / a) exp(-((b - s) / a)^2 / 2);
+// Paul 120 i^4 / (1 + i (s - b) / a)^5.
 Complex ReconstructionKernel(WaveletType type, long double scale, long double b, long double s);
 
 // `TWavMorle3` kernel with the delay tau (samples), u = b - s: Morlet 0.751 exp(-5i (u + tau) / a)

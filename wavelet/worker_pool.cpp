@@ -31,7 +31,8 @@ void NameThisThread(const char* name) {
 bool RunTimePointTasks(int count, int threads, const char* threadName, const std::function<void(int)>& task,
                        std::atomic<bool>& stop, ProgressSink& progress, long long positionOffset,
                        long long maximum, bool reportProgress) {
-  if (count <= 0) return !stop.load();
+  if (progress.stopRequested()) stop.store(true);
+  if (count <= 0 || stop.load()) return count <= 0 && !stop.load();
   const int workerCount = std::clamp(threads, kWaveletMinThreads, std::min(kWaveletMaxThreads, count));
   std::atomic<int> next{0};
   std::atomic<int> done{0};

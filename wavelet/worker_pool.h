@@ -10,7 +10,7 @@ namespace kelvora {
 // Runs task(i) for i = 0 .. count-1 on `threads` worker threads (1 .. 32) named `threadName` (for debuggers);
 // each worker takes the next index when it is free. The calling thread waits and, about every 10 ms, shows
 // positionOffset + (tasks done) through progress.setPosition, with the percentage of `maximum` as its text
-// ("42%") when that changes (when `reportProgress`), and checks for a stop:
+// ("42%") when that changes (when `reportProgress`), and checks for a stop (also once before it starts):
 // `stop` set or progress.stopRequested() (which then sets `stop`). A stop lets running tasks finish their index
 // and starts no new one. A completed pass reports its last position. Returns true when every task ran, false
 // when stopped. All threads are joined on return.

@@ -2,6 +2,7 @@
 #include "plot_view.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <limits>
@@ -17,6 +18,7 @@ class PlotViewTest : public QObject {
   void zoomRecomputesFromTheFullData();
   void nonFiniteSamplesAreNeverDrawn();
   void clearingEmptiesSeriesAndData();
+  void savesThePictureAsBitmapOrPng();
 };
 
 void PlotViewTest::shortSeriesAreHandedOverWhole() {
@@ -98,6 +100,21 @@ void PlotViewTest::clearingEmptiesSeriesAndData() {
   QCOMPARE(view.sourcePointCount(s), 0);
   QCOMPARE(view.shownPointCount(s), 0);
   QCOMPARE(view.series(QStringLiteral("S")), s);
+}
+
+void PlotViewTest::savesThePictureAsBitmapOrPng() {
+  PlotView view(QStringLiteral("ChartX"));
+  view.resize(320, 200);
+  QXYSeries* s = view.addLineSeries(QStringLiteral("S"), Qt::red);
+  view.setUniformData(s, {1.0, 2.0, 0.5}, 0.0, 1.0);
+  QTemporaryDir dir;
+  for (const char* name : {"chart.bmp", "chart.png"}) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QVERIFY(view.savePicture(path));
+    const QImage image(path);
+    QCOMPARE(image.size(), view.viewport()->size());
+  }
+  QVERIFY(!view.savePicture(dir.filePath(QStringLiteral("missing/chart.bmp"))));
 }
 
 QTEST_MAIN(PlotViewTest)

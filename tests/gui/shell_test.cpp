@@ -151,6 +151,7 @@ void ShellTest::stopButtonAsksTheRunToStop() {
   stop->click();
   QVERIFY(progress->sink().stopRequested());
   progress->end();
+  QVERIFY(!stop->isEnabled());
   QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Progress"))->text(), QStringLiteral("100%"));
   QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label13"))->text(), QStringLiteral("25%"));
   progress->begin();

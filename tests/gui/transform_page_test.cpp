@@ -76,6 +76,7 @@ class TransformPageTest : public QObject {
   void enterInABandEditMovesTheMarkerAndFilters();
   void doubleClickOnTheBloodFlowStripResetsItsBand();
   void gridEditsReachTheModelAndBadTextsAreRefused();
+  void savingTheConvertedRecordWritesItsSamples();
 
  private:
   template <typename T>
@@ -352,6 +353,45 @@ void TransformPageTest::gridEditsReachTheModelAndBadTextsAreRefused() {
   // Label cells cannot be edited.
   QVERIFY(!(grid->item(1, 3)->flags() & Qt::ItemIsEditable));
   QVERIFY(grid->item(1, 4)->flags() & Qt::ItemIsEditable);
+}
+
+void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
+  QTemporaryDir dir;
+  QVERIFY(!m_window->transformPage()->saveConvertedTo(false, dir.filePath(QStringLiteral("early"))));
+  QCOMPARE(m_errors.size(), 1);
+  m_errors.clear();
+  loadExample();
+  find<QRadioButton>("RadioTypeShitzer")->click();
+  find<QRadioButton>("RadioNormaliz2")->click();
+  find<QPushButton>("BtnBFtoT")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(m_window->transformPage()->saveConvertedTo(true, dir.filePath(QStringLiteral("tstar"))));
+  const std::vector<double> written = ReadColumn(dir.filePath(QStringLiteral("tstar.txt")));
+  auto* chart4 = find<PlotView>("Chart4");
+  const std::vector<double> shown = chart4->sourceValues(chart4->series(QStringLiteral("Series4")));
+  QCOMPARE(written.size(), shown.size());
+  // Three decimals at most: every written sample is within half a thousandth of the computed one.
+  for (size_t i = 0; i < written.size(); ++i) QVERIFY(std::abs(written[i] - shown[i]) <= 0.0005 + 1e-12);
+  // "Absolute values": T* starts at T0 = 36.24.
+  QCOMPARE(written.front(), 36.24);
+  // A folder in the way: the error is shown and nothing is written.
+  QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("blocked.txt"))));
+  QVERIFY(!m_window->transformPage()->saveConvertedTo(true, dir.filePath(QStringLiteral("blocked.txt"))));
+  QCOMPARE(m_errors.size(), 1);
+
+  // Chart pictures: ".bmp" is appended unless the name ends with it exactly or in upper case.
+  auto* page = m_window->transformPage();
+  const QColor screen = chart4->chart()->backgroundBrush().color();
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("plot")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("plot.bmp"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("PLOT.BMP")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("PLOT.BMP"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("odd.Bmp")), QStringLiteral(".bmp")));
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("odd.Bmp.bmp"))));
+  QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("picture")), QStringLiteral(".png")));
+  QCOMPARE(QImage(dir.filePath(QStringLiteral("picture.png"))).pixelColor(2, 2), QColor(Qt::white));
+  QCOMPARE(chart4->chart()->backgroundBrush().color(), screen);
 }
 
 QTEST_MAIN(TransformPageTest)

@@ -120,6 +120,21 @@ TEST(WaveletTransformMethods, RecordsBeyondTheCapacityAreRefusedWithTheLimit) {
   EXPECT_FALSE(session.bfStarReady());
 }
 
+TEST(WaveletTransformMethods, LoadOfALongRecordKeepsItUnfilteredWithANotice) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  session.setBandT(0.05, 0.15);
+  session.setBandTextsT("0.05", "0.15");
+  const SessionResult result = session.LoadT(WriteSignal(dir, "t.txt", Temperature(4000)), NullProgress());
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_NE(result.notice.find("3601"), std::string::npos) << result.notice;
+  EXPECT_EQ(session.recordT().count(), 4000);
+  EXPECT_FALSE(session.viewState().cbFilterSignalT);
+  EXPECT_TRUE(session.filteredT().empty());
+}
+
 TEST(WaveletTransformMethods, StopGivesTheStoppedMessageAndNoBFStar) {
   testing::TempDir dir;
   TransformSession session;

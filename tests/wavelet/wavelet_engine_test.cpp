@@ -373,7 +373,7 @@ TEST(WaveletEngine, StopInForwardPassLeavesNoResultAndNoFlags) {
 }
 
 TEST(WaveletEngine, StopInReconstructionKeepsFlagsSignsAndRanges) {
-  const std::vector<double> x = MixedSignal(1000);
+  const std::vector<double> x = MixedSignal(300);
   WaveletEngine& engine = Engine();
   ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
   ASSERT_TRUE(RunBand(engine, kMyogenic, WaveletType::Paul).completed());
@@ -381,7 +381,8 @@ TEST(WaveletEngine, StopInReconstructionKeepsFlagsSignsAndRanges) {
 
   // The band moves, so the signs change between the passes; the stop must undo that.
   RecordingProgress progress;
-  progress.stopWhen = [](long long position) { return position > 1000; };
+  // The forward pass ends by showing N; the stop is then seen before the reconstruction starts.
+  progress.stopWhen = [](long long position) { return position >= 300; };
   WaveletRunRequest request;
   request.band = WaveletBand{0.07, 2.0};
   request.type = WaveletType::Paul;
