@@ -35,11 +35,18 @@ std::string DescribeFileError(const SignalFileError& error) {
     text += std::to_string(error.line);
   }
   text += ": ";
-  if (error.kind == SignalFileErrorKind::kInvalidNumber)
-    text += "'" + Printable(error.text, true) + "' " + error.message;
-  else
-    text += error.message;
-  if (!error.reason.empty()) text += " (" + error.reason + ")";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
+  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
+    text += '\'';
+    text += Printable(error.text, true);
+    text += "' ";
+  }
+  text += error.message;
+  if (!error.reason.empty()) {
+    text += " (";
+    text += error.reason;
+    text += ')';
+  }
   return text;
 }
 

@@ -150,7 +150,16 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   std::string text;
   char chunk[1 << 16];
   std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
+  // A line longer than kMaxLineBytes can be neither a number nor a sensible header: reading stops there, so a
+  // source without line ends (/dev/zero) does not fill the memory. The parse then reports that line.
+  constexpr std::size_t kMaxLineBytes = 1 << 20;
+  std::size_t lineStart = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    const std::size_t lastEnd = std::string_view(chunk, got).find_last_of("\r\n");
+    if (lastEnd != std::string_view::npos) lineStart = text.size() + lastEnd + 1;
+    text.append(chunk, got);
+    if (text.size() - lineStart > kMaxLineBytes) break;
+  }
   if (std::ferror(file.get())) return failed;
   return ParsePpgText(text, inRateHz, decimalSeparator);
 }

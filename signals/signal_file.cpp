@@ -121,11 +121,23 @@ void SignalTextReader::takeText(std::string_view text) {
     }
     const std::size_t end = text.find_first_of("\r\n");
     appendToLine(text.substr(0, end));
-    if (end == std::string_view::npos) return;
+    if (end == std::string_view::npos) {
+      // A value already longer than any number makes the line bad whatever follows: decided now, so a source
+      // without line ends (/dev/zero) is not read on.
+      if (valueCannotFit()) endLine();
+      return;
+    }
     m_afterCr = text[end] == '\r';
     text.remove_prefix(end + 1);
     endLine();
   }
+}
+
+bool SignalTextReader::valueCannotFit() const {
+  if (m_lineBytes <= kMaxLineKept) return false;
+  const bool tabInKeptPart = m_firstTab != std::string::npos && m_firstTab <= kMaxLineKept;
+  const bool tabLayout = m_lineNumber == 0 ? tabInKeptPart : m_result.tabLayout;  // the first line decides
+  return !(tabLayout && tabInKeptPart);
 }
 
 void SignalTextReader::appendToLine(std::string_view part) {

@@ -71,6 +71,7 @@ class SignalTextReader {
 
   void takeText(std::string_view text);
   void appendToLine(std::string_view part);
+  bool valueCannotFit() const;
   void endLine();
   void takeLine();
   void fail(const std::string& text);

@@ -169,6 +169,21 @@ TEST(SignalFileFaults, AHundredMegabyteLine) {
   EXPECT_EQ(columns.record.values, (std::vector<double>{36.6, 36.7, 36.8}));
 }
 
+TEST(SignalFileFaults, ASourceWithoutLineEndsIsNotReadOn) {
+  // /dev/zero never ends: its first line is refused once it is longer than any number, in bounded memory.
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  for (const bool temperature : {false, true}) {
+    const SignalReadResult r = ReadSignalFile("/dev/zero", temperature, kDot);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error->line, 1);
+    EXPECT_EQ(r.error->text, std::string(40, '\0') + "...");
+  }
+  // PPG: the header never ends, so there is no sample.
+  const PpgReadResult ppg = ReadPpgFile("/dev/zero");
+  ASSERT_TRUE(ppg.ok()) << ppg.message;
+  EXPECT_TRUE(ppg.signal.empty());
+}
+
 TEST(SignalFileFaults, AFileCutShortReadsWhatArrived) {
   // A cut inside a number leaves a shorter number; a cut that leaves no number is a bad last line; a cut
   // inside a CR LF loses nothing.
