@@ -27,7 +27,7 @@
 #include "signal_messages.h"
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
-#include "spectrum_chart.h"
+#include "fourier_bars_chart.h"
 #include "task_runner.h"
 #include "workspace_strip.h"
 

@@ -14,7 +14,7 @@ namespace {
 
 const char* kName = "convert";
 
-std::vector<OptionSpec> ConvertOptions() {
+std::vector<OptionDef> ConvertOptions() {
   return {
       {"method", 0, "fourier|wavelet|shitzer", "conversion method (required)"},
       {"direction", 0, "t2bf|bf2t", "T -> BF* or BF -> T* (required)"},
@@ -227,11 +227,11 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = ConvertOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
+  std::vector<OptionDef> optionDefs = ConvertOptions();
+  const std::vector<OptionDef> common = CommonOptionSpecs();
+  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
   ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
+  if (const auto error = ParseArguments(args, optionDefs, parsed)) return UsageError(context, kName, *error);
   CommonOptions options;
   if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
   if (options.help) {

@@ -13,7 +13,7 @@ const char* kName = "filter";
 // The band of amplitude filtering on the Fourier page.
 constexpr FrequencyBand kAmplitudeBand{0.0, 1.0};
 
-std::vector<OptionSpec> FilterOptions() {
+std::vector<OptionDef> FilterOptions() {
   return {
       {"method", 0, "fourier|wavelet", "filtering method (required)"},
       {"band", 0, "LO:HI", "band in Hz; required unless --amplitude"},
@@ -74,11 +74,11 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
 }  // namespace
 
 int RunFilter(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = FilterOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
+  std::vector<OptionDef> optionDefs = FilterOptions();
+  const std::vector<OptionDef> common = CommonOptionSpecs();
+  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
   ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
+  if (const auto error = ParseArguments(args, optionDefs, parsed)) return UsageError(context, kName, *error);
   CommonOptions options;
   if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
   if (options.help) {

@@ -9,7 +9,7 @@ namespace {
 
 const char* kName = "ppg";
 
-std::vector<OptionSpec> PpgOptions() {
+std::vector<OptionDef> PpgOptions() {
   return {{"in-rate", 0, "HZ", "input rate of the PPG (default 50)"},
           {"out-rate", 0, "HZ", "output rate of the envelope (default 2)"},
           {"duration", 0, "S", "duration in whole seconds (default: round(last index / in-rate), as read)"},
@@ -42,11 +42,11 @@ std::optional<std::string> ReadWhole(const ParsedArgs& parsed, const std::string
 }  // namespace
 
 int RunPpg(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = PpgOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
+  std::vector<OptionDef> optionDefs = PpgOptions();
+  const std::vector<OptionDef> common = CommonOptionSpecs();
+  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
   ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
+  if (const auto error = ParseArguments(args, optionDefs, parsed)) return UsageError(context, kName, *error);
   CommonOptions options;
   if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
   if (options.help) {

@@ -67,7 +67,7 @@ int EmitSignal(CliContext& context, const CommonOptions& options, const std::vec
 }
 
 std::string CommandHelp(const std::string& synopsis, const std::string& description,
-                        const std::vector<OptionSpec>& ownOptions) {
+                        const std::vector<OptionDef>& ownOptions) {
   std::string text = "usage: kelvora-cli " + synopsis + "\n\n" + description + "\n";
   if (!ownOptions.empty()) text += "\nOptions:\n" + FormatOptionHelp(ownOptions);
   text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionSpecs());

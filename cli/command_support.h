@@ -31,6 +31,6 @@ int EmitText(CliContext& context, const CommonOptions& options, const std::strin
 
 // The usage text of a command: synopsis, its own options, the common options.
 std::string CommandHelp(const std::string& synopsis, const std::string& description,
-                        const std::vector<OptionSpec>& ownOptions);
+                        const std::vector<OptionDef>& ownOptions);
 
 }  // namespace kelvora::cli

@@ -10,7 +10,7 @@ namespace {
 
 const char* kName = "spectrum";
 
-std::vector<OptionSpec> SpectrumOptions() {
+std::vector<OptionDef> SpectrumOptions() {
   return {{"band", 0, "LO:HI", "band in Hz (default 0:2, clamped to fs/2)"}};
 }
 
@@ -24,11 +24,11 @@ std::string Shortest(T value) {
 }  // namespace
 
 int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = SpectrumOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
+  std::vector<OptionDef> optionDefs = SpectrumOptions();
+  const std::vector<OptionDef> common = CommonOptionSpecs();
+  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
   ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
+  if (const auto error = ParseArguments(args, optionDefs, parsed)) return UsageError(context, kName, *error);
   CommonOptions options;
   if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
   if (options.help) {
