@@ -62,7 +62,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
   return std::nullopt;
 }
 
-std::vector<OptionDef> CommonOptionSpecs() {
+std::vector<OptionDef> CommonOptionDefs() {
   return {
       {"fs", 0, "HZ", "integer sample rate of INPUT (default 2)"},
       {"output", 'o', "FILE", "write the result here (default: standard output)"},

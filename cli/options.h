@@ -31,7 +31,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
                                           ParsedArgs& parsed);
 
 // The options every command takes: --fs, -o/--output, --full-precision, --progress, --help.
-std::vector<OptionDef> CommonOptionSpecs();
+std::vector<OptionDef> CommonOptionDefs();
 
 struct CommonOptions {
   int sampleRateHz = 2;
