@@ -27,7 +27,7 @@
 #include "signal_messages.h"
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
-#include "spectrum_chart.h"
+#include "fourier_bars_chart.h"
 #include "task_runner.h"
 #include "workspace_strip.h"
 
@@ -109,8 +109,10 @@ void FourierPage::buildControls() {
 
   m_radioGroup = new QGroupBox(this);
   m_radioGroup->setObjectName(QStringLiteral("RadioGroupFF"));
-  auto* radios = new QHBoxLayout(m_radioGroup);
-  radios->setContentsMargins(6, 2, 6, 2);
+  // The two modes stack, so that the tool row fits a 1000-pixel window without cutting their captions.
+  auto* radios = new QVBoxLayout(m_radioGroup);
+  radios->setContentsMargins(6, 1, 6, 1);
+  radios->setSpacing(0);
   m_radioItems[0] = new QRadioButton(QStringLiteral("Frequence filtering"), m_radioGroup);
   m_radioItems[1] = new QRadioButton(QStringLiteral("Amplitude filtering"), m_radioGroup);
   m_radioItems[0]->setObjectName(QStringLiteral("RadioGroupFFItem0"));

@@ -105,6 +105,9 @@ void PpgPage::buildControls() {
   for (const Field& f : fields) {
     auto* label = new QLabel(QString::fromUtf8(f.labelText), this);
     label->setObjectName(QString::fromLatin1(f.label));
+    // Long captions wrap onto two lines instead of being cut at the edit's width.
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     *f.edit = MakeEdit(f.name, QString::fromLatin1(f.value), 80, this);
     grid->addWidget(label, 0, column);
     grid->addWidget(*f.edit, 1, column);

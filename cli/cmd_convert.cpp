@@ -14,7 +14,7 @@ namespace {
 
 const char* kName = "convert";
 
-std::vector<OptionSpec> ConvertOptions() {
+std::vector<OptionDef> ConvertOptions() {
   return {
       {"method", 0, "fourier|wavelet|shitzer", "conversion method (required)"},
       {"direction", 0, "t2bf|bf2t", "T -> BF* or BF -> T* (required)"},
@@ -227,23 +227,15 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = ConvertOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
-  ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
-  CommonOptions options;
-  if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
-  if (options.help) {
-    context.out << CommandHelp(
+  CommandLine line;
+  if (const auto done = ParseCommandLine(args, context, kName, ConvertOptions(),
         "convert --method fourier|wavelet|shitzer --direction t2bf|bf2t INPUT [options]",
         "Converts a temperature record into blood flow (t2bf, INPUT read with the kelvin check) or a\n"
         "blood-flow record into temperature (bf2t), as the Transform page does. The converted record is\n"
-        "written to --output; with --compare the correlation with the measured record follows it.",
-        ConvertOptions());
-    return kExitSuccess;
-  }
-  if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
+        "written to --output; with --compare the correlation with the measured record follows it.", line))
+    return *done;
+  const ParsedArgs& parsed = line.parsed;
+  const CommonOptions& options = line.options;
   ConvertSettings settings;
   if (const auto error = ReadSettings(parsed, settings)) return UsageError(context, kName, *error);
   return RunConversion(context, parsed, options, settings);

@@ -13,7 +13,7 @@ const char* kName = "filter";
 // The band of amplitude filtering on the Fourier page.
 constexpr FrequencyBand kAmplitudeBand{0.0, 1.0};
 
-std::vector<OptionSpec> FilterOptions() {
+std::vector<OptionDef> FilterOptions() {
   return {
       {"method", 0, "fourier|wavelet", "filtering method (required)"},
       {"band", 0, "LO:HI", "band in Hz; required unless --amplitude"},
@@ -74,23 +74,15 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
 }  // namespace
 
 int RunFilter(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = FilterOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
-  ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
-  CommonOptions options;
-  if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
-  if (options.help) {
-    context.out << CommandHelp(
+  CommandLine line;
+  if (const auto done = ParseCommandLine(args, context, kName, FilterOptions(),
         "filter --method fourier|wavelet INPUT [--band LO:HI | --amplitude PLO:PHI] [options]",
         "Filters the signal to a band. The Fourier method writes the filtered signal in the input's own\n"
         "units ((v - 2)(max - min) + min, what the chart shows). The wavelet method (at most 3601 samples,\n"
-        "run at 2 Hz) writes the reconstruction of the normalised signal as computed.",
-        FilterOptions());
-    return kExitSuccess;
-  }
-  if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
+        "run at 2 Hz) writes the reconstruction of the normalised signal as computed.", line))
+    return *done;
+  const ParsedArgs& parsed = line.parsed;
+  const CommonOptions& options = line.options;
   const std::optional<std::string> method = parsed.value("method");
   if (!method) return UsageError(context, kName, "--method fourier|wavelet is required");
   if (*method == "fourier") return RunFourierFilter(context, parsed, options);

@@ -9,7 +9,7 @@ namespace {
 
 const char* kName = "ppg";
 
-std::vector<OptionSpec> PpgOptions() {
+std::vector<OptionDef> PpgOptions() {
   return {{"in-rate", 0, "HZ", "input rate of the PPG (default 50)"},
           {"out-rate", 0, "HZ", "output rate of the envelope (default 2)"},
           {"duration", 0, "S", "duration in whole seconds (default: round(last index / in-rate), as read)"},
@@ -42,23 +42,15 @@ std::optional<std::string> ReadWhole(const ParsedArgs& parsed, const std::string
 }  // namespace
 
 int RunPpg(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = PpgOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
-  ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
-  CommonOptions options;
-  if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
-  if (options.help) {
-    context.out << CommandHelp(
+  CommandLine line;
+  if (const auto done = ParseCommandLine(args, context, kName, PpgOptions(),
         "ppg INPUT [--in-rate HZ] [--out-rate HZ] [--duration S] [--min-pulse BPM] [--max-pulse BPM] [options]",
         "The blood-flow curve of a photoplethysmogram: the envelope through its pulse maxima, resampled at the\n"
         "output rate and smoothed, on the 0 .. 10 scale of the PPG. INPUT has one header line, then one sample\n"
-        "per line. Writes round(duration * out-rate) samples. The PPG's own rate is --in-rate (--fs is not used).",
-        PpgOptions());
-    return kExitSuccess;
-  }
-  if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
+        "per line. Writes round(duration * out-rate) samples. The PPG's own rate is --in-rate (--fs is not used).", line))
+    return *done;
+  const ParsedArgs& parsed = line.parsed;
+  const CommonOptions& options = line.options;
 
   PpgEnvelopeParams params;
   for (const auto& error :

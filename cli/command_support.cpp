@@ -101,11 +101,27 @@ int EmitSignal(CliContext& context, const CommonOptions& options, const std::vec
 }
 
 std::string CommandHelp(const std::string& synopsis, const std::string& description,
-                        const std::vector<OptionSpec>& ownOptions) {
+                        const std::vector<OptionDef>& ownOptions) {
   std::string text = "usage: kelvora-cli " + synopsis + "\n\n" + description + "\n";
   if (!ownOptions.empty()) text += "\nOptions:\n" + FormatOptionHelp(ownOptions);
-  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionSpecs());
+  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionDefs());
   return text;
+}
+
+std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliContext& context,
+                                    const std::string& command, const std::vector<OptionDef>& ownOptions,
+                                    const std::string& synopsis, const std::string& description, CommandLine& line) {
+  std::vector<OptionDef> optionDefs = ownOptions;
+  const std::vector<OptionDef> common = CommonOptionDefs();
+  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
+  if (const auto error = ParseArguments(args, optionDefs, line.parsed)) return UsageError(context, command, *error);
+  if (const auto error = ReadCommonOptions(line.parsed, line.options)) return UsageError(context, command, *error);
+  if (line.options.help) {
+    context.out << CommandHelp(synopsis, description, ownOptions);
+    return kExitSuccess;
+  }
+  if (line.parsed.positionals.size() != 1) return UsageError(context, command, "exactly one INPUT file is needed");
+  return std::nullopt;
 }
 
 }  // namespace kelvora::cli

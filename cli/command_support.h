@@ -32,8 +32,21 @@ int EmitSignal(CliContext& context, const CommonOptions& options, const std::vec
 // Writes `text` to --output (whole or not at all) or to standard output. Returns the exit status.
 int EmitText(CliContext& context, const CommonOptions& options, const std::string& text);
 
+// A command's parsed arguments and common options.
+struct CommandLine {
+  ParsedArgs parsed;
+  CommonOptions options;
+};
+
+// Parses `args` against the command's own options and the common ones. Gives an exit status when the command ends
+// here (a usage error, or --help printed with `synopsis` and `description`), or nothing when exactly one INPUT
+// file was given and the command goes on.
+std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliContext& context,
+                                    const std::string& command, const std::vector<OptionDef>& ownOptions,
+                                    const std::string& synopsis, const std::string& description, CommandLine& line);
+
 // The usage text of a command: synopsis, its own options, the common options.
 std::string CommandHelp(const std::string& synopsis, const std::string& description,
-                        const std::vector<OptionSpec>& ownOptions);
+                        const std::vector<OptionDef>& ownOptions);
 
 }  // namespace kelvora::cli

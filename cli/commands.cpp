@@ -31,7 +31,7 @@ std::string GlobalHelp() {
     std::string name = c.name;
     text += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 1, ' ') + c.summary + "\n";
   }
-  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionSpecs());
+  text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionDefs());
   text +=
       "\nSignal files are read and written with the decimal separator of the locale (LC_NUMERIC); everything\n"
       "else is printed with '.'. Exit status: 0 success, 1 bad input, 2 bad usage.\n"

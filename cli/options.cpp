@@ -15,7 +15,7 @@ std::optional<std::string> ParsedArgs::value(const std::string& name) const {
   return it->second;
 }
 
-std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& optionDefs,
                                           ParsedArgs& parsed) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -29,7 +29,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionDef* option = nullptr;
     std::optional<std::string> inlineValue;
     std::string shown = arg;
     if (arg[1] == '-') {
@@ -40,29 +40,29 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
         name = name.substr(0, eq);
         shown = "--" + name;
       }
-      for (const OptionSpec& s : specs)
-        if (s.name == name) spec = &s;
+      for (const OptionDef& s : optionDefs)
+        if (s.name == name) option = &s;
     } else if (arg.size() == 2) {
-      for (const OptionSpec& s : specs)
-        if (s.shortName != 0 && s.shortName == arg[1]) spec = &s;
+      for (const OptionDef& s : optionDefs)
+        if (s.shortName != 0 && s.shortName == arg[1]) option = &s;
     }
-    if (spec == nullptr) return "unknown option " + shown;
-    if (spec->valueName.empty()) {
+    if (option == nullptr) return "unknown option " + shown;
+    if (option->valueName.empty()) {
       if (inlineValue) return "option " + shown + " takes no value";
-      parsed.switches[spec->name] = true;
+      parsed.switches[option->name] = true;
       continue;
     }
     if (inlineValue) {
-      parsed.values[spec->name] = *inlineValue;
+      parsed.values[option->name] = *inlineValue;
     } else {
-      if (i + 1 >= args.size()) return "option " + shown + " needs a value " + spec->valueName;
-      parsed.values[spec->name] = args[++i];
+      if (i + 1 >= args.size()) return "option " + shown + " needs a value " + option->valueName;
+      parsed.values[option->name] = args[++i];
     }
   }
   return std::nullopt;
 }
 
-std::vector<OptionSpec> CommonOptionSpecs() {
+std::vector<OptionDef> CommonOptionDefs() {
   return {
       {"fs", 0, "HZ", "integer sample rate of INPUT (default 2)"},
       {"output", 'o', "FILE", "write the result here (default: standard output)"},
@@ -89,18 +89,18 @@ std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOpt
   return std::nullopt;
 }
 
-std::string FormatOptionHelp(const std::vector<OptionSpec>& specs) {
+std::string FormatOptionHelp(const std::vector<OptionDef>& optionDefs) {
   std::vector<std::string> heads;
   std::size_t width = 0;
-  for (const OptionSpec& s : specs) {
+  for (const OptionDef& s : optionDefs) {
     std::string head = s.shortName ? std::string("-") + s.shortName + ", --" + s.name : "    --" + s.name;
     if (!s.valueName.empty()) head += " " + s.valueName;
     width = std::max(width, head.size());
     heads.push_back(head);
   }
   std::string text;
-  for (std::size_t i = 0; i < specs.size(); ++i)
-    text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ') + specs[i].help + "\n";
+  for (std::size_t i = 0; i < optionDefs.size(); ++i)
+    text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ') + optionDefs[i].help + "\n";
   return text;
 }
 

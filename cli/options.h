@@ -9,7 +9,7 @@
 
 namespace kelvora::cli {
 
-struct OptionSpec {
+struct OptionDef {
   std::string name;       // long name without dashes: "fs"
   char shortName = 0;     // 'o' for -o, 0 for none
   std::string valueName;  // "HZ"; empty for a switch
@@ -27,11 +27,11 @@ struct ParsedArgs {
 
 // Parses "--name VALUE", "--name=VALUE", "-x VALUE", switches and positionals ("--" ends the options). Gives an
 // error text for an unknown option or a missing value.
-std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<std::string> ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& optionDefs,
                                           ParsedArgs& parsed);
 
 // The options every command takes: --fs, -o/--output, --full-precision, --progress, --help.
-std::vector<OptionSpec> CommonOptionSpecs();
+std::vector<OptionDef> CommonOptionDefs();
 
 struct CommonOptions {
   int sampleRateHz = 2;
@@ -43,8 +43,8 @@ struct CommonOptions {
 
 std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options);
 
-// "--name VALUE" help lines for the specs, aligned.
-std::string FormatOptionHelp(const std::vector<OptionSpec>& specs);
+// "--name VALUE" help lines for the optionDefs, aligned.
+std::string FormatOptionHelp(const std::vector<OptionDef>& optionDefs);
 
 // Option values (always with "." as the decimal mark). Each gives nothing for a malformed value.
 std::optional<long long> ParseIntegerValue(const std::string& text);

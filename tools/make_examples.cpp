@@ -133,7 +133,7 @@ bool WriteValues(const std::string& path, const std::vector<double>& values, con
 
 // One T/BF pair. `occlusion(t)` is the fraction of the resting perfusion left (1 at rest) and
 // `hyperaemia(t)` the extra flow above rest, both in multiples of the resting level.
-struct PairSpec {
+struct PairRecipe {
   double restingFlow;     // BF units
   double flowTrend;       // change of the resting flow over the record (BF units)
   double baseTempC;       // mean skin temperature
@@ -143,7 +143,7 @@ struct PairSpec {
   std::function<double(double)> hyperaemia;
 };
 
-void MakePair(Random& rng, const PairSpec& spec, std::vector<double>& t, std::vector<double>& bf) {
+void MakePair(Random& rng, const PairRecipe& recipe, std::vector<double>& t, std::vector<double>& bf) {
   constexpr double kRate = 2.0;
   constexpr int kSamples = 3000;  // 25 min
   constexpr int kPad = 3000;      // 25 min each side
@@ -162,12 +162,12 @@ void MakePair(Random& rng, const PairSpec& spec, std::vector<double>& t, std::ve
     const double time = (i - kPad) / kRate;
     slow = keep * slow + std::sqrt(1.0 - keep * keep) * 0.5 * rng.normal();
     const double progress = std::clamp(time / recordS, 0.0, 1.0);
-    const double trend = spec.flowTrend * (0.5 - 0.5 * std::cos(kPi * progress));
-    const double open = spec.occlusion(time);
+    const double trend = recipe.flowTrend * (0.5 - 0.5 * std::cos(kPi * progress));
+    const double open = recipe.occlusion(time);
     const double vasomotion = Evaluate(endothelial, time) + Evaluate(neurogenic, time) + Evaluate(myogenic, time) +
                               0.25 * std::sin(2.0 * kPi * respiration * time) + slow;
-    const double rest = spec.restingFlow + trend;
-    flow[i] = open * (rest + vasomotion) + spec.hyperaemia(time) * rest + (1.0 - open) * 0.04 * rest;
+    const double rest = recipe.restingFlow + trend;
+    flow[i] = open * (rest + vasomotion) + recipe.hyperaemia(time) * rest + (1.0 - open) * 0.04 * rest;
   }
   const std::vector<double> image = ThermalImage(flow, kRate, Tissue{});
 
@@ -178,10 +178,10 @@ void MakePair(Random& rng, const PairSpec& spec, std::vector<double>& t, std::ve
   bf.assign(kSamples, 0.0);
   for (int i = 0; i < kSamples; ++i) {
     const double time = i / kRate;
-    const double room = spec.roomDriftC * (time / recordS - 0.5);
-    t[i] = spec.baseTempC + spec.degreesPerUnit * (image[kPad + i] - meanFlow) + room + 0.003 * rng.normal();
+    const double room = recipe.roomDriftC * (time / recordS - 0.5);
+    t[i] = recipe.baseTempC + recipe.degreesPerUnit * (image[kPad + i] - meanFlow) + room + 0.003 * rng.normal();
     const double measured = flow[kPad + i] + 0.35 * rng.normal() + 0.25 * std::sin(2.0 * kPi * 0.93 * time);
-    bf[i] = std::max(measured, 0.05 * spec.restingFlow);
+    bf[i] = std::max(measured, 0.05 * recipe.restingFlow);
   }
 }
 
@@ -230,11 +230,11 @@ int main(int argc, char** argv) {
   Random rng(seed);
 
   // Example 1: rest; the flow rises slowly while the skin warms.
-  PairSpec rest{12.0, 2.5, 31.8, 0.30, 0.15, [](double) { return 1.0; }, [](double) { return 0.0; }};
+  PairRecipe rest{12.0, 2.5, 31.8, 0.30, 0.15, [](double) { return 1.0; }, [](double) { return 0.0; }};
   // Example 2: 8 min rest, occlusion from 8 to 11 min, then reactive hyperaemia (peak about 3.5 times rest
   // some 15 s after release, decaying over about a minute).
   constexpr double kOccludeS = 480.0, kReleaseS = 660.0;
-  PairSpec cuff{11.0,
+  PairRecipe cuff{11.0,
                 0.0,
                 32.6,
                 0.12,

@@ -67,14 +67,17 @@ std::string RunClock::elapsedText() {
   const long long totalSeconds = m_accumulatedSeconds + elapsedMs / 1000;
   m_elapsedSeconds = totalSeconds;
 
-  const long long shownSeconds = totalSeconds + m_extraSeconds;
-  const long long hours = shownSeconds / 3600;
-  const long long beyondHours = shownSeconds - hours * 3600;
+  return ElapsedTimeText(totalSeconds + m_extraSeconds, elapsedMs % 1000, totalSeconds < 20);
+}
+
+std::string ElapsedTimeText(long long seconds, long long milliseconds, bool showMilliseconds) {
+  const long long hours = seconds / 3600;
+  const long long beyondHours = seconds - hours * 3600;
   const long long days = hours / 24;
   std::string text = "Elapsed Time: ";
   if (days > 0) text += std::to_string(days) + "d.:";
   text += std::to_string(hours % 24) + ":" + TwoDigits(beyondHours / 60) + ":" + TwoDigits(beyondHours % 60);
-  if (totalSeconds < 20) text.append(":").append(ThreeDigits(elapsedMs % 1000));
+  if (showMilliseconds) text.append(":").append(ThreeDigits(milliseconds));
   return text;
 }
 

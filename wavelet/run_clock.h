@@ -42,6 +42,10 @@ class RunClock {
   long long m_elapsedSeconds = -1;
 };
 
+// "Elapsed Time: " + [days "d.:"] + h:MM:SS for `seconds` elapsed, followed by ":" and the three-digit
+// `milliseconds` when `showMilliseconds` is set (the run display shows them during the first 20 seconds).
+std::string ElapsedTimeText(long long seconds, long long milliseconds, bool showMilliseconds);
+
 // "Remaining Time: " + days + " d. :" + hours + ":" + MM + ":" + SS, the remaining seconds being the nearest
 // integer to elapsed / position x (maximum - position); 0 while the position is 0 or negative. Days, hours,
 // two-digit minutes and seconds.

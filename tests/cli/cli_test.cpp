@@ -9,7 +9,7 @@
 
 #include "cli/commands.h"
 #include "core/band_transform.h"
-#include "tests/core/spectral_reference.h"
+#include "tests/core/direct_dft_reference.h"
 #include "tests/signals/temp_dir.h"
 
 namespace kelvora::cli {

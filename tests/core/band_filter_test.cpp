@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/core/spectral_reference.h"
+#include "tests/core/direct_dft_reference.h"
 
 namespace kelvora {
 namespace {

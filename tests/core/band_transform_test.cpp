@@ -8,7 +8,7 @@
 
 #include "core/band_reconstruction.h"
 #include "signals/signal_file.h"
-#include "tests/core/spectral_reference.h"
+#include "tests/core/direct_dft_reference.h"
 
 namespace kelvora {
 namespace {

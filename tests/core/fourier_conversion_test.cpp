@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/conversion_scaling.h"
-#include "tests/core/spectral_reference.h"
+#include "tests/core/direct_dft_reference.h"
 
 namespace kelvora {
 namespace {

@@ -18,7 +18,7 @@
 #include "main_window.h"
 #include "number_text.h"
 #include "plot_view.h"
-#include "spectrum_chart.h"
+#include "fourier_bars_chart.h"
 #include "task_runner.h"
 #include "workspace_strip.h"
 #include "workspace_test_support.h"

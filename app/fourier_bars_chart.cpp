@@ -1,4 +1,4 @@
-#include "spectrum_chart.h"
+#include "fourier_bars_chart.h"
 
 #include <QLineSeries>
 #include <QLogValueAxis>

@@ -10,7 +10,7 @@ namespace {
 
 const char* kName = "spectrum";
 
-std::vector<OptionSpec> SpectrumOptions() {
+std::vector<OptionDef> SpectrumOptions() {
   return {{"band", 0, "LO:HI", "band in Hz (default 0:2, clamped to fs/2)"}};
 }
 
@@ -24,23 +24,15 @@ std::string Shortest(T value) {
 }  // namespace
 
 int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
-  std::vector<OptionSpec> specs = SpectrumOptions();
-  const std::vector<OptionSpec> common = CommonOptionSpecs();
-  specs.insert(specs.end(), common.begin(), common.end());
-  ParsedArgs parsed;
-  if (const auto error = ParseArguments(args, specs, parsed)) return UsageError(context, kName, *error);
-  CommonOptions options;
-  if (const auto error = ReadCommonOptions(parsed, options)) return UsageError(context, kName, *error);
-  if (options.help) {
-    context.out << CommandHelp(
+  CommandLine line;
+  if (const auto done = ParseCommandLine(args, context, kName, SpectrumOptions(),
         "spectrum INPUT [--band LO:HI] [options]",
         "Transforms the normalised signal (x - min) / (max - min), raised by 2 and padded as the\n"
         "transform does, and prints one line per bin k = 0, k_lo .. k_hi:\n"
-        "k<TAB>f<TAB>re<TAB>im<TAB>modulus, in full precision.",
-        SpectrumOptions());
-    return kExitSuccess;
-  }
-  if (parsed.positionals.size() != 1) return UsageError(context, kName, "exactly one INPUT file is needed");
+        "k<TAB>f<TAB>re<TAB>im<TAB>modulus, in full precision.", line))
+    return *done;
+  const ParsedArgs& parsed = line.parsed;
+  const CommonOptions& options = line.options;
   FrequencyBand band{0.0, 2.0};
   if (const auto text = parsed.value("band")) {
     const std::optional<FrequencyBand> value = ParseRangeValue(*text);
@@ -61,13 +53,13 @@ int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
     spectrum = transform.transform(kFourierFrequencySlot, record->normalized, options.sampleRateHz, progress);
   }
   std::string text;
-  auto line = [&](int k) {
+  auto printBin = [&](int k) {
     const Complex c = spectrum.coefficients[static_cast<std::size_t>(k)];
     text += std::to_string(k) + "\t" + Shortest(spectrum.frequencies[static_cast<std::size_t>(k)]) + "\t" +
             Shortest(c.re) + "\t" + Shortest(c.im) + "\t" + Shortest(Modulus(c)) + "\n";
   };
-  line(0);
-  for (int k = spectrum.lowBin; k <= spectrum.highBin; ++k) line(k);
+  printBin(0);
+  for (int k = spectrum.lowBin; k <= spectrum.highBin; ++k) printBin(k);
   return EmitText(context, options, text);
 }
 
