@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "app_context.h"
+#include "page_run.h"
 #include "core/band_transform.h"
 #include "core/frequency_band.h"
 #include "number_text.h"
@@ -452,28 +453,20 @@ void FourierPage::computeAmplitudeSpectrum() {
 }
 
 bool FourierPage::startRun(std::function<Apply()> work) {
-  TaskRunner* runner = m_context->runner();
-  if (m_busy || !runner || runner->isBusy()) return false;
-  QPointer<FourierPage> page(this);
-  const bool started = runner->start([page, work = std::move(work)]() -> TaskRunner::Continuation {
+  // The continuation runs only while the page exists, so it may use `this`.
+  const bool started = StartPageRun(m_context, this, m_busy, [this, work = std::move(work)] {
     Apply apply = work();
-    return [page, apply = std::move(apply)] {
-      if (!page) return;
-      page->endRun();
-      if (apply) apply(*page);
-    };
+    return std::function<void()>([this, apply = std::move(apply)] {
+      endRun();
+      if (apply) apply(*this);
+    });
   });
-  if (!started) return false;
-  setBusy(true);
-  if (RunProgress* progress = m_context->progress()) progress->begin();
-  return true;
+  if (started) setBusy(true);
+  return started;
 }
 
 void FourierPage::endRun() {
-  if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) {
-    progress->end();
-    progress->stopButton()->setEnabled(false);
-  }
+  EndPageRun(m_context);
   setBusy(false);
 }
 
