@@ -618,20 +618,28 @@ SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
 
 // ----- output overlays and correlation -----
 
+namespace {
+
+// The measured curve an "Output" overlay shows: the filtered record (normalised scale) or the record itself,
+// in normalised units or mapped back to the record's own units.
+std::vector<double> MeasuredCurve(const SignalRecord& record, const std::vector<double>& filtered, bool useFiltered,
+                                  bool normalized) {
+  if (!useFiltered) return normalized ? record.normalized : record.values;
+  std::vector<double> curve = filtered;
+  if (!normalized)
+    for (double& v : curve) v = v * (record.maximum - record.minimum) + record.minimum;
+  return curve;
+}
+
+}  // namespace
+
 SessionResult TransformSession::OutputBF() {
   const State& s = *m_state;
   if (!s.bfLoaded || !s.bfStarReady) return {"Output BF needs the measured BF and the computed BF*", {}};
   const bool normalized = s.scaling == ScalingMode::Normalized;
   const bool useFiltered = s.filterSignalBF && s.method == ConversionMethod::Fourier && !s.filteredBF.empty();
 
-  std::vector<double> measured;
-  if (useFiltered) {
-    measured = s.filteredBF;
-    if (!normalized)
-      for (double& v : measured) v = v * (s.bf.maximum - s.bf.minimum) + s.bf.minimum;
-  } else {
-    measured = normalized ? s.bf.normalized : s.bf.values;
-  }
+  const std::vector<double> measured = MeasuredCurve(s.bf, s.filteredBF, useFiltered, normalized);
   std::vector<double> converted = s.bfStar;
   if (normalized) NormalizeToUnitRange(converted);
 
@@ -650,14 +658,7 @@ SessionResult TransformSession::OutputT() {
   const bool useFiltered = s.filterSignalT && s.method == ConversionMethod::Fourier && !s.filteredT.empty();
   const std::size_t length = static_cast<std::size_t>(std::max(0, std::min(s.bf.lastIndex, s.t.lastIndex) + 1));
 
-  std::vector<double> measured;
-  if (useFiltered) {
-    measured = s.filteredT;
-    if (!normalized)
-      for (double& v : measured) v = v * (s.t.maximum - s.t.minimum) + s.t.minimum;
-  } else {
-    measured = normalized ? s.t.normalized : s.t.values;
-  }
+  const std::vector<double> measured = MeasuredCurve(s.t, s.filteredT, useFiltered, normalized);
   std::vector<double> converted = s.tStar;
   if (normalized) NormalizeToUnitRange(converted);
 
