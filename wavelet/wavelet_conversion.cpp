@@ -15,14 +15,17 @@ WaveletBand WaveLetTBand(WaveletBand tBand) {
 }
 
 ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params) {
-  const long double frequency = static_cast<long double>(params.sampleRateHz) * 0.79L /
-                                (2000.0L * static_cast<long double>(SignedPower(-1.48, k)));
+  // The scale's own centre frequency: the Morlet kernel exp(-5i u / a_k) turns 5 / (2 pi a_k) cycles per sample,
+  // which with a_k = 2000 fs k^-1.48 is 0.79 / (2000 k^-1.48) Hz whatever the sample rate. The thermal wave's
+  // delay is a time, and the kernel argument counts samples, so the delay is converted with the sample rate.
+  const long double frequency = 0.79L / (2000.0L * static_cast<long double>(SignedPower(-1.48, k)));
+  const long double samplesPerSecond = static_cast<long double>(params.sampleRateHz);
   ThermalShift shift;
   if (params.model == WaveletConversionModel::ThermalWave) {
-    shift.delay = 0.002L / (2.0L * std::sqrt(kPi * frequency * params.lambda / params.rhoC));
+    shift.delay = samplesPerSecond * 0.002L / (2.0L * std::sqrt(kPi * frequency * params.lambda / params.rhoC));
     shift.gain = std::exp(0.002L * std::sqrt(kPi * frequency * params.rhoC / params.lambda));
   } else {
-    shift.delay = 1.0L / (4.0L * frequency);
+    shift.delay = samplesPerSecond / (4.0L * frequency);
     shift.gain = kTwoPi * frequency;
   }
   return shift;

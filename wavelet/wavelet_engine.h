@@ -26,7 +26,7 @@ struct ThermalReconstruction {
   WaveletConversionModel model = WaveletConversionModel::ThermalWave;
   long double lambda = 0.33L;             // thermal conductivity, W/(m K); > 0
   long double rhoC = 1057.0L * 3780.0L;   // density x heat capacity (integer product), J/(m^3 K); > 0
-  int sampleRateHz = kWaveletSampleRateHz;  // `gerc` of the run, giving F_k = gerc * 0.79 / (2000 k^-1.48)
+  int sampleRateHz = kWaveletSampleRateHz;  // `gerc` of the run: converts the delays from seconds to samples
 };
 
 // One run's request.

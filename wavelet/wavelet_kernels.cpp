@@ -39,7 +39,9 @@ Complex ReconstructionKernel(WaveletType type, long double scale, long double b,
 Complex ThermalKernel(WaveletType type, long double scale, long double delay, long double b, long double s) {
   const long double u = b - s;
   if (type == WaveletType::Morlet) return MorletTerm(-5.0L * (u + delay) / scale, (u + delay) / scale);
-  return PaulTerm(MakeComplex(120.0L, 0.0L), (u - delay) / scale);
+  // The reconstruction kernel of the same wavelet, moved by the same delay as the Morlet one, so that both
+  // wavelets advance a component by its thermal-wave delay.
+  return PaulTerm(MakeComplex(120.0L, 0.0L), -(u + delay) / scale);
 }
 
 void KernelTable::trim(const std::vector<Complex>& full, int n) {

@@ -21,7 +21,7 @@ Complex ForwardKernel(WaveletType type, long double scale, long double b, long d
 Complex ReconstructionKernel(WaveletType type, long double scale, long double b, long double s);
 
 // `TWavMorle3` kernel with the delay tau (samples), u = b - s: Morlet 0.751 exp(-5i (u + tau) / a)
-// exp(-((u + tau) / a)^2 / 2); Paul 120 / (1 + i (u - tau) / a)^5.
+// exp(-((u + tau) / a)^2 / 2); Paul 120 / (1 - i (u + tau) / a)^5, the reconstruction kernel moved by tau.
 Complex ThermalKernel(WaveletType type, long double scale, long double delay, long double b, long double s);
 
 // One row's kernel over the offsets d = s - b of a signal of n samples, each value worked out in extended

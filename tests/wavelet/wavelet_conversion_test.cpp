@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -42,15 +43,20 @@ TEST(WaveLetTBand, RaisesLowAndHighEdges) {
 }
 
 TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
-  // F_1 = 2 * 0.79 / 2000 = 0.00079 Hz; lambda 0.33, rho c = 1057 * 3780 = 3995460.
+  // Scale 1 turns at F_1 = 0.79 / 2000 = 0.000395 Hz; lambda 0.33, rho c = 1057 * 3780 = 3995460; 2 Hz.
+  // Thermal wave: 0.002 / (2 sqrt(pi F lambda / (rho c))) = 98.776 s = 197.55 samples; exp(0.002 sqrt(pi F rho c /
+  // lambda)) = 1.27781.
   ThermalReconstruction params;
   ThermalShift shift = ThermalShiftOfScale(1, params);
-  EXPECT_NEAR(static_cast<double>(shift.delay), 69.84, 0.01);
-  EXPECT_NEAR(static_cast<double>(shift.gain), 1.4144, 1e-4);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 197.5527, 1e-3);
+  EXPECT_NEAR(static_cast<double>(shift.gain), 1.277812, 1e-6);
   params.model = WaveletConversionModel::Derivative;
   shift = ThermalShiftOfScale(1, params);
-  EXPECT_NEAR(static_cast<double>(shift.delay), 316.4557, 1e-4);   // 1 / (4 F)
-  EXPECT_NEAR(static_cast<double>(shift.gain), 0.00496372, 1e-8);  // 2 pi F
+  EXPECT_NEAR(static_cast<double>(shift.delay), 1265.8228, 1e-4);  // a quarter period, 1 / (4 F) s, in samples
+  EXPECT_NEAR(static_cast<double>(shift.gain), 0.00248186, 1e-8);  // 2 pi F
+  // At 1 Hz the same delay is half as many samples.
+  params.sampleRateHz = 1;
+  EXPECT_NEAR(static_cast<double>(ThermalShiftOfScale(1, params).delay), 632.9114, 1e-4);
 }
 
 TEST(FinishWaveLetT, DenormalisesAndScales) {
@@ -99,13 +105,14 @@ DirectShift ShiftFor(const WaveLetTInput& input) {
   DirectShift shift;
   shift.thermal = true;
   shift.shift = [input](int k, long double& delay, long double& gain) {
-    const long double f = 2.0L * 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
+    // The scale's centre frequency in Hz; delays in samples at 2 Hz.
+    const long double f = 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
     const long double pi = 3.1415926535897932385L;
     if (input.model == WaveletConversionModel::ThermalWave) {
-      delay = 0.002L / (2.0L * std::sqrt(pi * f * input.lambda / input.rhoC));
+      delay = 2.0L * 0.002L / (2.0L * std::sqrt(pi * f * input.lambda / input.rhoC));
       gain = std::exp(0.002L * std::sqrt(pi * f * input.rhoC / input.lambda));
     } else {
-      delay = 1.0L / (4.0L * f);
+      delay = 2.0L / (4.0L * f);
       gain = 2.0L * pi * f;
     }
   };
@@ -133,6 +140,49 @@ TEST(WaveLetT, MatchesDirectEvaluationOfTheDelayedReconstruction) {
     for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
     const std::vector<double> direct = DirectReconstruction(t, type, {26, 55}, ShiftFor(input));
     EXPECT_LT(RelativeDifference(reconstruction, direct), 1e-9) << static_cast<int>(type);
+  }
+}
+
+// The phase advance, in seconds, of the 0.05 Hz component of x over samples [from, to) at 2 Hz.
+double AdvanceAtTwentySeconds(const std::vector<double>& x, int from, int to) {
+  const double w = 2.0 * 3.141592653589793 * 0.05 / 2.0;  // radians per sample
+  double mean = 0.0;
+  for (int i = from; i < to; ++i) mean += x[static_cast<size_t>(i)];
+  mean /= to - from;
+  double s = 0.0, c = 0.0;
+  for (int i = from; i < to; ++i) {
+    s += (x[static_cast<size_t>(i)] - mean) * std::sin(w * i);
+    c += (x[static_cast<size_t>(i)] - mean) * std::cos(w * i);
+  }
+  return std::atan2(c, s) / (2.0 * 3.141592653589793 * 0.05);
+}
+
+// Regression: the scale's frequency was taken twice too high and the delay in seconds was added to a kernel
+// argument in samples, so a component came out advanced by about a third of its thermal-wave delay (and Paul's
+// went the other way). A 0.05 Hz sinusoid must come out advanced by 0.002 / (2 sqrt(pi (lambda / rho c) f)) =
+// 8.78 s, as the Fourier conversion gives it, and a quarter period (5 s) in the derivative model.
+TEST(WaveLetT, AdvancesASinusoidByItsThermalWaveDelay) {
+  std::vector<double> t(1200);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 0.5 + 0.5 * std::sin(2.0 * 3.141592653589793 * 0.05 * i / 2.0);
+  for (auto [type, model, expected] :
+       {std::tuple{WaveletType::Morlet, WaveletConversionModel::ThermalWave, 8.78},
+        std::tuple{WaveletType::Paul, WaveletConversionModel::ThermalWave, 8.78},
+        std::tuple{WaveletType::Morlet, WaveletConversionModel::Derivative, 5.0}}) {
+    WaveLetTInput input;
+    input.normalizedT = t;
+    input.tMinimum = 0;
+    input.tMaximum = 1;
+    input.tBand = {0.03, 0.08};
+    input.type = type;
+    input.model = model;
+    input.scaling = WaveletOutputScaling::Absolute;
+    input.threads = 2;
+    const WaveLetTResult result = WaveLetT(Engine(), input);
+    ASSERT_TRUE(result.completed());
+    // Each scale near 0.05 Hz moves by its own delay, and the wider Paul scales reach further, so the sum's advance
+    // lies within about 1.5 s of the single component's (measured: Morlet 8.47 s, Paul 7.56 s, derivative 4.73 s).
+    EXPECT_NEAR(AdvanceAtTwentySeconds(result.bfStar, 300, 900), expected, 1.5)
+        << static_cast<int>(type) << " " << static_cast<int>(model);
   }
 }
 

@@ -92,7 +92,7 @@ inline std::vector<double> DirectReconstruction(const std::vector<double>& x, Wa
             const long double t = (u + delay) / a;
             kernel = 0.751L * std::exp(-5.0L * i * t) * std::exp(-t * t / 2.0L);
           } else {
-            kernel = 120.0L / Pow5(Cx(1.0L, (u - delay) / a));
+            kernel = 120.0L / Pow5(Cx(1.0L, -(u + delay) / a));
           }
         }
         v += std::real(w[static_cast<size_t>(s)] * kernel) * gain / std::pow(a, p) / d;
