@@ -65,7 +65,15 @@ WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const d
     return refused;
   }
   const WaveletBand band = WaveLetTBand(tBand);
-  if (auto error = engine.loadSignal(normalizedT, band)) {
+  // The wavelets carry no zero frequency, so the level of T adds nothing inside the record; near its ends, though,
+  // the cut-off kernels let it through, and the gains of the upper scales would lift it into spikes. The level is
+  // taken off first.
+  std::vector<double> centred(normalizedT.begin(), normalizedT.end());
+  double mean = 0.0;
+  for (double v : centred) mean += v;
+  if (!centred.empty()) mean /= static_cast<double>(centred.size());
+  for (double& v : centred) v -= mean;
+  if (auto error = engine.loadSignal(centred, band)) {
     WaveletRunResult refused;
     refused.error = std::move(error);
     return refused;

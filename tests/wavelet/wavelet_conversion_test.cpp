@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <tuple>
 
@@ -138,7 +139,11 @@ TEST(WaveLetT, MatchesDirectEvaluationOfTheDelayedReconstruction) {
     EXPECT_EQ(result.axisTitle, "BF, mm^3/sec");
     std::vector<double> reconstruction(result.bfStar.size());
     for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
-    const std::vector<double> direct = DirectReconstruction(t, type, {26, 55}, ShiftFor(input));
+    // The conversion transforms T less its mean (see CentredInputKeepsTheEdgesQuiet).
+    std::vector<double> centred = t;
+    const double mean = std::accumulate(t.begin(), t.end(), 0.0) / static_cast<double>(t.size());
+    for (double& v : centred) v -= mean;
+    const std::vector<double> direct = DirectReconstruction(centred, type, {26, 55}, ShiftFor(input));
     EXPECT_LT(RelativeDifference(reconstruction, direct), 1e-9) << static_cast<int>(type);
   }
 }
@@ -184,6 +189,30 @@ TEST(WaveLetT, AdvancesASinusoidByItsThermalWaveDelay) {
     EXPECT_NEAR(AdvanceAtTwentySeconds(result.bfStar, 300, 900), expected, 1.5)
         << static_cast<int>(type) << " " << static_cast<int>(model);
   }
+}
+
+// Regression: the level of T leaked through the cut-off kernels at both ends of the record and, lifted by the
+// gains of the upper scales, became spikes that set the whole 0..1 range of a normalised BF*. The wavelets carry
+// no zero frequency, so the conversion transforms T less its mean, which leaves the inside of the record as it
+// was and the ends quiet.
+TEST(WaveLetT, CentredInputKeepsTheEdgesQuiet) {
+  std::vector<double> t(1200);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 0.95 + 0.05 * std::sin(2.0 * 3.141592653589793 * 0.05 * i / 2.0);
+  WaveLetTInput input;
+  input.normalizedT = t;
+  input.tMinimum = 0;
+  input.tMaximum = 1;
+  input.scaling = WaveletOutputScaling::Absolute;
+  input.threads = 2;
+  const WaveLetTResult result = WaveLetT(Engine(), input);
+  ASSERT_TRUE(result.completed());
+  double inside = 0.0, whole = 0.0;
+  for (size_t i = 0; i < result.bfStar.size(); ++i) {
+    whole = std::max(whole, std::fabs(result.bfStar[i]));
+    if (i >= 300 && i < 900) inside = std::max(inside, std::fabs(result.bfStar[i]));
+  }
+  // Measured: 5.0 before the centring, 1.0005 after it.
+  EXPECT_LT(whole, 1.5 * inside) << whole << " " << inside;
 }
 
 // Regression: the conversion ran only after a signal had once been loaded on the wavelet page, leaving BF* a
