@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "app_context.h"
+#include "signal_buttons.h"
 #include "page_run.h"
 #include "core/band_transform.h"
 #include "core/frequency_band.h"
@@ -98,15 +99,7 @@ void FourierPage::buildControls() {
 
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
-  m_btnSignal = new QPushButton(QStringLiteral("Signal"), this);
-  m_btnSignal->setObjectName(QStringLiteral("BitBtn25"));
-  m_btnSignal->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  m_btnSignal->setToolTip(QString::number(m_context->gerc()) + QStringLiteral(" Hz"));
-  m_btnSave = new QPushButton(QStringLiteral("Signal"), this);
-  m_btnSave->setObjectName(QStringLiteral("BtnSaveF"));
-  m_btnSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-  m_btnSave->setToolTip(QStringLiteral("Save the filtered signal"));
-  m_btnSave->setEnabled(false);
+  MakeSignalButtons(this, "BitBtn25", "BtnSaveF", m_context->gerc(), m_btnSignal, m_btnSave);
 
   m_radioGroup = new QGroupBox(this);
   m_radioGroup->setObjectName(QStringLiteral("RadioGroupFF"));

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "app_context.h"
+#include "signal_buttons.h"
 #include "core/frequency_band.h"
 #include "number_text.h"
 #include "plot_view.h"
@@ -98,15 +99,7 @@ void WaveletPage::buildControls() {
   layout->setSpacing(4);
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
-  m_btnSignal = new QPushButton(QStringLiteral("Signal"), this);
-  m_btnSignal->setObjectName(QStringLiteral("BitBtn11"));
-  m_btnSignal->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  m_btnSignal->setToolTip(QString::number(m_context->gerc()) + QStringLiteral(" Hz"));
-  m_btnSave = new QPushButton(QStringLiteral("Signal"), this);
-  m_btnSave->setObjectName(QStringLiteral("BtnSaveW"));
-  m_btnSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-  m_btnSave->setToolTip(QStringLiteral("Save the filtered signal"));
-  m_btnSave->setEnabled(false);
+  MakeSignalButtons(this, "BitBtn11", "BtnSaveW", m_context->gerc(), m_btnSignal, m_btnSave);
   m_radioGroup = new QGroupBox(QStringLiteral("Type of wavelet"), this);
   m_radioGroup->setObjectName(QStringLiteral("RadioGroup3"));
   auto* radios = new QHBoxLayout(m_radioGroup);
