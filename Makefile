@@ -13,13 +13,16 @@ FUZZ_SECONDS ?= 30
 NO_QT := -DKELVORA_BUILD_APP=OFF -DKELVORA_BUILD_BENCH=OFF
 SAN_COMMON := -fno-omit-frame-pointer -fno-sanitize-recover=undefined
 
-.PHONY: run test setup configure build bench clean test-sanitize test-asan test-tsan fuzz
+PREFIX ?= /usr/local
+
+.PHONY: run test setup configure build bench clean test-sanitize test-asan test-tsan fuzz install package
 
 setup:
 	@bash tools/setup.sh
 
+# Configures when the build folder has no build files yet (also after a configuration that stopped with an error).
 configure: setup
-	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	@if [ ! -f $(BUILD_DIR)/build.ninja ] && [ ! -f $(BUILD_DIR)/Makefile ]; then \
 	  cmake -S . -B $(BUILD_DIR) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release; \
 	fi
 
@@ -31,6 +34,14 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Installs the programs, examples, help texts, menu entry, icons and manual page under PREFIX (DESTDIR is honoured).
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package (build/kelvora_<version>_<arch>.deb) with its Depends worked out by dpkg-shlibdeps.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	$(BUILD_DIR)/bench/kelvora_bench
