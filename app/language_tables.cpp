@@ -117,6 +117,7 @@ const std::vector<TextEntry> kTable = {
     {"Language1", T::Text, 0, "Language", "Язык"},
     {"Help1", T::Text, 0, "Help", "Справка"},
     {"Help2", T::Text, 0, "Help", "Справка"},
+    {"About1", T::Text, 0, "About Kelvora", "О программе Kelvora"},
     {"RadioTypeFourier", T::Text, 0, "Fourier filtration", "Фурье фильтр."},
     {"RadioTypeWavelet", T::Text, 0, "Wavelet filtration", "Вейвлет фильтр."},
     {"RadioTypeShitzer", T::Text, 0, "Shitzer's model", "Модель Шитцера"},
@@ -203,6 +204,30 @@ void ApplyLanguage(QWidget* root, Language language) {
 
 QString CorrelationPrefix(Language language) {
   return language == Language::Russian ? QStringLiteral("Корреляция: ") : QStringLiteral("Correlation: ");
+}
+
+QString AboutText(Language language) {
+  const QString version = QStringLiteral(KELVORA_VERSION);
+  if (language == Language::Russian) {
+    return QStringLiteral(
+               "<h3>Kelvora %1</h3>"
+               "<p>Анализ сигналов микроциркуляции кожи: температура, кровоток (ЛДФ) и ФПГ.</p>"
+               "<p>Copyright © 2026 разработчики Kelvora.</p>"
+               "<p>Программа распространяется на условиях GNU General Public License версии 3 или любой более "
+               "поздней версии (GPL-3.0-or-later) и поставляется БЕЗ КАКИХ-ЛИБО ГАРАНТИЙ. Текст лицензии: файл "
+               "LICENSE и <a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">gnu.org/licenses/gpl-3.0</a>.</p>"
+               "<p>Использует Qt %2 (GPL-3).</p>")
+        .arg(version, QString::fromLatin1(qVersion()));
+  }
+  return QStringLiteral(
+             "<h3>Kelvora %1</h3>"
+             "<p>Analysis of skin microcirculation signals: temperature, blood flow (LDF) and PPG.</p>"
+             "<p>Copyright © 2026 the Kelvora developers.</p>"
+             "<p>This program is free software under the GNU General Public License, version 3 or any later version "
+             "(GPL-3.0-or-later). It comes WITHOUT ANY WARRANTY. The licence text is in the file LICENSE and at "
+             "<a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">gnu.org/licenses/gpl-3.0</a>.</p>"
+             "<p>Built with Qt %2 (GPL-3).</p>")
+      .arg(version, QString::fromLatin1(qVersion()));
 }
 
 }  // namespace kelvora

@@ -41,4 +41,7 @@ void ApplyLanguage(QWidget* root, Language language);
 // "Correlation: " or "Корреляция: ".
 QString CorrelationPrefix(Language language);
 
+// The text of Help -> "About Kelvora": the program, its version and its licence (GPL-3.0-or-later).
+QString AboutText(Language language);
+
 }  // namespace kelvora

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -155,6 +156,8 @@ void TForm1::buildMenus() {
   connect(helpItem, &QAction::triggered, this, &TForm1::showHelp);
   QAction* site = addAction(help, "WebPage1", QStringLiteral("Kelvora on the web"));
   connect(site, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerPage))); });
+  QAction* about = addAction(help, "About1", QStringLiteral("About Kelvora"));
+  connect(about, &QAction::triggered, this, &TForm1::showAbout);
 }
 
 void TForm1::buildCentre() {
@@ -305,6 +308,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
   saveSettings();
   if (isMaximized()) showNormal();
   event->accept();
+}
+
+void TForm1::showAbout() {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Kelvora"), AboutText(m_context->language()),
+                  QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("AboutBox"));
+  box.setTextFormat(Qt::RichText);
+  box.setIconPixmap(windowIcon().pixmap(64, 64));
+  box.exec();
 }
 
 void TForm1::showHelp() {

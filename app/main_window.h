@@ -59,6 +59,8 @@ class TForm1 : public QMainWindow {
 
   // Menu "Help" -> "Help": shows the help text of the selected language.
   void showHelp();
+  // Menu "Help" -> "About Kelvora": version and licence in a modal box (object name "AboutBox").
+  void showAbout();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

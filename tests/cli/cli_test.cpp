@@ -51,6 +51,7 @@ TEST(Cli, VersionHelpAndUsageErrors) {
   const CliRun version = Cli({"--version"});
   EXPECT_EQ(version.status, kExitSuccess);
   EXPECT_EQ(version.out.rfind("kelvora-cli ", 0), 0u);
+  EXPECT_NE(version.out.find("GPL-3.0-or-later"), std::string::npos);
   const CliRun help = Cli({"--help"});
   EXPECT_EQ(help.status, kExitSuccess);
   EXPECT_NE(help.out.find("spectrum"), std::string::npos);

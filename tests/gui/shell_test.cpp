@@ -11,6 +11,7 @@
 
 #include "app_context.h"
 #include "help_panel.h"
+#include "language_tables.h"
 #include "main_window.h"
 #include "run_progress.h"
 #include "splash_window.h"
@@ -30,6 +31,8 @@ class ShellTest : public QObject {
   void soundAndAnimationToggle();
   void stopButtonAsksTheRunToStop();
   void runnerDropsSupersededResults();
+  void aboutNamesVersionAndLicenceInBothLanguages();
+  void installedProgramFindsItsDataBesideOrUnderShare();
 };
 
 namespace {
@@ -85,7 +88,7 @@ void ShellTest::missingHelpFileShowsTheErrorAndChangesNothing() {
 
 void ShellTest::helpFilesBesideTheProgramAreGuides() {
   for (const char* name : {"Help.txt", "HelpRus.txt"}) {
-    QFile file(AppContext::programFolder() + QLatin1Char('/') + QLatin1String(name));
+    QFile file(AppContext::dataFolder() + QLatin1Char('/') + QLatin1String(name));
     QVERIFY2(file.open(QIODevice::ReadOnly), name);
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY(text.size() > 3000);
@@ -179,6 +182,37 @@ void ShellTest::runnerDropsSupersededResults() {
   runner.waitForIdle();
   QVERIFY(runner.start([&shown]() -> TaskRunner::Continuation { return [&shown] { shown = 7; }; }));
   QTRY_COMPARE(shown, 7);
+}
+
+
+void ShellTest::aboutNamesVersionAndLicenceInBothLanguages() {
+  QTemporaryDir dir;
+  TForm1 window(nullptr, dir.filePath(QStringLiteral("option.ini")));
+  QAction* about = window.findChild<QAction*>(QStringLiteral("About1"));
+  QVERIFY(about);
+  QCOMPARE(about->text(), QStringLiteral("About Kelvora"));
+  window.findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCOMPARE(about->text(), QStringLiteral("О программе Kelvora"));
+  for (Language language : {Language::English, Language::Russian}) {
+    const QString text = AboutText(language);
+    QVERIFY(text.contains(QStringLiteral(KELVORA_VERSION)));
+    QVERIFY(text.contains(QStringLiteral("GPL-3.0-or-later")));
+  }
+}
+
+void ShellTest::installedProgramFindsItsDataBesideOrUnderShare() {
+  QTemporaryDir root;
+  const QString build = root.filePath(QStringLiteral("build/bin"));
+  const QString prefix = root.filePath(QStringLiteral("prefix"));
+  QVERIFY(QDir().mkpath(build + QStringLiteral("/Examples")));
+  QVERIFY(QDir().mkpath(prefix + QStringLiteral("/bin")));
+  QVERIFY(QDir().mkpath(prefix + QStringLiteral("/share/kelvora/Examples")));
+  QCOMPARE(AppContext::dataFolderFor(build), build);
+  QCOMPARE(AppContext::dataFolderFor(prefix + QStringLiteral("/bin")), prefix + QStringLiteral("/share/kelvora"));
+  // Nothing anywhere: the program's own folder, where the missing-file messages then point.
+  const QString bare = root.filePath(QStringLiteral("bare/bin"));
+  QVERIFY(QDir().mkpath(bare));
+  QCOMPARE(AppContext::dataFolderFor(bare), bare);
 }
 
 QTEST_MAIN(ShellTest)
