@@ -1,6 +1,8 @@
 #include "app_context.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 
@@ -18,5 +20,14 @@ void AppContext::showError(const QString& message) const {
 }
 
 QString AppContext::programFolder() { return QCoreApplication::applicationDirPath(); }
+
+QString AppContext::dataFolder() { return dataFolderFor(programFolder()); }
+
+QString AppContext::dataFolderFor(const QString& own) {
+  if (QFileInfo::exists(own + QStringLiteral("/Examples")) || QFileInfo::exists(own + QStringLiteral("/Help.txt")))
+    return own;
+  const QString installed = QDir::cleanPath(own + QStringLiteral("/../share/kelvora"));
+  return QFileInfo::exists(installed) ? installed : own;
+}
 
 }  // namespace kelvora

@@ -95,8 +95,13 @@ class AppContext : public QObject {
     m_errorInterceptor = std::move(interceptor);
   }
 
-  // Folder of the running program (where Examples/, Help.txt and HelpRus.txt lie).
+  // Folder of the running program.
   static QString programFolder();
+  // Folder that holds Examples/, Help.txt and HelpRus.txt: the program's own folder when they lie there (the
+  // build folder), otherwise ../share/kelvora relative to it (an installed copy, whatever its prefix).
+  static QString dataFolder();
+  // The same rule for a program in `programFolder`.
+  static QString dataFolderFor(const QString& programFolder);
 
  signals:
   void gercChanged(int hz);

@@ -11,7 +11,7 @@
 
 namespace kelvora {
 
-HelpPanel::HelpPanel(QWidget* parent) : QFrame(parent), m_folder(AppContext::programFolder()) {
+HelpPanel::HelpPanel(QWidget* parent) : QFrame(parent), m_folder(AppContext::dataFolder()) {
   setObjectName(QStringLiteral("HelpPanel"));
   setFrameShape(QFrame::Panel);
   setFrameShadow(QFrame::Raised);

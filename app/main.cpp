@@ -1,5 +1,6 @@
 // The desktop program: the splash window, then the main window.
 #include <QApplication>
+#include <QIcon>
 
 #include "main_window.h"
 #include "splash_window.h"
@@ -7,6 +8,9 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvora"));
+  QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("kelvora"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kelvora-256.png")));
   kelvora::TForm1 window;
   {
     kelvora::TLogo logo;

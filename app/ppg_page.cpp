@@ -157,7 +157,7 @@ void PpgPage::buildControls() {
 }
 
 bool PpgPage::loadExample(int number) {
-  const QString path = QDir(AppContext::programFolder()).filePath(QStringLiteral("Examples/PPG%1.txt").arg(number));
+  const QString path = QDir(AppContext::dataFolder()).filePath(QStringLiteral("Examples/PPG%1.txt").arg(number));
   if (!QFileInfo::exists(path)) {
     m_context->showError(QStringLiteral("File ") + QDir::toNativeSeparators(path) + QStringLiteral(" does not exist"));
     return false;

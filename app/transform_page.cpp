@@ -886,7 +886,7 @@ void TransformPage::readBF() {
 
 void TransformPage::loadExample(int number) {
   if (m_busy) return;
-  const QString folder = AppContext::programFolder() + QStringLiteral("/Examples/");
+  const QString folder = AppContext::dataFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
   if (!QFileInfo::exists(t)) {

@@ -39,7 +39,7 @@ class ChartPresentationTest : public QObject {
     return m_window->findChild<T*>(QString::fromLatin1(name));
   }
   bool examplesPresent() const {
-    return QFile::exists(AppContext::programFolder() + QStringLiteral("/Examples/T1.txt"));
+    return QFile::exists(AppContext::dataFolder() + QStringLiteral("/Examples/T1.txt"));
   }
   void loadExample() {
     m_window->findChild<QAction*>(QStringLiteral("Example21"))->trigger();

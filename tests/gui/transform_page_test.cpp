@@ -93,7 +93,7 @@ class TransformPageTest : public QObject {
 };
 
 void TransformPageTest::initTestCase() {
-  m_examples = AppContext::programFolder() + QStringLiteral("/Examples");
+  m_examples = AppContext::dataFolder() + QStringLiteral("/Examples");
   if (!QFile::exists(m_examples + QStringLiteral("/T1.txt"))) QSKIP("The example signals are not beside the program");
 }
 
