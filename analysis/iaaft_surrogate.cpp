@@ -1,0 +1,117 @@
+#include "analysis/iaaft_surrogate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <random>
+
+#include "core/fft.h"
+
+namespace kelvora {
+
+namespace {
+
+std::uint64_t SplitMix64(std::uint64_t& state) {
+  std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+// A uniform integer in [0, bound) by rejection, so that the shuffle is the same with every standard library
+// (std::uniform_int_distribution and std::shuffle are not specified exactly).
+std::uint64_t Below(std::mt19937_64& rng, std::uint64_t bound) {
+  const std::uint64_t limit = ~std::uint64_t{0} - (~std::uint64_t{0} % bound);
+  for (;;) {
+    const std::uint64_t v = rng();
+    if (v < limit) return v % bound;
+  }
+}
+
+// Insertion sort that gives up (returning false, the range partly sorted) after `budget` element moves, so a
+// nearly sorted range costs O(n) and a shuffled one no more than the budget before the caller sorts it anew.
+bool InsertionSortWithin(std::vector<std::pair<double, std::size_t>>& v, std::size_t budget) {
+  std::size_t moves = 0;
+  for (std::size_t i = 1; i < v.size(); ++i) {
+    const auto item = v[i];
+    std::size_t j = i;
+    while (j > 0 && item < v[j - 1]) {
+      v[j] = v[j - 1];
+      --j;
+      if (++moves > budget) {
+        v[j] = item;
+        return false;
+      }
+    }
+    v[j] = item;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
+  std::uint64_t state = seed;
+  std::uint64_t h = SplitMix64(state);
+  state = h ^ (stream * 0xD1B54A32D192ED03ULL);
+  h = SplitMix64(state);
+  state = h ^ (index * 0xABC98388FB8FAC03ULL);
+  return SplitMix64(state);
+}
+
+IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t seed, const IaaftOptions& options) {
+  IaaftSurrogate result;
+  const std::size_t n = record.size();
+  if (n == 0) return result;
+  std::vector<double> sorted(record.begin(), record.end());
+  std::sort(sorted.begin(), sorted.end());
+
+  const std::size_t bins = n / 2 + 1;
+  fft::AlignedVector<double> series(record.begin(), record.end());
+  fft::AlignedVector<fft::ComplexD> spectrum(bins);
+  fft::ForwardReal(series, spectrum);
+  std::vector<double> amplitude(bins);
+  for (std::size_t k = 0; k < bins; ++k) amplitude[k] = std::abs(spectrum[k]);
+
+  std::mt19937_64 rng(seed);
+  std::vector<double>& values = result.values;
+  values.assign(record.begin(), record.end());
+  for (std::size_t i = n - 1; i > 0; --i) std::swap(values[i], values[Below(rng, i + 1)]);
+
+  // Each round ranks the series by sorting (value, index) pairs; ties keep time order, so the ranking is
+  // deterministic. The round ends the iteration when it ranks exactly as the one before.
+  std::vector<std::pair<double, std::size_t>> ranked(n);
+  std::vector<std::size_t> order(n), previous;
+  const int rounds = std::max(1, options.maxIterations);
+  for (int round = 1; round <= rounds; ++round) {
+    std::copy(values.begin(), values.end(), series.begin());
+    fft::ForwardReal(series, spectrum);
+    for (std::size_t k = 0; k < bins; ++k) {
+      const double m = std::sqrt(std::norm(spectrum[k]));
+      spectrum[k] = m > 0 ? spectrum[k] * (amplitude[k] / m) : fft::ComplexD(amplitude[k], 0.0);
+    }
+    fft::BackwardReal(spectrum, series);
+    if (previous.empty()) {
+      for (std::size_t i = 0; i < n; ++i) ranked[i] = {series[i], i};
+      std::sort(ranked.begin(), ranked.end());
+    } else {
+      // After the first rounds the ranking changes little: start from the last order and insertion-sort it.
+      for (std::size_t i = 0; i < n; ++i) ranked[i] = {series[previous[i]], previous[i]};
+      if (!InsertionSortWithin(ranked, 8 * n + 64)) std::sort(ranked.begin(), ranked.end());
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      order[i] = ranked[i].second;
+      values[order[i]] = sorted[i];
+    }
+    result.iterations = round;
+    if (order == previous) {
+      result.converged = true;
+      break;
+    }
+    previous.swap(order);
+    order.resize(n);
+  }
+  return result;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,37 @@
+#pragma once
+// Surrogate records by the iterated amplitude-adjusted Fourier transform (IAAFT).
+//
+// A surrogate holds exactly the values of the record, in another order, and has nearly the same amplitude
+// spectrum; its Fourier phases are random. Coherence between two records that is no larger than between
+// independent surrogates of them is what chance alone gives.
+//
+// The iteration: start from a random shuffle of the values; then, in turn, give the current series the
+// record's Fourier amplitudes (keeping its phases) and put the record's values back in the rank order of the
+// result. It ends when the rank order no longer changes, or after `maxIterations` rounds.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kelvora {
+
+struct IaaftOptions {
+  int maxIterations = 100;  // >= 1
+};
+
+struct IaaftSurrogate {
+  std::vector<double> values;  // a permutation of the record's values
+  int iterations = 0;          // rounds done
+  bool converged = false;      // the rank order stopped changing before maxIterations
+};
+
+// The random stream of surrogate `index` of the record `stream` under `seed`: the same three numbers always give
+// the same surrogate, whatever thread makes it and in whatever order, so a run is reproducible with any number
+// of threads. The generator is std::mt19937_64 (fully defined by the standard) seeded through SplitMix64.
+std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint64_t index);
+
+// One IAAFT surrogate of `record` (finite values; any length >= 1) with the random stream `seed`.
+// Cost: per round one real FFT pair of length N and one sort, O(N log N); any thread.
+IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t seed,
+                                  const IaaftOptions& options = {});
+
+}  // namespace kelvora
