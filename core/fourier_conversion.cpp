@@ -30,7 +30,7 @@ ConversionResult ConvertInSlot(BandTransform& transform, int slot, const std::ve
     const ComponentTransfer transfer = TransferOfComponent(options.model, direction, options.tissue, f);
     const long double angle = kTwoPi * f * transfer.shiftSeconds;
     const Complex rotation{transfer.gain * std::cos(angle), transfer.gain * std::sin(angle)};
-    moved[static_cast<std::size_t>(k)] = Product(spectrum.coefficients[static_cast<std::size_t>(k)], rotation);
+    moved[static_cast<std::size_t>(k)] = spectrum.coefficients[static_cast<std::size_t>(k)] * rotation;
   }
   const std::vector<Complex> y = ReconstructBand(moved, {}, spectrum.lowBin, spectrum.highBin,
                                                  spectrum.coefficients[0], spectrum.paddedLastIndex, progress);
