@@ -4,13 +4,32 @@
 
 namespace kelvora {
 
+namespace {
+
+// The smallest length >= n among 2^k times 1, 9/8, 5/4, 3/2, 27/16 and 15/8: products of 2, 3 and 5 only (on
+// which FFTW's estimated plans are fast), at most 20% above n, and only six per octave, so that the rows of a
+// run, whose kernels reach differently far, share a few plans and the forward pass's input spectrum (every new
+// length costs its plans once and a new input spectrum per worker).
+std::size_t TransformLength(std::size_t n) {
+  if (n <= 16) return fft::FastLength(n);
+  std::size_t octave = 16;
+  while (octave * 2 < n) octave *= 2;
+  for (const std::size_t sixteenths : {18u, 20u, 24u, 27u, 30u}) {
+    const std::size_t length = octave / 16 * sixteenths;
+    if (length >= n) return length;
+  }
+  return octave * 2;
+}
+
+}  // namespace
+
 bool RowConvolution::prepareKernel(const WaveletKernel& kernel, int n) {
   const KernelSupport support = SupportOf(kernel, n);
   if (support.first > support.last) return false;
   // out[b] = sum_s in[s] g[b + last - s] with g[j] = kernel(last - j), j = 0 .. last - first: the linear
   // convolution at index b + last. Outputs b = 0 .. n - 1 are clear of wrap-around when L >= n + last and
   // L >= n - first.
-  m_length = fft::FastLength(static_cast<std::size_t>(n + std::max(support.last, -support.first)));
+  m_length = TransformLength(static_cast<std::size_t>(n + std::max(support.last, -support.first)));
   m_outputOffset = support.last;
   m_kernel.assign(m_length, WaveletComplex{});
   for (int d = support.first; d <= support.last; ++d)

@@ -1,9 +1,10 @@
 #pragma once
 // One scale row of the wavelet transform by FFT linear convolution:
 //   out[b] = factor * sum over s = firstSample .. n - 1 of in[s] * kernel(s - b),   b = 0 .. n - 1,
-// with the kernel taken over its support only. The transform length L = FastLength(n + max(last, -first)) for
-// the support first .. last keeps every wanted output free of wrap-around, so the result equals the direct sum
-// to within double-precision rounding of the largest term (about 1e-15 of the largest output).
+// with the kernel taken over its support only. A transform length L >= n + max(last, -first) for the support
+// first .. last (rounded up to one of six lengths per octave) keeps every wanted output free of wrap-around,
+// so the result equals the direct sum to within double-precision rounding of the largest term (about 1e-15 of
+// the largest output).
 #include <span>
 
 #include "core/fft.h"

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/fft.h"
 #include "tests/wavelet/wavelet_test_support.h"
 
 namespace kelvora {
@@ -420,6 +421,72 @@ TEST(WaveletEngine, RequestStopFromAnotherThreadEndsTheRun) {
   stopper.join();
   EXPECT_EQ(stopped.status, WaveletRunStatus::Stopped);
   EXPECT_FALSE(engine.savedRowComputed(WaveletType::Paul, 6));
+}
+
+// Beyond the 3601 samples of the wavelet page: the engine takes any length. A forward-only pass over 5000
+// samples gives the direct coefficients (rows of both far-reaching Paul and short Morlet kernels, time points at
+// both ends and inside), marks nothing computed, and a second pass of the same length makes no new FFT plan.
+TEST(WaveletEngine, LongSignalForwardPassMatchesDirectSumsAndReusesPlans) {
+  const std::vector<double> x = MixedSignal(5000);
+  for (WaveletType type : {WaveletType::Morlet, WaveletType::Paul}) {
+    WaveletEngine engine;
+    ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
+    WaveletRunRequest request;
+    request.band = WaveletBand{0.0001, 2.0};
+    request.type = type;
+    request.threads = 2;
+    request.forwardOnly = true;
+    RecordingProgress progress;
+    const WaveletRunResult result = engine.run(request, progress);
+    ASSERT_TRUE(result.completed());
+    EXPECT_TRUE(result.output.empty());
+    EXPECT_EQ(result.stats.forwardRows, 299);
+    EXPECT_EQ(progress.rangeMax, 5000);
+    for (int k : {1, 40, 299}) {
+      EXPECT_FALSE(engine.savedRowComputed(type, k));
+      for (int b : {0, 2500, 4999}) {
+        const wavelet_testing::Cx w = DirectCoefficient(x, type, k, b);
+        const Complex got = engine.coefficients().at(k, b);
+        const double tolerance = 1e-12 * (1 + std::abs(w));
+        EXPECT_NEAR(static_cast<double>(got.re), static_cast<double>(w.real()), tolerance) << k << " " << b;
+        EXPECT_NEAR(static_cast<double>(got.im), static_cast<double>(w.imag()), tolerance) << k << " " << b;
+      }
+    }
+    // 16 bytes per coefficient of the 299 rows, nothing for the cache.
+    EXPECT_GE(engine.storageBytes(), 299u * 5000u * 16u);
+    EXPECT_LT(engine.storageBytes(), 299u * 5000u * 16u * 11 / 10);
+    const std::size_t plans = fft::PlanCount();
+    ASSERT_TRUE(engine.run(request).completed());
+    EXPECT_EQ(fft::PlanCount(), plans);
+  }
+}
+
+// A stop requested while a long run is inside its FFT rows ends it between rows: no output, no row marked.
+TEST(WaveletEngine, StopDuringALongFftRunEndsBetweenRows) {
+  const std::vector<double> x = MixedSignal(20000);
+  WaveletEngine engine;
+  ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
+  RecordingProgress progress;
+  std::atomic<bool> started{false};
+  progress.stopWhen = [&](long long position) {
+    if (position > 0) started = true;
+    return false;
+  };
+  std::thread stopper([&] {
+    while (!started) std::this_thread::yield();
+    engine.requestStop();
+  });
+  WaveletRunRequest request;
+  request.band = WaveletBand{0.0001, 2.0};
+  request.type = WaveletType::Paul;
+  request.threads = 2;
+  const WaveletRunResult stopped = engine.run(request, progress);
+  stopper.join();
+  EXPECT_EQ(stopped.status, WaveletRunStatus::Stopped);
+  EXPECT_TRUE(stopped.output.empty());
+  EXPECT_EQ(progress.positions.back(), 0);
+  for (long long p : progress.positions) EXPECT_LT(p, 20000);  // stopped in the forward pass
+  for (int k = 1; k <= 299; ++k) ASSERT_FALSE(engine.rowComputed(k)) << k;
 }
 
 }  // namespace
