@@ -44,7 +44,8 @@ bool RunParallelTasks(long long count, const ParallelTaskControl& control,
                       const std::function<void(long long, int)>& task) {
   if (StopRequested(control)) return false;
   if (count <= 0) return true;
-  const int workerCount = static_cast<int>(std::clamp<long long>(control.threads, 1, std::min<long long>(kMaxWorkers, count)));
+  const int workerCount =
+      static_cast<int>(std::clamp<long long>(control.threads, 1, std::min<long long>(kMaxWorkers, count)));
 
   std::atomic<bool> halt{false};
   std::atomic<long long> next{0};

@@ -92,6 +92,23 @@ TEST(CliWaveletFilter, BadOptionsAndInputs) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+// A record normalised as the session does it, (x - min) / (max - min).
+std::vector<double> Normalized(std::vector<double> x) {
+  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
+  const double minimum = *lo, range = *hi - *lo;
+  for (double& v : x) v = (v - minimum) / range;
+  return x;
+}
+
+// The conversion input of a record with its normalised copy (which must outlive the input).
+WaveLetTInput InputOf(const std::vector<double>& normalized, const std::vector<double>& record) {
+  WaveLetTInput input;
+  input.tMinimum = *std::min_element(record.begin(), record.end());
+  input.tMaximum = *std::max_element(record.begin(), record.end());
+  input.normalizedT = normalized;
+  return input;
+}
+
 TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   TempDir dir;
   const std::string t = dir.write("t.txt", SignalText(240));
@@ -109,13 +126,8 @@ TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   ASSERT_EQ(lines.size(), 241u);
   EXPECT_EQ(lines.back().rfind("Correlation: ", 0), 0u) << lines.back();
 
-  std::vector<double> x = Values(TempDir::read(t));
-  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
-  WaveLetTInput input;
-  input.tMinimum = *lo;
-  input.tMaximum = *hi;
-  for (double& v : x) v = (v - input.tMinimum) / (input.tMaximum - input.tMinimum);
-  input.normalizedT = x;
+  const std::vector<double> x = Normalized(Values(TempDir::read(t)));
+  WaveLetTInput input = InputOf(x, Values(TempDir::read(t)));
   input.tBand = {0.0, 0.05};
   input.type = WaveletType::Paul;
   input.model = WaveletConversionModel::Derivative;
@@ -147,13 +159,8 @@ TEST(CliWaveletConvert, DepthChangesTheCorrectedResultAndNotTheLegacyOne) {
   EXPECT_EQ(legacy2, legacy4);
   EXPECT_NE(legacy2, corrected2);
 
-  std::vector<double> x = Values(TempDir::read(t));
-  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
-  WaveLetTInput input;
-  input.tMinimum = *lo;
-  input.tMaximum = *hi;
-  for (double& v : x) v = (v - input.tMinimum) / (input.tMaximum - input.tMinimum);
-  input.normalizedT = x;
+  const std::vector<double> x = Normalized(Values(TempDir::read(t)));
+  WaveLetTInput input = InputOf(x, Values(TempDir::read(t)));
   input.tBand = {0.02, 0.15};
   for (const auto& [rule, text] : {std::pair{WaveletDelayRule::Corrected, corrected4},
                                    std::pair{WaveletDelayRule::Legacy, legacy4}}) {

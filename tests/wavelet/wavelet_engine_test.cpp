@@ -22,7 +22,7 @@ using wavelet_testing::RecordingProgress;
 using wavelet_testing::RelativeDifference;
 using wavelet_testing::Sinusoid;
 
-// The engine is large (about 72 MB); the tests share two of them.
+// The tests share two engines, whose rows are kept between runs as the program keeps them.
 WaveletEngine& Engine() {
   static auto engine = std::make_unique<WaveletEngine>();
   return *engine;
@@ -399,28 +399,36 @@ TEST(WaveletEngine, StopInReconstructionKeepsFlagsSignsAndRanges) {
   EXPECT_LT(RelativeDifference(again.output, FreshOutput(x, shrunk, WaveletType::Paul)), 1e-12);
 }
 
+// Also on 20,000 samples, where every row is a long FFT run: the stop ends the run between rows, with no output
+// and no row marked.
 TEST(WaveletEngine, RequestStopFromAnotherThreadEndsTheRun) {
-  const std::vector<double> x = MixedSignal(1500);
-  WaveletEngine& engine = Engine();
-  ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
-  RecordingProgress progress;
-  std::atomic<bool> started{false};
-  progress.stopWhen = [&](long long position) {
-    if (position > 0) started = true;
-    return false;
-  };
-  std::thread stopper([&] {
-    while (!started) std::this_thread::yield();
-    engine.requestStop();
-  });
-  WaveletRunRequest request;
-  request.band = WaveletBand{0.005, 2.0};
-  request.type = WaveletType::Paul;
-  request.threads = 2;
-  const WaveletRunResult stopped = engine.run(request, progress);
-  stopper.join();
-  EXPECT_EQ(stopped.status, WaveletRunStatus::Stopped);
-  EXPECT_FALSE(engine.savedRowComputed(WaveletType::Paul, 6));
+  for (int n : {1500, 20000}) {
+    const std::vector<double> x = MixedSignal(n);
+    WaveletEngine& engine = Engine();
+    ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
+    RecordingProgress progress;
+    std::atomic<bool> started{false};
+    progress.stopWhen = [&](long long position) {
+      if (position > 0) started = true;
+      return false;
+    };
+    std::thread stopper([&] {
+      while (!started) std::this_thread::yield();
+      engine.requestStop();
+    });
+    WaveletRunRequest request;
+    request.band = WaveletBand{n > 3601 ? 0.0001 : 0.005, 2.0};
+    request.type = WaveletType::Paul;
+    request.threads = 2;
+    const WaveletRunResult stopped = engine.run(request, progress);
+    stopper.join();
+    EXPECT_EQ(stopped.status, WaveletRunStatus::Stopped);
+    EXPECT_TRUE(stopped.output.empty());
+    EXPECT_EQ(progress.positions.back(), 0);
+    for (long long p : progress.positions) EXPECT_LT(p, n);  // stopped in the forward pass
+    for (int k = 1; k <= 299; ++k) ASSERT_FALSE(engine.savedRowComputed(WaveletType::Paul, k)) << k;
+    for (int k = 1; k <= 299; ++k) ASSERT_FALSE(engine.rowComputed(k)) << k;
+  }
 }
 
 // Beyond the 3601 samples of the wavelet page: the engine takes any length. A forward-only pass over 5000
@@ -459,34 +467,6 @@ TEST(WaveletEngine, LongSignalForwardPassMatchesDirectSumsAndReusesPlans) {
     ASSERT_TRUE(engine.run(request).completed());
     EXPECT_EQ(fft::PlanCount(), plans);
   }
-}
-
-// A stop requested while a long run is inside its FFT rows ends it between rows: no output, no row marked.
-TEST(WaveletEngine, StopDuringALongFftRunEndsBetweenRows) {
-  const std::vector<double> x = MixedSignal(20000);
-  WaveletEngine engine;
-  ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
-  RecordingProgress progress;
-  std::atomic<bool> started{false};
-  progress.stopWhen = [&](long long position) {
-    if (position > 0) started = true;
-    return false;
-  };
-  std::thread stopper([&] {
-    while (!started) std::this_thread::yield();
-    engine.requestStop();
-  });
-  WaveletRunRequest request;
-  request.band = WaveletBand{0.0001, 2.0};
-  request.type = WaveletType::Paul;
-  request.threads = 2;
-  const WaveletRunResult stopped = engine.run(request, progress);
-  stopper.join();
-  EXPECT_EQ(stopped.status, WaveletRunStatus::Stopped);
-  EXPECT_TRUE(stopped.output.empty());
-  EXPECT_EQ(progress.positions.back(), 0);
-  for (long long p : progress.positions) EXPECT_LT(p, 20000);  // stopped in the forward pass
-  for (int k = 1; k <= 299; ++k) ASSERT_FALSE(engine.rowComputed(k)) << k;
 }
 
 }  // namespace
