@@ -23,9 +23,19 @@ std::size_t TransformLength(std::size_t n) {
 
 }  // namespace
 
-bool RowConvolution::prepareKernel(const WaveletKernel& kernel, int n) {
+bool RowConvolution::prepareKernel(const WaveletKernel& kernel, int n, KernelSpectrum* kept) {
+  if (kept != nullptr && kept->ready) {
+    m_length = kept->length;
+    m_outputOffset = kept->outputOffset;
+    m_spectrum = &kept->values;
+    return kept->nonEmpty;
+  }
+  m_spectrum = &m_kernel;
   const KernelSupport support = SupportOf(kernel, n);
-  if (support.first > support.last) return false;
+  if (support.first > support.last) {
+    if (kept != nullptr) *kept = KernelSpectrum{true, false, 0, 0, {}};
+    return false;
+  }
   // out[b] = sum_s in[s] g[b + last - s] with g[j] = kernel(last - j), j = 0 .. last - first: the linear
   // convolution at index b + last. Outputs b = 0 .. n - 1 are clear of wrap-around when L >= n + last and
   // L >= n - first.
@@ -35,19 +45,21 @@ bool RowConvolution::prepareKernel(const WaveletKernel& kernel, int n) {
   for (int d = support.first; d <= support.last; ++d)
     m_kernel[static_cast<std::size_t>(support.last - d)] = kernel(static_cast<double>(d));
   fft::Forward(m_kernel, m_kernel);
+  if (kept != nullptr) *kept = KernelSpectrum{true, true, m_length, m_outputOffset, m_kernel};
   return true;
 }
 
 void RowConvolution::multiplyAndInvert(const fft::AlignedVector<WaveletComplex>& spectrum) {
   m_product.resize(m_length);
-  for (std::size_t j = 0; j < m_length; ++j) m_product[j] = spectrum[j] * m_kernel[j];
+  const fft::AlignedVector<WaveletComplex>& kernel = *m_spectrum;
+  for (std::size_t j = 0; j < m_length; ++j) m_product[j] = spectrum[j] * kernel[j];
   fft::Backward(m_product, m_product);
 }
 
 void RowConvolution::correlate(std::span<const double> in, const WaveletKernel& kernel, double factor,
-                               std::span<WaveletComplex> out) {
+                               std::span<WaveletComplex> out, KernelSpectrum* kept) {
   const int n = static_cast<int>(in.size());
-  if (!prepareKernel(kernel, n)) {
+  if (!prepareKernel(kernel, n, kept)) {
     std::fill(out.begin(), out.end(), WaveletComplex{});
     return;
   }
@@ -74,9 +86,9 @@ void RowConvolution::correlate(std::span<const double> in, const WaveletKernel& 
 }
 
 void RowConvolution::correlateReal(std::span<const WaveletComplex> in, int firstSample, const WaveletKernel& kernel,
-                                   double factor, std::span<double> out) {
+                                   double factor, std::span<double> out, KernelSpectrum* kept) {
   const int n = static_cast<int>(in.size());
-  if (!prepareKernel(kernel, n)) {
+  if (!prepareKernel(kernel, n, kept)) {
     std::fill(out.begin(), out.end(), 0.0);
     return;
   }

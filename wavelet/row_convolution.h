@@ -12,6 +12,16 @@
 
 namespace kelvora {
 
+// A row kernel's spectrum at its transform length, kept by a forward pass for the reconstruction pass of the
+// same run when both use the same kernel (the filter: forward and reconstruction kernels are both psi(d / a)).
+struct KernelSpectrum {
+  bool ready = false;       // filled by the first convolution that was given it
+  bool nonEmpty = false;    // the kernel's support meets the signal
+  std::size_t length = 0;   // L
+  int outputOffset = 0;
+  fft::AlignedVector<WaveletComplex> values;
+};
+
 // Scratch space of one worker thread; it keeps the spectrum of the last real input at the last length, which
 // the rows of a forward pass share. Not thread-safe: one per worker.
 class RowConvolution {
@@ -19,17 +29,19 @@ class RowConvolution {
   // Real input (the forward pass). `in` must stay unchanged while this object keeps its spectrum for it (the
   // spectrum is reused while in.data(), n and L are the same). Cost: two complex FFTs of length L (three when
   // the length changed) and one kernel evaluation per offset of the support.
+  // With `kept`: a ready spectrum is used instead of the kernel (one FFT and the kernel's evaluation less), and
+  // one not ready yet is filled for a later call.
   void correlate(std::span<const double> in, const WaveletKernel& kernel, double factor,
-                 std::span<WaveletComplex> out);
+                 std::span<WaveletComplex> out, KernelSpectrum* kept = nullptr);
   // Complex input from sample `firstSample` on (the reconstruction passes, which skip sample 0); only the real
   // part of the result is kept. Cost: three complex FFTs of length L.
   void correlateReal(std::span<const WaveletComplex> in, int firstSample, const WaveletKernel& kernel, double factor,
-                     std::span<double> out);
+                     std::span<double> out, KernelSpectrum* kept = nullptr);
 
  private:
-  // Sets L for the support and fills m_kernel with the spectrum of the reversed kernel; false when the support
-  // is empty (the row is all zero).
-  bool prepareKernel(const WaveletKernel& kernel, int n);
+  // Sets L for the support and points m_spectrum at the spectrum of the reversed kernel (m_kernel, or the kept
+  // one); false when the support is empty (the row is all zero).
+  bool prepareKernel(const WaveletKernel& kernel, int n, KernelSpectrum* kept);
   // m_product = IFFT(spectrum * m_kernel) over L (unscaled); output b is at index b + m_outputOffset (mod L).
   void multiplyAndInvert(const fft::AlignedVector<WaveletComplex>& spectrum);
 
@@ -43,6 +55,7 @@ class RowConvolution {
   fft::AlignedVector<WaveletComplex> m_realSpectrum;
   fft::AlignedVector<WaveletComplex> m_input;
   fft::AlignedVector<WaveletComplex> m_kernel;
+  const fft::AlignedVector<WaveletComplex>* m_spectrum = &m_kernel;
   fft::AlignedVector<WaveletComplex> m_product;
 };
 

@@ -14,17 +14,17 @@ long double ReconstructionFactor(WaveletType type, long double scale, long doubl
 }
 
 void ReconstructRow(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, const WaveletKernel& kernel,
-                    long double factor, std::span<double> cacheRow) {
+                    long double factor, std::span<double> cacheRow, KernelSpectrum* kept) {
   if (coefficients.size() < 2) {
     std::fill(cacheRow.begin(), cacheRow.end(), 0.0);
     return;
   }
-  scratch.correlateReal(coefficients, 1, kernel, static_cast<double>(factor), cacheRow);
+  scratch.correlateReal(coefficients, 1, kernel, static_cast<double>(factor), cacheRow, kept);
 }
 
 void TWavMorle2::Execute(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, WaveletType type,
-                         long double scale, std::span<double> cacheRow) {
-  ReconstructRow(scratch, coefficients, RowKernel(type, scale), ReconstructionFactor(type, scale), cacheRow);
+                         long double scale, std::span<double> cacheRow, KernelSpectrum* kept) {
+  ReconstructRow(scratch, coefficients, RowKernel(type, scale), ReconstructionFactor(type, scale), cacheRow, kept);
 }
 
 }  // namespace kelvora

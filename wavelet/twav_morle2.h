@@ -19,12 +19,13 @@ class TWavMorle2 {
 
   // The row's contribution to every time point b = 0 .. N-1: ReconstructionFactor * sum over s = 1 .. N-1
   // (sample 0 is not used) of Re(W[k][s] psi((s - b) / a)), into `cacheRow` (N cells). N < 2 gives zeros.
+  // `kept`: the row kernel's spectrum kept by this run's forward pass (the same kernel), or none.
   static void Execute(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, WaveletType type,
-                      long double scale, std::span<double> cacheRow);
+                      long double scale, std::span<double> cacheRow, KernelSpectrum* kept = nullptr);
 };
 
 // The reconstruction of one row with any kernel and factor, shared by `TWavMorle2` and `TWavMorle3`.
 void ReconstructRow(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, const WaveletKernel& kernel,
-                    long double factor, std::span<double> cacheRow);
+                    long double factor, std::span<double> cacheRow, KernelSpectrum* kept = nullptr);
 
 }  // namespace kelvora

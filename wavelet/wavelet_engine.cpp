@@ -141,6 +141,14 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   progress.setRange(0, maximum);
   progress.setPosition(0);
 
+  // The filter's forward and reconstruction kernels are the same, so a short signal's forward pass keeps each
+  // row's kernel spectrum for the reconstruction (within 64 MB: at most 2N complex values a row).
+  constexpr double kKeptSpectraBytes = 64e6;
+  const bool keepSpectra = !thermal && !request.forwardOnly &&
+                           static_cast<double>(forwardRows.size()) * 2.0 * n * sizeof(WaveletComplex) <= kKeptSpectraBytes;
+  std::vector<KernelSpectrum> keptSpectra(keepSpectra ? kWaveletRows + 1 : 0);
+  auto keptSpectrum = [&](int k) { return keepSpectra ? &keptSpectra[static_cast<std::size_t>(k)] : nullptr; };
+
   // Steps 4 to 6: the forward pass, one row per task.
   if (forwardRows.empty()) {
     result.stats.forwardSkipped = true;
@@ -149,7 +157,8 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     const std::span<const double> x(m_input.data(), static_cast<std::size_t>(n));
     const bool done = RunRows(forwardRows, request.threads, TWavMorle1::kThreadName, m_stopRequest, progress, 0, n,
                               maximum, [&](int k, RowConvolution& scratch) {
-                                TWavMorle1::Execute(scratch, x, type, m_scales[k], m_matrix.resetRow(k, n));
+                                TWavMorle1::Execute(scratch, x, type, m_scales[k], m_matrix.resetRow(k, n),
+                                                    keptSpectrum(k));
                               });
     if (!done) return abandon();
   }
@@ -197,7 +206,9 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
                                   TWavMorle3::Execute(scratch, w, type, m_scales[k], shift.delay, shift.gain,
                                                       request.thermal->delays, cacheRow);
                                 } else {
-                                  TWavMorle2::Execute(scratch, w, type, m_scales[k], cacheRow);
+                                  // A row's spectrum kept by the forward pass is ready; any other row's is not,
+                                  // and is then filled and dropped with the run.
+                                  TWavMorle2::Execute(scratch, w, type, m_scales[k], cacheRow, keptSpectrum(k));
                                 }
                               });
     if (!done) return abandon();
