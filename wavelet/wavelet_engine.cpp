@@ -144,8 +144,8 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   // The filter's forward and reconstruction kernels are the same, so a short signal's forward pass keeps each
   // row's kernel spectrum for the reconstruction (within 64 MB: at most 2N complex values a row).
   constexpr double kKeptSpectraBytes = 64e6;
-  const bool keepSpectra = !thermal && !request.forwardOnly &&
-                           static_cast<double>(forwardRows.size()) * 2.0 * n * sizeof(WaveletComplex) <= kKeptSpectraBytes;
+  const double keptBytes = static_cast<double>(range.size()) * 2.0 * n * sizeof(WaveletComplex);
+  const bool keepSpectra = !thermal && !request.forwardOnly && keptBytes <= kKeptSpectraBytes;
   std::vector<KernelSpectrum> keptSpectra(keepSpectra ? kWaveletRows + 1 : 0);
   auto keptSpectrum = [&](int k) { return keepSpectra ? &keptSpectra[static_cast<std::size_t>(k)] : nullptr; };
 
