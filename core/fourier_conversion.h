@@ -35,8 +35,8 @@ FrequencyBand FurieTBand(FrequencyBand temperatureBand);
 // (tMax - tMin) + tMin, then the power law and scaling. Errors: an empty input, non-positive lambda or rhoC
 // in the thermal-wave model, a non-finite result (the gain overflowed), a stop request (checked between the
 // transform and the reconstruction). Cost: one long-double FFT of length N' for the transform (none when every
-// bin is cached), one for the reconstruction, and a few extended-precision functions per bin of the band.
-// One thread at a time per transform.
+// bin is cached), one for the reconstruction, and a few extended-precision functions per bin of the band, those
+// spread over the cores (RunParallelTasks). One thread at a time per transform.
 ConversionResult FurieT(BandTransform& transform, const std::vector<double>& normalizedT, double tMin, double tMax,
                         int sampleRateHz, const FourierConversionOptions& options,
                         ProgressSink& progress = NullProgress());
