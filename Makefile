@@ -68,7 +68,7 @@ test-tsan:
 	fi
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target kelvora_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 setarch $$(uname -m) -R \
-	  $(TSAN_DIR)/tests/kelvora_tests --gtest_filter='Wavelet*:WaveLet*:FinishWaveLetT*:RunProgress*'
+	  $(TSAN_DIR)/tests/kelvora_tests --gtest_filter='Wavelet*:WaveLet*:FinishWaveLetT*:RunProgress*:ParallelTasks*:Fft*:Furie*'
 
 fuzz:
 	@bash tools/setup.sh fuzz

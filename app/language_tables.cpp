@@ -114,6 +114,7 @@ const std::vector<TextEntry> kTable = {
     {"Signal1", T::Text, 0, "Sound", "Звук"},
     {"Potoks1", T::Text, 0, "Number of threads", "Количество потоков"},
     {"Animation1", T::Text, 0, "Plots animation", "Анимация графиков"},
+    {"WaveletDelays1", T::Text, 0, "Legacy wavelet delays", "Прежние задержки вейвлета"},
     {"Language1", T::Text, 0, "Language", "Язык"},
     {"Help1", T::Text, 0, "Help", "Справка"},
     {"Help2", T::Text, 0, "Help", "Справка"},

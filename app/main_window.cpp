@@ -136,6 +136,12 @@ void TForm1::buildMenus() {
   m_animation->setChecked(true);
   connect(m_animation, &QAction::toggled, this, [this](bool on) { m_context->setAnimation(on); });
 
+  m_legacyWaveletDelays = addAction(options, "WaveletDelays1", QStringLiteral("Legacy wavelet delays"));
+  m_legacyWaveletDelays->setCheckable(true);
+  connect(m_legacyWaveletDelays, &QAction::toggled, this, [this](bool on) {
+    m_waveletMethods->setDelayRule(on ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
+  });
+
   QMenu* language = options->addMenu(QStringLiteral("Language"));
   language->setObjectName(QStringLiteral("Language1"));
   auto* languageGroup = new QActionGroup(this);
@@ -239,6 +245,8 @@ void TForm1::applySettings(const AppSettings& s) {
   m_animation->setChecked(s.anim == 1);
   m_context->setAnimation(s.anim == 1);
   m_context->setLogOx(s.logOx == 1);
+  m_legacyWaveletDelays->setChecked(s.waveletDelays == 1);
+  m_waveletMethods->setDelayRule(s.waveletDelays == 1 ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
   setLanguage(s.lang == 1 ? 1 : 0);
   for (QAction* action : m_threadGroup->actions()) {
     if (action->data().toInt() == s.potoks) action->setChecked(true);
@@ -284,6 +292,7 @@ AppSettings TForm1::currentSettings() const {
   s.anim = m_animation->isChecked() ? 1 : 0;
   s.logOx = m_context->logOx() ? 1 : 0;
   s.lang = m_english->isChecked() ? 0 : 1;
+  s.waveletDelays = m_legacyWaveletDelays->isChecked() ? 1 : 0;
   return s;
 }
 

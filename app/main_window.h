@@ -91,6 +91,7 @@ class TForm1 : public QMainWindow {
   QActionGroup* m_threadGroup = nullptr;
   QAction* m_sound = nullptr;
   QAction* m_animation = nullptr;
+  QAction* m_legacyWaveletDelays = nullptr;
   QAction* m_english = nullptr;
   QAction* m_russian = nullptr;
   int m_wasMaximized = 0;

@@ -56,6 +56,7 @@ AppSettings ReadSettings(const QString& path) {
   s.anim = ReadInt(values, "Options", "Anim", s.anim);
   s.logOx = ReadInt(values, "Options", "LogOX", s.logOx);
   s.lang = ReadInt(values, "Options", "Lang", s.lang);
+  s.waveletDelays = ReadInt(values, "Options", "WaveletDelays", s.waveletDelays) == 1 ? 1 : 0;
   return s;
 }
 
@@ -80,7 +81,8 @@ bool WriteSettings(const QString& path, const AppSettings& s, QString* error) {
       << "ActivTab=" << s.activTab << '\n'
       << "Anim=" << s.anim << '\n'
       << "LogOX=" << s.logOx << '\n'
-      << "Lang=" << s.lang << '\n';
+      << "Lang=" << s.lang << '\n'
+      << "WaveletDelays=" << s.waveletDelays << '\n';
   out.flush();
   if (out.status() != QTextStream::Ok || !file.commit()) {
     if (error) *error = file.errorString();

@@ -18,6 +18,8 @@ struct AppSettings {
   int anim = 0;       // [Options] Anim: 1 = "Plots animation" checked
   int logOx = 0;      // [Options] LogOX: 1 = "Log Ox" checked
   int lang = 0;       // [Options] Lang: 1 = Russian, any other value English
+  int waveletDelays = 0;  // [Options] WaveletDelays: 1 = "Legacy wavelet delays" checked, any other value the
+                          // corrected delays
 };
 
 // The settings folder: the generic per-user data location followed by "/Kelvora" (on Linux
@@ -29,7 +31,8 @@ QString SettingsFilePath();
 
 // Reads the settings file at `path`. A missing or unreadable file gives every default; a missing key or a value
 // that is not a decimal integer gives the default of that key only. Keys are read in the order
-// position/left, width, top, height, Maximized, freq/gerc, Options/sign, potoks, ActivTab, Anim, LogOX, Lang.
+// position/left, width, top, height, Maximized, freq/gerc, Options/sign, potoks, ActivTab, Anim, LogOX, Lang,
+// WaveletDelays.
 AppSettings ReadSettings(const QString& path);
 
 // Writes every key in the read order above, through a temporary file beside the target that replaces it only

@@ -26,8 +26,8 @@ class WorkspaceStrip;
 // Image5 (Label27 low, Label26 high, Label28 while dragging), the presets, the wavelet type RadioGroup3, and the
 // filtered signal (Chart12/Series23, saved by BtnSaveW).
 //
-// The wavelet engine (about 72 MB, allocated once) is the window's WaveletMethods, shared with the Transform
-// session (`WMorlPaul`, `WaveLetT`); a record the Transform page put into it becomes the page's signal. Runs
+// The wavelet engine (its rows allocated as runs compute them) is the window's WaveletMethods, shared with the
+// Transform session (`WMorlPaul`, `WaveLetT`); a record the Transform page put into it becomes the page's signal. Runs
 // execute on the window's task runner, never on the UI thread, with the run display of RunProgressView. STOP
 // and closing the window ask the engine to stop; the page re-enables its controls only when the run has returned, and a
 // run that is superseded (a new band, another wavelet type) is stopped and waited for before the next one starts, its

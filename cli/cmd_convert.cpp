@@ -26,6 +26,9 @@ std::vector<OptionDef> ConvertOptions() {
       {"depth-mm", 0, "D", "depth of the thermal wave, mm (default 2)"},
       {"wavelet", 0, "morlet|paul", "wavelet of the wavelet method (default morlet)"},
       {"threads", 0, "N", "worker threads of the wavelet method, 1..32"},
+      {"wavelet-delays", 0, "corrected|legacy",
+       "delays of the wavelet method (default corrected: each scale through the thermal wave of its own "
+       "frequency at --depth-mm; legacy: the earlier formulas to the letter, depth fixed at 2 mm)"},
       {"rho-skin", 0, "N", "Shitzer: skin density, kg/m^3 (default 1057)"},
       {"c-skin", 0, "N", "Shitzer: skin heat capacity, J/(kg*K) (default 3780)"},
       {"rho-blood", 0, "N", "Shitzer: blood density, kg/m^3 (default 1069)"},
@@ -103,8 +106,17 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
     if (!s.toBloodFlow) return "method wavelet converts only t2bf";
     s.wavelet = std::make_shared<WaveletMethods>();
     if (const auto error = ReadWaveletOptions(parsed, *s.wavelet)) return error;
-  } else if (parsed.has("wavelet") || parsed.has("threads")) {
-    return "--wavelet and --threads belong to --method wavelet";
+    if (const auto rule = parsed.value("wavelet-delays")) {
+      if (*rule == "corrected") {
+        s.wavelet->setDelayRule(WaveletDelayRule::Corrected);
+      } else if (*rule == "legacy") {
+        s.wavelet->setDelayRule(WaveletDelayRule::Legacy);
+      } else {
+        return "--wavelet-delays needs corrected or legacy, not '" + *rule + "'";
+      }
+    }
+  } else if (parsed.has("wavelet") || parsed.has("threads") || parsed.has("wavelet-delays")) {
+    return "--wavelet, --threads and --wavelet-delays belong to --method wavelet";
   }
   const bool shitzer = s.method == ConversionMethod::Shitzer;
   for (const char* name : {"model", "lambda", "rho", "heat-capacity", "depth-mm"})

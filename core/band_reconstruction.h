@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/chirp_dft.h"
 #include "core/complex.h"
 #include "core/progress.h"
 
@@ -16,13 +15,13 @@ namespace kelvora {
 // d and excluded are indexed by bin k and must hold at least highBin + 1 entries when the range is not empty;
 // an empty `excluded` keeps every bin. lowBin is taken as at least 1. The band filter passes d[k] = C[k]; the
 // conversions pass g_k C[k] e^{i w_k tau_k}. Each pair of terms is real, so y[n].im is c0.im and y[n].re is
-// c0.re + 2 sum (d.re cos - d.im sin), equal to the direct evaluation up to rounding.
-// Cost: (N' + 1) (highBin - lowBin + 1) multiply-adds over SpectralThreadCount() threads with one table of N'
-// phasors, or one O(N' log N') chirp-z FFT when that is cheaper (`method` may force either).
-// Progress: range 0 .. N', position the sample reached, text "42%" when the percentage changes, position back to 0
-// at the end. Any thread may call it.
+// c0.re + 2 Re sum d[k] e^{+i 2 pi k n / N'}, which is taken from one extended-precision inverse real FFT of
+// length N' (sample N' has the phases of sample 0); it equals the direct evaluation to within a few units of
+// extended-precision rounding of the largest term.
+// Cost: O(N' log N') on the calling thread (about 2 ms for N' = 21,200), whatever the number of bins.
+// Progress: range 0 .. N', position N' with "100%" when done, position back to 0 at the end. Any thread.
 std::vector<Complex> ReconstructBand(const std::vector<Complex>& d, const std::vector<std::uint8_t>& excluded,
                                      int lowBin, int highBin, Complex c0, int paddedLastIndex,
-                                     ProgressSink& progress = NullProgress(), SumMethod method = SumMethod::kAutomatic);
+                                     ProgressSink& progress = NullProgress());
 
 }  // namespace kelvora

@@ -4,41 +4,37 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "core/parallel_for.h"
+#include "core/fft.h"
 #include "core/percent_progress.h"
 
 namespace kelvora {
 namespace {
 
-// C[k] * N' = sum_n padded[n] e^{-i 2 pi k n / N'}, with the phase index k n mod N' stepped through the table.
-// Two accumulator pairs shorten the dependency chains of the extended-precision adds.
-Complex BinSum(const double* padded, int count, int period, int k, const long double* cosines,
-               const long double* sines) {
-  const unsigned step = static_cast<unsigned>(k % period);
-  const unsigned wrap = static_cast<unsigned>(period);
-  long double re0 = 0.0L, im0 = 0.0L, re1 = 0.0L, im1 = 0.0L;
-  unsigned index0 = 0;
-  unsigned index1 = step;
-  const unsigned step2 = (2 * step) % wrap;
-  int n = 0;
-  for (; n + 1 < count; n += 2) {
-    const long double p0 = padded[n];
-    const long double p1 = padded[n + 1];
-    re0 += p0 * cosines[index0];
-    im0 -= p0 * sines[index0];
-    re1 += p1 * cosines[index1];
-    im1 -= p1 * sines[index1];
-    index0 += step2;
-    if (index0 >= wrap) index0 -= wrap;
-    index1 += step2;
-    if (index1 >= wrap) index1 -= wrap;
-  }
-  if (n < count) {
-    const long double p0 = padded[n];
-    re0 += p0 * cosines[index0];
-    im0 -= p0 * sines[index0];
-  }
-  return Complex{re0 + re1, im0 + im1};
+using fft::ComplexL;
+
+// X[j] = sum_{n=0..N'} padded[n] e^{-i 2 pi j n / N'} for j = 0 .. N'/2, N' = padded.size() - 1 >= 1: the N' + 1
+// samples folded onto one period (sample N' onto sample 0). Every bin but the zero-frequency one is unchanged by
+// a constant, so the level of the samples is taken off first; the small bins of a record far above zero then
+// keep their relative precision. X[0] is the plain sum.
+fft::AlignedVector<ComplexL> FoldedSpectrum(const std::vector<double>& padded) {
+  const std::size_t period = padded.size() - 1;
+  long double level = 0.0L;
+  for (double v : padded) level += v;
+  level /= static_cast<long double>(padded.size());
+  fft::AlignedVector<long double> folded(period);
+  for (std::size_t n = 0; n < period; ++n) folded[n] = static_cast<long double>(padded[n]) - level;
+  folded[0] += padded[period];
+  fft::AlignedVector<ComplexL> sums(period / 2 + 1);
+  fft::ForwardReal(folded, sums);
+  sums[0] = level * static_cast<long double>(padded.size());
+  return sums;
+}
+
+// Bin k >= 1 of the folded sums: k wraps by the period, and the bins above half the period are the conjugates
+// of their mirrors.
+ComplexL BinOfFoldedSpectrum(const fft::AlignedVector<ComplexL>& sums, int period, int k) {
+  const int j = k % period;
+  return 2 * j <= period ? sums[static_cast<std::size_t>(j)] : std::conj(sums[static_cast<std::size_t>(period - j)]);
 }
 
 void CheckSlot(int slot) {
@@ -112,11 +108,6 @@ bool BandTransform::isCached(int slot, int k) const {
   return k >= 0 && static_cast<std::size_t>(k) < cache.valid.size() && cache.valid[static_cast<std::size_t>(k)];
 }
 
-const PhasorTable& BandTransform::phasors(int period) {
-  if (m_phasors.period() != period) m_phasors = PhasorTable(period);
-  return m_phasors;
-}
-
 BandSpectrum BandTransform::transform(int slot, const std::vector<double>& x, int sampleRateHz,
                                       ProgressSink& progress) {
   SlotCache& cache = slotCache(slot);
@@ -167,44 +158,14 @@ BandSpectrum BandTransform::transform(int slot, const std::vector<double>& x, in
     if (!cache.valid[static_cast<std::size_t>(k)]) missing.push_back(k);
 
   PercentProgress reporter(progress, 0, out.highBin);
-  const long long binCount = static_cast<long long>(missing.size());
-  const bool useFft =
-      binCount > 0 &&
-      (m_method == SumMethod::kChirpFft ||
-       (m_method == SumMethod::kAutomatic && ChirpDftIsCheaper(paddedLast, binCount * (paddedLast + 1LL))));
-  if (useFft) {
-    // The phase of sample N' equals that of sample 0, so the N' + 1 samples fold onto one period of N'.
-    std::vector<Complex> folded(static_cast<std::size_t>(paddedLast));
-    for (int n = 0; n < paddedLast; ++n)
-      folded[static_cast<std::size_t>(n)].re = out.padded[static_cast<std::size_t>(n)];
-    folded[0].re += out.padded[static_cast<std::size_t>(paddedLast)];
-    const std::vector<Complex> sums = ChirpDft(folded, -1);
+  if (!missing.empty()) {
+    const fft::AlignedVector<ComplexL> sums = FoldedSpectrum(out.padded);
     for (int k : missing) {
-      const Complex sum = sums[static_cast<std::size_t>(k % paddedLast)];
-      cache.values[static_cast<std::size_t>(k)] = Complex{sum.re / divisor, sum.im / divisor};
+      const ComplexL sum = BinOfFoldedSpectrum(sums, paddedLast, k);
+      cache.values[static_cast<std::size_t>(k)] = Complex{sum.real() / divisor, sum.imag() / divisor};
       cache.valid[static_cast<std::size_t>(k)] = 1;
     }
-    out.computedBins += binCount;
-  } else if (binCount > 0) {
-    const PhasorTable& table = phasors(paddedLast);
-    const double* padded = out.padded.data();
-    const int count = paddedLast + 1;
-    ParallelFor(
-        binCount, 16, SpectralThreadCount(),
-        [&](long long begin, long long end) {
-          for (long long i = begin; i < end; ++i) {
-            const int k = missing[static_cast<std::size_t>(i)];
-            const Complex sum = BinSum(padded, count, paddedLast, k, table.cosines(), table.sines());
-            cache.values[static_cast<std::size_t>(k)] = Complex{sum.re / divisor, sum.im / divisor};
-            cache.valid[static_cast<std::size_t>(k)] = 1;
-          }
-        },
-        [&](long long done) {
-          // Bins are handed out in increasing order, so the done count maps to the bin reached.
-          const long long reached = missing[static_cast<std::size_t>(std::max(0LL, done - 1))];
-          reporter.update(reached);
-        });
-    out.computedBins += binCount;
+    out.computedBins += static_cast<long long>(missing.size());
   }
   reporter.update(out.highBin);
 

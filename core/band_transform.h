@@ -7,13 +7,14 @@
 // and C[0] = (1 / N') * sum padded[n]. Note the sum runs over N' + 1 samples while the divisor and the frequency
 // step use N'. Every coefficient computed is kept in the cache of the slot, so a later call on the same slot with
 // another band computes only the bins it has not seen.
+//
+// The sums are taken from one extended-precision real FFT of length N': sample N' has the phases of sample 0
+// (k N' is a whole number of turns), so the N' + 1 samples fold onto one period exactly.
 #include <cstdint>
 #include <vector>
 
-#include "core/chirp_dft.h"
 #include "core/complex.h"
 #include "core/frequency_band.h"
-#include "core/phasor_table.h"
 #include "core/progress.h"
 
 namespace kelvora {
@@ -85,19 +86,16 @@ class BandTransform {
   int lastSlot() const { return m_lastSlot; }
   // Coefficients computed (not taken from a cache) since construction, C[0] included; for tests.
   long long computedBinCount() const { return m_computedBins; }
-  // How missing bins are evaluated: by default a large batch goes through one chirp-z FFT (only the missing bins
-  // of the band are taken from it) and a small one through phasor-table sums. Both give the direct sums to within
-  // extended-precision rounding.
-  void setSumMethod(SumMethod method) { m_method = method; }
 
   // Transforms x[0 .. N] (N = x.size() - 1) over the band of `slot` at sample rate `sampleRateHz` (values below
   // 1 are taken as 1). Clamps the band's high edge to fs / 2 (written back), sets k_lo and k_hi (a k_lo of 0
   // becomes 1; a negative k_hi becomes 0), takes cached bins from the slot and computes the others, stores
   // them in the slot cache and sets the last slot. If the cache of the slot was filled from a signal of another
   // padded length it is cleared first. Empty x gives an empty spectrum and changes nothing.
-  // Progress: range 0 .. k_hi, position the bin reached, text "42%" (only when the percentage changes), position
-  // back to 0 at the end. Cost: (N' + 1) multiply-adds per new bin over SpectralThreadCount() threads, or one
-  // O(N' log N') chirp-z FFT when that is cheaper.
+  // Progress: range 0 .. k_hi, position k_hi with the text "100%" once the bins are there, position back to 0 at
+  // the end. Cost: when any bin of the band is missing, one long-double real FFT of length N' (O(N' log N'),
+  // about 2 ms for N' = 21,200; the plan is made once per length and kept), on the calling thread; otherwise
+  // only copies. The values equal the direct sums to within a few units of extended-precision rounding.
   BandSpectrum transform(int slot, const std::vector<double>& x, int sampleRateHz,
                          ProgressSink& progress = NullProgress());
 
@@ -110,13 +108,10 @@ class BandTransform {
   };
   SlotCache& slotCache(int slot);
   const SlotCache& slotCache(int slot) const;
-  const PhasorTable& phasors(int period);
 
   SlotCache m_slots[kTransformSlotCount];
-  PhasorTable m_phasors;
   int m_lastSlot = 0;
   long long m_computedBins = 0;
-  SumMethod m_method = SumMethod::kAutomatic;
 };
 
 }  // namespace kelvora

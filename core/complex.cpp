@@ -8,11 +8,9 @@ Complex MakeComplex(long double re, long double im) { return Complex{re, im}; }
 
 Complex Conjugate(Complex z) { return Complex{z.re, -z.im}; }
 
-Complex Sum(Complex a, Complex b) { return Complex{a.re + b.re, a.im + b.im}; }
+Complex Sum(Complex a, Complex b) { return a + b; }
 
-Complex Product(Complex a, Complex b) {
-  return Complex{a.re * b.re - a.im * b.im, a.re * b.im + b.re * a.im};
-}
+Complex Product(Complex a, Complex b) { return a * b; }
 
 Complex Quotient(Complex a, Complex b) {
   const long double d = 1.0L / (b.re * b.re + b.im * b.im);

@@ -26,4 +26,23 @@ Complex Power(Complex z, int n);
 // e^z = e^re * (cos im, sin im).
 Complex Exp(Complex z);
 
+// The operators are the named operations above, so that formulas read as written: a * b is Product(a, b),
+// a / b is Quotient(a, b). A real operand s stands for (s, 0).
+inline Complex operator+(Complex a, Complex b) { return Complex{a.re + b.re, a.im + b.im}; }
+inline Complex operator-(Complex a, Complex b) { return Complex{a.re - b.re, a.im - b.im}; }
+inline Complex operator-(Complex z) { return Complex{-z.re, -z.im}; }
+inline Complex operator*(Complex a, Complex b) {
+  return Complex{a.re * b.re - a.im * b.im, a.re * b.im + b.re * a.im};
+}
+inline Complex operator*(Complex z, long double s) { return Complex{z.re * s, z.im * s}; }
+inline Complex operator*(long double s, Complex z) { return Complex{s * z.re, s * z.im}; }
+inline Complex operator/(Complex a, Complex b) { return Quotient(a, b); }
+inline Complex operator/(Complex z, long double s) { return Complex{z.re / s, z.im / s}; }
+inline Complex& operator+=(Complex& a, Complex b) { return a = a + b; }
+inline Complex& operator-=(Complex& a, Complex b) { return a = a - b; }
+inline Complex& operator*=(Complex& a, Complex b) { return a = a * b; }
+inline Complex& operator*=(Complex& a, long double s) { return a = a * s; }
+inline Complex& operator/=(Complex& a, Complex b) { return a = a / b; }
+inline Complex& operator/=(Complex& a, long double s) { return a = a / s; }
+
 }  // namespace kelvora

@@ -29,9 +29,11 @@ struct PlanKey {
 // making a plan holds the mutex; the map itself is read under it too.
 class PlanCache {
  public:
+  // Never destroyed, so that plans stay valid for transforms run by other objects' destructors at exit (and
+  // stay reachable for leak checkers).
   static PlanCache& instance() {
-    static PlanCache cache;
-    return cache;
+    static PlanCache* cache = new PlanCache;
+    return *cache;
   }
 
   fftw_plan doublePlan(const PlanKey& key) {

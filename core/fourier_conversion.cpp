@@ -5,6 +5,7 @@
 
 #include "core/band_reconstruction.h"
 #include "core/complex.h"
+#include "core/parallel_tasks.h"
 
 namespace kelvora {
 namespace {
@@ -24,13 +25,29 @@ ConversionResult ConvertInSlot(BandTransform& transform, int slot, const std::ve
   const BandSpectrum spectrum = transform.transform(slot, input, sampleRateHz, progress);
   if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
 
+  // Moving a component costs a few extended-precision functions, which for a full band of 10,000 bins is as much
+  // as both FFTs: large bands are moved in blocks spread over the cores, each block writing only its own bins.
   std::vector<Complex> moved(spectrum.coefficients.size());
-  for (int k = spectrum.lowBin; k <= spectrum.highBin; ++k) {
-    const long double f = spectrum.frequencies[static_cast<std::size_t>(k)];
-    const ComponentTransfer transfer = TransferOfComponent(options.model, direction, options.tissue, f);
-    const long double angle = kTwoPi * f * transfer.shiftSeconds;
-    const Complex rotation{transfer.gain * std::cos(angle), transfer.gain * std::sin(angle)};
-    moved[static_cast<std::size_t>(k)] = Product(spectrum.coefficients[static_cast<std::size_t>(k)], rotation);
+  auto moveBins = [&](int first, int last) {
+    for (int k = first; k <= last; ++k) {
+      const long double f = spectrum.frequencies[static_cast<std::size_t>(k)];
+      const ComponentTransfer transfer = TransferOfComponent(options.model, direction, options.tissue, f);
+      const long double angle = kTwoPi * f * transfer.shiftSeconds;
+      const Complex rotation{transfer.gain * std::cos(angle), transfer.gain * std::sin(angle)};
+      moved[static_cast<std::size_t>(k)] = spectrum.coefficients[static_cast<std::size_t>(k)] * rotation;
+    }
+  };
+  constexpr int kBinsPerBlock = 1024;
+  const int bins = std::max(0, spectrum.highBin - spectrum.lowBin + 1);
+  if (bins < 4 * kBinsPerBlock || HardwareThreadCount() == 1) {
+    moveBins(spectrum.lowBin, spectrum.highBin);
+  } else {
+    ParallelTaskControl control;
+    control.threads = HardwareThreadCount();
+    RunParallelTasks((bins + kBinsPerBlock - 1) / kBinsPerBlock, control, [&](long long block, int) {
+      const int first = spectrum.lowBin + static_cast<int>(block) * kBinsPerBlock;
+      moveBins(first, std::min(spectrum.highBin, first + kBinsPerBlock - 1));
+    });
   }
   const std::vector<Complex> y = ReconstructBand(moved, {}, spectrum.lowBin, spectrum.highBin,
                                                  spectrum.coefficients[0], spectrum.paddedLastIndex, progress);

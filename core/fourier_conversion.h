@@ -34,8 +34,9 @@ FrequencyBand FurieTBand(FrequencyBand temperatureBand);
 // `transform` by `FurieTBand` and transforms in slot 4 (its cache is extended). BF*[i] = (|y[600 + i]| - 2) *
 // (tMax - tMin) + tMin, then the power law and scaling. Errors: an empty input, non-positive lambda or rhoC
 // in the thermal-wave model, a non-finite result (the gain overflowed), a stop request (checked between the
-// transform and the reconstruction). Cost: (N' + 1) x (new bins) for the transform plus (N' + 1) x (bins of the
-// band) for the reconstruction, spread over SpectralThreadCount() threads. One thread at a time per transform.
+// transform and the reconstruction). Cost: one long-double FFT of length N' for the transform (none when every
+// bin is cached), one for the reconstruction, and a few extended-precision functions per bin of the band, those
+// spread over the cores (RunParallelTasks). One thread at a time per transform.
 ConversionResult FurieT(BandTransform& transform, const std::vector<double>& normalizedT, double tMin, double tMax,
                         int sampleRateHz, const FourierConversionOptions& options,
                         ProgressSink& progress = NullProgress());

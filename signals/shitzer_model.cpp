@@ -66,41 +66,62 @@ bool GaussianSmoothing(std::vector<double>& v, const std::vector<double>& t, int
   const long long n = count - 1;
   const double w = static_cast<double>(width);
 
-  // The weight of a pair depends on the computed time difference only. Tabulate it per lag (from the first
-  // samples' differences) and use the table whenever the pair's difference is bit-identical to the lag's;
-  // otherwise evaluate it directly. Beyond the first lag whose weight is exactly 0.0 (about 14.3 widths) every
-  // weight is 0.0, since the times increase and Gauss falls monotonically, so the sums stop there.
+  // The weight of a pair depends on its time difference only, so it is tabulated per lag from the first
+  // samples' differences. Gauss falls monotonically with the difference, and once a weight is below 2^-64 of
+  // the peak Gauss(0) the terms from there on cannot move the sums (whose own weight is at least of the order of
+  // the peak) by a unit in their last place: the window stops there, at about 3.5 widths.
+  const double peak = Gauss(0.0);
   std::vector<double> lagTime;
   std::vector<double> lagWeight;
   for (long long lag = 0; lag <= n; ++lag) {
-    const double difference = t[lag] - t[0];
+    const double difference = t[static_cast<std::size_t>(lag)] - t[0];
     const double weight = Gauss(difference / w);
+    if (lag > 0 && !(weight >= peak * 0x1p-64)) break;
     lagTime.push_back(difference);
     lagWeight.push_back(weight);
-    if (weight == 0.0 && lag > 0) break;
   }
-  // One lag beyond the first zero keeps the window safe against differences one rounding step shorter.
-  const long long window = static_cast<long long>(lagTime.size());
+  const long long window = static_cast<long long>(lagTime.size()) - 1;  // lags 0 .. window are summed
+
+  // Times on a dyadic grid (t[i] = i h exactly, h a power of two, as i / gerc is for gerc = 1, 2, 4, ...) have
+  // exact differences, so every pair of a lag has that lag's weight bit for bit. Other grids evaluate the weight
+  // of any pair whose difference is not bit-identical to its lag's.
+  const double step = count > 1 ? t[1] - t[0] : 1.0;
+  int exponent = 0;
+  bool dyadic = step > 0.0 && std::frexp(step, &exponent) == 0.5;
+  for (long long i = 0; dyadic && i <= n; ++i)
+    dyadic = t[static_cast<std::size_t>(i)] == t[0] + static_cast<double>(i) * step;
 
   PercentReporter reporter(progress, n);
+  double* values = v.data();
   for (long long k = 0; k <= n; ++k) {
-    double numerator = 0.0;
-    double denominator = 0.0;
+    // In place and in order: the sums of sample k see the smoothed samples before it (sample 0 never counts).
     const long long first = std::max(1LL, k - window);
     const long long last = std::min(n, k + window);
-    for (long long j = first; j <= last; ++j) {
-      const double difference = t[k] - t[j];
-      const long long lag = j > k ? j - k : k - j;
-      double weight;
-      if (lag < window && std::fabs(difference) == lagTime[lag]) {
-        weight = lagWeight[lag];
-      } else {
-        weight = Gauss(difference / w);
+    double numerator0 = 0.0, numerator1 = 0.0, denominator0 = 0.0, denominator1 = 0.0;
+    if (dyadic) {
+      // Two chains of partial sums, j below and j above k, for the adds to overlap.
+      for (long long j = first; j < k; ++j) {
+        const double weight = lagWeight[static_cast<std::size_t>(k - j)];
+        numerator0 += weight * values[j];
+        denominator0 += weight;
       }
-      numerator += weight * v[j];
-      denominator += weight;
+      for (long long j = std::max(first, k); j <= last; ++j) {
+        const double weight = lagWeight[static_cast<std::size_t>(j - k)];
+        numerator1 += weight * values[j];
+        denominator1 += weight;
+      }
+    } else {
+      for (long long j = first; j <= last; ++j) {
+        const double difference = t[static_cast<std::size_t>(k)] - t[static_cast<std::size_t>(j)];
+        const long long lag = j > k ? j - k : k - j;
+        const double weight = std::fabs(difference) == lagTime[static_cast<std::size_t>(lag)]
+                                  ? lagWeight[static_cast<std::size_t>(lag)]
+                                  : Gauss(difference / w);
+        numerator0 += weight * values[j];
+        denominator0 += weight;
+      }
     }
-    v[k] = numerator / denominator;
+    values[k] = (numerator0 + numerator1) / (denominator0 + denominator1);
     reporter.report(k);
     if (progress.stopRequested()) return false;
   }

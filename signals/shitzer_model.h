@@ -52,8 +52,9 @@ ConversionResult TemperatureDerivative(const std::vector<double>& temperature);
 
 // Gaussian smoothing in place: for k = 0 .. n in order, v[k] := sum_j Gauss((t[k]-t[j])/w) v[j] /
 // sum_j Gauss((t[k]-t[j])/w), both sums over j = 1 .. n (sample 0 never contributes), later k seeing the
-// smoothed earlier samples. `times` are in seconds, `width` > 0. Terms whose weight is exactly 0.0 are skipped,
-// which leaves every bit of the result as the full sums give it; cost O(n * 15 * width * rate).
+// smoothed earlier samples. `times` are in seconds, `width` > 0. Terms whose weight is below 2^-64 of the peak
+// weight are left out (they cannot change the sums by a unit in the last place), so the result is that of the
+// full sums to within double rounding; cost O(n * 7 * width * rate).
 // Reports progress (position k, "NN%") and returns false without finishing when the sink asks to stop.
 bool GaussianSmoothing(std::vector<double>& values, const std::vector<double>& times, int width,
                        ProgressSink& progress);

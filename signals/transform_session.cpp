@@ -543,6 +543,7 @@ ConversionResult TransformSession::WaveLetT(ProgressSink& progress) {
   input.model = s.model;
   input.lambda = s.tissue.wave.lambda;
   input.rhoC = static_cast<long long>(s.tissue.shitzer.rhoSkin) * s.tissue.wave.heatCapacity;
+  input.depthM = s.tissue.wave.depthM;
   input.sampleRateHz = s.gerc;
   ConversionResult result = m_engine->waveletConverter(input, progress);
   if (result.ok() && result.values.size() != input.normalizedT.size())

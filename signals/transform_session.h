@@ -93,6 +93,7 @@ struct WaveletConversionInput {
   ConversionModel model = ConversionModel::ThermalWave;
   double lambda = 0.33;
   long long rhoC = 1057LL * 3780;
+  double depthM = 0.002;  // the grid's "D", metres
   int sampleRateHz = 2;
 };
 using WaveletConverter = std::function<ConversionResult(const WaveletConversionInput&, ProgressSink&)>;

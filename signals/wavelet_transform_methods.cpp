@@ -49,8 +49,11 @@ void WaveletMethods::stop() {
 ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, ProgressSink& progress) {
   const ThermalReconstruction tissue{input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
                                                                                 : WaveletConversionModel::ThermalWave,
-                                     static_cast<long double>(input.lambda), static_cast<long double>(input.rhoC),
-                                     kWaveletSampleRateHz};
+                                     static_cast<long double>(input.lambda),
+                                     static_cast<long double>(input.rhoC),
+                                     kWaveletSampleRateHz,
+                                     static_cast<long double>(input.depthM),
+                                     m_delayRule};
   return FromRun(WaveLetTReconstruction(engine(), input.normalizedT, WaveletBand{input.bandLowHz, input.bandHighHz},
                                         tissue, m_conversionType, m_threads, progress));
 }

@@ -20,7 +20,7 @@ namespace kelvora {
 
 class WaveletMethods {
  public:
-  // The engine (about 72 MB) is allocated on first use.
+  // The engine is made on first use (its rows are allocated as runs compute them).
   WaveletMethods();
   ~WaveletMethods();
   WaveletMethods(const WaveletMethods&) = delete;
@@ -32,6 +32,9 @@ class WaveletMethods {
   // The wavelet page's type (`RadioGroup3`), used by `WMorlPaul` and the page's own runs.
   void setFilterType(WaveletType type) { m_filterType = type; }
   WaveletType filterType() const { return m_filterType; }
+  // The delay rule of `WaveLetT` (option.ini `Options`/`WaveletDelays`): corrected by default.
+  void setDelayRule(WaveletDelayRule rule) { m_delayRule = rule; }
+  WaveletDelayRule delayRule() const { return m_delayRule; }
   // `potoks`: worker threads of every wavelet run, clamped to 1 .. 32. Default: the number of cores.
   void setThreads(int threads);
   int threads() const { return m_threads; }
@@ -53,6 +56,7 @@ class WaveletMethods {
  private:
   std::atomic<WaveletType> m_conversionType{WaveletType::Morlet};
   std::atomic<WaveletType> m_filterType{WaveletType::Morlet};
+  std::atomic<WaveletDelayRule> m_delayRule{WaveletDelayRule::Corrected};
   std::atomic<int> m_threads{1};
   std::mutex m_allocation;
   std::unique_ptr<WaveletEngine> m_engine;

@@ -1,6 +1,8 @@
 #pragma once
-// `TWavMorle1`: the forward wavelet transform of one time point.
-#include "wavelet/wavelet_worker.h"
+// `TWavMorle1`: the forward wavelet transform of one scale row.
+#include <span>
+
+#include "wavelet/row_convolution.h"
 
 namespace kelvora {
 
@@ -8,15 +10,11 @@ class TWavMorle1 {
  public:
   static constexpr const char* kThreadName = "WavMorle1";
 
-  TWavMorle1(const WaveletWorkerFields& fields, const WaveletPassData& data) : m_fields(fields), m_data(data) {}
-
-  // For every row k of the band whose `RowComputed` flag is 0: W[k][b] = sum over s = 0 .. N-1, in order, of
-  // x[s] * kernel(s - b), times the row factor (1/a for Morlet, 1 for Paul). Writes only column b.
-  void Execute() const;
-
- private:
-  WaveletWorkerFields m_fields;
-  const WaveletPassData& m_data;
+  // W[k][b] = f * sum over s = 0 .. N-1 of x[s] conj(psi((b - s) / a)) for b = 0 .. N-1, with f = 1/a for Morlet
+  // and 1 for Paul, into `row` (N cells). Cost: one FFT convolution of the row (RowConvolution::correlate).
+  // `kept` as RowConvolution::correlate.
+  static void Execute(RowConvolution& scratch, std::span<const double> x, WaveletType type, long double scale,
+                      std::span<WaveletComplex> row, KernelSpectrum* kept = nullptr);
 };
 
 }  // namespace kelvora

@@ -1,36 +1,30 @@
 #include "wavelet/twav_morle2.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelvora {
 
-long double ReconstructionSum(const WaveletPassData& data, int k, int b, int n) {
-  const KernelTable& kernel = (*data.tables)[static_cast<size_t>(k)];
-  const int sFirst = std::max(1, b + kernel.minOffset());
-  const int sLast = std::min(n - 1, b + kernel.maxOffset());
-  const int count = sLast - sFirst + 1;
-  if (count <= 0) return 0.0L;
-  // Re(W * psi) = W.re psi.re - W.im psi.im.
-  const int offset = sFirst - b - kernel.minOffset();
-  const double realProducts =
-      DotProduct((*data.coefficientRe)[static_cast<size_t>(k)].data() + sFirst, kernel.real() + offset, count);
-  const double imagProducts =
-      DotProduct((*data.coefficientIm)[static_cast<size_t>(k)].data() + sFirst, kernel.imag() + offset, count);
-  return static_cast<long double>(realProducts) - static_cast<long double>(imagProducts);
+double ReconstructionExponent(WaveletType type) { return type == WaveletType::Morlet ? 1.1 : 1.4; }
+
+long double ReconstructionFactor(WaveletType type, long double scale, long double gain) {
+  const long double divisor = type == WaveletType::Morlet ? 12.835L : 1000.0L;
+  const long double scalePower = std::exp(static_cast<long double>(ReconstructionExponent(type)) * std::log(scale));
+  return gain / scalePower / divisor;
 }
 
-void TWavMorle2::Execute() const {
-  const int b = m_fields.b;
-  long double out = 0.0L;
-  for (int k = m_fields.firstIndex; k <= m_fields.lastIndex; ++k) {
-    double* cacheRow = m_data.cache->row(k);
-    if (m_data.rowComputed[k] == 0) {
-      const long double factor = (*m_data.rowFactor)[static_cast<size_t>(k)];
-      cacheRow[b] = static_cast<double>(ReconstructionSum(m_data, k, b, m_fields.n) * factor);
-    }
-    out += static_cast<long double>(m_data.rowSign[k]) * cacheRow[b];
+void ReconstructRow(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, const WaveletKernel& kernel,
+                    long double factor, std::span<double> cacheRow, KernelSpectrum* kept) {
+  if (coefficients.size() < 2) {
+    std::fill(cacheRow.begin(), cacheRow.end(), 0.0);
+    return;
   }
-  m_data.output[m_fields.b] = static_cast<double>(out);
+  scratch.correlateReal(coefficients, 1, kernel, static_cast<double>(factor), cacheRow, kept);
+}
+
+void TWavMorle2::Execute(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, WaveletType type,
+                         long double scale, std::span<double> cacheRow, KernelSpectrum* kept) {
+  ReconstructRow(scratch, coefficients, RowKernel(type, scale), ReconstructionFactor(type, scale), cacheRow, kept);
 }
 
 }  // namespace kelvora

@@ -4,18 +4,11 @@
 
 namespace kelvora {
 
-void TWavMorle3::Execute() const {
-  const int b = m_fields.b;
-  long double out = 0.0L;
-  for (int k = m_fields.firstIndex; k <= m_fields.lastIndex; ++k) {
-    double* cacheRow = m_data.cache->row(k);
-    if (m_data.rowComputed[k] == 0) {
-      const long double factor = (*m_data.rowFactor)[static_cast<size_t>(k)];
-      cacheRow[b] = static_cast<double>(ReconstructionSum(m_data, k, b, m_fields.n) * factor);
-    }
-    out += cacheRow[b];
-  }
-  m_data.output[b] = static_cast<double>(out);
+void TWavMorle3::Execute(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, WaveletType type,
+                         long double scale, long double delay, long double gain, WaveletDelayRule rule,
+                         std::span<double> cacheRow) {
+  ReconstructRow(scratch, coefficients, ThermalRowKernel(type, scale, delay, rule),
+                 ReconstructionFactor(type, scale, gain), cacheRow);
 }
 
 }  // namespace kelvora

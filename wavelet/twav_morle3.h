@@ -1,6 +1,8 @@
 #pragma once
-// `TWavMorle3`: the conversion reconstruction of one time point, each scale moved through the thermal wave.
-#include "wavelet/wavelet_worker.h"
+// `TWavMorle3`: the conversion reconstruction of one scale row, the scale moved through the thermal wave.
+#include <span>
+
+#include "wavelet/row_convolution.h"
 
 namespace kelvora {
 
@@ -8,16 +10,12 @@ class TWavMorle3 {
  public:
   static constexpr const char* kThreadName = "TWavMorle3";
 
-  TWavMorle3(const WaveletWorkerFields& fields, const WaveletPassData& data) : m_fields(fields), m_data(data) {}
-
-  // output[b] = sum over the band's rows of the row's contribution: cached for a row marked computed, else
-  // sum over s = 1 .. N-1 of Re(W[k][s] * delayed kernel(s - b)), times the row factor (G_k a^-m / D), stored
-  // in cache cell (k, b). Writes only column b of the cache and output cell b.
-  void Execute() const;
-
- private:
-  WaveletWorkerFields m_fields;
-  const WaveletPassData& m_data;
+  // The row's contribution to every time point b = 0 .. N-1: sum over s = 1 .. N-1 of
+  // Re(W[k][s] kappa_k(b, s)) G_k / a^m / D with the delayed kernel of `rule` (ThermalRowKernel) and the delay
+  // and gain of the row, into `cacheRow` (N cells).
+  static void Execute(RowConvolution& scratch, std::span<const WaveletComplex> coefficients, WaveletType type,
+                      long double scale, long double delay, long double gain, WaveletDelayRule rule,
+                      std::span<double> cacheRow);
 };
 
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 
 #include "core/complex.h"
 #include "core/math_utils.h"
+#include "core/thermal_wave.h"
 
 namespace kelvora {
 
@@ -15,17 +16,29 @@ WaveletBand WaveLetTBand(WaveletBand tBand) {
 }
 
 ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params) {
-  // The scale's own centre frequency: the Morlet kernel exp(-5i u / a_k) turns 5 / (2 pi a_k) cycles per sample,
-  // which with a_k = 2000 fs k^-1.48 is 0.79 / (2000 k^-1.48) Hz whatever the sample rate. The thermal wave's
-  // delay is a time, and the kernel argument counts samples, so the delay is converted with the sample rate.
-  const long double frequency = 0.79L / (2000.0L * static_cast<long double>(SignedPower(-1.48, k)));
-  const long double samplesPerSecond = static_cast<long double>(params.sampleRateHz);
+  const long double power = static_cast<long double>(SignedPower(-1.48, k));
   ThermalShift shift;
+  if (params.delays == WaveletDelayRule::Corrected) {
+    // The scale's own centre frequency: the Morlet kernel exp(-5i u / a_k) turns 5 / (2 pi a_k) cycles per
+    // sample, which with a_k = 2000 fs k^-1.48 is 0.79 / (2000 k^-1.48) Hz whatever the sample rate. The thermal
+    // wave's delay is a time, and the kernel argument counts samples, so the delay is converted with the rate.
+    const long double frequency = 0.79L / (2000.0L * power);
+    const ThermalWaveTissue tissue{static_cast<double>(params.lambda), std::llround(params.rhoC),
+                                   static_cast<double>(params.depthM)};
+    const ComponentTransfer transfer =
+        TransferOfComponent(params.model == WaveletConversionModel::Derivative ? ConversionModel::Derivative
+                                                                              : ConversionModel::ThermalWave,
+                            ConversionDirection::TemperatureToBloodFlow, tissue, frequency);
+    shift.delay = static_cast<long double>(params.sampleRateHz) * transfer.shiftSeconds;
+    shift.gain = transfer.gain;
+    return shift;
+  }
+  const long double frequency = static_cast<long double>(params.sampleRateHz) * 0.79L / (2000.0L * power);
   if (params.model == WaveletConversionModel::ThermalWave) {
-    shift.delay = samplesPerSecond * 0.002L / (2.0L * std::sqrt(kPi * frequency * params.lambda / params.rhoC));
+    shift.delay = 0.002L / (2.0L * std::sqrt(kPi * frequency * params.lambda / params.rhoC));
     shift.gain = std::exp(0.002L * std::sqrt(kPi * frequency * params.rhoC / params.lambda));
   } else {
-    shift.delay = samplesPerSecond / (4.0L * frequency);
+    shift.delay = 1.0L / (4.0L * frequency);
     shift.gain = kTwoPi * frequency;
   }
   return shift;
@@ -64,15 +77,22 @@ WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const d
     refused.error = WaveletError{"The tissue parameters must be positive"};
     return refused;
   }
+  if (normalizedT.size() > static_cast<std::size_t>(kWaveletMaxSamples)) {
+    WaveletRunResult refused;
+    refused.error = WaveletError{WaveletLengthLimitMessage(normalizedT.size())};
+    return refused;
+  }
   const WaveletBand band = WaveLetTBand(tBand);
-  // The wavelets carry no zero frequency, so the level of T adds nothing inside the record; near its ends, though,
-  // the cut-off kernels let it through, and the gains of the upper scales would lift it into spikes. The level is
-  // taken off first.
   std::vector<double> centred(normalizedT.begin(), normalizedT.end());
-  double mean = 0.0;
-  for (double v : centred) mean += v;
-  if (!centred.empty()) mean /= static_cast<double>(centred.size());
-  for (double& v : centred) v -= mean;
+  if (tissue.delays == WaveletDelayRule::Corrected) {
+    // The wavelets carry no zero frequency, so the level of T adds nothing inside the record; near its ends,
+    // though, the cut-off kernels let it through, and the gains of the upper scales would lift it into spikes.
+    // The level is taken off first.
+    double mean = 0.0;
+    for (double v : centred) mean += v;
+    if (!centred.empty()) mean /= static_cast<double>(centred.size());
+    for (double& v : centred) v -= mean;
+  }
   if (auto error = engine.loadSignal(centred, band)) {
     WaveletRunResult refused;
     refused.error = std::move(error);
@@ -99,8 +119,16 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;
   }
-  const ThermalReconstruction tissue{input.model, static_cast<long double>(input.lambda),
-                                     static_cast<long double>(input.rhoC), kWaveletSampleRateHz};
+  if (!std::isfinite(input.depthM)) {
+    result.error = WaveletError{"The depth must be a finite number"};
+    return result;
+  }
+  const ThermalReconstruction tissue{input.model,
+                                     static_cast<long double>(input.lambda),
+                                     static_cast<long double>(input.rhoC),
+                                     kWaveletSampleRateHz,
+                                     static_cast<long double>(input.depthM),
+                                     input.delays};
   WaveletRunResult run = WaveLetTReconstruction(engine, input.normalizedT, input.tBand, tissue, input.type,
                                                 input.threads, progress);
   result.stats = run.stats;

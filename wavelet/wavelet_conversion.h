@@ -20,6 +20,8 @@ struct WaveLetTInput {
   WaveletConversionModel model = WaveletConversionModel::ThermalWave;
   double lambda = 0.33;                 // W/(m K)
   double rhoC = 1057.0 * 3780.0;        // integer product of density and heat capacity
+  double depthM = 0.002;                // depth of the thermal wave, metres (corrected delays only)
+  WaveletDelayRule delays = WaveletDelayRule::Corrected;
   WaveletType type = WaveletType::Morlet;  // the Transform page's own wavelet type choice
   bool nonlinear = false;               // "Nonlinear Relationship"
   WaveletOutputScaling scaling = WaveletOutputScaling::Normalized;
@@ -42,17 +44,23 @@ struct WaveLetTResult {
 // becomes 0.1.
 WaveletBand WaveLetTBand(WaveletBand tBand);
 
-// Delay (in samples of the kernel argument) and gain of scale index k for the conversion reconstruction.
+// Delay (in units of the kernel argument, samples) and gain of scale index k for the conversion reconstruction.
+// Corrected rule: the thermal wave (or the derivative) of the scale's own centre frequency F = 0.79 / (2000
+// k^-1.48) Hz at params.depthM, as the Fourier method moves a component of that frequency (TransferOfComponent),
+// the delay converted from seconds to samples with params.sampleRateHz. Legacy rule, to the letter of the earlier
+// version: F = gerc 0.79 / (2000 k^-1.48) with gerc = params.sampleRateHz, thermal wave tau = 0.002 /
+// (2 sqrt(pi F lambda / rhoC)), G = exp(0.002 sqrt(pi F rhoC / lambda)) (depth fixed), derivative tau = 1 / (4F),
+// G = 2 pi F, tau taken as it is (seconds) as the shift of the sample argument.
 struct ThermalShift {
   long double delay = 0.0L;
   long double gain = 1.0L;
 };
 ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 
-// Steps 1 to 6 of `WaveLetT`: loads the normalised T (at most 3601 samples) into the engine, clearing every row
-// flag, and runs the forward transform (`TWavMorle1`) and the thermal reconstruction (`TWavMorle3`) over the
-// slot-4 band of `tBand` at 2 Hz. The output is on the normalised scale, one value per T sample. Refusals and
-// stops as WaveLetT. Blocks the caller.
+// Steps 1 to 6 of `WaveLetT`: loads the normalised T (at most 3601 samples; the corrected rule first takes its
+// mean off) into the engine, clearing every row flag, and runs the forward transform (`TWavMorle1`) and the
+// thermal reconstruction (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the normalised
+// scale, one value per T sample. Refusals and stops as WaveLetT. Blocks the caller.
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
                                         WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress = NullProgress());

@@ -4,34 +4,45 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "core/parallel_tasks.h"
+#include "wavelet/row_convolution.h"
 #include "wavelet/twav_morle1.h"
 #include "wavelet/twav_morle2.h"
 #include "wavelet/twav_morle3.h"
 #include "wavelet/wavelet_conversion.h"
-#include "wavelet/worker_pool.h"
 
 namespace kelvora {
 
 namespace {
 
-constexpr long double kMorletDivisor = 12.835L;
-constexpr long double kPaulDivisor = 1000.0L;
-
-double ReconstructionExponent(WaveletType type) { return type == WaveletType::Morlet ? 1.1 : 1.4; }
-
-// Tabulates the kernels of `rows` on the pool; false when stopped.
-template <typename MakeTable>
-bool TabulateRows(const std::vector<int>& rows, std::vector<KernelTable>& tables, int threads,
-                  const char* threadName, std::atomic<bool>& stop, ProgressSink& progress,
-                  MakeTable makeTable) {
-  return RunTimePointTasks(
-      static_cast<int>(rows.size()), threads, threadName,
-      [&](int i) {
-        const int k = rows[static_cast<size_t>(i)];
-        tables[static_cast<size_t>(k)] = makeTable(k);
-      },
-      stop, progress, 0, 0, false);
+// Runs rowTask(k, scratch) for every row of `rows` on `threads` workers named `threadName`, one scratch space
+// per worker. Progress: positionOffset + n * (rows done) / (rows), with its percentage of `maximum` as text when
+// that changes. False when stopped.
+template <typename RowTask>
+bool RunRows(const std::vector<int>& rows, int threads, const char* threadName, std::atomic<bool>& stop,
+             ProgressSink& progress, long long positionOffset, long long n, long long maximum, RowTask rowTask) {
+  const int workers = std::clamp(threads, kWaveletMinThreads, kWaveletMaxThreads);
+  std::vector<RowConvolution> scratch(std::min<std::size_t>(static_cast<std::size_t>(workers), rows.size()));
+  long long shownPercent = -1;
+  ParallelTaskControl control;
+  control.threads = workers;
+  control.threadName = threadName;
+  control.stop = &stop;
+  control.progress = &progress;
+  control.onProgress = [&](long long done) {
+    const long long position = positionOffset + n * done / static_cast<long long>(rows.size());
+    progress.setPosition(position);
+    const long long percent = maximum > 0 ? position * 100 / maximum : 100;
+    if (percent != shownPercent) {
+      shownPercent = percent;
+      progress.setText(std::to_string(percent) + "%");
+    }
+  };
+  return RunParallelTasks(static_cast<long long>(rows.size()), control, [&](long long i, int worker) {
+    rowTask(rows[static_cast<std::size_t>(i)], scratch[static_cast<std::size_t>(worker)]);
+  });
 }
 
 }  // namespace
@@ -41,11 +52,6 @@ WaveletEngine::WaveletEngine() = default;
 std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, WaveletBand band) {
   const std::lock_guard<std::mutex> lock(m_runMutex);
   if (normalized.empty()) return WaveletError{"The signal is empty"};
-  if (normalized.size() > static_cast<size_t>(kWaveletMaxSamples)) {
-    return WaveletError{"The signal has " + std::to_string(normalized.size()) +
-                        " points; the wavelet transform holds at most " + std::to_string(kWaveletMaxSamples) +
-                        " points"};
-  }
   for (double v : normalized) {
     if (!std::isfinite(v)) return WaveletError{"The signal holds a value that is not a finite number"};
   }
@@ -54,7 +60,8 @@ std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> no
   std::memset(m_rowComputed, 0, sizeof m_rowComputed);
   std::memset(m_savedRowComputed, 0, sizeof m_savedRowComputed);
   std::fill(std::begin(m_rowSign), std::end(m_rowSign), 0);
-  for (int k = 1; k <= kWaveletScaleCount; ++k) std::fill_n(m_cache.row(k), kWaveletMaxSamples, 0.0);
+  m_matrix.clear();
+  m_cache.clear();
   m_previousRange = PreviousRangeFromBand(band);
   m_computedRange = ScaleRange{};
   return std::nullopt;
@@ -78,13 +85,17 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   if (request.thermal && (!(request.thermal->lambda > 0.0L) || !(request.thermal->rhoC > 0.0L) ||
                           !std::isfinite(static_cast<double>(request.thermal->lambda)) ||
                           !std::isfinite(static_cast<double>(request.thermal->rhoC)) ||
+                          !std::isfinite(static_cast<double>(request.thermal->depthM)) ||
                           request.thermal->sampleRateHz < 1)) {
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;
   }
+  if (request.thermal && request.forwardOnly) {
+    result.error = WaveletError{"A forward-only run has no conversion"};
+    return result;
+  }
 
   const int n = m_sampleCount;
-  const int threads = std::clamp(request.threads, kWaveletMinThreads, kWaveletMaxThreads);
   const WaveletType type = request.type;
   const int current = index(type);
   const int other = 1 - current;
@@ -126,53 +137,36 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   }
   result.stats.forwardRows = static_cast<int>(forwardRows.size());
 
-  const long long maximum = 2LL * n;
+  const long long maximum = request.forwardOnly ? n : 2LL * n;
   progress.setRange(0, maximum);
   progress.setPosition(0);
 
-  std::vector<long double> rowFactor(kWaveletRows + 1, 1.0L);
-  std::vector<KernelTable> tables(kWaveletRows + 1);
-  WaveletPassData data;
-  data.input = m_input.data();
-  data.matrix = &m_matrix;
-  data.cache = &m_cache;
-  data.rowComputed = m_rowComputed;
-  data.rowSign = m_rowSign;
-  data.tables = &tables;
-  data.rowFactor = &rowFactor;
+  // The filter's forward and reconstruction kernels are the same, so a short signal's forward pass keeps each
+  // row's kernel spectrum for the reconstruction (within 64 MB: at most 2N complex values a row).
+  constexpr double kKeptSpectraBytes = 64e6;
+  const double keptBytes = static_cast<double>(range.size()) * 2.0 * n * sizeof(WaveletComplex);
+  const bool keepSpectra = !thermal && !request.forwardOnly && keptBytes <= kKeptSpectraBytes;
+  std::vector<KernelSpectrum> keptSpectra(keepSpectra ? kWaveletRows + 1 : 0);
+  auto keptSpectrum = [&](int k) { return keepSpectra ? &keptSpectra[static_cast<std::size_t>(k)] : nullptr; };
 
-  WaveletWorkerFields fields;
-  fields.firstIndex = range.first;
-  fields.lastIndex = range.last;
-  fields.n = n;
-  fields.morlet = type == WaveletType::Morlet;
-  fields.exponent = ReconstructionExponent(type);
-
-  // Steps 4 to 6: the forward pass.
+  // Steps 4 to 6: the forward pass, one row per task.
   if (forwardRows.empty()) {
     result.stats.forwardSkipped = true;
     progress.setPosition(n);
   } else {
-    const bool tabulated = TabulateRows(forwardRows, tables, threads, TWavMorle1::kThreadName, m_stopRequest,
-                                        progress, [&](int k) {
-                                          const long double a = m_scales[k];
-                                          return KernelTable::tabulate(n, [&](int d) {
-                                            return ForwardKernel(type, a, 0.0L, static_cast<long double>(d));
-                                          });
-                                        });
-    if (!tabulated) return abandon();
-    for (int k : forwardRows) {
-      rowFactor[static_cast<size_t>(k)] = type == WaveletType::Morlet ? 1.0L / m_scales[k] : 1.0L;
-    }
-    const bool done = RunTimePointTasks(
-        n, threads, TWavMorle1::kThreadName,
-        [&](int b) {
-          WaveletWorkerFields own = fields;
-          own.b = b;
-          TWavMorle1(own, data).Execute();
-        },
-        m_stopRequest, progress, 0, maximum);
+    const std::span<const double> x(m_input.data(), static_cast<std::size_t>(n));
+    const bool done = RunRows(forwardRows, request.threads, TWavMorle1::kThreadName, m_stopRequest, progress, 0, n,
+                              maximum, [&](int k, RowConvolution& scratch) {
+                                TWavMorle1::Execute(scratch, x, type, m_scales[k], m_matrix.resetRow(k, n),
+                                                    keptSpectrum(k));
+                              });
     if (!done) return abandon();
+  }
+  if (request.forwardOnly) {
+    for (int k : forwardRows) m_rowComputed[k] = 0;
+    progress.setPosition(0);
+    result.status = WaveletRunStatus::Completed;
+    return result;
   }
 
   // Step 7: follow the band. Rows that left the band lose their contribution; rows that entered it (even when
@@ -189,67 +183,48 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     }
   }
 
-  // Step 8: the reconstruction pass.
+  // Step 8: the reconstruction pass, one row per task; the output adds the rows' contributions in row order.
   std::vector<int> reconstructRows;
   for (int k = range.first; k <= range.last; ++k) {
     if (m_rowComputed[k] == 0) reconstructRows.push_back(k);
   }
   result.stats.reconstructedRows = static_cast<int>(reconstructRows.size());
   result.stats.reusedRows = range.size() - result.stats.reconstructedRows;
-  for (KernelTable& table : tables) table = KernelTable{};
 
-  const char* threadName = thermal ? TWavMorle3::kThreadName : TWavMorle2::kThreadName;
-  const long double divisor = type == WaveletType::Morlet ? kMorletDivisor : kPaulDivisor;
-  const long double exponent = static_cast<long double>(fields.exponent);
   std::vector<ThermalShift> shifts(kWaveletRows + 1);
-  for (int k : reconstructRows) {
-    // a^m by the sign-preserving power (a > 0); the conversion also multiplies by the row's gain.
-    const long double scalePower = std::exp(exponent * std::log(m_scales[k]));
-    if (thermal) shifts[static_cast<size_t>(k)] = ThermalShiftOfScale(k, *request.thermal);
-    rowFactor[static_cast<size_t>(k)] = shifts[static_cast<size_t>(k)].gain / scalePower / divisor;
+  if (thermal) {
+    for (int k : reconstructRows) shifts[static_cast<std::size_t>(k)] = ThermalShiftOfScale(k, *request.thermal);
   }
-  const bool tabulated = TabulateRows(reconstructRows, tables, threads, threadName, m_stopRequest, progress,
-                                      [&](int k) {
-                                        const long double a = m_scales[k];
-                                        const long double delay = shifts[static_cast<size_t>(k)].delay;
-                                        return KernelTable::tabulate(n, [&](int d) {
-                                          const long double s = static_cast<long double>(d);
-                                          return thermal ? ThermalKernel(type, a, delay, 0.0L, s)
-                                                         : ReconstructionKernel(type, a, 0.0L, s);
-                                        });
-                                      });
-  if (!tabulated) return abandon();
-  std::vector<std::vector<double>> coefficientRe(kWaveletRows + 1);
-  std::vector<std::vector<double>> coefficientIm(kWaveletRows + 1);
-  for (int k : reconstructRows) {
-    const Complex* row = m_matrix.row(k);
-    std::vector<double>& re = coefficientRe[static_cast<size_t>(k)];
-    std::vector<double>& im = coefficientIm[static_cast<size_t>(k)];
-    re.resize(static_cast<size_t>(n));
-    im.resize(static_cast<size_t>(n));
-    for (int s = 0; s < n; ++s) {
-      re[static_cast<size_t>(s)] = static_cast<double>(row[s].re);
-      im[static_cast<size_t>(s)] = static_cast<double>(row[s].im);
-    }
+  const char* threadName = thermal ? TWavMorle3::kThreadName : TWavMorle2::kThreadName;
+  if (!reconstructRows.empty()) {
+    const bool done = RunRows(reconstructRows, request.threads, threadName, m_stopRequest, progress, n, n, maximum,
+                              [&](int k, RowConvolution& scratch) {
+                                const std::span<const WaveletComplex> w = std::as_const(m_matrix).row(k);
+                                const std::span<double> cacheRow = m_cache.resetRow(k, n);
+                                if (thermal) {
+                                  const ThermalShift& shift = shifts[static_cast<std::size_t>(k)];
+                                  TWavMorle3::Execute(scratch, w, type, m_scales[k], shift.delay, shift.gain,
+                                                      request.thermal->delays, cacheRow);
+                                } else {
+                                  // A row's spectrum kept by the forward pass is ready; any other row's is not,
+                                  // and is then filled and dropped with the run.
+                                  TWavMorle2::Execute(scratch, w, type, m_scales[k], cacheRow, keptSpectrum(k));
+                                }
+                              });
+    if (!done) return abandon();
+  } else if (m_stopRequest.load() || progress.stopRequested()) {
+    return abandon();
   }
-  data.coefficientRe = &coefficientRe;
-  data.coefficientIm = &coefficientIm;
 
-  std::vector<double> output(static_cast<size_t>(n), 0.0);
-  data.output = output.data();
-  const bool done = RunTimePointTasks(
-      n, threads, threadName,
-      [&](int b) {
-        WaveletWorkerFields own = fields;
-        own.b = b;
-        if (thermal) {
-          TWavMorle3(own, data).Execute();
-        } else {
-          TWavMorle2(own, data).Execute();
-        }
-      },
-      m_stopRequest, progress, n, maximum);
-  if (!done) return abandon();
+  std::vector<long double> sum(static_cast<std::size_t>(n), 0.0L);
+  for (int k = range.first; k <= range.last; ++k) {
+    const std::span<const double> cacheRow = std::as_const(m_cache).row(k);
+    if (cacheRow.size() != static_cast<std::size_t>(n)) continue;  // a row never reconstructed contributes zeros
+    const long double sign = thermal ? 1.0L : static_cast<long double>(m_rowSign[k]);
+    for (int b = 0; b < n; ++b) sum[static_cast<std::size_t>(b)] += sign * cacheRow[static_cast<std::size_t>(b)];
+  }
+  std::vector<double> output(sum.begin(), sum.end());
+  progress.setPosition(2LL * n);
 
   // Step 9: the run's range is now present for this type (the conversion's contributions are not reused).
   m_previousRange = range;

@@ -1,6 +1,8 @@
 #pragma once
-// The wavelet engine: continuous wavelet transform by direct summation, band reconstruction, and the state
-// that persists between runs (coefficient matrix, reconstruction cache, per-row flags, computed ranges).
+// The wavelet engine: continuous wavelet transform and band reconstruction, each scale row by one FFT linear
+// convolution in double (the numbers of the direct sums to about 1e-15 of the largest output), and the state that
+// persists between runs (coefficient matrix, reconstruction cache, per-row flags, computed ranges). The engine
+// takes signals of any length; its rows are allocated as runs compute them.
 //
 // Threads: one engine is driven by one thread at a time (loadSignal, run and the queries); the desktop program
 // calls run() on a worker thread. requestStop() may be called from any thread at any time. run() and
@@ -26,7 +28,9 @@ struct ThermalReconstruction {
   WaveletConversionModel model = WaveletConversionModel::ThermalWave;
   long double lambda = 0.33L;             // thermal conductivity, W/(m K); > 0
   long double rhoC = 1057.0L * 3780.0L;   // density x heat capacity (integer product), J/(m^3 K); > 0
-  int sampleRateHz = kWaveletSampleRateHz;  // `gerc` of the run: converts the delays from seconds to samples
+  int sampleRateHz = kWaveletSampleRateHz;  // `gerc` of the run: the delays' seconds to samples (corrected rule)
+  long double depthM = 0.002L;            // depth of the thermal wave, metres (the legacy rule uses 0.002 always)
+  WaveletDelayRule delays = WaveletDelayRule::Corrected;
 };
 
 // One run's request.
@@ -35,6 +39,10 @@ struct WaveletRunRequest {
   WaveletType type = WaveletType::Morlet;
   int threads = 1;                            // worker threads, clamped to 1 .. 32
   std::optional<ThermalReconstruction> thermal;  // set for the temperature-to-blood-flow conversion
+  // Only the forward pass: the coefficients of the band's rows end up in coefficients(), progress runs 0 .. N,
+  // the output is empty. The rows are not marked computed (their contributions are not), so a later full run
+  // computes them again. Not with `thermal`.
+  bool forwardOnly = false;
 };
 
 enum class WaveletRunStatus {
@@ -62,22 +70,27 @@ struct WaveletRunResult {
 
 class WaveletEngine {
  public:
-  // Allocates the matrix and the cache (about 72 MB) once.
+  // Allocates nothing yet: rows are allocated as runs compute them.
   WaveletEngine();
   WaveletEngine(const WaveletEngine&) = delete;
   WaveletEngine& operator=(const WaveletEngine&) = delete;
 
   // Loads a normalised signal (values in 0 .. 1) as the transform input: clears every per-row flag (both saved
   // copies and the signs), zeroes the cache rows 1 .. 300, records the previous range of `band`
-  // (PreviousRangeFromBand). Refuses an empty signal, one longer than 3601 samples, or one holding a NaN or an
-  // infinity; a refusal changes nothing. Cost: O(rows x N) memory writes.
+  // (PreviousRangeFromBand) and frees the rows of the previous signal. Any length is taken (the wavelet page and
+  // the conversion hold their records to kWaveletMaxSamples themselves). Refuses an empty signal or one holding
+  // a NaN or an infinity; a refusal changes nothing. Cost: O(N).
   std::optional<WaveletError> loadSignal(std::span<const double> normalized, WaveletBand band);
 
   // Runs the forward transform (`TWavMorle1`) and the reconstruction (`TWavMorle2`, or `TWavMorle3` when
   // request.thermal is set) of the loaded signal over the band's scale rows, on request.threads worker threads,
   // reusing rows already present for the same wavelet type. Progress runs 0 .. 2N through `progress`; the run
-  // ends within 0.1 s when requestStop() is called or progress.stopRequested() turns true. Blocks the caller.
-  // Cost per pass: about N x rows x (kernel support) extended-precision multiply-adds.
+  // ends within 0.1 s when requestStop() is called or progress.stopRequested() turns true (both are checked
+  // between rows, and a row takes a few ms even at 72,000 samples). Blocks the caller. The rows of a pass are
+  // spread over the workers, each row by one FFT convolution: two or three complex FFTs of length about N + the
+  // kernel's reach (at most 2N) per row and pass. Memory: 16 bytes per coefficient and 8 per cached
+  // contribution of the rows computed, plus a few arrays of that FFT length per worker.
+  // 3601 samples x rows 6 .. 55, both passes, take about 10 ms on 2 workers.
   WaveletRunResult run(const WaveletRunRequest& request, ProgressSink& progress = NullProgress());
 
   // Asks a running run() to stop. Any thread. A request made while no run is in progress is dropped at the
@@ -101,6 +114,8 @@ class WaveletEngine {
   const ScaleTable& scales() const { return m_scales; }
   const CoefficientMatrix& coefficients() const { return m_matrix; }
   const ReconstructionCache& cache() const { return m_cache; }
+  // Bytes held by the coefficient rows and the cache rows.
+  std::size_t storageBytes() const { return m_matrix.bytes() + m_cache.bytes(); }
 
  private:
   static int index(WaveletType type) { return type == WaveletType::Morlet ? 0 : 1; }

@@ -4,6 +4,8 @@ namespace kelvora {
 
 std::optional<WaveletError> WaveletFiltering::loadSignal(std::span<const double> normalized,
                                                          WaveletSource source) {
+  if (normalized.size() > static_cast<std::size_t>(kWaveletMaxSamples))
+    return WaveletError{WaveletLengthLimitMessage(normalized.size())};
   if (auto error = m_engine.loadSignal(normalized, m_band)) return error;
   m_signalLoaded = true;
   m_source = source;

@@ -1,72 +1,56 @@
 #include "wavelet/wavelet_kernels.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvora {
 
 namespace {
 
-// 120 / (1 + i y)^5 with the integer power of the complex type.
-Complex PaulTerm(Complex numerator, long double y) {
-  return Quotient(numerator, Power(MakeComplex(1.0L, y), 5));
-}
-
-// Below this Gaussian factor a Morlet value lies far under the table's cut (1e-30 of the peak, where the factor
-// is about 1), so it is not worked out.
-constexpr long double kNegligibleGaussian = 1e-40L;
-
-Complex MorletTerm(long double phase, long double t) {
-  const Complex gaussian = Exp(MakeComplex(-t * t / 2.0L, 0.0L));
-  if (gaussian.re < kNegligibleGaussian) return Complex{};
-  return Product(Product(Exp(MakeComplex(0.0L, phase)), gaussian), MakeComplex(0.751L, 0.0L));
-}
+// |t| beyond which a kernel is left out: e^{-t^2/2} = 1e-18 at 9.1 for Morlet; for Paul the terms beyond 1000
+// add up to below 120 / (4 * 1000^4) of the peak per unit of a.
+constexpr double kMorletReach = 9.1;
+constexpr double kPaulReach = 1000.0;
 
 }  // namespace
 
-Complex ForwardKernel(WaveletType type, long double scale, long double b, long double s) {
+WaveletComplex WaveletKernel::operator()(double d) const {
+  const double t = (d - centre) / scale;
+  WaveletComplex value;
   if (type == WaveletType::Morlet) {
-    return Conjugate(MorletTerm(5.0L * (b - s) / scale, (s - b) / scale));
+    const double gaussian = 0.751 * std::exp(-t * t / 2.0);
+    value = WaveletComplex(gaussian * std::cos(5.0 * t), gaussian * std::sin(5.0 * t));
+  } else {
+    // 120 / (1 + i t)^5 = 120 conj((1 + i t)^5) / (1 + t^2)^5.
+    const WaveletComplex z(1.0, t);
+    const WaveletComplex z2 = z * z;
+    const WaveletComplex z5 = z2 * z2 * z;
+    const double m = 1.0 + t * t;
+    const double m2 = m * m;
+    value = 120.0 * std::conj(z5) / (m2 * m2 * m);
   }
-  return Conjugate(PaulTerm(MakeComplex(120.0L, 0.0L), (b - s) / scale));
+  return conjugated ? std::conj(value) : value;
 }
 
-Complex ReconstructionKernel(WaveletType type, long double scale, long double b, long double s) {
-  if (type == WaveletType::Morlet) return MorletTerm(5.0L * (s - b) / scale, (b - s) / scale);
-  const Complex numerator = Product(MakeComplex(120.0L, 0.0L), Power(MakeComplex(0.0L, 1.0L), 4));
-  return PaulTerm(numerator, (s - b) / scale);
+KernelSupport SupportOf(const WaveletKernel& kernel, int n) {
+  const double reach = (kernel.type == WaveletType::Morlet ? kMorletReach : kPaulReach) * kernel.scale;
+  const double low = std::max(kernel.centre - reach, -(n - 1.0));
+  const double high = std::min(kernel.centre + reach, n - 1.0);
+  KernelSupport support;
+  if (!(low <= high)) return support;
+  support.first = static_cast<int>(std::ceil(low));
+  support.last = static_cast<int>(std::floor(high));
+  return support;
 }
 
-Complex ThermalKernel(WaveletType type, long double scale, long double delay, long double b, long double s) {
-  const long double u = b - s;
-  if (type == WaveletType::Morlet) return MorletTerm(-5.0L * (u + delay) / scale, (u + delay) / scale);
-  // The reconstruction kernel of the same wavelet, moved by the same delay as the Morlet one, so that both
-  // wavelets advance a component by its thermal-wave delay.
-  return PaulTerm(MakeComplex(120.0L, 0.0L), -(u + delay) / scale);
+WaveletKernel RowKernel(WaveletType type, long double scale) {
+  return WaveletKernel{type, static_cast<double>(scale), 0.0, false};
 }
 
-void KernelTable::trim(const std::vector<Complex>& full, int n) {
-  long double peak = 0.0L;
-  for (const Complex& z : full) peak = std::fmax(peak, Modulus(z));
-  const long double threshold = peak * 1e-30L;
-  int first = 0;
-  int last = static_cast<int>(full.size()) - 1;
-  while (first <= last && !(Modulus(full[static_cast<size_t>(first)]) >= threshold)) ++first;
-  while (last >= first && !(Modulus(full[static_cast<size_t>(last)]) >= threshold)) --last;
-  m_re.clear();
-  m_im.clear();
-  if (first > last) {
-    m_minOffset = 0;
-    m_maxOffset = -1;
-    return;
-  }
-  m_minOffset = first - (n - 1);
-  m_maxOffset = last - (n - 1);
-  m_re.reserve(static_cast<size_t>(last - first + 1));
-  m_im.reserve(static_cast<size_t>(last - first + 1));
-  for (int i = first; i <= last; ++i) {
-    m_re.push_back(static_cast<double>(full[static_cast<size_t>(i)].re));
-    m_im.push_back(static_cast<double>(full[static_cast<size_t>(i)].im));
-  }
+WaveletKernel ThermalRowKernel(WaveletType type, long double scale, long double delay, WaveletDelayRule rule) {
+  if (type == WaveletType::Paul && rule == WaveletDelayRule::Legacy)
+    return WaveletKernel{type, static_cast<double>(scale), static_cast<double>(-delay), true};
+  return WaveletKernel{type, static_cast<double>(scale), static_cast<double>(delay), false};
 }
 
 }  // namespace kelvora

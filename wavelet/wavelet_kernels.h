@@ -1,78 +1,47 @@
 #pragma once
-// The wavelet kernels term by term, exactly as the workers define them, and a per-row table of them.
+// The wavelet kernels of one scale row as functions of the offset d = s - b (samples) between the summed sample
+// s and the time point b, and their support.
 //
-// Within one scale row every kernel value depends only on the offset d = s - b between the summed sample s and
-// the time point b, so a row's kernel is tabulated once for d = -(N-1) .. N-1 and the workers look it up. The
-// sums over the tabulated values run in double precision, well inside 1e-9 of the output's largest value.
-#include <vector>
+// Every kernel of the engine is the mother wavelet of its type, taken at t = (d - centre) / a and conjugated or
+// not:
+//   Morlet psi(t) = 0.751 e^{i 5 t} e^{-t^2 / 2},   Paul psi(t) = 120 / (1 + i t)^5.
+// The forward kernel (`TWavMorle1`: conj(psi((b - s) / a))) and the filter's reconstruction kernel
+// (`TWavMorle2`: 0.751 e^{i 5 (s - b) / a} e^{-((b - s) / a)^2 / 2}, 120 i^4 / (1 + i (s - b) / a)^5) are both
+// psi(d / a); the conversion's kernels (`TWavMorle3`) are psi moved by their delay.
+#include <complex>
 
-#include "core/complex.h"
 #include "wavelet/wavelet_types.h"
 
 namespace kelvora {
 
-// `TWavMorle1` term factor for sample s and time point b at scale a (samples), the factor that multiplies
-// x[s]. Morlet: conj(exp(i 5 (b - s) / a) * exp(-((s - b) / a)^2 / 2) * 0.751) (the 1/a after the sum is not
-// included); Paul: conj(120 / (1 + i (b - s) / a)^5).
-Complex ForwardKernel(WaveletType type, long double scale, long double b, long double s);
+using WaveletComplex = std::complex<double>;
 
-// `TWavMorle2` kernel: Morlet 0.751 exp(i 5 (s - b) / a) exp(-((b - s) / a)^2 / 2);
-// Paul 120 i^4 / (1 + i (s - b) / a)^5.
-Complex ReconstructionKernel(WaveletType type, long double scale, long double b, long double s);
+struct WaveletKernel {
+  WaveletType type = WaveletType::Morlet;
+  double scale = 1.0;       // a, samples; > 0
+  double centre = 0.0;      // the offset d at which the kernel peaks, samples
+  bool conjugated = false;  // true: conj(psi)
 
-// `TWavMorle3` kernel with the delay tau (samples), u = b - s: Morlet 0.751 exp(-5i (u + tau) / a)
-// exp(-((u + tau) / a)^2 / 2); Paul 120 / (1 - i (u + tau) / a)^5, the reconstruction kernel moved by tau.
-Complex ThermalKernel(WaveletType type, long double scale, long double delay, long double b, long double s);
-
-// One row's kernel over the offsets d = s - b of a signal of n samples, each value worked out in extended
-// precision by the exact formula and kept as a pair of doubles (real and imaginary parts in two arrays, which
-// the workers' sums read in step). Offsets whose kernel modulus is below 1e-30 of the row's peak are left out
-// of the support (their terms change no result at double precision).
-class KernelTable {
- public:
-  KernelTable() = default;
-  // Tabulates kernel(d) for d = -(n-1) .. n-1 (n >= 1). Cost: 2n - 1 kernel evaluations.
-  template <typename Kernel>
-  static KernelTable tabulate(int n, Kernel kernel);
-
-  // Support of the kernel: offsets outside minOffset .. maxOffset contribute nothing.
-  int minOffset() const { return m_minOffset; }
-  int maxOffset() const { return m_maxOffset; }
-  // Parts of the kernel at offset d, minOffset <= d <= maxOffset: real()[d - minOffset()], imag()[...].
-  const double* real() const { return m_re.data(); }
-  const double* imag() const { return m_im.data(); }
-
- private:
-  void trim(const std::vector<Complex>& full, int n);
-
-  int m_minOffset = 0;
-  int m_maxOffset = -1;
-  std::vector<double> m_re;
-  std::vector<double> m_im;
+  // The kernel at offset d, in double precision (a few units of rounding from the extended-precision formula).
+  WaveletComplex operator()(double d) const;
 };
 
-template <typename Kernel>
-KernelTable KernelTable::tabulate(int n, Kernel kernel) {
-  std::vector<Complex> full(static_cast<size_t>(2 * n - 1));
-  for (int d = -(n - 1); d <= n - 1; ++d) full[static_cast<size_t>(d + n - 1)] = kernel(d);
-  KernelTable table;
-  table.trim(full, n);
-  return table;
-}
+// The offsets d within -(n - 1) .. n - 1 where the kernel can matter: for Morlet where its Gaussian factor is
+// above 1e-18 (|t| <= 9.1), for Paul |t| <= 1000, where the 1/t^5 tail has fallen below 1e-13 of the peak in
+// sum. Empty (first > last) when the support misses the range.
+struct KernelSupport {
+  int first = 0;
+  int last = -1;
+};
+KernelSupport SupportOf(const WaveletKernel& kernel, int n);
 
-// Sum over j < count of x[j] * y[j], in four interleaved partial sums (which the compiler keeps in vector
-// registers), added pairwise at the end.
-inline double DotProduct(const double* x, const double* y, int count) {
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-  int j = 0;
-  for (; j + 4 <= count; j += 4) {
-    s0 += x[j] * y[j];
-    s1 += x[j + 1] * y[j + 1];
-    s2 += x[j + 2] * y[j + 2];
-    s3 += x[j + 3] * y[j + 3];
-  }
-  for (; j < count; ++j) s0 += x[j] * y[j];
-  return (s0 + s1) + (s2 + s3);
-}
+// The kernel of the forward transform and of the filter's reconstruction of a row of scale a: psi(d / a).
+WaveletKernel RowKernel(WaveletType type, long double scale);
+
+// The conversion's kernel of a row of scale a with the delay tau (in units of the sample argument), u = b - s:
+//   Morlet (both rules) 0.751 e^{-5i (u + tau) / a} e^{-((u + tau) / a)^2 / 2} = psi((d - tau) / a);
+//   Paul, corrected     120 / (1 - i (u + tau) / a)^5 = psi((d - tau) / a), moved like the Morlet kernel;
+//   Paul, legacy        120 / (1 + i (u - tau) / a)^5 = conj(psi((d + tau) / a)).
+WaveletKernel ThermalRowKernel(WaveletType type, long double scale, long double delay, WaveletDelayRule rule);
 
 }  // namespace kelvora

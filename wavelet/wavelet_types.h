@@ -1,5 +1,6 @@
 #pragma once
 // Shared vocabulary of the wavelet engine: capacities, wavelet types, bands and scale-index ranges.
+#include <cstddef>
 #include <string>
 
 namespace kelvora {
@@ -18,6 +19,16 @@ inline constexpr int kWaveletMaxThreads = 32;
 
 // "Morle" (item 0 of the "Type of wavelet" group) or "Paul" (item 1).
 enum class WaveletType { Morlet = 0, Paul = 1 };
+
+// How the conversion reconstruction (`TWavMorle3`) moves each scale through the tissue.
+//   Corrected: each scale moves through the thermal wave of its own centre frequency F(k) = 0.79 / (2000 k^-1.48)
+//     at the tissue's depth, the delay counted in samples, the Paul kernel moved like the Morlet one, T centred
+//     first.
+//   Legacy: the earlier formulas to the letter, so that numbers published with earlier versions can be
+//     reproduced: F(k) = gerc 0.79 / (2000 k^-1.48), the delay in seconds added to the sample argument, the Paul
+//     kernel 120 / (1 + i (u - tau) / a)^5, no centring, a fixed depth of 0.002 m. It does not reproduce the
+//     thermal wave.
+enum class WaveletDelayRule { Corrected = 0, Legacy = 1 };
 
 // A frequency band in Hz as the wavelet page and the Transform page hold it.
 struct WaveletBand {
@@ -42,5 +53,9 @@ inline bool operator==(const ScaleRange& a, const ScaleRange& b) {
 struct WaveletError {
   std::string message;
 };
+
+// The refusal of a record longer than the wavelet page and the conversion hold (kWaveletMaxSamples): it names the
+// record's length and the limit.
+std::string WaveletLengthLimitMessage(std::size_t samples);
 
 }  // namespace kelvora

@@ -92,6 +92,23 @@ TEST(CliWaveletFilter, BadOptionsAndInputs) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+// A record normalised as the session does it, (x - min) / (max - min).
+std::vector<double> Normalized(std::vector<double> x) {
+  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
+  const double minimum = *lo, range = *hi - *lo;
+  for (double& v : x) v = (v - minimum) / range;
+  return x;
+}
+
+// The conversion input of a record with its normalised copy (which must outlive the input).
+WaveLetTInput InputOf(const std::vector<double>& normalized, const std::vector<double>& record) {
+  WaveLetTInput input;
+  input.tMinimum = *std::min_element(record.begin(), record.end());
+  input.tMaximum = *std::max_element(record.begin(), record.end());
+  input.normalizedT = normalized;
+  return input;
+}
+
 TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   TempDir dir;
   const std::string t = dir.write("t.txt", SignalText(240));
@@ -109,13 +126,8 @@ TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   ASSERT_EQ(lines.size(), 241u);
   EXPECT_EQ(lines.back().rfind("Correlation: ", 0), 0u) << lines.back();
 
-  std::vector<double> x = Values(TempDir::read(t));
-  const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
-  WaveLetTInput input;
-  input.tMinimum = *lo;
-  input.tMaximum = *hi;
-  for (double& v : x) v = (v - input.tMinimum) / (input.tMaximum - input.tMinimum);
-  input.normalizedT = x;
+  const std::vector<double> x = Normalized(Values(TempDir::read(t)));
+  WaveLetTInput input = InputOf(x, Values(TempDir::read(t)));
   input.tBand = {0.0, 0.05};
   input.type = WaveletType::Paul;
   input.model = WaveletConversionModel::Derivative;
@@ -125,6 +137,48 @@ TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   const WaveLetTResult direct = WaveLetT(engine, input);
   ASSERT_TRUE(direct.completed());
   for (size_t i = 0; i < direct.bfStar.size(); ++i) EXPECT_NEAR(std::stod(lines[i]), direct.bfStar[i], 1e-9) << i;
+}
+
+// Regression: the wavelet method ignored --depth-mm (2 mm and 4 mm gave byte-identical files). The corrected
+// delays follow it; the legacy ones keep 0.002 m, and each rule gives what the library gives for it.
+TEST(CliWaveletConvert, DepthChangesTheCorrectedResultAndNotTheLegacyOne) {
+  TempDir dir;
+  const std::string t = dir.write("t.txt", SignalText(300));
+  auto convert = [&](const std::string& rule, const std::string& depth) {
+    std::vector<std::string> args{"convert", "--method", "wavelet", "--direction", "t2bf", t, "--band", "0.02:0.15",
+                                  "--depth-mm", depth, "--full-precision"};
+    if (!rule.empty()) args.insert(args.end(), {"--wavelet-delays", rule});
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, kExitSuccess) << run.err;
+    return run.out;
+  };
+  const std::string corrected2 = convert("corrected", "2"), corrected4 = convert("corrected", "4");
+  const std::string legacy2 = convert("legacy", "2"), legacy4 = convert("legacy", "4");
+  EXPECT_EQ(convert("", "4"), corrected4);  // corrected is the default
+  EXPECT_NE(corrected2, corrected4);
+  EXPECT_EQ(legacy2, legacy4);
+  EXPECT_NE(legacy2, corrected2);
+
+  const std::vector<double> x = Normalized(Values(TempDir::read(t)));
+  WaveLetTInput input = InputOf(x, Values(TempDir::read(t)));
+  input.tBand = {0.02, 0.15};
+  for (const auto& [rule, text] : {std::pair{WaveletDelayRule::Corrected, corrected4},
+                                   std::pair{WaveletDelayRule::Legacy, legacy4}}) {
+    input.delays = rule;
+    input.depthM = 0.004;
+    WaveletEngine engine;
+    const WaveLetTResult direct = WaveLetT(engine, input);
+    ASSERT_TRUE(direct.completed());
+    const std::vector<double> got = Values(text);
+    ASSERT_EQ(got.size(), direct.bfStar.size());
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], direct.bfStar[i], 1e-12) << i;
+  }
+
+  const CliRun bad = Cli({"convert", "--method", "wavelet", "--direction", "t2bf", t, "--wavelet-delays", "old"});
+  EXPECT_EQ(bad.status, kExitUsage);
+  EXPECT_NE(bad.err.find("corrected or legacy"), std::string::npos) << bad.err;
+  EXPECT_EQ(Cli({"convert", "--method", "fourier", "--direction", "t2bf", t, "--wavelet-delays", "legacy"}).status,
+            kExitUsage);
 }
 
 TEST(CliWaveletConvert, RefusesBloodFlowToTemperatureAndLongRecords) {

@@ -1,6 +1,7 @@
 #include "core/complex.h"
 
 #include <cmath>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,24 @@ TEST(Complex, PowerAndExpInPolarForm) {
   const Complex e = Exp(MakeComplex(1, kPi / 2));
   EXPECT_NEAR(static_cast<double>(e.re), 0.0, 1e-15);
   EXPECT_NEAR(static_cast<double>(e.im), std::exp(1.0), 1e-15);
+}
+
+TEST(Complex, OperatorsAreTheNamedOperations) {
+  const Complex a = MakeComplex(3, 4), b = MakeComplex(1, -2);
+  for (const auto& [got, want] : {std::pair{a + b, Sum(a, b)}, std::pair{a * b, Product(a, b)},
+                                   std::pair{a / b, Quotient(a, b)}, std::pair{a - b, MakeComplex(2, 6)},
+                                   std::pair{-a, MakeComplex(-3, -4)}, std::pair{a * 2.0L, MakeComplex(6, 8)},
+                                   std::pair{0.5L * a, MakeComplex(1.5, 2)}, std::pair{a / 2.0L, MakeComplex(1.5, 2)}}) {
+    EXPECT_EQ(got.re, want.re);
+    EXPECT_EQ(got.im, want.im);
+  }
+  Complex c = a;
+  c += b;
+  c -= b;
+  c *= b;
+  c /= b;
+  EXPECT_NEAR(static_cast<double>(c.re), 3.0, 1e-18);
+  EXPECT_NEAR(static_cast<double>(c.im), 4.0, 1e-18);
 }
 
 }  // namespace

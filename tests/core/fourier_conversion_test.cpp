@@ -264,5 +264,19 @@ TEST(FurieT, BadInputIsRefused) {
   EXPECT_EQ(TemperatureAxisTitle(ScalingMode::Normalized), "T, arb. units");
 }
 
+// A band of 5,599 bins is moved in blocks over the cores; at depth 0 every component moves by nothing, so
+// FurieBF gives the record back: any bin left unmoved, or moved twice, would show. (N' = 11199; bins 1 .. 5599
+// are all the distinct ones, bin 5600 would repeat bin 5599.)
+TEST(FurieBF, FullBandAtDepthZeroGivesTheRecordBackThroughTheBlockedBins) {
+  std::vector<double> x(10000);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = 0.5 + 0.3 * std::sin(0.013 * i) + 0.1 * std::sin(1.7 * i + 0.2);
+  BandTransform transform;
+  transform.setBand(kBloodFlowBandSlot, {0.0, 0.9999});
+  const ConversionResult back = FurieBF(transform, x, kRate, Absolute(ConversionModel::ThermalWave, 0.0));
+  ASSERT_TRUE(back.ok()) << back.error;
+  ASSERT_EQ(back.values.size(), x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) ASSERT_NEAR(back.values[i], x[i], 1e-12) << i;
+}
+
 }  // namespace
 }  // namespace kelvora

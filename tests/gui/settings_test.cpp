@@ -13,6 +13,7 @@
 
 #include "app_context.h"
 #include "main_window.h"
+#include "signals/wavelet_transform_methods.h"
 
 using namespace kelvora;
 
@@ -77,6 +78,7 @@ void SettingsTest::missingFileGivesEveryDefault() {
   QCOMPARE(s.anim, 0);
   QCOMPARE(s.logOx, 0);
   QCOMPARE(s.lang, 0);
+  QCOMPARE(s.waveletDelays, 0);
 }
 
 void SettingsTest::badValueFallsBackForThatKeyOnly() {
@@ -84,7 +86,7 @@ void SettingsTest::badValueFallsBackForThatKeyOnly() {
   const QString path = dir.filePath(QStringLiteral("option.ini"));
   WriteText(path,
             "[position]\nleft=12\nwidth=12.5\ntop=x7\nheight=700\n[freq]\ngerc=\n[Options]\npotoks=16\n"
-            "Lang=1\ngarbage line\nAnim= 1 \n");
+            "Lang=1\ngarbage line\nAnim= 1 \nWaveletDelays=2\n");
   const AppSettings s = ReadSettings(path);
   QCOMPARE(s.left, 12);
   QCOMPARE(s.width, 1000);  // not a decimal integer
@@ -95,6 +97,7 @@ void SettingsTest::badValueFallsBackForThatKeyOnly() {
   QCOMPARE(s.lang, 1);
   QCOMPARE(s.anim, 1);
   QCOMPARE(s.sign, 1);
+  QCOMPARE(s.waveletDelays, 0);  // only 0 and 1 are rules
 }
 
 void SettingsTest::writeKeepsTheOrderAndReadsBack() {
@@ -110,7 +113,8 @@ void SettingsTest::writeKeepsTheOrderAndReadsBack() {
   s.lang = 1;
   QVERIFY(WriteSettings(path, s));
   QCOMPARE(ReadText(path), QByteArray("[position]\nleft=-5\nwidth=1200\ntop=100\nheight=618\nMaximized=0\n[freq]\n"
-                                      "gerc=20\n[Options]\nsign=1\npotoks=6\nActivTab=3\nAnim=0\nLogOX=0\nLang=1\n"));
+                                      "gerc=20\n[Options]\nsign=1\npotoks=6\nActivTab=3\nAnim=0\nLogOX=0\nLang=1\n"
+                                      "WaveletDelays=0\n"));
   const AppSettings back = ReadSettings(path);
   QCOMPARE(back.left, -5);
   QCOMPARE(back.gerc, 20);
@@ -219,13 +223,21 @@ void SettingsTest::settingsRoundTripThroughTheWindow() {
   const QString path = dir.filePath(QStringLiteral("option.ini"));
   WriteText(path,
             "[position]\nleft=40\nwidth=1050\ntop=30\nheight=650\nMaximized=0\n[freq]\ngerc=5\n[Options]\n"
-            "sign=0\npotoks=12\nActivTab=2\nAnim=1\nLogOX=1\nLang=1\n");
+            "sign=0\npotoks=12\nActivTab=2\nAnim=1\nLogOX=1\nLang=1\nWaveletDelays=1\n");
   {
     TForm1 window(nullptr, path);
     QVERIFY(!Checked(window, "Signal1"));
     QVERIFY(Checked(window, "N121"));
     QVERIFY(Checked(window, "Animation1"));
     QVERIFY(Checked(window, "N2"));
+    QVERIFY(Checked(window, "WaveletDelays1"));
+    QCOMPARE(window.context()->waveletMethods()->delayRule(), WaveletDelayRule::Legacy);
+    // The menu item switches the rule of the wavelet conversion, and back.
+    QAction* legacy = window.findChild<QAction*>(QStringLiteral("WaveletDelays1"));
+    QCOMPARE(legacy->text(), QStringLiteral("Прежние задержки вейвлета"));
+    legacy->trigger();
+    QCOMPARE(window.context()->waveletMethods()->delayRule(), WaveletDelayRule::Corrected);
+    legacy->trigger();
     QVERIFY(window.context()->logOx());
     QCOMPARE(window.context()->gerc(), 5);
     QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("BtnReadT"))->toolTip(), QStringLiteral("5 Hz"));
@@ -245,6 +257,7 @@ void SettingsTest::settingsRoundTripThroughTheWindow() {
   QCOMPARE(s.anim, 1);
   QCOMPARE(s.logOx, 1);
   QCOMPARE(s.lang, 1);
+  QCOMPARE(s.waveletDelays, 1);
 }
 
 void SettingsTest::unwritableSettingsAreReportedNotLost() {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
+#include "bench/old/signals/ppg_file.h"
+#include "tests/signals/temp_dir.h"
+
 #include <string>
 
 namespace kelvora {
@@ -121,6 +127,69 @@ TEST(PpgFile, MissingFileAndFolderAreRefused) {
   const PpgReadResult folder = ReadPpgFile(KELVORA_SOURCE_DIR);
   EXPECT_FALSE(folder.ok());
   EXPECT_EQ(folder.status, PpgReadStatus::kCannotOpen);
+}
+
+// The block reader gives what the whole-file reader before it gave: every sample bit for bit, the same status,
+// message, line and text, on files of several 1 MiB blocks whose line ends (LF, CR LF, lone CR) fall on the
+// block edges, with random decimals of every length (the short-decimal path and the from_chars path), a bad
+// number late in the file, a line of more than 1 MiB and one sample too many.
+TEST(PpgFile, BlockReaderAgreesWithTheWholeFileReader) {
+  testing::TempDir dir;
+  std::mt19937 random(2024);
+  auto decimals = [&](int count, const char* end) {
+    std::string text = "PPG header\n";
+    std::uniform_int_distribution<int> digits(0, 9), length(1, 19), point(0, 6);
+    for (int i = 0; i < count; ++i) {
+      if (i % 97 == 0) text += "-";
+      const int n = length(random);
+      const int at = point(random);
+      for (int d = 0; d < n; ++d) {
+        if (d == at && d > 0) text += '.';
+        text += static_cast<char>('0' + digits(random));
+      }
+      text += end;
+    }
+    return text;
+  };
+  std::vector<std::string> files = {decimals(150000, "\n"), decimals(150000, "\r\n"), decimals(150000, "\r"),
+                                    decimals(2000, "\n") + "  +1.5 \n\n 2,25\n"};
+  files.push_back(files[0] + "12x\n3\n");
+  files.push_back(decimals(10, "\n") + std::string((1 << 20) + 5000, '7'));
+  // CR LF split by the edge of the first block, then the rest.
+  std::string split = "h\n";
+  while (split.size() < (1 << 20) - 1) split += "1.5\n";
+  split.resize((1 << 20) - 1);
+  split += "\r\n2\r\n3";
+  files.push_back(split);
+  std::string big = "h\n";
+  for (int i = 0; i <= kMaxPpgSamples; ++i) big += "1\n";
+  files.push_back(big);
+
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    SCOPED_TRACE(f);
+    const std::string path = dir.write("ppg" + std::to_string(f) + ".txt", files[f]);
+    for (char separator : {'.', ','}) {
+      const PpgReadResult got = ReadPpgFile(path, 50.0, separator);
+      const old::PpgReadResult want = old::ReadPpgFile(path, 50.0, separator);
+      ASSERT_EQ(static_cast<int>(got.status), static_cast<int>(want.status)) << want.message;
+      EXPECT_EQ(got.message, want.message);
+      EXPECT_EQ(got.line, want.line);
+      EXPECT_EQ(got.text, want.text);
+      ASSERT_EQ(got.signal.values.size(), want.signal.values.size());
+      if (!want.signal.values.empty()) {
+        EXPECT_EQ(std::memcmp(got.signal.values.data(), want.signal.values.data(),
+                              got.signal.values.size() * sizeof(double)),
+                  0);
+      }
+      EXPECT_EQ(got.signal.scaled, want.signal.scaled);
+      EXPECT_EQ(got.signal.minimum, want.signal.minimum);
+      EXPECT_EQ(got.signal.maximum, want.signal.maximum);
+      EXPECT_EQ(got.signal.durationS, want.signal.durationS);
+      const PpgReadResult parsed = ParsePpgText(files[f], 50.0, separator);
+      EXPECT_EQ(static_cast<int>(parsed.status), static_cast<int>(want.status));
+      EXPECT_EQ(parsed.signal.values.size(), want.signal.values.size());
+    }
+  }
 }
 
 }  // namespace

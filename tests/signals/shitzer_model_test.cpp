@@ -80,15 +80,19 @@ TEST(ShitzerT, ConstantTemperatureGivesZeros) {
   EXPECT_EQ(*std::min_element(r.values.begin(), r.values.end()), 0.0);
 }
 
-TEST(ShitzerT, MatchesTheFullSumsBitForBit) {
-  // Rate 2 has exact times; rate 3 does not, and 1200 samples reach far beyond the weight's zero lag.
+// The smoothing leaves out the terms whose weight is below 2^-64 of the peak and adds the two sides in two
+// chains, so it meets the full sums to within double rounding rather than bit for bit.
+TEST(ShitzerT, MatchesTheFullSumsToRounding) {
+  // Rate 2 has exact (dyadic) times; rate 3 does not, and 1200 samples reach far beyond the window.
   for (int rate : {2, 3}) {
     const std::vector<double> t = WavyTemperature(rate == 2 ? 300 : 1200, rate);
     const ConversionResult r = ShitzerT(t, TemperatureDerivative(t).values, {}, rate, NullProgress());
     ASSERT_TRUE(r.ok()) << r.error;
     const std::vector<double> expected = DirectShitzerT(t, rate, {});
     ASSERT_EQ(r.values.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(r.values[i], expected[i]) << "rate " << rate << " i " << i;
+    const double largest = *std::max_element(expected.begin(), expected.end());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_NEAR(r.values[i], expected[i], 1e-13 * largest) << "rate " << rate << " i " << i;
     EXPECT_EQ(*std::min_element(r.values.begin(), r.values.end()), 0.0);
   }
 }

@@ -58,6 +58,22 @@ TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
   // At 1 Hz the same delay is half as many samples.
   params.sampleRateHz = 1;
   EXPECT_NEAR(static_cast<double>(ThermalShiftOfScale(1, params).delay), 632.9114, 1e-4);
+  // Twice the depth: twice the delay, the gain squared.
+  params = ThermalReconstruction{};
+  params.depthM = 0.004L;
+  shift = ThermalShiftOfScale(1, params);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 395.1054, 1e-3);
+  EXPECT_NEAR(static_cast<double>(shift.gain), 1.632802, 1e-6);
+
+  // The legacy rule: F_1 = 2 * 0.000395 Hz, the delay's seconds as they are, the depth fixed at 0.002 m.
+  params.delays = WaveletDelayRule::Legacy;
+  shift = ThermalShiftOfScale(1, params);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 69.84542, 1e-4);
+  EXPECT_NEAR(static_cast<double>(shift.gain), 1.414382, 1e-6);
+  params.model = WaveletConversionModel::Derivative;
+  shift = ThermalShiftOfScale(1, params);
+  EXPECT_NEAR(static_cast<double>(shift.delay), 316.4557, 1e-4);
+  EXPECT_NEAR(static_cast<double>(shift.gain), 0.00496372, 1e-8);
 }
 
 TEST(FinishWaveLetT, DenormalisesAndScales) {
@@ -102,49 +118,113 @@ TEST(FinishWaveLetT, DenormalisesAndScales) {
   EXPECT_NEAR(bf[2], -std::pow(0.75, 1.5), 1e-12);
 }
 
+// The delays and gains of each rule written out from its own formulas.
 DirectShift ShiftFor(const WaveLetTInput& input) {
   DirectShift shift;
   shift.thermal = true;
+  shift.legacyPaul = input.delays == WaveletDelayRule::Legacy;
   shift.shift = [input](int k, long double& delay, long double& gain) {
-    // The scale's centre frequency in Hz; delays in samples at 2 Hz.
-    const long double f = 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
     const long double pi = 3.1415926535897932385L;
-    if (input.model == WaveletConversionModel::ThermalWave) {
-      delay = 2.0L * 0.002L / (2.0L * std::sqrt(pi * f * input.lambda / input.rhoC));
-      gain = std::exp(0.002L * std::sqrt(pi * f * input.rhoC / input.lambda));
+    const long double lambda = input.lambda, rhoC = input.rhoC;
+    if (input.delays == WaveletDelayRule::Corrected) {
+      // The scale's centre frequency in Hz, the tissue's depth, delays in samples at 2 Hz.
+      const long double f = 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
+      const long double x = input.depthM;
+      if (input.model == WaveletConversionModel::ThermalWave) {
+        delay = 2.0L * x / (2.0L * std::sqrt(pi * (lambda / rhoC) * f));
+        gain = std::exp(x * std::sqrt(pi * rhoC * f / lambda));
+      } else {
+        delay = 2.0L / (4.0L * f);
+        gain = 2.0L * pi * f;
+      }
     } else {
-      delay = 2.0L / (4.0L * f);
-      gain = 2.0L * pi * f;
+      // gerc 0.79 / (2000 k^-1.48) with gerc = 2, the depth 0.002 m, the delay's seconds used as samples.
+      const long double f = 2.0L * 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
+      if (input.model == WaveletConversionModel::ThermalWave) {
+        delay = 0.002L / (2.0L * std::sqrt(pi * f * lambda / rhoC));
+        gain = std::exp(0.002L * std::sqrt(pi * f * rhoC / lambda));
+      } else {
+        delay = 1.0L / (4.0L * f);
+        gain = 2.0L * pi * f;
+      }
     }
   };
   return shift;
 }
 
-TEST(WaveLetT, MatchesDirectEvaluationOfTheDelayedReconstruction) {
+struct DelayCase {
+  WaveletType type;
+  WaveletConversionModel model;
+  WaveletDelayRule rule;
+  double depthM;
+};
+
+class WaveLetTDelayRules : public ::testing::TestWithParam<DelayCase> {};
+
+// Each rule against a direct evaluation of its own formulas (the corrected rule transforms T less its mean, see
+// CentredInputKeepsTheEdgesQuiet; the legacy one T as it is), to 1e-9 of the largest output.
+TEST_P(WaveLetTDelayRules, MatchesDirectEvaluationOfItsOwnFormulas) {
+  const DelayCase c = GetParam();
   const std::vector<double> t = MixedSignal(160);
-  for (auto [type, model] : {std::pair{WaveletType::Morlet, WaveletConversionModel::ThermalWave},
-                             std::pair{WaveletType::Paul, WaveletConversionModel::Derivative}}) {
-    WaveLetTInput input;
-    input.normalizedT = t;
-    input.tMinimum = 30;
-    input.tMaximum = 33;
-    input.tBand = {0.05, 0.15};
-    input.type = type;
-    input.model = model;
-    input.scaling = WaveletOutputScaling::Absolute;
-    input.threads = 2;
-    const WaveLetTResult result = WaveLetT(Engine(), input);
-    ASSERT_TRUE(result.completed()) << (result.error ? result.error->message : "");
-    EXPECT_EQ(result.stats.range, (ScaleRange{26, 55}));
-    EXPECT_EQ(result.axisTitle, "BF, mm^3/sec");
-    std::vector<double> reconstruction(result.bfStar.size());
-    for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
-    // The conversion transforms T less its mean (see CentredInputKeepsTheEdgesQuiet).
-    std::vector<double> centred = t;
+  WaveLetTInput input;
+  input.normalizedT = t;
+  input.tMinimum = 30;
+  input.tMaximum = 33;
+  input.tBand = {0.05, 0.15};
+  input.type = c.type;
+  input.model = c.model;
+  input.delays = c.rule;
+  input.depthM = c.depthM;
+  input.scaling = WaveletOutputScaling::Absolute;
+  input.threads = 2;
+  const WaveLetTResult result = WaveLetT(Engine(), input);
+  ASSERT_TRUE(result.completed()) << (result.error ? result.error->message : "");
+  EXPECT_EQ(result.stats.range, (ScaleRange{26, 55}));
+  EXPECT_EQ(result.axisTitle, "BF, mm^3/sec");
+  std::vector<double> reconstruction(result.bfStar.size());
+  for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
+  std::vector<double> input0 = t;
+  if (c.rule == WaveletDelayRule::Corrected) {
     const double mean = std::accumulate(t.begin(), t.end(), 0.0) / static_cast<double>(t.size());
-    for (double& v : centred) v -= mean;
-    const std::vector<double> direct = DirectReconstruction(centred, type, {26, 55}, ShiftFor(input));
-    EXPECT_LT(RelativeDifference(reconstruction, direct), 1e-9) << static_cast<int>(type);
+    for (double& v : input0) v -= mean;
+  }
+  const std::vector<double> direct = DirectReconstruction(input0, c.type, {26, 55}, ShiftFor(input));
+  const double difference = RelativeDifference(reconstruction, direct);
+  RecordProperty("relative_difference", std::to_string(difference * 1e12) + "e-12");
+  EXPECT_LT(difference, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothRules, WaveLetTDelayRules,
+    ::testing::Values(
+        DelayCase{WaveletType::Morlet, WaveletConversionModel::ThermalWave, WaveletDelayRule::Corrected, 0.004},
+        DelayCase{WaveletType::Paul, WaveletConversionModel::Derivative, WaveletDelayRule::Corrected, 0.002},
+        DelayCase{WaveletType::Paul, WaveletConversionModel::ThermalWave, WaveletDelayRule::Legacy, 0.004},
+        DelayCase{WaveletType::Morlet, WaveletConversionModel::Derivative, WaveletDelayRule::Legacy, 0.002}));
+
+// The corrected rule follows the depth, the legacy one keeps 0.002 m whatever the grid holds.
+TEST(WaveLetT, DepthMovesTheCorrectedResultOnly) {
+  const std::vector<double> t = MixedSignal(300);
+  for (WaveletDelayRule rule : {WaveletDelayRule::Corrected, WaveletDelayRule::Legacy}) {
+    std::vector<double> outputs[2];
+    for (int i = 0; i < 2; ++i) {
+      WaveLetTInput input;
+      input.normalizedT = t;
+      input.tMinimum = 30;
+      input.tMaximum = 33;
+      input.tBand = {0.02, 0.15};
+      input.delays = rule;
+      input.depthM = i == 0 ? 0.002 : 0.004;
+      input.threads = 2;
+      const WaveLetTResult result = WaveLetT(Engine(), input);
+      ASSERT_TRUE(result.completed());
+      outputs[i] = result.bfStar;
+    }
+    if (rule == WaveletDelayRule::Corrected) {
+      EXPECT_GT(RelativeDifference(outputs[1], outputs[0]), 0.05);
+    } else {
+      EXPECT_EQ(outputs[1], outputs[0]);
+    }
   }
 }
 

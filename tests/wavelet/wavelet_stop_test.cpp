@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -29,11 +30,17 @@ WaveletRunRequest Request(WaveletBand band, WaveletType type, int threads) {
   return request;
 }
 
-// Counts progress reports; `started` turns true at the first one, from the thread that runs the engine.
+// Counts progress reports; `started` turns true at the first one, from the thread that runs the engine. With
+// `releaseWhen`, that first report holds the run until it returns true, so that a stop pressed meanwhile is sure
+// to find the run going however fast the run and however loaded the machine.
 class StartedProgress : public ProgressSink {
  public:
-  void setPosition(long long) override { started.store(true); }
+  void setPosition(long long) override {
+    if (started.exchange(true) || !releaseWhen) return;
+    while (!releaseWhen()) std::this_thread::yield();
+  }
   std::atomic<bool> started{false};
+  std::function<bool()> releaseWhen;
 };
 
 // The reference output of the band on a freshly loaded engine of its own.
@@ -50,6 +57,7 @@ TEST(WaveletStop, PressingStopRepeatedlyStopsOnceAndLeavesTheEngineUsable) {
   auto engine = std::make_unique<WaveletEngine>();
   ASSERT_FALSE(engine->loadSignal(x, kMyogenic).has_value());
   StartedProgress progress;
+  progress.releaseWhen = [&] { return engine->stopRequested(); };
   std::atomic<bool> finished{false};
   WaveletRunResult stopped;
   std::thread runner([&] {
@@ -80,6 +88,7 @@ TEST(WaveletStop, ASecondRunStartedWhileTheFirstStopsWaitsAndIsCorrect) {
   auto engine = std::make_unique<WaveletEngine>();
   ASSERT_FALSE(engine->loadSignal(x, kMyogenic).has_value());
   StartedProgress progress;
+  progress.releaseWhen = [&] { return engine->stopRequested(); };
   WaveletRunResult first;
   std::thread runner([&] { first = engine->run(Request(kWide, WaveletType::Paul, 4), progress); });
   while (!progress.started.load()) std::this_thread::yield();

@@ -56,10 +56,12 @@ inline Cx DirectCoefficient(const std::vector<double>& x, WaveletType type, int 
   return type == WaveletType::Morlet ? sum / a : sum;
 }
 
-// Delay and gain of the conversion, or none (delay 0, gain 1) for the filter.
+// Delay and gain of the conversion, or none (delay 0, gain 1) for the filter. `legacyPaul`: the Paul kernel of
+// the legacy delay rule, 120 / (1 + i (u - tau) / a)^5, instead of 120 / (1 - i (u + tau) / a)^5.
 struct DirectShift {
   bool thermal = false;
   std::function<void(int k, long double& delay, long double& gain)> shift;
+  bool legacyPaul = false;
 };
 
 // The band reconstruction by the literal per-term formulas (the filter, or the conversion with `shift`).
@@ -92,7 +94,8 @@ inline std::vector<double> DirectReconstruction(const std::vector<double>& x, Wa
             const long double t = (u + delay) / a;
             kernel = 0.751L * std::exp(-5.0L * i * t) * std::exp(-t * t / 2.0L);
           } else {
-            kernel = 120.0L / Pow5(Cx(1.0L, -(u + delay) / a));
+            kernel = shift.legacyPaul ? 120.0L / Pow5(Cx(1.0L, (u - delay) / a))
+                                      : 120.0L / Pow5(Cx(1.0L, -(u + delay) / a));
           }
         }
         v += std::real(w[static_cast<size_t>(s)] * kernel) * gain / std::pow(a, p) / d;

@@ -1,11 +1,11 @@
-#include "core/parallel_for.h"
+#include "bench/old/core/parallel_for.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
-namespace kelvora {
+namespace kelvora::old {
 
 int SpectralThreadCount() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -39,4 +39,4 @@ void ParallelFor(long long count, long long chunk, int threads, const std::funct
   if (onChunkDone) onChunkDone(done.load());
 }
 
-}  // namespace kelvora
+}  // namespace kelvora::old

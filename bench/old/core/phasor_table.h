@@ -1,11 +1,13 @@
 #pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
 // The unit phasors e^{i 2 pi j / period}, j = 0 .. period - 1, in extended precision.
 //
 // The phase 2 pi k n / N' of the band transform and of its reconstruction depends only on k n mod N', so one
 // table of N' phasors serves every bin and every output sample.
 #include <vector>
 
-namespace kelvora {
+namespace kelvora::old {
 
 class PhasorTable {
  public:
@@ -25,4 +27,4 @@ class PhasorTable {
   std::vector<long double> m_sin;
 };
 
-}  // namespace kelvora
+}  // namespace kelvora::old

@@ -1,10 +1,10 @@
-#include "core/phasor_table.h"
+#include "bench/old/core/phasor_table.h"
 
 #include <cmath>
 
 #include "core/complex.h"
 
-namespace kelvora {
+namespace kelvora::old {
 
 PhasorTable::PhasorTable(int period)
     : m_period(period < 1 ? 1 : period),
@@ -17,4 +17,4 @@ PhasorTable::PhasorTable(int period)
   }
 }
 
-}  // namespace kelvora
+}  // namespace kelvora::old

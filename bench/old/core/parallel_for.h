@@ -1,8 +1,10 @@
 #pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
 // Spreading independent units of work (bins, output samples) over a few threads.
 #include <functional>
 
-namespace kelvora {
+namespace kelvora::old {
 
 // The number of worker threads the spectral code uses: the hardware's core count, 1 .. 16.
 int SpectralThreadCount();
@@ -16,4 +18,4 @@ void ParallelFor(long long count, long long chunk, int threads,
                  const std::function<void(long long begin, long long end)>& work,
                  const std::function<void(long long done)>& onChunkDone);
 
-}  // namespace kelvora
+}  // namespace kelvora::old

@@ -1,11 +1,11 @@
-#include "core/chirp_dft.h"
+#include "bench/old/core/chirp_dft.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <utility>
 
-namespace kelvora {
+namespace kelvora::old {
 namespace {
 
 // In-place radix-2 FFT of length L (a power of two): a[k] = sum a[n] e^{-i 2 pi k n / L} (forward), or with
@@ -113,4 +113,4 @@ std::vector<Complex> ChirpDft(const std::vector<Complex>& input, int sign) {
   return out;
 }
 
-}  // namespace kelvora
+}  // namespace kelvora::old

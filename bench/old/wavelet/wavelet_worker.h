@@ -1,11 +1,13 @@
 #pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
 // What the three wavelet workers share: their fields and the run data they read and write.
 #include <vector>
 
-#include "wavelet/coefficient_storage.h"
-#include "wavelet/wavelet_kernels.h"
+#include "bench/old/wavelet/coefficient_storage.h"
+#include "bench/old/wavelet/wavelet_kernels.h"
 
-namespace kelvora {
+namespace kelvora::old {
 
 // The fields every worker gets before it starts, in the order the workers declare them.
 struct WaveletWorkerFields {
@@ -34,4 +36,4 @@ struct WaveletPassData {
   const std::vector<std::vector<double>>* coefficientIm = nullptr;
 };
 
-}  // namespace kelvora
+}  // namespace kelvora::old

@@ -1,4 +1,6 @@
 #pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
 // A discrete Fourier transform of any length in extended precision: Bluestein's chirp-z over a power-of-two FFT.
 //
 // The band transform and the band reconstruction use it for large batches of bins; their numbers are the
@@ -7,7 +9,7 @@
 
 #include "core/complex.h"
 
-namespace kelvora {
+namespace kelvora::old {
 
 // How the spectral sums are evaluated: chosen by cost, or forced (for tests and benchmarks).
 enum class SumMethod { kAutomatic, kPhasorSums, kChirpFft };
@@ -21,4 +23,4 @@ std::vector<Complex> ChirpDft(const std::vector<Complex>& input, int sign);
 long long ChirpFftLength(long long length);
 bool ChirpDftIsCheaper(long long length, long long terms);
 
-}  // namespace kelvora
+}  // namespace kelvora::old

@@ -1,11 +1,13 @@
 #pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
 // The pool that runs one task per time point on a fixed number of worker threads.
 #include <atomic>
 #include <functional>
 
 #include "core/progress.h"
 
-namespace kelvora {
+namespace kelvora::old {
 
 // Runs task(i) for i = 0 .. count-1 on `threads` worker threads (1 .. 32) named `threadName` (for debuggers);
 // each worker takes the next index when it is free. The calling thread waits and, about every 10 ms, shows
@@ -18,4 +20,4 @@ bool RunTimePointTasks(int count, int threads, const char* threadName, const std
                        std::atomic<bool>& stop, ProgressSink& progress, long long positionOffset,
                        long long maximum, bool reportProgress = true);
 
-}  // namespace kelvora
+}  // namespace kelvora::old

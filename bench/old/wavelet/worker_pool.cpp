@@ -1,4 +1,4 @@
-#include "wavelet/worker_pool.h"
+#include "bench/old/wavelet/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +14,7 @@
 
 #include "wavelet/wavelet_types.h"
 
-namespace kelvora {
+namespace kelvora::old {
 
 namespace {
 
@@ -88,4 +88,4 @@ bool RunTimePointTasks(int count, int threads, const char* threadName, const std
   return completed;
 }
 
-}  // namespace kelvora
+}  // namespace kelvora::old

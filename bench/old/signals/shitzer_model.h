@@ -1,0 +1,139 @@
+#pragma once
+// The implementation this program had before its transforms moved to FFTW, kept unchanged (namespace aside)
+// only so that the benchmarks can measure old and new code in the same run. Nothing in the program uses it.
+// Shitzer's lumped heat-balance model of a skin volume, the thermal-wave tissue parameters that share its
+// parameter grid, and the editing rules of that grid.
+//
+// The skin volume gains heat from blood perfused at arterial temperature (37 °C) and loses heat to the air.
+// `ShitzerT` inverts the balance (temperature -> perfusion), `ShitzerBF` integrates it forward (perfusion ->
+// temperature). All functions are pure: they take their inputs and return a result; any thread may call them.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/conversion_result.h"
+#include "core/progress.h"
+
+namespace kelvora::old {
+
+// Fixed constants of the model.
+inline constexpr double kShitzerSkinVolumeM3 = 1.072e-6;
+inline constexpr double kShitzerExchangeAreaM2 = 4.02e-4;
+inline constexpr double kArterialTemperatureC = 37.0;
+inline constexpr int kShitzerSmoothingWidth = 11;  // seconds
+inline constexpr double kDefaultStartTemperatureC = 36.24;
+
+// The six integer parameters of the model; the defaults are those of the "Skin", "Blood" and "Air" buttons.
+struct ShitzerParameters {
+  int rhoSkin = 1057;   // skin density, kg/m^3
+  int cSkin = 3780;     // skin heat capacity, J/(kg*K)
+  int rhoBlood = 1069;  // blood density, kg/m^3
+  int cBlood = 3650;    // blood heat capacity, J/(kg*K)
+  int hAir = 6;         // heat-transfer coefficient to air, W*K/m^2
+  int tAir = 24;        // air temperature, °C
+};
+
+// The plane thermal-wave parameters of the Fourier and wavelet methods. The density is the skin density
+// `ShitzerParameters::rhoSkin`; the heat capacity C is kept here (the "Skin" button sets it with cSkin).
+struct ThermalWaveParameters {
+  int heatCapacity = 3780;  // C, J/(kg*K)
+  double lambda = 0.33;     // thermal conductivity, W/(m*K)
+  double depthM = 0.002;    // depth x in metres (entered in millimetres)
+};
+
+// Everything the parameter grid edits.
+struct TissueParameters {
+  ShitzerParameters shitzer;
+  ThermalWaveParameters wave;
+};
+
+// Derivative of T used as the temperature rate (per-sample slope times 2, no division by the sample rate):
+// five-point central differences inside, the one-sided formulas at both ends. Needs at least 4 samples;
+// fewer give an error. Cost O(n).
+ConversionResult TemperatureDerivative(const std::vector<double>& temperature);
+
+// Gaussian smoothing in place: for k = 0 .. n in order, v[k] := sum_j Gauss((t[k]-t[j])/w) v[j] /
+// sum_j Gauss((t[k]-t[j])/w), both sums over j = 1 .. n (sample 0 never contributes), later k seeing the
+// smoothed earlier samples. `times` are in seconds, `width` > 0. Terms whose weight is exactly 0.0 are skipped,
+// which leaves every bit of the result as the full sums give it; cost O(n * 15 * width * rate).
+// Reports progress (position k, "NN%") and returns false without finishing when the sink asks to stop.
+bool GaussianSmoothing(std::vector<double>& values, const std::vector<double>& times, int width,
+                       ProgressSink& progress);
+
+// Temperature (°C, samples 0 .. n, n >= 3) and its derivative (`TemperatureDerivative`) -> BF* (perfusion
+// minus its minimum after Gaussian smoothing of width 11 s; never negative, smallest sample 0).
+// Errors: fewer than 4 samples, a derivative of another length, a sample of exactly 37 °C, a zero blood
+// product cb*rhob, a sample rate below 1 Hz, a non-finite result, or a stop request. Cost: see the smoothing.
+ConversionResult ShitzerT(const std::vector<double>& temperature, const std::vector<double>& derivative,
+                          const ShitzerParameters& parameters, int sampleRateHz, ProgressSink& progress);
+
+// Blood flow (samples 0 .. m with their minimum and maximum) -> T* by forward Euler, one step per sample,
+// starting at `startTemperatureC`; the BF range is mapped onto a perfusion of 8e-9 .. 15e-9. A one-sample
+// record gives [T0]. Errors: an empty record, a constant record of more than one sample, a zero skin product
+// rhos*cs, a sample rate below 1 Hz, a non-finite result, a stop request. Cost O(m).
+ConversionResult ShitzerBF(const std::vector<double>& bloodFlow, double minimum, double maximum,
+                           double startTemperatureC, const ShitzerParameters& parameters, int sampleRateHz,
+                           ProgressSink& progress);
+
+// Running mean: T*[i] = (sum_{j<=i} BF[j] / rate) / (i + 1). Errors: a sample rate below 1 Hz. Cost O(m).
+ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz, ProgressSink& progress);
+
+// ---------------------------------------------------------------------------------------------------------
+// The parameter grid `StringGrid1`: 12 columns x 3 rows of cell texts, addressed (column, row). Row 0 is the
+// header row. In Shitzer mode the columns form three groups (label, value, unit): skin 0-2, blood 3-5, air
+// 6-8. In thermal-wave mode row 1 holds Rho (0-2), C (3-5), Lambda (6-8) and D in mm (9-11).
+
+inline constexpr int kGridColumns = 12;
+inline constexpr int kGridRows = 3;
+
+class ParameterGrid {
+ public:
+  const std::string& cell(int column, int row) const { return m_cells.at(index(column, row)); }
+  void setCell(int column, int row, std::string text) { m_cells.at(index(column, row)) = std::move(text); }
+
+ private:
+  static std::size_t index(int column, int row) { return static_cast<std::size_t>(row * kGridColumns + column); }
+  std::array<std::string, kGridColumns * kGridRows> m_cells{};
+};
+
+enum class GridMode { ThermalWave, Shitzer };
+
+// The message of an edit that types "." on a system whose decimal separator is ",".
+inline constexpr const char* kGridSeparatorMessage = "Введите \",\", а не \".\"";
+
+// Writes the labels, units and current values of `mode` into rows 1 and 2 (the cells the other mode uses are
+// emptied). Reals use `decimalSeparator`.
+void LayOutParameterGrid(ParameterGrid& grid, GridMode mode, const TissueParameters& parameters,
+                         char decimalSeparator);
+
+// The outcome of a grid edit: `message` is empty when the parameters were stored, else the text to show
+// (the separator message, or a conversion error naming the offending text); then nothing was stored.
+struct GridEditResult {
+  std::string message;
+  bool ok() const { return message.empty(); }
+};
+
+// The grid edit handler (`StringGrid1SetEditText`): called after the cell (column, row) changed to its new
+// text. With "," as the separator a "." in the edited cell gives the separator message. Otherwise every value
+// cell of the mode whose label cell holds the expected label and whose text is not empty is converted (integers
+// in Shitzer mode, C as an integer and Lambda, D as reals in thermal-wave mode) and stored; rhoSkin is set only
+// by the "Skin" button. A text that does not convert stores nothing and names the text in the message.
+GridEditResult EditParameterGrid(const ParameterGrid& grid, int column, int row, GridMode mode,
+                                 char decimalSeparator, TissueParameters& parameters);
+
+// The default buttons: write their cells and set their parameters.
+// "Skin": rhoSkin 1057, cSkin 3780 and the thermal-wave C 3780, Lambda 0.33, D 2 mm.
+void ApplySkinDefaults(ParameterGrid& grid, GridMode mode, char decimalSeparator, TissueParameters& parameters);
+// "Blood": cBlood 3650, rhoBlood 1069 (cells (4,2) and (4,1)).
+void ApplyBloodDefaults(ParameterGrid& grid, TissueParameters& parameters);
+// "Air": hAir 6, tAir 24 (cells (7,1) and (7,2)).
+void ApplyAirDefaults(ParameterGrid& grid, TissueParameters& parameters);
+
+// Text helpers shared with the Transform workflow's edits: parse an integer / a real written with
+// `decimalSeparator` (surrounding blanks allowed, nothing else); false when the text is not a number.
+bool ParseIntegerText(const std::string& text, int& value);
+bool ParseRealText(const std::string& text, char decimalSeparator, double& value);
+// The shortest decimal text of `value` with `decimalSeparator` ("0.33", "2", "36,24").
+std::string FormatRealText(double value, char decimalSeparator);
+
+}  // namespace kelvora::old
