@@ -1,0 +1,145 @@
+#include "analysis/record_analysis.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+
+#include "analysis/frequency_grid.h"
+#include "analysis/morlet_transform.h"
+#include "core/parallel_for.h"
+#include "core/percent_progress.h"
+
+namespace kelvora {
+
+namespace {
+
+AnalysisOutcome Failure(AnalysisErrorKind kind, long long sample = -1) {
+  AnalysisOutcome outcome;
+  outcome.error = AnalysisError{kind, sample};
+  return outcome;
+}
+
+// Workspaces handed to whichever thread runs the next chunk: ParallelFor does not say which thread that is, and
+// a row's buffer is too large to allocate per row.
+class WorkspacePool {
+ public:
+  std::unique_ptr<MorletWorkspace> take() {
+    std::lock_guard lock(m_mutex);
+    if (m_free.empty()) return std::make_unique<MorletWorkspace>();
+    std::unique_ptr<MorletWorkspace> workspace = std::move(m_free.back());
+    m_free.pop_back();
+    return workspace;
+  }
+  void giveBack(std::unique_ptr<MorletWorkspace> workspace) {
+    std::lock_guard lock(m_mutex);
+    m_free.push_back(std::move(workspace));
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::unique_ptr<MorletWorkspace>> m_free;
+};
+
+}  // namespace
+
+double DefaultMaxFrequencyHz(double sampleRateHz) { return std::min(2.0, sampleRateHz / 3.0); }
+
+FrequencyBand AnalysisFrequencyRange(const AnalysisOptions& options) {
+  const double high =
+      options.maxFrequencyHz > 0.0 ? options.maxFrequencyHz : DefaultMaxFrequencyHz(options.sampleRateHz);
+  return FrequencyBand{options.minFrequencyHz, high};
+}
+
+std::optional<AnalysisError> CheckAnalysisOptions(const AnalysisOptions& options) {
+  auto fault = [](AnalysisErrorKind kind) { return std::optional<AnalysisError>(AnalysisError{kind, -1}); };
+  if (!(options.sampleRateHz > 0.0) || !std::isfinite(options.sampleRateHz))
+    return fault(AnalysisErrorKind::kBadSampleRate);
+  if (!(options.centreFrequency >= kMinCentreFrequency && options.centreFrequency <= kMaxCentreFrequency))
+    return fault(AnalysisErrorKind::kBadCentreFrequency);
+  if (options.voicesPerOctave < 1 || options.voicesPerOctave > kMaxVoicesPerOctave)
+    return fault(AnalysisErrorKind::kBadVoices);
+  const FrequencyBand range = AnalysisFrequencyRange(options);
+  if (!(range.low > 0.0) || !(range.high >= range.low) || !(range.high <= options.sampleRateHz / 2.0) ||
+      !(options.maxFrequencyHz >= 0.0))
+    return fault(AnalysisErrorKind::kBadFrequencyRange);
+  if (VoiceFrequencies(range.low, range.high, options.voicesPerOctave).empty())
+    return fault(AnalysisErrorKind::kNoFrequencies);
+  if (options.threads < 0 || options.threads > kMaxAnalysisThreads) return fault(AnalysisErrorKind::kBadThreads);
+  if (options.pictureColumns < 0) return fault(AnalysisErrorKind::kBadPictureColumns);
+  return std::nullopt;
+}
+
+AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,
+                              ProgressSink& progress) {
+  if (const auto fault = CheckAnalysisOptions(options)) return Failure(fault->kind);
+  if (values.empty()) return Failure(AnalysisErrorKind::kNoSamples);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (!std::isfinite(values[i])) return Failure(AnalysisErrorKind::kNonFiniteSample, static_cast<long long>(i));
+
+  const FrequencyBand range = AnalysisFrequencyRange(options);
+  AnalysisOutcome outcome;
+  AnalysisResult& result = outcome.result;
+  try {
+    std::vector<double> frequencies = VoiceFrequencies(range.low, range.high, options.voicesPerOctave);
+    const std::size_t rows = frequencies.size();
+    std::unique_ptr<MorletTransform> transform;
+    {
+      // The detrended copy is only needed until the transform holds its FFT.
+      const std::vector<double> detrended = Detrended(values, options.detrend);
+      transform = std::make_unique<MorletTransform>(detrended, options.sampleRateHz, options.centreFrequency,
+                                                    frequencies);
+    }
+    result.sampleCount = static_cast<long long>(values.size());
+    result.sampleRateHz = options.sampleRateHz;
+    result.centreFrequency = options.centreFrequency;
+    result.frequencyRange = range;
+    result.frequenciesHz = std::move(frequencies);
+    result.validRanges = transform->validRanges();
+    result.spectrum.resize(rows);
+    if (options.pictureColumns > 0) result.picture = ScalogramPicture(rows, result.sampleCount, options.pictureColumns);
+
+    WorkspacePool pool;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> outOfMemory{false};
+    PercentProgress shown(progress, 0, static_cast<long long>(rows));
+    const int threads = options.threads > 0 ? options.threads : SpectralThreadCount();
+    ParallelFor(
+        static_cast<long long>(rows), 1, threads,
+        [&](long long begin, long long end) {
+          if (stop.load(std::memory_order_relaxed)) return;
+          try {
+            std::unique_ptr<MorletWorkspace> workspace = pool.take();
+            for (long long j = begin; j < end; ++j) {
+              const auto row = static_cast<std::size_t>(j);
+              const std::span<const fft::ComplexD> w = transform->row(row, *workspace);
+              result.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w, result.validRanges[row]);
+              if (!result.picture.empty()) result.picture.setRow(row, w, result.validRanges[row]);
+            }
+            pool.giveBack(std::move(workspace));
+          } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            stop = true;
+          }
+        },
+        [&](long long done) {
+          shown.update(done);
+          // The sink is asked on this thread only; the workers read the flag.
+          if (progress.stopRequested()) stop = true;
+        });
+    shown.finish();
+    if (outOfMemory) return Failure(AnalysisErrorKind::kOutOfMemory);
+    if (stop) return Failure(AnalysisErrorKind::kStopped);
+  } catch (const std::length_error&) {
+    return Failure(AnalysisErrorKind::kTooLong);
+  } catch (const std::bad_alloc&) {
+    return Failure(AnalysisErrorKind::kOutOfMemory);
+  }
+  result.table = ComputeBandTable(result.spectrum, result.sampleCount, options.bands, range, options.centreFrequency);
+  return outcome;
+}
+
+}  // namespace kelvora
