@@ -13,7 +13,8 @@ namespace {
 const double kPaddingReach = std::sqrt(2.0 * std::log(1e12));
 // exp(-u^2 / 2) < 1e-18 beyond this: kernel spectrum terms left out of a row.
 const double kSpectrumReach = std::sqrt(2.0 * std::log(1e18));
-constexpr std::size_t kMaxPaddedLength = static_cast<std::size_t>(1) << 30;
+// 2^27 samples: 1 GB for the record's spectrum and 2 GB for each thread's row, far beyond any recording.
+constexpr std::size_t kMaxPaddedLength = static_cast<std::size_t>(1) << 27;
 
 }  // namespace
 

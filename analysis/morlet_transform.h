@@ -41,8 +41,8 @@ class MorletTransform {
  public:
   // Takes the record (already preprocessed; copied into the padded FFT), its rate sampleRateHz > 0, f0 > 0 and
   // the frequencies (each > 0 and at most sampleRateHz / 2). Cost: one real FFT of length L; memory about
-  // 8 L bytes kept. Throws std::invalid_argument for an empty record or bad parameters, std::length_error
-  // when L would exceed 2^30, std::bad_alloc when memory runs out.
+  // 8 L bytes kept (a workspace takes 16 L). Throws std::invalid_argument for an empty record or bad parameters,
+  // std::length_error when L would exceed 2^27, std::bad_alloc when memory runs out.
   MorletTransform(std::span<const double> record, double sampleRateHz, double centreFrequency,
                   std::vector<double> frequenciesHz);
 

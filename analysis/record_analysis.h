@@ -48,7 +48,7 @@ enum class AnalysisErrorKind {
   kNoFrequencies,      // no grid frequency lies in f_min .. f_max
   kBadThreads,         // threads outside 0 .. 32
   kBadPictureColumns,  // picture columns negative
-  kTooLong,            // the padded transform would exceed 2^30 samples
+  kTooLong,            // the padded transform would exceed 2^27 samples (f_min far too low for the rate)
   kOutOfMemory,        // memory ran out
   kStopped,            // the progress sink asked to stop
 };

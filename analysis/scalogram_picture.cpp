@@ -14,7 +14,7 @@ ScalogramPicture::ScalogramPicture(std::size_t rows, long long sampleCount, int 
       m_valid(m_amplitude.size(), 0) {}
 
 long long ScalogramPicture::columnBegin(int c) const {
-  // c * N fits: records are below 2^30 samples (the transform's limit) and columns below 2^31.
+  // c * N fits: records are below 2^27 samples (the transform's limit) and columns below 2^31.
   return static_cast<long long>(c) * m_sampleCount / m_columns;
 }
 
