@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "analysis/frequency_grid.h"
-#include "analysis/morlet_transform.h"
 #include "core/parallel_for.h"
 #include "core/percent_progress.h"
 
@@ -66,11 +65,21 @@ std::optional<AnalysisError> CheckAnalysisOptions(const AnalysisOptions& options
   if (!(range.low > 0.0) || !(range.high >= range.low) || !(range.high <= options.sampleRateHz / 2.0) ||
       !(options.maxFrequencyHz >= 0.0))
     return fault(AnalysisErrorKind::kBadFrequencyRange);
-  if (VoiceFrequencies(range.low, range.high, options.voicesPerOctave).empty())
-    return fault(AnalysisErrorKind::kNoFrequencies);
+  if (AnalysisFrequencies(options).empty()) return fault(AnalysisErrorKind::kNoFrequencies);
   if (options.threads < 0 || options.threads > kMaxAnalysisThreads) return fault(AnalysisErrorKind::kBadThreads);
   if (options.pictureColumns < 0) return fault(AnalysisErrorKind::kBadPictureColumns);
   return std::nullopt;
+}
+
+std::vector<double> AnalysisFrequencies(const AnalysisOptions& options) {
+  const FrequencyBand range = AnalysisFrequencyRange(options);
+  return VoiceFrequencies(range.low, range.high, options.voicesPerOctave);
+}
+
+MorletTransform MakeAnalysisTransform(std::span<const double> values, const AnalysisOptions& options) {
+  // The detrended copy is only needed until the transform holds its FFT.
+  const std::vector<double> detrended = Detrended(values, options.detrend);
+  return MorletTransform(detrended, options.sampleRateHz, options.centreFrequency, AnalysisFrequencies(options));
 }
 
 AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,
@@ -84,21 +93,14 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
   AnalysisOutcome outcome;
   AnalysisResult& result = outcome.result;
   try {
-    std::vector<double> frequencies = VoiceFrequencies(range.low, range.high, options.voicesPerOctave);
-    const std::size_t rows = frequencies.size();
-    std::unique_ptr<MorletTransform> transform;
-    {
-      // The detrended copy is only needed until the transform holds its FFT.
-      const std::vector<double> detrended = Detrended(values, options.detrend);
-      transform = std::make_unique<MorletTransform>(detrended, options.sampleRateHz, options.centreFrequency,
-                                                    frequencies);
-    }
+    const MorletTransform transform = MakeAnalysisTransform(values, options);
+    const std::size_t rows = transform.frequencyCount();
     result.sampleCount = static_cast<long long>(values.size());
     result.sampleRateHz = options.sampleRateHz;
     result.centreFrequency = options.centreFrequency;
     result.frequencyRange = range;
-    result.frequenciesHz = std::move(frequencies);
-    result.validRanges = transform->validRanges();
+    result.frequenciesHz = transform.frequencies();
+    result.validRanges = transform.validRanges();
     result.spectrum.resize(rows);
     if (options.pictureColumns > 0) result.picture = ScalogramPicture(rows, result.sampleCount, options.pictureColumns);
 
@@ -115,7 +117,7 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
             std::unique_ptr<MorletWorkspace> workspace = pool.take();
             for (long long j = begin; j < end; ++j) {
               const auto row = static_cast<std::size_t>(j);
-              const std::span<const fft::ComplexD> w = transform->row(row, *workspace);
+              const std::span<const fft::ComplexD> w = transform.row(row, *workspace);
               result.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w, result.validRanges[row]);
               if (!result.picture.empty()) result.picture.setRow(row, w, result.validRanges[row]);
             }

@@ -13,6 +13,7 @@
 #include "analysis/band_table.h"
 #include "analysis/cone_of_influence.h"
 #include "analysis/detrend.h"
+#include "analysis/morlet_transform.h"
 #include "analysis/scalogram_picture.h"
 #include "analysis/time_averaged_spectrum.h"
 #include "core/frequency_band.h"
@@ -88,9 +89,17 @@ double DefaultMaxFrequencyHz(double sampleRateHz);
 // f_min .. f_max of the options (the default f_max resolved). Pure.
 FrequencyBand AnalysisFrequencyRange(const AnalysisOptions& options);
 
-// The first fault of the options, or nothing; then the grid VoiceFrequencies(AnalysisFrequencyRange(options),
-// voices) is not empty. Pure.
+// The first fault of the options, or nothing; then AnalysisFrequencies(options) is not empty. Pure.
 std::optional<AnalysisError> CheckAnalysisOptions(const AnalysisOptions& options);
+
+// The grid f_j of the options: VoiceFrequencies over AnalysisFrequencyRange(options). Pure.
+std::vector<double> AnalysisFrequencies(const AnalysisOptions& options);
+
+// The transform AnalyzeRecord makes: of values detrended as options.detrend says, at AnalysisFrequencies(options),
+// with the options' rate and f0. For callers that need the complex rows themselves (phase coherence of two
+// records transformed alike). The options must pass CheckAnalysisOptions; throws as the MorletTransform
+// constructor does. Cost: the detrending and one real FFT of length L.
+MorletTransform MakeAnalysisTransform(std::span<const double> values, const AnalysisOptions& options);
 
 // Analyses values[0 .. N-1] (sample n at n / fs seconds): detrends a copy, transforms it at every grid frequency
 // and returns the spectrum, the band table of options.bands and the picture. Progress: range 0 .. J (rows done),
