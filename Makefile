@@ -1,6 +1,7 @@
 # Two entry points: `make run` and `make test`. Both set everything up first.
 # Hardening: `make test-sanitize` (the tests under AddressSanitizer + UndefinedBehaviorSanitizer, the wavelet
-# engine's and the analysis run's tests under ThreadSanitizer) and `make fuzz` (each libFuzzer target for FUZZ_SECONDS); both use clang.
+# engine's and the analysis run's tests under ThreadSanitizer) and `make fuzz` (each libFuzzer target for
+# FUZZ_SECONDS); both use clang.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
