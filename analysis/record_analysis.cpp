@@ -43,6 +43,23 @@ class WorkspacePool {
   std::vector<std::unique_ptr<MorletWorkspace>> m_free;
 };
 
+bool Finite(const std::optional<double>& value) { return !value || std::isfinite(*value); }
+
+// Whether every value a chart or a file would show is finite: squares of samples beyond about 1e154 overflow.
+bool AllFinite(const AnalysisResult& result) {
+  for (const SpectrumPoint& point : result.spectrum)
+    if (!Finite(point.amplitude) || !Finite(point.power)) return false;
+  for (const BandRow& row : result.table.rows) {
+    if (!Finite(row.amplitude) || !Finite(row.power) || !Finite(row.relativeAmplitude) ||
+        !Finite(row.relativePower))
+      return false;
+  }
+  for (std::size_t j = 0; j < result.picture.rows(); ++j)
+    for (int c = 0; c < result.picture.columns(); ++c)
+      if (!std::isfinite(result.picture.amplitude(j, c)) || !std::isfinite(result.picture.power(j, c))) return false;
+  return true;
+}
+
 }  // namespace
 
 double DefaultMaxFrequencyHz(double sampleRateHz) { return std::min(2.0, sampleRateHz / 3.0); }
@@ -141,6 +158,7 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     return Failure(AnalysisErrorKind::kOutOfMemory);
   }
   result.table = ComputeBandTable(result.spectrum, result.sampleCount, options.bands, range, options.centreFrequency);
+  if (!AllFinite(result)) return Failure(AnalysisErrorKind::kValuesTooLarge);
   return outcome;
 }
 

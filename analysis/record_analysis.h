@@ -50,6 +50,7 @@ enum class AnalysisErrorKind {
   kBadThreads,         // threads outside 0 .. 32
   kBadPictureColumns,  // picture columns negative
   kTooLong,            // the padded transform would exceed 2^27 samples (f_min far too low for the rate)
+  kValuesTooLarge,     // samples so large (beyond about 1e150) that |W|^2 or a mean overflows
   kOutOfMemory,        // memory ran out
   kStopped,            // the progress sink asked to stop
 };

@@ -88,6 +88,7 @@ std::string AnalysisErrorText(const AnalysisError& error) {
       return "sample " + std::to_string(error.sample + 1) + " is not a finite number";
     case AnalysisErrorKind::kTooLong: return "the record is too long for the transform";
     case AnalysisErrorKind::kOutOfMemory: return "not enough memory for the transform";
+    case AnalysisErrorKind::kValuesTooLarge: return "the values are too large for the transform";
     case AnalysisErrorKind::kStopped: return "the analysis was stopped";
     default: return "the analysis options are not valid";
   }

@@ -231,6 +231,11 @@ TEST(RecordAnalysis, RefusesBadRecordsAndOptions) {
   ASSERT_FALSE(nan.ok());
   EXPECT_EQ(nan.error->kind, AnalysisErrorKind::kNonFiniteSample);
   EXPECT_EQ(nan.error->sample, 42);
+  std::vector<double> huge(400);
+  for (std::size_t i = 0; i < huge.size(); ++i) huge[i] = 1e200 * std::sin(0.3 * static_cast<double>(i));
+  EXPECT_EQ(kindOf(options, huge), AnalysisErrorKind::kValuesTooLarge);
+  for (double& v : huge) v *= 1e-200;
+  EXPECT_EQ(kindOf(options, huge), std::nullopt);
 
   struct Case {
     void (*change)(AnalysisOptions&);
