@@ -4,7 +4,8 @@
 //
 // Rows are computed frequency by frequency on worker threads and reduced at once to their spectrum point and
 // picture row, so memory stays at the record's FFT plus one row per thread plus the picture, whatever the
-// number of frequencies (about 130 MB for 2,000,000 samples on 2 threads; the picture is 17 bytes per cell).
+// number of frequencies (about 110 MB beyond the record for 2,000,000 samples on 2 threads; the picture is 17
+// bytes per cell).
 #include <optional>
 #include <span>
 #include <vector>
