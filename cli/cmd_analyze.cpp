@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "analysis/analysis_csv.h"
 #include "analysis/png_encoder.h"
 #include "analysis/record_analysis.h"
 #include "analysis/scalogram_image.h"
@@ -34,22 +35,6 @@ std::vector<OptionDef> AnalyzeOptions() {
 // The record of one INPUT. Every input of this command is read here, so a change of reader is one line.
 std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, const std::string& path, int& exitStatus) {
   return LoadInput(context, path, false, exitStatus);
-}
-
-// A CSV field: quoted (with doubled quotes) when it holds a comma, a quote or a line end.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// A value in shortest round-trip form with "."; an empty field for no value.
-std::string Number(const std::optional<double>& value) {
-  return value ? FormatSignalValue(*value, '.', ValuePrecision::kFull) : std::string();
 }
 
 bool EndsWith(std::string text, const std::string& suffix) {
@@ -107,45 +92,6 @@ std::string NoteText(const BandRow& row) {
     }
   }
   return {};
-}
-
-std::string TableRows(const std::string& path, const BandTable& table) {
-  std::string text;
-  for (const BandRow& row : table.rows) {
-    text += CsvField(path) + ',' + CsvField(row.band.name) + ',' + Number(row.band.range.low) + ',' +
-            Number(row.band.range.high) + ',' + Number(row.amplitude) + ',' + Number(row.power) + ',' +
-            Number(row.relativeAmplitude) + ',' + Number(row.relativePower) + ',' + Number(row.coverage) + ',' +
-            CsvField(NoteText(row)) + '\n';
-  }
-  return text;
-}
-
-std::string SpectrumText(const AnalysisResult& result) {
-  std::string text = "frequency_hz,amplitude,power\n";
-  for (const SpectrumPoint& point : result.spectrum)
-    text += Number(point.frequencyHz) + ',' + Number(point.amplitude) + ',' + Number(point.power) + '\n';
-  return text;
-}
-
-// The picture as a matrix: a header of the columns' centre times in seconds, then one line per frequency
-// (increasing) with the block means of |W|; cells outside the cone of influence are empty.
-std::string ScalogramCsv(const AnalysisResult& result) {
-  const ScalogramPicture& picture = result.picture;
-  std::string text = "frequency_hz";
-  for (int c = 0; c < picture.columns(); ++c) {
-    const double centre = 0.5 * static_cast<double>(picture.columnBegin(c) + picture.columnBegin(c + 1) - 1);
-    text += ',' + Number(centre / result.sampleRateHz);
-  }
-  text += '\n';
-  for (std::size_t j = 0; j < picture.rows(); ++j) {
-    text += Number(result.frequenciesHz[j]);
-    for (int c = 0; c < picture.columns(); ++c) {
-      text += ',';
-      if (picture.valid(j, c)) text += Number(picture.amplitude(j, c));
-    }
-    text += '\n';
-  }
-  return text;
 }
 
 std::string ScalogramPng(const AnalysisResult& result) {
@@ -242,7 +188,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   const std::optional<std::string> scalogramPath = parsed.value("scalogram");
 
   int status = kExitSuccess;
-  std::string table = "file,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note\n";
+  std::string table = kBandTableCsvHeader;
   bool anyRows = false;
   bool omittedReported = false;
   std::optional<AnalysisResult> first;
@@ -278,7 +224,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
       }
       omittedReported = true;
     }
-    table += TableRows(path, outcome.result.table);
+    table += BandTableCsvRows(path, outcome.result.table, NoteText);
     anyRows = true;
     if (i == 0) first = std::move(outcome.result);
   }
@@ -294,7 +240,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     return InputError(context, "--spectrum and --scalogram describe the first INPUT, which failed; nothing written");
   }
   if (spectrumPath)
-    if (const int written = WriteOutput(context, *spectrumPath, SpectrumText(*first)); written != kExitSuccess)
+    if (const int written = WriteOutput(context, *spectrumPath, SpectrumCsv(*first)); written != kExitSuccess)
       status = written;
   if (scalogramPath) {
     const std::string bytes = EndsWith(*scalogramPath, ".png") ? ScalogramPng(*first) : ScalogramCsv(*first);
