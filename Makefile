@@ -1,6 +1,7 @@
 # Two entry points: `make run` and `make test`. Both set everything up first.
 # Hardening: `make test-sanitize` (the tests under AddressSanitizer + UndefinedBehaviorSanitizer, the wavelet
-# engine's tests under ThreadSanitizer) and `make fuzz` (each libFuzzer target for FUZZ_SECONDS); both use clang.
+# engine's and the analysis run's tests under ThreadSanitizer) and `make fuzz` (each libFuzzer target for
+# FUZZ_SECONDS); both use clang.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
@@ -68,7 +69,7 @@ test-tsan:
 	fi
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target kelvora_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 setarch $$(uname -m) -R \
-	  $(TSAN_DIR)/tests/kelvora_tests --gtest_filter='Wavelet*:WaveLet*:FinishWaveLetT*:RunProgress*:ParallelTasks*:Fft*:Furie*'
+	  $(TSAN_DIR)/tests/kelvora_tests --gtest_filter='Wavelet*:WaveLet*:FinishWaveLetT*:RunProgress*:ParallelTasks*:Fft*:Furie*:RecordAnalysis*'
 
 fuzz:
 	@bash tools/setup.sh fuzz

@@ -110,7 +110,8 @@ std::string CommandHelp(const std::string& synopsis, const std::string& descript
 
 std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliContext& context,
                                     const std::string& command, const std::vector<OptionDef>& ownOptions,
-                                    const std::string& synopsis, const std::string& description, CommandLine& line) {
+                                    const std::string& synopsis, const std::string& description, CommandLine& line,
+                                    InputCount inputs) {
   std::vector<OptionDef> optionDefs = ownOptions;
   const std::vector<OptionDef> common = CommonOptionDefs();
   optionDefs.insert(optionDefs.end(), common.begin(), common.end());
@@ -120,7 +121,11 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliCon
     context.out << CommandHelp(synopsis, description, ownOptions);
     return kExitSuccess;
   }
-  if (line.parsed.positionals.size() != 1) return UsageError(context, command, "exactly one INPUT file is needed");
+  if (inputs == InputCount::kOneOrMore) {
+    if (line.parsed.positionals.empty()) return UsageError(context, command, "at least one INPUT file is needed");
+  } else if (line.parsed.positionals.size() != 1) {
+    return UsageError(context, command, "exactly one INPUT file is needed");
+  }
   return std::nullopt;
 }
 

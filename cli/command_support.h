@@ -38,12 +38,16 @@ struct CommandLine {
   CommonOptions options;
 };
 
+// How many INPUT files a command takes.
+enum class InputCount { kExactlyOne, kOneOrMore };
+
 // Parses `args` against the command's own options and the common ones. Gives an exit status when the command ends
-// here (a usage error, or --help printed with `synopsis` and `description`), or nothing when exactly one INPUT
-// file was given and the command goes on.
+// here (a usage error, or --help printed with `synopsis` and `description`), or nothing when the INPUT files
+// (line.parsed.positionals) are as many as `inputs` asks and the command goes on.
 std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliContext& context,
                                     const std::string& command, const std::vector<OptionDef>& ownOptions,
-                                    const std::string& synopsis, const std::string& description, CommandLine& line);
+                                    const std::string& synopsis, const std::string& description, CommandLine& line,
+                                    InputCount inputs = InputCount::kExactlyOne);
 
 // The usage text of a command: synopsis, its own options, the common options.
 std::string CommandHelp(const std::string& synopsis, const std::string& description,

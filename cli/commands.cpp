@@ -14,6 +14,7 @@ const std::vector<Command>& CommandTable() {
       {"filter", "filter a signal to a frequency band or by amplitude", RunFilter},
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
       {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
+      {"analyze", "wavelet scalogram, time-averaged spectrum and band table of one or more records", RunAnalyze},
   };
   return table;
 }

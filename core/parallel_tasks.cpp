@@ -16,7 +16,7 @@ namespace kelvora {
 
 namespace {
 
-constexpr int kMaxWorkers = 32;
+constexpr int kMaxWorkers = kMaxTaskThreads;
 
 void NameThisThread(const char* name) {
 #if defined(__linux__)

@@ -8,6 +8,9 @@
 
 namespace kelvora {
 
+// The most worker threads RunParallelTasks starts; `worker` indices are below it.
+inline constexpr int kMaxTaskThreads = 32;
+
 // How RunParallelTasks runs and what it watches.
 struct ParallelTaskControl {
   int threads = 1;                    // worker threads, clamped to 1 .. 32 and to the number of units

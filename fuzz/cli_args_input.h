@@ -78,11 +78,22 @@ inline std::string RunCliArgsInput(const std::uint8_t* data, std::size_t size) {
   }
   if (size == 0) args.clear();
   // Arguments are what is fuzzed, not the cost of the work they ask for: a number beyond 100 (a sample rate of
-  // 100,000 Hz, an output rate of 320 Hz over a long PPG) asks for legitimately long work, so it is left out.
-  for (const std::string& a : args) {
+  // 100,000 Hz, an output rate of 320 Hz over a long PPG) asks for legitimately long work, so it is left out; so
+  // does, for analyze, a number below 0.005 (an --fmin that pads the transform to millions of samples) or more
+  // than 32 voices per octave (thousands of transform rows).
+  const bool analyze = !args.empty() && args.front() == "analyze";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     double number = 0.0;
     const auto [ptr, ec] = std::from_chars(a.data(), a.data() + a.size(), number);
     if (ptr == a.data() + a.size() && !a.empty() && (ec != std::errc() || !(std::fabs(number) <= 100.0))) return {};
+    if (analyze && ptr == a.data() + a.size() && !a.empty() && number != 0.0 && std::fabs(number) < 0.005) return {};
+    const std::string voices = a == "--voices" && i + 1 < args.size() ? args[i + 1]
+                               : a.rfind("--voices=", 0) == 0     ? a.substr(9)
+                                                                  : std::string();
+    double count = 0.0;
+    std::from_chars(voices.data(), voices.data() + voices.size(), count);
+    if (analyze && count > 32.0) return {};
   }
 
   std::ostringstream out, err;
@@ -91,13 +102,19 @@ inline std::string RunCliArgsInput(const std::uint8_t* data, std::size_t size) {
   Check(status == 0 || status == 1 || status == 2);
   Check(status == 0 || !err.str().empty());
 
-  // Only the input files, and after a success the --output file, may be in the folder.
+  // Only the input files, and after a success the --output file, may be in the folder; analyze writes its
+  // --table, --spectrum and --scalogram files also when some of its inputs were bad (status 1).
   std::set<std::string> allowed;
-  if (status == 0)
-    for (std::size_t i = 0; i + 1 < args.size(); ++i)
-      if (args[i] == "-o" || args[i] == "--output") allowed.insert(args[i + 1]);
-  for (const std::string& a : args)
-    if (status == 0 && a.rfind("--output=", 0) == 0) allowed.insert(a.substr(9));
+  std::vector<std::string> outputOptions;
+  if (status == 0) outputOptions = {"-o", "--output"};
+  if (analyze && (status == 0 || status == 1))
+    outputOptions.insert(outputOptions.end(), {"--table", "--spectrum", "--scalogram"});
+  for (const std::string& option : outputOptions) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (args[i] == option && i + 1 < args.size()) allowed.insert(args[i + 1]);
+      if (args[i].rfind(option + "=", 0) == 0) allowed.insert(args[i].substr(option.size() + 1));
+    }
+  }
   std::vector<fs::path> extra;
   for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
     const std::string name = entry.path().filename().string();
@@ -108,7 +125,7 @@ inline std::string RunCliArgsInput(const std::uint8_t* data, std::size_t size) {
   for (const fs::path& p : extra) fs::remove_all(p);
   // An input the command wrote its output over is put back.
   for (const auto& [name, text] : InputTexts())
-    if (allowed.count(name) != 0 && status == 0) WriteFile(name, text);
+    if (allowed.count(name) != 0) WriteFile(name, text);
   return {};
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+// The CSV files of an analysis: the band table, the time-averaged spectrum and the scalogram matrix. Numbers in
+// shortest round-trip form with "." decimals; an empty field where a value is empty. The words of the band
+// table's note column are the caller's (the window's language, the CLI's English).
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "analysis/band_table.h"
+#include "analysis/record_analysis.h"
+
+namespace kelvora {
+
+inline constexpr const char* kBandTableCsvHeader =
+    "file,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note\n";
+
+// A CSV field: quoted (with doubled quotes) when it holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text);
+
+// A value in shortest round-trip form with "."; an empty text for no value.
+std::string CsvNumber(const std::optional<double>& value);
+
+// One line per reported band of `table`, without the header: the file label, the band's name, its edges and
+// values, and noteText(row) as the note. Pure.
+std::string BandTableCsvRows(const std::string& file, const BandTable& table,
+                             const std::function<std::string(const BandRow&)>& noteText);
+
+// "frequency_hz,amplitude,power", then one line per grid frequency, increasing. Pure.
+std::string SpectrumCsv(const AnalysisResult& result);
+
+// The picture as a matrix: a header "frequency_hz" and the columns' centre times in seconds, then one line per
+// frequency (increasing) with the block means of |W|; cells outside the cone of influence are empty. Cost:
+// about 20 bytes per cell. Pure.
+std::string ScalogramCsv(const AnalysisResult& result);
+
+}  // namespace kelvora

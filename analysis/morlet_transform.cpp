@@ -1,0 +1,90 @@
+#include "analysis/morlet_transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+namespace kelvora {
+
+namespace {
+
+// exp(-x^2 / 2) < 1e-12 for x beyond this: the reach of the largest kernel that the padding must hold.
+const double kPaddingReach = std::sqrt(2.0 * std::log(1e12));
+// exp(-u^2 / 2) < 1e-18 beyond this: kernel spectrum terms left out of a row.
+const double kSpectrumReach = std::sqrt(2.0 * std::log(1e18));
+// 2^27 samples: 1 GB for the record's spectrum and 2 GB for each thread's row, far beyond any recording.
+constexpr std::size_t kMaxPaddedLength = static_cast<std::size_t>(1) << 27;
+
+}  // namespace
+
+std::size_t MorletTransform::PaddedLength(long long sampleCount, double sampleRateHz, double centreFrequency,
+                                          double lowestFrequencyHz) {
+  const double largestScaleSamples = centreFrequency * sampleRateHz / lowestFrequencyHz;
+  const double padding = std::ceil(kPaddingReach * largestScaleSamples);
+  const double needed = static_cast<double>(sampleCount) + padding;
+  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("Morlet transform too long");
+  const std::size_t length = fft::FastLength(static_cast<std::size_t>(needed));
+  if (length > kMaxPaddedLength) throw std::length_error("Morlet transform too long");
+  return length;
+}
+
+MorletTransform::MorletTransform(std::span<const double> record, double sampleRateHz, double centreFrequency,
+                                 std::vector<double> frequenciesHz)
+    : m_sampleCount(static_cast<long long>(record.size())),
+      m_sampleRateHz(sampleRateHz),
+      m_centreFrequency(centreFrequency),
+      m_frequencies(std::move(frequenciesHz)) {
+  if (record.empty() || !(sampleRateHz > 0.0) || !(centreFrequency > 0.0) || m_frequencies.empty())
+    throw std::invalid_argument("Morlet transform: empty record or bad parameters");
+  for (const double f : m_frequencies)
+    if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("Morlet transform: bad frequency");
+  const double lowest = *std::min_element(m_frequencies.begin(), m_frequencies.end());
+  m_paddedLength = PaddedLength(m_sampleCount, sampleRateHz, centreFrequency, lowest);
+  m_valid.reserve(m_frequencies.size());
+  for (const double f : m_frequencies) m_valid.push_back(ValidSamples(f, centreFrequency, sampleRateHz, m_sampleCount));
+
+  fft::AlignedVector<double> padded(m_paddedLength, 0.0);
+  std::copy(record.begin(), record.end(), padded.begin());
+  m_spectrum.resize(m_paddedLength / 2 + 1);
+  fft::ForwardReal(padded, m_spectrum);
+}
+
+std::span<const fft::ComplexD> MorletTransform::row(std::size_t j, MorletWorkspace& workspace) const {
+  const std::size_t length = m_paddedLength;
+  auto& buffer = workspace.m_buffer;
+  buffer.resize(length);
+  std::fill(buffer.begin(), buffer.end(), fft::ComplexD(0.0, 0.0));
+
+  const double w0 = 2.0 * std::numbers::pi * m_centreFrequency;
+  const double scaleSamples = m_centreFrequency * m_sampleRateHz / m_frequencies[j];
+  const double binsPerRadian = static_cast<double>(length) / (2.0 * std::numbers::pi);
+  const double radiansPerBin = 1.0 / binsPerRadian;
+  // sqrt(2 / pi) / a from the transform times a sqrt(2 pi) from the kernel's spectrum, and 1 / L of the inverse.
+  const double gain = 2.0 / static_cast<double>(length);
+  // The kernel spectrum lives on the whole frequency axis omega' = omega + 2 pi p; bin k' of it folds onto bin
+  // k' mod L. Small scales spread it over more than one period, so folded terms add up.
+  const long long lowBin = static_cast<long long>(std::ceil((w0 - kSpectrumReach) / scaleSamples * binsPerRadian));
+  const long long highBin = static_cast<long long>(std::floor((w0 + kSpectrumReach) / scaleSamples * binsPerRadian));
+  const long long n = static_cast<long long>(length);
+  for (long long unfolded = lowBin; unfolded <= highBin; ++unfolded) {
+    const double u = scaleSamples * (static_cast<double>(unfolded) * radiansPerBin) - w0;
+    const double weight = gain * std::exp(-0.5 * u * u);
+    const long long k = ((unfolded % n) + n) % n;
+    const auto bin = static_cast<std::size_t>(k);
+    // The record is real: its bins above L/2 are the conjugates of those below.
+    const fft::ComplexD value = bin <= length / 2 ? m_spectrum[bin] : std::conj(m_spectrum[length - bin]);
+    buffer[bin] += weight * value;
+  }
+  fft::Backward(buffer, buffer);
+  return std::span<const fft::ComplexD>(buffer.data(), static_cast<std::size_t>(m_sampleCount));
+}
+
+void MorletTransform::row(std::size_t j, MorletWorkspace& workspace, std::span<fft::ComplexD> out) const {
+  if (out.size() != static_cast<std::size_t>(m_sampleCount))
+    throw std::invalid_argument("Morlet transform: the row buffer must hold one value per sample");
+  const std::span<const fft::ComplexD> values = row(j, workspace);
+  std::copy(values.begin(), values.end(), out.begin());
+}
+
+}  // namespace kelvora
