@@ -120,7 +120,7 @@ std::string Body(const RecordFileError& e) {
       return "no signal column";
     case K::kTimeNotUniform:
       return "time column " + std::to_string(e.column) + ": at t = " + Number(e.timeS) + " s the step is " +
-             Number(e.stepS) + " s where the mean step is " + Number(e.expectedStepS) +
+             Number(e.stepS) + " s where the usual step is " + Number(e.expectedStepS) +
              " s (not uniform within 1 %)";
     case K::kTooFewSamples:
       return "the time column has " + std::to_string(e.count) + " samples; a rate needs at least 2";

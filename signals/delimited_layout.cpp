@@ -37,7 +37,7 @@ std::string Lower(std::string text) {
 struct LineCells {
   bool comment = false;
   std::vector<std::string> cells;
-  bool numeric = false;      // at least one cell, every non-empty cell a number
+  bool numeric = false;      // a row of data: a number first, and more numbers than other texts
   bool wholeNumbers = false; // numeric, and every number without a decimal mark or exponent
 };
 
@@ -46,16 +46,22 @@ LineCells ReadCells(std::string_view line, Candidate candidate) {
   result.comment = IsCommentOrBlank(line);
   if (result.comment) return result;
   result.cells = SplitDelimitedLine(line, candidate.separator);
-  bool any = false;
+  // A row of data starts with a number and holds more numbers than other texts (a marker column may hold words).
+  int numbers = 0;
+  int texts = 0;
   bool whole = true;
   for (const std::string& cell : result.cells) {
     if (cell.empty()) continue;
-    if (!ParseDecimalNumber(cell, candidate.decimalMark)) return result;
-    any = true;
+    if (!ParseDecimalNumber(cell, candidate.decimalMark)) {
+      if (numbers == 0) return result;
+      ++texts;
+      continue;
+    }
+    ++numbers;
     if (cell.find_first_of(".,eE") != std::string::npos) whole = false;
   }
-  result.numeric = any;
-  result.wholeNumbers = any && whole;
+  result.numeric = numbers > texts;
+  result.wholeNumbers = result.numeric && whole;
   return result;
 }
 
@@ -97,14 +103,11 @@ Reading Evaluate(const std::vector<std::string>& lines, Candidate candidate, std
     }
     return r;
   }
-  // The first row of numbers whose run reaches the end of the sample, else the one with the longest run.
+  // The longest run of rows of numbers, the first of equal ones.
   Reading best = r;
   for (int i = 0; i < count; ++i) {
     if (!r.lines[static_cast<std::size_t>(i)].numeric) continue;
     CountRun(r, i);
-    int remaining = 0;
-    for (int j = i; j < count; ++j) remaining += r.lines[static_cast<std::size_t>(j)].comment ? 0 : 1;
-    if (r.rows == remaining) return r;
     if (r.rows > best.rows) best = r;
     i += std::max(0, r.rows - 1);
   }
@@ -230,9 +233,11 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, char separato
 double UniformStepTolerance(double meanStep, int decimals) {
   const double resolution = std::pow(10.0, -std::clamp(decimals, 0, 15));
   const double steps = meanStep / resolution;
-  // Times printed exactly (a step of whole resolution units) have no rounding to allow for.
+  // Times printed exactly (a step of whole resolution units) have no rounding to allow for, and times printed
+  // more coarsely than a tenth of the step are not a rounding of uniform times (0, 1, 2, 4 s is a gap).
   const bool exact = std::fabs(steps - std::round(steps)) <= 1e-6 * std::max(1.0, steps);
-  return 0.01 * meanStep + (exact ? 0.0 : resolution * 1.000001);
+  const bool coarse = resolution > meanStep / 10;
+  return 0.01 * meanStep + (exact || coarse ? 0.0 : resolution * 1.000001);
 }
 
 std::optional<double> TimeUnitSeconds(const std::string& unit) {

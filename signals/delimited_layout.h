@@ -70,8 +70,8 @@ DelimitedLayoutDetection DetectDelimitedLayout(std::string_view head, const Deli
 std::vector<std::string> SplitDelimitedLine(std::string_view line, char separator);
 
 // The largest deviation of a time step from the mean step `meanStep` that still counts as uniform: 1 % of it,
-// plus, when the times are printed with `decimals` decimals that cannot hold the step exactly (1/32 s to
-// milliseconds), one unit of the last decimal for the rounding of the two times.
+// plus, when the times are printed with `decimals` decimals that cannot hold the step exactly but resolve a tenth
+// of it (1/32 s to milliseconds), one unit of the last decimal for the rounding of the two times.
 double UniformStepTolerance(double meanStep, int decimals);
 
 // The seconds per unit that a time column's unit text names ("s", "ms", "min", "h", "us"); nothing for others.

@@ -1,5 +1,6 @@
 #include "signals/delimited_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fstream>
@@ -147,14 +148,26 @@ void RowReader::measureRate() {
   }
   const double unit = m_result.layout.timeUnitS;
   const double mean = (t.back() - t.front()) / static_cast<double>(t.size() - 1);
+  // Steps are compared with the usual (median) step, so that a gap is found where it is and not at the first
+  // regular step that a mean pulled by the gap would no longer match.
+  std::vector<double> steps(t.size() - 1);
+  for (std::size_t i = 1; i < t.size(); ++i) steps[i - 1] = t[i] - t[i - 1];
+  std::vector<double> sorted = steps;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+  const double usual = sorted[sorted.size() / 2];
+  // The mean tells whether the printed times can hold the step exactly (1/32 s to milliseconds cannot).
   const double tolerance = UniformStepTolerance(mean, m_timeDecimals);
   for (std::size_t i = 1; i < t.size(); ++i) {
-    const double step = t[i] - t[i - 1];
-    if (mean > 0 && std::isfinite(mean * unit) && std::fabs(step - mean) <= tolerance) continue;
+    const double step = steps[i - 1];
+    if (usual > 0 && std::isfinite(usual * unit) && std::fabs(step - usual) <= tolerance) continue;
     fail(RecordFileErrorKind::kTimeNotUniform, m_timeLines[i], m_time.number);
     m_result.error->timeS = t[i] * unit;
     m_result.error->stepS = step * unit;
-    m_result.error->expectedStepS = mean * unit;
+    m_result.error->expectedStepS = usual * unit;
+    return;
+  }
+  if (!(mean > 0) || !std::isfinite(1.0 / (mean * unit))) {
+    fail(RecordFileErrorKind::kTimeNotUniform, m_timeLines[1], m_time.number);
     return;
   }
   m_result.sampleRateHz = 1.0 / (mean * unit);
@@ -181,6 +194,12 @@ void RowReader::finish() {
     return;
   }
   const double start = m_time.number > 0 ? m_time.values.front() * layout.timeUnitS : 0.0;
+  for (const Column& column : m_columns) {
+    if (column.values.empty()) {
+      fail(RecordFileErrorKind::kMissingValue, column.firstEmptyLine, column.number);
+      return;
+    }
+  }
   for (Column& column : m_columns) {
     ImportedChannel channel;
     const std::size_t c = static_cast<std::size_t>(column.number - 1);

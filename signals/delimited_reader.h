@@ -42,11 +42,11 @@ struct DelimitedReadResult {
 // headerLines + 1 on that is not blank or a '#' comment is a data row and must have the layout's cell count
 // (kRaggedRow, naming the line). The time column and the wanted columns must hold numbers with the decimal mark
 // (kBadNumber: line, column, cell); other columns may hold anything. A column may end early with empty cells
-// (a shorter channel), but an empty cell followed by values in the same column is kMissingValue, and the time
-// column has no empty cells.
+// (a shorter channel), but an empty cell followed by values in the same column, or a column without any value,
+// is kMissingValue, and the time column has no empty cells.
 // The rate: options.sampleRateHz when given; else from the time column, 1 / mean step (its unit from
-// timeUnitS), when every step is within UniformStepTolerance of the mean (else kTimeNotUniform naming the line,
-// time and step); else kNoSampleRate. Cost: one pass; memory for the wanted columns and the times. Pure; any
+// timeUnitS), when every step is within UniformStepTolerance of the usual (median) step (else kTimeNotUniform
+// naming the line, time and step, and the usual step); else kNoSampleRate. Cost: one pass; memory for the wanted columns and the times. Pure; any
 // thread. `path` only names the file in errors.
 DelimitedReadResult ReadDelimitedText(std::string_view text, const DelimitedReadOptions& options,
                                       const std::string& path = {});

@@ -50,6 +50,14 @@ std::optional<std::string> LimitText(double value, bool down) {
   return std::nullopt;
 }
 
+// The value to hand to EDFlib for a limit text: EDFlib prints it with six decimals and cuts the text to 8
+// characters, so a double just below "30.70083" would come out as "30.70082". Moved away from zero by far less
+// than a quantisation step, the value prints as the text.
+double ForEdflib(const std::string& text) {
+  const double value = std::strtod(text.c_str(), nullptr);
+  return value + std::copysign(std::max(std::fabs(value) * 1e-12, 1e-300), value);
+}
+
 RecordFileError MakeError(RecordFileErrorKind kind, const std::string& path, int column = 0) {
   RecordFileError error;
   error.kind = kind;
@@ -143,8 +151,8 @@ std::optional<RecordFileError> WriteEdfFile(const std::string& path, const EdfWr
       const std::string label = ToEdfText(channel.label, kLabelChars);
       const std::string unit = ToEdfText(channel.unit, kUnitChars);
       ok = edf_set_samplefrequency(handle, c, channel.sampleRateHz) == 0 &&
-           edf_set_physical_minimum(handle, c, std::strtod(limits[c].first.c_str(), nullptr)) == 0 &&
-           edf_set_physical_maximum(handle, c, std::strtod(limits[c].second.c_str(), nullptr)) == 0 &&
+           edf_set_physical_minimum(handle, c, ForEdflib(limits[c].first)) == 0 &&
+           edf_set_physical_maximum(handle, c, ForEdflib(limits[c].second)) == 0 &&
            edf_set_digital_minimum(handle, c, -32768) == 0 && edf_set_digital_maximum(handle, c, 32767) == 0 &&
            edf_set_label(handle, c, label.c_str()) == 0 && edf_set_physical_dimension(handle, c, unit.c_str()) == 0;
     }

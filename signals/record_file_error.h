@@ -48,7 +48,7 @@ enum class RecordFileErrorKind {
   kNoSuchColumn,    // `text` names no column (a name, or a number beyond `count` columns)
   kAmbiguousColumn, // `text` names more than one column
   kColumnNeeded,    // the file has `count` signal columns and none was chosen
-  kTimeNotUniform,  // at `line` (time `timeS`) the step is `stepS` where the mean step is `expectedStepS`
+  kTimeNotUniform,  // at `line` (time `timeS`) the step is `stepS` where the usual step is `expectedStepS`
   kTooFewSamples,   // a rate from a time column needs two samples; the column has `count`
   kNoSampleRate,    // no time column and no rate given
 
