@@ -38,7 +38,7 @@ struct InputDetails {
 // kelvin rule (a first sample above 250 is kelvin). Which reader reads `path`:
 // - a ".csv" or ".tsv" file, or any file when a reading option (--column, --time-column, --skip-lines,
 //   --resample-to) is given: the delimited-text reader (layout detected, the options override it);
-// - a ".edf", ".bdf" or ".rec" file, or a file other than ".txt" that begins as an EDF or BDF header, or any
+// - a ".edf", ".bdf" or ".rec" file, or a file other than ".txt" that begins as an EDF or BDF header, or another
 //   file with --channel: the EDF reader;
 // - otherwise (a ".txt" file without reading options) ReadSignalFile, exactly as the program reads it, at --fs.
 // Records are counted in the order of the calls: the k-th call takes the k-th --column, --time-column,

@@ -194,12 +194,7 @@ EdfReadResult ReadEdfFile(const std::string& path, const EdfReadOptions& options
     result.error = std::move(error);
     return result;
   }
-  std::string header(kEdfMaxHeaderBytes, '\0');
-  {
-    std::ifstream in(path, std::ios::binary);
-    in.read(header.data(), static_cast<std::streamsize>(header.size()));
-    header.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
-  }
+  const std::string header = ReadFileStart(path, kEdfMaxHeaderBytes);
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   EdfHeaderCheck check = CheckEdfHeader(header, ec ? -1 : static_cast<long long>(size), path);

@@ -1,5 +1,6 @@
 #include "signals/record_file_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,14 @@ std::string ShortenedErrorText(const std::string& text) {
   constexpr std::size_t kKeptBytes = 40;
   if (text.size() <= kKeptBytes) return text;
   return text.substr(0, kKeptBytes) + "...";
+}
+
+std::string ReadFileStart(const std::string& path, std::size_t bytes) {
+  std::ifstream in(path, std::ios::binary);
+  std::string start(bytes, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
+  return start;
 }
 
 std::optional<RecordFileError> CheckReadableFile(const std::string& path) {

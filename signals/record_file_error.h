@@ -91,6 +91,9 @@ struct RecordFileError {
 // opened for reading; nothing when it can be read. Any thread.
 std::optional<RecordFileError> CheckReadableFile(const std::string& path);
 
+// The first `bytes` bytes of the file at `path` (fewer when it is shorter, none when it cannot be read).
+std::string ReadFileStart(const std::string& path, std::size_t bytes);
+
 // `text` as an error keeps it: at most 40 bytes, then "...".
 std::string ShortenedErrorText(const std::string& text);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "tests/cli/cli_run.h"
 #include "signals/delimited_reader.h"
 #include "signals/edf_reader.h"
 #include "signals/edf_writer.h"
@@ -21,21 +22,8 @@ namespace {
 
 using kelvora::testing::TempDir;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args, char separator = '.') {
-  std::ostringstream out, err;
-  CliContext context{out, err, DecimalFormat::ForSeparator(separator)};
-  CliRun run;
-  run.status = RunCli(args, context);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using kelvora::cli::testing::Cli;
+using kelvora::cli::testing::CliRun;
 
 // 30 minutes at 32 Hz of T and BF as an instrument writes them: values on a 1/64 grid, so that every block mean
 // of 16 is exact in binary and the oracle below is the block mean whatever the order of the sums.
