@@ -33,8 +33,9 @@ std::vector<OptionDef> AnalyzeOptions() {
 }
 
 // The record of one INPUT. Every input of this command is read here, so a change of reader is one line.
-std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, const std::string& path, int& exitStatus) {
-  return LoadInput(context, path, false, exitStatus);
+std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, CommonOptions& common, const std::string& path,
+                                              int& exitStatus) {
+  return LoadInput(context, common, path, false, exitStatus);
 }
 
 bool EndsWith(std::string text, const std::string& suffix) {
@@ -181,9 +182,12 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     return *done;
   const ParsedArgs& parsed = line.parsed;
   if (parsed.has("output")) return UsageError(context, kName, "the band table goes to --table FILE, not --output");
+  // The options depend on the sample rate, which an imported file sets when it is read: check them first at
+  // --fs, so that a usage error needs no file, and again at the rate of the first record read.
   AnalysisOptions options;
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options))
     return UsageError(context, kName, *error);
+  bool optionsAtRecordRate = false;
   const std::optional<std::string> spectrumPath = parsed.value("spectrum");
   const std::optional<std::string> scalogramPath = parsed.value("scalogram");
 
@@ -195,10 +199,15 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   for (std::size_t i = 0; i < parsed.positionals.size(); ++i) {
     const std::string& path = parsed.positionals[i];
     int loadStatus = kExitSuccess;
-    const std::optional<SignalRecord> record = LoadAnalysisInput(context, path, loadStatus);
+    const std::optional<SignalRecord> record = LoadAnalysisInput(context, line.options, path, loadStatus);
     if (!record) {
       status = loadStatus;
       continue;
+    }
+    if (!optionsAtRecordRate) {
+      optionsAtRecordRate = true;
+      if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options))
+        return UsageError(context, kName, *error);
     }
     // The picture costs memory and time; only the first input's is written.
     options.pictureColumns = i == 0 && scalogramPath ? kDefaultPictureColumns : 0;

@@ -174,8 +174,19 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
   return std::nullopt;
 }
 
-int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOptions& options,
-                  const ConvertSettings& s) {
+int RunConversion(CliContext& context, const ParsedArgs& parsed, CommonOptions& options, const ConvertSettings& s) {
+  // Both records are read first, so that a bad --compare file stops the command before the long work.
+  const std::string& input = parsed.positionals.front();
+  const std::optional<std::string> compare = parsed.value("compare");
+  int status = kExitSuccess;
+  const std::optional<SignalRecord> record = LoadInput(context, options, input, s.toBloodFlow, status);
+  if (!record) return status;
+  std::optional<SignalRecord> measured;
+  if (compare) {
+    measured = LoadInput(context, options, *compare, !s.toBloodFlow, status);
+    if (!measured) return status;
+  }
+
   const char separator = context.format.separator;
   TransformSession session;
   if (s.wavelet) InstallWaveletMethods(session, s.wavelet);
@@ -198,22 +209,19 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
       session.setBandBF(s.band->low, s.band->high);
   }
 
-  const std::string& input = parsed.positionals.front();
-  const std::optional<std::string> compare = parsed.value("compare");
   std::vector<double> converted;
   std::string correlation;
   {
     // The bar's line ends when it goes out of scope, before anything is written.
     ConsoleProgress progress(context.err, options.progress, kName);
-    const auto load = [&](const std::string& path, bool temperature) {
-      const SessionResult result = temperature ? session.LoadT(path, progress) : session.LoadBF(path, progress);
+    const auto load = [&](const SignalRecord& r, const std::string& path, bool temperature) {
+      const SessionResult result =
+          temperature ? session.LoadTFromRecord(r, path, progress) : session.LoadBFFromRecord(r, path, progress);
       if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
       return result;
     };
-    SessionResult result = load(input, s.toBloodFlow);
-    if (!result.ok()) return InputError(context, result.error);
-    const SignalRecord& record = s.toBloodFlow ? session.recordT() : session.recordBF();
-    if (record.empty()) return InputError(context, input + ": no samples");
+    SessionResult result = load(*record, input, s.toBloodFlow);
+    if (!result.ok()) return InputError(context, input + ": " + result.error);
 
     result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
     if (!result.ok()) return InputError(context, input + ": " + result.error);
@@ -221,8 +229,8 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
 
     if (compare) {
       // Loading the other record resets only the other side, so the converted record stays.
-      result = load(*compare, !s.toBloodFlow);
-      if (!result.ok()) return InputError(context, result.error);
+      result = load(*measured, *compare, !s.toBloodFlow);
+      if (!result.ok()) return InputError(context, *compare + ": " + result.error);
       result = s.toBloodFlow ? session.Correl1() : session.Correl2();
       if (!result.ok()) return InputError(context, *compare + ": " + result.error);
       const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();
@@ -230,8 +238,8 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
     }
   }
 
-  const int status = EmitSignal(context, options, converted);
-  if (status != kExitSuccess) return status;
+  const int emitted = EmitSignal(context, options, converted);
+  if (emitted != kExitSuccess) return emitted;
   if (compare) context.out << correlation << "\n";
   return kExitSuccess;
 }
@@ -247,7 +255,7 @@ int RunConvert(const std::vector<std::string>& args, CliContext& context) {
         "written to --output; with --compare the correlation with the measured record follows it.", line))
     return *done;
   const ParsedArgs& parsed = line.parsed;
-  const CommonOptions& options = line.options;
+  CommonOptions& options = line.options;
   ConvertSettings settings;
   if (const auto error = ReadSettings(parsed, settings)) return UsageError(context, kName, *error);
   return RunConversion(context, parsed, options, settings);

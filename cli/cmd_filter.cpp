@@ -23,7 +23,7 @@ std::vector<OptionDef> FilterOptions() {
   };
 }
 
-int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const CommonOptions& options) {
+int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, CommonOptions& options) {
   if (parsed.has("wavelet") || parsed.has("threads"))
     return UsageError(context, kName, "--wavelet and --threads belong to --method wavelet");
   const bool amplitude = parsed.has("amplitude");
@@ -32,7 +32,6 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
     return UsageError(context, kName, "--band LO:HI is required unless --amplitude");
 
   BandFilterRequest request;
-  request.sampleRateHz = options.sampleRateHz;
   FrequencyBand band = kAmplitudeBand;
   if (amplitude) {
     const std::string text = *parsed.value("amplitude");
@@ -53,8 +52,9 @@ int RunFourierFilter(CliContext& context, const ParsedArgs& parsed, const Common
   }
 
   int status = kExitSuccess;
-  const std::optional<SignalRecord> record = LoadInput(context, parsed.positionals.front(), false, status);
+  const std::optional<SignalRecord> record = LoadInput(context, options, parsed.positionals.front(), false, status);
   if (!record) return status;
+  request.sampleRateHz = options.sampleRateHz;
   request.signal = record->normalized;
   request.minimum = record->minimum;
   request.maximum = record->maximum;
@@ -82,7 +82,7 @@ int RunFilter(const std::vector<std::string>& args, CliContext& context) {
         "run at 2 Hz) writes the reconstruction of the normalised signal as computed.", line))
     return *done;
   const ParsedArgs& parsed = line.parsed;
-  const CommonOptions& options = line.options;
+  CommonOptions& options = line.options;
   const std::optional<std::string> method = parsed.value("method");
   if (!method) return UsageError(context, kName, "--method fourier|wavelet is required");
   if (*method == "fourier") return RunFourierFilter(context, parsed, options);

@@ -35,7 +35,7 @@ std::optional<std::string> ReadWaveletOptions(const ParsedArgs& parsed, WaveletM
   return std::nullopt;
 }
 
-int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, const CommonOptions& options) {
+int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, CommonOptions& options) {
   if (parsed.has("amplitude")) return UsageError(context, kName, "--amplitude belongs to --method fourier");
   if (!parsed.has("band")) return UsageError(context, kName, "--band LO:HI is required");
   const std::string text = *parsed.value("band");
@@ -47,7 +47,7 @@ int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, const Common
 
   const std::string& path = parsed.positionals.front();
   int status = kExitSuccess;
-  const std::optional<SignalRecord> record = LoadInput(context, path, false, status);
+  const std::optional<SignalRecord> record = LoadInput(context, options, path, false, status);
   if (!record) return status;
   if (record->count() > kWaveletMaxSamples) {
     return InputError(context, path + ": " + std::to_string(record->count()) +

@@ -32,7 +32,7 @@ int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
         "k<TAB>f<TAB>re<TAB>im<TAB>modulus, in full precision.", line))
     return *done;
   const ParsedArgs& parsed = line.parsed;
-  const CommonOptions& options = line.options;
+  CommonOptions& options = line.options;
   FrequencyBand band{0.0, 2.0};
   if (const auto text = parsed.value("band")) {
     const std::optional<FrequencyBand> value = ParseRangeValue(*text);
@@ -42,7 +42,7 @@ int RunSpectrum(const std::vector<std::string>& args, CliContext& context) {
   }
 
   int status = kExitSuccess;
-  const std::optional<SignalRecord> record = LoadInput(context, parsed.positionals.front(), false, status);
+  const std::optional<SignalRecord> record = LoadInput(context, options, parsed.positionals.front(), false, status);
   if (!record) return status;
 
   BandTransform transform;

@@ -51,6 +51,8 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
     return *done;
   const ParsedArgs& parsed = line.parsed;
   const CommonOptions& options = line.options;
+  if (options.reading.any())
+    return UsageError(context, kName, "INPUT is a PPG text file; the reading options are for the other commands");
 
   PpgEnvelopeParams params;
   for (const auto& error :

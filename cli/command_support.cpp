@@ -28,8 +28,10 @@ std::string Printable(const std::string& bytes, bool asciiOnly) {
 
 std::string PrintableFileText(const std::string& bytes) { return Printable(bytes, true); }
 
+std::string PrintablePath(const std::string& path) { return Printable(path, false); }
+
 std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = Printable(error.path, false);
+  std::string text = PrintablePath(error.path);
   if (error.line > 0) {
     text += ':';
     text += std::to_string(error.line);
@@ -62,20 +64,6 @@ int InputError(CliContext& context, const std::string& message) {
   return kExitBadInput;
 }
 
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus) {
-  SignalReadResult read = ReadSignalFile(path, temperature, context.format);
-  if (!read.ok()) {
-    exitStatus = InputError(context, DescribeFileError(*read.error));
-    return std::nullopt;
-  }
-  if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";
-  if (read.record.empty()) {
-    exitStatus = InputError(context, path + ": no samples");
-    return std::nullopt;
-  }
-  return std::move(read.record);
-}
-
 int EmitText(CliContext& context, const CommonOptions& options, const std::string& text) {
   if (options.output.empty()) {
     context.out << text << std::flush;
@@ -105,6 +93,7 @@ std::string CommandHelp(const std::string& synopsis, const std::string& descript
   std::string text = "usage: kelvora-cli " + synopsis + "\n\n" + description + "\n";
   if (!ownOptions.empty()) text += "\nOptions:\n" + FormatOptionHelp(ownOptions);
   text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionDefs());
+  text += "\nReading options:\n" + FormatOptionHelp(ReadingOptionDefs());
   return text;
 }
 
@@ -113,8 +102,8 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliCon
                                     const std::string& synopsis, const std::string& description, CommandLine& line,
                                     InputCount inputs) {
   std::vector<OptionDef> optionDefs = ownOptions;
-  const std::vector<OptionDef> common = CommonOptionDefs();
-  optionDefs.insert(optionDefs.end(), common.begin(), common.end());
+  for (const std::vector<OptionDef>& shared : {CommonOptionDefs(), ReadingOptionDefs()})
+    optionDefs.insert(optionDefs.end(), shared.begin(), shared.end());
   if (const auto error = ParseArguments(args, optionDefs, line.parsed)) return UsageError(context, command, *error);
   if (const auto error = ReadCommonOptions(line.parsed, line.options)) return UsageError(context, command, *error);
   if (line.options.help) {

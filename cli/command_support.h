@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "signals/record_file_error.h"
 #include "signals/signal_file.h"
 #include "signals/signal_record.h"
 
@@ -13,6 +14,8 @@ namespace kelvora::cli {
 
 // Text taken from a file as a message shows it: control and non-ASCII bytes as \xNN.
 std::string PrintableFileText(const std::string& bytes);
+// A path as a message shows it: control bytes as \xNN, UTF-8 letters kept.
+std::string PrintablePath(const std::string& path);
 
 // "FILE:LINE: 'text' is not a valid number", "FILE: File does not exist", ...
 std::string DescribeFileError(const SignalFileError& error);
@@ -22,9 +25,36 @@ int UsageError(CliContext& context, const std::string& command, const std::strin
 // Prints "kelvora-cli: message"; returns kExitBadInput.
 int InputError(CliContext& context, const std::string& message);
 
-// Reads INPUT as a signal file with the locale's decimal rules. Prints the "Big file" warning (the load goes on)
-// or the error; an empty record is an error ("no samples"). On failure sets exitStatus and gives nothing.
-std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus);
+// What LoadInput tells of the record it read, beyond its samples.
+struct InputDetails {
+  std::string name;           // the column name or EDF label; for a one-column file its name without extension
+  std::string unit;           // the column's or channel's unit; may be empty
+  double sourceRateHz = 0.0;  // the file's rate before resampling
+  long long ratio = 1;        // file samples per record sample
+  bool imported = false;      // read by the delimited-text or EDF reader, not as a one-column signal file
+};
+
+// The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike. `temperature` applies the
+// kelvin rule (a first sample above 250 is kelvin). Which reader reads `path`:
+// - a ".csv" or ".tsv" file, or any file when a reading option (--column, --time-column, --skip-lines,
+//   --resample-to) is given: the delimited-text reader (layout detected, the options override it);
+// - a ".edf", ".bdf" or ".rec" file, or a file other than ".txt" that begins as an EDF or BDF header, or another
+//   file with --channel: the EDF reader;
+// - otherwise (a ".txt" file without reading options) ReadSignalFile, exactly as the program reads it, at --fs.
+// Records are counted in the order of the calls: the k-th call takes the k-th --column, --time-column,
+// --skip-lines and --channel when an option is given several times, else its single value. An imported record's
+// rate is --resample-to when given (block means), else the file's own (the time column, --fs as given, or the EDF
+// header; delimited text without a time column is at --fs): it must be a whole number of hertz. The first record
+// read fixes options.sampleRateHz; a later record at another rate is an error. A delimited file with several
+// signal columns, or an EDF file with several channels, needs --column / --channel.
+// Prints the "Big file" warning (the load goes on) or the error ("FILE:LINE: ..."); an empty record is an error
+// ("no samples"). On failure sets exitStatus (1 bad input, 2 a reading option given more often than records are
+// read) and gives nothing.
+std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& options, const std::string& path,
+                                      bool temperature, int& exitStatus, InputDetails* details = nullptr);
+
+// The one-line message of an import or export error: "FILE:LINE: column 2: 'x' is not a valid number", ...
+std::string DescribeRecordFileError(const RecordFileError& error);
 
 // Writes the signal values to --output (whole or not at all) or to standard output, one per line, with the
 // locale's decimal separator, 3 decimals or full precision. Returns the exit status.
@@ -49,7 +79,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliCon
                                     const std::string& synopsis, const std::string& description, CommandLine& line,
                                     InputCount inputs = InputCount::kExactlyOne);
 
-// The usage text of a command: synopsis, its own options, the common options.
+// The usage text of a command: synopsis, its own options, the common options, the reading options.
 std::string CommandHelp(const std::string& synopsis, const std::string& description,
                         const std::vector<OptionDef>& ownOptions);
 

@@ -15,6 +15,7 @@ const std::vector<Command>& CommandTable() {
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
       {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
       {"analyze", "wavelet scalogram, time-averaged spectrum and band table of one or more records", RunAnalyze},
+      {"export", "write a record read from any supported file as .txt, .csv or .edf", RunExport},
   };
   return table;
 }
@@ -26,14 +27,25 @@ std::string GlobalHelp() {
       "usage: kelvora-cli COMMAND INPUT [options]\n"
       "       kelvora-cli --help | --version\n\n"
       "Skin microcirculation signals from the command line: spectra, band filtering and conversions of\n"
-      "temperature (T) and blood-flow (BF) records kept as one-column text files.\n\n"
+      "temperature (T) and blood-flow (BF) records kept as one-column text files or instrument files\n"
+      "(delimited text, EDF, EDF+, BDF).\n\n"
       "Commands:\n";
   for (const Command& c : CommandTable()) {
     std::string name = c.name;
     text += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 1, ' ') + c.summary + "\n";
   }
   text += "\nCommon options:\n" + FormatOptionHelp(CommonOptionDefs());
+  text += "\nReading options:\n" + FormatOptionHelp(ReadingOptionDefs());
   text +=
+      "\nReading records: a .txt file without reading options is a one-column signal file at --fs, read as\n"
+      "the desktop program reads it. A .csv or .tsv file, or any file with --column, --time-column,\n"
+      "--skip-lines or --resample-to, is delimited text: separator, decimal mark, header lines, column\n"
+      "names and the time column are detected from its first lines, and the options override them. A .edf,\n"
+      ".bdf or .rec file, another file that begins as an EDF header, or another file with --channel is EDF,\n"
+      "EDF+ or BDF. The rate comes from the time column (uniform within 1 %), the EDF header, or --fs; with\n"
+      "--resample-to HZ each sample is the mean of the file samples it covers, the ratio a whole number.\n"
+      "At most 20000 samples are kept, after resampling. When a command reads two records, --column and\n"
+      "--channel may be given once for each, in the order of the records.\n"
       "\nSignal files are read and written with the decimal separator of the locale (LC_NUMERIC); everything\n"
       "else is printed with '.'. Exit status: 0 success, 1 bad input, 2 bad usage.\n"
       "Each command has --help.\n";

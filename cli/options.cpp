@@ -52,12 +52,12 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
       parsed.switches[option->name] = true;
       continue;
     }
-    if (inlineValue) {
-      parsed.values[option->name] = *inlineValue;
-    } else {
+    if (!inlineValue) {
       if (i + 1 >= args.size()) return "option " + shown + " needs a value " + option->valueName;
-      parsed.values[option->name] = args[++i];
+      inlineValue = args[++i];
     }
+    parsed.values[option->name] = *inlineValue;
+    parsed.allValues[option->name].push_back(*inlineValue);
   }
   return std::nullopt;
 }
@@ -72,13 +72,62 @@ std::vector<OptionDef> CommonOptionDefs() {
   };
 }
 
+std::vector<OptionDef> ReadingOptionDefs() {
+  return {
+      {"column", 0, "NAME|N", "signal column of delimited text (by name or number from 1)"},
+      {"time-column", 0, "NAME|N", "time column of delimited text, or 'none' (default: detected)"},
+      {"skip-lines", 0, "K", "header lines before the data of delimited text (default: detected)"},
+      {"channel", 0, "LABEL|N", "channel of an EDF, EDF+ or BDF file (by label or number from 1)"},
+      {"resample-to", 0, "HZ", "block means down to HZ (a whole-number ratio of the file's rate)"},
+  };
+}
+
+namespace {
+
+// A whole number from `minimum` to `maximum` given to option `name`, or the usage error text.
+std::optional<std::string> ReadWhole(const std::string& name, const std::string& text, long long minimum,
+                                     long long maximum, int& target) {
+  const std::optional<long long> value = ParseIntegerValue(text);
+  if (!value || *value < minimum || *value > maximum)
+    return "--" + name + " needs a whole number from " + std::to_string(minimum) + " to " + std::to_string(maximum) +
+           ", not '" + text + "'";
+  target = static_cast<int>(*value);
+  return std::nullopt;
+}
+
+std::vector<std::string> AllValues(const ParsedArgs& parsed, const std::string& name) {
+  const auto it = parsed.allValues.find(name);
+  return it == parsed.allValues.end() ? std::vector<std::string>() : it->second;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options) {
+  constexpr long long kMaxRateHz = 1000000;
   if (const auto fs = parsed.value("fs")) {
     const std::optional<long long> rate = ParseIntegerValue(*fs);
-    if (!rate || *rate < 1 || *rate > 1000000)
+    if (!rate || *rate < 1 || *rate > kMaxRateHz)
       return "--fs needs a whole number of hertz from 1 to 1000000, not '" + *fs + "'";
     options.sampleRateHz = static_cast<int>(*rate);
+    options.givenRateHz = options.sampleRateHz;
   }
+  ReadingOptions& reading = options.reading;
+  reading.columns = AllValues(parsed, "column");
+  reading.timeColumns = AllValues(parsed, "time-column");
+  reading.channels = AllValues(parsed, "channel");
+  for (const std::string& text : AllValues(parsed, "skip-lines")) {
+    int lines = 0;
+    if (const auto error = ReadWhole("skip-lines", text, 0, 1000000, lines)) return error;
+    reading.skipLines.push_back(lines);
+  }
+  if (const auto text = parsed.value("resample-to")) {
+    int rate = 0;
+    if (const auto error = ReadWhole("resample-to", *text, 1, kMaxRateHz, rate)) return error;
+    reading.resampleToHz = rate;
+  }
+  for (const auto* list : {&reading.columns, &reading.timeColumns, &reading.channels})
+    for (const std::string& text : *list)
+      if (text.empty()) return "--column, --time-column and --channel need a name or a number";
   if (const auto output = parsed.value("output")) {
     if (output->empty()) return "--output needs a file name";
     options.output = *output;

@@ -18,6 +18,7 @@ struct OptionDef {
 
 struct ParsedArgs {
   std::map<std::string, std::string> values;  // options with a value (the last one given wins)
+  std::map<std::string, std::vector<std::string>> allValues;  // every value of each option, in the order given
   std::map<std::string, bool> switches;       // switches given
   std::vector<std::string> positionals;
 
@@ -32,15 +33,38 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
 
 // The options every command takes: --fs, -o/--output, --full-precision, --progress, --help.
 std::vector<OptionDef> CommonOptionDefs();
+// The options of every command that reads a record: --column, --time-column, --skip-lines, --channel,
+// --resample-to.
+std::vector<OptionDef> ReadingOptionDefs();
+
+// How the records a command reads are read (see LoadInput in cli/command_support.h). --column, --time-column,
+// --skip-lines and --channel may be given once for every record or once per record, in the order the command
+// reads them.
+struct ReadingOptions {
+  std::vector<std::string> columns;      // --column NAME|N
+  std::vector<std::string> timeColumns;  // --time-column NAME|N|none
+  std::vector<int> skipLines;            // --skip-lines K
+  std::vector<std::string> channels;     // --channel LABEL|N
+  std::optional<int> resampleToHz;       // --resample-to HZ
+
+  bool any() const {
+    return !columns.empty() || !timeColumns.empty() || !skipLines.empty() || !channels.empty() || resampleToHz;
+  }
+};
 
 struct CommonOptions {
-  int sampleRateHz = 2;
+  int sampleRateHz = 2;  // the rate of the records the command works on; LoadInput sets it for imported records
+  std::optional<int> givenRateHz;  // --fs as given
   std::string output;  // empty: standard output
   bool fullPrecision = false;
   bool progress = false;
   bool help = false;
+  ReadingOptions reading;
+  int recordsRead = 0;       // records LoadInput has read so far
+  bool rateSettled = false;  // a record was read: every later one must have sampleRateHz
 };
 
+// Reads the common and the reading options; gives a usage error text for a malformed value.
 std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOptions& options);
 
 // "--name VALUE" help lines for the optionDefs, aligned.

@@ -17,6 +17,6 @@ std::optional<std::string> ReadWaveletOptions(const ParsedArgs& parsed, WaveletM
 // `filter --method wavelet INPUT --band LO:HI [--wavelet morlet|paul] [--threads N]`: the wavelet page's
 // filtration of the normalised INPUT (at most 3601 samples, run at 2 Hz); writes the reconstruction output as
 // computed. --amplitude belongs to the Fourier method. Returns the exit status.
-int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, const CommonOptions& options);
+int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, CommonOptions& options);
 
 }  // namespace kelvora::cli

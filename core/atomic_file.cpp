@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <system_error>
 
 namespace kelvora {
@@ -56,46 +58,114 @@ std::optional<std::string> WriteInPlace(const std::string& path, std::string_vie
   return std::nullopt;
 }
 
-}  // namespace
+// What the temporary file is filled with: `fd` is open on `temporaryPath`. Gives the reason of a failure.
+using Filler = std::function<std::optional<std::string>(int fd, const std::string& temporaryPath)>;
 
-std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view text) {
+// Creates "<prefix>.kelvora-tmp-XXXXXX" with `mode`, fills it, flushes it to the disk and, with a `target`,
+// renames it over the target; without one, hands the finished file to `use` and removes it. On any failure the
+// temporary file is removed.
+std::optional<std::string> ThroughTemporary(const std::string& prefix, mode_t mode, const Filler& fill,
+                                            const std::string* target,
+                                            const std::function<std::optional<std::string>(const std::string&)>& use) {
+  std::string temporary = prefix + ".kelvora-tmp-XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return Reason(errno);
+  const auto discard = [&](std::optional<std::string> reason) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return reason;
+  };
+  if (::fchmod(fd, mode) != 0) return discard(Reason(errno));
+  if (auto reason = fill(fd, temporary)) return discard(std::move(reason));
+  // A full disk or a failing device may report only at fsync or close: the rename waits for both.
+  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return discard(Reason(errno));
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return Reason(error);
+  }
+  if (target == nullptr) {
+    std::optional<std::string> reason = use(temporary);
+    ::unlink(temporary.c_str());
+    return reason;
+  }
+  if (::rename(temporary.c_str(), target->c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return Reason(error);
+  }
+  return std::nullopt;
+}
+
+// The file a save replaces (a link resolved to the file it names) and its state.
+struct SaveTarget {
+  std::filesystem::path path;
+  std::filesystem::file_status status;
+};
+
+SaveTarget ResolveTarget(const std::string& path) {
   namespace fs = std::filesystem;
-  if (path.empty()) return Reason(ENOENT);
   std::error_code ec;
   fs::path target = path;
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path resolved = fs::weakly_canonical(target, ec);
     if (!ec) target = resolved;
   }
-  const fs::file_status status = fs::status(target, ec);
-  if (fs::is_directory(status)) return Reason(EISDIR);
-  if (fs::exists(status) && !fs::is_regular_file(status)) return WriteInPlace(target.string(), text);
-  const mode_t mode = fs::exists(status) ? static_cast<mode_t>(status.permissions() & fs::perms::all)
-                                         : static_cast<mode_t>(0666 & ~CurrentUmask());
+  return {target, fs::status(target, ec)};
+}
 
-  std::string temporary = target.string() + ".kelvora-tmp-XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return Reason(errno);
-  const auto discard = [&](int error) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return Reason(error);
-  };
-  if (::fchmod(fd, mode) != 0) return discard(errno);
-  if (!WriteAll(fd, text)) return discard(errno);
-  // A full disk or a failing device may report only at fsync or close: the rename waits for both.
-  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return discard(errno);
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return Reason(error);
-  }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return Reason(error);
-  }
+// A replaced file keeps its permissions, a new one gets 0666 less the umask.
+mode_t ModeFor(const SaveTarget& target) {
+  namespace fs = std::filesystem;
+  return fs::exists(target.status) ? static_cast<mode_t>(target.status.permissions() & fs::perms::all)
+                                   : static_cast<mode_t>(0666 & ~CurrentUmask());
+}
+
+bool IsDeviceOrPipe(const SaveTarget& target) {
+  return std::filesystem::exists(target.status) && !std::filesystem::is_regular_file(target.status);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Reason(errno != 0 ? errno : EIO);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) return Reason(EIO);
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view text) {
+  if (path.empty()) return Reason(ENOENT);
+  const SaveTarget target = ResolveTarget(path);
+  if (std::filesystem::is_directory(target.status)) return Reason(EISDIR);
+  if (IsDeviceOrPipe(target)) return WriteInPlace(target.path.string(), text);
+  const std::string targetPath = target.path.string();
+  return ThroughTemporary(
+      targetPath, ModeFor(target),
+      [&](int fd, const std::string&) -> std::optional<std::string> {
+        if (!WriteAll(fd, text)) return Reason(errno);
+        return std::nullopt;
+      },
+      &targetPath, {});
+}
+
+std::optional<std::string> WriteFileAtomicallyThrough(const std::string& path, const PathWriter& write) {
+  if (path.empty()) return Reason(ENOENT);
+  const SaveTarget target = ResolveTarget(path);
+  if (std::filesystem::is_directory(target.status)) return Reason(EISDIR);
+  const auto fill = [&](int, const std::string& temporary) { return write(temporary); };
+  if (IsDeviceOrPipe(target)) {
+    // Nothing can be renamed over a device: the finished file's bytes are written to it.
+    const std::string prefix = (std::filesystem::temp_directory_path() / "kelvora-device-write").string();
+    return ThroughTemporary(prefix, 0600, fill, nullptr, [&](const std::string& temporary) {
+      std::string bytes;
+      if (auto reason = ReadWholeFile(temporary, bytes)) return reason;
+      return WriteInPlace(target.path.string(), bytes);
+    });
+  }
+  const std::string targetPath = target.path.string();
+  return ThroughTemporary(targetPath, ModeFor(target), fill, &targetPath, {});
 }
 
 }  // namespace kelvora

@@ -11,13 +11,11 @@
 #include <system_error>
 
 #include "core/atomic_file.h"
+#include "signals/record_file_error.h"
 #include "signals/text_utils.h"
 
 namespace kelvora {
 namespace {
-
-constexpr double kKelvinThreshold = 250.0;
-constexpr double kKelvinOffset = 273.15;
 
 SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int line = 0,
                           const std::string& text = {}) {
@@ -52,18 +50,11 @@ bool IsBlank(std::string_view text) {
 
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kReadChunk = 1 << 16;
-constexpr std::size_t kShownTextBytes = 40;
 
 // The system's text for an errno value ("No space left on device").
 std::string SystemReason(int error) { return error != 0 ? std::generic_category().message(error) : std::string(); }
 
 int ClampedLine(long long line) { return static_cast<int>(std::min<long long>(line, std::numeric_limits<int>::max())); }
-
-// A value text as an error shows it: at most kShownTextBytes bytes, then "...".
-std::string ShownText(const std::string& text) {
-  if (text.size() <= kShownTextBytes) return text;
-  return text.substr(0, kShownTextBytes) + "...";
-}
 
 }  // namespace
 
@@ -161,7 +152,7 @@ void SignalTextReader::endLine() {
 
 void SignalTextReader::fail(const std::string& text) {
   m_result.record = SignalRecord{};
-  m_result.error = MakeError(SignalFileErrorKind::kInvalidNumber, m_path, ClampedLine(m_lineNumber), ShownText(text));
+  m_result.error = MakeError(SignalFileErrorKind::kInvalidNumber, m_path, ClampedLine(m_lineNumber), ShortenedErrorText(text));
   m_done = true;
 }
 

@@ -19,6 +19,11 @@ struct DecimalFormat {
   static DecimalFormat ForSeparator(char separator) { return DecimalFormat{separator, separator != ','}; }
 };
 
+// The kelvin rule of temperature records: a first sample above kKelvinThreshold means the record is in kelvin,
+// and kKelvinOffset is subtracted from every sample.
+inline constexpr double kKelvinThreshold = 250.0;
+inline constexpr double kKelvinOffset = 273.15;
+
 // The "Big file" texts: the single-number layout has a trailing blank, the TAB layout has none.
 inline constexpr const char* kBigFileMessage = "Big file - points > 20000 ";
 inline constexpr const char* kBigFileTabMessage = "Big file - points > 20000";

@@ -57,6 +57,17 @@ std::string DescribeFileError(const SignalFileError& error) {
   return text + error.message;
 }
 
+// Why a record made elsewhere (an import) cannot become T or BF; empty when it can.
+std::string CheckAdoptedRecord(const SignalRecord& record) {
+  if (record.empty() || record.count() > static_cast<int>(record.values.size())) return "The record has no samples";
+  if (record.count() > kMaxRecordSamples) return "Big file - points > 20000";
+  for (int i = 0; i < record.count(); ++i)
+    if (!std::isfinite(record.values[static_cast<std::size_t>(i)])) return "The record holds a value that is not a number";
+  if (record.normalized.size() != static_cast<std::size_t>(record.count()))
+    return "The record has no normalized values";
+  return {};
+}
+
 std::string TenthText(char separator) { return std::string("0") + separator + "1"; }
 std::string StartTemperatureText(char separator) { return std::string("36") + separator + "24"; }
 
@@ -340,13 +351,31 @@ bool TransformSession::parseScaling(const State& s, bool temperature, double& a,
 SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
   const SignalReadResult read = ReadSignalFile(path, true, DecimalFormat::ForSeparator(m_state->separator));
   if (!read.ok()) return {DescribeFileError(*read.error), {}};
+  SessionResult result = adoptTemperature(read.record, label.empty() ? path : label, progress);
+  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
+  return result;
+}
 
+SessionResult TransformSession::LoadTFromRecord(const SignalRecord& record, const std::string& label,
+                                                ProgressSink& progress) {
+  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return {error, {}};
+  return adoptTemperature(record, label, progress);
+}
+
+SessionResult TransformSession::LoadBFFromRecord(const SignalRecord& record, const std::string& label,
+                                                 ProgressSink& progress) {
+  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return {error, {}};
+  return adoptBloodFlow(record, label, progress);
+}
+
+SessionResult TransformSession::adoptTemperature(const SignalRecord& record, const std::string& source,
+                                                 ProgressSink& progress) {
   State next = *m_state;
   resetOutputs(next, true);
-  next.t = read.record;
+  next.t = record;
   next.series1 = SeriesOf(next.t.values, next.gerc, static_cast<std::size_t>(next.t.count()));
   next.edit17 = std::to_string(next.t.count()) + kPointsSuffix;
-  next.edit10 = kTemperaturePrefix + (label.empty() ? path : label);
+  next.edit10 = kTemperaturePrefix + source;
   next.tLoaded = true;
   if (next.tStarReady) next.outputT = true;
   next.activeRecord = 1;
@@ -359,7 +388,7 @@ SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& pro
     return filtered;
   }
   *m_state = std::move(next);
-  return {{}, JoinNotices(read.warning, filtered.notice)};
+  return filtered;
 }
 
 SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {

@@ -178,6 +178,13 @@ class TransformSession {
   // band filter run.
   SessionResult LoadT(const std::string& path, ProgressSink& progress, const std::string& label = {});
   SessionResult LoadBF(const std::string& path, ProgressSink& progress, const std::string& label = {});
+  // A record made elsewhere (an imported channel, signals/record_import.h) becomes T / BF as LoadT / LoadBF make
+  // a file's record: the same resets, slots, counts and automatic filtering; `label` is its source text. The
+  // record must have 1 .. kMaxRecordSamples finite samples with its minimum, maximum and normalized values
+  // (NormalizeRecord); any kelvin conversion is the caller's (MakeImportedRecord does it). The record's rate is
+  // the session's sample rate.
+  SessionResult LoadTFromRecord(const SignalRecord& record, const std::string& label, ProgressSink& progress);
+  SessionResult LoadBFFromRecord(const SignalRecord& record, const std::string& label, ProgressSink& progress);
   // The PPG "<--" hand-over: the BF-side reset, then `samples` become the BF record as a BF load would make it
   // (minimum, maximum, normalised, count, slots 2, 6, 7 invalidated, automatic filtering). At most
   // kMaxRecordSamples samples; non-finite samples are refused.
@@ -248,6 +255,8 @@ class TransformSession {
  private:
   struct State;
   struct Engine;
+  // Makes `record` the T record (after the T-side reset) and runs the automatic filtering.
+  SessionResult adoptTemperature(const SignalRecord& record, const std::string& source, ProgressSink& progress);
   // Makes `record` the BF record (after the BF-side reset) and runs the automatic filtering.
   SessionResult adoptBloodFlow(const SignalRecord& record, const std::string& source, ProgressSink& progress);
   // The wavelet T -> BF* method: the installed converter's reconstruction output, or an error while none is

@@ -47,8 +47,8 @@ trap 'rm -f "$tmp"' EXIT
   "$cli" --help | section
   for c in $commands; do
     printf '.SH "COMMAND: %s"\n' "$(echo "$c" | tr a-z A-Z)"
-    # The common options repeat under every command; the synopsis section already lists them.
-    "$cli" "$c" --help | awk '/^Common options:/ {skip = 1} /^$/ {skip = 0} !skip' | section
+    # The common and reading options repeat under every command; the synopsis section already lists them.
+    "$cli" "$c" --help | awk '/^(Common|Reading) options:/ {skip = 1} /^$/ {skip = 0} !skip' | section
   done
   printf '.SH LICENCE\n'
   "$cli" --version | tail -n +2 | escape

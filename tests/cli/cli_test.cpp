@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "tests/cli/cli_run.h"
 #include "core/band_transform.h"
 #include "tests/core/direct_dft_reference.h"
 #include "tests/signals/temp_dir.h"
@@ -17,21 +18,8 @@ namespace {
 
 using kelvora::testing::TempDir;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args, char separator = '.') {
-  std::ostringstream out, err;
-  CliContext context{out, err, DecimalFormat::ForSeparator(separator)};
-  CliRun run;
-  run.status = RunCli(args, context);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using kelvora::cli::testing::Cli;
+using kelvora::cli::testing::CliRun;
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/commands.h"
+#include "tests/cli/cli_run.h"
 #include "tests/signals/temp_dir.h"
 #include "wavelet/wavelet_conversion.h"
 #include "wavelet/wavelet_engine.h"
@@ -17,21 +18,8 @@ namespace {
 
 using kelvora::testing::TempDir;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  CliContext context{out, err, DecimalFormat::ForSeparator('.')};
-  CliRun run;
-  run.status = RunCli(args, context);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using kelvora::cli::testing::Cli;
+using kelvora::cli::testing::CliRun;
 
 std::vector<double> Values(const std::string& text) {
   std::vector<double> values;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "fuzz/cli_args_input.h"
+#include "fuzz/delimited_file_input.h"
+#include "fuzz/edf_file_input.h"
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
@@ -45,6 +47,19 @@ void Replay(const std::string& target, Runner run) {
 TEST(FuzzRegression, SignalFileInputs) { Replay("signal_file", fuzz::RunSignalFileInput); }
 
 TEST(FuzzRegression, PpgFileInputs) { Replay("ppg_file", fuzz::RunPpgFileInput); }
+
+TEST(FuzzRegression, DelimitedFileInputs) { Replay("delimited_file", fuzz::RunDelimitedFileInput); }
+
+TEST(FuzzRegression, EdfFileInputs) { Replay("edf_file", fuzz::RunEdfFileInput); }
+
+// A wanted column whose only cell is empty gave a channel without samples, which no file can hold.
+TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {
+  const DelimitedReadResult r = ReadDelimitedText("time,x\n0,\n1,\n", {});
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error->kind, RecordFileErrorKind::kMissingValue);
+  EXPECT_EQ(r.error->line, 2);
+  EXPECT_EQ(r.error->column, 2);
+}
 
 TEST(FuzzRegression, SettingsInputs) { Replay("settings", fuzz::RunSettingsInput); }
 

@@ -1,0 +1,216 @@
+// LoadInput: how every command reads its records, one-column signal files and instrument files alike.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/command_support.h"
+#include "signals/block_resample.h"
+#include "signals/delimited_reader.h"
+#include "signals/edf_header_check.h"
+#include "signals/edf_reader.h"
+#include "signals/record_import.h"
+
+namespace kelvora::cli {
+namespace {
+
+enum class InputKind { kSignalText, kDelimited, kEdf };
+
+std::string LowerExtension(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+bool StartsAsEdf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char start[8] = {};
+  in.read(start, sizeof start);
+  return in.gcount() == static_cast<std::streamsize>(sizeof start) && LooksLikeEdf(std::string_view(start, 8));
+}
+
+InputKind KindOf(const std::string& path, const ReadingOptions& reading) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") return InputKind::kEdf;
+  if (extension == ".csv" || extension == ".tsv") return InputKind::kDelimited;
+  if (extension != ".txt" && StartsAsEdf(path)) return InputKind::kEdf;
+  const bool columnOptions = !reading.columns.empty() || !reading.timeColumns.empty() || !reading.skipLines.empty();
+  if (!reading.channels.empty() && !columnOptions) return InputKind::kEdf;
+  if (reading.any()) return InputKind::kDelimited;
+  return InputKind::kSignalText;
+}
+
+// The value of a per-record option for record `index`: its single value, or the index-th of several.
+template <typename T>
+std::optional<T> ForRecord(const std::vector<T>& values, int index, const std::string& name, std::string& error) {
+  if (values.empty()) return std::nullopt;
+  if (values.size() == 1) return values.front();
+  if (index < static_cast<int>(values.size())) return values[static_cast<std::size_t>(index)];
+  error = "--" + name + " is given " + std::to_string(values.size()) + " times, once per record, but record " +
+          std::to_string(index + 1) + " is read";
+  return std::nullopt;
+}
+
+std::string NumberText(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.6g", value);
+  return buffer;
+}
+
+// "2 'T', 3 'BF'": each name with its number (numbers[i], else i + 1).
+std::string NameList(const std::vector<std::string>& names, const std::vector<int>& numbers = {}) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(i < numbers.size() ? numbers[i] : static_cast<int>(i) + 1);
+    if (!names[i].empty()) text += " '" + PrintableFileText(names[i]) + "'";
+  }
+  return text;
+}
+
+// Reads the wanted column of a delimited file.
+std::optional<ImportedChannel> ReadDelimitedChannel(CliContext& context, const CommonOptions& options,
+                                                const std::string& path, int index, int& exitStatus) {
+  std::string usage;
+  const std::optional<std::string> column = ForRecord(options.reading.columns, index, "column", usage);
+  const std::optional<std::string> time = ForRecord(options.reading.timeColumns, index, "time-column", usage);
+  const std::optional<int> skip = ForRecord(options.reading.skipLines, index, "skip-lines", usage);
+  if (!usage.empty()) {
+    context.err << "kelvora-cli: " << usage << "\n";
+    exitStatus = kExitUsage;
+    return std::nullopt;
+  }
+  DelimitedReadOptions read;
+  read.layout.headerLines = skip;
+  if (time) read.layout.timeColumn = *time == "none" ? ChannelRef{} : ChannelRef::Parse(*time);
+  if (column) read.columns.push_back(ChannelRef::Parse(*column));
+  if (options.givenRateHz) read.sampleRateHz = *options.givenRateHz;
+  DelimitedReadResult result = ReadDelimitedFile(path, read);
+  // Without a time column the file is at --fs, whose default is 2 Hz as for one-column files.
+  if (!result.ok() && result.error->kind == RecordFileErrorKind::kNoSampleRate && !read.sampleRateHz) {
+    read.sampleRateHz = options.sampleRateHz;
+    result = ReadDelimitedFile(path, read);
+  }
+  if (!result.ok()) {
+    exitStatus = InputError(context, DescribeRecordFileError(*result.error));
+    return std::nullopt;
+  }
+  if (result.channels.size() != 1) {
+    std::vector<std::string> names;
+    for (const ImportedChannel& c : result.channels) names.push_back(c.name);
+    exitStatus = InputError(context, PrintablePath(path) + ": " + std::to_string(names.size()) +
+                                         " signal columns (" + NameList(names, result.columnNumbers) +
+                                         "); choose one with --column");
+    return std::nullopt;
+  }
+  return std::move(result.channels.front());
+}
+
+// Reads the wanted channel of an EDF file, no more samples than the record can take.
+std::optional<ImportedChannel> ReadEdfChannel(CliContext& context, const CommonOptions& options, const std::string& path,
+                                          int index, int& exitStatus) {
+  std::string usage;
+  const std::optional<std::string> channel = ForRecord(options.reading.channels, index, "channel", usage);
+  if (!usage.empty()) {
+    context.err << "kelvora-cli: " << usage << "\n";
+    exitStatus = kExitUsage;
+    return std::nullopt;
+  }
+  EdfReadResult info = ReadEdfFile(path);
+  if (!info.ok()) {
+    exitStatus = InputError(context, DescribeRecordFileError(*info.error));
+    return std::nullopt;
+  }
+  ChannelRef ref{1, {}};
+  if (channel) {
+    ref = ChannelRef::Parse(*channel);
+  } else if (info.info.channels.size() != 1) {
+    std::vector<std::string> labels;
+    for (const EdfChannelInfo& c : info.info.channels) labels.push_back(c.label);
+    exitStatus = InputError(context, PrintablePath(path) + ": " + std::to_string(labels.size()) + " channels (" +
+                                         NameList(labels) + "); choose one with --channel");
+    return std::nullopt;
+  }
+  int number = 0;
+  if (auto error = FindEdfChannel(info.info, ref, number)) {
+    error->path = path;
+    exitStatus = InputError(context, DescribeRecordFileError(*error));
+    return std::nullopt;
+  }
+  EdfReadOptions read;
+  read.channels = {ChannelRef{number, {}}};
+  const double rate = info.info.channels[static_cast<std::size_t>(number - 1)].sampleRateHz;
+  read.maxSamples = InputSamplesNeeded(rate, options.reading.resampleToHz);
+  EdfReadResult result = ReadEdfFile(path, read);
+  if (!result.ok()) {
+    exitStatus = InputError(context, DescribeRecordFileError(*result.error));
+    return std::nullopt;
+  }
+  return std::move(result.channels.front());
+}
+
+}  // namespace
+
+std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& options, const std::string& path,
+                                      bool temperature, int& exitStatus, InputDetails* details) {
+  const int index = options.recordsRead++;
+  const InputKind kind = KindOf(path, options.reading);
+  InputDetails found;
+  found.name = std::filesystem::path(path).stem().string();
+  if (kind == InputKind::kSignalText) {
+    SignalReadResult read = ReadSignalFile(path, temperature, context.format);
+    if (!read.ok()) {
+      exitStatus = InputError(context, DescribeFileError(*read.error));
+      return std::nullopt;
+    }
+    if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";
+    if (read.record.empty()) {
+      exitStatus = InputError(context, path + ": no samples");
+      return std::nullopt;
+    }
+    options.rateSettled = true;
+    found.sourceRateHz = options.sampleRateHz;
+    if (details) *details = found;
+    return std::move(read.record);
+  }
+
+  const std::optional<ImportedChannel> read = kind == InputKind::kEdf
+                                        ? ReadEdfChannel(context, options, path, index, exitStatus)
+                                        : ReadDelimitedChannel(context, options, path, index, exitStatus);
+  if (!read) return std::nullopt;
+  if (kind == InputKind::kEdf && options.givenRateHz && !options.reading.resampleToHz &&
+      WholeRatio(read->sampleRateHz, *options.givenRateHz).value_or(0) != 1) {
+    exitStatus = InputError(context, PrintablePath(path) + ": the channel is at " +
+                                         NumberText(read->sampleRateHz) + " Hz, not the " +
+                                         std::to_string(*options.givenRateHz) + " Hz of --fs");
+    return std::nullopt;
+  }
+  RecordImportOptions make;
+  make.resampleToHz = options.reading.resampleToHz;
+  make.temperature = temperature;
+  RecordImportResult record = MakeImportedRecord(*read, make);
+  if (!record.ok()) {
+    record.error->path = path;
+    exitStatus = InputError(context, DescribeRecordFileError(*record.error));
+    return std::nullopt;
+  }
+  if (options.rateSettled && record.sampleRateHz != options.sampleRateHz) {
+    exitStatus = InputError(context, PrintablePath(path) + ": the record is at " +
+                                         std::to_string(record.sampleRateHz) + " Hz, the records before it at " +
+                                         std::to_string(options.sampleRateHz) + " Hz");
+    return std::nullopt;
+  }
+  options.sampleRateHz = record.sampleRateHz;
+  options.rateSettled = true;
+  if (record.truncated) context.err << "kelvora-cli: " << path << ": " << kBigFileTabMessage << "\n";
+  if (!read->name.empty()) found.name = read->name;
+  found.unit = read->unit;
+  found.sourceRateHz = record.sourceRateHz;
+  found.ratio = record.ratio;
+  found.imported = true;
+  if (details) *details = found;
+  return std::move(record.record);
+}
+
+}  // namespace kelvora::cli
