@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_helpers.h"
 #include "signals/signal_record.h"
 
 namespace kelvora {
@@ -113,15 +114,6 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
 // with (value - minimum) / (maximum - minimum), all zeros when maximum equals minimum. An empty record gets
 // minimum = maximum = 0 and no normalized values.
 void NormalizeRecord(SignalRecord& record);
-
-enum class ValuePrecision {
-  kThreeDecimals,  // rounded half to even at the third decimal, shortest form: 36.5, 36, 0.125
-  kFull,           // shortest text that reads back to the same double (17 significant digits at most)
-};
-
-// One sample as written to a signal file, with `separator` as its decimal mark. Non-finite values give "nan" or
-// "inf" texts; WriteSignalFile refuses them.
-std::string FormatSignalValue(double value, char separator, ValuePrecision precision);
 
 // Writes values[0 .. lastIndex] to `path`, one per line ("\n" line ends). The text goes to a temporary file
 // beside the target which then replaces it, so an existing file is never left half-written; on any failure the

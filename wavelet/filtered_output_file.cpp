@@ -1,30 +1,12 @@
 #include "wavelet/filtered_output_file.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "core/atomic_file.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
-
-namespace {
-
-// The value rounded to 3 decimals (half to even), as the shortest fixed-point text with `separator`.
-std::string FormatThreeDecimals(double value, char separator) {
-  double rounded = std::nearbyint(value * 1000.0) / 1000.0;
-  if (rounded == 0.0) rounded = 0.0;  // no "-0"
-  char buffer[400];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);
-  std::string text(buffer, ec == std::errc() ? end : buffer);
-  for (char& c : text) {
-    if (c == '.') c = separator;
-  }
-  return text;
-}
-
-}  // namespace
 
 std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::span<const double> values,
                                                char decimalSeparator, ProgressSink& progress) {
@@ -36,7 +18,7 @@ std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::spa
   progress.setRange(0, count);
   long long shownPercent = -1;
   for (long long i = 0; i < count; ++i) {
-    text += FormatThreeDecimals(values[static_cast<size_t>(i)], decimalSeparator);
+    text += FormatSignalValue(values[static_cast<size_t>(i)], decimalSeparator, ValuePrecision::kThreeDecimals);
     text += '\n';
     const long long percent = count > 0 ? (i + 1) * 100 / count : 100;
     if (percent != shownPercent) {
