@@ -276,7 +276,7 @@ SessionResult TransformSession::runFilter(State& next, Engine& engine, bool temp
                       std::to_string(kWaveletMaxSamples) + " samples"};
     }
     const FrequencyBand band = engine.transform.band(slot);
-    ConversionResult result = engine.waveletFilter(record.normalized, band.low, band.high, next.gerc, progress);
+    ConversionResult result = engine.waveletFilter(temperature ? Side::Temperature : Side::BloodFlow, record.normalized, band.low, band.high, next.gerc, progress);
     if (!result.ok()) return {result.error, {}};
     if (result.values.size() != record.normalized.size() || !AllFinite(result.values))
       return {"The wavelet filter gave a record of the wrong length or a value that is not a number", {}};

@@ -27,6 +27,10 @@ namespace kelvora {
 
 class BandTransform;
 
+// The two measured records of the page and everything that belongs to each: temperature T (with BF*, the blood
+// flow computed from it) and blood flow BF (with T*).
+enum class Side { Temperature = 0, BloodFlow = 1 };
+
 // The three radio buttons "Fourier filtration", "Wavelet filtration", "Shitzer's model".
 enum class ConversionMethod { Fourier, Wavelet, Shitzer };
 
@@ -97,10 +101,10 @@ struct WaveletConversionInput {
 };
 using WaveletConverter = std::function<ConversionResult(const WaveletConversionInput&, ProgressSink&)>;
 
-// The wavelet band filter of a normalised record over [lowHz, highHz]: the filtered record, normalised scale.
-using WaveletBandFilter =
-    std::function<ConversionResult(const std::vector<double>& normalized, double lowHz, double highHz,
-                                   int sampleRateHz, ProgressSink&)>;
+// The wavelet band filter of the normalised record of `side` over [lowHz, highHz]: the filtered record,
+// normalised scale.
+using WaveletBandFilter = std::function<ConversionResult(Side side, const std::vector<double>& normalized,
+                                                         double lowHz, double highHz, int sampleRateHz, ProgressSink&)>;
 
 class TransformSession {
  public:

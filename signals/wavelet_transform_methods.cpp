@@ -55,11 +55,11 @@ ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, Pr
                                         tissue, m_conversionType, m_threads, progress));
 }
 
-ConversionResult WaveletMethods::filter(const std::vector<double>& normalized, double lowHz, double highHz,
-                                        ProgressSink& progress) {
+ConversionResult WaveletMethods::filter(Side side, const std::vector<double>& normalized, double lowHz,
+                                        double highHz, ProgressSink& progress) {
   const WaveletRunSettings settings{m_filterType, m_threads};
-  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, WaveletSource::Temperature, settings,
-                                  progress));
+  const WaveletSource source = side == Side::Temperature ? WaveletSource::Temperature : WaveletSource::BloodFlow;
+  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, source, settings, progress));
 }
 
 void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMethods> methods) {
@@ -67,9 +67,8 @@ void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMet
     return methods->convert(input, progress);
   });
   session.setWaveletBandFilter(
-      [methods](const std::vector<double>& normalized, double lowHz, double highHz, int, ProgressSink& progress) {
-        return methods->filter(normalized, lowHz, highHz, progress);
-      });
+      [methods](Side side, const std::vector<double>& normalized, double lowHz, double highHz, int,
+                ProgressSink& progress) { return methods->filter(side, normalized, lowHz, highHz, progress); });
 }
 
 }  // namespace kelvora

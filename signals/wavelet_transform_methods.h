@@ -46,9 +46,10 @@ class WaveletMethods {
   // 3601 samples (the message names the limit); a stop gives kConversionStoppedMessage.
   ConversionResult convert(const WaveletConversionInput& input, ProgressSink& progress);
 
-  // `WMorlPaul`: copies the record's normalised samples and its band into the wavelet page and runs the
-  // filtration with the page's wavelet type; gives the filtered record on the normalised scale.
-  ConversionResult filter(const std::vector<double>& normalized, double lowHz, double highHz, ProgressSink& progress);
+  // `WMorlPaul`: copies the normalised samples of the record of `side` and its band into the wavelet page and
+  // runs the filtration with the page's wavelet type; gives the filtered record on the normalised scale.
+  ConversionResult filter(Side side, const std::vector<double>& normalized, double lowHz, double highHz,
+                          ProgressSink& progress);
 
  private:
   std::atomic<WaveletType> m_conversionType{WaveletType::Morlet};

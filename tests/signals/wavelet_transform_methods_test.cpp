@@ -108,6 +108,25 @@ TEST(WaveletTransformMethods, LoadFiltersWithWMorlPaulWhenABandIsSet) {
   EXPECT_EQ(session.filteredT(), direct.output);
 }
 
+// The fault: the wavelet filtering of a loaded record told the wavelet page that the record was the
+// temperature one whichever side it came from.
+TEST(WaveletTransformMethods, BloodFlowRecordReachesTheWaveletPageAsBloodFlowNotTemperature) {
+  testing::TempDir dir;
+  TransformSession session;
+  InstallWaveletMethods(session, Methods());
+  session.setMethod(ConversionMethod::Wavelet);
+  session.setBandBF(0.05, 0.15);
+  session.setBandTextsBF("0.05", "0.15");
+  ASSERT_TRUE(session.LoadBF(WriteSignal(dir, "bf.txt", Temperature(200)), NullProgress()).ok());
+  EXPECT_EQ(Methods()->page().source(), WaveletSource::BloodFlow);
+  session.setBandT(0.05, 0.15);
+  session.setBandTextsT("0.05", "0.15");
+  ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", Temperature(200)), NullProgress()).ok());
+  EXPECT_EQ(Methods()->page().source(), WaveletSource::Temperature);
+  ASSERT_TRUE(session.FilterBF(NullProgress()).ok());
+  EXPECT_EQ(Methods()->page().source(), WaveletSource::BloodFlow);
+}
+
 TEST(WaveletTransformMethods, RecordsBeyondTheCapacityAreRefusedWithTheLimit) {
   testing::TempDir dir;
   TransformSession session;
