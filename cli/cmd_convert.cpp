@@ -193,24 +193,29 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
   {
     // The bar's line ends when it goes out of scope, before anything is written.
     ConsoleProgress progress(context.err, options.progress, kName);
-    const auto load = [&](const std::string& path, bool temperature) {
-      const SessionResult result = temperature ? session.LoadT(path, progress) : session.LoadBF(path, progress);
+    // The inputs are read as every command reads them; the session takes the records.
+    int status = kExitSuccess;
+    const auto load = [&](const std::string& path, bool temperature) -> std::optional<SessionResult> {
+      const std::optional<SignalRecord> record = LoadInput(context, path, temperature, status);
+      if (!record) return std::nullopt;
+      SessionResult result =
+          session.LoadRecord(temperature ? Side::Temperature : Side::BloodFlow, *record, path, progress);
       if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
       return result;
     };
-    SessionResult result = load(input, s.toBloodFlow);
-    if (!result.ok()) return InputError(context, result.error);
-    const SignalRecord& record = s.toBloodFlow ? session.recordT() : session.recordBF();
-    if (record.empty()) return InputError(context, input + ": no samples");
+    std::optional<SessionResult> loaded = load(input, s.toBloodFlow);
+    if (!loaded) return status;
+    if (!loaded->ok()) return InputError(context, loaded->error);
 
-    result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
+    SessionResult result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
     if (!result.ok()) return InputError(context, input + ": " + result.error);
     converted = s.toBloodFlow ? session.convertedBF() : session.convertedT();
 
     if (compare) {
       // Loading the other record resets only the other side, so the converted record stays.
-      result = load(*compare, !s.toBloodFlow);
-      if (!result.ok()) return InputError(context, result.error);
+      loaded = load(*compare, !s.toBloodFlow);
+      if (!loaded) return status;
+      if (!loaded->ok()) return InputError(context, loaded->error);
       result = s.toBloodFlow ? session.Correl1() : session.Correl2();
       if (!result.ok()) return InputError(context, *compare + ": " + result.error);
       const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();

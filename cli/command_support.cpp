@@ -65,7 +65,19 @@ int InputError(CliContext& context, const std::string& message) {
 std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus) {
   SignalReadResult read = ReadSignalFile(path, temperature, context.format);
   if (!read.ok()) {
-    exitStatus = InputError(context, DescribeFileError(*read.error));
+    // A temperature file is checked for kelvin on its first value, which an empty file lacks: such a file holds
+    // no samples, as it does for the other commands.
+    const SignalFileError& error = *read.error;
+    const bool noFirstValue = temperature && error.kind == SignalFileErrorKind::kInvalidNumber && error.line == 1 &&
+                              error.text.empty();
+    if (noFirstValue) {
+      const SignalReadResult plain = ReadSignalFile(path, false, context.format);
+      if (plain.ok() && plain.record.empty()) {
+        exitStatus = InputError(context, path + ": no samples");
+        return std::nullopt;
+      }
+    }
+    exitStatus = InputError(context, DescribeFileError(error));
     return std::nullopt;
   }
   if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";

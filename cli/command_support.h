@@ -22,8 +22,9 @@ int UsageError(CliContext& context, const std::string& command, const std::strin
 // Prints "kelvora-cli: message"; returns kExitBadInput.
 int InputError(CliContext& context, const std::string& message);
 
-// Reads INPUT as a signal file with the locale's decimal rules. Prints the "Big file" warning (the load goes on)
-// or the error; an empty record is an error ("no samples"). On failure sets exitStatus and gives nothing.
+// Reads INPUT as a signal file with the locale's decimal rules (`temperature`: with the kelvin check). Prints the
+// "Big file" warning (the load goes on) or the error; a file without samples is an error ("no samples"), with
+// or without the kelvin check. On failure sets exitStatus and gives nothing. Every command reads its inputs here.
 std::optional<SignalRecord> LoadInput(CliContext& context, const std::string& path, bool temperature, int& exitStatus);
 
 // Writes the signal values to --output (whole or not at all) or to standard output, one per line, with the

@@ -340,32 +340,15 @@ bool TransformSession::parseScaling(const State& s, bool temperature, double& a,
 SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
   const SignalReadResult read = ReadSignalFile(path, true, DecimalFormat::ForSeparator(m_state->separator));
   if (!read.ok()) return {DescribeFileError(*read.error), {}};
-
-  State next = *m_state;
-  resetOutputs(next, true);
-  next.t = read.record;
-  next.series1 = SeriesOf(next.t.values, next.gerc, static_cast<std::size_t>(next.t.count()));
-  next.edit17 = std::to_string(next.t.count()) + kPointsSuffix;
-  next.edit10 = kTemperaturePrefix + (label.empty() ? path : label);
-  next.tLoaded = true;
-  if (next.tStarReady) next.outputT = true;
-  next.activeRecord = 1;
-  next.currentLength = next.t.lastIndex;
-
-  m_engine->transform.clearTemperatureSlots();
-  SessionResult filtered = runFilter(next, *m_engine, true, true, progress);
-  if (!filtered.ok()) {
-    m_engine->transform.clearTemperatureSlots();
-    return filtered;
-  }
-  *m_state = std::move(next);
-  return {{}, JoinNotices(read.warning, filtered.notice)};
+  SessionResult result = LoadRecord(Side::Temperature, read.record, label.empty() ? path : label, progress);
+  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
+  return result;
 }
 
 SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
   const SignalReadResult read = ReadSignalFile(path, false, DecimalFormat::ForSeparator(m_state->separator));
   if (!read.ok()) return {DescribeFileError(*read.error), {}};
-  SessionResult result = adoptBloodFlow(read.record, label.empty() ? path : label, progress);
+  SessionResult result = LoadRecord(Side::BloodFlow, read.record, label.empty() ? path : label, progress);
   if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
   return result;
 }
@@ -380,26 +363,35 @@ SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& sam
   record.values = samples;
   record.lastIndex = static_cast<int>(samples.size()) - 1;
   NormalizeRecord(record);
-  return adoptBloodFlow(record, label, progress);
+  return LoadRecord(Side::BloodFlow, record, label, progress);
 }
 
-SessionResult TransformSession::adoptBloodFlow(const SignalRecord& record, const std::string& source,
-                                               ProgressSink& progress) {
+SessionResult TransformSession::LoadRecord(Side side, const SignalRecord& record, const std::string& source,
+                                           ProgressSink& progress) {
+  const bool temperature = side == Side::Temperature;
   State next = *m_state;
-  resetOutputs(next, false);
-  next.bf = record;
-  next.series2 = SeriesOf(next.bf.values, next.gerc, static_cast<std::size_t>(next.bf.count()));
-  next.edit18 = std::to_string(next.bf.count()) + kPointsSuffix;
-  next.edit16 = kBloodFlowPrefix + source;
-  next.bfLoaded = true;
-  if (next.bfStarReady) next.outputBF = true;
-  next.activeRecord = 2;
-  next.currentLength = next.bf.lastIndex;
+  resetOutputs(next, temperature);
+  (temperature ? next.t : next.bf) = record;
+  const SignalRecord& loaded = temperature ? next.t : next.bf;
+  (temperature ? next.series1 : next.series2) =
+      SeriesOf(loaded.values, next.gerc, static_cast<std::size_t>(loaded.count()));
+  (temperature ? next.edit17 : next.edit18) = std::to_string(loaded.count()) + kPointsSuffix;
+  (temperature ? next.edit10 : next.edit16) = (temperature ? kTemperaturePrefix : kBloodFlowPrefix) + source;
+  (temperature ? next.tLoaded : next.bfLoaded) = true;
+  if (temperature ? next.tStarReady : next.bfStarReady) (temperature ? next.outputT : next.outputBF) = true;
+  next.activeRecord = temperature ? 1 : 2;
+  next.currentLength = loaded.lastIndex;
 
-  m_engine->transform.clearBloodFlowSlots();
-  SessionResult filtered = runFilter(next, *m_engine, false, true, progress);
+  const auto clearSlots = [&] {
+    if (temperature)
+      m_engine->transform.clearTemperatureSlots();
+    else
+      m_engine->transform.clearBloodFlowSlots();
+  };
+  clearSlots();
+  SessionResult filtered = runFilter(next, *m_engine, temperature, true, progress);
   if (!filtered.ok()) {
-    m_engine->transform.clearBloodFlowSlots();
+    clearSlots();
     return filtered;
   }
   *m_state = std::move(next);

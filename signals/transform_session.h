@@ -181,6 +181,10 @@ class TransformSession {
   // band filter run.
   SessionResult LoadT(const std::string& path, ProgressSink& progress, const std::string& label = {});
   SessionResult LoadBF(const std::string& path, ProgressSink& progress, const std::string& label = {});
+  // A record read elsewhere (the command-line tool reads its inputs itself) becomes the record of `side` as a load
+  // of a file would make it: the side's reset, `source` in the source text, count, slots invalidated, automatic
+  // filtering. Cost: one band filter run.
+  SessionResult LoadRecord(Side side, const SignalRecord& record, const std::string& source, ProgressSink& progress);
   // The PPG "<--" hand-over: the BF-side reset, then `samples` become the BF record as a BF load would make it
   // (minimum, maximum, normalised, count, slots 2, 6, 7 invalidated, automatic filtering). At most
   // kMaxRecordSamples samples; non-finite samples are refused.
@@ -251,8 +255,6 @@ class TransformSession {
  private:
   struct State;
   struct Engine;
-  // Makes `record` the BF record (after the BF-side reset) and runs the automatic filtering.
-  SessionResult adoptBloodFlow(const SignalRecord& record, const std::string& source, ProgressSink& progress);
   // The wavelet T -> BF* method: the installed converter's reconstruction output, or an error while none is
   // installed.
   ConversionResult WaveLetT(ProgressSink& progress);

@@ -217,5 +217,25 @@ TEST(CliConvert, KelvinInputAndCommaLocale) {
   for (std::size_t i = 0; i < kl.size(); ++i) EXPECT_NEAR(std::stod(kl[i]), std::stod(cl[i]), 1e-12) << i;
 }
 
+// The fault: convert read its input through the session and worded the errors itself, so an empty file gave
+// "empty.txt:1: '' is not a valid number" and a binary line went raw to the terminal, where filter says "no
+// samples" and escapes the bytes. Both commands now read with one reader and give one message.
+TEST(CliConvert, EmptyOrBinaryInputGetsTheSameMessageAsFilter) {
+  TempDir dir;
+  const std::string empty = dir.write("empty.txt", "");
+  const std::string binary = dir.write("binary.txt", std::string("31.5\n32\n\x01\x02\0\xFF\n", 13));
+  for (const std::string& input : {empty, binary}) {
+    std::ostringstream out, err;
+    CliContext context{out, err, DecimalFormat::ForSeparator('.')};
+    EXPECT_EQ(RunCli({"filter", "--method", "fourier", "--band", "0:1", input}, context), kExitBadInput);
+    for (const char* direction : {"t2bf", "bf2t"}) {
+      const ConvertRun run = Convert({input, "--method", "fourier", "--direction", direction});
+      EXPECT_EQ(run.status, kExitBadInput);
+      EXPECT_EQ(run.err, err.str()) << direction;
+      EXPECT_TRUE(run.out.empty());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvora::cli
