@@ -53,6 +53,10 @@ struct Preset {
 constexpr Preset kPresets[3] = {
     {"0.005-0.02 Hz", 0.005, 0.02}, {"0.02-0.05 Hz", 0.02, 0.05}, {"0.05-0.15 Hz", 0.05, 0.15}};
 
+// The band texts "0" .. this mean that no band is chosen on a side: 0.1 Hz on the temperature side (its start
+// state), 2 Hz on the blood-flow side.
+QString NoBandHighText(int side) { return side == 0 ? FormatDecimal(0.1) : QStringLiteral("2"); }
+
 QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(QString::fromLatin1(name));
@@ -621,7 +625,7 @@ void TransformPage::setBand(int side, double lowHz, double highHz) {
   m_strip[i]->setBand(lowHz, highHz);
   m_lowEdit[i]->setText(FormatDecimal(lowHz));
   m_highEdit[i]->setText(FormatDecimal(highHz));
-  filterSide(i, i == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
+  filterSide(i, NoBandHighText(i));
 }
 
 void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
@@ -630,7 +634,7 @@ void TransformPage::onStripDragged(int side, double lowHz, double highHz) {
 }
 
 void TransformPage::onStripReleased(int side) {
-  filterSide(side, side == 0 ? FormatDecimal(0.1) : QStringLiteral("2"));
+  filterSide(side, NoBandHighText(side));
 }
 
 void TransformPage::onStripDoubleClicked(int side) {
@@ -662,7 +666,7 @@ void TransformPage::onBandEditEnter(QObject* edit) {
     } else {
       m_strip[side]->setBand(m_strip[side]->lowHz(), value);
     }
-    filterSide(side, QStringLiteral("2"));
+    filterSide(side, NoBandHighText(side));
     return;
   }
 }

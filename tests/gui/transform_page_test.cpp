@@ -6,12 +6,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <cmath>
@@ -19,12 +22,31 @@
 #include "app_context.h"
 #include "frequency_strip.h"
 #include "main_window.h"
+#include "number_text.h"
 #include "plot_view.h"
 #include "signals/transform_session.h"
 
 using namespace kelvora;
 
 namespace {
+
+// Answers the next file dialog with `path`, as a user choosing that file would.
+void AnswerFileDialog(const QString& path) {
+  QTimer::singleShot(0, [path] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+}
+
+QString WriteColumn(const QString& path, const std::vector<double>& values) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) {
+    for (double v : values) file.write(QByteArray::number(v, 'g', 10) + "\n");
+  }
+  return path;
+}
 
 // The samples of a one-column example file, read here without the program's reader.
 std::vector<double> ReadColumn(const QString& path) {
@@ -77,6 +99,7 @@ class TransformPageTest : public QObject {
   void doubleClickOnTheBloodFlowStripResetsItsBand();
   void gridEditsReachTheModelAndBadTextsAreRefused();
   void savingTheConvertedRecordWritesItsSamples();
+  void temperatureBandZeroToTenthIsNoBandWhenEntered();
 
  private:
   template <typename T>
@@ -392,6 +415,30 @@ void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
   QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("picture")), QStringLiteral(".png")));
   QCOMPARE(QImage(dir.filePath(QStringLiteral("picture.png"))).pixelColor(2, 2), QColor(Qt::white));
   QCOMPARE(chart4->chart()->backgroundBrush().color(), screen);
+}
+
+// The fault: Enter in a temperature band edit took "0" .. "2" as "no band", where the strip and the presets
+// (and the start state) take "0" .. "0.1".
+void TransformPageTest::temperatureBandZeroToTenthIsNoBandWhenEntered() {
+  loadExample();
+  find<QToolButton>("SpeedButton7")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(find<QCheckBox>("CBFilterSignalT")->isChecked());
+  auto* low = find<QLineEdit>("EditS1");
+  auto* high = find<QLineEdit>("EditS2");
+  low->setText(QStringLiteral("0"));
+  high->setText(FormatDecimal(0.1));
+  high->setFocus();
+  QTest::keyClick(high, Qt::Key_Return);
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(!find<QCheckBox>("CBFilterSignalT")->isChecked());
+  QVERIFY(!find<PlotView>("Chart1")->series(QStringLiteral("Series19"))->isVisible());
+  // 0 .. 2 Hz is a band on the temperature side: it is filtered.
+  high->setText(QStringLiteral("2"));
+  QTest::keyClick(high, Qt::Key_Return);
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(find<QCheckBox>("CBFilterSignalT")->isChecked());
 }
 
 QTEST_MAIN(TransformPageTest)
