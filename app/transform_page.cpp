@@ -876,16 +876,15 @@ void TransformPage::readT() {
   const QString path =
       QFileDialog::getOpenFileName(this, QStringLiteral("Temperature"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
-  m_edit10->setText(path);
-  if (loadT(path)) m_edit10->setText(QStringLiteral("Temperature: ") + path);
+  // The source text is the session's: it names the file once the load has succeeded.
+  loadT(path);
 }
 
 void TransformPage::readBF() {
   const QString path =
       QFileDialog::getOpenFileName(this, QStringLiteral("BloodFlow"), QString(), QStringLiteral("Text file (*.txt)"));
   if (path.isEmpty()) return;
-  m_edit16->setText(path);
-  if (loadBF(path)) m_edit16->setText(QStringLiteral("  Blood Flow:  ") + path);
+  loadBF(path);
 }
 
 void TransformPage::loadExample(int number) {
@@ -898,7 +897,6 @@ void TransformPage::loadExample(int number) {
     return;
   }
   const QString label = QStringLiteral("Example %1").arg(number);
-  m_edit10->setText(t);
   // T first; the BF file is tried only after T loaded.
   loadRecord(true, t, label, [this, bf, label](bool ok) {
     if (!ok) return;
@@ -906,7 +904,6 @@ void TransformPage::loadExample(int number) {
       m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
       return;
     }
-    m_edit16->setText(bf);
     loadRecord(false, bf, label, nullptr);
   });
 }

@@ -99,6 +99,7 @@ class TransformPageTest : public QObject {
   void doubleClickOnTheBloodFlowStripResetsItsBand();
   void gridEditsReachTheModelAndBadTextsAreRefused();
   void savingTheConvertedRecordWritesItsSamples();
+  void failedLoadKeepsTheSourceTextOfTheLoadedRecord();
   void temperatureBandZeroToTenthIsNoBandWhenEntered();
 
  private:
@@ -415,6 +416,36 @@ void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
   QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("picture")), QStringLiteral(".png")));
   QCOMPARE(QImage(dir.filePath(QStringLiteral("picture.png"))).pixelColor(2, 2), QColor(Qt::white));
   QCOMPARE(chart4->chart()->backgroundBrush().color(), screen);
+}
+
+// The fault: the source text was set when the load started, and a failed load returned before the view was
+// shown again, so "Temperature: <path>" named a file that was never loaded.
+void TransformPageTest::failedLoadKeepsTheSourceTextOfTheLoadedRecord() {
+  loadExample();
+  QTemporaryDir dir;
+  const QString bad = dir.filePath(QStringLiteral("bad.txt"));
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("36.6\nwarm\n");
+  file.close();
+  for (const char* button : {"BtnReadT", "BtnReadBF"}) {
+    AnswerFileDialog(bad);
+    find<QPushButton>(button)->click();
+    m_window->transformPage()->waitForIdle();
+  }
+  QCOMPARE(m_errors.size(), 2);
+  QCOMPARE(find<QLineEdit>("Edit10")->text(), QStringLiteral("Temperature: Example 1"));
+  QCOMPARE(find<QLineEdit>("Edit16")->text(), QStringLiteral("  Blood Flow:  Example 1"));
+  // A good file chosen the same way is named.
+  m_errors.clear();
+  std::vector<double> t(200);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 32.0 + std::sin(i / 9.0);
+  const QString good = WriteColumn(dir.filePath(QStringLiteral("good.txt")), t);
+  AnswerFileDialog(good);
+  find<QPushButton>("BtnReadT")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(find<QLineEdit>("Edit10")->text(), QStringLiteral("Temperature: ") + good);
 }
 
 // The fault: Enter in a temperature band edit took "0" .. "2" as "no band", where the strip and the presets
