@@ -1064,6 +1064,8 @@ void TransformPage::showView() {
   TransformSession* s = session();
   if (!s) return;
   const TransformViewState v = s->viewState();
+  // An operation may change the records' rate (the wavelet conversion works at 2 Hz): the spin box follows it.
+  if (m_upDown1->value() != s->sampleRate()) m_upDown1->setValue(s->sampleRate());
   m_btnTtoBF->setIcon(ArrowIcon(v.btnTtoBFTag == 1));
   m_btnTtoBF->setProperty("tag", v.btnTtoBFTag);
   m_btnBFtoT->setIcon(ArrowIcon(v.btnBFtoTTag == 1));

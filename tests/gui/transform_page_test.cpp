@@ -100,6 +100,7 @@ class TransformPageTest : public QObject {
   void gridEditsReachTheModelAndBadTextsAreRefused();
   void savingTheConvertedRecordWritesItsSamples();
   void failedLoadKeepsTheSourceTextOfTheLoadedRecord();
+  void waveletConversionShowsTheRateTheRecordsNowHave();
   void temperatureBandZeroToTenthIsNoBandWhenEntered();
 
  private:
@@ -446,6 +447,35 @@ void TransformPageTest::failedLoadKeepsTheSourceTextOfTheLoadedRecord() {
   m_window->transformPage()->waitForIdle();
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
   QCOMPARE(find<QLineEdit>("Edit10")->text(), QStringLiteral("Temperature: ") + good);
+}
+
+// The fault: the wavelet conversion sets the records' rate to 2 Hz, but "Signal frequency, Hz" kept the old
+// value and the next operation put it back, so BF*'s time axis changed between the conversion and "Output BF".
+void TransformPageTest::waveletConversionShowsTheRateTheRecordsNowHave() {
+  QTemporaryDir dir;
+  std::vector<double> t(300), bf(300);
+  for (size_t i = 0; i < t.size(); ++i) {
+    t[i] = 32.0 + std::sin(i / 9.0) + 0.2 * std::sin(i / 3.0);
+    bf[i] = 10.0 + std::sin(i / 9.0 + 0.4);
+  }
+  auto* rate = find<QSpinBox>("UpDown1");
+  rate->setValue(4);
+  QVERIFY(m_window->transformPage()->loadT(WriteColumn(dir.filePath(QStringLiteral("t.txt")), t)));
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(m_window->transformPage()->loadBF(WriteColumn(dir.filePath(QStringLiteral("bf.txt")), bf)));
+  m_window->transformPage()->waitForIdle();
+  find<QRadioButton>("RadioTypeWavelet")->click();
+  find<QPushButton>("BtnTtoBF")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(rate->value(), 2);
+  QCOMPARE(m_window->context()->gerc(), 2);
+  auto* chart3 = find<PlotView>("Chart3");
+  QCOMPARE(chart3->axisX()->max(), 299 / 2.0 / 60.0);
+  find<QPushButton>("BtnOutputBF")->click();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(rate->value(), 2);
+  QCOMPARE(chart3->axisX()->max(), 299 / 2.0 / 60.0);
 }
 
 // The fault: Enter in a temperature band edit took "0" .. "2" as "no band", where the strip and the presets
