@@ -443,16 +443,15 @@ void WaveletPage::refreshFromEngine() {
   if (m_running || (runner && runner->isBusy())) return;
   WaveletFiltering& filtering = methods()->page();
   if (!filtering.signalLoaded()) return;
-  const std::span<const double> input = filtering.engine().input();
-  if (m_loaded && std::equal(input.begin(), input.end(), m_pageSignal.begin(), m_pageSignal.end())) return;
-  // The Transform page's `WMorlPaul` or `WaveLetT` put its record into the engine: it is the page's signal now
-  // (on the normalised scale), with the filtered output when one belongs to it.
+  // The wavelet conversion loads the engine without touching the page's filtering; a `WMorlPaul` of the Transform
+  // page replaces the filtering's signal, which then becomes the page's signal (on the normalised scale) with
+  // its own filtered output.
+  if (m_loaded && filtering.signal() == m_pageSignal) return;
   m_loaded = true;
-  m_pageSignal.assign(input.begin(), input.end());
+  m_pageSignal = filtering.signal();
   const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
   m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), m_pageSignal, 0.0, 1.0 / fs / 60.0);
-  m_filtered.clear();
-  if (filtering.output().size() == m_pageSignal.size()) m_filtered = filtering.output();
+  m_filtered = filtering.output();
   if (m_filtered.empty()) {
     m_chart12->clearAll();
   } else {

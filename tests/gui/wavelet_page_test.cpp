@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -22,6 +23,7 @@
 #include "run_progress_view.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
+#include "transform_page.h"
 #include "task_runner.h"
 #include "workspace_strip.h"
 #include "workspace_test_support.h"
@@ -53,6 +55,7 @@ class WaveletPageTest : public QObject {
   void tooLongSignalIsRefusedBeforeAnythingChanges();
   void draggingTheStripShowsFrequenciesAndScaleIndices();
   void aRecordTheTransformPageFilteredBecomesThePagesSignal();
+  void aWaveletConversionLeavesThePagesSignalAndResult();
   void elapsedRemainingAndPercentTexts();
   void runDisplayWithAnInjectedClock();
 
@@ -288,6 +291,37 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   QVERIFY(page()->calculate());
   settle();
   QCOMPARE(page()->filteredSignal().size(), size_t{300});
+}
+
+// The fault: the wavelet conversion loads its centred T straight into the shared engine, and the page then took
+// that input as its signal together with an output of another signal whenever the lengths matched.
+void WaveletPageTest::aWaveletConversionLeavesThePagesSignalAndResult() {
+  page()->setBand(0.05, 0.15);
+  QVERIFY(page()->loadSignal(writeSignal("page.txt", Wave(300))));
+  settle();
+  const std::vector<double> filtered = page()->filteredSignal();
+  QCOMPARE(filtered.size(), size_t{300});
+  auto* chart11 = find<PlotView>("Chart11");
+  const std::vector<double> shown = chart11->sourceValues(chart11->series(QStringLiteral("Series22")));
+
+  // A T record of the same length, converted by the wavelet method on the Transform page.
+  std::vector<double> t(300);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 32.0 + std::sin(i / 7.0) + 0.1 * std::sin(i / 2.0);
+  QVERIFY(m_window->transformPage()->loadT(writeSignal("t.txt", t)));
+  m_window->transformPage()->waitForIdle();
+  find<QRadioButton>("RadioTypeWavelet")->click();
+  find<QPushButton>("BtnTtoBF")->click();
+  m_window->transformPage()->waitForIdle();
+  settle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(m_window->context()->session()->bfStarReady());
+  QCOMPARE(chart11->sourceValues(chart11->series(QStringLiteral("Series22"))), shown);
+  QCOMPARE(page()->filteredSignal(), filtered);
+  // "Calculation" filters the page's own signal again, not the converted record.
+  QVERIFY(page()->calculate());
+  settle();
+  QCOMPARE(page()->filteredSignal().size(), filtered.size());
+  for (size_t i = 0; i < filtered.size(); ++i) QVERIFY(std::abs(page()->filteredSignal()[i] - filtered[i]) < 1e-12);
 }
 
 void WaveletPageTest::elapsedRemainingAndPercentTexts() {
