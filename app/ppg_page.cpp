@@ -23,7 +23,6 @@
 #include "signal_messages.h"
 #include "signals/signal_file.h"
 #include "signals/text_utils.h"
-#include "signals/transform_session.h"
 #include "task_runner.h"
 
 namespace kelvora {
@@ -316,29 +315,15 @@ bool PpgPage::saveEnvelope(const QString& name) {
 
 bool PpgPage::handOver() {
   if (m_envelope.empty() || m_busy) return false;
-  TransformSession* session = m_context->session();
-  if (!session) {
-    m_context->showError(QStringLiteral("The Transform page is not ready"));
-    return false;
-  }
   const std::optional<int> count = outputCount();
   if (!count) return false;
-  auto samples = std::make_shared<std::vector<double>>(m_envelope.values.begin(), m_envelope.values.begin() + *count);
-  const std::string label = m_ppgName.toStdString();
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  return startRun([session, samples, label, sink]() -> Apply {
-    auto result = std::make_shared<SessionResult>(session->LoadBFFromSamples(*samples, label, *sink));
-    return [result](PpgPage& page) {
-      if (!result->ok()) {
-        page.m_context->showError(QString::fromStdString(result->error));
-        return;
-      }
-      page.m_context->notifySessionChanged();
-      if (auto* pages = page.window()->findChild<QTabWidget*>(QStringLiteral("PageControl1")))
-        pages->setCurrentIndex(0);
-      if (!result->notice.empty()) page.m_context->showError(QString::fromStdString(result->notice));
-    };
-  });
+  // The Transform page owns the session: it runs the load and shows the outcome.
+  const std::vector<double> samples(m_envelope.values.begin(), m_envelope.values.begin() + *count);
+  if (!m_context->handOverBloodFlow(samples, m_ppgName)) {
+    m_context->showError(QStringLiteral("The Transform page is busy"));
+    return false;
+  }
+  return true;
 }
 
 bool PpgPage::startRun(std::function<Apply()> work) {

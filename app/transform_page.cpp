@@ -614,6 +614,9 @@ void TransformPage::connectControls() {
   connect(m_button3, &QPushButton::clicked, this, [gridButton] { gridButton(&TransformSession::pressAirDefaults); });
   connect(m_grid, &QTableWidget::cellChanged, this, &TransformPage::onGridEdited);
   connect(m_context, &AppContext::languageChanged, this, [this] { applyGridMode(); });
+  // The session's owner takes the blood-flow curves other pages hand over (the PPG page's "<--").
+  m_context->setBloodFlowReceiver(
+      [this](const std::vector<double>& samples, const QString& source) { return takeBloodFlow(samples, source); });
   // Another page changed the session's records (the PPG page hands its blood-flow curve over).
   connect(m_context, &AppContext::sessionChanged, this, [this] {
     if (!m_busy) showView();
@@ -917,15 +920,23 @@ bool TransformPage::loadRecord(bool temperature, const QString& path, const QStr
   TransformSession* s = session();
   if (!s || m_busy) return false;
   syncSession();
-  const std::string file = path.toStdString();
-  const std::string name = label.toStdString();
-  return runInBackground([s, temperature, file, name, this, then = std::move(then)]() -> std::function<void()> {
-    SessionResult result = temperature ? s->LoadT(file, m_context->progress()->sink(), name)
-                                       : s->LoadBF(file, m_context->progress()->sink(), name);
-    return [this, result, then] {
-      finishOperation(result);
-      if (then) then(result.ok());
-    };
+  return runJob(s->prepareLoadFile(temperature ? Side::Temperature : Side::BloodFlow, path.toStdString(),
+                                    label.toStdString()),
+                [then = std::move(then)](const SessionResult& result) {
+                  if (then) then(result.ok());
+                });
+}
+
+bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QString& source) {
+  TransformSession* s = session();
+  if (!s || m_busy) return false;
+  syncSession();
+  return runJob(s->prepareLoadBFFromSamples(samples, source.toStdString()), [this](const SessionResult& result) {
+    if (!result.ok()) return;
+    m_context->notifySessionChanged();
+    if (auto* pages = qobject_cast<QTabWidget*>(parentWidget() ? parentWidget()->parentWidget() : nullptr)) {
+      pages->setCurrentIndex(0);
+    }
   });
 }
 
@@ -945,11 +956,7 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
     return;
   }
   if (m_radioShitzer->isChecked()) return;
-  runInBackground([s, side, this]() -> std::function<void()> {
-    SessionResult result =
-        side == 0 ? s->FilterT(m_context->progress()->sink()) : s->FilterBF(m_context->progress()->sink());
-    return [this, result] { finishOperation(result); };
-  });
+  runJob(s->prepareFilter(side == 0 ? Side::Temperature : Side::BloodFlow), nullptr);
 }
 
 void TransformPage::btnTtoBF() {
@@ -957,14 +964,10 @@ void TransformPage::btnTtoBF() {
   if (!s || m_busy || m_btnTtoBF->property("tag").toInt() != 1) return;
   syncSession();
   m_lbCorrel1->clear();
-  runInBackground([s, this]() -> std::function<void()> {
-    SessionResult result = s->BtnTtoBF(m_context->progress()->sink());
-    return [this, result] {
-      finishOperation(result);
-      if (auto* pages = qobject_cast<QTabWidget*>(parentWidget() ? parentWidget()->parentWidget() : nullptr)) {
-        pages->setCurrentIndex(0);
-      }
-    };
+  runJob(s->prepareConversion(Side::Temperature), [this](const SessionResult&) {
+    if (auto* pages = qobject_cast<QTabWidget*>(parentWidget() ? parentWidget()->parentWidget() : nullptr)) {
+      pages->setCurrentIndex(0);
+    }
   });
 }
 
@@ -974,10 +977,7 @@ void TransformPage::btnBFtoT() {
   syncSession();
   setFocus();
   m_lbCorrel2->clear();
-  runInBackground([s, this]() -> std::function<void()> {
-    SessionResult result = s->BtnBFtoT(m_context->progress()->sink());
-    return [this, result] { finishOperation(result); };
-  });
+  runJob(s->prepareConversion(Side::BloodFlow), nullptr);
 }
 
 void TransformPage::outputBF() {
@@ -1173,6 +1173,20 @@ bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString
   chart->chart()->setBackgroundBrush(background);
   if (!ok) m_context->showError(QStringLiteral("Cannot write the picture ") + path);
   return ok;
+}
+
+bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then) {
+  // The job computes on its own copies; the session is touched again only by the commit, on this thread.
+  auto shared = std::make_shared<TransformSession::Job>(std::move(job));
+  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
+  return runInBackground([this, shared, sink, then = std::move(then)]() -> std::function<void()> {
+    shared->run(*sink);
+    return [this, shared, then] {
+      const SessionResult result = session()->commit(std::move(*shared));
+      finishOperation(result);
+      if (then) then(result);
+    };
+  });
 }
 
 bool TransformPage::runInBackground(std::function<std::function<void()>()> work) {

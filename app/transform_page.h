@@ -4,6 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "signals/transform_session.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -26,9 +29,6 @@ class BandEditFilter;
 class ColorSwatch;
 class FrequencyStrip;
 class PlotView;
-class TransformSession;
-struct SessionResult;
-struct TransformViewState;
 
 // Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
 // (BtnReadT, Chart1, EditS1, ...). The numbers live in the Transform session; the page reads its inputs from
@@ -74,9 +74,9 @@ class TransformPage : public QWidget {
   // Waits for a running computation and shows its result (tests).
   void waitForIdle();
 
-  // Shows the session's records and state again, for operations started elsewhere (the PPG page's hand-over
-  // of its blood-flow curve through TransformSession::LoadBFFromSamples).
-  void refreshView() { showView(); }
+  // Starts making `samples` the BF record (the PPG page's "<--", through AppContext::handOverBloodFlow), with
+  // `source` in the source text; false when another computation runs. The session is touched only on this thread.
+  bool takeBloodFlow(const std::vector<double>& samples, const QString& source);
 
   // Band scales (actions SchkalaNevid / SchkalaVid).
   void hideBandScales();
@@ -116,6 +116,9 @@ class TransformPage : public QWidget {
   // Runs the filter of `side` for the current band when its record is loaded and a band is chosen; the band
   // texts "0" .. `noBandHigh` switch the filtered display off instead.
   void filterSide(int side, const QString& noBandHigh);
+  // Runs the session job off the UI thread and commits it on the UI thread; `then` (may be empty) follows with
+  // the outcome.
+  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then);
   // Runs `work` off the UI thread with the progress area; `done` runs on the UI thread afterwards.
   bool runInBackground(std::function<std::function<void()>()> work);
   void setBusy(bool busy);

@@ -77,6 +77,7 @@ struct TransformSession::State {
   std::string startTemperature = StartTemperatureText('.');
   TissueParameters tissue;
   ParameterGrid grid;
+  FrequencyBand bandT{0.0, 0.1}, bandBF{0.0, 2.0};  // the selectors' bands (slots 1 and 2)
   std::string bandTextLowT = "0", bandTextHighT = TenthText('.');
   std::string bandTextLowBF = "0", bandTextHighBF = "2";
   bool filterSignalT = false;
@@ -105,9 +106,7 @@ struct TransformSession::Engine {
   WaveletBandFilter waveletFilter;
 };
 
-TransformSession::TransformSession() : m_state(std::make_unique<State>()), m_engine(std::make_unique<Engine>()) {
-  m_engine->transform.setBand(kTemperatureBandSlot, FrequencyBand{0.0, 0.1});
-  m_engine->transform.setBand(kBloodFlowBandSlot, FrequencyBand{0.0, 2.0});
+TransformSession::TransformSession() : m_state(std::make_unique<State>()), m_engine(std::make_shared<Engine>()) {
   LayOutParameterGrid(m_state->grid, GridMode::ThermalWave, m_state->tissue, m_state->separator);
   m_state->series19.visible = false;
   m_state->series21.visible = false;
@@ -174,12 +173,8 @@ void TransformSession::setTissueParameters(const TissueParameters& parameters) {
 }
 const TissueParameters& TransformSession::tissueParameters() const { return m_state->tissue; }
 
-void TransformSession::setBandT(double lowHz, double highHz) {
-  m_engine->transform.setBand(kTemperatureBandSlot, FrequencyBand{lowHz, highHz});
-}
-void TransformSession::setBandBF(double lowHz, double highHz) {
-  m_engine->transform.setBand(kBloodFlowBandSlot, FrequencyBand{lowHz, highHz});
-}
+void TransformSession::setBandT(double lowHz, double highHz) { m_state->bandT = FrequencyBand{lowHz, highHz}; }
+void TransformSession::setBandBF(double lowHz, double highHz) { m_state->bandBF = FrequencyBand{lowHz, highHz}; }
 void TransformSession::setBandTextsT(std::string lowText, std::string highText) {
   m_state->bandTextLowT = std::move(lowText);
   m_state->bandTextHighT = std::move(highText);
@@ -188,10 +183,10 @@ void TransformSession::setBandTextsBF(std::string lowText, std::string highText)
   m_state->bandTextLowBF = std::move(lowText);
   m_state->bandTextHighBF = std::move(highText);
 }
-double TransformSession::bandTLow() const { return m_engine->transform.band(kTemperatureBandSlot).low; }
-double TransformSession::bandTHigh() const { return m_engine->transform.band(kTemperatureBandSlot).high; }
-double TransformSession::bandBFLow() const { return m_engine->transform.band(kBloodFlowBandSlot).low; }
-double TransformSession::bandBFHigh() const { return m_engine->transform.band(kBloodFlowBandSlot).high; }
+double TransformSession::bandTLow() const { return m_state->bandT.low; }
+double TransformSession::bandTHigh() const { return m_state->bandT.high; }
+double TransformSession::bandBFLow() const { return m_state->bandBF.low; }
+double TransformSession::bandBFHigh() const { return m_state->bandBF.high; }
 
 void TransformSession::setFilterSignalT(bool ticked) {
   m_state->filterSignalT = ticked;
@@ -275,13 +270,15 @@ SessionResult TransformSession::runFilter(State& next, Engine& engine, bool temp
       return {{}, "The record is not wavelet-filtered: the wavelet method holds at most " +
                       std::to_string(kWaveletMaxSamples) + " samples"};
     }
-    const FrequencyBand band = engine.transform.band(slot);
-    ConversionResult result = engine.waveletFilter(temperature ? Side::Temperature : Side::BloodFlow, record.normalized, band.low, band.high, next.gerc, progress);
+    const FrequencyBand band = temperature ? next.bandT : next.bandBF;
+    ConversionResult result = engine.waveletFilter(temperature ? Side::Temperature : Side::BloodFlow,
+                                                   record.normalized, band.low, band.high, next.gerc, progress);
     if (!result.ok()) return {result.error, {}};
     if (result.values.size() != record.normalized.size() || !AllFinite(result.values))
       return {"The wavelet filter gave a record of the wrong length or a value that is not a number", {}};
     values = std::move(result.values);
   } else {
+    engine.transform.setBand(slot, temperature ? next.bandT : next.bandBF);
     BandFilterRequest request;
     request.slot = slot;
     request.signal = record.normalized;
@@ -337,39 +334,106 @@ bool TransformSession::parseScaling(const State& s, bool temperature, double& a,
 // The staged state of an operation: a copy that replaces the session's state only when the operation succeeds.
 // The transform's caches are not staged; a failed load empties the slots it may have filled with the new record.
 
-SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
-  const SignalReadResult read = ReadSignalFile(path, true, DecimalFormat::ForSeparator(m_state->separator));
-  if (!read.ok()) return {DescribeFileError(*read.error), {}};
-  SessionResult result = LoadRecord(Side::Temperature, read.record, label.empty() ? path : label, progress);
-  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
-  return result;
+// ----- jobs -----
+
+TransformSession::Job::Job() = default;
+TransformSession::Job::Job(Job&&) noexcept = default;
+TransformSession::Job& TransformSession::Job::operator=(Job&&) noexcept = default;
+TransformSession::Job::~Job() = default;
+
+SessionResult TransformSession::Job::run(ProgressSink& progress) {
+  if (!m_ran && m_work) m_result = m_work(*m_next, *m_engine, progress);
+  m_ran = true;
+  return m_result;
 }
 
-SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
-  const SignalReadResult read = ReadSignalFile(path, false, DecimalFormat::ForSeparator(m_state->separator));
-  if (!read.ok()) return {DescribeFileError(*read.error), {}};
-  SessionResult result = LoadRecord(Side::BloodFlow, read.record, label.empty() ? path : label, progress);
-  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
-  return result;
+TransformSession::Job TransformSession::prepare(Work work) const {
+  Job job;
+  if (busy()) {
+    job.m_result = {"Another computation of the Transform page is still running", {}};
+    job.m_ran = true;
+    return job;
+  }
+  job.m_next = std::make_unique<State>(*m_state);
+  job.m_engine = m_engine;
+  job.m_work = std::move(work);
+  return job;
 }
 
-SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& samples, const std::string& label,
-                                                  ProgressSink& progress) {
-  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples))
-    return {"Big file - points > 20000", {}};
-  if (samples.empty()) return {"There are no blood-flow samples to take over", {}};
-  if (!AllFinite(samples)) return {"The blood-flow samples hold a value that is not a number", {}};
+TransformSession::Job TransformSession::refused(SessionResult result) {
+  Job job;
+  job.m_result = std::move(result);
+  job.m_ran = true;
+  return job;
+}
+
+SessionResult TransformSession::commit(Job job) {
+  if (!job.m_ran) return {"The computation did not run", {}};
+  job.m_engine.reset();
+  if (job.m_result.ok() && job.m_next) *m_state = std::move(*job.m_next);
+  return job.m_result;
+}
+
+bool TransformSession::busy() const { return m_engine.use_count() > 1; }
+
+SessionResult TransformSession::runNow(Job job, ProgressSink& progress) {
+  job.run(progress);
+  return commit(std::move(job));
+}
+
+// ----- loads -----
+
+TransformSession::Job TransformSession::prepareLoadFile(Side side, const std::string& path, const std::string& label) {
+  const DecimalFormat format = DecimalFormat::ForSeparator(m_state->separator);
+  return prepare([side, path, label, format](State& next, Engine& engine, ProgressSink& progress) -> SessionResult {
+    const SignalReadResult read = ReadSignalFile(path, side == Side::Temperature, format);
+    if (!read.ok()) return {DescribeFileError(*read.error), {}};
+    SessionResult result = adoptRecord(next, engine, side, read.record, label.empty() ? path : label, progress);
+    if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
+    return result;
+  });
+}
+
+TransformSession::Job TransformSession::prepareLoadRecord(Side side, const SignalRecord& record,
+                                                          const std::string& source) {
+  return prepare([side, record, source](State& next, Engine& engine, ProgressSink& progress) {
+    return adoptRecord(next, engine, side, record, source, progress);
+  });
+}
+
+TransformSession::Job TransformSession::prepareLoadBFFromSamples(const std::vector<double>& samples,
+                                                                 const std::string& label) {
+  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples)) return refused({"Big file - points > 20000", {}});
+  if (samples.empty()) return refused({"There are no blood-flow samples to take over", {}});
+  if (!AllFinite(samples)) return refused({"The blood-flow samples hold a value that is not a number", {}});
   SignalRecord record;
   record.values = samples;
   record.lastIndex = static_cast<int>(samples.size()) - 1;
   NormalizeRecord(record);
-  return LoadRecord(Side::BloodFlow, record, label, progress);
+  return prepareLoadRecord(Side::BloodFlow, record, label);
+}
+
+SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
+  return runNow(prepareLoadFile(Side::Temperature, path, label), progress);
+}
+
+SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
+  return runNow(prepareLoadFile(Side::BloodFlow, path, label), progress);
+}
+
+SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& samples, const std::string& label,
+                                                  ProgressSink& progress) {
+  return runNow(prepareLoadBFFromSamples(samples, label), progress);
 }
 
 SessionResult TransformSession::LoadRecord(Side side, const SignalRecord& record, const std::string& source,
                                            ProgressSink& progress) {
+  return runNow(prepareLoadRecord(side, record, source), progress);
+}
+
+SessionResult TransformSession::adoptRecord(State& next, Engine& engine, Side side, const SignalRecord& record,
+                                            const std::string& source, ProgressSink& progress) {
   const bool temperature = side == Side::Temperature;
-  State next = *m_state;
   resetOutputs(next, temperature);
   (temperature ? next.t : next.bf) = record;
   const SignalRecord& loaded = temperature ? next.t : next.bf;
@@ -384,17 +448,14 @@ SessionResult TransformSession::LoadRecord(Side side, const SignalRecord& record
 
   const auto clearSlots = [&] {
     if (temperature)
-      m_engine->transform.clearTemperatureSlots();
+      engine.transform.clearTemperatureSlots();
     else
-      m_engine->transform.clearBloodFlowSlots();
+      engine.transform.clearBloodFlowSlots();
   };
   clearSlots();
-  SessionResult filtered = runFilter(next, *m_engine, temperature, true, progress);
-  if (!filtered.ok()) {
-    clearSlots();
-    return filtered;
-  }
-  *m_state = std::move(next);
+  SessionResult filtered = runFilter(next, engine, temperature, true, progress);
+  // A failed load empties the slots it may have filled with the new record.
+  if (!filtered.ok()) clearSlots();
   return filtered;
 }
 
@@ -428,27 +489,43 @@ SessionResult TransformSession::SaveConvertedBF(const std::string& path) const {
   return {};
 }
 
+TransformSession::Job TransformSession::prepareFilter(Side side) {
+  const bool temperature = side == Side::Temperature;
+  if (!(temperature ? m_state->tLoaded : m_state->bfLoaded))
+    return refused({temperature ? "No temperature record is loaded" : "No blood-flow record is loaded", {}});
+  return prepare([temperature](State& next, Engine& engine, ProgressSink& progress) {
+    return runFilter(next, engine, temperature, false, progress);
+  });
+}
+
 SessionResult TransformSession::FilterT(ProgressSink& progress) {
-  if (!m_state->tLoaded) return {"No temperature record is loaded", {}};
-  State next = *m_state;
-  SessionResult result = runFilter(next, *m_engine, true, false, progress);
-  if (result.ok()) *m_state = std::move(next);
-  return result;
+  return runNow(prepareFilter(Side::Temperature), progress);
 }
 
 SessionResult TransformSession::FilterBF(ProgressSink& progress) {
-  if (!m_state->bfLoaded) return {"No blood-flow record is loaded", {}};
-  State next = *m_state;
-  SessionResult result = runFilter(next, *m_engine, false, false, progress);
-  if (result.ok()) *m_state = std::move(next);
-  return result;
+  return runNow(prepareFilter(Side::BloodFlow), progress);
 }
 
 // ----- conversions -----
 
+TransformSession::Job TransformSession::prepareConversion(Side side) {
+  const bool temperature = side == Side::Temperature;
+  if (!(temperature ? m_state->tLoaded : m_state->bfLoaded)) return refused({});
+  return prepare([temperature](State& next, Engine& engine, ProgressSink& progress) {
+    return temperature ? convertTemperature(next, engine, progress) : convertBloodFlow(next, engine, progress);
+  });
+}
+
 SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
-  if (!m_state->tLoaded) return {};
-  const State& s = *m_state;
+  return runNow(prepareConversion(Side::Temperature), progress);
+}
+
+SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
+  return runNow(prepareConversion(Side::BloodFlow), progress);
+}
+
+SessionResult TransformSession::convertTemperature(State& next, Engine& engine, ProgressSink& progress) {
+  const State& s = next;
   double a = 1.0, b = 0.0;
   std::string error;
   if (!parseScaling(s, false, a, b, error)) return {error, {}};
@@ -467,7 +544,8 @@ SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
       options.scaling = s.scaling;
       options.a = a;
       options.b = b;
-      ConversionResult result = FurieT(m_engine->transform, s.t.normalized, s.t.minimum, s.t.maximum, s.gerc,
+      engine.transform.setBand(kTemperatureBandSlot, s.bandT);
+      ConversionResult result = FurieT(engine.transform, s.t.normalized, s.t.minimum, s.t.maximum, s.gerc,
                                        options, progress);
       if (!result.ok()) return {result.error, {}};
       bfStar = std::move(result.values);
@@ -475,7 +553,7 @@ SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
       break;
     }
     case ConversionMethod::Wavelet: {
-      ConversionResult result = WaveLetT(progress);
+      ConversionResult result = WaveLetT(s, engine, progress);
       if (!result.ok()) return {result.error, {}};
       bfStar = std::move(result.values);
       for (double& v : bfStar) v = v * (s.t.maximum - s.t.minimum) + s.t.minimum;
@@ -511,7 +589,6 @@ SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
   }
   if (!AllFinite(bfStar)) return {"The conversion gave a value that is not a number", {}};
 
-  State& next = *m_state;
   next.gerc = rate;
   next.lbCorrel1.clear();
   next.correlationBF.reset();
@@ -525,30 +602,27 @@ SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
   return {};
 }
 
-ConversionResult TransformSession::WaveLetT(ProgressSink& progress) {
-  if (!m_engine->waveletConverter) return ConversionResult::Failure(kWaveletUnavailable);
-  const State& s = *m_state;
+ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, ProgressSink& progress) {
+  if (!engine.waveletConverter) return ConversionResult::Failure(kWaveletUnavailable);
   WaveletConversionInput input;
   input.normalizedT = s.t.normalized;
-  input.bandLowHz = bandTLow();
-  input.bandHighHz = bandTHigh();
+  input.bandLowHz = s.bandT.low;
+  input.bandHighHz = s.bandT.high;
   input.model = s.model;
   input.lambda = s.tissue.wave.lambda;
   input.rhoC = static_cast<long long>(s.tissue.shitzer.rhoSkin) * s.tissue.wave.heatCapacity;
   input.sampleRateHz = s.gerc;
-  ConversionResult result = m_engine->waveletConverter(input, progress);
+  ConversionResult result = engine.waveletConverter(input, progress);
   if (result.ok() && result.values.size() != input.normalizedT.size())
     return ConversionResult::Failure("The wavelet conversion gave a record of the wrong length");
   return result;
 }
 
-SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
-  if (!m_state->bfLoaded) return {};
-  const State& s = *m_state;
+SessionResult TransformSession::convertBloodFlow(State& next, Engine& engine, ProgressSink& progress) {
+  const State& s = next;
 
   if (s.method == ConversionMethod::Wavelet) {
     // The wavelet method has no BF -> T* conversion: the T* chart is cleared and nothing is computed.
-    State& next = *m_state;
     next.lbCorrel2.clear();
     next.correlationT.reset();
     next.series4 = ChartSeries{};
@@ -572,7 +646,8 @@ SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
     options.scaling = s.scaling;
     options.a = a;
     options.b = b;
-    ConversionResult result = FurieBF(m_engine->transform, s.bf.normalized, s.gerc, options, progress);
+    engine.transform.setBand(kBloodFlowBandSlot, s.bandBF);
+    ConversionResult result = FurieBF(engine.transform, s.bf.normalized, s.gerc, options, progress);
     if (!result.ok()) return {result.error, {}};
     tStar = std::move(result.values);
     title = TemperatureAxisTitle(s.scaling);
@@ -595,7 +670,6 @@ SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
   }
   if (!AllFinite(tStar)) return {"The conversion gave a value that is not a number", {}};
 
-  State& next = *m_state;
   next.lbCorrel2.clear();
   next.correlationT.reset();
   next.tStar = std::move(tStar);
@@ -728,7 +802,6 @@ bool TransformSession::bfStarReady() const { return m_state->bfStarReady; }
 std::optional<double> TransformSession::correlationBF() const { return m_state->correlationBF; }
 std::optional<double> TransformSession::correlationT() const { return m_state->correlationT; }
 
-BandTransform& TransformSession::bandTransform() { return m_engine->transform; }
 
 TransformViewState TransformSession::viewState() const {
   const State& s = *m_state;

@@ -4,8 +4,11 @@
 // and the operations behind its buttons (load, convert, output overlay, correlation). The desktop window and the
 // command-line tool both drive it; the window shows `viewState()` after each operation.
 //
-// Threads: an operation may run on a worker thread while the caller's thread waits for it; the object must not
-// be used from two threads at once. Nothing is shared between sessions.
+// Threads: the session has one owner thread. A long operation (load, filter, conversion) can run off that thread
+// as a Job: prepared on the owner's thread, which takes copies of everything the computation needs, run on any
+// thread, where it touches nothing of the session, and committed on the owner's thread, which hands the result
+// back. While a job is out the session answers every query and refuses to prepare a second job. The plain
+// operations (LoadT, BtnTtoBF, ...) are the three steps in a row. Nothing is shared between sessions.
 //
 // Errors: every operation returns a `SessionResult`; when `error` is set, the session is exactly as it was
 // before the call (records, ready flags, labels, chart data); at most some transform caches were emptied, which
@@ -173,6 +176,21 @@ class TransformSession {
   void pressBloodDefaults();  // "Blood"
   void pressAirDefaults();    // "Air"
 
+  // ----- jobs -----
+  class Job;
+  // Jobs of the long operations below; each is the operation of the same name in three steps. A refused job (the
+  // record is not loaded, another job is out) runs as nothing and commits its refusal.
+  Job prepareLoadFile(Side side, const std::string& path, const std::string& label = {});
+  Job prepareLoadRecord(Side side, const SignalRecord& record, const std::string& source);
+  Job prepareLoadBFFromSamples(const std::vector<double>& samples, const std::string& label);
+  Job prepareFilter(Side side);
+  Job prepareConversion(Side side);
+  // Owner's thread, after Job::run: keeps the job's outcome when it succeeded (records, flags, view data;
+  // settings given while the job was out are replaced by those it was prepared with) and returns it.
+  SessionResult commit(Job job);
+  // True while a job is out (prepared and not yet committed or dropped).
+  bool busy() const;
+
   // ----- operations -----
   // LoadT / LoadBF: read a signal file (T with the kelvin check), reset the converted side (Action1 / Action2),
   // invalidate the side's transform slots (1, 4, 5 / 2, 6, 7), normalise, set the count text, enable the arrow
@@ -242,10 +260,6 @@ class TransformSession {
   // The correlation shown last on each side (none when emptied or undefined).
   std::optional<double> correlationBF() const;
   std::optional<double> correlationT() const;
-  // The band-limited transform with the eight slot caches. The Transform page uses slots 1, 2, 4, 5, 6, 7; the
-  // Fourier filtration page may run its slots 3 and 8 here so that one transform serves the program. Not while
-  // an operation of this session runs.
-  BandTransform& bandTransform();
   // The Transform page's flat view.
   TransformViewState viewState() const;
 
@@ -255,9 +269,18 @@ class TransformSession {
  private:
   struct State;
   struct Engine;
+  using Work = std::function<SessionResult(State& next, Engine& engine, ProgressSink& progress)>;
+  Job prepare(Work work) const;
+  static Job refused(SessionResult result);
+  SessionResult runNow(Job job, ProgressSink& progress);
+  // Makes `record` the record of `side` in the staged state (the side's reset, texts, slots, automatic filter).
+  static SessionResult adoptRecord(State& next, Engine& engine, Side side, const SignalRecord& record,
+                                   const std::string& source, ProgressSink& progress);
+  static SessionResult convertTemperature(State& next, Engine& engine, ProgressSink& progress);
+  static SessionResult convertBloodFlow(State& next, Engine& engine, ProgressSink& progress);
   // The wavelet T -> BF* method: the installed converter's reconstruction output, or an error while none is
   // installed.
-  ConversionResult WaveLetT(ProgressSink& progress);
+  static ConversionResult WaveLetT(const State& s, Engine& engine, ProgressSink& progress);
   // The band filter of one side into the staged state; `automatic` applies the rule of a load.
   static SessionResult runFilter(State& next, Engine& engine, bool temperature, bool automatic,
                                  ProgressSink& progress);
@@ -269,7 +292,29 @@ class TransformSession {
   static SessionResult correlate(const State& s, bool temperature, std::string& label, std::optional<double>& value);
 
   std::unique_ptr<State> m_state;    // records, flags, settings, view data: copied whole for all-or-nothing updates
-  std::unique_ptr<Engine> m_engine;  // the band-limited transform and its caches
+  // The band-limited transform with its caches and the wavelet methods; a job holds a second reference while it
+  // is out.
+  std::shared_ptr<Engine> m_engine;
+};
+
+// A long operation of the session, movable between threads. run() may be called on any thread, once; it
+// computes on the job's own copy of the session's state. Dropping a job without commit() abandons it.
+class TransformSession::Job {
+ public:
+  Job();
+  Job(Job&&) noexcept;
+  Job& operator=(Job&&) noexcept;
+  ~Job();
+  // Computes (blocks for the operation's cost); a second call returns the first outcome.
+  SessionResult run(ProgressSink& progress);
+
+ private:
+  friend class TransformSession;
+  std::unique_ptr<State> m_next;
+  std::shared_ptr<Engine> m_engine;
+  Work m_work;
+  SessionResult m_result;
+  bool m_ran = false;
 };
 
 }  // namespace kelvora
