@@ -22,7 +22,7 @@
 #include "run_progress.h"
 #include "signal_messages.h"
 #include "signals/signal_file.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 #include "task_runner.h"
 
 namespace kelvora {

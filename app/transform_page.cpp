@@ -32,7 +32,7 @@
 #include "plot_view.h"
 #include "run_progress.h"
 #include "signals/signal_file.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"

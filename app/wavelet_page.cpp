@@ -27,7 +27,7 @@
 #include "run_progress_view.h"
 #include "signal_messages.h"
 #include "signals/signal_file.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 #include "task_runner.h"
 #include "wavelet/scale_table.h"
 #include "workspace_strip.h"

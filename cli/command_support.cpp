@@ -2,34 +2,14 @@
 
 #include <cmath>
 
+#include "core/text_helpers.h"
+
 namespace kelvora::cli {
 
-namespace {
-
-// Bytes shown in a message: control bytes (and, with asciiOnly, bytes beyond ASCII) as \xNN, so binary junk
-// stays one clean line. Paths keep their UTF-8 letters.
-std::string Printable(const std::string& bytes, bool asciiOnly) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || !asciiOnly)) {
-      text += c;
-    } else {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 15];
-    }
-  }
-  return text;
-}
-
-}  // namespace
-
-std::string PrintableFileText(const std::string& bytes) { return Printable(bytes, true); }
+std::string PrintableFileText(const std::string& bytes) { return EscapeBytes(bytes); }
 
 std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = Printable(error.path, false);
+  std::string text = EscapeBytes(error.path, true);
   if (error.line > 0) {
     text += ':';
     text += std::to_string(error.line);
@@ -38,7 +18,7 @@ std::string DescribeFileError(const SignalFileError& error) {
   // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
   if (error.kind == SignalFileErrorKind::kInvalidNumber) {
     text += '\'';
-    text += Printable(error.text, true);
+    text += EscapeBytes(error.text);
     text += "' ";
   }
   text += error.message;

@@ -7,16 +7,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/text_helpers.h"
+
 namespace kelvora {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+// A bad line is quoted with at most this many bytes, then "...".
+constexpr std::size_t kShownBytes = 40;
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // Converts one value text; false when it is not a finite number. The decimal mark is ',' or '.' when the
 // locale's separator is not ',', and only ',' when it is.
@@ -40,26 +38,6 @@ bool ParseValue(std::string_view text, char decimalSeparator, double& value) {
   const char* end = buffer + text.size();
   const auto [ptr, ec] = std::from_chars(buffer, end, value);
   return ec == std::errc() && ptr == end && std::isfinite(value);
-}
-
-// A line as a message quotes it: at most 40 bytes, then "...", with control and non-ASCII bytes as \xNN so
-// binary junk stays one clean line.
-std::string Shortened(std::string_view text) {
-  constexpr std::size_t kShown = 40;
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string shown;
-  for (const char c : text.substr(0, kShown)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      shown += c;
-    } else {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
-    }
-  }
-  if (text.size() > kShown) shown += "...";
-  return shown;
 }
 
 }  // namespace
@@ -99,7 +77,7 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
     // A line ends at LF, CR LF or a lone CR (old Mac files).
     std::size_t eol = text.find_first_of("\r\n", pos);
     if (eol == std::string_view::npos) eol = text.size();
-    const std::string_view line = Trimmed(text.substr(pos, eol - pos));
+    const std::string_view line = TrimBlanks(text.substr(pos, eol - pos));
     pos = eol + 1;
     if (eol < text.size() && text[eol] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     ++lineNumber;
@@ -118,8 +96,9 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz, char decimalS
       PpgReadResult failed;
       failed.status = PpgReadStatus::kBadNumber;
       failed.line = lineNumber;
-      failed.text = line.size() > 40 ? std::string(line.substr(0, 40)) + "..." : std::string(line);
-      failed.message = "Line " + std::to_string(lineNumber) + ": '" + Shortened(line) + "' is not a valid number";
+      failed.text = line.size() > kShownBytes ? std::string(line.substr(0, kShownBytes)) + "..." : std::string(line);
+      const std::string shown = EscapeBytes(line.substr(0, kShownBytes)) + (line.size() > kShownBytes ? "..." : "");
+      failed.message = "Line " + std::to_string(lineNumber) + ": '" + shown + "' is not a valid number";
       return failed;
     }
     values.push_back(value == 0.0 ? 0.0 : value);  // "-0" is plain zero

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "core/math_utils.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 namespace {
@@ -39,12 +39,6 @@ bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -195,33 +189,6 @@ ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz
 }
 
 // ---------------------------------------------------------------------------------------------------------
-
-bool ParseIntegerText(const std::string& text, int& value) {
-  const std::string t = Trimmed(text);
-  if (t.empty()) return false;
-  const char* begin = t.data();
-  if (*begin == '+') ++begin;
-  int parsed = 0;
-  const auto [end, error] = std::from_chars(begin, t.data() + t.size(), parsed);
-  if (error != std::errc() || end != t.data() + t.size()) return false;
-  value = parsed;
-  return true;
-}
-
-bool ParseRealText(const std::string& text, char decimalSeparator, double& value) {
-  const std::optional<double> parsed = ParseDecimalNumber(text, decimalSeparator);
-  if (!parsed) return false;
-  value = *parsed;
-  return true;
-}
-
-std::string FormatRealText(double value, char decimalSeparator) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  std::string text(buffer, result.ptr);
-  std::replace(text.begin(), text.end(), '.', decimalSeparator);
-  return text;
-}
 
 namespace {
 

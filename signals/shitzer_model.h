@@ -11,6 +11,7 @@
 
 #include "core/conversion_result.h"
 #include "core/progress.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 
@@ -127,11 +128,5 @@ void ApplyBloodDefaults(ParameterGrid& grid, TissueParameters& parameters);
 // "Air": hAir 6, tAir 24 (cells (7,1) and (7,2)).
 void ApplyAirDefaults(ParameterGrid& grid, TissueParameters& parameters);
 
-// Text helpers shared with the Transform workflow's edits: parse an integer / a real written with
-// `decimalSeparator` (surrounding blanks allowed, nothing else); false when the text is not a number.
-bool ParseIntegerText(const std::string& text, int& value);
-bool ParseRealText(const std::string& text, char decimalSeparator, double& value);
-// The shortest decimal text of `value` with `decimalSeparator` ("0.33", "2", "36,24").
-std::string FormatRealText(double value, char decimalSeparator);
 
 }  // namespace kelvora

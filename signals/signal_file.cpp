@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "core/atomic_file.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 namespace {
@@ -44,10 +44,6 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
       break;
   }
   return error;
-}
-
-bool IsBlank(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
@@ -179,7 +175,7 @@ void SignalTextReader::takeLine() {
   } else if (m_lineBytes > m_line.size()) {
     whole = false;
   }
-  const bool blank = whole && IsBlank(value);
+  const bool blank = whole && IsBlankText(value);
 
   auto parse = [&](std::string_view raw) -> std::optional<double> {
     if (!whole) return std::nullopt;

@@ -1,4 +1,4 @@
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 #include <gtest/gtest.h>
 
