@@ -31,6 +31,7 @@
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
+#include "signal_messages.h"
 #include "signals/signal_file.h"
 #include "core/text_helpers.h"
 #include "signals/transform_session.h"
@@ -1149,7 +1150,7 @@ void TransformPage::onGridEdited(int row, int column) {
   if (m_gridUpdating || !s || m_busy) return;
   const GridEditResult result = s->editGridCell(column, row, m_grid->item(row, column)->text().toStdString());
   if (!result.ok()) {
-    m_context->showError(QString::fromStdString(result.message));
+    m_context->showError(GridEditMessage(result));
     showGrid();
   }
 }

@@ -23,6 +23,7 @@
 #include "core/conversion_scaling.h"
 #include "core/progress.h"
 #include "core/thermal_wave.h"
+#include "signals/parameter_grid.h"
 #include "signals/shitzer_model.h"
 #include "signals/signal_record.h"
 

@@ -16,6 +16,7 @@
 #include "app_context.h"
 #include "language_tables.h"
 #include "main_window.h"
+#include "signal_messages.h"
 
 using namespace kelvora;
 
@@ -211,6 +212,8 @@ void LanguageTest::switchingLanguageKeepsTheData() {
   QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("LBCorrel1"))->text(), correl);
   QCOMPARE(CorrelationPrefix(Language::Russian), QStringLiteral("Корреляция: "));
   QCOMPARE(CorrelationPrefix(Language::English), QStringLiteral("Correlation: "));
+  // The grid's separator message is the window's text in both languages.
+  QCOMPARE(GridEditMessage({GridEditFault::DotOnCommaSystem, "1.5"}), QStringLiteral("Введите \",\", а не \".\""));
 }
 
 QTEST_MAIN(LanguageTest)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frequency_band.h"
+#include "core/text_helpers.h"
 #include "signals/transform_session.h"
 
 namespace kelvora {

@@ -42,5 +42,27 @@ TEST(ParseDecimalNumber, RefusesEverythingElse) {
   EXPECT_FALSE(ParseDecimalNumber("36.6", ',').has_value());
 }
 
+TEST(EditNumberTexts, IntegersRealsAndTheirShortestForm) {
+  int i = 0;
+  EXPECT_TRUE(ParseIntegerText(" 42 ", i));
+  EXPECT_EQ(i, 42);
+  EXPECT_TRUE(ParseIntegerText("-7", i));
+  EXPECT_EQ(i, -7);
+  EXPECT_FALSE(ParseIntegerText("4x", i));
+  EXPECT_FALSE(ParseIntegerText("", i));
+  EXPECT_FALSE(ParseIntegerText("99999999999", i));
+  double d = 0;
+  EXPECT_TRUE(ParseRealText("36,24", ',', d));
+  EXPECT_EQ(d, 36.24);
+  EXPECT_FALSE(ParseRealText("36.24", ',', d));
+  EXPECT_TRUE(ParseRealText("-1e-3", '.', d));
+  EXPECT_EQ(d, -1e-3);
+  EXPECT_FALSE(ParseRealText("inf", '.', d));
+  EXPECT_FALSE(ParseRealText("nan", '.', d));
+  EXPECT_FALSE(ParseRealText("1.2.3", '.', d));
+  EXPECT_EQ(FormatRealText(36.24, ','), "36,24");
+  EXPECT_EQ(FormatRealText(2.0, '.'), "2");
+}
+
 }  // namespace
 }  // namespace kelvora
