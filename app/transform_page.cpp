@@ -28,6 +28,7 @@
 #include "band_edit_filter.h"
 #include "color_swatch.h"
 #include "frequency_strip.h"
+#include "language_tables.h"
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
@@ -648,7 +649,7 @@ void TransformPage::onStripDoubleClicked(int side) {
   if (side == 1) {
     m_series21->setVisible(false);
     m_filteredBox[1]->setChecked(false);
-    if (TransformSession* s = session(); s && !m_busy) s->setFilterSignalBF(false);
+    if (TransformSession* s = session(); s && !m_busy) s->setFilterSignal(Side::BloodFlow, false);
   }
 }
 
@@ -689,9 +690,9 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
   if (side == 0) m_series20->setVisible(false);
   if (TransformSession* s = session(); s && !m_busy) {
     if (side == 0) {
-      s->setFilterSignalT(filtered->isChecked());
+      s->setFilterSignal(Side::Temperature, filtered->isChecked());
     } else {
-      s->setFilterSignalBF(filtered->isChecked());
+      s->setFilterSignal(Side::BloodFlow, filtered->isChecked());
     }
   }
 }
@@ -705,9 +706,9 @@ void TransformPage::toggleFilterPanel(int side) {
     m_filteredBox[side]->setChecked(false);
     if (TransformSession* s = session(); s && !m_busy) {
       if (side == 0) {
-        s->setFilterSignalT(false);
+        s->setFilterSignal(Side::Temperature, false);
       } else {
-        s->setFilterSignalBF(false);
+        s->setFilterSignal(Side::BloodFlow, false);
       }
     }
     (side == 0 ? m_series19 : m_series21)->setVisible(false);
@@ -945,13 +946,13 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
   TransformSession* s = session();
   if (!s || m_busy) return;
   syncSession();
-  const bool loaded = side == 0 ? s->tLoaded() : s->bfLoaded();
+  const bool loaded = s->loaded(side == 0 ? Side::Temperature : Side::BloodFlow);
   if (!loaded) return;
   if (m_lowEdit[side]->text() == QStringLiteral("0") && m_highEdit[side]->text() == noBandHigh) {
     if (side == 0) {
-      s->setFilterSignalT(false);
+      s->setFilterSignal(Side::Temperature, false);
     } else {
-      s->setFilterSignalBF(false);
+      s->setFilterSignal(Side::BloodFlow, false);
     }
     showView();
     return;
@@ -1006,21 +1007,11 @@ void TransformPage::saveConverted(bool temperature) {
 bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
   TransformSession* s = session();
   if (!s || m_busy) return false;
-  if (!(temperature ? s->tStarReady() : s->bfStarReady())) {
-    m_context->showError(temperature ? QStringLiteral("There is no T* to save")
-                                     : QStringLiteral("There is no BF* to save"));
-    return false;
-  }
-  const std::string path = EnsureExtension(name.toStdString(), ".txt");
-  const std::vector<double>& values = temperature ? s->convertedT() : s->convertedBF();
-  const int lastIndex = temperature ? s->recordBF().lastIndex : s->recordT().lastIndex;
-  if (const auto error = WriteSignalFile(values, lastIndex, path, DecimalSeparator().toLatin1())) {
-    const QString reason = error->reason.empty() ? QString() : " (" + QString::fromStdString(error->reason) + ")";
-    m_context->showError(QString::fromStdString(error->message) + QStringLiteral(": ") + QString::fromStdString(path) +
-                         reason);
-    return false;
-  }
-  return true;
+  syncSession();
+  const SessionResult result = s->Save(temperature ? Side::BloodFlow : Side::Temperature,
+                                       EnsureExtension(name.toStdString(), ".txt"));
+  if (!result.ok()) m_context->showError(QString::fromStdString(result.error));
+  return result.ok();
 }
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
@@ -1030,21 +1021,20 @@ void TransformPage::syncSession() {
   if (!s || m_busy) return;
   s->setDecimalSeparator(DecimalSeparator().toLatin1());
   s->setSampleRate(m_context->gerc());
-  s->setLanguage(m_context->russian() ? InterfaceLanguage::Russian : InterfaceLanguage::English);
   s->setModel(m_derivative->isChecked() ? ConversionModel::Derivative : ConversionModel::ThermalWave);
   s->setNonlinear(m_checkBox1->isChecked());
   s->setScalingMode(m_normaliz[0]->isChecked()   ? ScalingMode::Normalized
                     : m_normaliz[1]->isChecked() ? ScalingMode::Absolute
                                                  : ScalingMode::Scaled);
-  s->setScalingTextsT(m_edit4->text().toStdString(), m_edit5->text().toStdString());
-  s->setScalingTextsBF(m_edit6->text().toStdString(), m_edit7->text().toStdString());
+  s->setScalingTexts(Side::BloodFlow, m_edit4->text().toStdString(), m_edit5->text().toStdString());
+  s->setScalingTexts(Side::Temperature, m_edit6->text().toStdString(), m_edit7->text().toStdString());
   s->setStartTemperatureText(m_edit9->text().toStdString());
-  s->setBandT(m_strip[0]->lowHz(), m_strip[0]->highHz());
-  s->setBandBF(m_strip[1]->lowHz(), m_strip[1]->highHz());
-  s->setBandTextsT(m_lowEdit[0]->text().toStdString(), m_highEdit[0]->text().toStdString());
-  s->setBandTextsBF(m_lowEdit[1]->text().toStdString(), m_highEdit[1]->text().toStdString());
-  s->setFilterSignalT(m_filteredBox[0]->isChecked());
-  s->setFilterSignalBF(m_filteredBox[1]->isChecked());
+  for (int side = 0; side < 2; ++side) {
+    const Side which = side == 0 ? Side::Temperature : Side::BloodFlow;
+    s->setBand(which, m_strip[side]->lowHz(), m_strip[side]->highHz());
+    s->setBandTexts(which, m_lowEdit[side]->text().toStdString(), m_highEdit[side]->text().toStdString());
+    s->setFilterSignal(which, m_filteredBox[side]->isChecked());
+  }
   if (WaveletMethods* wavelet = m_context->waveletMethods()) {
     wavelet->setConversionType(m_paul->isChecked() ? WaveletType::Paul : WaveletType::Morlet);
     wavelet->setThreads(m_context->potoks());
@@ -1066,50 +1056,56 @@ void TransformPage::showView() {
   if (!s) return;
   const TransformViewState v = s->viewState();
   // An operation may change the records' rate (the wavelet conversion works at 2 Hz): the spin box follows it.
-  if (m_upDown1->value() != s->sampleRate()) m_upDown1->setValue(s->sampleRate());
-  m_btnTtoBF->setIcon(ArrowIcon(v.btnTtoBFTag == 1));
-  m_btnTtoBF->setProperty("tag", v.btnTtoBFTag);
-  m_btnBFtoT->setIcon(ArrowIcon(v.btnBFtoTTag == 1));
-  m_btnBFtoT->setProperty("tag", v.btnBFtoTTag);
-  m_btnSaveBF->setEnabled(v.btnSaveBFEnabled);
-  m_btnPlotBF->setEnabled(v.btnPlotBFEnabled);
-  m_btnOutputBF->setEnabled(v.btnOutputBFEnabled);
-  m_btnSaveT->setEnabled(v.btnSaveTEnabled);
-  m_btnPlotT->setEnabled(v.btnPlotTEnabled);
-  m_btnOutputT->setEnabled(v.btnOutputTEnabled);
-  if (!v.edit10.empty()) m_edit10->setText(QString::fromStdString(v.edit10));
-  if (!v.edit16.empty()) m_edit16->setText(QString::fromStdString(v.edit16));
-  m_edit17->setText(QString::fromStdString(v.edit17));
-  m_edit18->setText(QString::fromStdString(v.edit18));
-  m_lbCorrel1->setText(QString::fromStdString(v.lbCorrel1));
-  m_lbCorrel2->setText(QString::fromStdString(v.lbCorrel2));
-  m_filteredBox[0]->setChecked(v.cbFilterSignalT);
-  m_filteredBox[1]->setChecked(v.cbFilterSignalBF);
-  m_label9->setVisible(v.edit9Visible);
-  m_edit9->setVisible(v.edit9Visible);
-
+  if (m_upDown1->value() != v.sampleRateHz) m_upDown1->setValue(v.sampleRateHz);
+  const char separator = DecimalSeparator().toLatin1();
+  QPushButton* const arrows[2] = {m_btnTtoBF, m_btnBFtoT};
+  QLineEdit* const sources[2] = {m_edit10, m_edit16};
+  QLineEdit* const counts[2] = {m_edit17, m_edit18};
+  QPushButton* const saves[2] = {m_btnSaveBF, m_btnSaveT};
+  QPushButton* const plots[2] = {m_btnPlotBF, m_btnPlotT};
+  QPushButton* const outputs[2] = {m_btnOutputBF, m_btnOutputT};
+  QLabel* const correlations[2] = {m_lbCorrel1, m_lbCorrel2};
+  PlotView* const measuredCharts[2] = {m_chart1, m_chart2};
+  QXYSeries* const measuredSeries[2] = {m_series1, m_series2};
+  QXYSeries* const filteredSeries[2] = {m_series19, m_series21};
+  PlotView* const convertedCharts[2] = {m_chart3, m_chart4};
+  QXYSeries* const convertedSeries[2] = {m_series3, m_series4};
+  QXYSeries* const overlaySeries[2] = {m_series5, m_series6};
   auto show = [](PlotView* chart, QXYSeries* series, const ChartSeries& data, bool visible) {
     chart->setPoints(series, data.x, data.y, false);
     series->setVisible(visible && !data.empty());
   };
-  show(m_chart1, m_series1, v.series1, m_inputBox[0]->isChecked());
-  show(m_chart1, m_series19, v.series19, v.series19.visible && v.cbFilterSignalT);
-  show(m_chart2, m_series2, v.series2, m_inputBox[1]->isChecked());
-  show(m_chart2, m_series21, v.series21, v.series21.visible && v.cbFilterSignalBF);
-  show(m_chart3, m_series3, v.series3, v.series3.visible);
-  show(m_chart3, m_series5, v.series5, v.series5.visible);
-  show(m_chart4, m_series4, v.series4, v.series4.visible);
-  show(m_chart4, m_series6, v.series6, v.series6.visible);
-  // With the filtered curve unticked the input curve is shown, so that one of the two always is.
-  for (int side = 0; side < 2; ++side) {
-    if (!m_filteredBox[side]->isChecked() && !m_inputBox[side]->isChecked()) {
-      m_inputBox[side]->setChecked(true);
-      (side == 0 ? m_series1 : m_series2)->setVisible(true);
+  for (int i = 0; i < 2; ++i) {
+    const Side side = i == 0 ? Side::Temperature : Side::BloodFlow;
+    const SideView& view = v.side(side);
+    arrows[i]->setIcon(ArrowIcon(view.loaded));
+    arrows[i]->setProperty("tag", view.loaded ? 1 : 0);
+    if (view.loaded) {
+      sources[i]->setText(SourceText(side, QString::fromStdString(view.source)));
+      counts[i]->setText(PointsText(view.sampleCount));
     }
+    const ConvertedView& converted = view.converted;
+    saves[i]->setEnabled(converted.ready);
+    plots[i]->setEnabled(converted.ready);
+    outputs[i]->setEnabled(converted.outputEnabled);
+    correlations[i]->setText(converted.correlation
+                                 ? CorrelationLabel(m_context->language(), *converted.correlation, separator)
+                                 : QString());
+    m_filteredBox[i]->setChecked(view.filterTicked);
+    show(measuredCharts[i], measuredSeries[i], view.measured, m_inputBox[i]->isChecked());
+    show(measuredCharts[i], filteredSeries[i], view.filtered, view.filterTicked);
+    show(convertedCharts[i], convertedSeries[i], converted.curve, true);
+    show(convertedCharts[i], overlaySeries[i], converted.overlay, true);
+    // With the filtered curve unticked the input curve is shown, so that one of the two always is.
+    if (!m_filteredBox[i]->isChecked() && !m_inputBox[i]->isChecked()) {
+      m_inputBox[i]->setChecked(true);
+      measuredSeries[i]->setVisible(true);
+    }
+    convertedCharts[i]->setLeftTitle(ConvertedAxisTitle(side, converted.axis));
   }
+  m_label9->setVisible(v.startTemperatureShown);
+  m_edit9->setVisible(v.startTemperatureShown);
   for (PlotView* chart : {m_chart1, m_chart2, m_chart3, m_chart4}) chart->fitToData();
-  if (!v.chart3LeftAxisTitle.empty()) m_chart3->setLeftTitle(QString::fromStdString(v.chart3LeftAxisTitle));
-  if (!v.chart4LeftAxisTitle.empty()) m_chart4->setLeftTitle(QString::fromStdString(v.chart4LeftAxisTitle));
   showGrid();
 }
 

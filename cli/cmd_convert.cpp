@@ -7,6 +7,7 @@
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
 #include "cli/wavelet_cli.h"
+#include "core/text_helpers.h"
 #include "signals/transform_session.h"
 
 namespace kelvora::cli {
@@ -175,16 +176,12 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
   session.setStartTemperatureText(FormatRealText(s.startTemperature, separator));
   session.setNonlinear(s.nonlinear);
   session.setScalingMode(s.scaling);
-  session.setScalingTextsT(FormatRealText(s.a, separator), FormatRealText(s.b, separator));
-  session.setScalingTextsBF(FormatRealText(s.a, separator), FormatRealText(s.b, separator));
+  for (Side side : {Side::Temperature, Side::BloodFlow})
+    session.setScalingTexts(side, FormatRealText(s.a, separator), FormatRealText(s.b, separator));
   // The band goes into the band table; the edit texts stay at their defaults, so a load does not filter (the
   // conversion itself does not use the filtered record).
-  if (s.band) {
-    if (s.toBloodFlow)
-      session.setBandT(s.band->low, s.band->high);
-    else
-      session.setBandBF(s.band->low, s.band->high);
-  }
+  const Side side = s.toBloodFlow ? Side::Temperature : Side::BloodFlow;
+  if (s.band) session.setBand(side, s.band->low, s.band->high);
 
   const std::string& input = parsed.positionals.front();
   const std::optional<std::string> compare = parsed.value("compare");
@@ -195,31 +192,29 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, const CommonOpt
     ConsoleProgress progress(context.err, options.progress, kName);
     // The inputs are read as every command reads them; the session takes the records.
     int status = kExitSuccess;
-    const auto load = [&](const std::string& path, bool temperature) -> std::optional<SessionResult> {
-      const std::optional<SignalRecord> record = LoadInput(context, path, temperature, status);
+    const auto load = [&](const std::string& path, Side into) -> std::optional<SessionResult> {
+      const std::optional<SignalRecord> record = LoadInput(context, path, into == Side::Temperature, status);
       if (!record) return std::nullopt;
-      SessionResult result =
-          session.LoadRecord(temperature ? Side::Temperature : Side::BloodFlow, *record, path, progress);
+      SessionResult result = session.LoadRecord(into, *record, path, progress);
       if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
       return result;
     };
-    std::optional<SessionResult> loaded = load(input, s.toBloodFlow);
+    std::optional<SessionResult> loaded = load(input, side);
     if (!loaded) return status;
     if (!loaded->ok()) return InputError(context, loaded->error);
 
-    SessionResult result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
+    SessionResult result = session.Convert(side, progress);
     if (!result.ok()) return InputError(context, input + ": " + result.error);
-    converted = s.toBloodFlow ? session.convertedBF() : session.convertedT();
+    converted = session.converted(side);
 
     if (compare) {
       // Loading the other record resets only the other side, so the converted record stays.
-      loaded = load(*compare, !s.toBloodFlow);
+      loaded = load(*compare, OtherSide(side));
       if (!loaded) return status;
       if (!loaded->ok()) return InputError(context, loaded->error);
-      result = s.toBloodFlow ? session.Correl1() : session.Correl2();
+      result = session.Correlate(side);
       if (!result.ok()) return InputError(context, *compare + ": " + result.error);
-      const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();
-      correlation = TransformSession::CorrelationText(*r, InterfaceLanguage::English, '.');
+      correlation = "Correlation: " + FormatRealText(RoundedCorrelation(*session.correlation(side)), '.');
     }
   }
 

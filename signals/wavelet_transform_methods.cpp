@@ -47,12 +47,27 @@ void WaveletMethods::stop() {
 }
 
 ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, ProgressSink& progress) {
-  const ThermalReconstruction tissue{input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
-                                                                                : WaveletConversionModel::ThermalWave,
-                                     static_cast<long double>(input.lambda), static_cast<long double>(input.rhoC),
-                                     kWaveletSampleRateHz};
-  return FromRun(WaveLetTReconstruction(engine(), input.normalizedT, WaveletBand{input.bandLowHz, input.bandHighHz},
-                                        tissue, m_conversionType, m_threads, progress));
+  WaveLetTInput request;
+  request.normalizedT = input.normalizedT;
+  request.tMinimum = input.tMinimum;
+  request.tMaximum = input.tMaximum;
+  request.tBand = WaveletBand{input.bandLowHz, input.bandHighHz};
+  request.model = input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
+                                                             : WaveletConversionModel::ThermalWave;
+  request.lambda = input.lambda;
+  request.rhoC = static_cast<double>(input.rhoC);
+  request.type = m_conversionType;
+  request.nonlinear = input.nonlinear;
+  request.scaling = input.scaling == ScalingMode::Scaled     ? WaveletOutputScaling::Scaled
+                    : input.scaling == ScalingMode::Absolute ? WaveletOutputScaling::Absolute
+                                                             : WaveletOutputScaling::Normalized;
+  request.scaleA = input.a;
+  request.scaleB = input.b;
+  request.threads = m_threads;
+  const WaveLetTResult result = WaveLetT(engine(), request, progress);
+  if (result.completed()) return ConversionResult::Success(result.bfStar);
+  if (result.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(kConversionStoppedMessage);
+  return ConversionResult::Failure(result.error ? result.error->message : "The wavelet run did not take place");
 }
 
 ConversionResult WaveletMethods::filter(Side side, const std::vector<double>& normalized, double lowHz,

@@ -100,12 +100,12 @@ TEST(CliConvert, ResultsAreTheSessionsInFullPrecision) {
   ASSERT_TRUE(session.LoadT(t, NullProgress()).ok());
   ASSERT_TRUE(session.LoadBF(bf, NullProgress()).ok());
   session.setModel(ConversionModel::Derivative);
-  session.setBandT(0.0, 0.2);
+  session.setBand(Side::Temperature, 0.0, 0.2);
   session.setScalingMode(ScalingMode::Absolute);
   ASSERT_TRUE(session.BtnTtoBF(NullProgress()).ok());
   session.setMethod(ConversionMethod::Shitzer);
   session.setScalingMode(ScalingMode::Scaled);
-  session.setScalingTextsT("2", "-1");
+  session.setScalingTexts(Side::BloodFlow, "2", "-1");
   session.setStartTemperatureText("35");
   ASSERT_TRUE(session.BtnBFtoT(NullProgress()).ok());
 
@@ -114,7 +114,7 @@ TEST(CliConvert, ResultsAreTheSessionsInFullPrecision) {
   ASSERT_EQ(fourier.status, kExitSuccess) << fourier.err;
   const std::vector<std::string> f = Lines(fourier.out);
   ASSERT_EQ(f.size(), 300u);
-  for (std::size_t i = 0; i < f.size(); ++i) EXPECT_EQ(std::stod(f[i]), session.convertedBF()[i]) << i;
+  for (std::size_t i = 0; i < f.size(); ++i) EXPECT_EQ(std::stod(f[i]), session.converted(Side::Temperature)[i]) << i;
 
   const ConvertRun shitzer = Convert({bf, "--method", "shitzer", "--direction", "bf2t", "--scaling", "scaled", "--scale-a", "2",
                                "--scale-b", "-1", "--t0", "35", "--full-precision"});
@@ -122,7 +122,7 @@ TEST(CliConvert, ResultsAreTheSessionsInFullPrecision) {
   const std::vector<std::string> s = Lines(shitzer.out);
   ASSERT_EQ(s.size(), 300u);
   EXPECT_EQ(std::stod(s[0]), 2 * 35.0 - 1);
-  for (std::size_t i = 0; i < s.size(); ++i) EXPECT_EQ(std::stod(s[i]), session.convertedT()[i]) << i;
+  for (std::size_t i = 0; i < s.size(); ++i) EXPECT_EQ(std::stod(s[i]), session.converted(Side::BloodFlow)[i]) << i;
 }
 
 TEST(CliConvert, CompareAppendsTheCorrelation) {

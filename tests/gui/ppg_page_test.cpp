@@ -119,11 +119,11 @@ void PpgPageTest::envelopeComputesAndHandsOverToTheTransformPage() {
   m_window->runner()->waitForIdle();
   QVERIFY(m_errors.isEmpty());
   TransformSession* session = m_window->context()->session();
-  QCOMPARE(session->recordBF().count(), 2000);
-  QCOMPARE(session->recordBF().values[1234], page()->envelope().values[1234]);
-  QVERIFY(session->bfLoaded());
-  QCOMPARE(QString::fromStdString(session->viewState().edit18), QStringLiteral("2000 points"));
-  QVERIFY(QString::fromStdString(session->viewState().edit16).endsWith(QStringLiteral("PPG: Example 1")));
+  QCOMPARE(session->record(Side::BloodFlow).count(), 2000);
+  QCOMPARE(session->record(Side::BloodFlow).values[1234], page()->envelope().values[1234]);
+  QVERIFY(session->loaded(Side::BloodFlow));
+  QCOMPARE(session->viewState().bloodFlow.sampleCount, 2000);
+  QCOMPARE(QString::fromStdString(session->viewState().bloodFlow.source), QStringLiteral("PPG: Example 1"));
   QCOMPARE(changed.count(), 1);
   QCOMPARE(find<QLineEdit>("Edit18")->text(), QStringLiteral("2000 points"));
   QCOMPARE(find<QTabWidget>("PageControl1")->currentIndex(), 0);
@@ -215,12 +215,12 @@ void PpgPageTest::handOverLeavesTheSessionToTheTransformPageOnTheUiThread() {
   QVERIFY(page()->handOver());
   QVERIFY(m_window->transformPage()->isBusy());
   QVERIFY(!find<QPushButton>("BtnReadBF")->isEnabled());
-  QVERIFY(!session->bfLoaded());
+  QVERIFY(!session->loaded(Side::BloodFlow));
   m_window->transformPage()->waitForIdle();
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
   QVERIFY(!m_window->transformPage()->isBusy());
-  QVERIFY(session->bfLoaded());
-  QCOMPARE(session->recordBF().count(), 2894);
+  QVERIFY(session->loaded(Side::BloodFlow));
+  QCOMPARE(session->record(Side::BloodFlow).count(), 2894);
   QCOMPARE(find<QLineEdit>("Edit18")->text(), QStringLiteral("2894 points"));
 }
 

@@ -272,8 +272,8 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   TransformSession* session = m_window->context()->session();
   QVERIFY(session);
   session->setMethod(ConversionMethod::Wavelet);
-  session->setBandT(0.05, 0.15);
-  session->setBandTextsT("0.05", "0.15");
+  session->setBand(Side::Temperature, 0.05, 0.15);
+  session->setBandTexts(Side::Temperature, "0.05", "0.15");
   const std::vector<double> t = Wave(300);
   const QString path = writeSignal("t.txt", t);
   SessionResult loaded;
@@ -283,7 +283,7 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   }));
   settle();
   QVERIFY2(loaded.ok(), loaded.error.c_str());
-  QCOMPARE(session->filteredT().size(), size_t{300});
+  QCOMPARE(session->filtered(Side::Temperature).size(), size_t{300});
   auto* chart11 = find<PlotView>("Chart11");
   QCOMPARE(chart11->sourcePointCount(chart11->series(QStringLiteral("Series22"))), 300);
   QCOMPARE(filteredPoints(), 300);
@@ -314,7 +314,7 @@ void WaveletPageTest::aWaveletConversionLeavesThePagesSignalAndResult() {
   m_window->transformPage()->waitForIdle();
   settle();
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-  QVERIFY(m_window->context()->session()->bfStarReady());
+  QVERIFY(m_window->context()->session()->convertedReady(Side::Temperature));
   QCOMPARE(chart11->sourceValues(chart11->series(QStringLiteral("Series22"))), shown);
   QCOMPARE(page()->filteredSignal(), filtered);
   // "Calculation" filters the page's own signal again, not the converted record.
