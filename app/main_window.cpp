@@ -195,11 +195,6 @@ void TForm1::buildCentre() {
 
   m_progress = new RunProgress(m_progressBar, m_label13, m_progressLabel, m_btnStop, panel0, panel1, this);
   m_context->setShell(this, m_progress, m_runner);
-  // A computation that failed ends the run display and says why.
-  connect(m_runner, &TaskRunner::failed, this, [this](const QString& message) {
-    if (m_progress->isRunning()) m_progress->end();
-    m_context->showError(message);
-  });
   connect(m_progress, &RunProgress::stopPressed, this, [this] {
     if (m_waveletMethods) m_waveletMethods->stop();
   });

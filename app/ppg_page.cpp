@@ -7,11 +7,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -19,11 +17,9 @@
 #include "page_run.h"
 #include "number_text.h"
 #include "plot_view.h"
-#include "run_progress.h"
 #include "signal_messages.h"
 #include "signals/signal_file.h"
 #include "core/text_helpers.h"
-#include "task_runner.h"
 
 namespace kelvora {
 
@@ -54,15 +50,7 @@ QString NotAnInteger(const QString& text) {
 PpgPage::PpgPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("TabSheet3"));
   buildControls();
-  if (TaskRunner* runner = m_context->runner()) {
-    // A run dropped without its result (the window closing) must not leave the page disabled.
-    connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
-      if (busy || !m_busy) return;
-      QTimer::singleShot(0, this, [this] {
-        if (m_busy && !(m_context->runner() && m_context->runner()->isBusy())) setBusy(false);
-      });
-    });
-  }
+  m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
 }
 
 PpgPage::~PpgPage() = default;
@@ -172,7 +160,7 @@ void PpgPage::readPpg() {
 }
 
 bool PpgPage::loadPpg(const QString& path, const QString& title) {
-  if (m_busy) return false;
+  if (isBusy()) return false;
   bool ok = false;
   const double inRate = ParseDecimal(m_edit11->text(), &ok);
   if (!ok || !(inRate > 0.0)) {
@@ -233,15 +221,15 @@ std::optional<PpgEnvelopeParams> PpgPage::readParams() {
 }
 
 bool PpgPage::computeEnvelope() {
-  if (!m_loaded || m_busy) return false;
+  if (!m_loaded || isBusy()) return false;
   const std::optional<PpgEnvelopeParams> params = readParams();
   if (!params) return false;
   auto ppg = std::make_shared<PpgSignal>(m_ppg);
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
+  ProgressSink* sink = &m_run->sink();
   const PpgEnvelopeParams p = *params;
-  return startRun([ppg, p, sink]() -> Apply {
+  return m_run->start([this, ppg, p, sink]() -> PageRun::Outcome {
     auto result = std::make_shared<PpgEnvelopeResult>(ComputePpgEnvelope(*ppg, p, *sink));
-    return [result, rate = p.inRateHz](PpgPage& page) { page.showEnvelope(std::move(*result), rate); };
+    return {[this, result, rate = p.inRateHz] { showEnvelope(std::move(*result), rate); }};
   });
 }
 
@@ -314,7 +302,7 @@ bool PpgPage::saveEnvelope(const QString& name) {
 }
 
 bool PpgPage::handOver() {
-  if (m_envelope.empty() || m_busy) return false;
+  if (m_envelope.empty() || isBusy()) return false;
   const std::optional<int> count = outputCount();
   if (!count) return false;
   // The Transform page owns the session: it runs the load and shows the outcome.
@@ -326,26 +314,9 @@ bool PpgPage::handOver() {
   return true;
 }
 
-bool PpgPage::startRun(std::function<Apply()> work) {
-  // The continuation runs only while the page exists, so it may use `this`.
-  const bool started = StartPageRun(m_context, this, m_busy, [this, work = std::move(work)] {
-    Apply apply = work();
-    return std::function<void()>([this, apply = std::move(apply)] {
-      endRun();
-      if (apply) apply(*this);
-    });
-  });
-  if (started) setBusy(true);
-  return started;
-}
+bool PpgPage::isBusy() const { return m_run->isBusy(); }
 
-void PpgPage::endRun() {
-  EndPageRun(m_context);
-  setBusy(false);
-}
-
-void PpgPage::setBusy(bool busy) {
-  m_busy = busy;
+void PpgPage::showBusy(bool busy) {
   m_btnPpg->setEnabled(!busy);
   m_btnEnvelope->setEnabled(!busy && m_loaded);
   m_btnSave->setEnabled(!busy && !m_envelope.empty());

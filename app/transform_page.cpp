@@ -22,7 +22,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
-#include <exception>
 
 #include "app_context.h"
 #include "band_edit_filter.h"
@@ -30,6 +29,7 @@
 #include "frequency_strip.h"
 #include "language_tables.h"
 #include "number_text.h"
+#include "page_run.h"
 #include "plot_view.h"
 #include "run_progress.h"
 #include "signal_messages.h"
@@ -113,6 +113,7 @@ QIcon FoldIcon(bool expanded) {
 TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("TabSheet1"));
   m_keyFilter = new BandEditFilter(this);
+  m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(3, 3, 3, 3);
@@ -545,7 +546,7 @@ void TransformPage::buildGrid() {
 
 int TransformPage::minimumContentWidth() const { return m_panel12->minimumSizeHint().width(); }
 
-bool TransformPage::isBusy() const { return m_busy; }
+bool TransformPage::isBusy() const { return m_run->isBusy(); }
 
 void TransformPage::waitForIdle() {
   // A finished run may start the next one (the Examples menu loads T, then BF).
@@ -568,7 +569,7 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
-    if (TransformSession* s = session(); s && !m_busy) s->setSampleRate(hz);
+    if (TransformSession* s = session(); s && !isBusy()) s->setSampleRate(hz);
   });
   connect(m_btnReadT, &QPushButton::clicked, this, &TransformPage::readT);
   connect(m_btnReadBF, &QPushButton::clicked, this, &TransformPage::readBF);
@@ -606,7 +607,7 @@ void TransformPage::connectControls() {
     connect(m_strip[side], &FrequencyStrip::doubleClicked, this, [this, side] { onStripDoubleClicked(side); });
   }
   auto gridButton = [this](void (TransformSession::*press)()) {
-    if (TransformSession* s = session(); s && !m_busy) {
+    if (TransformSession* s = session(); s && !isBusy()) {
       (s->*press)();
       showGrid();
     }
@@ -621,7 +622,7 @@ void TransformPage::connectControls() {
       [this](const std::vector<double>& samples, const QString& source) { return takeBloodFlow(samples, source); });
   // Another page changed the session's records (the PPG page hands its blood-flow curve over).
   connect(m_context, &AppContext::sessionChanged, this, [this] {
-    if (!m_busy) showView();
+    if (!isBusy()) showView();
   });
 }
 
@@ -649,7 +650,7 @@ void TransformPage::onStripDoubleClicked(int side) {
   if (side == 1) {
     m_series21->setVisible(false);
     m_filteredBox[1]->setChecked(false);
-    if (TransformSession* s = session(); s && !m_busy) s->setFilterSignal(Side::BloodFlow, false);
+    if (TransformSession* s = session(); s && !isBusy()) s->setFilterSignal(Side::BloodFlow, false);
   }
 }
 
@@ -688,7 +689,7 @@ void TransformPage::onInputCheck(int side, bool filteredBox) {
   inputSeries->setVisible(input->isChecked());
   filteredSeries->setVisible(filtered->isChecked());
   if (side == 0) m_series20->setVisible(false);
-  if (TransformSession* s = session(); s && !m_busy) {
+  if (TransformSession* s = session(); s && !isBusy()) {
     if (side == 0) {
       s->setFilterSignal(Side::Temperature, filtered->isChecked());
     } else {
@@ -704,7 +705,7 @@ void TransformPage::toggleFilterPanel(int side) {
   m_filterButton[side]->setIcon(FoldIcon(!collapse));
   if (collapse) {
     m_filteredBox[side]->setChecked(false);
-    if (TransformSession* s = session(); s && !m_busy) {
+    if (TransformSession* s = session(); s && !isBusy()) {
       if (side == 0) {
         s->setFilterSignal(Side::Temperature, false);
       } else {
@@ -848,7 +849,7 @@ void TransformPage::applyGridMode() {
 }
 
 void TransformPage::onMethodChanged() {
-  if (TransformSession* s = session(); s && !m_busy) {
+  if (TransformSession* s = session(); s && !isBusy()) {
     s->setMethod(m_radioShitzer->isChecked()   ? ConversionMethod::Shitzer
                  : m_radioWavelet->isChecked() ? ConversionMethod::Wavelet
                                                : ConversionMethod::Fourier);
@@ -893,7 +894,7 @@ void TransformPage::readBF() {
 }
 
 void TransformPage::loadExample(int number) {
-  if (m_busy) return;
+  if (isBusy()) return;
   const QString folder = AppContext::dataFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
@@ -920,7 +921,7 @@ bool TransformPage::loadBF(const QString& path) { return loadRecord(false, path,
 bool TransformPage::loadRecord(bool temperature, const QString& path, const QString& label,
                                std::function<void(bool)> then) {
   TransformSession* s = session();
-  if (!s || m_busy) return false;
+  if (!s || isBusy()) return false;
   syncSession();
   return runJob(s->prepareLoadFile(temperature ? Side::Temperature : Side::BloodFlow, path.toStdString(),
                                     label.toStdString()),
@@ -931,7 +932,7 @@ bool TransformPage::loadRecord(bool temperature, const QString& path, const QStr
 
 bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QString& source) {
   TransformSession* s = session();
-  if (!s || m_busy) return false;
+  if (!s || isBusy()) return false;
   syncSession();
   return runJob(s->prepareLoadBFFromSamples(samples, source.toStdString()), [this](const SessionResult& result) {
     if (!result.ok()) return;
@@ -944,7 +945,7 @@ bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QStr
 
 void TransformPage::filterSide(int side, const QString& noBandHigh) {
   TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!s || isBusy()) return;
   syncSession();
   const bool loaded = s->loaded(side == 0 ? Side::Temperature : Side::BloodFlow);
   if (!loaded) return;
@@ -963,7 +964,7 @@ void TransformPage::filterSide(int side, const QString& noBandHigh) {
 
 void TransformPage::btnTtoBF() {
   TransformSession* s = session();
-  if (!s || m_busy || m_btnTtoBF->property("tag").toInt() != 1) return;
+  if (!s || isBusy() || m_btnTtoBF->property("tag").toInt() != 1) return;
   syncSession();
   m_lbCorrel1->clear();
   runJob(s->prepareConversion(Side::Temperature), [this](const SessionResult&) {
@@ -975,7 +976,7 @@ void TransformPage::btnTtoBF() {
 
 void TransformPage::btnBFtoT() {
   TransformSession* s = session();
-  if (!s || m_busy || m_btnBFtoT->property("tag").toInt() != 1) return;
+  if (!s || isBusy() || m_btnBFtoT->property("tag").toInt() != 1) return;
   syncSession();
   setFocus();
   m_lbCorrel2->clear();
@@ -984,20 +985,20 @@ void TransformPage::btnBFtoT() {
 
 void TransformPage::outputBF() {
   TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!s || isBusy()) return;
   syncSession();
   finishOperation(s->OutputBF());
 }
 
 void TransformPage::outputT() {
   TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!s || isBusy()) return;
   syncSession();
   finishOperation(s->OutputT());
 }
 
 void TransformPage::saveConverted(bool temperature) {
-  if (!session() || m_busy) return;
+  if (!session() || isBusy()) return;
   const QString name = QFileDialog::getSaveFileName(this, temperature ? QStringLiteral("T*") : QStringLiteral("BF*"),
                                                     QString(), QStringLiteral("Text file (*.txt)"));
   if (name.isEmpty()) return;
@@ -1006,7 +1007,7 @@ void TransformPage::saveConverted(bool temperature) {
 
 bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
   TransformSession* s = session();
-  if (!s || m_busy) return false;
+  if (!s || isBusy()) return false;
   syncSession();
   const SessionResult result = s->Save(temperature ? Side::BloodFlow : Side::Temperature,
                                        EnsureExtension(name.toStdString(), ".txt"));
@@ -1018,7 +1019,7 @@ TransformSession* TransformPage::session() const { return m_context->session(); 
 
 void TransformPage::syncSession() {
   TransformSession* s = session();
-  if (!s || m_busy) return;
+  if (!s || isBusy()) return;
   s->setDecimalSeparator(DecimalSeparator().toLatin1());
   s->setSampleRate(m_context->gerc());
   s->setModel(m_derivative->isChecked() ? ConversionModel::Derivative : ConversionModel::ThermalWave);
@@ -1143,7 +1144,7 @@ void TransformPage::showGrid() {
 
 void TransformPage::onGridEdited(int row, int column) {
   TransformSession* s = session();
-  if (m_gridUpdating || !s || m_busy) return;
+  if (m_gridUpdating || !s || isBusy()) return;
   const GridEditResult result = s->editGridCell(column, row, m_grid->item(row, column)->text().toStdString());
   if (!result.ok()) {
     m_context->showError(GridEditMessage(result));
@@ -1175,42 +1176,18 @@ bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString
 bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then) {
   // The job computes on its own copies; the session is touched again only by the commit, on this thread.
   auto shared = std::make_shared<TransformSession::Job>(std::move(job));
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  return runInBackground([this, shared, sink, then = std::move(then)]() -> std::function<void()> {
+  ProgressSink* sink = &m_run->sink();
+  return m_run->start([this, shared, sink, then = std::move(then)]() -> PageRun::Outcome {
     shared->run(*sink);
-    return [this, shared, then] {
+    return {[this, shared, then] {
       const SessionResult result = session()->commit(std::move(*shared));
       finishOperation(result);
       if (then) then(result);
-    };
+    }};
   });
 }
 
-bool TransformPage::runInBackground(std::function<std::function<void()>()> work) {
-  if (m_busy) return false;
-  RunProgress* progress = m_context->progress();
-  const bool started = m_context->runner()->start([this, work = std::move(work)]() -> std::function<void()> {
-    std::function<void()> show;
-    try {
-      show = work();
-    } catch (const std::exception& error) {
-      const QString message = QString::fromLocal8Bit(error.what());
-      show = [this, message] { m_context->showError(message); };
-    }
-    return [this, show = std::move(show)] {
-      setBusy(false);
-      if (m_context->progress()) m_context->progress()->end();
-      if (show) show();
-    };
-  });
-  if (!started) return false;
-  setBusy(true);
-  if (progress) progress->begin();
-  return true;
-}
-
-void TransformPage::setBusy(bool busy) {
-  m_busy = busy;
+void TransformPage::showBusy(bool busy) {
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnReadT, m_btnReadBF, m_btnTtoBF, m_btnBFtoT, m_panel12,
                                                     m_strip[0], m_strip[1], m_upDown1}) {
     w->setEnabled(!busy);

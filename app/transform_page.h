@@ -28,6 +28,7 @@ class AppContext;
 class BandEditFilter;
 class ColorSwatch;
 class FrequencyStrip;
+class PageRun;
 class PlotView;
 
 // Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
@@ -119,9 +120,8 @@ class TransformPage : public QWidget {
   // Runs the session job off the UI thread and commits it on the UI thread; `then` (may be empty) follows with
   // the outcome.
   bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then);
-  // Runs `work` off the UI thread with the progress area; `done` runs on the UI thread afterwards.
-  bool runInBackground(std::function<std::function<void()>()> work);
-  void setBusy(bool busy);
+  // The controls a run disables.
+  void showBusy(bool busy);
   // Hands the controls' current inputs (method, model, scaling, edits, bands, boxes) to the session.
   void syncSession();
   // Shows the outcome of a session operation: its error or notice in the error box, then the view state.
@@ -236,7 +236,7 @@ class TransformPage : public QWidget {
   // Starts LoadT / LoadBF of `path`; `then` (may be empty) runs on the UI thread with the outcome.
   bool loadRecord(bool temperature, const QString& path, const QString& label, std::function<void(bool)> then);
 
-  bool m_busy = false;
+  PageRun* m_run = nullptr;
   bool m_lastResultOk = false;
   bool m_gridUpdating = false;
 };

@@ -194,9 +194,8 @@ void ShellTest::aFailingRunShowsItsErrorAndEndsTheRunDisplay() {
   TForm1 window(nullptr, dir.filePath(QStringLiteral("option.ini")));
   QStringList errors;
   window.context()->setErrorInterceptor([&errors](const QString& m) { errors << m; });
-  QVERIFY(StartPageRun(window.context(), &window, false, []() -> std::function<void()> {
-    throw std::runtime_error("The disk went away");
-  }));
+  PageRun run(window.context(), &window, {});
+  QVERIFY(run.start([]() -> PageRun::Outcome { throw std::runtime_error("The disk went away"); }));
   QVERIFY(window.runProgress()->isRunning());
   window.runner()->waitForIdle();
   QCoreApplication::processEvents();
@@ -204,6 +203,7 @@ void ShellTest::aFailingRunShowsItsErrorAndEndsTheRunDisplay() {
   QVERIFY(!window.runProgress()->isRunning());
   QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("BtnStop"))->isEnabled());
   QVERIFY(!window.runner()->isBusy());
+  QVERIFY(!run.isBusy());
 }
 
 void ShellTest::aboutNamesVersionAndLicenceInBothLanguages() {
