@@ -25,6 +25,7 @@
 #include "page_run.h"
 #include "signals/signal_file.h"
 #include "core/text_helpers.h"
+#include "width_animation.h"
 #include "workspace_strip.h"
 
 namespace kelvora {
@@ -33,7 +34,6 @@ namespace {
 
 // Pixels on each side of an edge that grab it.
 constexpr int kGrabHalfWidth = 8;
-constexpr int kAnimationIntervalMs = 20;
 // Band of the amplitude filter, Hz.
 constexpr FrequencyBand kAmplitudeBand{0.0, 1.0};
 
@@ -53,9 +53,7 @@ struct FourierPage::Engine {
 FourierPage::FourierPage(AppContext* context, QWidget* parent)
     : BandWorkspace(context, kNames, parent), m_engine(std::make_shared<Engine>()) {
   buildControls();
-  m_animation.setObjectName(QStringLiteral("FourierPlotTimer"));
-  m_animation.setInterval(kAnimationIntervalMs);
-  connect(&m_animation, &QTimer::timeout, this, &FourierPage::animateStep);
+  m_animation = new WidthAnimation("FourierPlotTimer", this);
   connect(m_context, &AppContext::logOxChanged, this, [this](bool on) {
     if (m_logOx->isChecked() != on) m_logOx->setChecked(on);
   });
@@ -155,11 +153,14 @@ void FourierPage::presetChosen(int index) { m_presetItems[index]->trigger(); }
 
 int FourierPage::stripWidth() const { return std::max(1, m_strip->width()); }
 
-void FourierPage::layoutArea() {
+int FourierPage::signalTargetWidth() const {
   const int w = m_area->width();
-  const int full = std::max(10, w - 5);
-  const int target = m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : full;
-  const int signalWidth = m_signalWidth >= 0 ? m_signalWidth : target;
+  return m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
+}
+
+void FourierPage::layoutArea() {
+  const int full = std::max(10, m_area->width() - 5);
+  const int signalWidth = m_signalWidth >= 0 ? m_signalWidth : signalTargetWidth();
   const AreaRows rows = placeArea(signalWidth);
   const int spectrumWidth = full - signalWidth;
   const bool spectrumVisible = spectrumWidth > 20;
@@ -413,29 +414,19 @@ void FourierPage::onShowSpectrum() {
   m_layoutState = shown ? SpectrumShown : SpectrumHidden;
   if (m_context->animation() && isVisible()) {
     m_signalWidth = current;
-    m_animation.start();
+    m_animation->start(
+        current, [this] { return signalTargetWidth(); },
+        [this](int width) {
+          m_signalWidth = width;
+          layoutArea();
+        },
+        [this] { m_signalWidth = -1; });
   } else {
     m_signalWidth = -1;
-    m_animation.stop();
+    m_animation->stop();
   }
   layoutArea();
   if (shown && m_loaded && m_chart9->bars().empty()) computeAmplitudeSpectrum();
-}
-
-void FourierPage::animateStep() {
-  const int w = m_area->width();
-  const int target =
-      m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
-  if (m_signalWidth < 0) m_signalWidth = target;
-  const int difference = target - m_signalWidth;
-  // Half of the remaining distance, rounded up.
-  const int step = (std::abs(difference) + 1) / 2;
-  m_signalWidth += difference > 0 ? step : -step;
-  if (m_signalWidth == target) {
-    m_signalWidth = -1;
-    m_animation.stop();
-  }
-  layoutArea();
 }
 
 void FourierPage::onLogOx(bool on) {

@@ -1,6 +1,5 @@
 #pragma once
 // Page of the main window: the Fourier filtration workspace.
-#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -19,6 +18,7 @@ class QRadioButton;
 namespace kelvora {
 
 class SpectrumChart;
+class WidthAnimation;
 
 // One page of PageControl1 (object name "TabSheet2"): one signal (BitBtn25, Chart5/Series7), its spectrum
 // (Chart9/Series16 in amplitude mode, Chart10/Series17 after filtering), the band strip Image2 with two draggable
@@ -69,7 +69,8 @@ class FourierPage : public BandWorkspace {
   void calculationPressed() override { calculate(); }
   void showBusy(bool busy) override;
   bool hasFilteredSignal() const override { return !m_filteredUnits.empty(); }
-  void animateStep();
+  // The width of Chart5/Chart6 in the current layout state.
+  int signalTargetWidth() const;
   void onStripPressed(int x, Qt::MouseButton button);
   void onStripMoved(int x);
   void onStripReleased(int x);
@@ -115,7 +116,7 @@ class FourierPage : public BandWorkspace {
 
   LayoutState m_layoutState = SpectrumHidden;
   int m_signalWidth = -1;  // current width of Chart5/Chart6 while animating; -1: follow the target
-  QTimer m_animation;
+  WidthAnimation* m_animation = nullptr;
 };
 
 }  // namespace kelvora

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "app_context.h"
+#include "named_controls.h"
 #include "page_run.h"
 #include "number_text.h"
 #include "plot_view.h"
@@ -28,13 +29,6 @@ namespace {
 char FileSeparator() {
   const char c = DecimalSeparator().toLatin1();
   return c ? c : '.';
-}
-
-QLineEdit* MakeEdit(const char* name, const QString& text, int width, QWidget* parent) {
-  auto* edit = new QLineEdit(text, parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->setFixedWidth(width);
-  return edit;
 }
 
 // The conversion errors of the edits, worded as the platform words them.
@@ -66,9 +60,9 @@ void PpgPage::buildControls() {
   m_btnPpg->setObjectName(QStringLiteral("BtnPPG"));
   m_btnPpg->setToolTip(QStringLiteral("50 Hz"));
   m_btnPpg->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  m_edit3 = MakeEdit("Edit3", QString(), 200, this);
+  m_edit3 = NamedEdit("Edit3", QString(), this, 200);
   m_edit3->setReadOnly(true);
-  m_edit20 = MakeEdit("Edit20", QString(), 110, this);
+  m_edit20 = NamedEdit("Edit20", QString(), this, 110);
   m_edit20->setReadOnly(true);
   row->addWidget(m_btnPpg);
   row->addWidget(m_edit3);
@@ -96,7 +90,7 @@ void PpgPage::buildControls() {
     // Long captions wrap onto two lines instead of being cut at the edit's width.
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    *f.edit = MakeEdit(f.name, QString::fromLatin1(f.value), 80, this);
+    *f.edit = NamedEdit(f.name, QString::fromLatin1(f.value), this, 80);
     grid->addWidget(label, 0, column);
     grid->addWidget(*f.edit, 1, column);
     ++column;
