@@ -7,33 +7,11 @@
 #include <limits>
 
 #include "core/math_utils.h"
+#include "core/percent_progress.h"
 #include "core/text_helpers.h"
 
 namespace kelvora {
 namespace {
-
-// Reports the position every sample and the percentage text only when it changes.
-class PercentReporter {
- public:
-  PercentReporter(ProgressSink& progress, long long last) : m_progress(progress), m_last(last) {
-    m_progress.setRange(0, last);
-    m_progress.setPosition(0);
-  }
-  void report(long long position) {
-    m_progress.setPosition(position);
-    const long long percent = m_last > 0 ? std::llround(static_cast<double>(position) / m_last * 100.0) : 100;
-    if (percent != m_percent) {
-      m_percent = percent;
-      m_progress.setText(std::to_string(percent) + "%");
-    }
-  }
-  void finish() { m_progress.setPosition(0); }
-
- private:
-  ProgressSink& m_progress;
-  long long m_last;
-  long long m_percent = -1;
-};
 
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -76,7 +54,7 @@ bool GaussianSmoothing(std::vector<double>& v, const std::vector<double>& t, int
   // One lag beyond the first zero keeps the window safe against differences one rounding step shorter.
   const long long window = static_cast<long long>(lagTime.size());
 
-  PercentReporter reporter(progress, n);
+  PercentProgress reporter(progress, 0, n);
   for (long long k = 0; k <= n; ++k) {
     double numerator = 0.0;
     double denominator = 0.0;
@@ -95,7 +73,7 @@ bool GaussianSmoothing(std::vector<double>& v, const std::vector<double>& t, int
       denominator += weight;
     }
     v[k] = numerator / denominator;
-    reporter.report(k);
+    reporter.update(k);
     if (progress.stopRequested()) return false;
   }
   reporter.finish();
@@ -157,14 +135,14 @@ ConversionResult ShitzerBF(const std::vector<double>& bloodFlow, double minimum,
   const double s = 7 / (maximum - minimum);
   const double heatStore = static_cast<double>(skinProduct) * kShitzerSkinVolumeM3;
   const double rate = static_cast<double>(sampleRateHz);
-  PercentReporter reporter(progress, static_cast<long long>(m));
+  PercentProgress reporter(progress, 0, static_cast<long long>(m));
   for (std::size_t i = 1; i <= m; ++i) {
     const double w = s * (bloodFlow[i] - minimum + 8 / s) * 1e-9;
     const double previous = out[i - 1];
     out[i] = previous + (w * static_cast<double>(bloodProduct) * (kArterialTemperatureC - previous) -
                          (previous - p.tAir) * p.hAir * kShitzerExchangeAreaM2) /
                             heatStore / rate;
-    reporter.report(static_cast<long long>(i));
+    reporter.update(static_cast<long long>(i));
     if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
   }
   reporter.finish();
@@ -176,12 +154,12 @@ ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz
   if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
   std::vector<double> out(bloodFlow.size());
   const double rate = static_cast<double>(sampleRateHz);
-  PercentReporter reporter(progress, static_cast<long long>(bloodFlow.size()) - 1);
+  PercentProgress reporter(progress, 0, static_cast<long long>(bloodFlow.size()) - 1);
   double sum = 0.0;
   for (std::size_t i = 0; i < bloodFlow.size(); ++i) {
     sum += bloodFlow[i] / rate;
     out[i] = sum / static_cast<double>(i + 1);
-    reporter.report(static_cast<long long>(i));
+    reporter.update(static_cast<long long>(i));
     if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
   }
   reporter.finish();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/atomic_file.h"
+#include "core/percent_progress.h"
 #include "core/text_helpers.h"
 
 namespace kelvora {
@@ -15,22 +16,16 @@ std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::spa
   }
   std::string text;
   const long long count = static_cast<long long>(values.size());
-  progress.setRange(0, count);
-  long long shownPercent = -1;
+  PercentProgress shown(progress, 0, count - 1);
   for (long long i = 0; i < count; ++i) {
     text += FormatSignalValue(values[static_cast<size_t>(i)], decimalSeparator, ValuePrecision::kThreeDecimals);
     text += '\n';
-    const long long percent = count > 0 ? (i + 1) * 100 / count : 100;
-    if (percent != shownPercent) {
-      shownPercent = percent;
-      progress.setPosition(i + 1);
-      progress.setText(std::to_string(percent) + "%");
-    }
+    shown.update(i);
   }
   // Written beside the target and renamed over it; a device path such as /dev/full is never replaced.
   if (const std::optional<std::string> reason = WriteFileAtomically(path, text))
     return WaveletError{"Cannot write the file " + path + " (" + *reason + ")"};
-  progress.setPosition(0);
+  shown.finish();
   return std::nullopt;
 }
 
