@@ -300,7 +300,7 @@ bool FourierPage::loadSignal(const QString& path) {
   const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(separator));
   if (!read.ok()) {
-    m_context->showError(SignalErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error));
     return false;
   }
   if (read.record.empty()) {
@@ -392,7 +392,7 @@ bool FourierPage::saveFiltered(const QString& name) {
   const auto error = WriteSignalFile(m_filteredUnits, static_cast<int>(m_filteredUnits.size()) - 1, path, separator,
                                      ValuePrecision::kThreeDecimals);
   if (error) {
-    m_context->showError(SignalErrorText(*error));
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   return true;

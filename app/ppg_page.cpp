@@ -162,11 +162,8 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
     return false;
   }
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
-  if (!read.ok()) {
-    QString message = QString::fromStdString(read.message);
-    if (read.status == PpgReadStatus::kBadNumber && read.line > 0)
-      message += QStringLiteral(" (line %1)").arg(read.line);
-    m_context->showError(message);
+  if (const std::optional<SignalFileError> error = PpgFileError(read, path.toStdString())) {
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   m_ppg = std::move(read.signal);
@@ -289,7 +286,7 @@ bool PpgPage::saveEnvelope(const QString& name) {
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   const auto error = WriteSignalFile(m_envelope.values, *count - 1, path, FileSeparator());
   if (error) {
-    m_context->showError(SignalErrorText(*error));
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   return true;

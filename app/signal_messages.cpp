@@ -2,22 +2,7 @@
 
 namespace kelvora {
 
-QString SignalErrorText(const SignalFileError& error) {
-  const QString message = QString::fromStdString(error.message);
-  const QString path = QString::fromStdString(error.path);
-  switch (error.kind) {
-    case SignalFileErrorKind::kInvalidNumber:
-      return QStringLiteral("'") + QString::fromStdString(error.text) + QStringLiteral("' ") + message +
-             QStringLiteral(" (line ") + QString::number(error.line) + QStringLiteral(")");
-    case SignalFileErrorKind::kInvalidValue:
-      return message + QStringLiteral(" (line ") + QString::number(error.line) + QStringLiteral(")");
-    case SignalFileErrorKind::kMissingFile:
-    case SignalFileErrorKind::kCannotOpen:
-    case SignalFileErrorKind::kCannotWrite:
-      break;
-  }
-  return path.isEmpty() ? message : message + QStringLiteral(": ") + path;
-}
+QString FileErrorText(const SignalFileError& error) { return QString::fromStdString(DescribeFileError(error)); }
 
 QString GridEditMessage(const GridEditResult& result) {
   const QString text = QString::fromStdString(result.text);

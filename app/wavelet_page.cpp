@@ -202,7 +202,7 @@ bool WaveletPage::loadSignal(const QString& path) {
   }
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
   if (!read.ok()) {
-    m_context->showError(SignalErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error));
     return false;
   }
   // The engine refuses what it cannot hold before anything of the page changes.

@@ -6,30 +6,6 @@
 
 namespace kelvora::cli {
 
-std::string PrintableFileText(const std::string& bytes) { return EscapeBytes(bytes); }
-
-std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = EscapeBytes(error.path, true);
-  if (error.line > 0) {
-    text += ':';
-    text += std::to_string(error.line);
-  }
-  text += ": ";
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
-  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
-    text += '\'';
-    text += EscapeBytes(error.text);
-    text += "' ";
-  }
-  text += error.message;
-  if (!error.reason.empty()) {
-    text += " (";
-    text += error.reason;
-    text += ')';
-  }
-  return text;
-}
-
 int UsageError(CliContext& context, const std::string& command, const std::string& message) {
   const std::string who = command.empty() ? "kelvora-cli" : "kelvora-cli " + command;
   context.err << who << ": " << message << "\n"

@@ -143,4 +143,27 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   return ParsePpgText(text, inRateHz, decimalSeparator);
 }
 
+std::optional<SignalFileError> PpgFileError(const PpgReadResult& read, const std::string& path) {
+  if (read.ok()) return std::nullopt;
+  SignalFileError error;
+  error.path = path;
+  switch (read.status) {
+    case PpgReadStatus::kMissingFile:
+      error.kind = SignalFileErrorKind::kMissingFile;
+      error.message = "File does not exist";
+      break;
+    case PpgReadStatus::kBadNumber:
+      error.kind = SignalFileErrorKind::kInvalidNumber;
+      error.message = "is not a valid number";
+      error.line = read.line;
+      error.text = read.text;
+      break;
+    default:
+      error.kind = SignalFileErrorKind::kCannotOpen;
+      error.message = "Cannot open file";
+      break;
+  }
+  return error;
+}
+
 }  // namespace kelvora

@@ -270,6 +270,28 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
   return reader.finish();
 }
 
+std::string DescribeFileError(const SignalFileError& error) {
+  std::string text = EscapeBytes(error.path, true);
+  if (error.line > 0) {
+    text += ':';
+    text += std::to_string(error.line);
+  }
+  text += ": ";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
+  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
+    text += '\'';
+    text += EscapeBytes(error.text);
+    text += "' ";
+  }
+  text += error.message;
+  if (!error.reason.empty()) {
+    text += " (";
+    text += error.reason;
+    text += ')';
+  }
+  return text;
+}
+
 std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values, int lastIndex,
                                                const std::string& path, char separator, ValuePrecision precision) {
   const int count = std::clamp(lastIndex + 1, 0, static_cast<int>(values.size()));

@@ -41,6 +41,13 @@ struct SignalFileError {
   std::string reason;  // the system's explanation of a failed open, read or write ("No space left on device")
 };
 
+// The one text of a file error, for every caller: "PATH: message", with ":LINE" after the path when the fault
+// is on one line, the offending value quoted before the message ("PATH:3: 'abc' is not a valid number"), and
+// the system's reason in parentheses ("PATH: Cannot write file (No space left on device)"). Control bytes of
+// the path and control and non-ASCII bytes of the value are shown as \xNN, so a binary file keeps the message
+// on one clean line.
+std::string DescribeFileError(const SignalFileError& error);
+
 struct SignalReadResult {
   SignalRecord record;                   // filled only when ok()
   std::optional<SignalFileError> error;  // set when the load failed

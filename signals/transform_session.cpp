@@ -60,15 +60,6 @@ bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// "FILE:LINE: 'text' is not a valid number", "FILE: File does not exist": the form the command-line tool uses.
-std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = error.path;
-  if (error.line > 0) text += ":" + std::to_string(error.line);
-  text += ": ";
-  if (error.kind == SignalFileErrorKind::kInvalidNumber) text += "'" + error.text + "' ";
-  return text + error.message;
-}
-
 std::string TenthText(char separator) { return std::string("0") + separator + "1"; }
 std::string StartTemperatureText(char separator) { return std::string("36") + separator + "24"; }
 
