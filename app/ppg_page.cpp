@@ -251,7 +251,7 @@ void PpgPage::showEnvelope(PpgEnvelopeResult result, double inRateHz) {
   m_btnHandOver->setEnabled(true);
 }
 
-std::optional<int> PpgPage::outputCount() {
+std::optional<std::vector<double>> PpgPage::envelopeSamples() {
   bool ok = false;
   const double outRate = ParseDecimal(m_edit12->text(), &ok);
   if (!ok) {
@@ -263,13 +263,12 @@ std::optional<int> PpgPage::outputCount() {
     m_context->showError(NotAnInteger(m_edit13->text()));
     return std::nullopt;
   }
-  const double wanted = std::round(seconds * outRate);
-  const int available = static_cast<int>(m_envelope.values.size());
-  if (!(wanted >= 1.0)) {
+  std::vector<double> samples = PpgEnvelopeSamples(m_envelope, seconds, outRate);
+  if (samples.empty()) {
     m_context->showError(QStringLiteral("No envelope samples for this time and output rate"));
     return std::nullopt;
   }
-  return wanted > available ? available : static_cast<int>(wanted);
+  return samples;
 }
 
 void PpgPage::saveDialog() {
@@ -281,10 +280,10 @@ void PpgPage::saveDialog() {
 
 bool PpgPage::saveEnvelope(const QString& name) {
   if (m_envelope.empty()) return false;
-  const std::optional<int> count = outputCount();
-  if (!count) return false;
+  const std::optional<std::vector<double>> samples = envelopeSamples();
+  if (!samples) return false;
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
-  const auto error = WriteSignalFile(m_envelope.values, *count - 1, path, FileSeparator());
+  const auto error = WriteSignalFile(*samples, static_cast<int>(samples->size()) - 1, path, FileSeparator());
   if (error) {
     m_context->showError(FileErrorText(*error));
     return false;
@@ -294,11 +293,10 @@ bool PpgPage::saveEnvelope(const QString& name) {
 
 bool PpgPage::handOver() {
   if (m_envelope.empty() || isBusy()) return false;
-  const std::optional<int> count = outputCount();
-  if (!count) return false;
+  const std::optional<std::vector<double>> samples = envelopeSamples();
+  if (!samples) return false;
   // The Transform page owns the session: it runs the load and shows the outcome.
-  const std::vector<double> samples(m_envelope.values.begin(), m_envelope.values.begin() + *count);
-  if (!m_context->handOverBloodFlow(samples, m_ppgName)) {
+  if (!m_context->handOverBloodFlow(*samples, m_ppgName)) {
     m_context->showError(QStringLiteral("The Transform page is busy"));
     return false;
   }

@@ -54,8 +54,9 @@ class PpgPage : public QWidget {
   void saveDialog();
   // Parses the edits into envelope parameters; shows the conversion error and returns nothing on bad text.
   std::optional<PpgEnvelopeParams> readParams();
-  // The envelope samples to hand on: round(Edit13 x Edit12), at most the computed count.
-  std::optional<int> outputCount();
+  // The envelope samples to save or hand on (PpgEnvelopeSamples with the Edit13 and Edit12 texts); shows the
+  // error and gives nothing for a bad edit or no samples.
+  std::optional<std::vector<double>> envelopeSamples();
   void showBusy(bool busy);
   void showEnvelope(PpgEnvelopeResult result, double inRateHz);
 

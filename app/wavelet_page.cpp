@@ -291,8 +291,9 @@ void WaveletPage::refreshFromEngine() {
   WaveletFiltering& filtering = methods()->page();
   if (!filtering.signalLoaded()) return;
   // The wavelet conversion loads the engine without touching the page's filtering; a `WMorlPaul` of the Transform
-  // page replaces the filtering's signal, which then becomes the page's signal (on the normalised scale) with
-  // its own filtered output.
+  // page replaces the filtering's signal with the T or BF record, which then becomes the page's signal (on the
+  // normalised scale) with its own filtered output. The page's own file is shown already, in its own units.
+  if (filtering.source() == WaveletSource::File) return;
   if (m_loaded && filtering.signal() == m_pageSignal) return;
   m_loaded = true;
   m_pageSignal = filtering.signal();

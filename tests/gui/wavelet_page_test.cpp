@@ -339,6 +339,11 @@ void WaveletPageTest::elapsedRemainingAndPercentTexts() {
   QCOMPARE(PercentPanelText(1, 3), QStringLiteral("33 %"));
   QCOMPARE(PercentPanelText(2, 3), QStringLiteral("67 %"));
   QCOMPARE(PercentPanelText(5, 0), QStringLiteral("0 %"));
+  QCOMPARE(PercentPanelText(7200, 7200), QStringLiteral("100 %"));
+  QCOMPARE(RemainingPanelText(3600.0, 1, 50), QStringLiteral("Remaining Time: 2 d. :1:00:00"));
+  QCOMPARE(RemainingPanelText(61.0, 1, 2), QStringLiteral("Remaining Time: 0 d. :0:01:01"));
+  QCOMPARE(RemainingPanelText(5.0, 100, 100), QStringLiteral("Remaining Time: 0 d. :0:00:00"));
+  QCOMPARE(ElapsedPanelText(((49 * 60 + 5) * 60 + 6) * 1000LL), QStringLiteral("Elapsed Time: 2d.:1:05:06"));
 }
 
 void WaveletPageTest::runDisplayWithAnInjectedClock() {
