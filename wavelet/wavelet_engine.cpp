@@ -63,7 +63,7 @@ std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> no
 WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSink& progress) {
   // A second run waits here until the one being stopped has ended.
   const std::lock_guard<std::mutex> lock(m_runMutex);
-  // Step 1: a new run clears the stop request.
+  // A new run clears the stop request.
   m_stopRequest.store(false);
   WaveletRunResult result;
   if (!signalLoaded()) {
@@ -115,7 +115,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   }
   std::memcpy(m_rowComputed, m_savedRowComputed[current], sizeof m_rowComputed);
 
-  // Step 3: rows whose coefficients must be computed. Their old coefficients (of either type) are overwritten,
+  // The rows whose coefficients must be computed. Their old coefficients (of either type) are overwritten,
   // so the other type's saved flag goes at once; a stopped run then leaves no half-written row marked.
   for (int k = range.first; k <= range.last; ++k) {
     if (m_rowComputed[k] == 0) {
@@ -148,7 +148,8 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   fields.morlet = type == WaveletType::Morlet;
   fields.exponent = ReconstructionExponent(type);
 
-  // Steps 4 to 6: the forward pass.
+  // The forward pass: the kernels of those rows tabulated, then their coefficients at every time point, the time
+  // points shared out to the workers.
   if (forwardRows.empty()) {
     result.stats.forwardSkipped = true;
     progress.setPosition(n);
@@ -175,7 +176,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     if (!done) return abandon();
   }
 
-  // Step 7: follow the band. Rows that left the band lose their contribution; rows that entered it (even when
+  // Follow the band. Rows that left the band lose their contribution; rows that entered it (even when
   // their coefficients are present) have their contribution computed afresh.
   const ScaleRange old = m_previousRange;
   for (int k = 1; k <= kWaveletScaleCount; ++k) {
@@ -189,7 +190,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     }
   }
 
-  // Step 8: the reconstruction pass.
+  // The reconstruction pass: the contributions of the rows not yet summed, added into every time point.
   std::vector<int> reconstructRows;
   for (int k = range.first; k <= range.last; ++k) {
     if (m_rowComputed[k] == 0) reconstructRows.push_back(k);
@@ -251,7 +252,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
       m_stopRequest, progress, n, maximum);
   if (!done) return abandon();
 
-  // Step 9: the run's range is now present for this type (the conversion's contributions are not reused).
+  // Bookkeeping: the run's range is now present for this type (the conversion's contributions are not reused).
   m_previousRange = range;
   m_computedRange = range;
   for (int k = range.first; k <= range.last; ++k) {
