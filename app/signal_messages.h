@@ -11,8 +11,8 @@ namespace kelvora {
 // The window's text of a file error: DescribeFileError.
 QString FileErrorText(const SignalFileError& error);
 
-// The message of a refused grid edit: "Введите \",\", а не \".\"" for a "." on a system whose separator is ",",
-// otherwise the platform's conversion error naming the text ("'1.5' is not a valid integer value").
+// The message of a refused grid edit: "Введите \",\", а не \".\"" for a "." on a system whose separator is
+// ",", otherwise the platform's conversion error naming the text ("'1.5' is not a valid integer value").
 QString GridEditMessage(const GridEditResult& result);
 
 }  // namespace kelvora

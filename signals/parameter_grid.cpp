@@ -74,7 +74,8 @@ GridEditResult EditParameterGrid(const ParameterGrid& grid, int column, int row,
     }
   } else {
     if (grid.cell(3, 1) == "C" && !grid.cell(4, 1).empty()) {
-      if (!ParseIntegerText(grid.cell(4, 1), updated.wave.heatCapacity)) return Refused(GridEditFault::NotAnInteger, grid.cell(4, 1));
+      if (!ParseIntegerText(grid.cell(4, 1), updated.wave.heatCapacity))
+        return Refused(GridEditFault::NotAnInteger, grid.cell(4, 1));
     }
     if (grid.cell(6, 1) == "Lambda" && !grid.cell(7, 1).empty()) {
       if (!ParseRealText(grid.cell(7, 1), decimalSeparator, updated.wave.lambda))

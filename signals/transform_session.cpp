@@ -616,7 +616,8 @@ SessionResult TransformSession::Output(Side side) {
   if (!other.loaded || !own.convertedReady) return {RulesOf(side).outputNeeds, {}};
   const Settings& settings = s.settings;
   const bool normalized = settings.scaling == ScalingMode::Normalized;
-  const bool useFiltered = other.filterTicked && settings.method == ConversionMethod::Fourier && !other.filtered.empty();
+  const bool useFiltered =
+      other.filterTicked && settings.method == ConversionMethod::Fourier && !other.filtered.empty();
 
   const std::vector<double> measured = MeasuredCurve(other.record, other.filtered, useFiltered, normalized);
   std::vector<double> converted = own.converted;
@@ -643,7 +644,8 @@ SessionResult TransformSession::Correlate(Side side) {
   SideState& own = s.of(side);
   const SideState& other = s.of(OtherSide(side));
   if (!other.loaded || !own.convertedReady) return {"The correlation needs the measured and the computed record", {}};
-  const bool useFiltered = other.filterTicked && s.settings.method == ConversionMethod::Fourier && !other.filtered.empty();
+  const bool useFiltered =
+      other.filterTicked && s.settings.method == ConversionMethod::Fourier && !other.filtered.empty();
   own.correlation = PearsonCorrelation(useFiltered ? other.filtered : other.record.values, own.converted);
   if (!own.correlation) return {"The correlation is undefined: a record is constant or shorter than two samples", {}};
   return {};

@@ -63,7 +63,7 @@ enum class AxisUnits { Physical, Normalized, Measured };
 
 // The record converted from a side's measured one: BF* (Chart3) from T, T* (Chart4) from BF.
 struct ConvertedView {
-  bool ready = false;          // converted: its Save and Plot buttons are enabled (BtnSaveBF/BtnPlotBF, BtnSaveT/BtnPlotT)
+  bool ready = false;          // converted: Save and Plot enabled (BtnSaveBF/BtnPlotBF, BtnSaveT/BtnPlotT)
   bool outputEnabled = false;  // ready and the other side's record loaded (BtnOutputBF / BtnOutputT)
   ChartSeries curve;           // Series3 / Series4
   ChartSeries overlay;         // Series5 / Series6: the other side's measured (or filtered) record after "Output"

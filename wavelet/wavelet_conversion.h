@@ -51,8 +51,8 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 
 // The reconstruction half of `WaveLetT`: loads the normalised T less its mean (at most 3601 samples) into the
 // engine, clearing every row flag, and runs the forward transform (`TWavMorle1`) and the thermal reconstruction
-// (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the normalised scale, one value per T sample. Refusals and
-// stops as WaveLetT. Blocks the caller.
+// (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the normalised scale, one value per T
+// sample. Refusals and stops as WaveLetT. Blocks the caller.
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
                                         WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress = NullProgress());

@@ -223,7 +223,8 @@ void LanguageTest::switchingLanguageKeepsTheData() {
   QCOMPARE(ConvertedAxisTitle(Side::BloodFlow, AxisUnits::Physical), QStringLiteral("T, °C"));
   QCOMPARE(ConvertedAxisTitle(Side::BloodFlow, AxisUnits::Normalized), QStringLiteral("T, arb. units"));
   // The grid's separator message is the window's text in both languages.
-  QCOMPARE(GridEditMessage({GridEditFault::DotOnCommaSystem, "1.5"}), QStringLiteral("Введите \",\", а не \".\""));
+  QCOMPARE(GridEditMessage({GridEditFault::DotOnCommaSystem, "1.5"}),
+           QStringLiteral("Введите \",\", а не \".\""));
 }
 
 QTEST_MAIN(LanguageTest)

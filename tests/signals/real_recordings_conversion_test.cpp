@@ -55,7 +55,8 @@ double Correlate(const std::string& tPath, const std::string& bfPath, Conversion
   if (r.ok()) r = session.LoadBF(bfPath, NullProgress());
   if (r.ok()) r = toBloodFlow ? session.BtnTtoBF(NullProgress()) : session.BtnBFtoT(NullProgress());
   if (r.ok()) {
-    const std::vector<double>& converted = toBloodFlow ? session.converted(Side::Temperature) : session.converted(Side::BloodFlow);
+    const std::vector<double>& converted =
+        toBloodFlow ? session.converted(Side::Temperature) : session.converted(Side::BloodFlow);
     for (double v : converted)
       if (!std::isfinite(v)) r.error = "non-finite result";
   }

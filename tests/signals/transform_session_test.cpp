@@ -172,8 +172,11 @@ TEST_F(TransformSessionTest, AutomaticFilteringFollowsTheBandTextsAndMethod) {
   EXPECT_TRUE(v.temperature.filterTicked);
   ASSERT_EQ(session.filtered(Side::Temperature).size(), 300u);
   // The filtered record is on the normalised scale; the chart shows it in degrees.
-  EXPECT_NEAR(v.temperature.filtered.y[150], session.filtered(Side::Temperature)[150] * (session.record(Side::Temperature).maximum - session.record(Side::Temperature).minimum) +
-                                     session.record(Side::Temperature).minimum, 1e-12);
+  EXPECT_NEAR(v.temperature.filtered.y[150],
+              session.filtered(Side::Temperature)[150] *
+                      (session.record(Side::Temperature).maximum - session.record(Side::Temperature).minimum) +
+                  session.record(Side::Temperature).minimum,
+              1e-12);
   EXPECT_NEAR(session.filtered(Side::Temperature)[150], session.record(Side::Temperature).normalized[150], 0.1);
 
   // The default BF texts "0" and "2" mean no filtering; with Shitzer's model nothing is filtered either.
@@ -233,7 +236,8 @@ TEST_F(TransformSessionTest, ShitzerTToBFScalings) {
   session.setScalingMode(ScalingMode::Scaled);
   session.setScalingTexts(Side::Temperature, "2", "1");
   ASSERT_TRUE(session.BtnTtoBF(NullProgress()).ok());
-  for (std::size_t i = 0; i < absolute.size(); ++i) EXPECT_DOUBLE_EQ(session.converted(Side::Temperature)[i], 2 * absolute[i] + 1);
+  for (std::size_t i = 0; i < absolute.size(); ++i)
+    EXPECT_DOUBLE_EQ(session.converted(Side::Temperature)[i], 2 * absolute[i] + 1);
   EXPECT_EQ(session.viewState().temperature.converted.axis, AxisUnits::Physical);
 }
 
@@ -424,8 +428,10 @@ TEST_F(TransformSessionTest, FilteredRecordIsTheMeasuredCurveWithFourier) {
   ASSERT_TRUE(session.OutputBF().ok());
   const TransformViewState v = session.viewState();
   const SignalRecord& bf = session.record(Side::BloodFlow);
-  EXPECT_NEAR(v.temperature.converted.overlay.y[100], session.filtered(Side::BloodFlow)[100] * (bf.maximum - bf.minimum) + bf.minimum, 1e-12);
-  EXPECT_NEAR(*session.correlation(Side::Temperature), *PearsonCorrelation(session.filtered(Side::BloodFlow), session.converted(Side::Temperature)), 1e-15);
+  EXPECT_NEAR(v.temperature.converted.overlay.y[100],
+              session.filtered(Side::BloodFlow)[100] * (bf.maximum - bf.minimum) + bf.minimum, 1e-12);
+  EXPECT_NEAR(*session.correlation(Side::Temperature),
+              *PearsonCorrelation(session.filtered(Side::BloodFlow), session.converted(Side::Temperature)), 1e-15);
 }
 
 TEST_F(TransformSessionTest, PpgHandOverBecomesTheBloodFlowRecord) {
@@ -498,7 +504,8 @@ TEST_F(TransformSessionTest, SavesWriteTheConvertedRecordsWithThreeDecimals) {
   std::vector<double> back;
   for (double v; in >> v;) back.push_back(v);
   ASSERT_EQ(back.size(), 300u);
-  for (std::size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(back[i], session.converted(Side::BloodFlow)[i], 0.0005 + 1e-12);
+  for (std::size_t i = 0; i < back.size(); ++i)
+    EXPECT_NEAR(back[i], session.converted(Side::BloodFlow)[i], 0.0005 + 1e-12);
   EXPECT_FALSE(session.SaveConvertedBF((m_dir / "missing" / "dir" / "b.txt").string()).ok());
 }
 

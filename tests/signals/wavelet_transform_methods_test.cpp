@@ -72,7 +72,8 @@ TEST(WaveletTransformMethods, TtoBFRunsWaveLetTAndGivesBFStarState) {
   ASSERT_TRUE(direct.completed());
   EXPECT_EQ(direct.stats.range, BandToScaleRange({0.005, 0.1}));
   ASSERT_EQ(session.converted(Side::Temperature).size(), direct.bfStar.size());
-  for (size_t i = 0; i < direct.bfStar.size(); ++i) EXPECT_NEAR(session.converted(Side::Temperature)[i], direct.bfStar[i], 1e-9);
+  for (size_t i = 0; i < direct.bfStar.size(); ++i)
+    EXPECT_NEAR(session.converted(Side::Temperature)[i], direct.bfStar[i], 1e-9);
 
   // BF -> T* computes nothing with the wavelet method.
   ASSERT_TRUE(session.LoadBF(WriteSignal(dir, "bf.txt", Temperature(200)), NullProgress()).ok());
