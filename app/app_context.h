@@ -64,7 +64,8 @@ class AppContext : public QObject {
   }
   bool russian() const { return m_language == Language::Russian; }
 
-  // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it.
+  // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it. Only
+  // the Transform page uses it (on the UI thread); the other pages go through the Transform page.
   TransformSession* session() const { return m_session; }
   void setSession(TransformSession* session) {
     m_session = session;

@@ -31,9 +31,9 @@ class RecordSidePanel;
 class WidthAnimation;
 
 // Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
-// (BtnReadT, Chart1, EditS1, ...). The page owns the window's TransformSession: it hands the controls' inputs
-// to it, runs its long operations as jobs off the UI thread (PageRun), commits them here and shows the view
-// state. The two measured records are RecordSidePanels, the tissue parameters a ParameterGridView; this class
+// (BtnReadT, Chart1, EditS1, ...). The page is the one user of the window's TransformSession (which the main
+// window keeps): it hands the controls' inputs to it, runs its long operations as jobs off the UI thread
+// (PageRun), commits them here and shows the view state; other pages reach the session only through it. The two measured records are RecordSidePanels, the tissue parameters a ParameterGridView; this class
 // arranges them with the converted charts, the arrow buttons and the conversion controls. UI thread only.
 class TransformPage : public QWidget {
   Q_OBJECT
