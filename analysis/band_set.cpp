@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 

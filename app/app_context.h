@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class QMainWindow;
 
@@ -63,14 +64,23 @@ class AppContext : public QObject {
   }
   bool russian() const { return m_language == Language::Russian; }
 
-  // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it.
+  // The Transform session (records T, BF, T*, BF* and their state); null until the window has created it. Only
+  // the Transform page uses it (on the UI thread); the other pages go through the Transform page.
   TransformSession* session() const { return m_session; }
   void setSession(TransformSession* session) {
     m_session = session;
     emit sessionChanged();
   }
-  // Tells the Transform page that a page other than it changed the session's records (the PPG "<--").
+  // Tells the pages that the session's records were changed by a hand-over from another page (the PPG "<--").
   void notifySessionChanged() { emit sessionChanged(); }
+
+  // The session's owner (the Transform page) takes blood-flow curves handed over by other pages: `receiver`
+  // starts the load and returns whether it started. handOverBloodFlow() is false while no receiver is set.
+  using BloodFlowReceiver = std::function<bool(const std::vector<double>& samples, const QString& source)>;
+  void setBloodFlowReceiver(BloodFlowReceiver receiver) { m_bloodFlowReceiver = std::move(receiver); }
+  bool handOverBloodFlow(const std::vector<double>& samples, const QString& source) const {
+    return m_bloodFlowReceiver && m_bloodFlowReceiver(samples, source);
+  }
 
   // The wavelet methods shared by the Transform session and the wavelet page (engine, page filtering, thread
   // count); null until the window has created them.
@@ -124,6 +134,7 @@ class AppContext : public QObject {
   TaskRunner* m_runner = nullptr;
   QMainWindow* m_window = nullptr;
   std::function<void(const QString&)> m_errorInterceptor;
+  BloodFlowReceiver m_bloodFlowReceiver;
 };
 
 }  // namespace kelvora

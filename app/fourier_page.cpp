@@ -2,35 +2,30 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 #include "app_context.h"
-#include "signal_buttons.h"
-#include "page_run.h"
 #include "core/band_transform.h"
 #include "core/frequency_band.h"
 #include "number_text.h"
 #include "plot_view.h"
 #include "run_progress.h"
 #include "signal_messages.h"
-#include "signals/signal_file.h"
-#include "signals/text_utils.h"
 #include "fourier_bars_chart.h"
-#include "task_runner.h"
+#include "page_run.h"
+#include "signals/signal_file.h"
+#include "core/text_helpers.h"
+#include "width_animation.h"
 #include "workspace_strip.h"
 
 namespace kelvora {
@@ -39,22 +34,13 @@ namespace {
 
 // Pixels on each side of an edge that grab it.
 constexpr int kGrabHalfWidth = 8;
-// Height of the strip block: the edge labels above the strip and the strip itself.
-constexpr int kLabelRowHeight = 18;
-constexpr int kStripHeight = 49;
-constexpr int kAnimationIntervalMs = 20;
 // Band of the amplitude filter, Hz.
 constexpr FrequencyBand kAmplitudeBand{0.0, 1.0};
 
-struct Preset {
-  const char* button;
-  const char* text;
-  FrequencyBand band;
-  const char* hint;
-};
-constexpr Preset kPresets[3] = {{"SpeedButton1", "Endothelial", kEndothelialBand, "0.005-0.02 Hz"},
-                                {"SpeedButton10", "Neurogenic", kNeurogenicBand, "0.02-0.05 Hz"},
-                                {"SpeedButton11", "Myogenic", kMyogenicBand, "0.05-0.15 Hz"}};
+constexpr BandWorkspace::Names kNames{"TabSheet2", "BitBtn25", "BtnSaveF", "AutoSchet", "SpeedButton12",
+                                      {"SpeedButton1", "SpeedButton10", "SpeedButton11"}, "FourierChartArea",
+                                      "Chart5", "Series7", "Chart6", "Series8", "Image2", "Label19", "Label20",
+                                      "FEnF", "FEnT"};
 
 }  // namespace
 
@@ -65,26 +51,12 @@ struct FourierPage::Engine {
 };
 
 FourierPage::FourierPage(AppContext* context, QWidget* parent)
-    : QWidget(parent), m_context(context), m_engine(std::make_shared<Engine>()) {
-  setObjectName(QStringLiteral("TabSheet2"));
+    : BandWorkspace(context, kNames, parent), m_engine(std::make_shared<Engine>()) {
   buildControls();
-  m_animation.setObjectName(QStringLiteral("FourierPlotTimer"));
-  m_animation.setInterval(kAnimationIntervalMs);
-  connect(&m_animation, &QTimer::timeout, this, &FourierPage::animateStep);
+  m_animation = new WidthAnimation("FourierPlotTimer", this);
   connect(m_context, &AppContext::logOxChanged, this, [this](bool on) {
     if (m_logOx->isChecked() != on) m_logOx->setChecked(on);
   });
-  connect(m_context, &AppContext::gercChanged, this,
-          [this](int hz) { m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz")); });
-  if (TaskRunner* runner = m_context->runner()) {
-    // A run dropped without its result (the window closing, a superseding run) must not leave the page disabled.
-    connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
-      if (busy || !m_busy) return;
-      QTimer::singleShot(0, this, [this] {
-        if (m_busy && !(m_context->runner() && m_context->runner()->isBusy())) setBusy(false);
-      });
-    });
-  }
   m_logOx->setChecked(m_context->logOx());
   applyLogOx(m_context->logOx());
   showEdgeTexts();
@@ -93,14 +65,6 @@ FourierPage::FourierPage(AppContext* context, QWidget* parent)
 FourierPage::~FourierPage() = default;
 
 void FourierPage::buildControls() {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->setSpacing(4);
-
-  auto* row = new QHBoxLayout;
-  row->setSpacing(6);
-  MakeSignalButtons(this, "BitBtn25", "BtnSaveF", m_context->gerc(), m_btnSignal, m_btnSave);
-
   m_radioGroup = new QGroupBox(this);
   m_radioGroup->setObjectName(QStringLiteral("RadioGroupFF"));
   // The two modes stack, so that the tool row fits a 1000-pixel window without cutting their captions.
@@ -114,38 +78,18 @@ void FourierPage::buildControls() {
   m_radioItems[0]->setChecked(true);
   radios->addWidget(m_radioItems[0]);
   radios->addWidget(m_radioItems[1]);
-
-  m_auto = new QCheckBox(QStringLiteral("Automatic"), this);
-  m_auto->setObjectName(QStringLiteral("AutoSchet"));
-  m_auto->setChecked(true);
-  m_calc = new QToolButton(this);
-  m_calc->setObjectName(QStringLiteral("SpeedButton12"));
-  m_calc->setText(QStringLiteral("Calculation"));
+  QHBoxLayout* row = build(m_radioGroup);
 
   m_popup = new QMenu(this);
   m_popup->setObjectName(QStringLiteral("PopupMenu1"));
   m_popup->setToolTipsVisible(true);
-
-  row->addWidget(m_btnSignal);
-  row->addWidget(m_btnSave);
-  row->addWidget(m_radioGroup);
-  row->addWidget(m_auto);
-  row->addWidget(m_calc);
   for (int i = 0; i < 3; ++i) {
     m_presetItems[i] = m_popup->addAction(QString::fromLatin1(kPresets[i].text));
     m_presetItems[i]->setObjectName(QStringLiteral("PopupItem") + QString::fromLatin1(kPresets[i].text));
     m_presetItems[i]->setToolTip(QString::fromLatin1(kPresets[i].hint));
     const FrequencyBand band = kPresets[i].band;
     connect(m_presetItems[i], &QAction::triggered, this, [this, band] { setBand(band.low, band.high); });
-    m_presets[i] = new QToolButton(this);
-    m_presets[i]->setObjectName(QString::fromLatin1(kPresets[i].button));
-    m_presets[i]->setText(QString::fromLatin1(kPresets[i].text));
-    m_presets[i]->setToolTip(QString::fromLatin1(kPresets[i].hint));
-    // A preset button is a click on the popup item of the same preset.
-    connect(m_presets[i], &QToolButton::clicked, m_presetItems[i], &QAction::trigger);
-    row->addWidget(m_presets[i]);
   }
-  row->addStretch(1);
   m_showSpectrum = new QCheckBox(QStringLiteral("Show Spectrum"), this);
   m_showSpectrum->setObjectName(QStringLiteral("CheckSPKTR"));
   m_logOx = new QCheckBox(QStringLiteral("Log Ox"), this);
@@ -163,21 +107,7 @@ void FourierPage::buildControls() {
   row->addWidget(m_logOx);
   row->addWidget(m_edit19);
   row->addWidget(m_label21);
-  layout->addLayout(row);
 
-  m_area = new QWidget(this);
-  m_area->setObjectName(QStringLiteral("FourierChartArea"));
-  m_area->installEventFilter(this);
-  layout->addWidget(m_area, 1);
-
-  m_chart5 = new PlotView(QStringLiteral("Chart5"), m_area);
-  m_chart5->setTitle(QStringLiteral("Signal"));
-  m_chart5->setBottomTitle(QStringLiteral("t, min"));
-  m_chart5->addLineSeries(QStringLiteral("Series7"), QColor(0xc0, 0x20, 0x20));
-  m_chart6 = new PlotView(QStringLiteral("Chart6"), m_area);
-  m_chart6->setTitle(QStringLiteral("Filtered Signal"));
-  m_chart6->setBottomTitle(QStringLiteral("t, min"));
-  m_chart6->addLineSeries(QStringLiteral("Series8"), QColor(0x10, 0x60, 0x10));
   m_chart9 = new SpectrumChart(QStringLiteral("Chart9"), QStringLiteral("Series16"), m_area);
   m_chart9->chart()->setTitle(QStringLiteral("Spectrum Signal"));
   m_chart10 = new SpectrumChart(QStringLiteral("Chart10"), QStringLiteral("Series17"), m_area);
@@ -185,16 +115,10 @@ void FourierPage::buildControls() {
   m_chart9->setVisible(false);
   m_chart10->setVisible(false);
 
-  m_strip = new WorkspaceStrip(QStringLiteral("Image2"), m_area);
   m_strip->setContextMenuPolicy(Qt::CustomContextMenu);
   m_label18 = new QLabel(m_area);
   m_label18->setObjectName(QStringLiteral("Label18"));
   m_label18->setAlignment(Qt::AlignCenter);
-  m_label19 = new QLabel(QStringLiteral("0"), m_area);
-  m_label19->setObjectName(QStringLiteral("Label19"));
-  m_label20 = new QLabel(FormatDecimal(0.02), m_area);
-  m_label20->setObjectName(QStringLiteral("Label20"));
-  m_label20->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   m_panel14 = new QLabel(m_area);
   m_panel14->setObjectName(QStringLiteral("Panel14"));
   m_panel14->setFrameShape(QFrame::Panel);
@@ -203,9 +127,6 @@ void FourierPage::buildControls() {
   m_panel14->setAlignment(Qt::AlignCenter);
   m_panel14->setVisible(false);
 
-  connect(m_btnSignal, &QPushButton::clicked, this, &FourierPage::readSignal);
-  connect(m_btnSave, &QPushButton::clicked, this, &FourierPage::saveSignal);
-  connect(m_calc, &QToolButton::clicked, this, &FourierPage::calculate);
   for (int i = 0; i < 2; ++i) {
     connect(m_radioItems[i], &QRadioButton::clicked, this, [this, i] { setMode(static_cast<Mode>(i)); });
   }
@@ -225,48 +146,31 @@ void FourierPage::buildControls() {
       m_chart10->setAxisMaximum(value);
     }
   });
-
-  // FEnF / FEnT: the page's signal, save and preset controls off and on around a computation.
-  auto* fEnF = new QAction(this);
-  fEnF->setObjectName(QStringLiteral("FEnF"));
-  connect(fEnF, &QAction::triggered, this, [this] { setBusy(true); });
-  auto* fEnT = new QAction(this);
-  fEnT->setObjectName(QStringLiteral("FEnT"));
-  connect(fEnT, &QAction::triggered, this, [this] { setBusy(false); });
 }
 
-bool FourierPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_area && event->type() == QEvent::Resize) layoutArea();
-  return QWidget::eventFilter(watched, event);
-}
+// A preset button is a click on the popup item of the same preset.
+void FourierPage::presetChosen(int index) { m_presetItems[index]->trigger(); }
 
 int FourierPage::stripWidth() const { return std::max(1, m_strip->width()); }
 
-void FourierPage::layoutArea() {
+int FourierPage::signalTargetWidth() const {
   const int w = m_area->width();
-  const int h = m_area->height();
-  const int full = std::max(10, w - 5);
-  const int target = m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : full;
-  const int signalWidth = m_signalWidth >= 0 ? m_signalWidth : target;
-  const int spectrumWidth = full - signalWidth;
-  const int chartHeight = std::max(60, (h - kLabelRowHeight - kStripHeight - 6) / 2);
+  return m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
+}
 
-  m_chart5->setGeometry(0, 0, signalWidth, chartHeight);
-  const int labelsTop = chartHeight + 2;
-  const int stripTop = labelsTop + kLabelRowHeight;
-  const int lowerTop = stripTop + kStripHeight + 2;
-  m_chart6->setGeometry(0, lowerTop, signalWidth, std::max(60, h - lowerTop));
+void FourierPage::layoutArea() {
+  const int full = std::max(10, m_area->width() - 5);
+  const int signalWidth = m_signalWidth >= 0 ? m_signalWidth : signalTargetWidth();
+  const AreaRows rows = placeArea(signalWidth);
+  const int spectrumWidth = full - signalWidth;
   const bool spectrumVisible = spectrumWidth > 20;
   m_chart9->setVisible(spectrumVisible);
   m_chart10->setVisible(spectrumVisible);
   if (spectrumVisible) {
-    m_chart9->setGeometry(signalWidth, 0, spectrumWidth, chartHeight);
-    m_chart10->setGeometry(signalWidth, lowerTop, spectrumWidth, std::max(60, h - lowerTop));
+    m_chart9->setGeometry(signalWidth, 0, spectrumWidth, rows.chartHeight);
+    m_chart10->setGeometry(signalWidth, rows.lowerTop, spectrumWidth, rows.lowerHeight);
   }
-  m_label19->setGeometry(2, labelsTop, 200, kLabelRowHeight);
-  m_label20->setGeometry(full - 200, labelsTop, 198, kLabelRowHeight);
-  m_label18->setGeometry(full / 2 - 100, labelsTop, 200, kLabelRowHeight);
-  m_strip->setGeometry(0, stripTop, full, kStripHeight);
+  m_label18->setGeometry(full / 2 - 100, rows.labelsTop, 200, rows.stripTop - rows.labelsTop);
   if (m_panel14->isVisible()) m_panel14->raise();
 }
 
@@ -285,13 +189,13 @@ void FourierPage::onStripResized(int width) {
 void FourierPage::showEdgeTexts() {
   const int w = stripWidth();
   if (m_mode == Mode::Frequency) {
-    m_label19->setText(FormatDecimal(m_lowHz));
-    m_label20->setText(FormatDecimal(m_highHz));
-    m_panel14->setText(m_label19->text() + QStringLiteral(" - ") + m_label20->text() + QStringLiteral(" Hz"));
+    m_lowLabel->setText(FormatDecimal(m_lowHz));
+    m_highLabel->setText(FormatDecimal(m_highHz));
+    m_panel14->setText(m_lowLabel->text() + QStringLiteral(" - ") + m_highLabel->text() + QStringLiteral(" Hz"));
   } else {
-    m_label19->setText(FormatDecimal(m_lowPercent));
-    m_label20->setText(FormatDecimal(m_highPercent));
-    m_panel14->setText(m_label19->text() + QStringLiteral(" - ") + m_label20->text() + QStringLiteral(" %"));
+    m_lowLabel->setText(FormatDecimal(m_lowPercent));
+    m_highLabel->setText(FormatDecimal(m_highPercent));
+    m_panel14->setText(m_lowLabel->text() + QStringLiteral(" - ") + m_highLabel->text() + QStringLiteral(" %"));
   }
   m_label18->setText(FormatDecimal(static_cast<double>(m_lowX) / w, 3) + QStringLiteral("-") +
                      FormatDecimal(static_cast<double>(m_highX) / w, 3));
@@ -384,26 +288,19 @@ void FourierPage::setBand(double lowHz, double highHz) {
   m_strip->setMarkers(m_lowX, m_highX);
   showEdgeTexts();
   if (m_mode == Mode::Frequency) {
-    m_label19->setText(FormatDecimal(lowHz));
-    m_label20->setText(FormatDecimal(highHz));
+    m_lowLabel->setText(FormatDecimal(lowHz));
+    m_highLabel->setText(FormatDecimal(highHz));
   }
   layoutArea();
   if (m_loaded) calculate();
 }
 
-void FourierPage::readSignal() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (path.isEmpty()) return;
-  loadSignal(path);
-}
-
 bool FourierPage::loadSignal(const QString& path) {
-  if (m_busy) return false;
+  if (isBusy()) return false;
   const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(separator));
   if (!read.ok()) {
-    m_context->showError(SignalErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error));
     return false;
   }
   if (read.record.empty()) {
@@ -417,8 +314,9 @@ bool FourierPage::loadSignal(const QString& path) {
   m_filteredRaised.clear();
   m_btnSave->setEnabled(false);
   const double fs = m_context->gerc();
-  m_chart5->setUniformData(m_chart5->series(QStringLiteral("Series7")), m_signal.values, 0.0, 1.0 / fs / 60.0);
-  m_chart6->clearAll();
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series7")), m_signal.values, 0.0,
+                                1.0 / fs / 60.0);
+  m_filteredChart->clearAll();
   m_chart9->clearBars();
   m_chart10->clearBars();
   if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
@@ -432,8 +330,8 @@ void FourierPage::computeAmplitudeSpectrum() {
   std::shared_ptr<Engine> engine = m_engine;
   std::vector<double> x = m_signal.normalized;
   const int fs = m_context->gerc();
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  startRun([engine, x = std::move(x), fs, sink]() -> Apply {
+  ProgressSink* sink = &m_run->sink();
+  m_run->start([this, engine, x = std::move(x), fs, sink]() -> PageRun::Outcome {
     engine->transform.setBand(kFourierAmplitudeSlot, kAmplitudeBand);
     const BandSpectrum spectrum = engine->transform.transform(kFourierAmplitudeSlot, x, fs, *sink);
     auto bars = std::make_shared<std::vector<SpectrumBar>>();
@@ -441,30 +339,12 @@ void FourierPage::computeAmplitudeSpectrum() {
       bars->push_back({spectrum.frequencies[static_cast<size_t>(k)],
                        static_cast<double>(Modulus(spectrum.coefficients[static_cast<size_t>(k)]))});
     }
-    return [bars](FourierPage& page) { page.m_chart9->setBars(std::move(*bars)); };
+    return {[this, bars] { m_chart9->setBars(std::move(*bars)); }};
   });
-}
-
-bool FourierPage::startRun(std::function<Apply()> work) {
-  // The continuation runs only while the page exists, so it may use `this`.
-  const bool started = StartPageRun(m_context, this, m_busy, [this, work = std::move(work)] {
-    Apply apply = work();
-    return std::function<void()>([this, apply = std::move(apply)] {
-      endRun();
-      if (apply) apply(*this);
-    });
-  });
-  if (started) setBusy(true);
-  return started;
-}
-
-void FourierPage::endRun() {
-  EndPageRun(m_context);
-  setBusy(false);
 }
 
 void FourierPage::calculate() {
-  if (!m_loaded || m_busy) return;
+  if (!m_loaded || isBusy()) return;
   const bool amplitude = m_mode == Mode::Amplitude;
   BandFilterRequest request;
   request.slot = amplitude ? kFourierAmplitudeSlot : kFourierFrequencySlot;
@@ -476,11 +356,11 @@ void FourierPage::calculate() {
   request.amplitudeHighPercent = m_highPercent;
   const FrequencyBand band = amplitude ? kAmplitudeBand : FrequencyBand{m_lowHz, m_highHz};
   std::shared_ptr<Engine> engine = m_engine;
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  startRun([engine, request = std::move(request), band, sink]() -> Apply {
+  ProgressSink* sink = &m_run->sink();
+  m_run->start([this, engine, request = std::move(request), band, sink]() -> PageRun::Outcome {
     engine->transform.setBand(request.slot, band);
     auto result = std::make_shared<BandFilterResult>(engine->filter.run(request, *sink));
-    return [result](FourierPage& page) { page.showFiltered(std::move(*result)); };
+    return {[this, result] { showFiltered(std::move(*result)); }};
   });
 }
 
@@ -499,16 +379,10 @@ void FourierPage::showFiltered(BandFilterResult result) {
   m_filteredUnits = std::move(result.signalUnits);
   m_filteredRaised = std::move(result.filtered);
   const double fs = m_context->gerc();
-  m_chart6->setUniformData(m_chart6->series(QStringLiteral("Series8")), m_filteredUnits, 0.0, 1.0 / fs / 60.0);
+  m_filteredChart->setUniformData(m_filteredChart->series(QStringLiteral("Series8")), m_filteredUnits, 0.0,
+                                  1.0 / fs / 60.0);
   m_chart10->setBars(std::move(result.bars));
   m_btnSave->setEnabled(true);
-}
-
-void FourierPage::saveSignal() {
-  const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (name.isEmpty()) return;
-  saveFiltered(name);
 }
 
 bool FourierPage::saveFiltered(const QString& name) {
@@ -518,21 +392,15 @@ bool FourierPage::saveFiltered(const QString& name) {
   const auto error = WriteSignalFile(m_filteredUnits, static_cast<int>(m_filteredUnits.size()) - 1, path, separator,
                                      ValuePrecision::kThreeDecimals);
   if (error) {
-    m_context->showError(SignalErrorText(*error));
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   return true;
 }
 
-void FourierPage::setBusy(bool busy) {
-  m_busy = busy;
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1], m_presets[2]}) {
-    w->setEnabled(!busy);
-  }
-  if (!busy) m_btnSave->setEnabled(!m_filteredUnits.empty());
+void FourierPage::showBusy(bool busy) {
+  BandWorkspace::showBusy(busy);
   for (QAction* item : m_presetItems) item->setEnabled(!busy);
-  setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
   m_strip->setCursor(busy ? Qt::BusyCursor : Qt::PointingHandCursor);
 }
 
@@ -542,33 +410,23 @@ void FourierPage::onShowSpectrum() {
        {static_cast<QWidget*>(m_logOx), static_cast<QWidget*>(m_edit19), static_cast<QWidget*>(m_label21)}) {
     w->setVisible(w->isHidden());
   }
-  const int current = m_chart5->width();
+  const int current = m_signalChart->width();
   m_layoutState = shown ? SpectrumShown : SpectrumHidden;
   if (m_context->animation() && isVisible()) {
     m_signalWidth = current;
-    m_animation.start();
+    m_animation->start(
+        current, [this] { return signalTargetWidth(); },
+        [this](int width) {
+          m_signalWidth = width;
+          layoutArea();
+        },
+        [this] { m_signalWidth = -1; });
   } else {
     m_signalWidth = -1;
-    m_animation.stop();
+    m_animation->stop();
   }
   layoutArea();
   if (shown && m_loaded && m_chart9->bars().empty()) computeAmplitudeSpectrum();
-}
-
-void FourierPage::animateStep() {
-  const int w = m_area->width();
-  const int target =
-      m_layoutState == SpectrumShown ? static_cast<int>(std::lround((w - 5) / 3.0 * 2.0)) : std::max(10, w - 5);
-  if (m_signalWidth < 0) m_signalWidth = target;
-  const int difference = target - m_signalWidth;
-  // Half of the remaining distance, rounded up.
-  const int step = (std::abs(difference) + 1) / 2;
-  m_signalWidth += difference > 0 ? step : -step;
-  if (m_signalWidth == target) {
-    m_signalWidth = -1;
-    m_animation.stop();
-  }
-  layoutArea();
 }
 
 void FourierPage::onLogOx(bool on) {

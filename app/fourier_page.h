@@ -1,11 +1,9 @@
 #pragma once
 // Page of the main window: the Fourier filtration workspace.
-#include <QTimer>
-#include <QWidget>
-#include <functional>
 #include <memory>
 #include <vector>
 
+#include "band_workspace.h"
 #include "core/band_filter.h"
 #include "signals/signal_record.h"
 
@@ -15,24 +13,20 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPushButton;
 class QRadioButton;
-class QToolButton;
 
 namespace kelvora {
 
-class AppContext;
-class PlotView;
 class SpectrumChart;
-class WorkspaceStrip;
+class WidthAnimation;
 
 // One page of PageControl1 (object name "TabSheet2"): one signal (BitBtn25, Chart5/Series7), its spectrum
 // (Chart9/Series16 in amplitude mode, Chart10/Series17 after filtering), the band strip Image2 with two draggable
 // edges, and the filtered signal (Chart6/Series8, saved by BtnSaveF). RadioGroupFF item 0 filters by frequency
 // (slot 3), item 1 by amplitude (slot 8, band 0 .. 1 Hz, the strip edges are percentages of |C[1]|).
-// The band filter runs on the window's task runner, one run at a time; a request while one runs is ignored.
-// UI thread only.
-class FourierPage : public QWidget {
+// The band filter runs as the page's background run (PageRun), one run at a time; a request while one runs is
+// ignored. UI thread only.
+class FourierPage : public BandWorkspace {
   Q_OBJECT
 
  public:
@@ -45,9 +39,9 @@ class FourierPage : public QWidget {
 
   // Reads a signal file into the page (the work of BitBtn25 after its dialog). A failed read shows the error and
   // keeps the page as it was; returns false then.
-  bool loadSignal(const QString& path);
+  bool loadSignal(const QString& path) override;
   // Writes the filtered signal in the signal's own units (BtnSaveF after its dialog); ".txt" is ensured.
-  bool saveFiltered(const QString& path);
+  bool saveFiltered(const QString& path) override;
   // The band setter of the page (presets, popup menu): stores the band, shows it, places the markers, filters
   // when a signal is loaded.
   void setBand(double lowHz, double highHz);
@@ -61,23 +55,22 @@ class FourierPage : public QWidget {
   double lowPercent() const { return m_lowPercent; }
   double highPercent() const { return m_highPercent; }
   bool signalLoaded() const { return m_loaded; }
-  bool isBusy() const { return m_busy; }
   LayoutState layoutState() const { return m_layoutState; }
   const SignalRecord& signal() const { return m_signal; }
   // The last filtered signal in the signal's units (empty before the first run).
   const std::vector<double>& filteredSignal() const { return m_filteredUnits; }
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   struct Engine;
 
   void buildControls();
-  void layoutArea();
-  void animateStep();
-  void readSignal();
-  void saveSignal();
+  void layoutArea() override;
+  void presetChosen(int index) override;
+  void calculationPressed() override { calculate(); }
+  void showBusy(bool busy) override;
+  bool hasFilteredSignal() const override { return !m_filteredUnits.empty(); }
+  // The width of Chart5/Chart6 in the current layout state.
+  int signalTargetWidth() const;
   void onStripPressed(int x, Qt::MouseButton button);
   void onStripMoved(int x);
   void onStripReleased(int x);
@@ -87,40 +80,22 @@ class FourierPage : public QWidget {
   void applyLogOx(bool on);
   void showEdgeTexts();
   void computeAmplitudeSpectrum();
-  // What the UI thread does with a finished computation.
-  using Apply = std::function<void(FourierPage&)>;
-  // Starts `work` on the window's runner unless a run is going; the page is disabled until it ends.
-  bool startRun(std::function<Apply()> work);
-  void endRun();
   void showFiltered(BandFilterResult result);
-  void setBusy(bool busy);
   int stripWidth() const;
 
-  AppContext* m_context;
   std::shared_ptr<Engine> m_engine;
 
-  QPushButton* m_btnSignal = nullptr;  // BitBtn25
-  QPushButton* m_btnSave = nullptr;    // BtnSaveF
-  QGroupBox* m_radioGroup = nullptr;   // RadioGroupFF
+  QGroupBox* m_radioGroup = nullptr;  // RadioGroupFF
   QRadioButton* m_radioItems[2] = {};
-  QCheckBox* m_auto = nullptr;     // AutoSchet
-  QToolButton* m_calc = nullptr;   // SpeedButton12
-  QToolButton* m_presets[3] = {};  // SpeedButton1, SpeedButton10, SpeedButton11
-  QMenu* m_popup = nullptr;        // PopupMenu1 of Image2
+  QMenu* m_popup = nullptr;           // PopupMenu1 of Image2
   QAction* m_presetItems[3] = {};
   QCheckBox* m_showSpectrum = nullptr;  // CheckSPKTR
   QCheckBox* m_logOx = nullptr;         // CheckBox6
   QLineEdit* m_edit19 = nullptr;
   QLabel* m_label21 = nullptr;
-  QWidget* m_area = nullptr;
-  PlotView* m_chart5 = nullptr;
-  PlotView* m_chart6 = nullptr;
   SpectrumChart* m_chart9 = nullptr;
   SpectrumChart* m_chart10 = nullptr;
-  WorkspaceStrip* m_strip = nullptr;  // Image2
   QLabel* m_label18 = nullptr;
-  QLabel* m_label19 = nullptr;
-  QLabel* m_label20 = nullptr;
   QLabel* m_panel14 = nullptr;
 
   SignalRecord m_signal;
@@ -136,13 +111,12 @@ class FourierPage : public QWidget {
   bool m_dragging = false;
   bool m_leftGrabbed = false;
   bool m_rightGrabbed = false;
-  bool m_busy = false;
   std::vector<double> m_filteredUnits;
   std::vector<double> m_filteredRaised;
 
   LayoutState m_layoutState = SpectrumHidden;
   int m_signalWidth = -1;  // current width of Chart5/Chart6 while animating; -1: follow the target
-  QTimer m_animation;
+  WidthAnimation* m_animation = nullptr;
 };
 
 }  // namespace kelvora

@@ -11,6 +11,8 @@
 #include <QValueAxis>
 #include <QWidget>
 
+#include "core/text_helpers.h"
+
 namespace kelvora {
 
 namespace {
@@ -205,6 +207,29 @@ void ApplyLanguage(QWidget* root, Language language) {
 
 QString CorrelationPrefix(Language language) {
   return language == Language::Russian ? QStringLiteral("Корреляция: ") : QStringLiteral("Correlation: ");
+}
+
+QString SourceText(Side side, const QString& source) {
+  return (side == Side::Temperature ? QStringLiteral("Temperature: ") : QStringLiteral("  Blood Flow:  ")) + source;
+}
+
+QString PointsText(int count) { return QString::number(count) + QStringLiteral(" points"); }
+
+QString CorrelationLabel(Language language, double r, char separator) {
+  return CorrelationPrefix(language) + QString::fromStdString(FormatRealText(RoundedCorrelation(r), separator));
+}
+
+QString ConvertedAxisTitle(Side side, AxisUnits units) {
+  const bool bloodFlow = side == Side::Temperature;  // the temperature side's converted record is BF*
+  switch (units) {
+    case AxisUnits::Normalized:
+      return bloodFlow ? QStringLiteral("BF, arb. units") : QStringLiteral("T, arb. units");
+    case AxisUnits::Measured:
+      return bloodFlow ? QStringLiteral("BF, V") : QStringLiteral("T, °C");
+    case AxisUnits::Physical:
+      break;
+  }
+  return bloodFlow ? QStringLiteral("BF, mm^3/sec") : QStringLiteral("T, °C");
 }
 
 QString AboutText(Language language) {

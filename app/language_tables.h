@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app_context.h"
+#include "signals/transform_session.h"
 
 class QWidget;
 
@@ -40,6 +41,17 @@ void ApplyLanguage(QWidget* root, Language language);
 
 // "Correlation: " or "Корреляция: ".
 QString CorrelationPrefix(Language language);
+
+// The words around the Transform session's values, the same in both languages:
+// Edit10 / Edit16: "Temperature: " + source, "  Blood Flow:  " + source (two blanks before and after);
+QString SourceText(Side side, const QString& source);
+// Edit17 / Edit18: the count followed by " points";
+QString PointsText(int count);
+// LBCorrel1 / LBCorrel2: the prefix of `language` and r rounded to three decimals with `separator`;
+QString CorrelationLabel(Language language, double r, char separator);
+// the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
+// "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
+QString ConvertedAxisTitle(Side side, AxisUnits units);
 
 // The text of Help -> "About Kelvora": the program, its version and its licence (GPL-3.0-or-later).
 QString AboutText(Language language);

@@ -7,24 +7,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "app_context.h"
+#include "named_controls.h"
 #include "page_run.h"
 #include "number_text.h"
 #include "plot_view.h"
-#include "run_progress.h"
 #include "signal_messages.h"
 #include "signals/signal_file.h"
-#include "signals/text_utils.h"
-#include "signals/transform_session.h"
-#include "task_runner.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 
@@ -33,13 +29,6 @@ namespace {
 char FileSeparator() {
   const char c = DecimalSeparator().toLatin1();
   return c ? c : '.';
-}
-
-QLineEdit* MakeEdit(const char* name, const QString& text, int width, QWidget* parent) {
-  auto* edit = new QLineEdit(text, parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->setFixedWidth(width);
-  return edit;
 }
 
 // The conversion errors of the edits, worded as the platform words them.
@@ -55,15 +44,7 @@ QString NotAnInteger(const QString& text) {
 PpgPage::PpgPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("TabSheet3"));
   buildControls();
-  if (TaskRunner* runner = m_context->runner()) {
-    // A run dropped without its result (the window closing) must not leave the page disabled.
-    connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
-      if (busy || !m_busy) return;
-      QTimer::singleShot(0, this, [this] {
-        if (m_busy && !(m_context->runner() && m_context->runner()->isBusy())) setBusy(false);
-      });
-    });
-  }
+  m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
 }
 
 PpgPage::~PpgPage() = default;
@@ -79,9 +60,9 @@ void PpgPage::buildControls() {
   m_btnPpg->setObjectName(QStringLiteral("BtnPPG"));
   m_btnPpg->setToolTip(QStringLiteral("50 Hz"));
   m_btnPpg->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  m_edit3 = MakeEdit("Edit3", QString(), 200, this);
+  m_edit3 = NamedEdit("Edit3", QString(), this, 200);
   m_edit3->setReadOnly(true);
-  m_edit20 = MakeEdit("Edit20", QString(), 110, this);
+  m_edit20 = NamedEdit("Edit20", QString(), this, 110);
   m_edit20->setReadOnly(true);
   row->addWidget(m_btnPpg);
   row->addWidget(m_edit3);
@@ -109,7 +90,7 @@ void PpgPage::buildControls() {
     // Long captions wrap onto two lines instead of being cut at the edit's width.
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    *f.edit = MakeEdit(f.name, QString::fromLatin1(f.value), 80, this);
+    *f.edit = NamedEdit(f.name, QString::fromLatin1(f.value), this, 80);
     grid->addWidget(label, 0, column);
     grid->addWidget(*f.edit, 1, column);
     ++column;
@@ -173,7 +154,7 @@ void PpgPage::readPpg() {
 }
 
 bool PpgPage::loadPpg(const QString& path, const QString& title) {
-  if (m_busy) return false;
+  if (isBusy()) return false;
   bool ok = false;
   const double inRate = ParseDecimal(m_edit11->text(), &ok);
   if (!ok || !(inRate > 0.0)) {
@@ -181,11 +162,8 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
     return false;
   }
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
-  if (!read.ok()) {
-    QString message = QString::fromStdString(read.message);
-    if (read.status == PpgReadStatus::kBadNumber && read.line > 0)
-      message += QStringLiteral(" (line %1)").arg(read.line);
-    m_context->showError(message);
+  if (const std::optional<SignalFileError> error = PpgFileError(read, path.toStdString())) {
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   m_ppg = std::move(read.signal);
@@ -234,15 +212,15 @@ std::optional<PpgEnvelopeParams> PpgPage::readParams() {
 }
 
 bool PpgPage::computeEnvelope() {
-  if (!m_loaded || m_busy) return false;
+  if (!m_loaded || isBusy()) return false;
   const std::optional<PpgEnvelopeParams> params = readParams();
   if (!params) return false;
   auto ppg = std::make_shared<PpgSignal>(m_ppg);
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
+  ProgressSink* sink = &m_run->sink();
   const PpgEnvelopeParams p = *params;
-  return startRun([ppg, p, sink]() -> Apply {
+  return m_run->start([this, ppg, p, sink]() -> PageRun::Outcome {
     auto result = std::make_shared<PpgEnvelopeResult>(ComputePpgEnvelope(*ppg, p, *sink));
-    return [result, rate = p.inRateHz](PpgPage& page) { page.showEnvelope(std::move(*result), rate); };
+    return {[this, result, rate = p.inRateHz] { showEnvelope(std::move(*result), rate); }};
   });
 }
 
@@ -273,7 +251,7 @@ void PpgPage::showEnvelope(PpgEnvelopeResult result, double inRateHz) {
   m_btnHandOver->setEnabled(true);
 }
 
-std::optional<int> PpgPage::outputCount() {
+std::optional<std::vector<double>> PpgPage::envelopeSamples() {
   bool ok = false;
   const double outRate = ParseDecimal(m_edit12->text(), &ok);
   if (!ok) {
@@ -285,13 +263,12 @@ std::optional<int> PpgPage::outputCount() {
     m_context->showError(NotAnInteger(m_edit13->text()));
     return std::nullopt;
   }
-  const double wanted = std::round(seconds * outRate);
-  const int available = static_cast<int>(m_envelope.values.size());
-  if (!(wanted >= 1.0)) {
+  std::vector<double> samples = PpgEnvelopeSamples(m_envelope, seconds, outRate);
+  if (samples.empty()) {
     m_context->showError(QStringLiteral("No envelope samples for this time and output rate"));
     return std::nullopt;
   }
-  return wanted > available ? available : static_cast<int>(wanted);
+  return samples;
 }
 
 void PpgPage::saveDialog() {
@@ -303,64 +280,32 @@ void PpgPage::saveDialog() {
 
 bool PpgPage::saveEnvelope(const QString& name) {
   if (m_envelope.empty()) return false;
-  const std::optional<int> count = outputCount();
-  if (!count) return false;
+  const std::optional<std::vector<double>> samples = envelopeSamples();
+  if (!samples) return false;
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
-  const auto error = WriteSignalFile(m_envelope.values, *count - 1, path, FileSeparator());
+  const auto error = WriteSignalFile(*samples, static_cast<int>(samples->size()) - 1, path, FileSeparator());
   if (error) {
-    m_context->showError(SignalErrorText(*error));
+    m_context->showError(FileErrorText(*error));
     return false;
   }
   return true;
 }
 
 bool PpgPage::handOver() {
-  if (m_envelope.empty() || m_busy) return false;
-  TransformSession* session = m_context->session();
-  if (!session) {
-    m_context->showError(QStringLiteral("The Transform page is not ready"));
+  if (m_envelope.empty() || isBusy()) return false;
+  const std::optional<std::vector<double>> samples = envelopeSamples();
+  if (!samples) return false;
+  // The Transform page owns the session: it runs the load and shows the outcome.
+  if (!m_context->handOverBloodFlow(*samples, m_ppgName)) {
+    m_context->showError(QStringLiteral("The Transform page is busy"));
     return false;
   }
-  const std::optional<int> count = outputCount();
-  if (!count) return false;
-  auto samples = std::make_shared<std::vector<double>>(m_envelope.values.begin(), m_envelope.values.begin() + *count);
-  const std::string label = m_ppgName.toStdString();
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  return startRun([session, samples, label, sink]() -> Apply {
-    auto result = std::make_shared<SessionResult>(session->LoadBFFromSamples(*samples, label, *sink));
-    return [result](PpgPage& page) {
-      if (!result->ok()) {
-        page.m_context->showError(QString::fromStdString(result->error));
-        return;
-      }
-      page.m_context->notifySessionChanged();
-      if (auto* pages = page.window()->findChild<QTabWidget*>(QStringLiteral("PageControl1")))
-        pages->setCurrentIndex(0);
-      if (!result->notice.empty()) page.m_context->showError(QString::fromStdString(result->notice));
-    };
-  });
+  return true;
 }
 
-bool PpgPage::startRun(std::function<Apply()> work) {
-  // The continuation runs only while the page exists, so it may use `this`.
-  const bool started = StartPageRun(m_context, this, m_busy, [this, work = std::move(work)] {
-    Apply apply = work();
-    return std::function<void()>([this, apply = std::move(apply)] {
-      endRun();
-      if (apply) apply(*this);
-    });
-  });
-  if (started) setBusy(true);
-  return started;
-}
+bool PpgPage::isBusy() const { return m_run->isBusy(); }
 
-void PpgPage::endRun() {
-  EndPageRun(m_context);
-  setBusy(false);
-}
-
-void PpgPage::setBusy(bool busy) {
-  m_busy = busy;
+void PpgPage::showBusy(bool busy) {
   m_btnPpg->setEnabled(!busy);
   m_btnEnvelope->setEnabled(!busy && m_loaded);
   m_btnSave->setEnabled(!busy && !m_envelope.empty());

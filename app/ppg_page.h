@@ -16,12 +16,13 @@ class QPushButton;
 namespace kelvora {
 
 class AppContext;
+class PageRun;
 class PlotView;
 
 // One page of PageControl1 (object name "TabSheet3"): a photoplethysmogram (BtnPPG, Chart7/Series9), its
 // accepted pulse maxima and minima (Series13, Series12), and its envelope resampled at the output rate
 // (BtnPPGintoBF, Chart8/Series10), saved by BtnSavePPGBF or handed to the Transform page's BF record by BitBtn20
-// "<--". The envelope and the hand-over run on the window's task runner. UI thread only.
+// "<--" (the Transform page runs the hand-over). The envelope is the page's background run. UI thread only.
 class PpgPage : public QWidget {
   Q_OBJECT
 
@@ -45,21 +46,18 @@ class PpgPage : public QWidget {
   const PpgSignal& ppg() const { return m_ppg; }
   bool ppgLoaded() const { return m_loaded; }
   const PpgEnvelope& envelope() const { return m_envelope; }
-  bool isBusy() const { return m_busy; }
+  bool isBusy() const;
 
  private:
-  using Apply = std::function<void(PpgPage&)>;
-
   void buildControls();
   void readPpg();
   void saveDialog();
   // Parses the edits into envelope parameters; shows the conversion error and returns nothing on bad text.
   std::optional<PpgEnvelopeParams> readParams();
-  // The envelope samples to hand on: round(Edit13 x Edit12), at most the computed count.
-  std::optional<int> outputCount();
-  bool startRun(std::function<Apply()> work);
-  void endRun();
-  void setBusy(bool busy);
+  // The envelope samples to save or hand on (PpgEnvelopeSamples with the Edit13 and Edit12 texts); shows the
+  // error and gives nothing for a bad edit or no samples.
+  std::optional<std::vector<double>> envelopeSamples();
+  void showBusy(bool busy);
   void showEnvelope(PpgEnvelopeResult result, double inRateHz);
 
   AppContext* m_context;
@@ -82,7 +80,7 @@ class PpgPage : public QWidget {
   bool m_loaded = false;
   QString m_ppgName;
   PpgEnvelope m_envelope;
-  bool m_busy = false;
+  PageRun* m_run = nullptr;
 };
 
 }  // namespace kelvora

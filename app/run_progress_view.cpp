@@ -10,7 +10,6 @@
 
 #include "app_context.h"
 #include "run_progress.h"
-#include "wavelet/run_clock.h"
 
 namespace kelvora {
 
@@ -20,6 +19,8 @@ constexpr int kElapsedIntervalMs = 15;
 constexpr int kRemainingIntervalMs = 1000;
 // Below this many elapsed seconds the elapsed time shows its milliseconds.
 constexpr qint64 kMillisecondsShownBelowS = 20;
+
+QString TwoDigits(long long value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 qint64 SteadyMilliseconds() {
   static QElapsedTimer timer = [] {
@@ -35,16 +36,33 @@ qint64 SteadyMilliseconds() {
 QString ElapsedPanelText(qint64 elapsedMs) {
   if (elapsedMs < 0) elapsedMs = 0;
   const qint64 seconds = elapsedMs / 1000;
-  return QString::fromStdString(ElapsedTimeText(seconds, elapsedMs % 1000, seconds < kMillisecondsShownBelowS));
+  const qint64 hours = seconds / 3600;
+  const qint64 beyondHours = seconds - hours * 3600;
+  QString text = QStringLiteral("Elapsed Time: ");
+  if (hours >= 24) text += QString::number(hours / 24) + QStringLiteral("d.:");
+  text += QString::number(hours % 24) + QLatin1Char(':') + TwoDigits(beyondHours / 60) + QLatin1Char(':') +
+          TwoDigits(beyondHours % 60);
+  if (seconds < kMillisecondsShownBelowS)
+    text += QLatin1Char(':') + QStringLiteral("%1").arg(elapsedMs % 1000, 3, 10, QLatin1Char('0'));
+  return text;
 }
 
 QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum) {
   if (!std::isfinite(elapsedSeconds)) elapsedSeconds = 0.0;
-  return QString::fromStdString(RemainingTimeText(elapsedSeconds, position, maximum));
+  long long remaining = 0;
+  if (position > 0 && maximum > position) {
+    remaining = std::llround(elapsedSeconds / static_cast<double>(position) * static_cast<double>(maximum - position));
+  }
+  if (remaining < 0) remaining = 0;
+  return QStringLiteral("Remaining Time: ") + QString::number(remaining / 86400) + QStringLiteral(" d. :") +
+         QString::number(remaining % 86400 / 3600) + QLatin1Char(':') + TwoDigits(remaining % 3600 / 60) +
+         QLatin1Char(':') + TwoDigits(remaining % 60);
 }
 
 QString PercentPanelText(long long position, long long maximum) {
-  return QString::fromStdString(ProgressPercentText(position, maximum));
+  long long percent = 0;
+  if (maximum > 0) percent = std::llround(static_cast<double>(position) / static_cast<double>(maximum) * 100.0);
+  return QString::number(percent) + QStringLiteral(" %");
 }
 
 RunProgressView::RunProgressView(AppContext* context, QObject* parent, Clock clock)

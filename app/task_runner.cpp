@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <exception>
+#include <utility>
 
 namespace kelvora {
 
@@ -14,14 +15,16 @@ bool TaskRunner::start(Work work) {
   if (m_thread) return false;
   const quint64 generation = ++m_generation;
   m_result = nullptr;
+  m_failure.clear();
   m_thread = QThread::create([this, work = std::move(work)] {
-    Continuation result;
     try {
-      result = work();
-    } catch (const std::exception&) {
-      result = nullptr;
+      m_result = work();
+    } catch (const std::exception& error) {
+      m_failure = QString::fromLocal8Bit(error.what());
+      if (m_failure.isEmpty()) m_failure = QStringLiteral("The computation failed");
+    } catch (...) {
+      m_failure = QStringLiteral("The computation failed");
     }
-    m_result = std::move(result);
   });
   connect(
       m_thread, &QThread::finished, this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
@@ -38,7 +41,9 @@ void TaskRunner::finish(quint64 generation) {
   delete thread;
   Continuation result = std::move(m_result);
   m_result = nullptr;
+  const QString failure = std::exchange(m_failure, QString());
   emit busyChanged(false);
+  if (!failure.isEmpty()) emit failed(failure);
   if (result) result();
 }
 
@@ -50,6 +55,7 @@ void TaskRunner::cancelAndWait() {
   thread->wait();
   delete thread;
   m_result = nullptr;
+  m_failure.clear();
   emit busyChanged(false);
 }
 

@@ -8,7 +8,8 @@ class QThread;
 namespace kelvora {
 
 // The computation returns a continuation that the UI thread runs when the computation has finished, unless the
-// run was superseded (cancel(), or the runner destroyed) in between; a superseded result is dropped.
+// run was superseded (cancel(), or the runner destroyed) in between; a superseded result is dropped. A computation
+// that throws gives no continuation: failed() carries the exception's text to the UI thread instead.
 // start() refuses a new run while one is going (re-entry is blocked). UI thread only.
 class TaskRunner : public QObject {
   Q_OBJECT
@@ -31,6 +32,8 @@ class TaskRunner : public QObject {
 
  signals:
   void busyChanged(bool busy);
+  // The computation of the run that just ended threw; `message` is its what() text. Emitted after busyChanged.
+  void failed(const QString& message);
 
  private:
   void finish(quint64 generation);
@@ -38,6 +41,7 @@ class TaskRunner : public QObject {
   QThread* m_thread = nullptr;
   quint64 m_generation = 0;
   Continuation m_result;
+  QString m_failure;  // what the computation threw; empty when it returned
 };
 
 }  // namespace kelvora

@@ -1,11 +1,12 @@
 #pragma once
 // The "Transform" page: T and BF records, their conversion into BF* and T*, band strips and charts.
-#include <QColor>
-#include <QTimer>
 #include <QWidget>
+#include <array>
 #include <functional>
+#include <vector>
 
-class QAbstractButton;
+#include "signals/transform_session.h"
+
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -15,25 +16,25 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QSplitter;
-class QTableWidget;
 class QToolButton;
 class QXYSeries;
 
 namespace kelvora {
 
 class AppContext;
-class BandEditFilter;
-class ColorSwatch;
-class FrequencyStrip;
+class ConversionControls;
+class ConvertedRecordPanel;
+class PageRun;
 class PlotView;
-class TransformSession;
-struct SessionResult;
-struct TransformViewState;
+class RecordColours;
+class RecordSidePanel;
+class WidthAnimation;
 
 // Page 0 of PageControl1 (object name "TabSheet1"). Every control carries its name from the window design
-// (BtnReadT, Chart1, EditS1, ...). The numbers live in the Transform session; the page reads its inputs from
-// the controls, runs the session's operations off the UI thread, and shows what the session's view state says.
-// UI thread only.
+// (BtnReadT, Chart1, EditS1, ...). The page is the one user of the window's TransformSession (which the main
+// window keeps): it hands the controls' inputs to it, runs its long operations as jobs off the UI thread
+// (PageRun), commits them here and shows the view state; other pages reach the session only through it. The two measured records are RecordSidePanels, the tissue parameters a ParameterGridView; this class
+// arranges them with the converted charts, the arrow buttons and the conversion controls. UI thread only.
 class TransformPage : public QWidget {
   Q_OBJECT
 
@@ -50,6 +51,9 @@ class TransformPage : public QWidget {
   // when another computation runs. A failure is shown in the error box and the records keep what they held.
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
+  // Starts making `samples` the BF record (the PPG page's "<--", through AppContext::handOverBloodFlow), with
+  // `source` as its source; false when another computation runs.
+  bool takeBloodFlow(const std::vector<double>& samples, const QString& source);
 
   // Writes T* (`temperature`) or BF* to `path` (".txt" appended when missing) with the locale's separator and
   // three decimals; an existing file is replaced only by a complete one. Shows the error and returns false when
@@ -62,9 +66,9 @@ class TransformPage : public QWidget {
 
   // Sets UpDown1/Edit1 and the hints of the read buttons ("2 Hz").
   void setSampleRate(int hz);
-
-  // The Transform strips' band presets: side 1 = temperature (Image3), 2 = blood flow (Image4).
-  void setBand(int side, double lowHz, double highHz);
+  // The band setter of a Transform strip (presets and the page): shows the band and filters the side's record
+  // when one is loaded and a band is chosen.
+  void setBand(Side side, double lowHz, double highHz);
 
   // Smallest width the page's controls need, pixels.
   int minimumContentWidth() const;
@@ -73,10 +77,6 @@ class TransformPage : public QWidget {
   bool isBusy() const;
   // Waits for a running computation and shows its result (tests).
   void waitForIdle();
-
-  // Shows the session's records and state again, for operations started elsewhere (the PPG page's hand-over
-  // of its blood-flow curve through TransformSession::LoadBFFromSamples).
-  void refreshView() { showView(); }
 
   // Band scales (actions SchkalaNevid / SchkalaVid).
   void hideBandScales();
@@ -87,155 +87,70 @@ class TransformPage : public QWidget {
   QWidget* buildInputSide();
   QWidget* buildOutputSide();
   QWidget* buildArrowColumn();
-  QWidget* buildBottomPanel();
-  QFrame* buildFilterPanel(int side);
-  void buildGrid();
   void connectControls();
 
-  // Actions.
-  void readT();
-  void readBF();
-  void btnTtoBF();
-  void btnBFtoT();
-  void outputBF();
-  void outputT();
-  void saveConverted(bool temperature);
+  // Actions of one side.
+  void readRecord(Side side);
+  bool loadRecord(Side side, const QString& path, const QString& label, std::function<void(bool)> then);
+  // Filters the side's record for its band when one is loaded; the band texts of "no band" switch the filtered
+  // display off instead.
+  void filterSide(Side side);
+  void convert(Side side);
+  void output(Side side);
+  void saveConverted(Side side);
   void plotChart(PlotView* chart);
-  void toggleFilterPanel(int side);
-  void chooseColor(int side, bool fromPanel);
-  void toggleEnlarged(int side);
-  void onMethodChanged();
-  void onStripDragged(int side, double lowHz, double highHz);
-  void onStripReleased(int side);
-  void onStripDoubleClicked(int side);
-  void onBandEditEnter(QObject* edit);
-  void onInputCheck(int side, bool filteredBox);
-  void animateStep();
-  void applyGridMode();
 
-  // Runs the filter of `side` for the current band when its record is loaded and a band is chosen; the band
-  // texts "0" .. `noBandHigh` switch the filtered display off instead.
-  void filterSide(int side, const QString& noBandHigh);
-  // Runs `work` off the UI thread with the progress area; `done` runs on the UI thread afterwards.
-  bool runInBackground(std::function<std::function<void()>()> work);
-  void setBusy(bool busy);
+  void refreshSeriesColours();
+  // "Maximize"/"Minimize" of the input side (SpeedButton4) or the output side (SpeedButton3).
+  void toggleEnlarged(bool inputSide);
+  void onMethodChanged();
+  void showGrid();
+  void onGridEdited(int column, int row, const std::string& text);
+
+  // Runs the session job off the UI thread and commits it on the UI thread; `then` (may be empty) follows with
+  // the outcome.
+  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then);
+  // The controls a run disables.
+  void showBusy(bool busy);
   // Hands the controls' current inputs (method, model, scaling, edits, bands, boxes) to the session.
   void syncSession();
   // Shows the outcome of a session operation: its error or notice in the error box, then the view state.
   void finishOperation(const SessionResult& result);
   // Shows the session's view state: records in the charts, texts, enabled buttons.
   void showView();
-  void showGrid();
-  void onGridEdited(int row, int column);
+  void showPageZero();
   TransformSession* session() const;
-  void resetOutputSide(int side);
-  void refreshSeriesColours();
+  RecordSidePanel* panel(Side side) const { return m_sides[SideIndex(side)]; }
+  QPushButton* arrow(Side side) const { return side == Side::Temperature ? m_btnTtoBF : m_btnBFtoT; }
 
   AppContext* m_context;
+  PageRun* m_run = nullptr;
 
   // Top row.
-  QLabel* m_label5 = nullptr;
   QSpinBox* m_upDown1 = nullptr;
-  QLineEdit* m_edit1 = nullptr;
-  QPushButton* m_btnReadT = nullptr;
-  QPushButton* m_btnReadBF = nullptr;
-  QLineEdit* m_edit10 = nullptr;
-  QLineEdit* m_edit16 = nullptr;
-  QLineEdit* m_edit17 = nullptr;
-  QLineEdit* m_edit18 = nullptr;
+  QPushButton* m_btnRead[2] = {};  // BtnReadT, BtnReadBF
+  QLineEdit* m_sourceEdit[2] = {};  // Edit10, Edit16
+  QLineEdit* m_countEdit[2] = {};   // Edit17, Edit18
 
-  // Sides.
+  // Input side (PanelL), arrow column and output side (PanelP).
   QWidget* m_panelL = nullptr;
   QWidget* m_panelP = nullptr;
   QWidget* m_arrows = nullptr;
   QSplitter* m_splitterL = nullptr;
   QSplitter* m_splitterP = nullptr;
-  PlotView* m_chart1 = nullptr;
-  PlotView* m_chart2 = nullptr;
-  PlotView* m_chart3 = nullptr;
-  PlotView* m_chart4 = nullptr;
-  QXYSeries* m_series1 = nullptr;
-  QXYSeries* m_series2 = nullptr;
-  QXYSeries* m_series3 = nullptr;
-  QXYSeries* m_series4 = nullptr;
-  QXYSeries* m_series5 = nullptr;
-  QXYSeries* m_series6 = nullptr;
-  QXYSeries* m_series19 = nullptr;
-  QXYSeries* m_series20 = nullptr;
-  QXYSeries* m_series21 = nullptr;
+  std::array<RecordSidePanel*, 2> m_sides{};
+  std::array<ConvertedRecordPanel*, 2> m_converted{};  // indexed by the side converted from
   QToolButton* m_speedButton4 = nullptr;
   QToolButton* m_speedButton3 = nullptr;
-
-  // Filter panels and strips: index 0 temperature, 1 blood flow.
-  QFrame* m_filterPanel[2] = {};
-  QPushButton* m_filterButton[2] = {};
-  QCheckBox* m_inputBox[2] = {};
-  QCheckBox* m_filteredBox[2] = {};
-  QToolButton* m_letter[2][3] = {};
-  FrequencyStrip* m_strip[2] = {};
-  QLineEdit* m_lowEdit[2] = {};
-  QLineEdit* m_highEdit[2] = {};
-  BandEditFilter* m_keyFilter = nullptr;
-
-  // Arrow column.
   QPushButton* m_btnTtoBF = nullptr;
   QPushButton* m_btnBFtoT = nullptr;
-  QFrame* m_panel15 = nullptr;
-  ColorSwatch* m_image6 = nullptr;
-  ColorSwatch* m_image7 = nullptr;
-  QPushButton* m_panel9 = nullptr;
-  QPushButton* m_panel10 = nullptr;
-  QColor m_panelText[2] = {Qt::white, Qt::white};
+  RecordColours* m_colours = nullptr;  // Panel15
 
-  // Output side.
-  QPushButton* m_btnOutputBF = nullptr;
-  QPushButton* m_btnOutputT = nullptr;
-  QPushButton* m_btnSaveBF = nullptr;
-  QPushButton* m_btnSaveT = nullptr;
-  QPushButton* m_btnPlotBF = nullptr;
-  QPushButton* m_btnPlotT = nullptr;
-  QLabel* m_lbCorrel1 = nullptr;
-  QLabel* m_lbCorrel2 = nullptr;
+  ConversionControls* m_controls = nullptr;  // Panel12
 
-  // Bottom panel.
-  QFrame* m_panel12 = nullptr;
-  QRadioButton* m_radioFourier = nullptr;
-  QRadioButton* m_radioWavelet = nullptr;
-  QRadioButton* m_radioShitzer = nullptr;
-  QCheckBox* m_checkBox1 = nullptr;
-  QGroupBox* m_radioGroup2 = nullptr;
-  QRadioButton* m_thermalWave = nullptr;
-  QRadioButton* m_derivative = nullptr;
-  QGroupBox* m_groupBox1 = nullptr;
-  QRadioButton* m_normaliz[3] = {};
-  QLineEdit* m_edit4 = nullptr;
-  QLineEdit* m_edit5 = nullptr;
-  QLineEdit* m_edit6 = nullptr;
-  QLineEdit* m_edit7 = nullptr;
-  QGroupBox* m_groupBox2 = nullptr;
-  QTableWidget* m_grid = nullptr;
-  QPushButton* m_button1 = nullptr;
-  QPushButton* m_button2 = nullptr;
-  QPushButton* m_button3 = nullptr;
-  QGroupBox* m_radioGroup4 = nullptr;
-  QRadioButton* m_morlet = nullptr;
-  QRadioButton* m_paul = nullptr;
-  QLabel* m_label9 = nullptr;
-  QLineEdit* m_edit9 = nullptr;
-
-  // Enlarged views and their animation (Timer1, 20 ms).
+  // Enlarged views and their animation (Timer1).
   LayoutState m_layoutState = BothSides;
-  QTimer m_timer1;
-  QWidget* m_animated = nullptr;
-  int m_animationTarget = 0;
-  std::function<void()> m_animationDone;
-
-  // Starts LoadT / LoadBF of `path`; `then` (may be empty) runs on the UI thread with the outcome.
-  bool loadRecord(bool temperature, const QString& path, const QString& label, std::function<void(bool)> then);
-
-  bool m_busy = false;
-  bool m_lastResultOk = false;
-  bool m_gridUpdating = false;
+  WidthAnimation* m_animation = nullptr;
 };
 
 }  // namespace kelvora

@@ -2,15 +2,11 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,7 +15,7 @@
 #include <cmath>
 
 #include "app_context.h"
-#include "signal_buttons.h"
+#include "page_run.h"
 #include "core/frequency_band.h"
 #include "number_text.h"
 #include "plot_view.h"
@@ -27,7 +23,7 @@
 #include "run_progress_view.h"
 #include "signal_messages.h"
 #include "signals/signal_file.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 #include "task_runner.h"
 #include "wavelet/scale_table.h"
 #include "workspace_strip.h"
@@ -37,18 +33,11 @@ namespace kelvora {
 namespace {
 
 constexpr int kMarkerWidth = 8;
-constexpr int kLabelRowHeight = 18;
-constexpr int kStripHeight = 49;
 
-struct Preset {
-  const char* button;
-  const char* text;
-  FrequencyBand band;
-  const char* hint;
-};
-constexpr Preset kPresets[3] = {{"SpeedButton16", "Endothelial", kEndothelialBand, "0.005-0.02 Hz"},
-                                {"SpeedButton17", "Neurogenic", kNeurogenicBand, "0.02-0.05 Hz"},
-                                {"SpeedButton18", "Myogenic", kMyogenicBand, "0.05-0.15 Hz"}};
+constexpr BandWorkspace::Names kNames{"TabSheet4", "BitBtn11", "BtnSaveW", "AutoSchetW", "SpeedButton15",
+                                      {"SpeedButton16", "SpeedButton17", "SpeedButton18"}, "WaveletChartArea",
+                                      "Chart11", "Series22", "Chart12", "Series23", "Image5", "Label27", "Label26",
+                                      "EnF", "EnT"};
 
 char FileSeparator() {
   const char c = DecimalSeparator().toLatin1();
@@ -60,29 +49,20 @@ int EdgeScaleIndex(double frequencyHz) { return std::max(1, FrequencyToScaleInde
 
 }  // namespace
 
-WaveletPage::WaveletPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
-  setObjectName(QStringLiteral("TabSheet4"));
+WaveletPage::WaveletPage(AppContext* context, QWidget* parent) : BandWorkspace(context, kNames, parent) {
   m_view = new RunProgressView(context, this);
   buildControls();
   if (!m_context->waveletMethods()) m_ownMethods = std::make_shared<WaveletMethods>();
+  // The page's runs show the elapsed and remaining times; superseding one stops the engine first.
+  m_run->setDisplay({[this] { m_view->begin(); }, [this](bool completed) { m_view->end(completed); }});
+  m_run->setStopHook([this] { methods()->stop(); });
   if (RunProgress* progress = m_context->progress()) {
     connect(progress, &RunProgress::stopPressed, this, &WaveletPage::onStopPressed);
   }
   if (TaskRunner* runner = m_context->runner()) {
+    // Once any run has ended, a record the Transform page filtered into the shared engine is shown.
     connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
-      if (busy) return;
-      // Checked once the runner has delivered (or dropped) the result: a run of this page that got no result
-      // (the window closing) ends here, and runs started by the Transform page are shown.
-      QTimer::singleShot(0, this, [this] {
-        TaskRunner* r = m_context->runner();
-        if (r && r->isBusy()) return;
-        if (m_running) {
-          m_running = false;
-          m_view->end(false);
-          setControlsEnabled(true);
-        }
-        refreshFromEngine();
-      });
+      if (!busy) QTimer::singleShot(0, this, [this] { refreshFromEngine(); });
     });
   }
 }
@@ -94,12 +74,6 @@ WaveletPage::~WaveletPage() = default;
 WaveletMethods* WaveletPage::methods() const { return m_ownMethods ? m_ownMethods.get() : m_context->waveletMethods(); }
 
 void WaveletPage::buildControls() {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->setSpacing(4);
-  auto* row = new QHBoxLayout;
-  row->setSpacing(6);
-  MakeSignalButtons(this, "BitBtn11", "BtnSaveW", m_context->gerc(), m_btnSignal, m_btnSave);
   m_radioGroup = new QGroupBox(QStringLiteral("Type of wavelet"), this);
   m_radioGroup->setObjectName(QStringLiteral("RadioGroup3"));
   auto* radios = new QHBoxLayout(m_radioGroup);
@@ -111,47 +85,8 @@ void WaveletPage::buildControls() {
   m_radioItems[0]->setChecked(true);
   radios->addWidget(m_radioItems[0]);
   radios->addWidget(m_radioItems[1]);
-  m_auto = new QCheckBox(QStringLiteral("Automatic"), this);
-  m_auto->setObjectName(QStringLiteral("AutoSchetW"));
-  m_auto->setChecked(true);
-  m_calc = new QToolButton(this);
-  m_calc->setObjectName(QStringLiteral("SpeedButton15"));
-  m_calc->setText(QStringLiteral("Calculation"));
-  row->addWidget(m_btnSignal);
-  row->addWidget(m_btnSave);
-  row->addWidget(m_radioGroup);
-  row->addWidget(m_auto);
-  row->addWidget(m_calc);
-  for (int i = 0; i < 3; ++i) {
-    m_presets[i] = new QToolButton(this);
-    m_presets[i]->setObjectName(QString::fromLatin1(kPresets[i].button));
-    m_presets[i]->setText(QString::fromLatin1(kPresets[i].text));
-    m_presets[i]->setToolTip(QString::fromLatin1(kPresets[i].hint));
-    const FrequencyBand band = kPresets[i].band;
-    connect(m_presets[i], &QToolButton::clicked, this, [this, band] { setBand(band.low, band.high); });
-    row->addWidget(m_presets[i]);
-  }
-  row->addStretch(1);
-  layout->addLayout(row);
+  build(m_radioGroup);
 
-  m_area = new QWidget(this);
-  m_area->setObjectName(QStringLiteral("WaveletChartArea"));
-  m_area->installEventFilter(this);
-  layout->addWidget(m_area, 1);
-  m_chart11 = new PlotView(QStringLiteral("Chart11"), m_area);
-  m_chart11->setTitle(QStringLiteral("Signal"));
-  m_chart11->setBottomTitle(QStringLiteral("t, min"));
-  m_chart11->addLineSeries(QStringLiteral("Series22"), QColor(0xc0, 0x20, 0x20));
-  m_chart12 = new PlotView(QStringLiteral("Chart12"), m_area);
-  m_chart12->setTitle(QStringLiteral("Filtered Signal"));
-  m_chart12->setBottomTitle(QStringLiteral("t, min"));
-  m_chart12->addLineSeries(QStringLiteral("Series23"), QColor(0x10, 0x60, 0x10));
-  m_strip = new WorkspaceStrip(QStringLiteral("Image5"), m_area);
-  m_label27 = new QLabel(QStringLiteral("0"), m_area);
-  m_label27->setObjectName(QStringLiteral("Label27"));
-  m_label26 = new QLabel(FormatDecimal(0.02), m_area);
-  m_label26->setObjectName(QStringLiteral("Label26"));
-  m_label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   m_label28 = new QLabel(m_area);
   m_label28->setObjectName(QStringLiteral("Label28"));
   m_label28->setFrameShape(QFrame::Panel);
@@ -159,9 +94,6 @@ void WaveletPage::buildControls() {
   m_label28->setAutoFillBackground(true);
   m_label28->setVisible(false);
 
-  connect(m_btnSignal, &QPushButton::clicked, this, &WaveletPage::readSignal);
-  connect(m_btnSave, &QPushButton::clicked, this, &WaveletPage::saveDialog);
-  connect(m_calc, &QToolButton::clicked, this, &WaveletPage::calculate);
   for (int i = 0; i < 2; ++i) {
     connect(m_radioItems[i], &QRadioButton::clicked, this, [this, i] {
       methods()->setFilterType(static_cast<WaveletType>(i));
@@ -172,37 +104,11 @@ void WaveletPage::buildControls() {
   connect(m_strip, &WorkspaceStrip::mouseMoved, this, &WaveletPage::onStripMoved);
   connect(m_strip, &WorkspaceStrip::mouseReleased, this, &WaveletPage::onStripReleased);
   connect(m_strip, &WorkspaceStrip::resized, this, [this](int) { placeMarkers(); });
-  connect(m_context, &AppContext::gercChanged, this,
-          [this](int hz) { m_btnSignal->setToolTip(QString::number(hz) + QStringLiteral(" Hz")); });
-
-  // EnF / EnT: the page's signal, save, calculation and preset controls off and on around a run.
-  auto* enF = new QAction(this);
-  enF->setObjectName(QStringLiteral("EnF"));
-  connect(enF, &QAction::triggered, this, [this] { setControlsEnabled(false); });
-  auto* enT = new QAction(this);
-  enT->setObjectName(QStringLiteral("EnT"));
-  connect(enT, &QAction::triggered, this, [this] { setControlsEnabled(true); });
 }
 
-bool WaveletPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_area && event->type() == QEvent::Resize) layoutArea();
-  return QWidget::eventFilter(watched, event);
-}
+void WaveletPage::layoutArea() { placeArea(std::max(10, m_area->width() - 5)); }
 
-void WaveletPage::layoutArea() {
-  const int w = m_area->width();
-  const int h = m_area->height();
-  const int full = std::max(10, w - 5);
-  const int chartHeight = std::max(60, (h - kLabelRowHeight - kStripHeight - 6) / 2);
-  m_chart11->setGeometry(0, 0, full, chartHeight);
-  const int labelsTop = chartHeight + 2;
-  const int stripTop = labelsTop + kLabelRowHeight;
-  const int lowerTop = stripTop + kStripHeight + 2;
-  m_label27->setGeometry(2, labelsTop, 200, kLabelRowHeight);
-  m_label26->setGeometry(full - 200, labelsTop, 198, kLabelRowHeight);
-  m_strip->setGeometry(0, stripTop, full, kStripHeight);
-  m_chart12->setGeometry(0, lowerTop, full, std::max(60, h - lowerTop));
-}
+void WaveletPage::presetChosen(int index) { setBand(kPresets[index].band.low, kPresets[index].band.high); }
 
 void WaveletPage::placeMarkers() {
   const int w = std::max(1, m_strip->width());
@@ -220,8 +126,8 @@ void WaveletPage::placeMarkers() {
 }
 
 void WaveletPage::showBandTexts() {
-  m_label27->setText(FormatDecimal(m_lowHz));
-  m_label26->setText(FormatDecimal(m_highHz));
+  m_lowLabel->setText(FormatDecimal(m_lowHz));
+  m_highLabel->setText(FormatDecimal(m_highHz));
 }
 
 void WaveletPage::setBand(double lowHz, double highHz) {
@@ -271,8 +177,8 @@ void WaveletPage::onStripMoved(int x) {
   m_strip->setMarkers(m_lowPos + kMarkerWidth, m_highPos + kMarkerWidth);
   showBandTexts();
   m_label28->setText(QStringLiteral("(") + QString::number(EdgeScaleIndex(m_lowHz)) + QStringLiteral("-") +
-                     QString::number(EdgeScaleIndex(m_highHz)) + QStringLiteral(") ") + m_label27->text() +
-                     QStringLiteral(" - ") + m_label26->text() + QStringLiteral(" Hz"));
+                     QString::number(EdgeScaleIndex(m_highHz)) + QStringLiteral(") ") + m_lowLabel->text() +
+                     QStringLiteral(" - ") + m_highLabel->text() + QStringLiteral(" Hz"));
   m_label28->adjustSize();
   const int left = std::clamp(m_strip->x() + x + 10, 0, std::max(0, m_area->width() - m_label28->width()));
   m_label28->move(left, m_strip->y() - m_label28->height() - 2);
@@ -286,16 +192,9 @@ void WaveletPage::onStripReleased(int) {
   if (wasDragging && m_loaded && m_auto->isChecked()) calculate();
 }
 
-void WaveletPage::readSignal() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (path.isEmpty()) return;
-  loadSignal(path);
-}
-
 bool WaveletPage::loadSignal(const QString& path) {
   TaskRunner* runner = m_context->runner();
-  if (m_running) supersedeRun();
+  m_run->supersede();
   if (!runner || runner->isBusy()) {
     // Another page's computation uses the engine's thread: nothing is read or changed.
     m_context->showError(QStringLiteral("Wait until the running computation has ended"));
@@ -303,7 +202,7 @@ bool WaveletPage::loadSignal(const QString& path) {
   }
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
   if (!read.ok()) {
-    m_context->showError(SignalErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error));
     return false;
   }
   // The engine refuses what it cannot hold before anything of the page changes.
@@ -318,8 +217,9 @@ bool WaveletPage::loadSignal(const QString& path) {
   m_filtered.clear();
   m_btnSave->setEnabled(false);
   const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
-  m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), read.record.values, 0.0, 1.0 / fs / 60.0);
-  m_chart12->clearAll();
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), read.record.values, 0.0,
+                                1.0 / fs / 60.0);
+  m_filteredChart->clearAll();
   if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
   calculate();
   return true;
@@ -333,7 +233,7 @@ WaveletRunSettings WaveletPage::runSettings() const {
 }
 
 bool WaveletPage::calculate() {
-  if (m_running) supersedeRun();
+  m_run->supersede();
   // A run of the Transform page may have put its record into the shared engine: the page shows it first.
   refreshFromEngine();
   if (!m_loaded) return false;
@@ -342,48 +242,22 @@ bool WaveletPage::calculate() {
   const WaveletBand band{m_lowHz, m_highHz};
   WaveletMethods* shared = methods();
   std::shared_ptr<WaveletMethods> keep = m_ownMethods;
-  ProgressSink* sink = m_context->progress() ? &m_context->progress()->sink() : &NullProgress();
-  return startRun([shared, keep, band, settings, sink]() -> Apply {
+  ProgressSink* sink = &m_run->sink();
+  return m_run->start([this, shared, keep, band, settings, sink]() -> PageRun::Outcome {
     WaveletFiltering& filtering = shared->page();
     filtering.setBand(band);
     auto result = std::make_shared<WaveletRunResult>(filtering.calculate(settings, *sink));
-    return [result](WaveletPage& page) { page.finishRun(*result); };
+    return {[this, result] { finishRun(*result); }, result->completed()};
   });
-}
-
-bool WaveletPage::startRun(std::function<Apply()> work) {
-  TaskRunner* runner = m_context->runner();
-  if (!runner || runner->isBusy()) return false;
-  // The display resets the stop request before the computation can see it.
-  m_view->begin();
-  QPointer<WaveletPage> page(this);
-  const quint64 id = ++m_runId;
-  const bool started = runner->start([page, id, work = std::move(work)]() -> TaskRunner::Continuation {
-    Apply apply = work();
-    return [page, id, apply = std::move(apply)] {
-      if (!page || id != page->m_runId || !page->m_running) return;
-      if (apply) apply(*page);
-    };
-  });
-  if (!started) {
-    m_view->end(false);
-    return false;
-  }
-  m_running = true;
-  setControlsEnabled(false);
-  return true;
 }
 
 void WaveletPage::finishRun(const WaveletRunResult& result) {
-  m_running = false;
-  const bool stopped = result.status == WaveletRunStatus::Stopped ||
-                       (m_context->progress() && m_context->progress()->sink().stopRequested());
-  m_view->end(result.completed() && !stopped);
-  setControlsEnabled(true);
+  const bool stopped = result.status == WaveletRunStatus::Stopped || m_run->sink().stopRequested();
   if (result.completed()) {
     m_filtered = result.output;
     const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
-    m_chart12->setUniformData(m_chart12->series(QStringLiteral("Series23")), m_filtered, 0.0, 1.0 / fs / 60.0);
+    m_filteredChart->setUniformData(m_filteredChart->series(QStringLiteral("Series23")), m_filtered, 0.0,
+                                    1.0 / fs / 60.0);
     m_btnSave->setEnabled(true);
   } else if (result.error && !stopped) {
     m_context->showError(QString::fromStdString(result.error->message));
@@ -391,40 +265,13 @@ void WaveletPage::finishRun(const WaveletRunResult& result) {
 }
 
 void WaveletPage::onStopPressed() {
-  if (!m_running) return;
+  if (!isBusy()) return;
   methods()->stop();
   m_view->stop();
 }
 
-void WaveletPage::supersedeRun() {
-  if (!m_running) return;
-  methods()->stop();
-  if (RunProgress* progress = m_context->progress()) progress->requestStop();
-  ++m_runId;
-  if (TaskRunner* runner = m_context->runner()) runner->cancelAndWait();
-  m_running = false;
-  m_view->end(false);
-  setControlsEnabled(true);
-}
-
-void WaveletPage::setControlsEnabled(bool enabled) {
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{m_btnSignal, m_btnSave, m_calc, m_presets[0], m_presets[1], m_presets[2]}) {
-    w->setEnabled(enabled);
-  }
-  if (enabled) m_btnSave->setEnabled(!m_filtered.empty());
-  setCursor(enabled ? Qt::ArrowCursor : Qt::BusyCursor);
-}
-
-void WaveletPage::saveDialog() {
-  const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (name.isEmpty()) return;
-  saveFiltered(name);
-}
-
 bool WaveletPage::saveFiltered(const QString& name) {
-  if (m_filtered.empty() || m_running) return false;
+  if (m_filtered.empty() || isBusy()) return false;
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   RunProgress* progress = m_context->progress();
   if (progress) progress->begin();
@@ -440,23 +287,25 @@ bool WaveletPage::saveFiltered(const QString& name) {
 
 void WaveletPage::refreshFromEngine() {
   TaskRunner* runner = m_context->runner();
-  if (m_running || (runner && runner->isBusy())) return;
+  if (isBusy() || (runner && runner->isBusy())) return;
   WaveletFiltering& filtering = methods()->page();
   if (!filtering.signalLoaded()) return;
-  const std::span<const double> input = filtering.engine().input();
-  if (m_loaded && std::equal(input.begin(), input.end(), m_pageSignal.begin(), m_pageSignal.end())) return;
-  // The Transform page's `WMorlPaul` or `WaveLetT` put its record into the engine: it is the page's signal now
-  // (on the normalised scale), with the filtered output when one belongs to it.
+  // The wavelet conversion loads the engine without touching the page's filtering; a `WMorlPaul` of the Transform
+  // page replaces the filtering's signal with the T or BF record, which then becomes the page's signal (on the
+  // normalised scale) with its own filtered output. The page's own file is shown already, in its own units.
+  if (filtering.source() == WaveletSource::File) return;
+  if (m_loaded && filtering.signal() == m_pageSignal) return;
   m_loaded = true;
-  m_pageSignal.assign(input.begin(), input.end());
+  m_pageSignal = filtering.signal();
   const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
-  m_chart11->setUniformData(m_chart11->series(QStringLiteral("Series22")), m_pageSignal, 0.0, 1.0 / fs / 60.0);
-  m_filtered.clear();
-  if (filtering.output().size() == m_pageSignal.size()) m_filtered = filtering.output();
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), m_pageSignal, 0.0,
+                                1.0 / fs / 60.0);
+  m_filtered = filtering.output();
   if (m_filtered.empty()) {
-    m_chart12->clearAll();
+    m_filteredChart->clearAll();
   } else {
-    m_chart12->setUniformData(m_chart12->series(QStringLiteral("Series23")), m_filtered, 0.0, 1.0 / fs / 60.0);
+    m_filteredChart->setUniformData(m_filteredChart->series(QStringLiteral("Series23")), m_filtered, 0.0,
+                                    1.0 / fs / 60.0);
   }
   m_btnSave->setEnabled(!m_filtered.empty());
 }

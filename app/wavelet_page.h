@@ -1,38 +1,30 @@
 #pragma once
 // Page of the main window: the wavelet filtration workspace.
-#include <QWidget>
-#include <functional>
 #include <memory>
 #include <vector>
 
+#include "band_workspace.h"
 #include "signals/wavelet_transform_methods.h"
 
-class QAction;
-class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QPushButton;
 class QRadioButton;
-class QToolButton;
 
 namespace kelvora {
 
-class AppContext;
-class PlotView;
 class RunProgressView;
-class WorkspaceStrip;
 
 // One page of PageControl1 (object name "TabSheet4"): one signal (BitBtn11, Chart11/Series22), the band strip
 // Image5 (Label27 low, Label26 high, Label28 while dragging), the presets, the wavelet type RadioGroup3, and the
 // filtered signal (Chart12/Series23, saved by BtnSaveW).
 //
 // The wavelet engine (its rows allocated as runs compute them) is the window's WaveletMethods, shared with the
-// Transform session (`WMorlPaul`, `WaveLetT`); a record the Transform page put into it becomes the page's signal. Runs
-// execute on the window's task runner, never on the UI thread, with the run display of RunProgressView. STOP
-// and closing the window ask the engine to stop; the page re-enables its controls only when the run has returned, and a
-// run that is superseded (a new band, another wavelet type) is stopped and waited for before the next one starts, its
-// result dropped. UI thread only.
-class WaveletPage : public QWidget {
+// Transform session (`WMorlPaul`, `WaveLetT`); a record the Transform page filtered in it (`WMorlPaul`) becomes
+// the page's signal. Runs are the page's background runs (PageRun), never on the UI thread, with the run display
+// of RunProgressView. STOP and closing the window ask the engine to stop; the page re-enables its controls only
+// when the run has returned, and a run that is superseded (a new band, another wavelet type) is stopped and
+// waited for before the next one starts, its result dropped. UI thread only.
+class WaveletPage : public BandWorkspace {
   Q_OBJECT
 
  public:
@@ -41,7 +33,7 @@ class WaveletPage : public QWidget {
 
   // Reads a signal file and runs the filtration (BitBtn11 after its dialog). A file the engine cannot hold (more
   // than 3601 points) or cannot read is refused with a message before anything changes; returns false then.
-  bool loadSignal(const QString& path);
+  bool loadSignal(const QString& path) override;
   // "Calculation": runs the filtration of the loaded signal with the page's band. A run of this page that is
   // still going is stopped and waited for first. False when nothing was started.
   bool calculate();
@@ -49,57 +41,40 @@ class WaveletPage : public QWidget {
   // signal is loaded and "Automatic" is ticked.
   void setBand(double lowHz, double highHz);
   // Saves the filtered signal (BtnSaveW after its dialog); ".txt" is ensured.
-  bool saveFiltered(const QString& path);
+  bool saveFiltered(const QString& path) override;
 
   double lowHz() const { return m_lowHz; }
   double highHz() const { return m_highHz; }
   bool signalLoaded() const { return m_loaded; }
   // True from the start of a run of this page until its result (or its end) has been handled.
-  bool isRunning() const { return m_running; }
+  bool isRunning() const { return isBusy(); }
   const std::vector<double>& filteredSignal() const { return m_filtered; }
   RunProgressView* runView() const { return m_view; }
 
  private:
-  using Apply = std::function<void(WaveletPage&)>;
-
   void buildControls();
-  void readSignal();
-  void saveDialog();
-  void layoutArea();
+  void layoutArea() override;
+  void presetChosen(int index) override;
+  void calculationPressed() override { calculate(); }
+  bool hasFilteredSignal() const override { return !m_filtered.empty(); }
   void placeMarkers();
   void showBandTexts();
   void onStripPressed(int x, Qt::MouseButton button);
   void onStripMoved(int x);
   void onStripReleased(int x);
   void onStopPressed();
-  // Stops a run of this page and waits for it; its result is dropped.
-  void supersedeRun();
-  bool startRun(std::function<Apply()> work);
   void finishRun(const WaveletRunResult& result);
-  void setControlsEnabled(bool enabled);
   void refreshFromEngine();
   WaveletRunSettings runSettings() const;
 
-  AppContext* m_context;
   // The wavelet methods of the window (engine and page filtering, shared with the Transform session), or the
   // page's own when the window has none.
   WaveletMethods* methods() const;
   std::shared_ptr<WaveletMethods> m_ownMethods;
   RunProgressView* m_view = nullptr;
 
-  QPushButton* m_btnSignal = nullptr;  // BitBtn11
-  QPushButton* m_btnSave = nullptr;    // BtnSaveW
-  QGroupBox* m_radioGroup = nullptr;   // RadioGroup3
+  QGroupBox* m_radioGroup = nullptr;  // RadioGroup3
   QRadioButton* m_radioItems[2] = {};
-  QCheckBox* m_auto = nullptr;     // AutoSchetW
-  QToolButton* m_calc = nullptr;   // SpeedButton15
-  QToolButton* m_presets[3] = {};  // SpeedButton16, 17, 18
-  QWidget* m_area = nullptr;
-  PlotView* m_chart11 = nullptr;
-  PlotView* m_chart12 = nullptr;
-  WorkspaceStrip* m_strip = nullptr;  // Image5
-  QLabel* m_label26 = nullptr;
-  QLabel* m_label27 = nullptr;
   QLabel* m_label28 = nullptr;
 
   double m_lowHz = WaveletFiltering::kStartBand.lowHz;
@@ -112,13 +87,8 @@ class WaveletPage : public QWidget {
   bool m_highGrabbed = false;
 
   bool m_loaded = false;
-  bool m_running = false;
-  quint64 m_runId = 0;
   std::vector<double> m_filtered;
   std::vector<double> m_pageSignal;  // the normalised signal of the page, as the engine was given it
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace kelvora

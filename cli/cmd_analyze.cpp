@@ -9,6 +9,7 @@
 #include "analysis/record_analysis.h"
 #include "analysis/scalogram_image.h"
 #include "cli/command_support.h"
+#include "core/text_helpers.h"
 #include "cli/console_progress.h"
 
 namespace kelvora::cli {
@@ -44,13 +45,13 @@ bool EndsWith(std::string text, const std::string& suffix) {
 }
 
 std::string BandSetErrorText(const BandSetError& error) {
-  const std::string item = "item " + std::to_string(error.item) + " '" + PrintableFileText(error.text) + "'";
+  const std::string item = "item " + std::to_string(error.item) + " '" + EscapeBytes(error.text) + "'";
   switch (error.kind) {
     case BandSetErrorKind::kEmpty: return "--bands needs default, six or NAME:LO:HI,...";
     case BandSetErrorKind::kMissingField: return "--bands " + item + " is not NAME:LO:HI";
     case BandSetErrorKind::kEmptyName: return "--bands " + item + " has no name";
     case BandSetErrorKind::kBadNumber: return "--bands item " + std::to_string(error.item) + ": '" +
-                                              PrintableFileText(error.text) + "' is not a number of Hz";
+                                              EscapeBytes(error.text) + "' is not a number of Hz";
     case BandSetErrorKind::kBadRange: return "--bands " + item + " needs 0 < LO < HI";
     case BandSetErrorKind::kDuplicateName: return "--bands " + item + " names a band given before";
   }
@@ -217,7 +218,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
       outcome = AnalyzeRecord(record->values, options, progress);
     }
     if (!outcome.ok()) {
-      status = InputError(context, PrintableFileText(path) + ": " + AnalysisErrorText(*outcome.error));
+      status = InputError(context, EscapeBytes(path) + ": " + AnalysisErrorText(*outcome.error));
       continue;
     }
     if (!omittedReported) {

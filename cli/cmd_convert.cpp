@@ -7,6 +7,7 @@
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
 #include "cli/wavelet_cli.h"
+#include "core/text_helpers.h"
 #include "signals/transform_session.h"
 
 namespace kelvora::cli {
@@ -198,43 +199,37 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, CommonOptions& 
   session.setStartTemperatureText(FormatRealText(s.startTemperature, separator));
   session.setNonlinear(s.nonlinear);
   session.setScalingMode(s.scaling);
-  session.setScalingTextsT(FormatRealText(s.a, separator), FormatRealText(s.b, separator));
-  session.setScalingTextsBF(FormatRealText(s.a, separator), FormatRealText(s.b, separator));
+  for (Side side : {Side::Temperature, Side::BloodFlow})
+    session.setScalingTexts(side, FormatRealText(s.a, separator), FormatRealText(s.b, separator));
   // The band goes into the band table; the edit texts stay at their defaults, so a load does not filter (the
   // conversion itself does not use the filtered record).
-  if (s.band) {
-    if (s.toBloodFlow)
-      session.setBandT(s.band->low, s.band->high);
-    else
-      session.setBandBF(s.band->low, s.band->high);
-  }
+  const Side side = s.toBloodFlow ? Side::Temperature : Side::BloodFlow;
+  if (s.band) session.setBand(side, s.band->low, s.band->high);
 
   std::vector<double> converted;
   std::string correlation;
   {
     // The bar's line ends when it goes out of scope, before anything is written.
     ConsoleProgress progress(context.err, options.progress, kName);
-    const auto load = [&](const SignalRecord& r, const std::string& path, bool temperature) {
-      const SessionResult result =
-          temperature ? session.LoadTFromRecord(r, path, progress) : session.LoadBFFromRecord(r, path, progress);
+    const auto load = [&](const SignalRecord& r, const std::string& path, Side into) {
+      const SessionResult result = session.LoadRecord(into, r, path, progress);
       if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
       return result;
     };
-    SessionResult result = load(*record, input, s.toBloodFlow);
+    SessionResult result = load(*record, input, side);
     if (!result.ok()) return InputError(context, input + ": " + result.error);
 
-    result = s.toBloodFlow ? session.BtnTtoBF(progress) : session.BtnBFtoT(progress);
+    result = session.Convert(side, progress);
     if (!result.ok()) return InputError(context, input + ": " + result.error);
-    converted = s.toBloodFlow ? session.convertedBF() : session.convertedT();
+    converted = session.converted(side);
 
     if (compare) {
       // Loading the other record resets only the other side, so the converted record stays.
-      result = load(*measured, *compare, !s.toBloodFlow);
+      result = load(*measured, *compare, OtherSide(side));
       if (!result.ok()) return InputError(context, *compare + ": " + result.error);
-      result = s.toBloodFlow ? session.Correl1() : session.Correl2();
+      result = session.Correlate(side);
       if (!result.ok()) return InputError(context, *compare + ": " + result.error);
-      const std::optional<double> r = s.toBloodFlow ? session.correlationBF() : session.correlationT();
-      correlation = TransformSession::CorrelationText(*r, InterfaceLanguage::English, '.');
+      correlation = "Correlation: " + FormatRealText(RoundedCorrelation(*session.correlation(side)), '.');
     }
   }
 

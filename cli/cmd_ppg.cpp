@@ -64,15 +64,8 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
 
   const std::string& path = parsed.positionals.front();
   const PpgReadResult read = ReadPpgFile(path, params.inRateHz, context.format.separator);
-  if (!read.ok()) {
-    if (read.status == PpgReadStatus::kBadNumber) {
-      return InputError(context,
-                        path + ":" + std::to_string(read.line) + ": '" + PrintableFileText(read.text) +
-                            "' is not a valid number");
-    }
-    return InputError(context, read.status == PpgReadStatus::kMissingFile ? path + ": File does not exist"
-                                                                          : path + ": Cannot open file");
-  }
+  if (const std::optional<SignalFileError> error = PpgFileError(read, path))
+    return InputError(context, DescribeFileError(*error));
   if (read.status == PpgReadStatus::kBigFile) context.err << "kelvora-cli: " << path << ": " << read.message << "\n";
   if (!parsed.has("duration")) params.durationS = read.signal.durationS;
 

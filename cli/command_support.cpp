@@ -2,55 +2,9 @@
 
 #include <cmath>
 
+#include "core/text_helpers.h"
+
 namespace kelvora::cli {
-
-namespace {
-
-// Bytes shown in a message: control bytes (and, with asciiOnly, bytes beyond ASCII) as \xNN, so binary junk
-// stays one clean line. Paths keep their UTF-8 letters.
-std::string Printable(const std::string& bytes, bool asciiOnly) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || !asciiOnly)) {
-      text += c;
-    } else {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 15];
-    }
-  }
-  return text;
-}
-
-}  // namespace
-
-std::string PrintableFileText(const std::string& bytes) { return Printable(bytes, true); }
-
-std::string PrintablePath(const std::string& path) { return Printable(path, false); }
-
-std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = PrintablePath(error.path);
-  if (error.line > 0) {
-    text += ':';
-    text += std::to_string(error.line);
-  }
-  text += ": ";
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
-  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
-    text += '\'';
-    text += Printable(error.text, true);
-    text += "' ";
-  }
-  text += error.message;
-  if (!error.reason.empty()) {
-    text += " (";
-    text += error.reason;
-    text += ')';
-  }
-  return text;
-}
 
 int UsageError(CliContext& context, const std::string& command, const std::string& message) {
   const std::string who = command.empty() ? "kelvora-cli" : "kelvora-cli " + command;

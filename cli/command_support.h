@@ -12,14 +12,6 @@
 
 namespace kelvora::cli {
 
-// Text taken from a file as a message shows it: control and non-ASCII bytes as \xNN.
-std::string PrintableFileText(const std::string& bytes);
-// A path as a message shows it: control bytes as \xNN, UTF-8 letters kept.
-std::string PrintablePath(const std::string& path);
-
-// "FILE:LINE: 'text' is not a valid number", "FILE: File does not exist", ...
-std::string DescribeFileError(const SignalFileError& error);
-
 // Prints "kelvora-cli COMMAND: message" and a pointer to the command's help; returns kExitUsage.
 int UsageError(CliContext& context, const std::string& command, const std::string& message);
 // Prints "kelvora-cli: message"; returns kExitBadInput.

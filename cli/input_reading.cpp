@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/command_support.h"
+#include "core/text_helpers.h"
 #include "signals/block_resample.h"
 #include "signals/delimited_reader.h"
 #include "signals/edf_header_check.h"
@@ -64,7 +65,7 @@ std::string NameList(const std::vector<std::string>& names, const std::vector<in
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i > 0) text += ", ";
     text += std::to_string(i < numbers.size() ? numbers[i] : static_cast<int>(i) + 1);
-    if (!names[i].empty()) text += " '" + PrintableFileText(names[i]) + "'";
+    if (!names[i].empty()) text += " '" + EscapeBytes(names[i]) + "'";
   }
   return text;
 }
@@ -99,7 +100,7 @@ std::optional<ImportedChannel> ReadDelimitedChannel(CliContext& context, const C
   if (result.channels.size() != 1) {
     std::vector<std::string> names;
     for (const ImportedChannel& c : result.channels) names.push_back(c.name);
-    exitStatus = InputError(context, PrintablePath(path) + ": " + std::to_string(names.size()) +
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(names.size()) +
                                          " signal columns (" + NameList(names, result.columnNumbers) +
                                          "); choose one with --column");
     return std::nullopt;
@@ -128,7 +129,7 @@ std::optional<ImportedChannel> ReadEdfChannel(CliContext& context, const CommonO
   } else if (info.info.channels.size() != 1) {
     std::vector<std::string> labels;
     for (const EdfChannelInfo& c : info.info.channels) labels.push_back(c.label);
-    exitStatus = InputError(context, PrintablePath(path) + ": " + std::to_string(labels.size()) + " channels (" +
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(labels.size()) + " channels (" +
                                          NameList(labels) + "); choose one with --channel");
     return std::nullopt;
   }
@@ -161,7 +162,19 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   if (kind == InputKind::kSignalText) {
     SignalReadResult read = ReadSignalFile(path, temperature, context.format);
     if (!read.ok()) {
-      exitStatus = InputError(context, DescribeFileError(*read.error));
+      // A temperature file is checked for kelvin on its first value, which an empty file lacks: such a file holds
+      // no samples, as it does for the other commands.
+      const SignalFileError& error = *read.error;
+      const bool noFirstValue = temperature && error.kind == SignalFileErrorKind::kInvalidNumber &&
+                                error.line == 1 && error.text.empty();
+      if (noFirstValue) {
+        const SignalReadResult plain = ReadSignalFile(path, false, context.format);
+        if (plain.ok() && plain.record.empty()) {
+          exitStatus = InputError(context, path + ": no samples");
+          return std::nullopt;
+        }
+      }
+      exitStatus = InputError(context, DescribeFileError(error));
       return std::nullopt;
     }
     if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";
@@ -181,7 +194,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   if (!read) return std::nullopt;
   if (kind == InputKind::kEdf && options.givenRateHz && !options.reading.resampleToHz &&
       WholeRatio(read->sampleRateHz, *options.givenRateHz).value_or(0) != 1) {
-    exitStatus = InputError(context, PrintablePath(path) + ": the channel is at " +
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": the channel is at " +
                                          NumberText(read->sampleRateHz) + " Hz, not the " +
                                          std::to_string(*options.givenRateHz) + " Hz of --fs");
     return std::nullopt;
@@ -196,7 +209,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
     return std::nullopt;
   }
   if (options.rateSettled && record.sampleRateHz != options.sampleRateHz) {
-    exitStatus = InputError(context, PrintablePath(path) + ": the record is at " +
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": the record is at " +
                                          std::to_string(record.sampleRateHz) + " Hz, the records before it at " +
                                          std::to_string(options.sampleRateHz) + " Hz");
     return std::nullopt;

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora::cli {
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/command_support.h"
+#include "core/text_helpers.h"
 
 namespace kelvora::cli {
 namespace {
@@ -67,7 +68,7 @@ const char* FieldName(EdfHeaderField field) {
 // Built piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string.
 std::string Quoted(const std::string& text) {
   std::string quoted(1, '\'');
-  quoted += PrintableFileText(text);
+  quoted += EscapeBytes(text);
   quoted += '\'';
   return quoted;
 }
@@ -157,7 +158,7 @@ std::string Body(const RecordFileError& e) {
 }  // namespace
 
 std::string DescribeRecordFileError(const RecordFileError& error) {
-  std::string text = PrintablePath(error.path);
+  std::string text = EscapeBytes(error.path, true);
   if (error.line > 0 && error.kind != RecordFileErrorKind::kNoData) {
     text += ':';
     text += std::to_string(error.line);

@@ -32,6 +32,25 @@ void ApplyScaling(std::vector<double>& values, ScalingMode mode, double a, doubl
   }
 }
 
+ConversionResult FinishConversion(std::vector<double> values, const ConversionFinish& finish) {
+  if (finish.denormalize) {
+    const double range = finish.maximum - finish.minimum;
+    for (double& value : values) value = value * range + finish.minimum;
+  }
+  if (finish.powerExponent) ApplyPowerLaw(values, *finish.powerExponent);
+  if (finish.scaling == ScalingMode::Normalized && finish.normalizedRangeGuard > 0.0 && !values.empty()) {
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    const double minimum = *low;
+    const double range = *high - minimum;
+    for (double& value : values) value = range > 0.0 ? (value - minimum) / (range + finish.normalizedRangeGuard) : 0.0;
+  } else {
+    ApplyScaling(values, finish.scaling, finish.a, finish.b);
+  }
+  if (!std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); }))
+    return ConversionResult::Failure("The conversion gave a value that is not a number");
+  return ConversionResult::Success(std::move(values));
+}
+
 std::optional<double> PearsonCorrelation(const std::vector<double>& x, const std::vector<double>& y) {
   const std::size_t count = std::min(x.size(), y.size());
   if (count < 2) return std::nullopt;
@@ -57,6 +76,11 @@ std::optional<double> PearsonCorrelation(const std::vector<double>& x, const std
   const long double r = sxy / std::sqrt(sxx * syy);
   if (!std::isfinite(static_cast<double>(r))) return std::nullopt;
   return static_cast<double>(std::clamp(r, -1.0L, 1.0L));
+}
+
+double RoundedCorrelation(double r) {
+  const double rounded = std::round(r * 1000.0) / 1000.0;
+  return rounded == 0.0 ? 0.0 : rounded;
 }
 
 }  // namespace kelvora

@@ -75,12 +75,9 @@ ConversionResult FurieT(BandTransform& transform, const std::vector<double>& nor
   ConversionResult result = ConvertInSlot(transform, kFurieTSlot, normalizedT, sampleRateHz,
                                           ConversionDirection::TemperatureToBloodFlow, options, progress);
   if (!result.ok()) return result;
-  for (double& v : result.values) v = v * (tMax - tMin) + tMin;
-  if (options.nonlinear) ApplyPowerLaw(result.values, 1.5);
-  ApplyScaling(result.values, options.scaling, options.a, options.b);
-  if (!std::all_of(result.values.begin(), result.values.end(), [](double v) { return std::isfinite(v); }))
-    return ConversionResult::Failure("The conversion gave a value that is not a number");
-  return result;
+  ConversionFinish finish{true, tMin, tMax, std::nullopt, options.scaling, options.a, options.b};
+  if (options.nonlinear) finish.powerExponent = 1.5;
+  return FinishConversion(std::move(result.values), finish);
 }
 
 ConversionResult FurieBF(BandTransform& transform, const std::vector<double>& normalizedBF, int sampleRateHz,
@@ -89,19 +86,9 @@ ConversionResult FurieBF(BandTransform& transform, const std::vector<double>& no
   ConversionResult result = ConvertInSlot(transform, kFurieBFSlot, normalizedBF, sampleRateHz,
                                           ConversionDirection::BloodFlowToTemperature, options, progress);
   if (!result.ok()) return result;
-  if (options.nonlinear) ApplyPowerLaw(result.values, 2.0 / 3.0);
-  ApplyScaling(result.values, options.scaling, options.a, options.b);
-  if (!std::all_of(result.values.begin(), result.values.end(), [](double v) { return std::isfinite(v); }))
-    return ConversionResult::Failure("The conversion gave a value that is not a number");
-  return result;
-}
-
-std::string BloodFlowAxisTitle(ScalingMode scaling) {
-  return scaling == ScalingMode::Normalized ? "BF, arb. units" : "BF, mm^3/sec";
-}
-
-std::string TemperatureAxisTitle(ScalingMode scaling) {
-  return scaling == ScalingMode::Normalized ? "T, arb. units" : "T, °C";
+  ConversionFinish finish{false, 0.0, 0.0, std::nullopt, options.scaling, options.a, options.b};
+  if (options.nonlinear) finish.powerExponent = 2.0 / 3.0;
+  return FinishConversion(std::move(result.values), finish);
 }
 
 }  // namespace kelvora

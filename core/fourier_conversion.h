@@ -4,7 +4,7 @@
 // The normalised input goes through the band-limited transform of its slot; every component C[k] of the band
 // is moved through the thermal wave (or differentiated / integrated), D_k = g_k C[k] e^{i w_k tau_k} with the
 // shift and gain of `TransferOfComponent`; the components are summed back in time by `ReconstructBand`, the
-// +2 raise is undone, and the power law and scaling of the page are applied.
+// +2 raise is undone, and the power law and scaling of the page are applied (FinishConversion).
 #include <string>
 #include <vector>
 
@@ -45,9 +45,5 @@ ConversionResult FurieT(BandTransform& transform, const std::vector<double>& nor
 // normalised input), then the power law and scaling. Errors and cost as FurieT.
 ConversionResult FurieBF(BandTransform& transform, const std::vector<double>& normalizedBF, int sampleRateHz,
                          const FourierConversionOptions& options, ProgressSink& progress = NullProgress());
-
-// Left-axis titles the conversions set: "BF, arb. units" / "BF, mm^3/sec" and "T, arb. units" / "T, °C".
-std::string BloodFlowAxisTitle(ScalingMode scaling);
-std::string TemperatureAxisTitle(ScalingMode scaling);
 
 }  // namespace kelvora

@@ -4,16 +4,10 @@
 #include <charconv>
 #include <system_error>
 
+#include "core/text_helpers.h"
+
 namespace kelvora {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n'; }
-
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 std::string KeyOf(std::string_view section, std::string_view key) {
   std::string text;
@@ -34,20 +28,20 @@ IniText IniText::Parse(std::string_view text) {
   while (pos < text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trimmed(text.substr(pos, end - pos));
+    const std::string_view line = TrimBlanks(text.substr(pos, end - pos));
     pos = end + 1;
     if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
 
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-      section = std::string(Trimmed(line.substr(1, line.size() - 2)));
+      section = std::string(TrimBlanks(line.substr(1, line.size() - 2)));
       continue;
     }
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos || eq == 0) continue;
-    const std::string_view key = Trimmed(line.substr(0, eq));
+    const std::string_view key = TrimBlanks(line.substr(0, eq));
     if (key.empty()) continue;
-    ini.m_values[KeyOf(section, key)] = std::string(Trimmed(line.substr(eq + 1)));
+    ini.m_values[KeyOf(section, key)] = std::string(TrimBlanks(line.substr(eq + 1)));
   }
   return ini;
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "signals/line_splitter.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 namespace {

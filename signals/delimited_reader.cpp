@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "signals/line_splitter.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora {
 namespace {

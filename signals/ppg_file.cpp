@@ -9,16 +9,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/text_helpers.h"
+
 namespace kelvora {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+// A bad line is quoted with at most this many bytes, then "...".
+constexpr std::size_t kShownBytes = 40;
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // A plain decimal "[-]digits[.digits]" of at most 15 significant digits and 22 decimals, converted exactly as
 // std::from_chars does: the digits form an integer below 2^53 and the power of ten is exact, so their quotient
@@ -103,20 +101,7 @@ std::size_t LineEnd(std::string_view text, std::size_t pos, bool hasCarriageRetu
 // binary junk stays one clean line.
 std::string Shortened(std::string_view text) {
   constexpr std::size_t kShown = 40;
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string shown;
-  for (const char c : text.substr(0, kShown)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      shown += c;
-    } else {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
-    }
-  }
-  if (text.size() > kShown) shown += "...";
-  return shown;
+  return EscapeBytes(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
 }
 
 }  // namespace
@@ -177,7 +162,7 @@ class PpgLineParser {
       if (!final && (eol == text.size() || (text[eol] == '\r' && eol + 1 == text.size()))) break;
       std::size_t next = eol + 1;
       if (eol < text.size() && text[eol] == '\r' && next < text.size() && text[next] == '\n') ++next;
-      take(Trimmed(text.substr(pos, eol - pos)));
+      take(TrimBlanks(text.substr(pos, eol - pos)));
       pos = std::min(next, text.size());
     }
     return pos;
@@ -299,6 +284,29 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   if (std::ferror(file.get())) return failed;
   FinishRead(result, parser);
   return result;
+}
+
+std::optional<SignalFileError> PpgFileError(const PpgReadResult& read, const std::string& path) {
+  if (read.ok()) return std::nullopt;
+  SignalFileError error;
+  error.path = path;
+  switch (read.status) {
+    case PpgReadStatus::kMissingFile:
+      error.kind = SignalFileErrorKind::kMissingFile;
+      error.message = "File does not exist";
+      break;
+    case PpgReadStatus::kBadNumber:
+      error.kind = SignalFileErrorKind::kInvalidNumber;
+      error.message = "is not a valid number";
+      error.line = read.line;
+      error.text = read.text;
+      break;
+    default:
+      error.kind = SignalFileErrorKind::kCannotOpen;
+      error.message = "Cannot open file";
+      break;
+  }
+  return error;
 }
 
 }  // namespace kelvora

@@ -2,7 +2,10 @@
 // Photoplethysmogram (PPG) files: one header line, then one sample per line.
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
+
+#include "signals/signal_file.h"
 
 namespace kelvora {
 
@@ -67,6 +70,10 @@ PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char d
 // Reads the PPG file at `path` as ParsePpgText does. A missing file gives kMissingFile with
 // "File <path> does not exist", one that cannot be read kCannotOpen with "Cannot open file <path>". Any thread.
 PpgReadResult ReadPpgFile(const std::string& path, double inRateHz = 50.0, char decimalSeparator = '.');
+
+// The failure of a PPG read as a file error of `path` (missing, cannot open, or a bad number with its line and
+// text), for DescribeFileError; nothing when the read succeeded.
+std::optional<SignalFileError> PpgFileError(const PpgReadResult& read, const std::string& path);
 
 // Fills signal.minimum, maximum, scaled and durationS from signal.values and signal.inRateHz (what the
 // reader does after reading; useful for generated signals).

@@ -1,11 +1,10 @@
 #pragma once
-// Shitzer's lumped heat-balance model of a skin volume, the thermal-wave tissue parameters that share its
-// parameter grid, and the editing rules of that grid.
+// Shitzer's lumped heat-balance model of a skin volume and the thermal-wave tissue parameters that share its
+// parameter grid (signals/parameter_grid.h).
 //
 // The skin volume gains heat from blood perfused at arterial temperature (37 °C) and loses heat to the air.
 // `ShitzerT` inverts the balance (temperature -> perfusion), `ShitzerBF` integrates it forward (perfusion ->
 // temperature). All functions are pure: they take their inputs and return a result; any thread may call them.
-#include <array>
 #include <string>
 #include <vector>
 
@@ -76,63 +75,5 @@ ConversionResult ShitzerBF(const std::vector<double>& bloodFlow, double minimum,
 
 // Running mean: T*[i] = (sum_{j<=i} BF[j] / rate) / (i + 1). Errors: a sample rate below 1 Hz. Cost O(m).
 ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz, ProgressSink& progress);
-
-// ---------------------------------------------------------------------------------------------------------
-// The parameter grid `StringGrid1`: 12 columns x 3 rows of cell texts, addressed (column, row). Row 0 is the
-// header row. In Shitzer mode the columns form three groups (label, value, unit): skin 0-2, blood 3-5, air
-// 6-8. In thermal-wave mode row 1 holds Rho (0-2), C (3-5), Lambda (6-8) and D in mm (9-11).
-
-inline constexpr int kGridColumns = 12;
-inline constexpr int kGridRows = 3;
-
-class ParameterGrid {
- public:
-  const std::string& cell(int column, int row) const { return m_cells.at(index(column, row)); }
-  void setCell(int column, int row, std::string text) { m_cells.at(index(column, row)) = std::move(text); }
-
- private:
-  static std::size_t index(int column, int row) { return static_cast<std::size_t>(row * kGridColumns + column); }
-  std::array<std::string, kGridColumns * kGridRows> m_cells{};
-};
-
-enum class GridMode { ThermalWave, Shitzer };
-
-// The message of an edit that types "." on a system whose decimal separator is ",".
-inline constexpr const char* kGridSeparatorMessage = "Введите \",\", а не \".\"";
-
-// Writes the labels, units and current values of `mode` into rows 1 and 2 (the cells the other mode uses are
-// emptied). Reals use `decimalSeparator`.
-void LayOutParameterGrid(ParameterGrid& grid, GridMode mode, const TissueParameters& parameters,
-                         char decimalSeparator);
-
-// The outcome of a grid edit: `message` is empty when the parameters were stored, else the text to show
-// (the separator message, or a conversion error naming the offending text); then nothing was stored.
-struct GridEditResult {
-  std::string message;
-  bool ok() const { return message.empty(); }
-};
-
-// The grid edit handler (`StringGrid1SetEditText`): called after the cell (column, row) changed to its new
-// text. With "," as the separator a "." in the edited cell gives the separator message. Otherwise every value
-// cell of the mode whose label cell holds the expected label and whose text is not empty is converted (integers
-// in Shitzer mode, C as an integer and Lambda, D as reals in thermal-wave mode) and stored; rhoSkin is set only
-// by the "Skin" button. A text that does not convert stores nothing and names the text in the message.
-GridEditResult EditParameterGrid(const ParameterGrid& grid, int column, int row, GridMode mode,
-                                 char decimalSeparator, TissueParameters& parameters);
-
-// The default buttons: write their cells and set their parameters.
-// "Skin": rhoSkin 1057, cSkin 3780 and the thermal-wave C 3780, Lambda 0.33, D 2 mm.
-void ApplySkinDefaults(ParameterGrid& grid, GridMode mode, char decimalSeparator, TissueParameters& parameters);
-// "Blood": cBlood 3650, rhoBlood 1069 (cells (4,2) and (4,1)).
-void ApplyBloodDefaults(ParameterGrid& grid, TissueParameters& parameters);
-// "Air": hAir 6, tAir 24 (cells (7,1) and (7,2)).
-void ApplyAirDefaults(ParameterGrid& grid, TissueParameters& parameters);
-
-// Text helpers shared with the Transform workflow's edits: parse an integer / a real written with
-// `decimalSeparator` (surrounding blanks allowed, nothing else); false when the text is not a number.
-bool ParseIntegerText(const std::string& text, int& value);
-bool ParseRealText(const std::string& text, char decimalSeparator, double& value);
-// The shortest decimal text of `value` with `decimalSeparator` ("0.33", "2", "36,24").
-std::string FormatRealText(double value, char decimalSeparator);
 
 }  // namespace kelvora

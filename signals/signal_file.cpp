@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "core/atomic_file.h"
+#include "core/text_helpers.h"
 #include "signals/record_file_error.h"
-#include "signals/text_utils.h"
 
 namespace kelvora {
 namespace {
@@ -42,10 +42,6 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
       break;
   }
   return error;
-}
-
-bool IsBlank(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
@@ -170,7 +166,7 @@ void SignalTextReader::takeLine() {
   } else if (m_lineBytes > m_line.size()) {
     whole = false;
   }
-  const bool blank = whole && IsBlank(value);
+  const bool blank = whole && IsBlankText(value);
 
   auto parse = [&](std::string_view raw) -> std::optional<double> {
     if (!whole) return std::nullopt;
@@ -265,24 +261,25 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
   return reader.finish();
 }
 
-std::string FormatSignalValue(double value, char separator, ValuePrecision precision) {
-  char buffer[400];
-  std::to_chars_result r{};
-  if (precision == ValuePrecision::kFull)
-    r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  else
-    r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-  std::string text(buffer, r.ptr);
-  if (precision == ValuePrecision::kThreeDecimals && std::isfinite(value)) {
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos) {
-      while (text.back() == '0') text.pop_back();
-      if (text.back() == '.') text.pop_back();
-    }
-    if (text == "-0") text = "0";
+std::string DescribeFileError(const SignalFileError& error) {
+  std::string text = EscapeBytes(error.path, true);
+  if (error.line > 0) {
+    text += ':';
+    text += std::to_string(error.line);
   }
-  for (char& c : text)
-    if (c == '.') c = separator;
+  text += ": ";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
+  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
+    text += '\'';
+    text += EscapeBytes(error.text);
+    text += "' ";
+  }
+  text += error.message;
+  if (!error.reason.empty()) {
+    text += " (";
+    text += error.reason;
+    text += ')';
+  }
   return text;
 }
 

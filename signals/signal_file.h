@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_helpers.h"
 #include "signals/signal_record.h"
 
 namespace kelvora {
@@ -44,6 +45,13 @@ struct SignalFileError {
   std::string text;    // the offending value text as it stands in the file; beyond 40 bytes cut, with "..."
   std::string reason;  // the system's explanation of a failed open, read or write ("No space left on device")
 };
+
+// The one text of a file error, for every caller: "PATH: message", with ":LINE" after the path when the fault
+// is on one line, the offending value quoted before the message ("PATH:3: 'abc' is not a valid number"), and
+// the system's reason in parentheses ("PATH: Cannot write file (No space left on device)"). Control bytes of
+// the path and control and non-ASCII bytes of the value are shown as \xNN, so a binary file keeps the message
+// on one clean line.
+std::string DescribeFileError(const SignalFileError& error);
 
 struct SignalReadResult {
   SignalRecord record;                   // filled only when ok()
@@ -118,15 +126,6 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
 // with (value - minimum) / (maximum - minimum), all zeros when maximum equals minimum. An empty record gets
 // minimum = maximum = 0 and no normalized values.
 void NormalizeRecord(SignalRecord& record);
-
-enum class ValuePrecision {
-  kThreeDecimals,  // rounded half to even at the third decimal, shortest form: 36.5, 36, 0.125
-  kFull,           // shortest text that reads back to the same double (17 significant digits at most)
-};
-
-// One sample as written to a signal file, with `separator` as its decimal mark. Non-finite values give "nan" or
-// "inf" texts; WriteSignalFile refuses them.
-std::string FormatSignalValue(double value, char separator, ValuePrecision precision);
 
 // Writes values[0 .. lastIndex] to `path`, one per line ("\n" line ends). The text goes to a temporary file
 // beside the target which then replaces it, so an existing file is never left half-written; on any failure the

@@ -8,29 +8,41 @@
 #include "core/band_filter.h"
 #include "core/band_transform.h"
 #include "core/fourier_conversion.h"
-#include "core/frequency_band.h"
+#include "core/text_helpers.h"
 #include "signals/signal_file.h"
 #include "wavelet/wavelet_types.h"
 
 namespace kelvora {
 namespace {
 
-constexpr const char* kPointsSuffix = " points";
-constexpr const char* kTemperaturePrefix = "Temperature: ";
-constexpr const char* kBloodFlowPrefix = "  Blood Flow:  ";
+// What differs between the two sides.
+struct SideRules {
+  bool kelvinCheck;            // a load of the temperature side takes a first value above 250 as kelvin
+  int bandSlot;                // the selector's slot of the band-limited transform
+  bool overlayOnCommonLength;  // "Output T" shows both curves over the shorter record; "Output BF" does not
+  const char* notLoaded;
+  const char* empty;
+  const char* nothingToSave;
+  const char* outputNeeds;
+};
+
+constexpr SideRules kRules[2] = {
+    {true, kTemperatureBandSlot, false, "No temperature record is loaded", "The temperature record is empty",
+     "There is no BF* to save", "Output BF needs the measured BF and the computed BF*"},
+    {false, kBloodFlowBandSlot, true, "No blood-flow record is loaded", "The blood-flow record is empty",
+     "There is no T* to save", "Output T needs the measured T and the computed T*"},
+};
+
+const SideRules& RulesOf(Side side) { return kRules[SideIndex(side)]; }
+
+constexpr const char* kWaveletUnavailable = "Wavelet conversion is not available yet";
+constexpr const char* kNotANumber = "The conversion gave a value that is not a number";
 
 std::string JoinNotices(const std::string& first, const std::string& second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
   return first + "\n" + second;
 }
-
-constexpr const char* kWaveletUnavailable = "Wavelet conversion is not available yet";
-constexpr const char* kBloodFlowTitle = "BF, mm^3/sec";
-constexpr const char* kBloodFlowOutputTitle = "BF, V";
-constexpr const char* kTemperatureTitle = "T, °C";
-// The wavelet conversion keeps its own normalisation: the range gets 1e-8 added.
-constexpr double kWaveletRangeGuard = 1e-8;
 
 ChartSeries SeriesOf(const std::vector<double>& values, int rate, std::size_t count) {
   ChartSeries series;
@@ -48,15 +60,6 @@ bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// "FILE:LINE: 'text' is not a valid number", "FILE: File does not exist": the form the command-line tool uses.
-std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = error.path;
-  if (error.line > 0) text += ":" + std::to_string(error.line);
-  text += ": ";
-  if (error.kind == SignalFileErrorKind::kInvalidNumber) text += "'" + error.text + "' ";
-  return text + error.message;
-}
-
 // Why a record made elsewhere (an import) cannot become T or BF; empty when it can.
 std::string CheckAdoptedRecord(const SignalRecord& record) {
   if (record.empty() || record.count() > static_cast<int>(record.values.size())) return "The record has no samples";
@@ -71,42 +74,87 @@ std::string CheckAdoptedRecord(const SignalRecord& record) {
 std::string TenthText(char separator) { return std::string("0") + separator + "1"; }
 std::string StartTemperatureText(char separator) { return std::string("36") + separator + "24"; }
 
+// The band texts "0" .. this mean that no band is chosen: 0.1 Hz on the temperature side (its start state),
+// 2 Hz on the blood-flow side.
+std::string NoBandHighText(Side side, char separator) {
+  return side == Side::Temperature ? TenthText(separator) : std::string("2");
+}
+
 std::string NotANumber(const std::string& text) { return "'" + text + "' is not a valid floating point value"; }
+
+// The measured curve an "Output" overlay shows: the filtered record (normalised scale) or the record itself,
+// in normalised units or mapped back to the record's own units.
+std::vector<double> MeasuredCurve(const SignalRecord& record, const std::vector<double>& filtered, bool useFiltered,
+                                  bool normalized) {
+  if (!useFiltered) return normalized ? record.normalized : record.values;
+  std::vector<double> curve = filtered;
+  if (!normalized)
+    for (double& v : curve) v = v * (record.maximum - record.minimum) + record.minimum;
+  return curve;
+}
 
 }  // namespace
 
-struct TransformSession::State {
-  // Settings.
+// What the setters change; a job reads it and its commit leaves it as the owner has set it meanwhile.
+struct TransformSession::Settings {
+  struct SideSettings {
+    FrequencyBand band;
+    std::string bandLowText = "0";
+    std::string bandHighText;
+    std::string scaleA = "1";  // "Scaled values:" a and b of the record converted from the side
+    std::string scaleB = "0";
+  };
   int gerc = 2;
   char separator = '.';
-  InterfaceLanguage language = InterfaceLanguage::English;
   ConversionMethod method = ConversionMethod::Fourier;
   ConversionModel model = ConversionModel::ThermalWave;
   bool nonlinear = false;
   ScalingMode scaling = ScalingMode::Normalized;
-  std::string aT = "1", bT = "0", aBF = "1", bBF = "0";
   std::string startTemperature = StartTemperatureText('.');
   TissueParameters tissue;
   ParameterGrid grid;
-  std::string bandTextLowT = "0", bandTextHighT = TenthText('.');
-  std::string bandTextLowBF = "0", bandTextHighBF = "2";
-  bool filterSignalT = false;
-  bool filterSignalBF = false;
+  std::array<SideSettings, 2> sides{SideSettings{{0.0, 0.1}, "0", TenthText('.')},
+                                    SideSettings{{0.0, 2.0}, "0", "2"}};
 
-  // Records and flags.
-  SignalRecord t, bf;
-  std::vector<double> tStar, bfStar, filteredT, filteredBF;
-  bool tLoaded = false, bfLoaded = false, tStarReady = false, bfStarReady = false;
+  const SideSettings& of(Side side) const { return sides[SideIndex(side)]; }
+  GridMode gridMode() const { return method == ConversionMethod::Shitzer ? GridMode::Shitzer : GridMode::ThermalWave; }
+};
+
+// What the operations produce for one side.
+struct TransformSession::SideState {
+  // The measured record.
+  SignalRecord record;
+  bool loaded = false;
+  std::string source;
+  ChartSeries measuredCurve;
+  // Its band filtering, on the normalised scale, and the curve of it in the record's units.
+  bool filterTicked = false;
+  std::vector<double> filtered;
+  ChartSeries filteredCurve;
+  // The record converted from it.
+  std::vector<double> converted;
+  bool convertedReady = false;
+  ChartSeries convertedCurve;
+  ChartSeries overlayCurve;
+  AxisUnits convertedAxis = AxisUnits::Physical;
+  std::optional<double> correlation;
+
+  void clearFiltered() {
+    filtered.clear();
+    filteredCurve = ChartSeries{};
+    filterTicked = false;
+  }
+};
+
+struct TransformSession::State {
+  Settings settings;
+  std::array<SideState, 2> sides;
   int activeRecord = 0;
   int currentLength = 0;
-  std::optional<double> correlationBF, correlationT;
+  bool rateChanged = false;  // set by a job that changed settings.gerc (the wavelet conversion)
 
-  // What the window shows.
-  bool saveBF = false, plotBF = false, outputBF = false;
-  bool saveT = false, plotT = false, outputT = false;
-  std::string edit10, edit16, edit17, edit18, lbCorrel1, lbCorrel2;
-  ChartSeries series1, series19, series2, series21, series3, series5, series4, series6;
-  std::string chart3Title, chart4Title;
+  SideState& of(Side side) { return sides[SideIndex(side)]; }
+  const SideState& of(Side side) const { return sides[SideIndex(side)]; }
 };
 
 struct TransformSession::Engine {
@@ -116,12 +164,9 @@ struct TransformSession::Engine {
   WaveletBandFilter waveletFilter;
 };
 
-TransformSession::TransformSession() : m_state(std::make_unique<State>()), m_engine(std::make_unique<Engine>()) {
-  m_engine->transform.setBand(kTemperatureBandSlot, FrequencyBand{0.0, 0.1});
-  m_engine->transform.setBand(kBloodFlowBandSlot, FrequencyBand{0.0, 2.0});
-  LayOutParameterGrid(m_state->grid, GridMode::ThermalWave, m_state->tissue, m_state->separator);
-  m_state->series19.visible = false;
-  m_state->series21.visible = false;
+TransformSession::TransformSession() : m_state(std::make_unique<State>()), m_engine(std::make_shared<Engine>()) {
+  Settings& s = m_state->settings;
+  LayOutParameterGrid(s.grid, GridMode::ThermalWave, s.tissue, s.separator);
 }
 
 TransformSession::~TransformSession() = default;
@@ -130,88 +175,65 @@ TransformSession::~TransformSession() = default;
 
 bool TransformSession::setSampleRate(int hertz) {
   if (hertz < 1) return false;
-  m_state->gerc = hertz;
+  m_state->settings.gerc = hertz;
   return true;
 }
-int TransformSession::sampleRate() const { return m_state->gerc; }
+int TransformSession::sampleRate() const { return m_state->settings.gerc; }
 
 void TransformSession::setDecimalSeparator(char separator) {
-  State& s = *m_state;
+  Settings& s = m_state->settings;
   const char old = s.separator;
   s.separator = separator;
-  if (s.bandTextHighT == TenthText(old)) s.bandTextHighT = TenthText(separator);
+  std::string& tenth = s.sides[SideIndex(Side::Temperature)].bandHighText;
+  if (tenth == TenthText(old)) tenth = TenthText(separator);
   if (s.startTemperature == StartTemperatureText(old)) s.startTemperature = StartTemperatureText(separator);
-  LayOutParameterGrid(s.grid, s.method == ConversionMethod::Shitzer ? GridMode::Shitzer : GridMode::ThermalWave,
-                      s.tissue, separator);
+  LayOutParameterGrid(s.grid, s.gridMode(), s.tissue, separator);
 }
-char TransformSession::decimalSeparator() const { return m_state->separator; }
-
-void TransformSession::setLanguage(InterfaceLanguage language) { m_state->language = language; }
-InterfaceLanguage TransformSession::language() const { return m_state->language; }
+char TransformSession::decimalSeparator() const { return m_state->settings.separator; }
 
 void TransformSession::setMethod(ConversionMethod method) {
-  State& s = *m_state;
-  const bool wasShitzer = s.method == ConversionMethod::Shitzer;
+  Settings& s = m_state->settings;
+  const GridMode before = s.gridMode();
   s.method = method;
-  const bool isShitzer = method == ConversionMethod::Shitzer;
-  if (wasShitzer != isShitzer)
-    LayOutParameterGrid(s.grid, isShitzer ? GridMode::Shitzer : GridMode::ThermalWave, s.tissue, s.separator);
+  if (s.gridMode() != before) LayOutParameterGrid(s.grid, s.gridMode(), s.tissue, s.separator);
 }
-ConversionMethod TransformSession::method() const { return m_state->method; }
+ConversionMethod TransformSession::method() const { return m_state->settings.method; }
 
-void TransformSession::setModel(ConversionModel model) { m_state->model = model; }
-ConversionModel TransformSession::model() const { return m_state->model; }
-void TransformSession::setNonlinear(bool on) { m_state->nonlinear = on; }
-bool TransformSession::nonlinear() const { return m_state->nonlinear; }
-void TransformSession::setScalingMode(ScalingMode mode) { m_state->scaling = mode; }
-ScalingMode TransformSession::scalingMode() const { return m_state->scaling; }
+void TransformSession::setModel(ConversionModel model) { m_state->settings.model = model; }
+ConversionModel TransformSession::model() const { return m_state->settings.model; }
+void TransformSession::setNonlinear(bool on) { m_state->settings.nonlinear = on; }
+bool TransformSession::nonlinear() const { return m_state->settings.nonlinear; }
+void TransformSession::setScalingMode(ScalingMode mode) { m_state->settings.scaling = mode; }
+ScalingMode TransformSession::scalingMode() const { return m_state->settings.scaling; }
 
-void TransformSession::setScalingTextsT(std::string a, std::string b) {
-  m_state->aT = std::move(a);
-  m_state->bT = std::move(b);
+void TransformSession::setScalingTexts(Side side, std::string a, std::string b) {
+  Settings::SideSettings& s = m_state->settings.sides[SideIndex(side)];
+  s.scaleA = std::move(a);
+  s.scaleB = std::move(b);
 }
-void TransformSession::setScalingTextsBF(std::string a, std::string b) {
-  m_state->aBF = std::move(a);
-  m_state->bBF = std::move(b);
+void TransformSession::setStartTemperatureText(std::string text) {
+  m_state->settings.startTemperature = std::move(text);
 }
-void TransformSession::setStartTemperatureText(std::string text) { m_state->startTemperature = std::move(text); }
-const std::string& TransformSession::startTemperatureText() const { return m_state->startTemperature; }
+const std::string& TransformSession::startTemperatureText() const { return m_state->settings.startTemperature; }
 
 void TransformSession::setTissueParameters(const TissueParameters& parameters) {
-  State& s = *m_state;
+  Settings& s = m_state->settings;
   s.tissue = parameters;
-  LayOutParameterGrid(s.grid, s.method == ConversionMethod::Shitzer ? GridMode::Shitzer : GridMode::ThermalWave,
-                      s.tissue, s.separator);
+  LayOutParameterGrid(s.grid, s.gridMode(), s.tissue, s.separator);
 }
-const TissueParameters& TransformSession::tissueParameters() const { return m_state->tissue; }
+const TissueParameters& TransformSession::tissueParameters() const { return m_state->settings.tissue; }
 
-void TransformSession::setBandT(double lowHz, double highHz) {
-  m_engine->transform.setBand(kTemperatureBandSlot, FrequencyBand{lowHz, highHz});
+void TransformSession::setBand(Side side, double lowHz, double highHz) {
+  m_state->settings.sides[SideIndex(side)].band = FrequencyBand{lowHz, highHz};
 }
-void TransformSession::setBandBF(double lowHz, double highHz) {
-  m_engine->transform.setBand(kBloodFlowBandSlot, FrequencyBand{lowHz, highHz});
+FrequencyBand TransformSession::band(Side side) const { return m_state->settings.of(side).band; }
+void TransformSession::setBandTexts(Side side, std::string lowText, std::string highText) {
+  Settings::SideSettings& s = m_state->settings.sides[SideIndex(side)];
+  s.bandLowText = std::move(lowText);
+  s.bandHighText = std::move(highText);
 }
-void TransformSession::setBandTextsT(std::string lowText, std::string highText) {
-  m_state->bandTextLowT = std::move(lowText);
-  m_state->bandTextHighT = std::move(highText);
-}
-void TransformSession::setBandTextsBF(std::string lowText, std::string highText) {
-  m_state->bandTextLowBF = std::move(lowText);
-  m_state->bandTextHighBF = std::move(highText);
-}
-double TransformSession::bandTLow() const { return m_engine->transform.band(kTemperatureBandSlot).low; }
-double TransformSession::bandTHigh() const { return m_engine->transform.band(kTemperatureBandSlot).high; }
-double TransformSession::bandBFLow() const { return m_engine->transform.band(kBloodFlowBandSlot).low; }
-double TransformSession::bandBFHigh() const { return m_engine->transform.band(kBloodFlowBandSlot).high; }
 
-void TransformSession::setFilterSignalT(bool ticked) {
-  m_state->filterSignalT = ticked;
-  m_state->series19.visible = ticked;
-}
-void TransformSession::setFilterSignalBF(bool ticked) {
-  m_state->filterSignalBF = ticked;
-  m_state->series21.visible = ticked;
-}
+void TransformSession::setFilterSignal(Side side, bool ticked) { m_state->of(side).filterTicked = ticked; }
 
 void TransformSession::setWaveletConverter(WaveletConverter converter) {
   m_engine->waveletConverter = std::move(converter);
@@ -220,218 +242,149 @@ void TransformSession::setWaveletBandFilter(WaveletBandFilter filter) { m_engine
 
 // ----- grid -----
 
-const ParameterGrid& TransformSession::grid() const { return m_state->grid; }
+const ParameterGrid& TransformSession::grid() const { return m_state->settings.grid; }
 
 GridEditResult TransformSession::editGridCell(int column, int row, const std::string& text) {
-  State& s = *m_state;
+  Settings& s = m_state->settings;
   s.grid.setCell(column, row, text);
-  return EditParameterGrid(s.grid, column, row,
-                           s.method == ConversionMethod::Shitzer ? GridMode::Shitzer : GridMode::ThermalWave,
-                           s.separator, s.tissue);
+  return EditParameterGrid(s.grid, column, row, s.gridMode(), s.separator, s.tissue);
 }
 
 void TransformSession::pressSkinDefaults() {
-  State& s = *m_state;
-  ApplySkinDefaults(s.grid, s.method == ConversionMethod::Shitzer ? GridMode::Shitzer : GridMode::ThermalWave,
-                    s.separator, s.tissue);
+  Settings& s = m_state->settings;
+  ApplySkinDefaults(s.grid, s.gridMode(), s.separator, s.tissue);
 }
-void TransformSession::pressBloodDefaults() { ApplyBloodDefaults(m_state->grid, m_state->tissue); }
-void TransformSession::pressAirDefaults() { ApplyAirDefaults(m_state->grid, m_state->tissue); }
+void TransformSession::pressBloodDefaults() { ApplyBloodDefaults(m_state->settings.grid, m_state->settings.tissue); }
+void TransformSession::pressAirDefaults() { ApplyAirDefaults(m_state->settings.grid, m_state->settings.tissue); }
 
-// ----- helpers of the operations -----
+// ----- jobs -----
 
-SessionResult TransformSession::runFilter(State& next, Engine& engine, bool temperature, bool automatic,
-                                          ProgressSink& progress) {
-  const SignalRecord& record = temperature ? next.t : next.bf;
-  std::vector<double>& filtered = temperature ? next.filteredT : next.filteredBF;
-  ChartSeries& series = temperature ? next.series19 : next.series21;
-  bool& ticked = temperature ? next.filterSignalT : next.filterSignalBF;
-  const int slot = temperature ? kTemperatureBandSlot : kBloodFlowBandSlot;
+TransformSession::Job::Job() = default;
+TransformSession::Job::Job(Job&&) noexcept = default;
+TransformSession::Job& TransformSession::Job::operator=(Job&&) noexcept = default;
+TransformSession::Job::~Job() = default;
 
-  const auto untick = [&] {
-    ticked = false;
-    series.visible = false;
-  };
-  if (automatic) {
-    const bool fullBand = temperature ? (next.bandTextLowT == "0" && next.bandTextHighT == TenthText(next.separator))
-                                      : (next.bandTextLowBF == "0" && next.bandTextHighBF == "2");
-    if (fullBand || next.method == ConversionMethod::Shitzer) {
-      // Nothing is filtered; a filtered record of the previous signal must not stay behind.
-      filtered.clear();
-      series = ChartSeries{};
-      untick();
-      return {};
-    }
+SessionResult TransformSession::Job::run(ProgressSink& progress) {
+  if (!m_ran && m_work) m_result = m_work(*m_next, *m_engine, progress);
+  m_ran = true;
+  return m_result;
+}
+
+TransformSession::Job TransformSession::prepare(Work work) const {
+  if (busy()) return refused({"Another computation of the Transform page is still running", {}});
+  Job job;
+  job.m_next = std::make_unique<State>(*m_state);
+  job.m_next->rateChanged = false;
+  job.m_engine = m_engine;
+  job.m_work = std::move(work);
+  return job;
+}
+
+TransformSession::Job TransformSession::refused(SessionResult result) {
+  Job job;
+  job.m_result = std::move(result);
+  job.m_ran = true;
+  return job;
+}
+
+SessionResult TransformSession::commit(Job job) {
+  if (!job.m_ran) return {"The computation did not run", {}};
+  job.m_engine.reset();
+  if (job.m_result.ok() && job.m_next) {
+    State& next = *job.m_next;
+    m_state->sides = std::move(next.sides);
+    m_state->activeRecord = next.activeRecord;
+    m_state->currentLength = next.currentLength;
+    if (next.rateChanged) m_state->settings.gerc = next.settings.gerc;
   }
-  if (record.empty()) {
-    filtered.clear();
-    series = ChartSeries{};
-    untick();
-    return {};
-  }
-
-  std::vector<double> values;
-  if (next.method == ConversionMethod::Wavelet) {
-    if (!engine.waveletFilter) {
-      filtered.clear();
-      series = ChartSeries{};
-      untick();
-      return {};
-    }
-    if (automatic && record.count() > kWaveletMaxSamples) {
-      // A load must not fail because its automatic filtering cannot run: the record is kept unfiltered.
-      filtered.clear();
-      series = ChartSeries{};
-      untick();
-      return {{}, "The record is not wavelet-filtered: the wavelet method holds at most " +
-                      std::to_string(kWaveletMaxSamples) + " samples"};
-    }
-    const FrequencyBand band = engine.transform.band(slot);
-    ConversionResult result = engine.waveletFilter(record.normalized, band.low, band.high, next.gerc, progress);
-    if (!result.ok()) return {result.error, {}};
-    if (result.values.size() != record.normalized.size() || !AllFinite(result.values))
-      return {"The wavelet filter gave a record of the wrong length or a value that is not a number", {}};
-    values = std::move(result.values);
-  } else {
-    BandFilterRequest request;
-    request.slot = slot;
-    request.signal = record.normalized;
-    request.minimum = record.minimum;
-    request.maximum = record.maximum;
-    request.sampleRateHz = next.gerc;
-    BandFilterResult result = engine.filter.run(request, progress);
-    if (result.status == BandFilterStatus::kBusy) return {"The band filter is already running", {}};
-    if (!result.ok()) return {"The record cannot be filtered: it is empty or holds a value that is not a number", {}};
-    if (progress.stopRequested()) return {kConversionStoppedMessage, {}};
-    values = std::move(result.filtered);
-  }
-  std::vector<double> shown(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    shown[i] = values[i] * (record.maximum - record.minimum) + record.minimum;
-  filtered = std::move(values);
-  series = SeriesOf(shown, next.gerc);
-  ticked = true;
-  series.visible = true;
-  return {};
+  return job.m_result;
 }
 
-void TransformSession::resetOutputs(State& s, bool temperatureLoad) {
-  if (temperatureLoad) {
-    s.bfStarReady = false;
-    s.saveBF = s.plotBF = false;
-  } else {
-    s.tStarReady = false;
-    s.saveT = s.plotT = false;
-  }
-  s.outputBF = s.outputT = false;
-  s.lbCorrel1.clear();
-  s.lbCorrel2.clear();
-  s.correlationBF.reset();
-  s.correlationT.reset();
+bool TransformSession::busy() const { return m_engine.use_count() > 1; }
+
+SessionResult TransformSession::runNow(Job job, ProgressSink& progress) {
+  job.run(progress);
+  return commit(std::move(job));
 }
 
-bool TransformSession::parseScaling(const State& s, bool temperature, double& a, double& b, std::string& error) {
-  if (s.scaling != ScalingMode::Scaled) return true;
-  const std::string& aText = temperature ? s.aT : s.aBF;
-  const std::string& bText = temperature ? s.bT : s.bBF;
-  if (!ParseRealText(aText, s.separator, a)) {
-    error = NotANumber(aText);
-    return false;
-  }
-  if (!ParseRealText(bText, s.separator, b)) {
-    error = NotANumber(bText);
-    return false;
-  }
-  return true;
+// ----- loads -----
+
+TransformSession::Job TransformSession::prepareLoadFile(Side side, const std::string& path, const std::string& label) {
+  const DecimalFormat format = DecimalFormat::ForSeparator(m_state->settings.separator);
+  return prepare([side, path, label, format](State& next, Engine& engine, ProgressSink& progress) -> SessionResult {
+    const SignalReadResult read = ReadSignalFile(path, RulesOf(side).kelvinCheck, format);
+    if (!read.ok()) return {DescribeFileError(*read.error), {}};
+    SessionResult result = adoptRecord(next, engine, side, read.record, label.empty() ? path : label, progress);
+    if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
+    return result;
+  });
 }
 
-// The staged state of an operation: a copy that replaces the session's state only when the operation succeeds.
-// The transform's caches are not staged; a failed load empties the slots it may have filled with the new record.
-
-SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
-  const SignalReadResult read = ReadSignalFile(path, true, DecimalFormat::ForSeparator(m_state->separator));
-  if (!read.ok()) return {DescribeFileError(*read.error), {}};
-  SessionResult result = adoptTemperature(read.record, label.empty() ? path : label, progress);
-  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
-  return result;
+TransformSession::Job TransformSession::prepareLoadRecord(Side side, const SignalRecord& record,
+                                                          const std::string& source) {
+  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return refused({error, {}});
+  return prepare([side, record, source](State& next, Engine& engine, ProgressSink& progress) {
+    return adoptRecord(next, engine, side, record, source, progress);
+  });
 }
 
-SessionResult TransformSession::LoadTFromRecord(const SignalRecord& record, const std::string& label,
-                                                ProgressSink& progress) {
-  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return {error, {}};
-  return adoptTemperature(record, label, progress);
-}
-
-SessionResult TransformSession::LoadBFFromRecord(const SignalRecord& record, const std::string& label,
-                                                 ProgressSink& progress) {
-  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return {error, {}};
-  return adoptBloodFlow(record, label, progress);
-}
-
-SessionResult TransformSession::adoptTemperature(const SignalRecord& record, const std::string& source,
-                                                 ProgressSink& progress) {
-  State next = *m_state;
-  resetOutputs(next, true);
-  next.t = record;
-  next.series1 = SeriesOf(next.t.values, next.gerc, static_cast<std::size_t>(next.t.count()));
-  next.edit17 = std::to_string(next.t.count()) + kPointsSuffix;
-  next.edit10 = kTemperaturePrefix + source;
-  next.tLoaded = true;
-  if (next.tStarReady) next.outputT = true;
-  next.activeRecord = 1;
-  next.currentLength = next.t.lastIndex;
-
-  m_engine->transform.clearTemperatureSlots();
-  SessionResult filtered = runFilter(next, *m_engine, true, true, progress);
-  if (!filtered.ok()) {
-    m_engine->transform.clearTemperatureSlots();
-    return filtered;
-  }
-  *m_state = std::move(next);
-  return filtered;
-}
-
-SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
-  const SignalReadResult read = ReadSignalFile(path, false, DecimalFormat::ForSeparator(m_state->separator));
-  if (!read.ok()) return {DescribeFileError(*read.error), {}};
-  SessionResult result = adoptBloodFlow(read.record, label.empty() ? path : label, progress);
-  if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
-  return result;
-}
-
-SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& samples, const std::string& label,
-                                                  ProgressSink& progress) {
-  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples))
-    return {"Big file - points > 20000", {}};
-  if (samples.empty()) return {"There are no blood-flow samples to take over", {}};
-  if (!AllFinite(samples)) return {"The blood-flow samples hold a value that is not a number", {}};
+TransformSession::Job TransformSession::prepareLoadBFFromSamples(const std::vector<double>& samples,
+                                                                 const std::string& label) {
+  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples)) return refused({"Big file - points > 20000", {}});
+  if (samples.empty()) return refused({"There are no blood-flow samples to take over", {}});
+  if (!AllFinite(samples)) return refused({"The blood-flow samples hold a value that is not a number", {}});
   SignalRecord record;
   record.values = samples;
   record.lastIndex = static_cast<int>(samples.size()) - 1;
   NormalizeRecord(record);
-  return adoptBloodFlow(record, label, progress);
+  return prepareLoadRecord(Side::BloodFlow, record, label);
 }
 
-SessionResult TransformSession::adoptBloodFlow(const SignalRecord& record, const std::string& source,
-                                               ProgressSink& progress) {
-  State next = *m_state;
-  resetOutputs(next, false);
-  next.bf = record;
-  next.series2 = SeriesOf(next.bf.values, next.gerc, static_cast<std::size_t>(next.bf.count()));
-  next.edit18 = std::to_string(next.bf.count()) + kPointsSuffix;
-  next.edit16 = kBloodFlowPrefix + source;
-  next.bfLoaded = true;
-  if (next.bfStarReady) next.outputBF = true;
-  next.activeRecord = 2;
-  next.currentLength = next.bf.lastIndex;
+SessionResult TransformSession::Load(Side side, const std::string& path, ProgressSink& progress,
+                                     const std::string& label) {
+  return runNow(prepareLoadFile(side, path, label), progress);
+}
+SessionResult TransformSession::LoadT(const std::string& path, ProgressSink& progress, const std::string& label) {
+  return Load(Side::Temperature, path, progress, label);
+}
+SessionResult TransformSession::LoadBF(const std::string& path, ProgressSink& progress, const std::string& label) {
+  return Load(Side::BloodFlow, path, progress, label);
+}
 
-  m_engine->transform.clearBloodFlowSlots();
-  SessionResult filtered = runFilter(next, *m_engine, false, true, progress);
-  if (!filtered.ok()) {
-    m_engine->transform.clearBloodFlowSlots();
-    return filtered;
-  }
-  *m_state = std::move(next);
+SessionResult TransformSession::LoadRecord(Side side, const SignalRecord& record, const std::string& source,
+                                           ProgressSink& progress) {
+  return runNow(prepareLoadRecord(side, record, source), progress);
+}
+
+SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& samples, const std::string& label,
+                                                  ProgressSink& progress) {
+  return runNow(prepareLoadBFFromSamples(samples, label), progress);
+}
+
+SessionResult TransformSession::adoptRecord(State& next, Engine& engine, Side side, const SignalRecord& record,
+                                            const std::string& source, ProgressSink& progress) {
+  // The reset of the side (Action1 / Action2): its converted record is no longer ready, both correlations go.
+  SideState& own = next.of(side);
+  own.convertedReady = false;
+  for (SideState& any : next.sides) any.correlation.reset();
+
+  own.record = record;
+  own.loaded = true;
+  own.source = source;
+  own.measuredCurve = SeriesOf(own.record.values, next.settings.gerc, static_cast<std::size_t>(own.record.count()));
+  next.activeRecord = static_cast<int>(SideIndex(side)) + 1;
+  next.currentLength = own.record.lastIndex;
+
+  const auto clearSlots = [&] {
+    if (side == Side::Temperature)
+      engine.transform.clearTemperatureSlots();
+    else
+      engine.transform.clearBloodFlowSlots();
+  };
+  clearSlots();
+  SessionResult filtered = runFilter(next, engine, side, true, progress);
+  // A failed load empties the slots it may have filled with the new record.
+  if (!filtered.ok()) clearSlots();
   return filtered;
 }
 
@@ -449,357 +402,303 @@ SessionResult TransformSession::LoadExample(int number, const std::string& examp
   return bf;
 }
 
-SessionResult TransformSession::SaveConvertedT(const std::string& path) const {
-  const State& s = *m_state;
-  if (!s.tStarReady) return {"There is no T* to save", {}};
-  const std::optional<SignalFileError> error = WriteSignalFile(s.tStar, s.bf.lastIndex, path, s.separator);
+// ----- saves -----
+
+SessionResult TransformSession::Save(Side side, const std::string& path) const {
+  const SideState& own = m_state->of(side);
+  if (!own.convertedReady) return {RulesOf(side).nothingToSave, {}};
+  const std::optional<SignalFileError> error =
+      WriteSignalFile(own.converted, own.record.lastIndex, path, m_state->settings.separator);
   if (error) return {DescribeFileError(*error), {}};
   return {};
 }
-
+SessionResult TransformSession::SaveConvertedT(const std::string& path) const { return Save(Side::BloodFlow, path); }
 SessionResult TransformSession::SaveConvertedBF(const std::string& path) const {
-  const State& s = *m_state;
-  if (!s.bfStarReady) return {"There is no BF* to save", {}};
-  const std::optional<SignalFileError> error = WriteSignalFile(s.bfStar, s.t.lastIndex, path, s.separator);
-  if (error) return {DescribeFileError(*error), {}};
+  return Save(Side::Temperature, path);
+}
+
+// ----- band filter -----
+
+TransformSession::Job TransformSession::prepareFilter(Side side) {
+  if (!m_state->of(side).loaded) return refused({RulesOf(side).notLoaded, {}});
+  return prepare([side](State& next, Engine& engine, ProgressSink& progress) {
+    return runFilter(next, engine, side, false, progress);
+  });
+}
+
+SessionResult TransformSession::Filter(Side side, ProgressSink& progress) {
+  return runNow(prepareFilter(side), progress);
+}
+SessionResult TransformSession::FilterT(ProgressSink& progress) { return Filter(Side::Temperature, progress); }
+SessionResult TransformSession::FilterBF(ProgressSink& progress) { return Filter(Side::BloodFlow, progress); }
+
+SessionResult TransformSession::runFilter(State& next, Engine& engine, Side side, bool automatic,
+                                          ProgressSink& progress) {
+  const Settings& settings = next.settings;
+  const Settings::SideSettings& selector = settings.of(side);
+  SideState& own = next.of(side);
+  if (automatic) {
+    const bool noBand =
+        selector.bandLowText == "0" && selector.bandHighText == NoBandHighText(side, settings.separator);
+    if (noBand || settings.method == ConversionMethod::Shitzer) {
+      // Nothing is filtered; a filtered record of the previous signal must not stay behind.
+      own.clearFiltered();
+      return {};
+    }
+  }
+  const SignalRecord& record = own.record;
+  if (record.empty()) {
+    own.clearFiltered();
+    return {};
+  }
+
+  std::vector<double> values;
+  if (settings.method == ConversionMethod::Wavelet) {
+    if (!engine.waveletFilter) {
+      own.clearFiltered();
+      return {};
+    }
+    if (automatic && record.count() > kWaveletMaxSamples) {
+      // A load must not fail because its automatic filtering cannot run: the record is kept unfiltered.
+      own.clearFiltered();
+      return {{}, "The record is not wavelet-filtered: the wavelet method holds at most " +
+                      std::to_string(kWaveletMaxSamples) + " samples"};
+    }
+    ConversionResult result = engine.waveletFilter(side, record.normalized, selector.band.low, selector.band.high,
+                                                   settings.gerc, progress);
+    if (!result.ok()) return {result.error, {}};
+    if (result.values.size() != record.normalized.size() || !AllFinite(result.values))
+      return {"The wavelet filter gave a record of the wrong length or a value that is not a number", {}};
+    values = std::move(result.values);
+  } else {
+    const int slot = RulesOf(side).bandSlot;
+    engine.transform.setBand(slot, selector.band);
+    BandFilterRequest request;
+    request.slot = slot;
+    request.signal = record.normalized;
+    request.minimum = record.minimum;
+    request.maximum = record.maximum;
+    request.sampleRateHz = settings.gerc;
+    BandFilterResult result = engine.filter.run(request, progress);
+    if (result.status == BandFilterStatus::kBusy) return {"The band filter is already running", {}};
+    if (!result.ok()) return {"The record cannot be filtered: it is empty or holds a value that is not a number", {}};
+    if (progress.stopRequested()) return {kConversionStoppedMessage, {}};
+    values = std::move(result.filtered);
+  }
+  std::vector<double> shown(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    shown[i] = values[i] * (record.maximum - record.minimum) + record.minimum;
+  own.filtered = std::move(values);
+  own.filteredCurve = SeriesOf(shown, settings.gerc);
+  own.filterTicked = true;
   return {};
-}
-
-SessionResult TransformSession::FilterT(ProgressSink& progress) {
-  if (!m_state->tLoaded) return {"No temperature record is loaded", {}};
-  State next = *m_state;
-  SessionResult result = runFilter(next, *m_engine, true, false, progress);
-  if (result.ok()) *m_state = std::move(next);
-  return result;
-}
-
-SessionResult TransformSession::FilterBF(ProgressSink& progress) {
-  if (!m_state->bfLoaded) return {"No blood-flow record is loaded", {}};
-  State next = *m_state;
-  SessionResult result = runFilter(next, *m_engine, false, false, progress);
-  if (result.ok()) *m_state = std::move(next);
-  return result;
 }
 
 // ----- conversions -----
 
-SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) {
-  if (!m_state->tLoaded) return {};
-  const State& s = *m_state;
-  double a = 1.0, b = 0.0;
-  std::string error;
-  if (!parseScaling(s, false, a, b, error)) return {error, {}};
-  if (s.t.empty()) return {"The temperature record is empty", {}};
-
-  std::vector<double> bfStar;
-  std::string title;
-  int rate = s.gerc;
-  switch (s.method) {
-    case ConversionMethod::Fourier: {
-      FourierConversionOptions options;
-      options.model = s.model;
-      options.tissue = {s.tissue.wave.lambda, static_cast<long long>(s.tissue.shitzer.rhoSkin) * s.tissue.wave.heatCapacity,
-                        s.tissue.wave.depthM};
-      options.nonlinear = s.nonlinear;
-      options.scaling = s.scaling;
-      options.a = a;
-      options.b = b;
-      ConversionResult result = FurieT(m_engine->transform, s.t.normalized, s.t.minimum, s.t.maximum, s.gerc,
-                                       options, progress);
-      if (!result.ok()) return {result.error, {}};
-      bfStar = std::move(result.values);
-      title = BloodFlowAxisTitle(s.scaling);
-      break;
-    }
-    case ConversionMethod::Wavelet: {
-      ConversionResult result = WaveLetT(progress);
-      if (!result.ok()) return {result.error, {}};
-      bfStar = std::move(result.values);
-      for (double& v : bfStar) v = v * (s.t.maximum - s.t.minimum) + s.t.minimum;
-      if (s.nonlinear) ApplyPowerLaw(bfStar, 1.5);
-      title = kBloodFlowTitle;
-      if (s.scaling == ScalingMode::Scaled) {
-        for (double& v : bfStar) v = a * v + b;
-      } else if (s.scaling == ScalingMode::Normalized) {
-        const auto [low, high] = std::minmax_element(bfStar.begin(), bfStar.end());
-        const double minimum = *low, range = *high - *low + kWaveletRangeGuard;
-        for (double& v : bfStar) v = (v - minimum) / range;
-        title = BloodFlowAxisTitle(ScalingMode::Normalized);
-      }
-      // The wavelet method works at 2 Hz and leaves the sample rate there.
-      rate = 2;
-      break;
-    }
-    case ConversionMethod::Shitzer: {
-      const ConversionResult derivative = TemperatureDerivative(s.t.values);
-      if (!derivative.ok()) return {derivative.error, {}};
-      ConversionResult result = ShitzerT(s.t.values, derivative.values, s.tissue.shitzer, s.gerc, progress);
-      if (!result.ok()) return {result.error, {}};
-      bfStar = std::move(result.values);
-      title = kBloodFlowTitle;
-      if (s.scaling == ScalingMode::Scaled) {
-        for (double& v : bfStar) v = a * v + b;
-      } else if (s.scaling == ScalingMode::Normalized) {
-        NormalizeToUnitRange(bfStar);
-        title = BloodFlowAxisTitle(ScalingMode::Normalized);
-      }
-      break;
-    }
-  }
-  if (!AllFinite(bfStar)) return {"The conversion gave a value that is not a number", {}};
-
-  State& next = *m_state;
-  next.gerc = rate;
-  next.lbCorrel1.clear();
-  next.correlationBF.reset();
-  next.bfStar = std::move(bfStar);
-  next.chart3Title = title;
-  next.series3 = SeriesOf(next.bfStar, next.gerc);
-  next.series5 = ChartSeries{};
-  next.saveBF = next.plotBF = true;
-  next.bfStarReady = true;
-  if (next.bfLoaded) next.outputBF = true;
-  return {};
+TransformSession::Job TransformSession::prepareConversion(Side side) {
+  if (!m_state->of(side).loaded) return refused({});
+  return prepare([side](State& next, Engine& engine, ProgressSink& progress) {
+    return runConversion(next, engine, side, progress);
+  });
 }
 
-ConversionResult TransformSession::WaveLetT(ProgressSink& progress) {
-  if (!m_engine->waveletConverter) return ConversionResult::Failure(kWaveletUnavailable);
-  const State& s = *m_state;
-  WaveletConversionInput input;
-  input.normalizedT = s.t.normalized;
-  input.bandLowHz = bandTLow();
-  input.bandHighHz = bandTHigh();
-  input.model = s.model;
-  input.lambda = s.tissue.wave.lambda;
-  input.rhoC = static_cast<long long>(s.tissue.shitzer.rhoSkin) * s.tissue.wave.heatCapacity;
-  input.depthM = s.tissue.wave.depthM;
-  input.sampleRateHz = s.gerc;
-  ConversionResult result = m_engine->waveletConverter(input, progress);
-  if (result.ok() && result.values.size() != input.normalizedT.size())
-    return ConversionResult::Failure("The wavelet conversion gave a record of the wrong length");
-  return result;
+SessionResult TransformSession::Convert(Side side, ProgressSink& progress) {
+  return runNow(prepareConversion(side), progress);
 }
+SessionResult TransformSession::BtnTtoBF(ProgressSink& progress) { return Convert(Side::Temperature, progress); }
+SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) { return Convert(Side::BloodFlow, progress); }
 
-SessionResult TransformSession::BtnBFtoT(ProgressSink& progress) {
-  if (!m_state->bfLoaded) return {};
-  const State& s = *m_state;
-
-  if (s.method == ConversionMethod::Wavelet) {
+SessionResult TransformSession::runConversion(State& next, Engine& engine, Side side, ProgressSink& progress) {
+  Settings& settings = next.settings;
+  SideState& own = next.of(side);
+  const bool fromTemperature = side == Side::Temperature;
+  const auto clearConverted = [&] {
+    own.correlation.reset();
+    own.convertedCurve = ChartSeries{};
+    own.overlayCurve = ChartSeries{};
+  };
+  if (settings.method == ConversionMethod::Wavelet && !fromTemperature) {
     // The wavelet method has no BF -> T* conversion: the T* chart is cleared and nothing is computed.
-    State& next = *m_state;
-    next.lbCorrel2.clear();
-    next.correlationT.reset();
-    next.series4 = ChartSeries{};
-    next.series6 = ChartSeries{};
+    clearConverted();
     return {};
   }
 
-  double a = 1.0, b = 0.0;
-  std::string error;
-  if (!parseScaling(s, true, a, b, error)) return {error, {}};
-  if (s.bf.empty()) return {"The blood-flow record is empty", {}};
+  // The finishing choices every method shares: "Scaled values:" a and b of the side, the scaling mode, and the
+  // power of "Nonlinear Relationship" (1.5 for BF*, 2/3 for T*).
+  ConversionFinish finish;
+  finish.scaling = settings.scaling;
+  if (settings.scaling == ScalingMode::Scaled) {
+    const Settings::SideSettings& texts = settings.of(side);
+    if (!ParseRealText(texts.scaleA, settings.separator, finish.a)) return {NotANumber(texts.scaleA), {}};
+    if (!ParseRealText(texts.scaleB, settings.separator, finish.b)) return {NotANumber(texts.scaleB), {}};
+  }
+  const SignalRecord& record = own.record;
+  if (record.empty()) return {RulesOf(side).empty, {}};
+  const double powerExponent = fromTemperature ? 1.5 : 2.0 / 3.0;
 
-  std::vector<double> tStar;
-  std::string title;
-  if (s.method == ConversionMethod::Fourier) {
-    FourierConversionOptions options;
-    options.model = s.model;
-    options.tissue = {s.tissue.wave.lambda, static_cast<long long>(s.tissue.shitzer.rhoSkin) * s.tissue.wave.heatCapacity,
-                      s.tissue.wave.depthM};
-    options.nonlinear = s.nonlinear;
-    options.scaling = s.scaling;
-    options.a = a;
-    options.b = b;
-    ConversionResult result = FurieBF(m_engine->transform, s.bf.normalized, s.gerc, options, progress);
-    if (!result.ok()) return {result.error, {}};
-    tStar = std::move(result.values);
-    title = TemperatureAxisTitle(s.scaling);
-  } else {
-    double startTemperature = 0.0;
-    if (!ParseRealText(s.startTemperature, s.separator, startTemperature))
-      return {NotANumber(s.startTemperature), {}};
-    ConversionResult result =
-        ShitzerBF(s.bf.values, s.bf.minimum, s.bf.maximum, startTemperature, s.tissue.shitzer, s.gerc, progress);
-    if (!result.ok()) return {result.error, {}};
-    tStar = std::move(result.values);
-    if (s.nonlinear) ApplyPowerLaw(tStar, 2.0 / 3.0);
-    title = kTemperatureTitle;
-    if (s.scaling == ScalingMode::Scaled) {
-      for (double& v : tStar) v = a * v + b;
-    } else if (s.scaling == ScalingMode::Normalized) {
-      NormalizeToUnitRange(tStar);
-      title = TemperatureAxisTitle(ScalingMode::Normalized);
+  ConversionResult result;
+  int rate = settings.gerc;
+  switch (settings.method) {
+    case ConversionMethod::Fourier: {
+      FourierConversionOptions options;
+      options.model = settings.model;
+      options.tissue = {settings.tissue.wave.lambda,
+                        static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity,
+                        settings.tissue.wave.depthM};
+      options.nonlinear = settings.nonlinear;
+      options.scaling = finish.scaling;
+      options.a = finish.a;
+      options.b = finish.b;
+      engine.transform.setBand(RulesOf(side).bandSlot, settings.of(side).band);
+      result = fromTemperature ? FurieT(engine.transform, record.normalized, record.minimum, record.maximum,
+                                        settings.gerc, options, progress)
+                               : FurieBF(engine.transform, record.normalized, settings.gerc, options, progress);
+      break;
+    }
+    case ConversionMethod::Wavelet:
+      result = WaveLetT(next, engine, progress);
+      // The wavelet method works at 2 Hz and leaves the records' rate there.
+      rate = kWaveletSampleRateHz;
+      break;
+    case ConversionMethod::Shitzer: {
+      // Shitzer's T -> BF* has no power law; its BF -> T* does.
+      if (fromTemperature) {
+        const ConversionResult derivative = TemperatureDerivative(record.values);
+        if (!derivative.ok()) return {derivative.error, {}};
+        result = ShitzerT(record.values, derivative.values, settings.tissue.shitzer, settings.gerc, progress);
+      } else {
+        double startTemperature = 0.0;
+        if (!ParseRealText(settings.startTemperature, settings.separator, startTemperature))
+          return {NotANumber(settings.startTemperature), {}};
+        result = ShitzerBF(record.values, record.minimum, record.maximum, startTemperature, settings.tissue.shitzer,
+                           settings.gerc, progress);
+        if (settings.nonlinear) finish.powerExponent = powerExponent;
+      }
+      if (result.ok()) result = FinishConversion(std::move(result.values), finish);
+      break;
     }
   }
-  if (!AllFinite(tStar)) return {"The conversion gave a value that is not a number", {}};
+  if (!result.ok()) return {result.error, {}};
+  if (result.values.size() != static_cast<std::size_t>(record.count()))
+    return {"The conversion gave a record of the wrong length", {}};
+  if (!AllFinite(result.values)) return {kNotANumber, {}};
 
-  State& next = *m_state;
-  next.lbCorrel2.clear();
-  next.correlationT.reset();
-  next.tStar = std::move(tStar);
-  next.chart4Title = title;
-  next.series4 = SeriesOf(next.tStar, next.gerc);
-  next.series6 = ChartSeries{};
-  next.tStarReady = true;
-  if (next.tLoaded) next.outputT = true;
-  next.saveT = next.plotT = true;
+  if (rate != settings.gerc) {
+    settings.gerc = rate;
+    next.rateChanged = true;
+  }
+  clearConverted();
+  own.converted = std::move(result.values);
+  own.convertedAxis = finish.scaling == ScalingMode::Normalized ? AxisUnits::Normalized : AxisUnits::Physical;
+  own.convertedCurve = SeriesOf(own.converted, settings.gerc);
+  own.convertedReady = true;
   return {};
+}
+
+ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, ProgressSink& progress) {
+  if (!engine.waveletConverter) return ConversionResult::Failure(kWaveletUnavailable);
+  const Settings& settings = s.settings;
+  const SignalRecord& t = s.of(Side::Temperature).record;
+  WaveletConversionInput input;
+  input.normalizedT = t.normalized;
+  input.tMinimum = t.minimum;
+  input.tMaximum = t.maximum;
+  input.bandLowHz = settings.of(Side::Temperature).band.low;
+  input.bandHighHz = settings.of(Side::Temperature).band.high;
+  input.model = settings.model;
+  input.lambda = settings.tissue.wave.lambda;
+  input.rhoC = static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity;
+  input.depthM = settings.tissue.wave.depthM;
+  input.nonlinear = settings.nonlinear;
+  input.scaling = settings.scaling;
+  if (settings.scaling == ScalingMode::Scaled) {
+    const Settings::SideSettings& texts = settings.of(Side::Temperature);
+    ParseRealText(texts.scaleA, settings.separator, input.a);
+    ParseRealText(texts.scaleB, settings.separator, input.b);
+  }
+  return engine.waveletConverter(input, progress);
 }
 
 // ----- output overlays and correlation -----
 
-namespace {
+SessionResult TransformSession::Output(Side side) {
+  State& s = *m_state;
+  SideState& own = s.of(side);
+  const SideState& other = s.of(OtherSide(side));
+  if (!other.loaded || !own.convertedReady) return {RulesOf(side).outputNeeds, {}};
+  const Settings& settings = s.settings;
+  const bool normalized = settings.scaling == ScalingMode::Normalized;
+  const bool useFiltered =
+      other.filterTicked && settings.method == ConversionMethod::Fourier && !other.filtered.empty();
 
-// The measured curve an "Output" overlay shows: the filtered record (normalised scale) or the record itself,
-// in normalised units or mapped back to the record's own units.
-std::vector<double> MeasuredCurve(const SignalRecord& record, const std::vector<double>& filtered, bool useFiltered,
-                                  bool normalized) {
-  if (!useFiltered) return normalized ? record.normalized : record.values;
-  std::vector<double> curve = filtered;
-  if (!normalized)
-    for (double& v : curve) v = v * (record.maximum - record.minimum) + record.minimum;
-  return curve;
-}
-
-}  // namespace
-
-SessionResult TransformSession::OutputBF() {
-  const State& s = *m_state;
-  if (!s.bfLoaded || !s.bfStarReady) return {"Output BF needs the measured BF and the computed BF*", {}};
-  const bool normalized = s.scaling == ScalingMode::Normalized;
-  const bool useFiltered = s.filterSignalBF && s.method == ConversionMethod::Fourier && !s.filteredBF.empty();
-
-  const std::vector<double> measured = MeasuredCurve(s.bf, s.filteredBF, useFiltered, normalized);
-  std::vector<double> converted = s.bfStar;
+  const std::vector<double> measured = MeasuredCurve(other.record, other.filtered, useFiltered, normalized);
+  std::vector<double> converted = own.converted;
   if (normalized) NormalizeToUnitRange(converted);
 
-  State& next = *m_state;
-  next.series5 = SeriesOf(measured, next.gerc, static_cast<std::size_t>(next.bf.count()));
-  next.series3 = SeriesOf(converted, next.gerc);
-  next.chart3Title = kBloodFlowOutputTitle;
-  const SessionResult correlation = Correl1();
-  return {{}, correlation.error};
-}
-
-SessionResult TransformSession::OutputT() {
-  const State& s = *m_state;
-  if (!s.tLoaded || !s.tStarReady) return {"Output T needs the measured T and the computed T*", {}};
-  const bool normalized = s.scaling == ScalingMode::Normalized;
-  const bool useFiltered = s.filterSignalT && s.method == ConversionMethod::Fourier && !s.filteredT.empty();
-  const std::size_t length = static_cast<std::size_t>(std::max(0, std::min(s.bf.lastIndex, s.t.lastIndex) + 1));
-
-  const std::vector<double> measured = MeasuredCurve(s.t, s.filteredT, useFiltered, normalized);
-  std::vector<double> converted = s.tStar;
-  if (normalized) NormalizeToUnitRange(converted);
-
-  State& next = *m_state;
-  next.series6 = SeriesOf(measured, next.gerc, length);
-  next.series4 = SeriesOf(converted, next.gerc, length);
-  next.chart4Title = kTemperatureTitle;
-  const SessionResult correlation = Correl2();
-  return {{}, correlation.error};
-}
-
-SessionResult TransformSession::correlate(const State& s, bool temperature, std::string& label,
-                                         std::optional<double>& value) {
-  const bool loaded = temperature ? s.tLoaded : s.bfLoaded;
-  const bool ready = temperature ? s.tStarReady : s.bfStarReady;
-  if (!loaded || !ready) return {"The correlation needs the measured and the computed record", {}};
-  const bool ticked = temperature ? s.filterSignalT : s.filterSignalBF;
-  const std::vector<double>& filtered = temperature ? s.filteredT : s.filteredBF;
-  const SignalRecord& record = temperature ? s.t : s.bf;
-  const std::vector<double>& x =
-      ticked && s.method == ConversionMethod::Fourier && !filtered.empty() ? filtered : record.values;
-  const std::vector<double>& y = temperature ? s.tStar : s.bfStar;
-  const std::optional<double> r = PearsonCorrelation(x, y);
-  if (!r) {
-    label.clear();
-    value.reset();
-    return {"The correlation is undefined: a record is constant or shorter than two samples", {}};
+  if (RulesOf(side).overlayOnCommonLength) {
+    const int last = std::min(other.record.lastIndex, own.record.lastIndex);
+    const std::size_t length = static_cast<std::size_t>(std::max(0, last + 1));
+    own.overlayCurve = SeriesOf(measured, settings.gerc, length);
+    own.convertedCurve = SeriesOf(converted, settings.gerc, length);
+  } else {
+    own.overlayCurve = SeriesOf(measured, settings.gerc, static_cast<std::size_t>(other.record.count()));
+    own.convertedCurve = SeriesOf(converted, settings.gerc);
   }
-  value = r;
-  label = CorrelationText(*r, s.language, s.separator);
+  own.convertedAxis = AxisUnits::Measured;
+  const SessionResult correlation = Correlate(side);
+  return {{}, correlation.error};
+}
+SessionResult TransformSession::OutputBF() { return Output(Side::Temperature); }
+SessionResult TransformSession::OutputT() { return Output(Side::BloodFlow); }
+
+SessionResult TransformSession::Correlate(Side side) {
+  State& s = *m_state;
+  SideState& own = s.of(side);
+  const SideState& other = s.of(OtherSide(side));
+  if (!other.loaded || !own.convertedReady) return {"The correlation needs the measured and the computed record", {}};
+  const bool useFiltered =
+      other.filterTicked && s.settings.method == ConversionMethod::Fourier && !other.filtered.empty();
+  own.correlation = PearsonCorrelation(useFiltered ? other.filtered : other.record.values, own.converted);
+  if (!own.correlation) return {"The correlation is undefined: a record is constant or shorter than two samples", {}};
   return {};
 }
-
-SessionResult TransformSession::Correl1() {
-  State& s = *m_state;
-  std::string label = s.lbCorrel1;
-  std::optional<double> value = s.correlationBF;
-  SessionResult result = correlate(s, false, label, value);
-  s.lbCorrel1 = label;
-  s.correlationBF = value;
-  return result;
-}
-
-SessionResult TransformSession::Correl2() {
-  State& s = *m_state;
-  std::string label = s.lbCorrel2;
-  std::optional<double> value = s.correlationT;
-  SessionResult result = correlate(s, true, label, value);
-  s.lbCorrel2 = label;
-  s.correlationT = value;
-  return result;
-}
-
-std::string TransformSession::CorrelationText(double r, InterfaceLanguage language, char decimalSeparator) {
-  double rounded = std::round(r * 1000.0) / 1000.0;
-  if (rounded == 0.0) rounded = 0.0;  // no "-0"
-  const std::string prefix = language == InterfaceLanguage::Russian ? "Корреляция: " : "Correlation: ";
-  return prefix + FormatRealText(rounded, decimalSeparator);
-}
+SessionResult TransformSession::Correl1() { return Correlate(Side::Temperature); }
+SessionResult TransformSession::Correl2() { return Correlate(Side::BloodFlow); }
 
 // ----- state -----
 
-const SignalRecord& TransformSession::recordT() const { return m_state->t; }
-const SignalRecord& TransformSession::recordBF() const { return m_state->bf; }
-const std::vector<double>& TransformSession::convertedT() const { return m_state->tStar; }
-const std::vector<double>& TransformSession::convertedBF() const { return m_state->bfStar; }
-const std::vector<double>& TransformSession::filteredT() const { return m_state->filteredT; }
-const std::vector<double>& TransformSession::filteredBF() const { return m_state->filteredBF; }
+const SignalRecord& TransformSession::record(Side side) const { return m_state->of(side).record; }
+const std::vector<double>& TransformSession::converted(Side side) const { return m_state->of(side).converted; }
+const std::vector<double>& TransformSession::filtered(Side side) const { return m_state->of(side).filtered; }
+bool TransformSession::loaded(Side side) const { return m_state->of(side).loaded; }
+bool TransformSession::convertedReady(Side side) const { return m_state->of(side).convertedReady; }
+std::optional<double> TransformSession::correlation(Side side) const { return m_state->of(side).correlation; }
 int TransformSession::activeRecord() const { return m_state->activeRecord; }
 int TransformSession::currentLength() const { return m_state->currentLength; }
-bool TransformSession::tLoaded() const { return m_state->tLoaded; }
-bool TransformSession::bfLoaded() const { return m_state->bfLoaded; }
-bool TransformSession::tStarReady() const { return m_state->tStarReady; }
-bool TransformSession::bfStarReady() const { return m_state->bfStarReady; }
-std::optional<double> TransformSession::correlationBF() const { return m_state->correlationBF; }
-std::optional<double> TransformSession::correlationT() const { return m_state->correlationT; }
-
-BandTransform& TransformSession::bandTransform() { return m_engine->transform; }
 
 TransformViewState TransformSession::viewState() const {
   const State& s = *m_state;
   TransformViewState v;
-  v.btnTtoBFImage = s.tLoaded ? 0 : 1;
-  v.btnTtoBFTag = s.tLoaded ? 1 : 0;
-  v.btnBFtoTImage = s.bfLoaded ? 2 : 3;
-  v.btnBFtoTTag = s.bfLoaded ? 1 : 0;
-  v.btnSaveBFEnabled = s.saveBF;
-  v.btnPlotBFEnabled = s.plotBF;
-  v.btnOutputBFEnabled = s.outputBF;
-  v.btnSaveTEnabled = s.saveT;
-  v.btnPlotTEnabled = s.plotT;
-  v.btnOutputTEnabled = s.outputT;
-  v.edit10 = s.edit10;
-  v.edit16 = s.edit16;
-  v.edit17 = s.edit17;
-  v.edit18 = s.edit18;
-  v.lbCorrel1 = s.lbCorrel1;
-  v.lbCorrel2 = s.lbCorrel2;
-  v.cbFilterSignalT = s.filterSignalT;
-  v.cbFilterSignalBF = s.filterSignalBF;
-  v.edit9Visible = s.method == ConversionMethod::Shitzer;
-  v.series1 = s.series1;
-  v.series19 = s.series19;
-  v.series2 = s.series2;
-  v.series21 = s.series21;
-  v.series3 = s.series3;
-  v.series5 = s.series5;
-  v.series4 = s.series4;
-  v.series6 = s.series6;
-  v.chart3LeftAxisTitle = s.chart3Title;
-  v.chart4LeftAxisTitle = s.chart4Title;
+  for (Side side : {Side::Temperature, Side::BloodFlow}) {
+    const SideState& own = s.of(side);
+    SideView& view = side == Side::Temperature ? v.temperature : v.bloodFlow;
+    view.loaded = own.loaded;
+    view.source = own.source;
+    view.sampleCount = own.record.count();
+    view.filterTicked = own.filterTicked;
+    view.measured = own.measuredCurve;
+    view.filtered = own.filteredCurve;
+    ConvertedView& converted = view.converted;
+    converted.ready = own.convertedReady;
+    converted.outputEnabled = own.convertedReady && s.of(OtherSide(side)).loaded;
+    converted.curve = own.convertedCurve;
+    converted.overlay = own.overlayCurve;
+    converted.axis = own.convertedAxis;
+    converted.correlation = own.correlation;
+  }
+  v.startTemperatureShown = s.settings.method == ConversionMethod::Shitzer;
+  v.sampleRateHz = s.settings.gerc;
   return v;
 }
 

@@ -47,22 +47,36 @@ void WaveletMethods::stop() {
 }
 
 ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, ProgressSink& progress) {
-  const ThermalReconstruction tissue{input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
-                                                                                : WaveletConversionModel::ThermalWave,
-                                     static_cast<long double>(input.lambda),
-                                     static_cast<long double>(input.rhoC),
-                                     kWaveletSampleRateHz,
-                                     static_cast<long double>(input.depthM),
-                                     m_delayRule};
-  return FromRun(WaveLetTReconstruction(engine(), input.normalizedT, WaveletBand{input.bandLowHz, input.bandHighHz},
-                                        tissue, m_conversionType, m_threads, progress));
+  WaveLetTInput request;
+  request.normalizedT = input.normalizedT;
+  request.tMinimum = input.tMinimum;
+  request.tMaximum = input.tMaximum;
+  request.tBand = WaveletBand{input.bandLowHz, input.bandHighHz};
+  request.model = input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
+                                                             : WaveletConversionModel::ThermalWave;
+  request.lambda = input.lambda;
+  request.rhoC = static_cast<double>(input.rhoC);
+  request.depthM = input.depthM;
+  request.delays = m_delayRule;
+  request.type = m_conversionType;
+  request.nonlinear = input.nonlinear;
+  request.scaling = input.scaling == ScalingMode::Scaled     ? WaveletOutputScaling::Scaled
+                    : input.scaling == ScalingMode::Absolute ? WaveletOutputScaling::Absolute
+                                                             : WaveletOutputScaling::Normalized;
+  request.scaleA = input.a;
+  request.scaleB = input.b;
+  request.threads = m_threads;
+  const WaveLetTResult result = WaveLetT(engine(), request, progress);
+  if (result.completed()) return ConversionResult::Success(result.bfStar);
+  if (result.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(kConversionStoppedMessage);
+  return ConversionResult::Failure(result.error ? result.error->message : "The wavelet run did not take place");
 }
 
-ConversionResult WaveletMethods::filter(const std::vector<double>& normalized, double lowHz, double highHz,
-                                        ProgressSink& progress) {
+ConversionResult WaveletMethods::filter(Side side, const std::vector<double>& normalized, double lowHz,
+                                        double highHz, ProgressSink& progress) {
   const WaveletRunSettings settings{m_filterType, m_threads};
-  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, WaveletSource::Temperature, settings,
-                                  progress));
+  const WaveletSource source = side == Side::Temperature ? WaveletSource::Temperature : WaveletSource::BloodFlow;
+  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, source, settings, progress));
 }
 
 void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMethods> methods) {
@@ -70,9 +84,8 @@ void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMet
     return methods->convert(input, progress);
   });
   session.setWaveletBandFilter(
-      [methods](const std::vector<double>& normalized, double lowHz, double highHz, int, ProgressSink& progress) {
-        return methods->filter(normalized, lowHz, highHz, progress);
-      });
+      [methods](Side side, const std::vector<double>& normalized, double lowHz, double highHz, int,
+                ProgressSink& progress) { return methods->filter(side, normalized, lowHz, highHz, progress); });
 }
 
 }  // namespace kelvora

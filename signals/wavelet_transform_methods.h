@@ -44,14 +44,15 @@ class WaveletMethods {
   // Asks a running wavelet run to stop. Any thread; a run that has not started yet is not affected.
   void stop();
 
-  // `WaveLetT` steps 1 to 6 in the session's shape: the reconstruction output on the normalised scale, one value
-  // per T sample; the session de-normalises, applies the power law and the scaling. Refuses a T longer than
-  // 3601 samples (the message names the limit); a stop gives kConversionStoppedMessage.
+  // `WaveLetT` in the session's shape: BF*, one value per T sample, finished as the library's WaveLetT finishes
+  // it. Refuses a T longer than 3601 samples (the message names the limit); a stop gives
+  // kConversionStoppedMessage.
   ConversionResult convert(const WaveletConversionInput& input, ProgressSink& progress);
 
-  // `WMorlPaul`: copies the record's normalised samples and its band into the wavelet page and runs the
-  // filtration with the page's wavelet type; gives the filtered record on the normalised scale.
-  ConversionResult filter(const std::vector<double>& normalized, double lowHz, double highHz, ProgressSink& progress);
+  // `WMorlPaul`: copies the normalised samples of the record of `side` and its band into the wavelet page and
+  // runs the filtration with the page's wavelet type; gives the filtered record on the normalised scale.
+  ConversionResult filter(Side side, const std::vector<double>& normalized, double lowHz, double highHz,
+                          ProgressSink& progress);
 
  private:
   std::atomic<WaveletType> m_conversionType{WaveletType::Morlet};

@@ -9,8 +9,8 @@
 
 namespace kelvora {
 
-// Writes filtered values to `path`, one per line, each rounded to 3 decimals (half to even) in the shortest
-// decimal form with `decimalSeparator`; progress runs over the points with the percentage as text. The file is
+// Writes filtered values to `path`, one per line, in the texts of every other save (FormatSignalValue with three
+// decimals) and `decimalSeparator`; progress runs over the points with the percentage as text. The file is
 // written beside the target under a temporary name and renamed, so a failed save leaves an existing file
 // intact. Returns the error text (naming the path) on failure. Non-finite values are refused before anything
 // is written. The caller ensures the ".txt" extension.

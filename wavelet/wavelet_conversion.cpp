@@ -44,29 +44,19 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params) {
   return shift;
 }
 
-std::vector<double> FinishWaveLetT(std::span<const double> reconstruction, const WaveLetTInput& input,
-                                   std::string& axisTitle) {
-  std::vector<double> bf(reconstruction.size());
-  const double range = input.tMaximum - input.tMinimum;
-  for (size_t i = 0; i < reconstruction.size(); ++i) bf[i] = reconstruction[i] * range + input.tMinimum;
-  if (input.nonlinear) {
-    // exp(1.5 ln v) for v > 0; the sign-preserving power keeps non-positive values finite.
-    for (double& v : bf) v = v > 0.0 ? std::exp(1.5 * std::log(v)) : SignedPower(1.5, v);
-  }
-  axisTitle = "BF, mm^3/sec";
-  if (input.scaling == WaveletOutputScaling::Scaled) {
-    for (double& v : bf) v = input.scaleA * v + input.scaleB;
-  } else if (input.scaling == WaveletOutputScaling::Normalized) {
-    double minimum = 99999.0;
-    double maximum = -99999.0;
-    for (double v : bf) {
-      if (v < minimum) minimum = v;
-      if (v > maximum) maximum = v;
-    }
-    for (double& v : bf) v = (v - minimum) / (maximum - minimum + 1e-8);
-    axisTitle = "BF, arb. units";
-  }
-  return bf;
+ConversionFinish WaveLetTFinish(const WaveLetTInput& input) {
+  ConversionFinish finish;
+  finish.denormalize = true;
+  finish.minimum = input.tMinimum;
+  finish.maximum = input.tMaximum;
+  if (input.nonlinear) finish.powerExponent = 1.5;
+  finish.scaling = input.scaling == WaveletOutputScaling::Scaled     ? ScalingMode::Scaled
+                   : input.scaling == WaveletOutputScaling::Absolute ? ScalingMode::Absolute
+                                                                     : ScalingMode::Normalized;
+  finish.a = input.scaleA;
+  finish.b = input.scaleB;
+  finish.normalizedRangeGuard = 1e-8;
+  return finish;
 }
 
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
@@ -135,15 +125,13 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
   result.status = run.status;
   result.error = run.error;
   if (!run.completed()) return result;
-  result.bfStar = FinishWaveLetT(run.output, input, result.axisTitle);
-  for (double v : result.bfStar) {
-    if (!std::isfinite(v)) {
-      result.status = WaveletRunStatus::Refused;
-      result.bfStar.clear();
-      result.error = WaveletError{"The conversion gave a value that is not a finite number"};
-      return result;
-    }
+  ConversionResult finished = FinishConversion(std::move(run.output), WaveLetTFinish(input));
+  if (!finished.ok()) {
+    result.status = WaveletRunStatus::Refused;
+    result.error = WaveletError{"The conversion gave a value that is not a finite number"};
+    return result;
   }
+  result.bfStar = std::move(finished.values);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/conversion_scaling.h"
 #include "core/progress.h"
 #include "wavelet/wavelet_engine.h"
 
@@ -33,7 +34,6 @@ struct WaveLetTInput {
 struct WaveLetTResult {
   WaveletRunStatus status = WaveletRunStatus::Refused;
   std::vector<double> bfStar;           // BF*[0 .. T's last index] when Completed
-  std::string axisTitle;                // "BF, mm^3/sec" or "BF, arb. units"
   WaveletBand workingBand;              // slot 4 as derived from the T band
   WaveletRunStats stats;
   std::optional<WaveletError> error;
@@ -57,10 +57,10 @@ struct ThermalShift {
 };
 ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 
-// Steps 1 to 6 of `WaveLetT`: loads the normalised T (at most 3601 samples; the corrected rule first takes its
-// mean off) into the engine, clearing every row flag, and runs the forward transform (`TWavMorle1`) and the
-// thermal reconstruction (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the normalised
-// scale, one value per T sample. Refusals and stops as WaveLetT. Blocks the caller.
+// The reconstruction half of `WaveLetT`: loads the normalised T (at most 3601 samples; the corrected rule first
+// takes its mean off) into the engine, clearing every row flag, and runs the forward transform (`TWavMorle1`) and
+// the thermal reconstruction (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the
+// normalised scale, one value per T sample. Refusals and stops as WaveLetT. Blocks the caller.
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
                                         WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress = NullProgress());
@@ -68,14 +68,14 @@ WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const d
 // `WaveLetT`: loads T's normalised copy into the engine (clearing every row flag), runs the forward transform
 // (`TWavMorle1`) and the thermal reconstruction (`TWavMorle3`) over the slot-4 band, de-normalises by T's
 // range, applies the power 1.5 when `nonlinear` (sign-preserving for non-positive values) and the scaling
-// ("Normalized values" divides by max - min + 1e-8). Always runs the transform. A T longer than 3601 samples,
+// ("Normalized values" divides by max - min + 1e-8), all through FinishConversion. Always runs the transform.
+// The Transform session's wavelet method is this function. A T longer than 3601 samples,
 // an empty T or non-positive tissue parameters are refused with a message; a stop gives no result. Blocks the
 // caller (any thread); stop with engine.requestStop() or progress.stopRequested().
 WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, ProgressSink& progress = NullProgress());
 
-// Steps 7 .. 10 of the conversion on a computed reconstruction: de-normalisation, power law and scaling.
-// Exposed for tests; `axisTitle` receives the left-axis title. Every value stays finite.
-std::vector<double> FinishWaveLetT(std::span<const double> reconstruction, const WaveLetTInput& input,
-                                   std::string& axisTitle);
+// The finishing step of `WaveLetT` for `input`: de-normalisation by T's range, the power 1.5 of "Nonlinear
+// Relationship", the scaling with the 1e-8 the wavelet method adds to the range of "Normalized values".
+ConversionFinish WaveLetTFinish(const WaveLetTInput& input);
 
 }  // namespace kelvora

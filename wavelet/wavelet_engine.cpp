@@ -70,7 +70,7 @@ std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> no
 WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSink& progress) {
   // A second run waits here until the one being stopped has ended.
   const std::lock_guard<std::mutex> lock(m_runMutex);
-  // Step 1: a new run clears the stop request.
+  // A new run clears the stop request.
   m_stopRequest.store(false);
   WaveletRunResult result;
   if (!signalLoaded()) {
@@ -126,7 +126,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   }
   std::memcpy(m_rowComputed, m_savedRowComputed[current], sizeof m_rowComputed);
 
-  // Step 3: rows whose coefficients must be computed. Their old coefficients (of either type) are overwritten,
+  // The rows whose coefficients must be computed. Their old coefficients (of either type) are overwritten,
   // so the other type's saved flag goes at once; a stopped run then leaves no half-written row marked.
   for (int k = range.first; k <= range.last; ++k) {
     if (m_rowComputed[k] == 0) {
@@ -149,7 +149,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   std::vector<KernelSpectrum> keptSpectra(keepSpectra ? kWaveletRows + 1 : 0);
   auto keptSpectrum = [&](int k) { return keepSpectra ? &keptSpectra[static_cast<std::size_t>(k)] : nullptr; };
 
-  // Steps 4 to 6: the forward pass, one row per task.
+  // The forward pass, one row per task.
   if (forwardRows.empty()) {
     result.stats.forwardSkipped = true;
     progress.setPosition(n);
@@ -169,7 +169,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     return result;
   }
 
-  // Step 7: follow the band. Rows that left the band lose their contribution; rows that entered it (even when
+  // Follow the band. Rows that left the band lose their contribution; rows that entered it (even when
   // their coefficients are present) have their contribution computed afresh.
   const ScaleRange old = m_previousRange;
   for (int k = 1; k <= kWaveletScaleCount; ++k) {
@@ -183,7 +183,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     }
   }
 
-  // Step 8: the reconstruction pass, one row per task; the output adds the rows' contributions in row order.
+  // The reconstruction pass, one row per task; the output adds the rows' contributions in row order.
   std::vector<int> reconstructRows;
   for (int k = range.first; k <= range.last; ++k) {
     if (m_rowComputed[k] == 0) reconstructRows.push_back(k);
@@ -226,7 +226,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   std::vector<double> output(sum.begin(), sum.end());
   progress.setPosition(2LL * n);
 
-  // Step 9: the run's range is now present for this type (the conversion's contributions are not reused).
+  // Bookkeeping: the run's range is now present for this type (the conversion's contributions are not reused).
   m_previousRange = range;
   m_computedRange = range;
   for (int k = range.first; k <= range.last; ++k) {

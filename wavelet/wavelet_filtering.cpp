@@ -1,5 +1,7 @@
 #include "wavelet/wavelet_filtering.h"
 
+#include <algorithm>
+
 namespace kelvora {
 
 std::optional<WaveletError> WaveletFiltering::loadSignal(std::span<const double> normalized,
@@ -9,6 +11,7 @@ std::optional<WaveletError> WaveletFiltering::loadSignal(std::span<const double>
   if (auto error = m_engine.loadSignal(normalized, m_band)) return error;
   m_signalLoaded = true;
   m_source = source;
+  m_signal.assign(normalized.begin(), normalized.end());
   m_output.assign(normalized.size(), 0.0);
   return std::nullopt;
 }
@@ -32,6 +35,14 @@ WaveletRunResult WaveletFiltering::calculate(const WaveletRunSettings& settings,
     WaveletRunResult refused;
     refused.error = WaveletError{"No signal loaded"};
     return refused;
+  }
+  const std::span<const double> input = m_engine.input();
+  if (!std::equal(input.begin(), input.end(), m_signal.begin(), m_signal.end())) {
+    if (auto error = m_engine.loadSignal(m_signal, m_band)) {
+      WaveletRunResult refused;
+      refused.error = std::move(error);
+      return refused;
+    }
   }
   WaveletRunRequest request;
   request.band = m_band;

@@ -44,7 +44,8 @@ class WaveletFiltering {
                              const WaveletRunSettings& settings, ProgressSink& progress = NullProgress());
 
   // "Calculation": runs the filtration of the loaded signal with the current band. Without a signal it is
-  // refused ("No signal loaded") and nothing changes. A completed run replaces output().
+  // refused ("No signal loaded") and nothing changes. A completed run replaces output(). When the shared engine
+  // holds another input (the wavelet conversion loads its own), the page's signal is loaded into it again first.
   WaveletRunResult calculate(const WaveletRunSettings& settings, ProgressSink& progress = NullProgress());
 
   // The wavelet type was changed: runs again with the new type when a signal is loaded and `automatic`
@@ -58,7 +59,9 @@ class WaveletFiltering {
 
   bool signalLoaded() const { return m_signalLoaded; }
   WaveletSource source() const { return m_source; }
-  // The last completed filtration (one value per time point of the signal), zeros after a load.
+  // The page's signal as it was loaded (normalised), and the last completed filtration of it (one value per time
+  // point, zeros after a load): the two always belong together, whatever else the engine ran meanwhile.
+  const std::vector<double>& signal() const { return m_signal; }
   const std::vector<double>& output() const { return m_output; }
   WaveletEngine& engine() { return m_engine; }
 
@@ -67,6 +70,7 @@ class WaveletFiltering {
   WaveletBand m_band = kStartBand;
   bool m_signalLoaded = false;
   WaveletSource m_source = WaveletSource::File;
+  std::vector<double> m_signal;
   std::vector<double> m_output;
 };
 

@@ -11,7 +11,7 @@
 
 #include "analysis/record_analysis.h"
 #include "cli/commands.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 #include "tests/signals/temp_dir.h"
 
 namespace kelvora::cli {

@@ -16,6 +16,7 @@
 #include "app_context.h"
 #include "language_tables.h"
 #include "main_window.h"
+#include "signal_messages.h"
 
 using namespace kelvora;
 
@@ -211,6 +212,19 @@ void LanguageTest::switchingLanguageKeepsTheData() {
   QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("LBCorrel1"))->text(), correl);
   QCOMPARE(CorrelationPrefix(Language::Russian), QStringLiteral("Корреляция: "));
   QCOMPARE(CorrelationPrefix(Language::English), QStringLiteral("Correlation: "));
+  // The correlation label rounds to three decimals, shows no "-0", and uses the separator.
+  QCOMPARE(CorrelationLabel(Language::English, 0.9996, '.'), QStringLiteral("Correlation: 1"));
+  QCOMPARE(CorrelationLabel(Language::English, 0.12345, '.'), QStringLiteral("Correlation: 0.123"));
+  QCOMPARE(CorrelationLabel(Language::English, -0.0004, '.'), QStringLiteral("Correlation: 0"));
+  QCOMPARE(CorrelationLabel(Language::Russian, -0.25, ','), QStringLiteral("Корреляция: -0,25"));
+  // The converted charts' left-axis titles.
+  QCOMPARE(ConvertedAxisTitle(Side::Temperature, AxisUnits::Normalized), QStringLiteral("BF, arb. units"));
+  QCOMPARE(ConvertedAxisTitle(Side::Temperature, AxisUnits::Physical), QStringLiteral("BF, mm^3/sec"));
+  QCOMPARE(ConvertedAxisTitle(Side::BloodFlow, AxisUnits::Physical), QStringLiteral("T, °C"));
+  QCOMPARE(ConvertedAxisTitle(Side::BloodFlow, AxisUnits::Normalized), QStringLiteral("T, arb. units"));
+  // The grid's separator message is the window's text in both languages.
+  QCOMPARE(GridEditMessage({GridEditFault::DotOnCommaSystem, "1.5"}),
+           QStringLiteral("Введите \",\", а не \".\""));
 }
 
 QTEST_MAIN(LanguageTest)

@@ -15,6 +15,7 @@
 #include "plot_view.h"
 #include "signals/transform_session.h"
 #include "task_runner.h"
+#include "transform_page.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;
@@ -31,6 +32,7 @@ class PpgPageTest : public QObject {
   void missingExampleAndBadEditsShowTheErrorAndKeepThePage();
   void headerOnlyFileGivesNoSamplesAndNoEnvelope();
   void twoMillionSamplesAreDrawnDecimated();
+  void handOverLeavesTheSessionToTheTransformPageOnTheUiThread();
 
  private:
   PpgPage* page() const { return m_window->ppgPage(); }
@@ -117,11 +119,11 @@ void PpgPageTest::envelopeComputesAndHandsOverToTheTransformPage() {
   m_window->runner()->waitForIdle();
   QVERIFY(m_errors.isEmpty());
   TransformSession* session = m_window->context()->session();
-  QCOMPARE(session->recordBF().count(), 2000);
-  QCOMPARE(session->recordBF().values[1234], page()->envelope().values[1234]);
-  QVERIFY(session->bfLoaded());
-  QCOMPARE(QString::fromStdString(session->viewState().edit18), QStringLiteral("2000 points"));
-  QVERIFY(QString::fromStdString(session->viewState().edit16).endsWith(QStringLiteral("PPG: Example 1")));
+  QCOMPARE(session->record(Side::BloodFlow).count(), 2000);
+  QCOMPARE(session->record(Side::BloodFlow).values[1234], page()->envelope().values[1234]);
+  QVERIFY(session->loaded(Side::BloodFlow));
+  QCOMPARE(session->viewState().bloodFlow.sampleCount, 2000);
+  QCOMPARE(QString::fromStdString(session->viewState().bloodFlow.source), QStringLiteral("PPG: Example 1"));
   QCOMPARE(changed.count(), 1);
   QCOMPARE(find<QLineEdit>("Edit18")->text(), QStringLiteral("2000 points"));
   QCOMPARE(find<QTabWidget>("PageControl1")->currentIndex(), 0);
@@ -199,6 +201,27 @@ void PpgPageTest::twoMillionSamplesAreDrawnDecimated() {
   const qsizetype shown = chart->shownPointCount(chart->series(QStringLiteral("Series9")));
   QVERIFY2(shown > 0 && shown <= 4 * chart->width(), qPrintable(QString::number(shown)));
   QVERIFY(m_errors.isEmpty());
+}
+
+// The fault: "<--" loaded the envelope into the Transform session on the worker thread while the Transform page,
+// which checked only its own busy flag, could still touch the same session. The hand-over now goes through the
+// session's owner: the Transform page is busy until the result is back on the user-interface thread.
+void PpgPageTest::handOverLeavesTheSessionToTheTransformPageOnTheUiThread() {
+  QVERIFY(page()->loadExample(1));
+  QVERIFY(page()->computeEnvelope());
+  m_window->runner()->waitForIdle();
+  QVERIFY(m_errors.isEmpty());
+  TransformSession* session = m_window->context()->session();
+  QVERIFY(page()->handOver());
+  QVERIFY(m_window->transformPage()->isBusy());
+  QVERIFY(!find<QPushButton>("BtnReadBF")->isEnabled());
+  QVERIFY(!session->loaded(Side::BloodFlow));
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(!m_window->transformPage()->isBusy());
+  QVERIFY(session->loaded(Side::BloodFlow));
+  QCOMPARE(session->record(Side::BloodFlow).count(), 2894);
+  QCOMPARE(find<QLineEdit>("Edit18")->text(), QStringLiteral("2894 points"));
 }
 
 QTEST_MAIN(PpgPageTest)

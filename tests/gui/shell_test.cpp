@@ -8,11 +8,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <stdexcept>
 
 #include "app_context.h"
 #include "help_panel.h"
 #include "language_tables.h"
 #include "main_window.h"
+#include "page_run.h"
 #include "run_progress.h"
 #include "splash_window.h"
 #include "task_runner.h"
@@ -31,6 +33,7 @@ class ShellTest : public QObject {
   void soundAndAnimationToggle();
   void stopButtonAsksTheRunToStop();
   void runnerDropsSupersededResults();
+  void aFailingRunShowsItsErrorAndEndsTheRunDisplay();
   void aboutNamesVersionAndLicenceInBothLanguages();
   void installedProgramFindsItsDataBesideOrUnderShare();
 };
@@ -184,6 +187,24 @@ void ShellTest::runnerDropsSupersededResults() {
   QTRY_COMPARE(shown, 7);
 }
 
+// The fault: an exception thrown by a background computation was swallowed by the runner, so nothing was shown
+// and the run display (progress, STOP) kept running.
+void ShellTest::aFailingRunShowsItsErrorAndEndsTheRunDisplay() {
+  QTemporaryDir dir;
+  TForm1 window(nullptr, dir.filePath(QStringLiteral("option.ini")));
+  QStringList errors;
+  window.context()->setErrorInterceptor([&errors](const QString& m) { errors << m; });
+  PageRun run(window.context(), &window, {});
+  QVERIFY(run.start([]() -> PageRun::Outcome { throw std::runtime_error("The disk went away"); }));
+  QVERIFY(window.runProgress()->isRunning());
+  window.runner()->waitForIdle();
+  QCoreApplication::processEvents();
+  QCOMPARE(errors, QStringList{QStringLiteral("The disk went away")});
+  QVERIFY(!window.runProgress()->isRunning());
+  QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("BtnStop"))->isEnabled());
+  QVERIFY(!window.runner()->isBusy());
+  QVERIFY(!run.isBusy());
+}
 
 void ShellTest::aboutNamesVersionAndLicenceInBothLanguages() {
   QTemporaryDir dir;

@@ -6,12 +6,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <cmath>
@@ -19,12 +22,31 @@
 #include "app_context.h"
 #include "frequency_strip.h"
 #include "main_window.h"
+#include "number_text.h"
 #include "plot_view.h"
 #include "signals/transform_session.h"
 
 using namespace kelvora;
 
 namespace {
+
+// Answers the next file dialog with `path`, as a user choosing that file would.
+void AnswerFileDialog(const QString& path) {
+  QTimer::singleShot(0, [path] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+}
+
+QString WriteColumn(const QString& path, const std::vector<double>& values) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) {
+    for (double v : values) file.write(QByteArray::number(v, 'g', 10) + "\n");
+  }
+  return path;
+}
 
 // The samples of a one-column example file, read here without the program's reader.
 std::vector<double> ReadColumn(const QString& path) {
@@ -77,6 +99,9 @@ class TransformPageTest : public QObject {
   void doubleClickOnTheBloodFlowStripResetsItsBand();
   void gridEditsReachTheModelAndBadTextsAreRefused();
   void savingTheConvertedRecordWritesItsSamples();
+  void failedLoadKeepsTheSourceTextOfTheLoadedRecord();
+  void waveletConversionShowsTheRateTheRecordsNowHave();
+  void temperatureBandZeroToTenthIsNoBandWhenEntered();
 
  private:
   template <typename T>
@@ -392,6 +417,89 @@ void TransformPageTest::savingTheConvertedRecordWritesItsSamples() {
   QVERIFY(page->savePlot(chart4, dir.filePath(QStringLiteral("picture")), QStringLiteral(".png")));
   QCOMPARE(QImage(dir.filePath(QStringLiteral("picture.png"))).pixelColor(2, 2), QColor(Qt::white));
   QCOMPARE(chart4->chart()->backgroundBrush().color(), screen);
+}
+
+// The fault: the source text was set when the load started, and a failed load returned before the view was
+// shown again, so "Temperature: <path>" named a file that was never loaded.
+void TransformPageTest::failedLoadKeepsTheSourceTextOfTheLoadedRecord() {
+  loadExample();
+  QTemporaryDir dir;
+  const QString bad = dir.filePath(QStringLiteral("bad.txt"));
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("36.6\nwarm\n");
+  file.close();
+  for (const char* button : {"BtnReadT", "BtnReadBF"}) {
+    AnswerFileDialog(bad);
+    find<QPushButton>(button)->click();
+    m_window->transformPage()->waitForIdle();
+  }
+  QCOMPARE(m_errors.size(), 2);
+  QCOMPARE(find<QLineEdit>("Edit10")->text(), QStringLiteral("Temperature: Example 1"));
+  QCOMPARE(find<QLineEdit>("Edit16")->text(), QStringLiteral("  Blood Flow:  Example 1"));
+  // A good file chosen the same way is named.
+  m_errors.clear();
+  std::vector<double> t(200);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 32.0 + std::sin(i / 9.0);
+  const QString good = WriteColumn(dir.filePath(QStringLiteral("good.txt")), t);
+  AnswerFileDialog(good);
+  find<QPushButton>("BtnReadT")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(find<QLineEdit>("Edit10")->text(), QStringLiteral("Temperature: ") + good);
+}
+
+// The fault: the wavelet conversion sets the records' rate to 2 Hz, but "Signal frequency, Hz" kept the old
+// value and the next operation put it back, so BF*'s time axis changed between the conversion and "Output BF".
+void TransformPageTest::waveletConversionShowsTheRateTheRecordsNowHave() {
+  QTemporaryDir dir;
+  std::vector<double> t(300), bf(300);
+  for (size_t i = 0; i < t.size(); ++i) {
+    t[i] = 32.0 + std::sin(i / 9.0) + 0.2 * std::sin(i / 3.0);
+    bf[i] = 10.0 + std::sin(i / 9.0 + 0.4);
+  }
+  auto* rate = find<QSpinBox>("UpDown1");
+  rate->setValue(4);
+  QVERIFY(m_window->transformPage()->loadT(WriteColumn(dir.filePath(QStringLiteral("t.txt")), t)));
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(m_window->transformPage()->loadBF(WriteColumn(dir.filePath(QStringLiteral("bf.txt")), bf)));
+  m_window->transformPage()->waitForIdle();
+  find<QRadioButton>("RadioTypeWavelet")->click();
+  find<QPushButton>("BtnTtoBF")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(rate->value(), 2);
+  QCOMPARE(m_window->context()->gerc(), 2);
+  auto* chart3 = find<PlotView>("Chart3");
+  QCOMPARE(chart3->axisX()->max(), 299 / 2.0 / 60.0);
+  find<QPushButton>("BtnOutputBF")->click();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QCOMPARE(rate->value(), 2);
+  QCOMPARE(chart3->axisX()->max(), 299 / 2.0 / 60.0);
+}
+
+// The fault: Enter in a temperature band edit took "0" .. "2" as "no band", where the strip and the presets
+// (and the start state) take "0" .. "0.1".
+void TransformPageTest::temperatureBandZeroToTenthIsNoBandWhenEntered() {
+  loadExample();
+  find<QToolButton>("SpeedButton7")->click();
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(find<QCheckBox>("CBFilterSignalT")->isChecked());
+  auto* low = find<QLineEdit>("EditS1");
+  auto* high = find<QLineEdit>("EditS2");
+  low->setText(QStringLiteral("0"));
+  high->setText(FormatDecimal(0.1));
+  high->setFocus();
+  QTest::keyClick(high, Qt::Key_Return);
+  m_window->transformPage()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(!find<QCheckBox>("CBFilterSignalT")->isChecked());
+  QVERIFY(!find<PlotView>("Chart1")->series(QStringLiteral("Series19"))->isVisible());
+  // 0 .. 2 Hz is a band on the temperature side: it is filtered.
+  high->setText(QStringLiteral("2"));
+  QTest::keyClick(high, Qt::Key_Return);
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(find<QCheckBox>("CBFilterSignalT")->isChecked());
 }
 
 QTEST_MAIN(TransformPageTest)

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -22,6 +23,7 @@
 #include "run_progress_view.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
+#include "transform_page.h"
 #include "task_runner.h"
 #include "workspace_strip.h"
 #include "workspace_test_support.h"
@@ -53,6 +55,7 @@ class WaveletPageTest : public QObject {
   void tooLongSignalIsRefusedBeforeAnythingChanges();
   void draggingTheStripShowsFrequenciesAndScaleIndices();
   void aRecordTheTransformPageFilteredBecomesThePagesSignal();
+  void aWaveletConversionLeavesThePagesSignalAndResult();
   void elapsedRemainingAndPercentTexts();
   void runDisplayWithAnInjectedClock();
 
@@ -269,8 +272,8 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   TransformSession* session = m_window->context()->session();
   QVERIFY(session);
   session->setMethod(ConversionMethod::Wavelet);
-  session->setBandT(0.05, 0.15);
-  session->setBandTextsT("0.05", "0.15");
+  session->setBand(Side::Temperature, 0.05, 0.15);
+  session->setBandTexts(Side::Temperature, "0.05", "0.15");
   const std::vector<double> t = Wave(300);
   const QString path = writeSignal("t.txt", t);
   SessionResult loaded;
@@ -280,7 +283,7 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   }));
   settle();
   QVERIFY2(loaded.ok(), loaded.error.c_str());
-  QCOMPARE(session->filteredT().size(), size_t{300});
+  QCOMPARE(session->filtered(Side::Temperature).size(), size_t{300});
   auto* chart11 = find<PlotView>("Chart11");
   QCOMPARE(chart11->sourcePointCount(chart11->series(QStringLiteral("Series22"))), 300);
   QCOMPARE(filteredPoints(), 300);
@@ -288,6 +291,37 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
   QVERIFY(page()->calculate());
   settle();
   QCOMPARE(page()->filteredSignal().size(), size_t{300});
+}
+
+// The fault: the wavelet conversion loads its centred T straight into the shared engine, and the page then took
+// that input as its signal together with an output of another signal whenever the lengths matched.
+void WaveletPageTest::aWaveletConversionLeavesThePagesSignalAndResult() {
+  page()->setBand(0.05, 0.15);
+  QVERIFY(page()->loadSignal(writeSignal("page.txt", Wave(300))));
+  settle();
+  const std::vector<double> filtered = page()->filteredSignal();
+  QCOMPARE(filtered.size(), size_t{300});
+  auto* chart11 = find<PlotView>("Chart11");
+  const std::vector<double> shown = chart11->sourceValues(chart11->series(QStringLiteral("Series22")));
+
+  // A T record of the same length, converted by the wavelet method on the Transform page.
+  std::vector<double> t(300);
+  for (size_t i = 0; i < t.size(); ++i) t[i] = 32.0 + std::sin(i / 7.0) + 0.1 * std::sin(i / 2.0);
+  QVERIFY(m_window->transformPage()->loadT(writeSignal("t.txt", t)));
+  m_window->transformPage()->waitForIdle();
+  find<QRadioButton>("RadioTypeWavelet")->click();
+  find<QPushButton>("BtnTtoBF")->click();
+  m_window->transformPage()->waitForIdle();
+  settle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+  QVERIFY(m_window->context()->session()->convertedReady(Side::Temperature));
+  QCOMPARE(chart11->sourceValues(chart11->series(QStringLiteral("Series22"))), shown);
+  QCOMPARE(page()->filteredSignal(), filtered);
+  // "Calculation" filters the page's own signal again, not the converted record.
+  QVERIFY(page()->calculate());
+  settle();
+  QCOMPARE(page()->filteredSignal().size(), filtered.size());
+  for (size_t i = 0; i < filtered.size(); ++i) QVERIFY(std::abs(page()->filteredSignal()[i] - filtered[i]) < 1e-12);
 }
 
 void WaveletPageTest::elapsedRemainingAndPercentTexts() {
@@ -305,6 +339,11 @@ void WaveletPageTest::elapsedRemainingAndPercentTexts() {
   QCOMPARE(PercentPanelText(1, 3), QStringLiteral("33 %"));
   QCOMPARE(PercentPanelText(2, 3), QStringLiteral("67 %"));
   QCOMPARE(PercentPanelText(5, 0), QStringLiteral("0 %"));
+  QCOMPARE(PercentPanelText(7200, 7200), QStringLiteral("100 %"));
+  QCOMPARE(RemainingPanelText(3600.0, 1, 50), QStringLiteral("Remaining Time: 2 d. :1:00:00"));
+  QCOMPARE(RemainingPanelText(61.0, 1, 2), QStringLiteral("Remaining Time: 0 d. :0:01:01"));
+  QCOMPARE(RemainingPanelText(5.0, 100, 100), QStringLiteral("Remaining Time: 0 d. :0:00:00"));
+  QCOMPARE(ElapsedPanelText(((49 * 60 + 5) * 60 + 6) * 1000LL), QStringLiteral("Elapsed Time: 2d.:1:05:06"));
 }
 
 void WaveletPageTest::runDisplayWithAnInjectedClock() {

@@ -26,9 +26,9 @@ TEST(PpgHandOver, EnvelopeOfTheFirstExampleBecomesTheBloodFlowRecord) {
   TransformSession session;
   const SessionResult r = session.LoadBFFromSamples(samples, "PPG: Example 1", NullProgress());
   ASSERT_TRUE(r.ok()) << r.error;
-  const SignalRecord& bf = session.recordBF();
+  const SignalRecord& bf = session.record(Side::BloodFlow);
   ASSERT_EQ(bf.count(), 2894);
-  EXPECT_EQ(session.viewState().edit18, "2894 points");
+  EXPECT_EQ(session.viewState().bloodFlow.sampleCount, 2894);
   const auto [lo, hi] = std::minmax_element(samples.begin(), samples.end());
   EXPECT_EQ(bf.minimum, *lo);
   EXPECT_EQ(bf.maximum, *hi);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frequency_band.h"
+#include "core/text_helpers.h"
 #include "signals/transform_session.h"
 
 namespace kelvora {
@@ -43,18 +44,19 @@ double Correlate(const std::string& tPath, const std::string& bfPath, Conversion
   const bool setT = toBloodFlow || filterOther;
   const bool setBF = !toBloodFlow || filterOther;
   if (setT && band.preset) {
-    session.setBandT(band.t.low, band.t.high);
-    session.setBandTextsT(BandText(band.t.low), BandText(band.t.high));
+    session.setBand(Side::Temperature, band.t.low, band.t.high);
+    session.setBandTexts(Side::Temperature, BandText(band.t.low), BandText(band.t.high));
   }
   if (setBF && band.preset) {
-    session.setBandBF(band.bf.low, band.bf.high);
-    session.setBandTextsBF(BandText(band.bf.low), BandText(band.bf.high));
+    session.setBand(Side::BloodFlow, band.bf.low, band.bf.high);
+    session.setBandTexts(Side::BloodFlow, BandText(band.bf.low), BandText(band.bf.high));
   }
   SessionResult r = session.LoadT(tPath, NullProgress());
   if (r.ok()) r = session.LoadBF(bfPath, NullProgress());
   if (r.ok()) r = toBloodFlow ? session.BtnTtoBF(NullProgress()) : session.BtnBFtoT(NullProgress());
   if (r.ok()) {
-    const std::vector<double>& converted = toBloodFlow ? session.convertedBF() : session.convertedT();
+    const std::vector<double>& converted =
+        toBloodFlow ? session.converted(Side::Temperature) : session.converted(Side::BloodFlow);
     for (double v : converted)
       if (!std::isfinite(v)) r.error = "non-finite result";
   }
@@ -63,7 +65,7 @@ double Correlate(const std::string& tPath, const std::string& bfPath, Conversion
     failure = r.error;
     return std::nan("");
   }
-  return *(toBloodFlow ? session.correlationBF() : session.correlationT());
+  return *(toBloodFlow ? session.correlation(Side::Temperature) : session.correlation(Side::BloodFlow));
 }
 
 TEST(RealRecordings, ConversionCorrelationTable) {

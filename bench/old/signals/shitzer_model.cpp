@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "core/math_utils.h"
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 namespace kelvora::old {
 namespace {

@@ -1,4 +1,4 @@
-#include "signals/text_utils.h"
+#include "core/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,28 @@ TEST(ParseDecimalNumber, RefusesEverythingElse) {
   for (const char* text : {"", "  ", "abc", "36,6", "1.2.3", "inf", "nan", "1e999", "0x10", "--1", "+-1", "36 6", "+"})
     EXPECT_FALSE(ParseDecimalNumber(text, '.').has_value()) << text;
   EXPECT_FALSE(ParseDecimalNumber("36.6", ',').has_value());
+}
+
+TEST(EditNumberTexts, IntegersRealsAndTheirShortestForm) {
+  int i = 0;
+  EXPECT_TRUE(ParseIntegerText(" 42 ", i));
+  EXPECT_EQ(i, 42);
+  EXPECT_TRUE(ParseIntegerText("-7", i));
+  EXPECT_EQ(i, -7);
+  EXPECT_FALSE(ParseIntegerText("4x", i));
+  EXPECT_FALSE(ParseIntegerText("", i));
+  EXPECT_FALSE(ParseIntegerText("99999999999", i));
+  double d = 0;
+  EXPECT_TRUE(ParseRealText("36,24", ',', d));
+  EXPECT_EQ(d, 36.24);
+  EXPECT_FALSE(ParseRealText("36.24", ',', d));
+  EXPECT_TRUE(ParseRealText("-1e-3", '.', d));
+  EXPECT_EQ(d, -1e-3);
+  EXPECT_FALSE(ParseRealText("inf", '.', d));
+  EXPECT_FALSE(ParseRealText("nan", '.', d));
+  EXPECT_FALSE(ParseRealText("1.2.3", '.', d));
+  EXPECT_EQ(FormatRealText(36.24, ','), "36,24");
+  EXPECT_EQ(FormatRealText(2.0, '.'), "2");
 }
 
 }  // namespace
