@@ -1,0 +1,106 @@
+#pragma once
+// Wavelet phase coherence of a temperature record and a blood-flow record of one rate, its significance against
+// IAAFT surrogates, the mean lag of T behind BF, and the depth of the heat source the thermal wave implies.
+//
+// Both records go through the analysis transform with the same settings (MakeAnalysisTransform). For each grid
+// frequency f, over the samples n inside the cone of influence:
+//   Pi(f)   = |mean_n exp(i (phi_BF(f, n) - phi_T(f, n)))|, phi = arg W;
+//   dphi(f) = the angle of that mean, in (-pi, pi]: the phase by which T lags BF;
+//   dt(f)   = dphi(f) / (2 pi f) seconds (positive: T after BF).
+// threshold(f) is the 95th percentile of Pi(f) over the surrogate pairs (each record's own IAAFT surrogates);
+// Pi(f) is significant above it. Where it is significant and 0 < dt(f) < 1 / (2 f), the thermal wave gives the
+// depth x(f) = 2 dt(f) sqrt(pi f rho c / lambda).
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "analysis/band_set.h"
+#include "analysis/record_analysis.h"
+#include "core/progress.h"
+
+namespace kelvora {
+
+inline constexpr int kMaxSurrogatePairs = 10000;
+
+struct CoherenceTissue {
+  double lambda = 0.33;       // thermal conductivity, W/(m*K); > 0
+  double rho = 1057.0;        // density, kg/m^3; > 0
+  double heatCapacity = 3780; // specific heat c, J/(kg*K); > 0
+};
+
+struct CoherenceOptions {
+  AnalysisOptions analysis;  // the transform of both records (pictureColumns is not used)
+  CoherenceTissue tissue;
+  int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
+  std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
+};
+
+enum class CoherenceErrorKind {
+  kAnalysis,           // the options or a record were refused by the analysis (`analysis` says why)
+  kBadTissue,          // lambda, rho or c not positive and finite
+  kBadSurrogateCount,  // outside 0 .. kMaxSurrogatePairs
+  kOutOfMemory,
+  kStopped,            // the progress sink asked to stop
+};
+
+struct CoherenceError {
+  CoherenceErrorKind kind = CoherenceErrorKind::kAnalysis;
+  AnalysisError analysis;  // for kAnalysis
+  int record = 0;          // for kAnalysis: 0 the T record, 1 the BF record, -1 the options
+};
+
+// One grid frequency.
+struct CoherencePoint {
+  double frequencyHz = 0.0;
+  std::optional<double> coherence;  // Pi(f); empty where no sample is valid
+  std::optional<double> threshold;  // empty without surrogates or without a value
+  std::optional<double> lagSeconds; // dt(f); empty where coherence is empty
+  std::optional<double> depthMm;    // x(f) in mm where significant and 0 < dt < 1 / (2 f)
+  bool significant = false;         // coherence > threshold
+};
+
+struct CoherenceBandRow {
+  AnalysisBand band;
+  int frequencyCount = 0;                   // grid frequencies in [low, high)
+  std::optional<double> coherence;          // mean of Pi over the band's frequencies that have a value
+  std::optional<double> threshold;          // mean of the threshold likewise
+  double significantShare = 0.0;            // significant frequencies / frequencies with a value, 0 .. 1
+  std::optional<double> lagSeconds;         // mean of dt over the band's frequencies that have a value
+  std::optional<double> depthMm;            // median of x(f) over the band; empty where none is significant
+  BandNote note = BandNote::kNone;          // as in the band table (record too short)
+  double neededMinutes = 0.0;
+};
+
+struct CoherenceResult {
+  long long sampleCount = 0;        // samples used from each record
+  bool truncated = false;           // the longer record was cut to the shorter one
+  long long droppedSamples = 0;     // samples cut from the longer record
+  int longerRecord = -1;            // 0 T, 1 BF, -1 none
+  double sampleRateHz = 0.0;
+  std::vector<CoherencePoint> points;   // by increasing frequency
+  std::vector<CoherenceBandRow> bands;  // the reported bands, in the order of options.analysis.bands
+  std::vector<AnalysisBand> omitted;    // bands outside the analysed range
+};
+
+struct CoherenceOutcome {
+  CoherenceResult result;
+  std::optional<CoherenceError> error;
+  bool ok() const { return !error.has_value(); }
+};
+
+// The first fault of the options, or nothing. Pure.
+std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options);
+
+// Depth in mm of a lag of dt seconds at frequency f under the tissue; empty unless 0 < dt < 1 / (2 f). Pure.
+std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const CoherenceTissue& tissue);
+
+// Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress: range 0 .. 1 + pairs
+// (the records, then each surrogate pair), reported when the percentage changes; a stop request is seen between
+// pairs and between frequencies and ends the run with kStopped. The surrogates and their transforms are spread
+// over options.analysis.threads; the result does not depend on the thread count. Blocking; call it from a
+// worker thread.
+CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span<const double> bloodFlow,
+                                  const CoherenceOptions& options, ProgressSink& progress = NullProgress());
+
+}  // namespace kelvora
