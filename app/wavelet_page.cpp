@@ -112,8 +112,8 @@ void WaveletPage::presetChosen(int index) { setBand(kPresets[index].band.low, kP
 
 void WaveletPage::placeMarkers() {
   const int w = std::max(1, m_strip->width());
-  if (!m_markersPlaced && m_lowHz == WaveletFiltering::kStartBand.lowHz &&
-      m_highHz == WaveletFiltering::kStartBand.highHz) {
+  if (!m_markersPlaced && m_lowHz == WaveletFiltering::kStartBand.low &&
+      m_highHz == WaveletFiltering::kStartBand.high) {
     // The start state: the low marker at 0, the high one at 0.4 W - 8.
     m_lowPos = 0;
     m_highPos = static_cast<int>(std::lround(0.4 * w - kMarkerWidth));
@@ -239,7 +239,7 @@ bool WaveletPage::calculate() {
   if (!m_loaded) return false;
   const WaveletRunSettings settings = runSettings();
   methods()->setFilterType(settings.type);
-  const WaveletBand band{m_lowHz, m_highHz};
+  const FrequencyBand band{m_lowHz, m_highHz};
   WaveletMethods* shared = methods();
   std::shared_ptr<WaveletMethods> keep = m_ownMethods;
   ProgressSink* sink = &m_run->sink();

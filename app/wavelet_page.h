@@ -77,8 +77,8 @@ class WaveletPage : public BandWorkspace {
   QRadioButton* m_radioItems[2] = {};
   QLabel* m_label28 = nullptr;
 
-  double m_lowHz = WaveletFiltering::kStartBand.lowHz;
-  double m_highHz = WaveletFiltering::kStartBand.highHz;
+  double m_lowHz = WaveletFiltering::kStartBand.low;
+  double m_highHz = WaveletFiltering::kStartBand.high;
   int m_lowPos = 0;  // left edges of the markers; a marker points at its left edge + 8
   int m_highPos = 0;
   bool m_markersPlaced = false;

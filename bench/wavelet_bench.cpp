@@ -29,8 +29,8 @@ std::vector<double> TestSignal(int n) {
 }
 
 // 0.005 .. 0.15 Hz is rows 6 .. 55; 0.0001 .. 2 Hz is rows 1 .. 299.
-constexpr WaveletBand kRows6To55{0.005, 0.15};
-constexpr WaveletBand kRows1To299{0.0001, 2.0};
+constexpr FrequencyBand kRows6To55{0.005, 0.15};
+constexpr FrequencyBand kRows1To299{0.0001, 2.0};
 
 template <typename Engine>
 Engine& SharedEngine() {

@@ -56,7 +56,7 @@ int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, CommonOption
   }
 
   WaveletFiltering& page = methods.page();
-  page.setBand(WaveletBand{band->low, band->high});
+  page.setBand(FrequencyBand{band->low, band->high});
   if (const auto error = page.loadSignal(record->normalized, WaveletSource::File))
     return InputError(context, path + ": " + error->message);
   WaveletRunResult result;

@@ -604,12 +604,11 @@ ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, Prog
   input.normalizedT = t.normalized;
   input.tMinimum = t.minimum;
   input.tMaximum = t.maximum;
-  input.bandLowHz = settings.of(Side::Temperature).band.low;
-  input.bandHighHz = settings.of(Side::Temperature).band.high;
+  input.band = settings.of(Side::Temperature).band;
   input.model = settings.model;
-  input.lambda = settings.tissue.wave.lambda;
-  input.rhoC = static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity;
-  input.depthM = settings.tissue.wave.depthM;
+  input.tissue.lambda = settings.tissue.wave.lambda;
+  input.tissue.rhoC = static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity;
+  input.tissue.depthM = settings.tissue.wave.depthM;
   input.nonlinear = settings.nonlinear;
   input.scaling = settings.scaling;
   if (settings.scaling == ScalingMode::Scaled) {

@@ -99,12 +99,9 @@ struct WaveletConversionInput {
   std::vector<double> normalizedT;
   double tMinimum = 0.0;
   double tMaximum = 0.0;
-  double bandLowHz = 0.0;
-  double bandHighHz = 0.1;
+  FrequencyBand band{0.0, 0.1};  // the T band, Hz
   ConversionModel model = ConversionModel::ThermalWave;
-  double lambda = 0.33;
-  long long rhoC = 1057LL * 3780;
-  double depthM = 0.002;  // the grid's "D", metres
+  ThermalWaveTissue tissue;      // depthM is the grid's "D"
   bool nonlinear = false;
   ScalingMode scaling = ScalingMode::Normalized;
   double a = 1.0;

@@ -51,18 +51,13 @@ ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, Pr
   request.normalizedT = input.normalizedT;
   request.tMinimum = input.tMinimum;
   request.tMaximum = input.tMaximum;
-  request.tBand = WaveletBand{input.bandLowHz, input.bandHighHz};
-  request.model = input.model == ConversionModel::Derivative ? WaveletConversionModel::Derivative
-                                                             : WaveletConversionModel::ThermalWave;
-  request.lambda = input.lambda;
-  request.rhoC = static_cast<double>(input.rhoC);
-  request.depthM = input.depthM;
+  request.tBand = input.band;
+  request.model = input.model;
+  request.tissue = input.tissue;
   request.delays = m_delayRule;
   request.type = m_conversionType;
   request.nonlinear = input.nonlinear;
-  request.scaling = input.scaling == ScalingMode::Scaled     ? WaveletOutputScaling::Scaled
-                    : input.scaling == ScalingMode::Absolute ? WaveletOutputScaling::Absolute
-                                                             : WaveletOutputScaling::Normalized;
+  request.scaling = input.scaling;
   request.scaleA = input.a;
   request.scaleB = input.b;
   request.threads = m_threads;
@@ -76,7 +71,7 @@ ConversionResult WaveletMethods::filter(Side side, const std::vector<double>& no
                                         double highHz, ProgressSink& progress) {
   const WaveletRunSettings settings{m_filterType, m_threads};
   const WaveletSource source = side == Side::Temperature ? WaveletSource::Temperature : WaveletSource::BloodFlow;
-  return FromRun(page().WMorlPaul(normalized, WaveletBand{lowHz, highHz}, source, settings, progress));
+  return FromRun(page().WMorlPaul(normalized, FrequencyBand{lowHz, highHz}, source, settings, progress));
 }
 
 void InstallWaveletMethods(TransformSession& session, std::shared_ptr<WaveletMethods> methods) {

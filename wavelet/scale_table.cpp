@@ -34,30 +34,30 @@ int FrequencyToScaleIndex(double frequencyHz) {
   return RoundToInt(std::pow(0.79 / (2000.0 * frequencyHz), -0.6756756756756757));
 }
 
-ScaleRange BandToScaleRange(WaveletBand band) {
+ScaleRange BandToScaleRange(FrequencyBand band) {
   ScaleRange range;
-  range.first = FrequencyToScaleIndex(band.lowHz);
+  range.first = FrequencyToScaleIndex(band.low);
   if (range.first == 0) range.first = 1;
-  range.last = FrequencyToScaleIndex(band.highHz);
+  range.last = FrequencyToScaleIndex(band.high);
   if (range.last > kWaveletScaleCount) range.last = kWaveletScaleCount - 1;
   return range;
 }
 
-ScaleRange PreviousRangeFromBand(WaveletBand band) {
+ScaleRange PreviousRangeFromBand(FrequencyBand band) {
   auto index = [](double f) {
     if (!(f > 0.0)) return 1000000000;
     return RoundToInt(std::pow(0.79 / (f * 0.65), 0.826));
   };
   ScaleRange range;
-  range.first = index(band.highHz);
+  range.first = index(band.high);
   if (range.first < 1) range.first = 1;
-  range.last = index(band.lowHz);
+  range.last = index(band.low);
   if (range.last > kWaveletScaleCount) range.last = 200;
   return range;
 }
 
-WaveletBand ApplyWaveletLowEdgeRule(WaveletBand band) {
-  if (band.lowHz <= 0.0) band.lowHz = 0.0001;
+FrequencyBand ApplyWaveletLowEdgeRule(FrequencyBand band) {
+  if (band.low <= 0.0) band.low = 0.0001;
   return band;
 }
 

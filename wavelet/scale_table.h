@@ -17,15 +17,15 @@ int FrequencyToScaleIndex(double frequencyHz);
 
 // The run's index range of a band: k_first from the low edge (0 becomes 1), k_last from the high edge (a value
 // above 300 becomes 299; 300 itself stays). A reversed band gives an empty range.
-ScaleRange BandToScaleRange(WaveletBand band);
+ScaleRange BandToScaleRange(FrequencyBand band);
 
 // The "previous computed range" recorded when a signal is loaded: k = round((0.79 / (F * 0.65))^0.826) for each
 // edge; first from the high edge (at least 1), last from the low edge (200 when above 300).
-ScaleRange PreviousRangeFromBand(WaveletBand band);
+ScaleRange PreviousRangeFromBand(FrequencyBand band);
 
 // The wavelet strip's rule for the low edge: a low frequency of 0 (or below) becomes 0.0001 Hz, which keeps the
 // band-to-index formula defined. Other values are kept as they are.
-WaveletBand ApplyWaveletLowEdgeRule(WaveletBand band);
+FrequencyBand ApplyWaveletLowEdgeRule(FrequencyBand band);
 
 // The scale table a[k], k = 1 .. 300, at the wavelet sample rate; a[0] is unused.
 class ScaleTable {

@@ -8,10 +8,10 @@
 
 namespace kelvora {
 
-WaveletBand WaveLetTBand(WaveletBand tBand) {
-  WaveletBand band = tBand;
-  if (band.lowHz < 0.005) band.lowHz = 0.005;
-  if (band.highHz < 0.1) band.highHz = 0.1;
+FrequencyBand WaveLetTBand(FrequencyBand tBand) {
+  FrequencyBand band = tBand;
+  if (band.low < 0.005) band.low = 0.005;
+  if (band.high < 0.1) band.high = 0.1;
   return band;
 }
 
@@ -23,20 +23,18 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params) {
     // sample, which with a_k = 2000 fs k^-1.48 is 0.79 / (2000 k^-1.48) Hz whatever the sample rate. The thermal
     // wave's delay is a time, and the kernel argument counts samples, so the delay is converted with the rate.
     const long double frequency = 0.79L / (2000.0L * power);
-    const ThermalWaveTissue tissue{static_cast<double>(params.lambda), std::llround(params.rhoC),
-                                   static_cast<double>(params.depthM)};
     const ComponentTransfer transfer =
-        TransferOfComponent(params.model == WaveletConversionModel::Derivative ? ConversionModel::Derivative
-                                                                              : ConversionModel::ThermalWave,
-                            ConversionDirection::TemperatureToBloodFlow, tissue, frequency);
+        TransferOfComponent(params.model, ConversionDirection::TemperatureToBloodFlow, params.tissue, frequency);
     shift.delay = static_cast<long double>(params.sampleRateHz) * transfer.shiftSeconds;
     shift.gain = transfer.gain;
     return shift;
   }
   const long double frequency = static_cast<long double>(params.sampleRateHz) * 0.79L / (2000.0L * power);
-  if (params.model == WaveletConversionModel::ThermalWave) {
-    shift.delay = 0.002L / (2.0L * std::sqrt(kPi * frequency * params.lambda / params.rhoC));
-    shift.gain = std::exp(0.002L * std::sqrt(kPi * frequency * params.rhoC / params.lambda));
+  if (params.model == ConversionModel::ThermalWave) {
+    const long double lambda = params.tissue.lambda;
+    const long double rhoC = static_cast<long double>(params.tissue.rhoC);
+    shift.delay = 0.002L / (2.0L * std::sqrt(kPi * frequency * lambda / rhoC));
+    shift.gain = std::exp(0.002L * std::sqrt(kPi * frequency * rhoC / lambda));
   } else {
     shift.delay = 1.0L / (4.0L * frequency);
     shift.gain = kTwoPi * frequency;
@@ -50,9 +48,7 @@ ConversionFinish WaveLetTFinish(const WaveLetTInput& input) {
   finish.minimum = input.tMinimum;
   finish.maximum = input.tMaximum;
   if (input.nonlinear) finish.powerExponent = 1.5;
-  finish.scaling = input.scaling == WaveletOutputScaling::Scaled     ? ScalingMode::Scaled
-                   : input.scaling == WaveletOutputScaling::Absolute ? ScalingMode::Absolute
-                                                                     : ScalingMode::Normalized;
+  finish.scaling = input.scaling;
   finish.a = input.scaleA;
   finish.b = input.scaleB;
   finish.normalizedRangeGuard = 1e-8;
@@ -60,9 +56,9 @@ ConversionFinish WaveLetTFinish(const WaveLetTInput& input) {
 }
 
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
-                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        FrequencyBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress) {
-  if (!(tissue.lambda > 0.0L) || !(tissue.rhoC > 0.0L)) {
+  if (!(tissue.tissue.lambda > 0.0) || tissue.tissue.rhoC <= 0) {
     WaveletRunResult refused;
     refused.error = WaveletError{"The tissue parameters must be positive"};
     return refused;
@@ -72,7 +68,7 @@ WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const d
     refused.error = WaveletError{WaveletLengthLimitMessage(normalizedT.size())};
     return refused;
   }
-  const WaveletBand band = WaveLetTBand(tBand);
+  const FrequencyBand band = WaveLetTBand(tBand);
   std::vector<double> centred(normalizedT.begin(), normalizedT.end());
   if (tissue.delays == WaveletDelayRule::Corrected) {
     // The wavelets carry no zero frequency, so the level of T adds nothing inside the record; near its ends,
@@ -105,20 +101,15 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
     result.error = WaveletError{"The conversion parameters must be finite numbers"};
     return result;
   }
-  if (!(input.lambda > 0.0) || !(input.rhoC > 0.0) || !std::isfinite(input.lambda) || !std::isfinite(input.rhoC)) {
+  if (!(input.tissue.lambda > 0.0) || !std::isfinite(input.tissue.lambda) || input.tissue.rhoC <= 0) {
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;
   }
-  if (!std::isfinite(input.depthM)) {
+  if (!std::isfinite(input.tissue.depthM)) {
     result.error = WaveletError{"The depth must be a finite number"};
     return result;
   }
-  const ThermalReconstruction tissue{input.model,
-                                     static_cast<long double>(input.lambda),
-                                     static_cast<long double>(input.rhoC),
-                                     kWaveletSampleRateHz,
-                                     static_cast<long double>(input.depthM),
-                                     input.delays};
+  const ThermalReconstruction tissue{input.model, input.tissue, kWaveletSampleRateHz, input.delays};
   WaveletRunResult run = WaveLetTReconstruction(engine, input.normalizedT, input.tBand, tissue, input.type,
                                                 input.threads, progress);
   result.stats = run.stats;

@@ -11,21 +11,17 @@
 namespace kelvora {
 
 // The output scaling radio group of the Transform page.
-enum class WaveletOutputScaling { Normalized = 0, Absolute = 1, Scaled = 2 };
-
 struct WaveLetTInput {
   std::span<const double> normalizedT;  // T's normalised samples, (T - Tmin) / (Tmax - Tmin), at most 3601
   double tMinimum = 0.0;                // T's minimum and maximum, for the de-normalisation
   double tMaximum = 0.0;
-  WaveletBand tBand;                    // the T band (slot 1), Hz
-  WaveletConversionModel model = WaveletConversionModel::ThermalWave;
-  double lambda = 0.33;                 // W/(m K)
-  double rhoC = 1057.0 * 3780.0;        // integer product of density and heat capacity
-  double depthM = 0.002;                // depth of the thermal wave, metres (corrected delays only)
+  FrequencyBand tBand;                  // the T band (slot 1), Hz
+  ConversionModel model = ConversionModel::ThermalWave;
+  ThermalWaveTissue tissue;             // the depth is used by the corrected delays only
   WaveletDelayRule delays = WaveletDelayRule::Corrected;
   WaveletType type = WaveletType::Morlet;  // the Transform page's own wavelet type choice
   bool nonlinear = false;               // "Nonlinear Relationship"
-  WaveletOutputScaling scaling = WaveletOutputScaling::Normalized;
+  ScalingMode scaling = ScalingMode::Normalized;
   double scaleA = 1.0;                  // a and b of "Scaled values:"
   double scaleB = 0.0;
   int threads = 1;
@@ -34,7 +30,7 @@ struct WaveLetTInput {
 struct WaveLetTResult {
   WaveletRunStatus status = WaveletRunStatus::Refused;
   std::vector<double> bfStar;           // BF*[0 .. T's last index] when Completed
-  WaveletBand workingBand;              // slot 4 as derived from the T band
+  FrequencyBand workingBand;            // slot 4 as derived from the T band
   WaveletRunStats stats;
   std::optional<WaveletError> error;
   bool completed() const { return status == WaveletRunStatus::Completed; }
@@ -42,11 +38,11 @@ struct WaveLetTResult {
 
 // Slot 4 of the band table from the T band: a low edge below 0.005 Hz becomes 0.005, a high edge below 0.1 Hz
 // becomes 0.1.
-WaveletBand WaveLetTBand(WaveletBand tBand);
+FrequencyBand WaveLetTBand(FrequencyBand tBand);
 
 // Delay (in units of the kernel argument, samples) and gain of scale index k for the conversion reconstruction.
 // Corrected rule: the thermal wave (or the derivative) of the scale's own centre frequency F = 0.79 / (2000
-// k^-1.48) Hz at params.depthM, as the Fourier method moves a component of that frequency (TransferOfComponent),
+// k^-1.48) Hz at the tissue's depth, as the Fourier method moves a component of that frequency (TransferOfComponent),
 // the delay converted from seconds to samples with params.sampleRateHz. Legacy rule, to the letter of the earlier
 // version: F = gerc 0.79 / (2000 k^-1.48) with gerc = params.sampleRateHz, thermal wave tau = 0.002 /
 // (2 sqrt(pi F lambda / rhoC)), G = exp(0.002 sqrt(pi F rhoC / lambda)) (depth fixed), derivative tau = 1 / (4F),
@@ -62,7 +58,7 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 // the thermal reconstruction (`TWavMorle3`) over the slot-4 band of `tBand` at 2 Hz. The output is on the
 // normalised scale, one value per T sample. Refusals and stops as WaveLetT. Blocks the caller.
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
-                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        FrequencyBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress = NullProgress());
 
 // `WaveLetT`: loads T's normalised copy into the engine (clearing every row flag), runs the forward transform

@@ -49,7 +49,7 @@ bool RunRows(const std::vector<int>& rows, int threads, const char* threadName, 
 
 WaveletEngine::WaveletEngine() = default;
 
-std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, WaveletBand band) {
+std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, FrequencyBand band) {
   const std::lock_guard<std::mutex> lock(m_runMutex);
   if (normalized.empty()) return WaveletError{"The signal is empty"};
   for (double v : normalized) {
@@ -77,15 +77,13 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     result.error = WaveletError{"No signal loaded"};
     return result;
   }
-  const WaveletBand band = request.band;
-  if (!std::isfinite(band.lowHz) || !std::isfinite(band.highHz) || band.lowHz < 0.0 || band.highHz < 0.0) {
+  const FrequencyBand band = request.band;
+  if (!std::isfinite(band.low) || !std::isfinite(band.high) || band.low < 0.0 || band.high < 0.0) {
     result.error = WaveletError{"The band frequencies must be finite and not negative"};
     return result;
   }
-  if (request.thermal && (!(request.thermal->lambda > 0.0L) || !(request.thermal->rhoC > 0.0L) ||
-                          !std::isfinite(static_cast<double>(request.thermal->lambda)) ||
-                          !std::isfinite(static_cast<double>(request.thermal->rhoC)) ||
-                          !std::isfinite(static_cast<double>(request.thermal->depthM)) ||
+  if (request.thermal && (!(request.thermal->tissue.lambda > 0.0) || !std::isfinite(request.thermal->tissue.lambda) ||
+                          request.thermal->tissue.rhoC <= 0 || !std::isfinite(request.thermal->tissue.depthM) ||
                           request.thermal->sampleRateHz < 1)) {
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;

@@ -14,28 +14,26 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/thermal_wave.h"
 #include "wavelet/coefficient_storage.h"
 #include "wavelet/scale_table.h"
 #include "wavelet/wavelet_types.h"
 
 namespace kelvora {
 
-// The model by which the conversion reconstruction (`TWavMorle3`) moves each scale through the tissue.
-enum class WaveletConversionModel { ThermalWave = 0, Derivative = 1 };
-
-// Parameters of the conversion reconstruction: a run with these uses `TWavMorle3` instead of `TWavMorle2`.
+// Parameters of the conversion reconstruction: a run with these uses `TWavMorle3` instead of `TWavMorle2`. The
+// model moves each scale through the tissue as the Fourier method moves a component (the legacy delay rule
+// uses a depth of 0.002 m always).
 struct ThermalReconstruction {
-  WaveletConversionModel model = WaveletConversionModel::ThermalWave;
-  long double lambda = 0.33L;             // thermal conductivity, W/(m K); > 0
-  long double rhoC = 1057.0L * 3780.0L;   // density x heat capacity (integer product), J/(m^3 K); > 0
+  ConversionModel model = ConversionModel::ThermalWave;
+  ThermalWaveTissue tissue;
   int sampleRateHz = kWaveletSampleRateHz;  // `gerc` of the run: the delays' seconds to samples (corrected rule)
-  long double depthM = 0.002L;            // depth of the thermal wave, metres (the legacy rule uses 0.002 always)
   WaveletDelayRule delays = WaveletDelayRule::Corrected;
 };
 
 // One run's request.
 struct WaveletRunRequest {
-  WaveletBand band;                           // Hz; mapped to scale indices by BandToScaleRange
+  FrequencyBand band;                         // Hz; mapped to scale indices by BandToScaleRange
   WaveletType type = WaveletType::Morlet;
   int threads = 1;                            // worker threads, clamped to 1 .. 32
   std::optional<ThermalReconstruction> thermal;  // set for the temperature-to-blood-flow conversion
@@ -80,7 +78,7 @@ class WaveletEngine {
   // (PreviousRangeFromBand) and frees the rows of the previous signal. Any length is taken (the wavelet page and
   // the conversion hold their records to kWaveletMaxSamples themselves). Refuses an empty signal or one holding
   // a NaN or an infinity; a refusal changes nothing. Cost: O(N).
-  std::optional<WaveletError> loadSignal(std::span<const double> normalized, WaveletBand band);
+  std::optional<WaveletError> loadSignal(std::span<const double> normalized, FrequencyBand band);
 
   // Runs the forward transform (`TWavMorle1`) and the reconstruction (`TWavMorle2`, or `TWavMorle3` when
   // request.thermal is set) of the loaded signal over the band's scale rows, on request.threads worker threads,

@@ -16,10 +16,10 @@ std::optional<WaveletError> WaveletFiltering::loadSignal(std::span<const double>
   return std::nullopt;
 }
 
-WaveletRunResult WaveletFiltering::WMorlPaul(std::span<const double> normalized, WaveletBand recordBand,
+WaveletRunResult WaveletFiltering::WMorlPaul(std::span<const double> normalized, FrequencyBand recordBand,
                                              WaveletSource source, const WaveletRunSettings& settings,
                                              ProgressSink& progress) {
-  const WaveletBand previousBand = m_band;
+  const FrequencyBand previousBand = m_band;
   setBand(recordBand);
   if (auto error = loadSignal(normalized, source)) {
     m_band = previousBand;

@@ -27,7 +27,7 @@ enum class WaveletSource { File = 0, Temperature = 1, BloodFlow = 2 };
 class WaveletFiltering {
  public:
   // The page's start band: 0.0001218 .. 0.02 Hz.
-  static constexpr WaveletBand kStartBand{0.0001218, 0.02};
+  static constexpr FrequencyBand kStartBand{0.0001218, 0.02};
 
   explicit WaveletFiltering(WaveletEngine& engine) : m_engine(engine) {}
 
@@ -40,7 +40,7 @@ class WaveletFiltering {
   // `WMorlPaul`: copies the temperature (`source` Temperature) or blood-flow record's normalised samples and its
   // band into the page, then runs the filtration. A refusal leaves the page as it was; after a stop the page
   // holds the new signal with a zero output, as after loadSignal().
-  WaveletRunResult WMorlPaul(std::span<const double> normalized, WaveletBand recordBand, WaveletSource source,
+  WaveletRunResult WMorlPaul(std::span<const double> normalized, FrequencyBand recordBand, WaveletSource source,
                              const WaveletRunSettings& settings, ProgressSink& progress = NullProgress());
 
   // "Calculation": runs the filtration of the loaded signal with the current band. Without a signal it is
@@ -54,8 +54,8 @@ class WaveletFiltering {
                                       ProgressSink& progress = NullProgress());
 
   // The band of the page in Hz; a low edge of 0 becomes 0.0001 Hz (ApplyWaveletLowEdgeRule).
-  void setBand(WaveletBand band) { m_band = ApplyWaveletLowEdgeRule(band); }
-  WaveletBand band() const { return m_band; }
+  void setBand(FrequencyBand band) { m_band = ApplyWaveletLowEdgeRule(band); }
+  FrequencyBand band() const { return m_band; }
 
   bool signalLoaded() const { return m_signalLoaded; }
   WaveletSource source() const { return m_source; }
@@ -67,7 +67,7 @@ class WaveletFiltering {
 
  private:
   WaveletEngine& m_engine;
-  WaveletBand m_band = kStartBand;
+  FrequencyBand m_band = kStartBand;
   bool m_signalLoaded = false;
   WaveletSource m_source = WaveletSource::File;
   std::vector<double> m_signal;

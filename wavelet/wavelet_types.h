@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "core/frequency_band.h"
+
 namespace kelvora {
 
 // Scale rows held by the coefficient matrix and the reconstruction cache (scale index k = 1 .. 500, row k - 1).
@@ -29,12 +31,6 @@ enum class WaveletType { Morlet = 0, Paul = 1 };
 //     kernel 120 / (1 + i (u - tau) / a)^5, no centring, a fixed depth of 0.002 m. It does not reproduce the
 //     thermal wave.
 enum class WaveletDelayRule { Corrected = 0, Legacy = 1 };
-
-// A frequency band in Hz as the wavelet page and the Transform page hold it.
-struct WaveletBand {
-  double lowHz = 0.0;
-  double highHz = 0.0;
-};
 
 // An inclusive range of scale indices k (1 .. 500). Empty when first > last.
 struct ScaleRange {

@@ -118,9 +118,9 @@ TEST(CliWaveletConvert, TemperatureToBloodFlowIsWaveLetT) {
   WaveLetTInput input = InputOf(x, Values(TempDir::read(t)));
   input.tBand = {0.0, 0.05};
   input.type = WaveletType::Paul;
-  input.model = WaveletConversionModel::Derivative;
+  input.model = ConversionModel::Derivative;
   input.nonlinear = true;
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.scaling = ScalingMode::Absolute;
   WaveletEngine engine;
   const WaveLetTResult direct = WaveLetT(engine, input);
   ASSERT_TRUE(direct.completed());
@@ -153,7 +153,7 @@ TEST(CliWaveletConvert, DepthChangesTheCorrectedResultAndNotTheLegacyOne) {
   for (const auto& [rule, text] : {std::pair{WaveletDelayRule::Corrected, corrected4},
                                    std::pair{WaveletDelayRule::Legacy, legacy4}}) {
     input.delays = rule;
-    input.depthM = 0.004;
+    input.tissue.depthM = 0.004;
     WaveletEngine engine;
     const WaveLetTResult direct = WaveLetT(engine, input);
     ASSERT_TRUE(direct.completed());

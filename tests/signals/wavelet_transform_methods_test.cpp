@@ -67,7 +67,7 @@ TEST(WaveletTransformMethods, TtoBFRunsWaveLetTAndGivesBFStarState) {
   input.tMaximum = session.record(Side::Temperature).maximum;
   input.tBand = {0.0, 0.05};
   input.type = WaveletType::Paul;
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.scaling = ScalingMode::Absolute;
   const WaveLetTResult direct = WaveLetT(engine, input);
   ASSERT_TRUE(direct.completed());
   EXPECT_EQ(direct.stats.range, BandToScaleRange({0.005, 0.1}));
@@ -98,7 +98,7 @@ TEST(WaveletTransformMethods, LoadFiltersWithWMorlPaulWhenABandIsSet) {
   // The wavelet page now holds the record, its band and the result.
   WaveletFiltering& page = Methods()->page();
   EXPECT_TRUE(page.signalLoaded());
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.05);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.05);
   EXPECT_EQ(page.output(), session.filtered(Side::Temperature));
   WaveletEngine engine;
   ASSERT_FALSE(engine.loadSignal(session.record(Side::Temperature).normalized, {0.05, 0.15}).has_value());

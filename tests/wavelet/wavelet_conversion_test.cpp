@@ -28,19 +28,19 @@ WaveletEngine& Engine() {
 
 TEST(WaveLetTBand, RaisesLowAndHighEdges) {
   // A T band of 0 .. 0.05 Hz runs on 0.005 .. 0.1 Hz.
-  WaveletBand band = WaveLetTBand({0.0, 0.05});
-  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
-  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+  FrequencyBand band = WaveLetTBand({0.0, 0.05});
+  EXPECT_DOUBLE_EQ(band.low, 0.005);
+  EXPECT_DOUBLE_EQ(band.high, 0.1);
   band = WaveLetTBand({0.004999, 0.0999});
-  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
-  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+  EXPECT_DOUBLE_EQ(band.low, 0.005);
+  EXPECT_DOUBLE_EQ(band.high, 0.1);
   band = WaveLetTBand({0.02, 0.15});
-  EXPECT_DOUBLE_EQ(band.lowHz, 0.02);
-  EXPECT_DOUBLE_EQ(band.highHz, 0.15);
+  EXPECT_DOUBLE_EQ(band.low, 0.02);
+  EXPECT_DOUBLE_EQ(band.high, 0.15);
   // The Transform page's start band 0 .. 0.1 Hz.
   band = WaveLetTBand({0.0, 0.1});
-  EXPECT_DOUBLE_EQ(band.lowHz, 0.005);
-  EXPECT_DOUBLE_EQ(band.highHz, 0.1);
+  EXPECT_DOUBLE_EQ(band.low, 0.005);
+  EXPECT_DOUBLE_EQ(band.high, 0.1);
 }
 
 TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
@@ -51,7 +51,7 @@ TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
   ThermalShift shift = ThermalShiftOfScale(1, params);
   EXPECT_NEAR(static_cast<double>(shift.delay), 197.5527, 1e-3);
   EXPECT_NEAR(static_cast<double>(shift.gain), 1.277812, 1e-6);
-  params.model = WaveletConversionModel::Derivative;
+  params.model = ConversionModel::Derivative;
   shift = ThermalShiftOfScale(1, params);
   EXPECT_NEAR(static_cast<double>(shift.delay), 1265.8228, 1e-4);  // a quarter period, 1 / (4 F) s, in samples
   EXPECT_NEAR(static_cast<double>(shift.gain), 0.00248186, 1e-8);  // 2 pi F
@@ -60,7 +60,7 @@ TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
   EXPECT_NEAR(static_cast<double>(ThermalShiftOfScale(1, params).delay), 632.9114, 1e-4);
   // Twice the depth: twice the delay, the gain squared.
   params = ThermalReconstruction{};
-  params.depthM = 0.004L;
+  params.tissue.depthM = 0.004;
   shift = ThermalShiftOfScale(1, params);
   EXPECT_NEAR(static_cast<double>(shift.delay), 395.1054, 1e-3);
   EXPECT_NEAR(static_cast<double>(shift.gain), 1.632802, 1e-6);
@@ -70,7 +70,7 @@ TEST(WaveLetTShift, HandValuesAtScaleIndexOne) {
   shift = ThermalShiftOfScale(1, params);
   EXPECT_NEAR(static_cast<double>(shift.delay), 69.84542, 1e-4);
   EXPECT_NEAR(static_cast<double>(shift.gain), 1.414382, 1e-6);
-  params.model = WaveletConversionModel::Derivative;
+  params.model = ConversionModel::Derivative;
   shift = ThermalShiftOfScale(1, params);
   EXPECT_NEAR(static_cast<double>(shift.delay), 316.4557, 1e-4);
   EXPECT_NEAR(static_cast<double>(shift.gain), 0.00496372, 1e-8);
@@ -87,15 +87,15 @@ TEST(FinishWaveLetT, DenormalisesAndScales) {
     return result.values;
   };
 
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.scaling = ScalingMode::Absolute;
   EXPECT_EQ(finish(reconstruction), (std::vector<double>{30, 32, 34}));
 
-  input.scaling = WaveletOutputScaling::Scaled;
+  input.scaling = ScalingMode::Scaled;
   input.scaleA = 2;
   input.scaleB = 1;
   EXPECT_EQ(finish(reconstruction), (std::vector<double>{61, 65, 69}));
 
-  input.scaling = WaveletOutputScaling::Normalized;
+  input.scaling = ScalingMode::Normalized;
   std::vector<double> bf = finish(reconstruction);
   EXPECT_DOUBLE_EQ(bf[0], 0.0);
   EXPECT_DOUBLE_EQ(bf[1], 2.0 / (4.0 + 1e-8));
@@ -105,7 +105,7 @@ TEST(FinishWaveLetT, DenormalisesAndScales) {
   bf = finish(std::vector<double>{0.25, 0.25});
   EXPECT_EQ(bf, (std::vector<double>{0.0, 0.0}));
 
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.scaling = ScalingMode::Absolute;
   input.nonlinear = true;
   bf = finish(reconstruction);
   EXPECT_NEAR(bf[0], std::pow(30.0, 1.5), 1e-9);
@@ -126,12 +126,12 @@ DirectShift ShiftFor(const WaveLetTInput& input) {
   shift.legacyPaul = input.delays == WaveletDelayRule::Legacy;
   shift.shift = [input](int k, long double& delay, long double& gain) {
     const long double pi = 3.1415926535897932385L;
-    const long double lambda = input.lambda, rhoC = input.rhoC;
+    const long double lambda = input.tissue.lambda, rhoC = static_cast<long double>(input.tissue.rhoC);
     if (input.delays == WaveletDelayRule::Corrected) {
       // The scale's centre frequency in Hz, the tissue's depth, delays in samples at 2 Hz.
       const long double f = 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
-      const long double x = input.depthM;
-      if (input.model == WaveletConversionModel::ThermalWave) {
+      const long double x = input.tissue.depthM;
+      if (input.model == ConversionModel::ThermalWave) {
         delay = 2.0L * x / (2.0L * std::sqrt(pi * (lambda / rhoC) * f));
         gain = std::exp(x * std::sqrt(pi * rhoC * f / lambda));
       } else {
@@ -141,7 +141,7 @@ DirectShift ShiftFor(const WaveLetTInput& input) {
     } else {
       // gerc 0.79 / (2000 k^-1.48) with gerc = 2, the depth 0.002 m, the delay's seconds used as samples.
       const long double f = 2.0L * 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
-      if (input.model == WaveletConversionModel::ThermalWave) {
+      if (input.model == ConversionModel::ThermalWave) {
         delay = 0.002L / (2.0L * std::sqrt(pi * f * lambda / rhoC));
         gain = std::exp(0.002L * std::sqrt(pi * f * rhoC / lambda));
       } else {
@@ -155,7 +155,7 @@ DirectShift ShiftFor(const WaveLetTInput& input) {
 
 struct DelayCase {
   WaveletType type;
-  WaveletConversionModel model;
+  ConversionModel model;
   WaveletDelayRule rule;
   double depthM;
 };
@@ -175,8 +175,8 @@ TEST_P(WaveLetTDelayRules, MatchesDirectEvaluationOfItsOwnFormulas) {
   input.type = c.type;
   input.model = c.model;
   input.delays = c.rule;
-  input.depthM = c.depthM;
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.tissue.depthM = c.depthM;
+  input.scaling = ScalingMode::Absolute;
   input.threads = 2;
   const WaveLetTResult result = WaveLetT(Engine(), input);
   ASSERT_TRUE(result.completed()) << (result.error ? result.error->message : "");
@@ -197,10 +197,10 @@ TEST_P(WaveLetTDelayRules, MatchesDirectEvaluationOfItsOwnFormulas) {
 INSTANTIATE_TEST_SUITE_P(
     BothRules, WaveLetTDelayRules,
     ::testing::Values(
-        DelayCase{WaveletType::Morlet, WaveletConversionModel::ThermalWave, WaveletDelayRule::Corrected, 0.004},
-        DelayCase{WaveletType::Paul, WaveletConversionModel::Derivative, WaveletDelayRule::Corrected, 0.002},
-        DelayCase{WaveletType::Paul, WaveletConversionModel::ThermalWave, WaveletDelayRule::Legacy, 0.004},
-        DelayCase{WaveletType::Morlet, WaveletConversionModel::Derivative, WaveletDelayRule::Legacy, 0.002}));
+        DelayCase{WaveletType::Morlet, ConversionModel::ThermalWave, WaveletDelayRule::Corrected, 0.004},
+        DelayCase{WaveletType::Paul, ConversionModel::Derivative, WaveletDelayRule::Corrected, 0.002},
+        DelayCase{WaveletType::Paul, ConversionModel::ThermalWave, WaveletDelayRule::Legacy, 0.004},
+        DelayCase{WaveletType::Morlet, ConversionModel::Derivative, WaveletDelayRule::Legacy, 0.002}));
 
 // The corrected rule follows the depth, the legacy one keeps 0.002 m whatever the grid holds.
 TEST(WaveLetT, DepthMovesTheCorrectedResultOnly) {
@@ -214,7 +214,7 @@ TEST(WaveLetT, DepthMovesTheCorrectedResultOnly) {
       input.tMaximum = 33;
       input.tBand = {0.02, 0.15};
       input.delays = rule;
-      input.depthM = i == 0 ? 0.002 : 0.004;
+      input.tissue.depthM = i == 0 ? 0.002 : 0.004;
       input.threads = 2;
       const WaveLetTResult result = WaveLetT(Engine(), input);
       ASSERT_TRUE(result.completed());
@@ -250,9 +250,9 @@ TEST(WaveLetT, AdvancesASinusoidByItsThermalWaveDelay) {
   std::vector<double> t(1200);
   for (size_t i = 0; i < t.size(); ++i) t[i] = 0.5 + 0.5 * std::sin(2.0 * 3.141592653589793 * 0.05 * i / 2.0);
   for (auto [type, model, expected] :
-       {std::tuple{WaveletType::Morlet, WaveletConversionModel::ThermalWave, 8.78},
-        std::tuple{WaveletType::Paul, WaveletConversionModel::ThermalWave, 8.78},
-        std::tuple{WaveletType::Morlet, WaveletConversionModel::Derivative, 5.0}}) {
+       {std::tuple{WaveletType::Morlet, ConversionModel::ThermalWave, 8.78},
+        std::tuple{WaveletType::Paul, ConversionModel::ThermalWave, 8.78},
+        std::tuple{WaveletType::Morlet, ConversionModel::Derivative, 5.0}}) {
     WaveLetTInput input;
     input.normalizedT = t;
     input.tMinimum = 0;
@@ -260,7 +260,7 @@ TEST(WaveLetT, AdvancesASinusoidByItsThermalWaveDelay) {
     input.tBand = {0.03, 0.08};
     input.type = type;
     input.model = model;
-    input.scaling = WaveletOutputScaling::Absolute;
+    input.scaling = ScalingMode::Absolute;
     input.threads = 2;
     const WaveLetTResult result = WaveLetT(Engine(), input);
     ASSERT_TRUE(result.completed());
@@ -282,7 +282,7 @@ TEST(WaveLetT, CentredInputKeepsTheEdgesQuiet) {
   input.normalizedT = t;
   input.tMinimum = 0;
   input.tMaximum = 1;
-  input.scaling = WaveletOutputScaling::Absolute;
+  input.scaling = ScalingMode::Absolute;
   input.threads = 2;
   const WaveLetTResult result = WaveLetT(Engine(), input);
   ASSERT_TRUE(result.completed());
@@ -307,8 +307,8 @@ TEST(WaveLetT, RunsOnAFreshEngineAndMarksNoRowReusable) {
   input.tBand = {0.0, 0.1};  // runs on 0.005 .. 0.1 Hz
   const WaveLetTResult result = WaveLetT(engine, input);
   ASSERT_TRUE(result.completed());
-  EXPECT_DOUBLE_EQ(result.workingBand.lowHz, 0.005);
-  EXPECT_DOUBLE_EQ(result.workingBand.highHz, 0.1);
+  EXPECT_DOUBLE_EQ(result.workingBand.low, 0.005);
+  EXPECT_DOUBLE_EQ(result.workingBand.high, 0.1);
   ASSERT_EQ(result.bfStar.size(), 300u);
   const auto [lo, hi] = std::minmax_element(result.bfStar.begin(), result.bfStar.end());
   EXPECT_NEAR(*lo, 0.0, 1e-12);
@@ -340,11 +340,11 @@ TEST(WaveLetT, RefusesLongRecordsAndBadParameters) {
 
   const std::vector<double> shortT = MixedSignal(50);
   input.normalizedT = shortT;
-  input.lambda = 0.0;
+  input.tissue.lambda = 0.0;
   result = WaveLetT(engine, input);
   EXPECT_EQ(result.status, WaveletRunStatus::Refused);
   ASSERT_TRUE(result.error.has_value());
-  input.lambda = 0.33;
+  input.tissue.lambda = 0.33;
   input.tMaximum = NAN;
   EXPECT_EQ(WaveLetT(engine, input).status, WaveletRunStatus::Refused);
 }

@@ -33,9 +33,9 @@ WaveletEngine& FreshReference() {
 }
 
 // 0.05 .. 0.15 Hz: scale rows 26 .. 55, scales of 32 down to 11 samples.
-constexpr WaveletBand kMyogenic{0.05, 0.15};
+constexpr FrequencyBand kMyogenic{0.05, 0.15};
 
-WaveletRunResult RunBand(WaveletEngine& engine, WaveletBand band, WaveletType type, int threads = 2) {
+WaveletRunResult RunBand(WaveletEngine& engine, FrequencyBand band, WaveletType type, int threads = 2) {
   WaveletRunRequest request;
   request.band = band;
   request.type = type;
@@ -44,7 +44,7 @@ WaveletRunResult RunBand(WaveletEngine& engine, WaveletBand band, WaveletType ty
 }
 
 // The output of a freshly loaded engine: no reuse of anything.
-std::vector<double> FreshOutput(const std::vector<double>& x, WaveletBand band, WaveletType type) {
+std::vector<double> FreshOutput(const std::vector<double>& x, FrequencyBand band, WaveletType type) {
   WaveletEngine& engine = FreshReference();
   EXPECT_FALSE(engine.loadSignal(x, band).has_value());
   WaveletRunResult result = RunBand(engine, band, type);
@@ -74,11 +74,11 @@ TEST(WaveletScales, TableFrequenciesAndBandIndices) {
 }
 
 TEST(WaveletScales, LowEdgeRuleReplacesOnlyZero) {
-  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.0, 0.02}).lowHz, 0.0001);
+  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.0, 0.02}).low, 0.0001);
   // Regression: no 0.1 Hz replacement of low edges; the presets stay reachable.
-  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.005, 0.02}).lowHz, 0.005);
-  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.05, 0.15}).lowHz, 0.05);
-  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.0001218, 0.02}).lowHz, 0.0001218);
+  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.005, 0.02}).low, 0.005);
+  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.05, 0.15}).low, 0.05);
+  EXPECT_DOUBLE_EQ(ApplyWaveletLowEdgeRule({0.0001218, 0.02}).low, 0.0001218);
 }
 
 TEST(WaveletEngine, MatchesDirectEvaluationMorletAndPaul) {
@@ -188,7 +188,7 @@ TEST(WaveletEngine, SignBookkeepingFollowsShrinkingGrowingAndMovingBand) {
   ASSERT_TRUE(RunBand(engine, kMyogenic, WaveletType::Morlet).completed());  // rows 26 .. 55
 
   // Shrink to 0.07 .. 0.15 Hz: rows 33 .. 55 are reused, 26 .. 32 leave the band with sign -1.
-  const WaveletBand shrunk{0.07, 0.15};
+  const FrequencyBand shrunk{0.07, 0.15};
   ASSERT_EQ(BandToScaleRange(shrunk), (ScaleRange{33, 55}));
   WaveletRunResult result = RunBand(engine, shrunk, WaveletType::Morlet);
   ASSERT_TRUE(result.completed());
@@ -212,7 +212,7 @@ TEST(WaveletEngine, SignBookkeepingFollowsShrinkingGrowingAndMovingBand) {
   EXPECT_LT(RelativeDifference(result.output, FreshOutput(x, kMyogenic, WaveletType::Morlet)), 1e-12);
 
   // Move up to 0.1 .. 0.25 Hz: rows 56 .. 78 are new, 42 .. 55 reused, 26 .. 41 leave.
-  const WaveletBand moved{0.1, 0.25};
+  const FrequencyBand moved{0.1, 0.25};
   const ScaleRange movedRange = BandToScaleRange(moved);
   ASSERT_EQ(movedRange, (ScaleRange{42, 78}));
   result = RunBand(engine, moved, WaveletType::Morlet);
@@ -227,8 +227,8 @@ TEST(WaveletEngine, SignBookkeepingFollowsShrinkingGrowingAndMovingBand) {
 TEST(WaveletEngine, SwitchingTypeDoesNotReuseTheOtherTypesRows) {
   const std::vector<double> x = MixedSignal(300);
   WaveletEngine& engine = Engine();
-  const WaveletBand low{0.05, 0.08};   // rows 26 .. 36
-  const WaveletBand high{0.1, 0.15};   // rows 41 .. 55
+  const FrequencyBand low{0.05, 0.08};   // rows 26 .. 36
+  const FrequencyBand high{0.1, 0.15};   // rows 41 .. 55
   ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
   ASSERT_TRUE(RunBand(engine, low, WaveletType::Morlet).completed());
   WaveletRunResult paul = RunBand(engine, kMyogenic, WaveletType::Paul);
@@ -279,7 +279,7 @@ TEST(WaveletEngine, RefusesBadSignalsAndBandsAndKeepsState) {
   EXPECT_EQ(engine.sampleCount(), 100);
   EXPECT_TRUE(engine.savedRowComputed(WaveletType::Morlet, 30));
 
-  WaveletRunResult refused = RunBand(engine, WaveletBand{NAN, 0.1}, WaveletType::Morlet);
+  WaveletRunResult refused = RunBand(engine, FrequencyBand{NAN, 0.1}, WaveletType::Morlet);
   EXPECT_EQ(refused.status, WaveletRunStatus::Refused);
   EXPECT_TRUE(refused.error.has_value());
   EXPECT_TRUE(refused.output.empty());
@@ -346,7 +346,7 @@ TEST(WaveletEngine, StopInForwardPassLeavesNoResultAndNoFlags) {
   RecordingProgress progress;
   progress.stopWhen = [](long long position) { return position > 0; };
   WaveletRunRequest request;
-  request.band = WaveletBand{0.005, 2.0};
+  request.band = FrequencyBand{0.005, 2.0};
   request.type = WaveletType::Paul;
   request.threads = 1;
   const WaveletRunResult stopped = engine.run(request, progress);
@@ -385,7 +385,7 @@ TEST(WaveletEngine, StopInReconstructionKeepsFlagsSignsAndRanges) {
   // The forward pass ends by showing N; the stop is then seen before the reconstruction starts.
   progress.stopWhen = [](long long position) { return position >= 300; };
   WaveletRunRequest request;
-  request.band = WaveletBand{0.07, 2.0};
+  request.band = FrequencyBand{0.07, 2.0};
   request.type = WaveletType::Paul;
   request.threads = 2;
   const WaveletRunResult stopped = engine.run(request, progress);
@@ -395,7 +395,7 @@ TEST(WaveletEngine, StopInReconstructionKeepsFlagsSignsAndRanges) {
 
   // The stop request of the engine itself is cleared by the next run, which is correct.
   engine.requestStop();
-  const WaveletBand shrunk{0.07, 0.15};
+  const FrequencyBand shrunk{0.07, 0.15};
   const WaveletRunResult again = RunBand(engine, shrunk, WaveletType::Paul);
   ASSERT_TRUE(again.completed());
   EXPECT_EQ(again.stats.reusedRows, 23);
@@ -420,7 +420,7 @@ TEST(WaveletEngine, RequestStopFromAnotherThreadEndsTheRun) {
       engine.requestStop();
     });
     WaveletRunRequest request;
-    request.band = WaveletBand{n > 3601 ? 0.0001 : 0.005, 2.0};
+    request.band = FrequencyBand{n > 3601 ? 0.0001 : 0.005, 2.0};
     request.type = WaveletType::Paul;
     request.threads = 2;
     const WaveletRunResult stopped = engine.run(request, progress);
@@ -443,7 +443,7 @@ TEST(WaveletEngine, LongSignalForwardPassMatchesDirectSumsAndReusesPlans) {
     WaveletEngine engine;
     ASSERT_FALSE(engine.loadSignal(x, kMyogenic).has_value());
     WaveletRunRequest request;
-    request.band = WaveletBand{0.0001, 2.0};
+    request.band = FrequencyBand{0.0001, 2.0};
     request.type = type;
     request.threads = 2;
     request.forwardOnly = true;

@@ -62,13 +62,13 @@ TEST(WaveletFiltering, LoadClearsFlagsAndOutputAndCalculationRuns) {
 // Regression: a low edge under 0.1 Hz was replaced by 0.1, which made every preset unreachable.
 TEST(WaveletFiltering, BandKeepsLowEdgesAndOnlyZeroBecomesTenThousandth) {
   WaveletFiltering page(Engine());
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001218);
-  EXPECT_DOUBLE_EQ(page.band().highHz, 0.02);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.0001218);
+  EXPECT_DOUBLE_EQ(page.band().high, 0.02);
   page.setBand({0.005, 0.02});
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.005);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.005);
   page.setBand({0.0, 0.05});
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
-  EXPECT_DOUBLE_EQ(page.band().highHz, 0.05);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.0001);
+  EXPECT_DOUBLE_EQ(page.band().high, 0.05);
 }
 
 TEST(WaveletFiltering, WMorlPaulCopiesTheRecordAndItsBandAndRuns) {
@@ -77,7 +77,7 @@ TEST(WaveletFiltering, WMorlPaulCopiesTheRecordAndItsBandAndRuns) {
   WaveletRunResult result = page.WMorlPaul(t, {0.0, 0.15}, WaveletSource::Temperature, {WaveletType::Paul, 2});
   ASSERT_TRUE(result.completed());
   EXPECT_EQ(page.source(), WaveletSource::Temperature);
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.0001);
   EXPECT_EQ(result.stats.range, (ScaleRange{1, 55}));
   EXPECT_EQ(page.output().size(), 240u);
 
@@ -89,7 +89,7 @@ TEST(WaveletFiltering, WMorlPaulCopiesTheRecordAndItsBandAndRuns) {
   ASSERT_TRUE(refused.error.has_value());
   EXPECT_NE(refused.error->message.find("3601"), std::string::npos);
   EXPECT_EQ(page.source(), WaveletSource::Temperature);
-  EXPECT_DOUBLE_EQ(page.band().lowHz, 0.0001);
+  EXPECT_DOUBLE_EQ(page.band().low, 0.0001);
   EXPECT_EQ(page.output(), output);
   EXPECT_EQ(Engine().sampleCount(), 240);
 }

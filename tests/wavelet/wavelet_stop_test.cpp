@@ -19,10 +19,10 @@ using wavelet_testing::MixedSignal;
 using wavelet_testing::RecordingProgress;
 using wavelet_testing::RelativeDifference;
 
-constexpr WaveletBand kMyogenic{0.05, 0.15};
-constexpr WaveletBand kWide{0.005, 2.0};
+constexpr FrequencyBand kMyogenic{0.05, 0.15};
+constexpr FrequencyBand kWide{0.005, 2.0};
 
-WaveletRunRequest Request(WaveletBand band, WaveletType type, int threads) {
+WaveletRunRequest Request(FrequencyBand band, WaveletType type, int threads) {
   WaveletRunRequest request;
   request.band = band;
   request.type = type;
@@ -44,7 +44,7 @@ class StartedProgress : public ProgressSink {
 };
 
 // The reference output of the band on a freshly loaded engine of its own.
-std::vector<double> FreshOutput(const std::vector<double>& x, WaveletBand band, WaveletType type) {
+std::vector<double> FreshOutput(const std::vector<double>& x, FrequencyBand band, WaveletType type) {
   auto engine = std::make_unique<WaveletEngine>();
   EXPECT_FALSE(engine->loadSignal(x, band).has_value());
   const WaveletRunResult result = engine->run(Request(band, type, 2));
@@ -111,7 +111,7 @@ TEST(WaveletStop, TwoHundredRunsStartedAndStoppedInARow) {
   int stoppedRuns = 0;
   for (int i = 0; i < 200; ++i) {
     const WaveletType type = i % 2 == 0 ? WaveletType::Morlet : WaveletType::Paul;
-    const WaveletBand band = i % 10 == 0 ? kWide : kMyogenic;
+    const FrequencyBand band = i % 10 == 0 ? kWide : kMyogenic;
     WaveletRunResult result;
     if (i % 2 == 0) {
       // Stopped from another thread as soon as it has started.

@@ -7,10 +7,10 @@
 
 namespace kelvora::old {
 
-WaveletBand WaveLetTBand(WaveletBand tBand) {
-  WaveletBand band = tBand;
-  if (band.lowHz < 0.005) band.lowHz = 0.005;
-  if (band.highHz < 0.1) band.highHz = 0.1;
+FrequencyBand WaveLetTBand(FrequencyBand tBand) {
+  FrequencyBand band = tBand;
+  if (band.low < 0.005) band.low = 0.005;
+  if (band.high < 0.1) band.high = 0.1;
   return band;
 }
 
@@ -57,14 +57,14 @@ std::vector<double> FinishWaveLetT(std::span<const double> reconstruction, const
 }
 
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
-                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        FrequencyBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress) {
   if (!(tissue.lambda > 0.0L) || !(tissue.rhoC > 0.0L)) {
     WaveletRunResult refused;
     refused.error = WaveletError{"The tissue parameters must be positive"};
     return refused;
   }
-  const WaveletBand band = WaveLetTBand(tBand);
+  const FrequencyBand band = WaveLetTBand(tBand);
   // The wavelets carry no zero frequency, so the level of T adds nothing inside the record; near its ends, though,
   // the cut-off kernels let it through, and the gains of the upper scales would lift it into spikes. The level is
   // taken off first.

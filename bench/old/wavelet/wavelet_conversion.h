@@ -18,7 +18,7 @@ struct WaveLetTInput {
   std::span<const double> normalizedT;  // T's normalised samples, (T - Tmin) / (Tmax - Tmin), at most 3601
   double tMinimum = 0.0;                // T's minimum and maximum, for the de-normalisation
   double tMaximum = 0.0;
-  WaveletBand tBand;                    // the T band (slot 1), Hz
+  FrequencyBand tBand;                  // the T band (slot 1), Hz
   WaveletConversionModel model = WaveletConversionModel::ThermalWave;
   double lambda = 0.33;                 // W/(m K)
   double rhoC = 1057.0 * 3780.0;        // integer product of density and heat capacity
@@ -34,7 +34,7 @@ struct WaveLetTResult {
   WaveletRunStatus status = WaveletRunStatus::Refused;
   std::vector<double> bfStar;           // BF*[0 .. T's last index] when Completed
   std::string axisTitle;                // "BF, mm^3/sec" or "BF, arb. units"
-  WaveletBand workingBand;              // slot 4 as derived from the T band
+  FrequencyBand workingBand;            // slot 4 as derived from the T band
   WaveletRunStats stats;
   std::optional<WaveletError> error;
   bool completed() const { return status == WaveletRunStatus::Completed; }
@@ -42,7 +42,7 @@ struct WaveLetTResult {
 
 // Slot 4 of the band table from the T band: a low edge below 0.005 Hz becomes 0.005, a high edge below 0.1 Hz
 // becomes 0.1.
-WaveletBand WaveLetTBand(WaveletBand tBand);
+FrequencyBand WaveLetTBand(FrequencyBand tBand);
 
 // Delay (in samples of the kernel argument) and gain of scale index k for the conversion reconstruction.
 struct ThermalShift {
@@ -56,7 +56,7 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params);
 // slot-4 band of `tBand` at 2 Hz. The output is on the normalised scale, one value per T sample. Refusals and
 // stops as WaveLetT. Blocks the caller.
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
-                                        WaveletBand tBand, const ThermalReconstruction& tissue, WaveletType type,
+                                        FrequencyBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress = NullProgress());
 
 // `WaveLetT`: loads T's normalised copy into the engine (clearing every row flag), runs the forward transform

@@ -38,7 +38,7 @@ bool TabulateRows(const std::vector<int>& rows, std::vector<KernelTable>& tables
 
 WaveletEngine::WaveletEngine() = default;
 
-std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, WaveletBand band) {
+std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, FrequencyBand band) {
   const std::lock_guard<std::mutex> lock(m_runMutex);
   if (normalized.empty()) return WaveletError{"The signal is empty"};
   if (normalized.size() > static_cast<size_t>(kWaveletMaxSamples)) {
@@ -70,8 +70,8 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     result.error = WaveletError{"No signal loaded"};
     return result;
   }
-  const WaveletBand band = request.band;
-  if (!std::isfinite(band.lowHz) || !std::isfinite(band.highHz) || band.lowHz < 0.0 || band.highHz < 0.0) {
+  const FrequencyBand band = request.band;
+  if (!std::isfinite(band.low) || !std::isfinite(band.high) || band.low < 0.0 || band.high < 0.0) {
     result.error = WaveletError{"The band frequencies must be finite and not negative"};
     return result;
   }

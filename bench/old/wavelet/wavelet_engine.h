@@ -33,7 +33,7 @@ struct ThermalReconstruction {
 
 // One run's request.
 struct WaveletRunRequest {
-  WaveletBand band;                           // Hz; mapped to scale indices by BandToScaleRange
+  FrequencyBand band;                         // Hz; mapped to scale indices by BandToScaleRange
   WaveletType type = WaveletType::Morlet;
   int threads = 1;                            // worker threads, clamped to 1 .. 32
   std::optional<ThermalReconstruction> thermal;  // set for the temperature-to-blood-flow conversion
@@ -73,7 +73,7 @@ class WaveletEngine {
   // copies and the signs), zeroes the cache rows 1 .. 300, records the previous range of `band`
   // (PreviousRangeFromBand). Refuses an empty signal, one longer than 3601 samples, or one holding a NaN or an
   // infinity; a refusal changes nothing. Cost: O(rows x N) memory writes.
-  std::optional<WaveletError> loadSignal(std::span<const double> normalized, WaveletBand band);
+  std::optional<WaveletError> loadSignal(std::span<const double> normalized, FrequencyBand band);
 
   // Runs the forward transform (`TWavMorle1`) and the reconstruction (`TWavMorle2`, or `TWavMorle3` when
   // request.thermal is set) of the loaded signal over the band's scale rows, on request.threads worker threads,
