@@ -137,9 +137,15 @@ std::span<const fft::ComplexD> MorletTransform::row(std::size_t j, MorletWorkspa
     buffer[bin] += weight * value;
   };
   if (m_kernels) {
+    // The same terms in the same order, the bin stepped instead of reduced modulo L for each.
     const MorletKernels::Row& kernel = m_kernels->m_rows[j];
-    for (std::size_t i = 0; i < kernel.weights.size(); ++i)
-      add(kernel.lowBin + static_cast<long long>(i), kernel.weights[i]);
+    std::size_t bin = static_cast<std::size_t>(((kernel.lowBin % n) + n) % n);
+    const std::size_t half = length / 2;
+    for (const double weight : kernel.weights) {
+      const fft::ComplexD value = bin <= half ? m_spectrum[bin] : std::conj(m_spectrum[length - bin]);
+      buffer[bin] += weight * value;
+      if (++bin == length) bin = 0;
+    }
   } else {
     const KernelSpectrum kernel(length, m_sampleRateHz, m_centreFrequency, m_frequencies[j]);
     for (long long unfolded = kernel.lowBin; unfolded <= kernel.highBin; ++unfolded)

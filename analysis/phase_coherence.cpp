@@ -58,8 +58,9 @@ PhaseSum SumPhaseDifferences(std::span<const fft::ComplexD> temperature, std::sp
     const double zi = b.imag() * t.real() - b.real() * t.imag();
     const double modulus = std::sqrt(std::norm(b) * std::norm(t));
     if (!(modulus > 0.0)) continue;
-    re += zr / modulus;
-    im += zi / modulus;
+    const double inverse = 1.0 / modulus;
+    re += zr * inverse;
+    im += zi * inverse;
     ++result.count;
   }
   result.sum = {re, im};
