@@ -91,6 +91,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
+  line.options.maxRecordSamples = kMaxAnalysisRecordSamples;
   if (parsed.has("output")) return UsageError(context, kName, "the band table goes to --table FILE, not --output");
   // The options depend on the sample rate, which an imported file sets when it is read: check them first at
   // --fs, so that a usage error needs no file, and again at the rate of the first record read.

@@ -102,6 +102,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         line, InputCount::kExactlyTwo))
     return *done;
   const ParsedArgs& parsed = line.parsed;
+  line.options.maxRecordSamples = kMaxAnalysisRecordSamples;
   if (parsed.has("output")) return UsageError(context, kName, "the band table goes to --table FILE, not --output");
   CoherenceOptions options;
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options.analysis))

@@ -134,5 +134,27 @@ TEST(CoherenceCommand, RealPairsGiveTables) {
   EXPECT_EQ(pairs, 8);
 }
 
+// Records beyond the program's 20,000 samples are read whole; the longer one is cut with a notice.
+TEST(CoherenceCommand, ReadsLongRecordsAndCutsTheLongerOne) {
+  TempDir dir;
+  std::string t, bf;
+  for (int i = 0; i < 25000; ++i) {
+    const std::string value = std::to_string(30.0 + 0.001 * (i % 97)) + "\n";
+    t += value;
+    if (i < 24000) bf += std::to_string(10.0 + 0.01 * (i % 89)) + "\n";
+  }
+  const CliRun run = Cli({"coherence", dir.write("t.txt", t), dir.write("bf.txt", bf), "--surrogates", "0",
+                          "--fmin", "0.05", "--bands", "a:0.05:0.1"});
+  ASSERT_EQ(run.status, kExitSuccess) << run.err;
+  EXPECT_EQ(run.err.find("Big file"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("t.txt is 1000 samples longer than the other record; its first 24000 samples are used"),
+            std::string::npos)
+      << run.err;
+  const auto table = Rows(run.out);
+  ASSERT_EQ(table.size(), 2u);
+  EXPECT_TRUE(table[1][4].empty());  // no surrogates, no threshold
+  EXPECT_EQ(table[1][5], "0");
+}
+
 }  // namespace
 }  // namespace kelvora::cli
