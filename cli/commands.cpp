@@ -15,6 +15,8 @@ const std::vector<Command>& CommandTable() {
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
       {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
       {"analyze", "wavelet scalogram, time-averaged spectrum and band table of one or more records", RunAnalyze},
+      {"coherence", "wavelet phase coherence of a T and a BF record, its significance, the lag and the depth",
+       RunCoherence},
       {"export", "write a record read from any supported file as .txt, .csv or .edf", RunExport},
   };
   return table;
@@ -44,8 +46,8 @@ std::string GlobalHelp() {
       ".bdf or .rec file, another file that begins as an EDF header, or another file with --channel is EDF,\n"
       "EDF+ or BDF. The rate comes from the time column (uniform within 1 %), the EDF header, or --fs; with\n"
       "--resample-to HZ each sample is the mean of the file samples it covers, the ratio a whole number.\n"
-      "At most 20000 samples are kept, after resampling. When a command reads two records, --column and\n"
-      "--channel may be given once for each, in the order of the records.\n"
+      "At most 20000 samples are kept, after resampling (analyze and coherence keep up to 2000000). When a\n"
+      "command reads two records, --column and --channel may be given once for each, in their order.\n"
       "\nSignal files are read and written with the decimal separator of the locale (LC_NUMERIC); everything\n"
       "else is printed with '.'. Exit status: 0 success, 1 bad input, 2 bad usage.\n"
       "Each command has --help.\n";

@@ -142,7 +142,7 @@ std::optional<ImportedChannel> ReadEdfChannel(CliContext& context, const CommonO
   EdfReadOptions read;
   read.channels = {ChannelRef{number, {}}};
   const double rate = info.info.channels[static_cast<std::size_t>(number - 1)].sampleRateHz;
-  read.maxSamples = InputSamplesNeeded(rate, options.reading.resampleToHz);
+  read.maxSamples = InputSamplesNeeded(rate, options.reading.resampleToHz, options.maxRecordSamples);
   EdfReadResult result = ReadEdfFile(path, read);
   if (!result.ok()) {
     exitStatus = InputError(context, DescribeRecordFileError(*result.error));
@@ -160,7 +160,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   InputDetails found;
   found.name = std::filesystem::path(path).stem().string();
   if (kind == InputKind::kSignalText) {
-    SignalReadResult read = ReadSignalFile(path, temperature, context.format);
+    SignalReadResult read = ReadSignalFile(path, temperature, context.format, options.maxRecordSamples);
     if (!read.ok()) {
       // A temperature file is checked for kelvin on its first value, which an empty file lacks: such a file holds
       // no samples, as it does for the other commands.
@@ -168,7 +168,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
       const bool noFirstValue = temperature && error.kind == SignalFileErrorKind::kInvalidNumber &&
                                 error.line == 1 && error.text.empty();
       if (noFirstValue) {
-        const SignalReadResult plain = ReadSignalFile(path, false, context.format);
+        const SignalReadResult plain = ReadSignalFile(path, false, context.format, options.maxRecordSamples);
         if (plain.ok() && plain.record.empty()) {
           exitStatus = InputError(context, path + ": no samples");
           return std::nullopt;
@@ -202,6 +202,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   RecordImportOptions make;
   make.resampleToHz = options.reading.resampleToHz;
   make.temperature = temperature;
+  make.maxSamples = options.maxRecordSamples;
   RecordImportResult record = MakeImportedRecord(*read, make);
   if (!record.ok()) {
     record.error->path = path;
@@ -216,7 +217,13 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   }
   options.sampleRateHz = record.sampleRateHz;
   options.rateSettled = true;
-  if (record.truncated) context.err << "kelvora-cli: " << path << ": " << kBigFileTabMessage << "\n";
+  if (record.truncated) {
+    context.err << "kelvora-cli: " << path << ": "
+                << (options.maxRecordSamples == kMaxRecordSamples
+                        ? std::string(kBigFileTabMessage)
+                        : "Big file - points > " + std::to_string(options.maxRecordSamples))
+                << "\n";
+  }
   if (!read->name.empty()) found.name = read->name;
   found.unit = read->unit;
   found.sourceRateHz = record.sourceRateHz;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/frequency_band.h"
+#include "signals/signal_record.h"
 
 namespace kelvora::cli {
 
@@ -60,6 +61,7 @@ struct CommonOptions {
   bool progress = false;
   bool help = false;
   ReadingOptions reading;
+  int maxRecordSamples = kMaxRecordSamples;  // the samples LoadInput keeps of a record (a command may raise it)
   int recordsRead = 0;       // records LoadInput has read so far
   bool rateSettled = false;  // a record was read: every later one must have sampleRateHz
 };

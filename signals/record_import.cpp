@@ -1,5 +1,6 @@
 #include "signals/record_import.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "signals/block_resample.h"
@@ -7,9 +8,9 @@
 
 namespace kelvora {
 
-long long InputSamplesNeeded(double fromRateHz, std::optional<int> resampleToHz) {
+long long InputSamplesNeeded(double fromRateHz, std::optional<int> resampleToHz, int maxSamples) {
   const long long ratio = resampleToHz ? WholeRatio(fromRateHz, *resampleToHz).value_or(1) : 1;
-  return (static_cast<long long>(kMaxRecordSamples) + 1) * ratio;
+  return (static_cast<long long>(maxSamples) + 1) * ratio;
 }
 
 RecordImportResult MakeImportedRecord(const ImportedChannel& channel, const RecordImportOptions& options) {
@@ -23,7 +24,7 @@ RecordImportResult MakeImportedRecord(const ImportedChannel& channel, const Reco
     result.error = error;
     return result;
   };
-  const std::size_t limit = static_cast<std::size_t>(kMaxRecordSamples);
+  const std::size_t limit = static_cast<std::size_t>(std::max(1, options.maxSamples));
   std::vector<double> values;
   if (options.resampleToHz) {
     BlockResampleResult resampled = ResampleByBlockMeans(channel.values, channel.sampleRateHz, *options.resampleToHz,

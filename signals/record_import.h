@@ -12,6 +12,7 @@ namespace kelvora {
 struct RecordImportOptions {
   std::optional<int> resampleToHz;  // block means down to this rate (>= 1); else the channel's own rate is used
   bool temperature = false;         // a T record: the kelvin rule of ReadSignalFile applies
+  int maxSamples = kMaxRecordSamples;  // the samples kept (>= 1)
 };
 
 struct RecordImportResult {
@@ -36,6 +37,7 @@ RecordImportResult MakeImportedRecord(const ImportedChannel& channel, const Reco
 // The input samples a reader needs for MakeImportedRecord to see the whole record and notice a cut: enough for
 // kMaxRecordSamples + 1 record samples at the ratio of `fromRateHz` to the target (1 without resampling or
 // when the ratio is not whole, so the error is still found).
-long long InputSamplesNeeded(double fromRateHz, std::optional<int> resampleToHz);
+long long InputSamplesNeeded(double fromRateHz, std::optional<int> resampleToHz,
+                             int maxSamples = kMaxRecordSamples);
 
 }  // namespace kelvora

@@ -77,8 +77,8 @@ void NormalizeRecord(SignalRecord& record) {
   }
 }
 
-SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format)
-    : m_path(std::move(path)), m_temperature(temperature), m_format(format) {}
+SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format, int maxSamples)
+    : m_path(std::move(path)), m_temperature(temperature), m_format(format), m_maxSamples(std::max(1, maxSamples)) {}
 
 bool SignalTextReader::feed(std::string_view piece) {
   if (m_done) return false;
@@ -187,9 +187,13 @@ void SignalTextReader::takeLine() {
 
   std::vector<double>& values = m_result.record.values;
   const long long index = m_lineNumber - 1;
-  if (index >= kMaxRecordSamples) {
+  if (index >= m_maxSamples) {
     m_result.truncated = true;
-    m_result.warning = m_result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
+    if (m_maxSamples == kMaxRecordSamples) {
+      m_result.warning = m_result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
+    } else {
+      m_result.warning = "Big file - points > " + std::to_string(m_maxSamples);
+    }
     m_done = true;
     return;
   }
@@ -215,17 +219,17 @@ SignalReadResult SignalTextReader::finish() {
   m_done = true;
   SignalRecord& record = m_result.record;
   if (m_result.ok()) {
-    // A truncated record keeps exactly the first kMaxRecordSamples indices; blank lines just before the cut
-    // take the previous sample.
+    // A truncated record keeps exactly the first m_maxSamples indices; blank lines just before the cut take the
+    // previous sample.
     if (m_result.truncated && !record.values.empty())
-      record.values.resize(static_cast<std::size_t>(kMaxRecordSamples), record.values.back());
+      record.values.resize(static_cast<std::size_t>(m_maxSamples), record.values.back());
     record.lastIndex = static_cast<int>(record.values.size()) - 1;
     NormalizeRecord(record);
   }
   return std::move(m_result);
 }
 
-SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format) {
+SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format, int maxSamples) {
   SignalReadResult result;
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
@@ -245,7 +249,7 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     result.error->reason = SystemReason(errno);
     return result;
   }
-  SignalTextReader reader(path, temperature, format);
+  SignalTextReader reader(path, temperature, format, maxSamples);
   std::vector<char> buffer(kReadChunk);
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));

@@ -71,7 +71,8 @@ struct SignalReadResult {
 // One reader per text; not thread-safe, but any thread may own one.
 class SignalTextReader {
  public:
-  SignalTextReader(std::string path, bool temperature, DecimalFormat format);
+  // maxSamples >= 1: the samples kept (kMaxRecordSamples, the program's records, unless a caller reads more).
+  SignalTextReader(std::string path, bool temperature, DecimalFormat format, int maxSamples = kMaxRecordSamples);
 
   // Takes the next piece of the text. Returns false once the rest cannot change the result (a bad line, or
   // more than kMaxRecordSamples samples), so the caller may stop reading.
@@ -92,6 +93,7 @@ class SignalTextReader {
   std::string m_path;
   bool m_temperature;
   DecimalFormat m_format;
+  int m_maxSamples;
   SignalReadResult m_result;
   double m_offset = 0.0;
   bool m_done = false;
@@ -120,7 +122,10 @@ class SignalTextReader {
 //   a "+" sign; "-0" reads as 0; "nan", "inf" and values beyond the double range (1e400) are invalid numbers.
 // - Reading stops at the first bad line or once the record is full, so a huge file is not read to its end.
 // Cost: one pass over the file in 64 KiB pieces; memory for the samples only. Any thread.
-SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format);
+// maxSamples replaces the limit of 20,000 (the analysis reads up to kMaxAnalysisRecordSamples); the "Big file"
+// warning then names it.
+SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format,
+                                int maxSamples = kMaxRecordSamples);
 
 // Sets the record's minimum and maximum to the true extremes of values[0 .. lastIndex] and fills `normalized`
 // with (value - minimum) / (maximum - minimum), all zeros when maximum equals minimum. An empty record gets

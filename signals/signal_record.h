@@ -18,5 +18,7 @@ struct SignalRecord {
 
 // The most samples a T or BF record keeps from a file.
 inline constexpr int kMaxRecordSamples = 20000;
+// The most samples the time-frequency analysis reads from a file (as many as a PPG record holds).
+inline constexpr int kMaxAnalysisRecordSamples = 2000000;
 
 }  // namespace kelvora

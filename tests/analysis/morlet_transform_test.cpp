@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -135,6 +136,30 @@ TEST(FrequencyGrid, HoldsEveryPowerOfTwoStepBetweenTheEnds) {
   EXPECT_TRUE(VoiceFrequencies(0.3, 0.31, 4).empty());
   EXPECT_TRUE(VoiceFrequencies(0.0, 1.0, 32).empty());
   EXPECT_TRUE(VoiceFrequencies(1.0, 0.5, 32).empty());
+}
+
+// Kernel spectra kept once give every row of every record of that length exactly as the transform that
+// evaluates them on the fly; a record of another length is refused.
+TEST(MorletKernels, SharedKernelsGiveTheSameRowsToTheLastBit) {
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  const std::vector<double> frequencies = VoiceFrequencies(0.01, 0.9, 4);  // small scales fold over L
+  auto kernels = std::make_shared<const MorletKernels>(500, 2.0, 1.0, frequencies);
+  for (int record = 0; record < 2; ++record) {
+    std::vector<double> y(500);
+    for (double& v : y) v = uniform(rng);
+    const MorletTransform plain(y, 2.0, 1.0, frequencies);
+    const MorletTransform shared(y, kernels);
+    ASSERT_EQ(shared.paddedLength(), plain.paddedLength());
+    MorletWorkspace a, b;
+    for (std::size_t j = 0; j < frequencies.size(); ++j) {
+      const auto p = plain.row(j, a);
+      const auto q = shared.row(j, b);
+      for (std::size_t n = 0; n < p.size(); ++n) ASSERT_EQ(p[n], q[n]) << "row " << j << " sample " << n;
+      EXPECT_EQ(shared.validRange(j).first, plain.validRange(j).first);
+    }
+  }
+  EXPECT_THROW(MorletTransform(std::vector<double>(499, 1.0), kernels), std::invalid_argument);
 }
 
 }  // namespace
