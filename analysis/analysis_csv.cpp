@@ -56,4 +56,24 @@ std::string ScalogramCsv(const AnalysisResult& result) {
   return text;
 }
 
+std::string CoherenceTableCsv(const CoherenceResult& result) {
+  std::string text = kCoherenceTableCsvHeader;
+  for (const CoherenceBandRow& row : result.bands) {
+    const std::optional<double> share = row.coherence ? std::optional<double>(row.significantShare) : std::nullopt;
+    text += CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) +
+            ',' + CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
+            CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + '\n';
+  }
+  return text;
+}
+
+std::string CoherenceCurvesCsv(const CoherenceResult& result) {
+  std::string text = kCoherenceCurvesCsvHeader;
+  for (const CoherencePoint& p : result.points) {
+    text += CsvNumber(p.frequencyHz) + ',' + CsvNumber(p.coherence) + ',' + CsvNumber(p.threshold) + ',' +
+            CsvNumber(p.lagSeconds) + ',' + CsvNumber(p.depthMm) + '\n';
+  }
+  return text;
+}
+
 }  // namespace kelvora

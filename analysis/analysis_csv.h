@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/band_table.h"
+#include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 
 namespace kelvora {
@@ -32,5 +33,16 @@ std::string SpectrumCsv(const AnalysisResult& result);
 // frequency (increasing) with the block means of |W|; cells outside the cone of influence are empty. Cost:
 // about 20 bytes per cell. Pure.
 std::string ScalogramCsv(const AnalysisResult& result);
+
+inline constexpr const char* kCoherenceTableCsvHeader =
+    "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
+inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence,threshold,lag_s,depth_mm\n";
+
+// The header and one line per reported band of a coherence run; the share is empty where the band has no
+// coherence value (a record too short for it). Pure.
+std::string CoherenceTableCsv(const CoherenceResult& result);
+
+// The header and one line per grid frequency, increasing. Pure.
+std::string CoherenceCurvesCsv(const CoherenceResult& result);
 
 }  // namespace kelvora

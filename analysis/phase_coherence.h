@@ -7,9 +7,11 @@
 //   Pi(f)   = |mean_n exp(i (phi_BF(f, n) - phi_T(f, n)))|, phi = arg W;
 //   dphi(f) = the angle of that mean, in (-pi, pi]: the phase by which T lags BF;
 //   dt(f)   = dphi(f) / (2 pi f) seconds (positive: T after BF).
-// threshold(f) is the 95th percentile of Pi(f) over the surrogate pairs (each record's own IAAFT surrogates);
+// threshold(f) is the 95th percentile of Pi(f) over the surrogate pairs (each record's own IAAFT surrogates; the
+// percentile at the Weibull position 0.95 (m + 1) of m values, interpolated);
 // Pi(f) is significant above it. Where it is significant and 0 < dt(f) < 1 / (2 f), the thermal wave gives the
-// depth x(f) = 2 dt(f) sqrt(pi f rho c / lambda).
+// depth x(f) = 2 dt(f) sqrt(pi f lambda / (rho c)) (the delay of a thermal wave of frequency f at depth x is
+// x / (2 sqrt(pi f lambda / (rho c))), core/thermal_wave.h).
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -77,6 +77,17 @@ MorletTransform MakeAnalysisTransform(std::span<const double> values, const Anal
   return MorletTransform(detrended, options.sampleRateHz, options.centreFrequency, AnalysisFrequencies(options));
 }
 
+MorletTransform MakeAnalysisTransform(std::span<const double> values, const AnalysisOptions& options,
+                                      std::shared_ptr<const MorletKernels> kernels) {
+  const std::vector<double> detrended = Detrended(values, options.detrend);
+  return MorletTransform(detrended, std::move(kernels));
+}
+
+std::shared_ptr<const MorletKernels> MakeAnalysisKernels(long long sampleCount, const AnalysisOptions& options) {
+  return std::make_shared<const MorletKernels>(sampleCount, options.sampleRateHz, options.centreFrequency,
+                                               AnalysisFrequencies(options));
+}
+
 AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,
                               ProgressSink& progress) {
   if (const auto fault = CheckAnalysisOptions(options)) return Failure(fault->kind);

@@ -6,6 +6,7 @@
 // picture row, so memory stays at the record's FFT plus one row per thread plus the picture, whatever the
 // number of frequencies (about 110 MB beyond the record for 2,000,000 samples on 2 threads; the picture is 17
 // bytes per cell).
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -102,6 +103,13 @@ std::vector<double> AnalysisFrequencies(const AnalysisOptions& options);
 // records transformed alike). The options must pass CheckAnalysisOptions; throws as the MorletTransform
 // constructor does. Cost: the detrending and one real FFT of length L.
 MorletTransform MakeAnalysisTransform(std::span<const double> values, const AnalysisOptions& options);
+// The same transform over kernel spectra shared with other records transformed alike: `kernels` made by
+// MakeAnalysisKernels(values.size(), options). The rows are those of the overload above, to the last bit.
+MorletTransform MakeAnalysisTransform(std::span<const double> values, const AnalysisOptions& options,
+                                      std::shared_ptr<const MorletKernels> kernels);
+// The kernel spectra of the transforms of records of sampleCount samples under the options (CheckAnalysisOptions
+// passed). Throws as the MorletTransform constructor does.
+std::shared_ptr<const MorletKernels> MakeAnalysisKernels(long long sampleCount, const AnalysisOptions& options);
 
 // Analyses values[0 .. N-1] (sample n at n / fs seconds): detrends a copy, transforms it at every grid frequency
 // and returns the spectrum, the band table of options.bands and the picture. Progress: range 0 .. J (rows done),

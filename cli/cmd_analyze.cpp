@@ -8,6 +8,7 @@
 #include "analysis/png_encoder.h"
 #include "analysis/record_analysis.h"
 #include "analysis/scalogram_image.h"
+#include "cli/analysis_cli.h"
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
 #include "cli/console_progress.h"
@@ -21,16 +22,12 @@ const char* kName = "analyze";
 constexpr int kPictureMinHeight = 360;
 
 std::vector<OptionDef> AnalyzeOptions() {
-  return {{"bands", 0, "SET", "default, six, or NAME:LO:HI,... in Hz (default: default)"},
-          {"f0", 0, "F", "Morlet centre frequency, 0.5 .. 3 (default 1)"},
-          {"voices", 0, "V", "frequencies per octave, 1 .. 128 (default 32)"},
-          {"fmin", 0, "HZ", "lowest frequency (default 0.005)"},
-          {"fmax", 0, "HZ", "highest frequency, at most fs/2 (default min(2, fs/3))"},
-          {"detrend", 0, "MODE", "none, mean, linear or cubic (default cubic)"},
-          {"table", 0, "FILE", "write the band table here (default: standard output)"},
-          {"spectrum", 0, "FILE", "write frequency_hz,amplitude,power of the first INPUT here"},
-          {"scalogram", 0, "FILE", "write the first INPUT's scalogram as a picture (.png) or a matrix (.csv)"},
-          {"threads", 0, "N", "worker threads, 1 .. 32 (default: the number of cores)"}};
+  std::vector<OptionDef> options = AnalysisOptionDefs();
+  options.push_back({"table", 0, "FILE", "write the band table here (default: standard output)"});
+  options.push_back({"spectrum", 0, "FILE", "write frequency_hz,amplitude,power of the first INPUT here"});
+  options.push_back(
+      {"scalogram", 0, "FILE", "write the first INPUT's scalogram as a picture (.png) or a matrix (.csv)"});
+  return options;
 }
 
 // The record of one INPUT. Every input of this command is read here, so a change of reader is one line.
@@ -42,43 +39,6 @@ std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, CommonOptions
 bool EndsWith(std::string text, const std::string& suffix) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::string BandSetErrorText(const BandSetError& error) {
-  const std::string item = "item " + std::to_string(error.item) + " '" + EscapeBytes(error.text) + "'";
-  switch (error.kind) {
-    case BandSetErrorKind::kEmpty: return "--bands needs default, six or NAME:LO:HI,...";
-    case BandSetErrorKind::kMissingField: return "--bands " + item + " is not NAME:LO:HI";
-    case BandSetErrorKind::kEmptyName: return "--bands " + item + " has no name";
-    case BandSetErrorKind::kBadNumber: return "--bands item " + std::to_string(error.item) + ": '" +
-                                              EscapeBytes(error.text) + "' is not a number of Hz";
-    case BandSetErrorKind::kBadRange: return "--bands " + item + " needs 0 < LO < HI";
-    case BandSetErrorKind::kDuplicateName: return "--bands " + item + " names a band given before";
-  }
-  return "--bands is not valid";
-}
-
-std::string OptionErrorText(const AnalysisError& error, const AnalysisOptions& options) {
-  switch (error.kind) {
-    case AnalysisErrorKind::kBadFrequencyRange:
-      return "--fmin and --fmax need 0 < fmin <= fmax <= fs/2 = " +
-             FormatSignalValue(options.sampleRateHz / 2.0, '.', ValuePrecision::kFull) + " Hz";
-    case AnalysisErrorKind::kNoFrequencies: return "no frequency of the grid lies between --fmin and --fmax";
-    default: return "the analysis options are not valid";
-  }
-}
-
-std::string AnalysisErrorText(const AnalysisError& error) {
-  switch (error.kind) {
-    case AnalysisErrorKind::kNoSamples: return "no samples";
-    case AnalysisErrorKind::kNonFiniteSample:
-      return "sample " + std::to_string(error.sample + 1) + " is not a finite number";
-    case AnalysisErrorKind::kTooLong: return "the record is too long for the transform";
-    case AnalysisErrorKind::kOutOfMemory: return "not enough memory for the transform";
-    case AnalysisErrorKind::kValuesTooLarge: return "the values are too large for the transform";
-    case AnalysisErrorKind::kStopped: return "the analysis was stopped";
-    default: return "the analysis options are not valid";
-  }
 }
 
 // "record too short for this band: it needs at least M min", M rounded up to a tenth.
@@ -102,66 +62,15 @@ std::string ScalogramPng(const AnalysisResult& result) {
   return EncodePng(RenderScalogram(result.picture, ScalogramQuantity::kAmplitude, ColourScale::kLinear, rowHeight));
 }
 
-// Writes `text` to `path`; reports a failure and gives its exit status.
-int WriteOutput(CliContext& context, const std::string& path, const std::string& text) {
-  if (const auto error = WriteTextFileAtomically(path, text)) return InputError(context, DescribeFileError(*error));
-  return kExitSuccess;
-}
-
-// Reads the command's own options into `options`; gives a usage error text for a bad value.
-std::optional<std::string> ReadAnalysisOptions(const ParsedArgs& parsed, int sampleRateHz, AnalysisOptions& options) {
-  options.sampleRateHz = sampleRateHz;
-  if (const auto text = parsed.value("bands")) {
-    const BandSetParse bands = ParseBandSet(*text);
-    if (!bands.ok()) return BandSetErrorText(*bands.error);
-    options.bands = bands.bands;
-  }
-  struct RealOption {
-    const char* name;
-    double& target;
-    const char* rule;
-  };
-  for (const RealOption& option : {RealOption{"f0", options.centreFrequency, "a number from 0.5 to 3"},
-                                   RealOption{"fmin", options.minFrequencyHz, "a positive number of Hz"},
-                                   RealOption{"fmax", options.maxFrequencyHz, "a positive number of Hz"}}) {
-    const auto text = parsed.value(option.name);
-    if (!text) continue;
-    const std::optional<double> value = ParseRealValue(*text);
-    const bool inRange = value && (std::string(option.name) == "f0"
-                                       ? *value >= kMinCentreFrequency && *value <= kMaxCentreFrequency
-                                       : *value > 0.0);
-    if (!inRange) return "--" + std::string(option.name) + " needs " + option.rule + ", not '" + *text + "'";
-    option.target = *value;
-  }
-  if (const auto text = parsed.value("voices")) {
-    const std::optional<long long> value = ParseIntegerValue(*text);
-    if (!value || *value < 1 || *value > kMaxVoicesPerOctave)
-      return "--voices needs a whole number from 1 to 128, not '" + *text + "'";
-    options.voicesPerOctave = static_cast<int>(*value);
-  }
-  if (const auto text = parsed.value("threads")) {
-    const std::optional<long long> value = ParseIntegerValue(*text);
-    if (!value || *value < 1 || *value > kMaxAnalysisThreads)
-      return "--threads needs a whole number from 1 to 32, not '" + *text + "'";
-    options.threads = static_cast<int>(*value);
-  }
-  if (const auto text = parsed.value("detrend")) {
-    static const std::pair<const char*, DetrendMode> kModes[] = {
-        {"none", DetrendMode::kNone}, {"mean", DetrendMode::kMean}, {"linear", DetrendMode::kLinear},
-        {"cubic", DetrendMode::kCubic}};
-    const auto mode =
-        std::find_if(std::begin(kModes), std::end(kModes), [&](const auto& m) { return *text == m.first; });
-    if (mode == std::end(kModes)) return "--detrend needs none, mean, linear or cubic, not '" + *text + "'";
-    options.detrend = mode->second;
-  }
+// The analysis options and the files this command writes; gives a usage error text for a bad value.
+std::optional<std::string> ReadAnalyzeOptions(const ParsedArgs& parsed, int sampleRateHz, AnalysisOptions& options) {
   for (const char* name : {"table", "spectrum", "scalogram"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
   if (const auto text = parsed.value("scalogram"); text && !EndsWith(*text, ".png") && !EndsWith(*text, ".csv"))
     return "--scalogram needs a file name ending in .png or .csv, not '" + *text + "'";
-  if (const auto fault = CheckAnalysisOptions(options)) return OptionErrorText(*fault, options);
-  return std::nullopt;
+  return ReadAnalysisOptions(parsed, sampleRateHz, options);
 }
 
 }  // namespace
@@ -186,7 +95,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   // The options depend on the sample rate, which an imported file sets when it is read: check them first at
   // --fs, so that a usage error needs no file, and again at the rate of the first record read.
   AnalysisOptions options;
-  if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options))
+  if (const auto error = ReadAnalyzeOptions(parsed, line.options.sampleRateHz, options))
     return UsageError(context, kName, *error);
   bool optionsAtRecordRate = false;
   const std::optional<std::string> spectrumPath = parsed.value("spectrum");
@@ -207,7 +116,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     }
     if (!optionsAtRecordRate) {
       optionsAtRecordRate = true;
-      if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options))
+      if (const auto error = ReadAnalyzeOptions(parsed, line.options.sampleRateHz, options))
         return UsageError(context, kName, *error);
     }
     // The picture costs memory and time; only the first input's is written.
@@ -223,15 +132,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     }
     if (!omittedReported) {
       // The same for every input: it depends on the options only.
-      for (const AnalysisBand& band : outcome.result.table.omitted) {
-        context.err << "kelvora-cli analyze: band " << band.name << " ("
-                    << FormatSignalValue(band.range.low, '.', ValuePrecision::kFull) << " .. "
-                    << FormatSignalValue(band.range.high, '.', ValuePrecision::kFull)
-                    << " Hz) lies outside the analysed "
-                    << FormatSignalValue(outcome.result.frequencyRange.low, '.', ValuePrecision::kFull) << " .. "
-                    << FormatSignalValue(outcome.result.frequencyRange.high, '.', ValuePrecision::kFull)
-                    << " Hz and is left out\n";
-      }
+      ReportOmittedBands(context, kName, outcome.result.table.omitted, outcome.result.frequencyRange);
       omittedReported = true;
     }
     table += BandTableCsvRows(path, outcome.result.table, NoteText);
@@ -241,7 +142,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   if (!anyRows) return status;
 
   if (const auto tablePath = parsed.value("table")) {
-    if (const int written = WriteOutput(context, *tablePath, table); written != kExitSuccess) status = written;
+    if (const int written = WriteOutputFile(context, *tablePath, table); written != kExitSuccess) status = written;
   } else {
     context.out << table << std::flush;
     if (!context.out) status = InputError(context, "cannot write the table to standard output");
@@ -250,12 +151,12 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     return InputError(context, "--spectrum and --scalogram describe the first INPUT, which failed; nothing written");
   }
   if (spectrumPath)
-    if (const int written = WriteOutput(context, *spectrumPath, SpectrumCsv(*first)); written != kExitSuccess)
+    if (const int written = WriteOutputFile(context, *spectrumPath, SpectrumCsv(*first)); written != kExitSuccess)
       status = written;
   if (scalogramPath) {
     const std::string bytes = EndsWith(*scalogramPath, ".png") ? ScalogramPng(*first) : ScalogramCsv(*first);
     if (bytes.empty()) return InputError(context, *scalogramPath + ": the picture could not be encoded");
-    if (const int written = WriteOutput(context, *scalogramPath, bytes); written != kExitSuccess) status = written;
+    if (const int written = WriteOutputFile(context, *scalogramPath, bytes); written != kExitSuccess) status = written;
   }
   return status;
 }

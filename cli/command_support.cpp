@@ -66,6 +66,8 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, CliCon
   }
   if (inputs == InputCount::kOneOrMore) {
     if (line.parsed.positionals.empty()) return UsageError(context, command, "at least one INPUT file is needed");
+  } else if (inputs == InputCount::kExactlyTwo) {
+    if (line.parsed.positionals.size() != 2) return UsageError(context, command, "two INPUT files are needed, T then BF");
   } else if (line.parsed.positionals.size() != 1) {
     return UsageError(context, command, "exactly one INPUT file is needed");
   }

@@ -61,7 +61,7 @@ struct CommandLine {
 };
 
 // How many INPUT files a command takes.
-enum class InputCount { kExactlyOne, kOneOrMore };
+enum class InputCount { kExactlyOne, kOneOrMore, kExactlyTwo };
 
 // Parses `args` against the command's own options and the common ones. Gives an exit status when the command ends
 // here (a usage error, or --help printed with `synopsis` and `description`), or nothing when the INPUT files

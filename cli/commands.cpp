@@ -15,6 +15,8 @@ const std::vector<Command>& CommandTable() {
       {"spectrum", "print the band-limited spectrum of a signal", RunSpectrum},
       {"ppg", "turn a photoplethysmogram into a blood-flow curve (its pulse envelope)", RunPpg},
       {"analyze", "wavelet scalogram, time-averaged spectrum and band table of one or more records", RunAnalyze},
+      {"coherence", "wavelet phase coherence of a T and a BF record, its significance, the lag and the depth",
+       RunCoherence},
       {"export", "write a record read from any supported file as .txt, .csv or .edf", RunExport},
   };
   return table;

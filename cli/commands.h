@@ -36,6 +36,7 @@ int RunSpectrum(const std::vector<std::string>& args, CliContext& context);
 int RunFilter(const std::vector<std::string>& args, CliContext& context);
 int RunPpg(const std::vector<std::string>& args, CliContext& context);
 int RunAnalyze(const std::vector<std::string>& args, CliContext& context);
+int RunCoherence(const std::vector<std::string>& args, CliContext& context);
 int RunExport(const std::vector<std::string>& args, CliContext& context);
 
 // Every command, in the order the global help lists them.

@@ -1,0 +1,247 @@
+// Phase coherence of T and BF: the depth of a known thermal wave comes back, chance coherence stays at the
+// surrogate level, Pi agrees with a plain evaluation of the transform, and the run is reproducible.
+#include "analysis/phase_coherence.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+
+#include "core/fft.h"
+#include "core/thermal_wave.h"
+
+namespace kelvora {
+namespace {
+
+using Complex = std::complex<double>;
+
+// A standard normal value from two uniform draws (Box-Muller), the same with every standard library.
+double Gaussian(std::mt19937_64& rng) {
+  const double u1 = (static_cast<double>(rng() >> 11) + 1.0) * 0x1.0p-53;
+  const double u2 = static_cast<double>(rng() >> 11) * 0x1.0p-53;
+  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+}
+
+std::vector<double> WhiteNoise(std::size_t n, std::uint64_t seed, double sigma) {
+  std::mt19937_64 rng(seed);
+  std::vector<double> x(n);
+  for (double& v : x) v = sigma * Gaussian(rng);
+  return x;
+}
+
+// A periodic flow of n samples at fs with random Fourier components between lowHz and highHz, and the
+// temperature it makes through the thermal wave at depth x: each component C e^{i w t} becomes g C e^{i w (t +
+// tau)} with the BF -> T transfer of core/thermal_wave.h (tau < 0: T after BF). Both plus white noise.
+struct ThermalPair {
+  std::vector<double> temperature, bloodFlow;
+};
+
+ThermalPair ThermalWavePair(std::size_t n, double fs, double depthM, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::vector<Complex> flow(n / 2 + 1), temp(n / 2 + 1);
+  ThermalWaveTissue tissue;
+  tissue.depthM = depthM;
+  for (std::size_t k = 1; k < flow.size(); ++k) {
+    const double f = static_cast<double>(k) * fs / static_cast<double>(n);
+    if (f < 0.004 || f > 0.06) continue;
+    const Complex c(Gaussian(rng), Gaussian(rng));
+    flow[k] = c / std::sqrt(f);
+    const ComponentTransfer transfer = TransferOfComponent(ConversionModel::ThermalWave,
+                                                           ConversionDirection::BloodFlowToTemperature, tissue, f);
+    const double w = 2.0 * std::numbers::pi * f;
+    temp[k] = static_cast<double>(transfer.gain) * flow[k] * std::polar(1.0, w * static_cast<double>(transfer.shiftSeconds));
+  }
+  ThermalPair pair{std::vector<double>(n), std::vector<double>(n)};
+  fft::BackwardReal(flow, pair.bloodFlow);
+  fft::BackwardReal(temp, pair.temperature);
+  // White noise of a tenth of each record's standard deviation.
+  auto deviation = [](const std::vector<double>& x) {
+    double sum = 0.0;
+    for (const double v : x) sum += v * v;
+    return std::sqrt(sum / static_cast<double>(x.size()));
+  };
+  const std::vector<double> noiseT = WhiteNoise(n, seed + 1, 0.1 * deviation(pair.temperature));
+  const std::vector<double> noiseBf = WhiteNoise(n, seed + 2, 0.1 * deviation(pair.bloodFlow));
+  for (std::size_t i = 0; i < n; ++i) {
+    pair.temperature[i] += noiseT[i];
+    pair.bloodFlow[i] += noiseBf[i];
+  }
+  return pair;
+}
+
+const CoherenceBandRow& Band(const CoherenceResult& result, const std::string& name) {
+  for (const CoherenceBandRow& row : result.bands)
+    if (row.band.name == name) return row;
+  throw std::runtime_error("no band " + name);
+}
+
+// The flow moved through the thermal wave at 2 mm: the median depth of the endothelial and neurogenic bands is
+// 2 mm, and the coherence there is significant; above the flow's band it is not.
+TEST(PhaseCoherence, ThermalWaveAtTwoMillimetresGivesItsDepth) {
+  const ThermalPair pair = ThermalWavePair(3600, 2.0, 0.002, 7);
+  CoherenceOptions options;
+  options.surrogatePairs = 40;
+  const CoherenceOutcome outcome = AnalyzeCoherence(pair.temperature, pair.bloodFlow, options);
+  ASSERT_TRUE(outcome.ok());
+  for (const char* name : {"endothelial", "neurogenic"}) {
+    const CoherenceBandRow& row = Band(outcome.result, name);
+    ASSERT_TRUE(row.depthMm.has_value()) << name;
+    EXPECT_NEAR(*row.depthMm, 2.0, 0.3) << name;
+    EXPECT_GE(row.significantShare, 0.9) << name;
+    EXPECT_GT(*row.lagSeconds, 0.0) << name;
+  }
+  EXPECT_LE(Band(outcome.result, "respiratory").significantShare, 0.2);
+}
+
+// Independent noise records: about 5 % of the frequencies beat the 95th percentile of the surrogates.
+TEST(PhaseCoherence, IndependentNoiseIsSignificantAtChanceLevel) {
+  CoherenceOptions options;
+  options.surrogatePairs = 40;
+  int significant = 0, total = 0;
+  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+    const std::vector<double> t = WhiteNoise(3600, 100 + seed, 1.0);
+    const std::vector<double> bf = WhiteNoise(3600, 200 + seed, 1.0);
+    const CoherenceOutcome outcome = AnalyzeCoherence(t, bf, options);
+    ASSERT_TRUE(outcome.ok());
+    for (const CoherencePoint& p : outcome.result.points) {
+      total += p.coherence.has_value();
+      significant += p.significant;
+    }
+  }
+  EXPECT_LE(static_cast<double>(significant) / total, 0.08) << significant << " of " << total;
+}
+
+// Pi and its angle against the transform evaluated as the plain sum of its definition, over the valid samples;
+// the longer record is cut; the depth against the thermal wave's own delay.
+TEST(PhaseCoherence, AgreesWithDirectEvaluationOfTheTransform) {
+  const std::size_t n = 300;
+  std::vector<double> t = WhiteNoise(n + 20, 5, 1.0);
+  const std::vector<double> bf = WhiteNoise(n, 6, 1.0);
+  for (std::size_t i = 1; i < n; ++i) t[i] += 0.8 * bf[i - 1];  // T follows BF by one sample, partly
+  CoherenceOptions options;
+  options.analysis.detrend = DetrendMode::kNone;
+  options.analysis.minFrequencyHz = 0.1;
+  options.analysis.voicesPerOctave = 3;
+  options.surrogatePairs = 0;
+  const CoherenceOutcome outcome = AnalyzeCoherence(t, bf, options);
+  ASSERT_TRUE(outcome.ok());
+  const CoherenceResult& result = outcome.result;
+  EXPECT_EQ(result.sampleCount, static_cast<long long>(n));
+  EXPECT_TRUE(result.truncated);
+  EXPECT_EQ(result.droppedSamples, 20);
+  EXPECT_EQ(result.longerRecord, 0);
+
+  const double fs = 2.0, w0 = 2.0 * std::numbers::pi;
+  auto direct = [&](const std::vector<double>& y, double f, long long m0) {
+    const double a = fs / f;  // f0 = 1
+    Complex sum = 0.0;
+    for (long long m = 0; m < static_cast<long long>(n); ++m) {
+      const double u = static_cast<double>(m - m0) / a;
+      sum += y[static_cast<std::size_t>(m)] * std::polar(std::exp(-0.5 * u * u), -w0 * u);
+    }
+    return sum;
+  };
+  int checked = 0;
+  for (const CoherencePoint& point : result.points) {
+    EXPECT_FALSE(point.threshold.has_value());
+    EXPECT_FALSE(point.significant);
+    const SampleRange valid = ValidSamples(point.frequencyHz, 1.0, fs, static_cast<long long>(n));
+    if (valid.empty()) {
+      EXPECT_FALSE(point.coherence.has_value());
+      continue;
+    }
+    Complex mean = 0.0;
+    for (long long m = valid.first; m <= valid.last; ++m)
+      mean += std::polar(1.0, std::arg(direct(bf, point.frequencyHz, m)) - std::arg(direct(t, point.frequencyHz, m)));
+    mean /= static_cast<double>(valid.size());
+    ASSERT_TRUE(point.coherence.has_value());
+    EXPECT_NEAR(*point.coherence, std::abs(mean), 1e-9);
+    EXPECT_NEAR(*point.lagSeconds, std::arg(mean) / (2 * std::numbers::pi * point.frequencyHz), 1e-9);
+    ++checked;
+  }
+  EXPECT_GE(checked, 8);
+
+  for (const double f : {0.007, 0.03, 0.05}) {
+    ThermalWaveTissue tissue;
+    const ComponentTransfer transfer = TransferOfComponent(ConversionModel::ThermalWave,
+                                                           ConversionDirection::TemperatureToBloodFlow, tissue, f);
+    EXPECT_NEAR(ThermalDepthMm(static_cast<double>(transfer.shiftSeconds), f, CoherenceTissue{}).value(), 2.0, 1e-9);
+    EXPECT_FALSE(ThermalDepthMm(0.5 / f, f, CoherenceTissue{}).has_value());
+    EXPECT_FALSE(ThermalDepthMm(-1.0, f, CoherenceTissue{}).has_value());
+  }
+}
+
+// The surrogates come from the seed alone: one thread and two give the same thresholds, another seed others.
+TEST(PhaseCoherence, ThresholdsDependOnTheSeedNotOnTheThreads) {
+  const ThermalPair pair = ThermalWavePair(900, 2.0, 0.002, 11);
+  CoherenceOptions options;
+  options.analysis.minFrequencyHz = 0.02;
+  options.surrogatePairs = 12;
+  options.seed = 42;
+  std::vector<std::vector<std::optional<double>>> thresholds;
+  for (const auto& [threads, seed] : {std::pair{1, 42}, std::pair{2, 42}, std::pair{2, 43}}) {
+    options.analysis.threads = threads;
+    options.seed = static_cast<std::uint64_t>(seed);
+    const CoherenceOutcome outcome = AnalyzeCoherence(pair.temperature, pair.bloodFlow, options);
+    ASSERT_TRUE(outcome.ok());
+    thresholds.emplace_back();
+    for (const CoherencePoint& p : outcome.result.points) thresholds.back().push_back(p.threshold);
+  }
+  ASSERT_TRUE(thresholds[0].front().has_value());
+  EXPECT_EQ(thresholds[0], thresholds[1]);
+  EXPECT_NE(thresholds[1], thresholds[2]);
+}
+
+class StopAtOnce : public ProgressSink {
+ public:
+  bool stopRequested() const override { return true; }
+};
+
+// Each fault is refused with its kind (and for a record, which one and where); a stop request ends the run.
+TEST(PhaseCoherence, RefusesBadOptionsAndRecords) {
+  const std::vector<double> good = WhiteNoise(600, 1, 1.0);
+  struct Case {
+    const char* what;
+    void (*change)(CoherenceOptions&);
+    CoherenceErrorKind kind;
+  };
+  const Case cases[] = {
+      {"lambda 0", [](CoherenceOptions& o) { o.tissue.lambda = 0.0; }, CoherenceErrorKind::kBadTissue},
+      {"rho NaN", [](CoherenceOptions& o) { o.tissue.rho = std::nan(""); }, CoherenceErrorKind::kBadTissue},
+      {"c negative", [](CoherenceOptions& o) { o.tissue.heatCapacity = -3780; }, CoherenceErrorKind::kBadTissue},
+      {"c infinite", [](CoherenceOptions& o) { o.tissue.heatCapacity = INFINITY; }, CoherenceErrorKind::kBadTissue},
+      {"-1 pairs", [](CoherenceOptions& o) { o.surrogatePairs = -1; }, CoherenceErrorKind::kBadSurrogateCount},
+      {"too many pairs", [](CoherenceOptions& o) { o.surrogatePairs = kMaxSurrogatePairs + 1; },
+       CoherenceErrorKind::kBadSurrogateCount},
+      {"voices 0", [](CoherenceOptions& o) { o.analysis.voicesPerOctave = 0; }, CoherenceErrorKind::kAnalysis},
+  };
+  for (const Case& c : cases) {
+    CoherenceOptions options;
+    c.change(options);
+    const CoherenceOutcome outcome = AnalyzeCoherence(good, good, options);
+    ASSERT_FALSE(outcome.ok()) << c.what;
+    EXPECT_EQ(outcome.error->kind, c.kind) << c.what;
+    EXPECT_EQ(outcome.error->record, -1) << c.what;
+  }
+  std::vector<double> withNan = good;
+  withNan[17] = std::nan("");
+  const CoherenceOutcome nan = AnalyzeCoherence(good, withNan, {});
+  ASSERT_FALSE(nan.ok());
+  EXPECT_EQ(nan.error->kind, CoherenceErrorKind::kAnalysis);
+  EXPECT_EQ(nan.error->analysis.kind, AnalysisErrorKind::kNonFiniteSample);
+  EXPECT_EQ(nan.error->record, 1);
+  EXPECT_EQ(nan.error->analysis.sample, 17);
+  const CoherenceOutcome empty = AnalyzeCoherence({}, good, {});
+  ASSERT_FALSE(empty.ok());
+  EXPECT_EQ(empty.error->analysis.kind, AnalysisErrorKind::kNoSamples);
+  EXPECT_EQ(empty.error->record, 0);
+  StopAtOnce stop;
+  const CoherenceOutcome stopped = AnalyzeCoherence(good, good, {}, stop);
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_EQ(stopped.error->kind, CoherenceErrorKind::kStopped);
+}
+
+}  // namespace
+}  // namespace kelvora
