@@ -136,6 +136,7 @@ void AnalysisPage::buildControls() {
   m_bands = NamedCombo("ComboAnalysisBands", 3, this);
   m_customBands = NamedEdit("EditAnalysisBands", QStringLiteral("slow:0.01:0.05,fast:0.05:0.2"), this);
   m_customBands->setMinimumWidth(120);
+  m_customBands->setMaximumWidth(260);
   m_f0 = NamedEdit("EditAnalysisF0", FormatDecimal(1.0), this, 44);
   m_voices = new QSpinBox(this);
   m_voices->setObjectName(QStringLiteral("SpinAnalysisVoices"));
@@ -156,6 +157,7 @@ void AnalysisPage::buildControls() {
   row2->addWidget(Caption("LabelAnalysisBands", "Bands", this));
   row2->addWidget(m_bands);
   row2->addWidget(m_customBands, 1);
+  row2->addStretch(1);
   row2->addWidget(Caption("LabelAnalysisF0", "f0", this));
   row2->addWidget(m_f0);
   row2->addWidget(Caption("LabelAnalysisVoices", "Voices", this));
@@ -207,10 +209,12 @@ void AnalysisPage::buildControls() {
   m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
   left->addWidget(m_signalChart);
   left->addWidget(m_scalogram);
-  left->setStretchFactor(0, 1);
-  left->setStretchFactor(1, 2);
+  left->setStretchFactor(0, 2);
+  left->setStretchFactor(1, 3);
+  left->setSizes({320, 480});
 
   auto* right = new QSplitter(Qt::Vertical, split);
+  right->setObjectName(QStringLiteral("SplitterAnalysisRight"));
   m_curves = new QStackedWidget(right);
   m_curves->setObjectName(QStringLiteral("StackAnalysisCurves"));
   m_spectrumChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisSpectrum"), m_curves);
@@ -242,10 +246,12 @@ void AnalysisPage::buildControls() {
   right->addWidget(m_table);
   right->setStretchFactor(0, 3);
   right->setStretchFactor(1, 2);
+  right->setSizes({480, 320});
   split->addWidget(left);
   split->addWidget(right);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  split->setSizes({800, 800});
   layout->addWidget(split, 1);
 
   connect(m_radioPair, &QRadioButton::toggled, this, [this](bool on) { setPairMode(on); });
@@ -563,6 +569,9 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
                                 0.0, step);
   m_curves->setCurrentIndex(0);
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(m_resultLabel);
+  m_signalChart->chart()->legend()->setVisible(false);
   retranslate();  // the titles that depend on the kind of result, then the result itself
 }
 
@@ -589,6 +598,12 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSecond")), scaled(t.values), 0.0,
                                 step);
   m_curves->setCurrentIndex(1);
+  // The three curve charts need the height more than the few band rows.
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));
+  m_signalChart->chart()->legend()->setAlignment(Qt::AlignRight);
+  m_signalChart->chart()->legend()->setVisible(true);
   retranslate();
 }
 

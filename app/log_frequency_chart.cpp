@@ -24,7 +24,7 @@ LogFrequencyChart::LogFrequencyChart(const QString& objectName, QWidget* parent)
   auto* chart = new QChart;
   chart->setObjectName(objectName + QStringLiteral(".chart"));
   chart->setMargins(QMargins(4, 4, 4, 4));
-  chart->legend()->setAlignment(Qt::AlignTop);
+  chart->legend()->setAlignment(Qt::AlignRight);
   setChart(chart);
   setRenderHint(QPainter::Antialiasing, true);
   m_axisX = new QLogValueAxis;
@@ -95,8 +95,11 @@ void LogFrequencyChart::setCurves(std::vector<Curve> curves, std::vector<Shade> 
   }
   if (yHigh <= yLow) yHigh = yLow + 1.0;
   const double margin = 0.05 * (yHigh - yLow);
-  const double top = yHigh + margin;
-  const double bottom = yFloor && yLow >= *yFloor ? yLow : yLow - margin;
+  m_axisX->setRange(xLow, xHigh);
+  m_axisY->setRange(yFloor && yLow >= *yFloor ? yLow : yLow - margin, yHigh + margin);
+  m_axisY->applyNiceNumbers();
+  const double top = m_axisY->max();
+  const double bottom = m_axisY->min();
 
   // Shades first, so that the curves lie over them.
   int index = 0;
@@ -123,8 +126,6 @@ void LogFrequencyChart::setCurves(std::vector<Curve> curves, std::vector<Shade> 
     series->attachAxis(m_axisY);
   }
   chart()->legend()->setVisible(curves.size() > 1);
-  m_axisX->setRange(xLow, xHigh);
-  m_axisY->setRange(bottom, top);
 }
 
 qsizetype LogFrequencyChart::curvePointCount(const QString& name) const {
