@@ -74,6 +74,7 @@ QComboBox* NamedCombo(const char* name, int items, QWidget* parent) {
   auto* combo = new QComboBox(parent);
   combo->setObjectName(QString::fromLatin1(name));
   for (int i = 0; i < items; ++i) combo->addItem(QString());
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // the longer Russian items stay whole
   return combo;
 }
 
@@ -570,6 +571,7 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
                                 0.0, step);
   m_curves->setCurrentIndex(0);
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
+  if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(m_resultLabel);
   m_signalChart->chart()->legend()->setVisible(false);
   retranslate();  // the titles that depend on the kind of result, then the result itself
@@ -600,6 +602,7 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_curves->setCurrentIndex(1);
   // The three curve charts need the height more than the few band rows.
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
+  if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({700, 900});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
   m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));
   m_signalChart->chart()->legend()->setAlignment(Qt::AlignRight);
@@ -647,16 +650,20 @@ void AnalysisPage::showResult() {
       lag.values.push_back(p.lagSeconds);
       depth.values.push_back(p.depthMm);
     }
-    m_coherenceChart->setCurves({pi, threshold}, shades, 0.0);
+    m_coherenceChart->setCurves({pi, threshold}, shades, 0.0, 1.0);
     m_lagChart->setCurves({lag}, shades);
     m_depthChart->setCurves({depth}, shades, 0.0);
   }
 }
 
 void AnalysisPage::fillTable() {
+  // A refill (a language switch) keeps the chosen band for "Use this depth".
+  const int selected = m_table->currentRow();
   m_table->clearContents();
   m_table->setRowCount(0);
   for (int c = kCoherence; c <= kDepth; ++c) m_table->setColumnHidden(c, !m_coherence);
+  // The pair's columns take the place of the relative values and the coverage (they stay in the single run).
+  for (int c : {kRelAmplitude, kRelPower, kCoverage}) m_table->setColumnHidden(c, m_coherence != nullptr);
   if (!m_result) return;
   const Language language = m_context->language();
   const std::vector<BandRow>& rows = m_result->table.rows;
@@ -689,6 +696,7 @@ void AnalysisPage::fillTable() {
       m_table->setItem(r, c, item);
     }
   }
+  if (selected >= 0 && selected < m_table->rowCount()) m_table->selectRow(selected);
   updateButtons();
 }
 

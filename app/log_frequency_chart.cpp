@@ -24,7 +24,7 @@ LogFrequencyChart::LogFrequencyChart(const QString& objectName, QWidget* parent)
   auto* chart = new QChart;
   chart->setObjectName(objectName + QStringLiteral(".chart"));
   chart->setMargins(QMargins(4, 4, 4, 4));
-  chart->legend()->setAlignment(Qt::AlignRight);
+  chart->legend()->setAlignment(Qt::AlignTop);
   setChart(chart);
   setRenderHint(QPainter::Antialiasing, true);
   m_axisX = new QLogValueAxis;
@@ -44,7 +44,8 @@ void LogFrequencyChart::setLeftTitle(const QString& title) { m_axisY->setTitleTe
 
 void LogFrequencyChart::clearCurves() { chart()->removeAllSeries(); }
 
-void LogFrequencyChart::setCurves(std::vector<Curve> curves, std::vector<Shade> shades, std::optional<double> yFloor) {
+void LogFrequencyChart::setCurves(std::vector<Curve> curves, std::vector<Shade> shades, std::optional<double> yFloor,
+                                  std::optional<double> yCeiling) {
   clearCurves();
   double xLow = std::numeric_limits<double>::infinity(), xHigh = -xLow;
   double yLow = xLow, yHigh = -xLow;
@@ -98,6 +99,11 @@ void LogFrequencyChart::setCurves(std::vector<Curve> curves, std::vector<Shade> 
   m_axisX->setRange(xLow, xHigh);
   m_axisY->setRange(yFloor && yLow >= *yFloor ? yLow : yLow - margin, yHigh + margin);
   m_axisY->applyNiceNumbers();
+  m_axisY->setTickCount(5);
+  if (yCeiling && m_axisY->max() > *yCeiling) {
+    m_axisY->setMax(*yCeiling);
+    m_axisY->setTickCount(6);
+  }
   const double top = m_axisY->max();
   const double bottom = m_axisY->min();
 

@@ -36,8 +36,10 @@ class LogFrequencyChart : public QChartView {
   void setTitle(const QString& title);
   void setBottomTitle(const QString& title);
   void setLeftTitle(const QString& title);
-  // Replaces the curves and the shaded bands; the axes fit the curves (y from `yFloor` when it is set, e.g. 0).
-  void setCurves(std::vector<Curve> curves, std::vector<Shade> shades, std::optional<double> yFloor = std::nullopt);
+  // Replaces the curves and the shaded bands; the axes fit the curves (y from `yFloor` when it is set, e.g. 0,
+  // and at most to `yCeiling` when it is set).
+  void setCurves(std::vector<Curve> curves, std::vector<Shade> shades, std::optional<double> yFloor = std::nullopt,
+                 std::optional<double> yCeiling = std::nullopt);
   void clearCurves();
   // Points of the curve named `name` handed to the chart (-1 when there is no such curve).
   qsizetype curvePointCount(const QString& name) const;
