@@ -82,6 +82,12 @@ class AppContext : public QObject {
     return m_bloodFlowReceiver && m_bloodFlowReceiver(samples, source);
   }
 
+  // The session's owner takes a tissue depth (mm) for the thermal wave's D from other pages (the Analysis page's
+  // "Use this depth"): `receiver` stores it in the tissue grid and returns whether it could.
+  using DepthReceiver = std::function<bool(double depthMm)>;
+  void setDepthReceiver(DepthReceiver receiver) { m_depthReceiver = std::move(receiver); }
+  bool handOverDepth(double depthMm) const { return m_depthReceiver && m_depthReceiver(depthMm); }
+
   // The wavelet methods shared by the Transform session and the wavelet page (engine, page filtering, thread
   // count); null until the window has created them.
   WaveletMethods* waveletMethods() const { return m_waveletMethods; }
@@ -135,6 +141,7 @@ class AppContext : public QObject {
   QMainWindow* m_window = nullptr;
   std::function<void(const QString&)> m_errorInterceptor;
   BloodFlowReceiver m_bloodFlowReceiver;
+  DepthReceiver m_depthReceiver;
 };
 
 }  // namespace kelvora

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QValueAxis>
 #include <QWidget>
+#include <cmath>
 
 #include "core/text_helpers.h"
 
@@ -24,6 +25,7 @@ const std::vector<TextEntry> kTable = {
     {"PageControl1", T::PageTitle, 1, "PPG-->BloodFlow", "ФПГ-->Кровоток"},
     {"PageControl1", T::PageTitle, 2, "Fourier filtration", "Фурье фильтрация"},
     {"PageControl1", T::PageTitle, 3, "Wavelet filtration", "Вейвлет фильтрация"},
+    {"PageControl1", T::PageTitle, 4, "Analysis", "Анализ"},
     {"Label5", T::Text, 0, "Signal frequency, Hz:", "Частота сигнала, Гц:"},
     {"BtnReadT", T::Text, 0, "Temperature", "Температура"},
     {"Chart1", T::ChartTitle, 0, "Temperature", "Температура"},
@@ -124,6 +126,38 @@ const std::vector<TextEntry> kTable = {
     {"RadioTypeFourier", T::Text, 0, "Fourier filtration", "Фурье фильтр."},
     {"RadioTypeWavelet", T::Text, 0, "Wavelet filtration", "Вейвлет фильтр."},
     {"RadioTypeShitzer", T::Text, 0, "Shitzer's model", "Модель Шитцера"},
+    {"RadioAnalysisSingle", T::Text, 0, "One record", "Одна запись"},
+    {"RadioAnalysisPair", T::Text, 0, "T and BF pair", "Пара T и BF"},
+    {"LabelAnalysisSource", T::Text, 0, "Source:", "Источник:"},
+    {"BtnAnalysisOpen", T::Text, 0, "File...", "Файл..."},
+    {"BtnAnalysisOpenT", T::Text, 0, "T file...", "Файл T..."},
+    {"BtnAnalysisOpenBF", T::Text, 0, "BF file...", "Файл BF..."},
+    {"LabelAnalysisRate", T::Text, 0, "File rate, Hz", "Частота файла, Гц"},
+    {"LabelAnalysisBands", T::Text, 0, "Bands", "Полосы"},
+    {"LabelAnalysisF0", T::Text, 0, "f0", "f0"},
+    {"LabelAnalysisVoices", T::Text, 0, "Voices", "Голосов"},
+    {"LabelAnalysisFmin", T::Text, 0, "f min, Hz", "f мин, Гц"},
+    {"LabelAnalysisFmax", T::Text, 0, "f max, Hz", "f макс, Гц"},
+    {"LabelAnalysisDetrend", T::Text, 0, "Detrend", "Тренд"},
+    {"LabelAnalysisSurrogates", T::Text, 0, "Surrogates", "Суррогаты"},
+    {"LabelAnalysisSeed", T::Text, 0, "Seed", "Зерно"},
+    {"BtnAnalysisCalc", T::Text, 0, "Calculation", "Расчёт"},
+    {"LabelAnalysisShow", T::Text, 0, "Show:", "Показ:"},
+    {"BtnAnalysisSaveTable", T::Text, 0, "Table CSV", "Таблица CSV"},
+    {"BtnAnalysisSaveSpectrum", T::Text, 0, "Spectrum CSV", "Спектр CSV"},
+    {"BtnAnalysisSavePng", T::Text, 0, "Scalogram PNG", "Скалограмма PNG"},
+    {"BtnAnalysisSaveMatrix", T::Text, 0, "Scalogram CSV", "Скалограмма CSV"},
+    {"BtnAnalysisUseDepth", T::Text, 0, "Use this depth", "Использовать эту глубину"},
+    {"ChartAnalysisSignal", T::ChartTitle, 0, "Signal", "Сигнал"},
+    {"ChartAnalysisSignal", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"ChartAnalysisSpectrum", T::ChartTitle, 0, "Time-averaged amplitude", "Усреднённая по времени амплитуда"},
+    {"ChartAnalysisSpectrum", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisCoherence", T::ChartTitle, 0, "Phase coherence of T and BF", "Фазовая когерентность T и BF"},
+    {"ChartAnalysisCoherence", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisLag", T::ChartTitle, 0, "Lag of T behind BF", "Запаздывание T относительно BF"},
+    {"ChartAnalysisLag", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisDepth", T::ChartTitle, 0, "Depth of the heat source", "Глубина источника тепла"},
+    {"ChartAnalysisDepth", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
     {"BtnStop", T::Text, 0, "STOP", "СТОП"},
 };
 
@@ -192,6 +226,218 @@ void Apply(QWidget* root, Language language) {
 }  // namespace
 
 const std::vector<TextEntry>& LanguageTable() { return kTable; }
+
+namespace {
+
+struct AnalysisWordEntry {
+  AnalysisWord word;
+  const char* english;
+  const char* russian;
+};
+
+using W = AnalysisWord;
+
+const AnalysisWordEntry kAnalysisWords[] = {
+    {W::kSourceFile, "File", "Файл"},
+    {W::kSourceT, "Temperature (Transform page)", "Температура (стр. Преобразование)"},
+    {W::kSourceBF, "Blood flow (Transform page)", "Кровоток (стр. Преобразование)"},
+    {W::kSourcePpg, "PPG envelope (PPG page)", "Огибающая ФПГ (стр. ФПГ)"},
+    {W::kPairTransform, "T and BF of the Transform page", "T и BF страницы Преобразование"},
+    {W::kPairFiles, "Two files", "Два файла"},
+    {W::kBandsDefault, "Five bands", "Пять полос"},
+    {W::kBandsSix, "Six LDF intervals", "Шесть интервалов ЛДФ"},
+    {W::kBandsCustom, "Own list:", "Свой список:"},
+    {W::kDetrendNone, "none", "нет"},
+    {W::kDetrendMean, "mean", "среднее"},
+    {W::kDetrendLinear, "linear", "линейный"},
+    {W::kDetrendCubic, "cubic", "кубический"},
+    {W::kAmplitude, "Amplitude", "Амплитуда"},
+    {W::kPower, "Power", "Мощность"},
+    {W::kColourLinear, "Linear colour", "Линейный цвет"},
+    {W::kColourLog, "Log colour", "Логарифм. цвет"},
+    {W::kColumnBand, "Band", "Полоса"},
+    {W::kColumnLow, "From, Hz", "От, Гц"},
+    {W::kColumnHigh, "To, Hz", "До, Гц"},
+    {W::kColumnAmplitude, "Amplitude", "Амплитуда"},
+    {W::kColumnPower, "Power", "Мощность"},
+    {W::kColumnRelAmplitude, "Rel. amplitude", "Отн. амплитуда"},
+    {W::kColumnRelPower, "Rel. power", "Отн. мощность"},
+    {W::kColumnCoverage, "Coverage, %", "Покрытие, %"},
+    {W::kColumnCoherence, "Coherence", "Когерентность"},
+    {W::kColumnThreshold, "Threshold", "Порог"},
+    {W::kColumnSignificant, "Significant, %", "Значимо, %"},
+    {W::kColumnLag, "Lag, s", "Задержка, с"},
+    {W::kColumnDepth, "Depth, mm", "Глубина, мм"},
+    {W::kColumnNote, "Note", "Примечание"},
+    {W::kScalogramTitle, "Scalogram", "Скалограмма"},
+    {W::kScalogramTitleBF, "Scalogram of BF", "Скалограмма BF"},
+    {W::kAxisFrequency, "f, Hz", "f, Гц"},
+    {W::kAxisTime, "t, min", "t, мин"},
+    {W::kAxisAmplitude, "Amplitude", "Амплитуда"},
+    {W::kAxisCoherence, "Coherence", "Когерентность"},
+    {W::kAxisLag, "Lag, s", "Задержка, с"},
+    {W::kAxisDepth, "Depth, mm", "Глубина, мм"},
+    {W::kCurveCoherence, "coherence", "когерентность"},
+    {W::kCurveThreshold, "95% of surrogates", "95% суррогатов"},
+    {W::kCurveT, "T", "T"},
+    {W::kCurveBF, "BF", "BF"},
+    {W::kHoverTime, "t", "t"},
+    {W::kHoverFrequency, "f", "f"},
+    {W::kHoverValue, "value", "значение"},
+    {W::kHoverOutsideCone, "outside the cone of influence", "вне конуса влияния"},
+    {W::kUnitMinutes, "min", "мин"},
+    {W::kUnitHertz, "Hz", "Гц"},
+    {W::kNoFile, "No file is loaded", "Файл не загружен"},
+    {W::kNoRecordT, "The Transform page has no temperature record", "На странице Преобразование нет записи температуры"},
+    {W::kNoRecordBF, "The Transform page has no blood flow record", "На странице Преобразование нет записи кровотока"},
+    {W::kNoEnvelope, "The PPG page has no envelope", "На странице ФПГ нет огибающей"},
+    {W::kNoResult, "Nothing to save: run the calculation first", "Нечего сохранять: сначала выполните расчёт"},
+    {W::kNoDepth, "Choose a band row that has a depth", "Выберите строку полосы с глубиной"},
+    {W::kTransformBusy, "The Transform page is busy", "Страница Преобразование занята"},
+    {W::kTruncated, "The longer record was cut to the shorter one: %1 samples left out",
+     "Более длинная запись обрезана до более короткой: отброшено отсчётов: %1"},
+    {W::kBadRate, "The file rate must be a number of Hz above 0", "Частота файла должна быть числом Гц больше 0"},
+    {W::kBadF0, "f0 must be a number from 0.5 to 3", "f0 должно быть числом от 0,5 до 3"},
+    {W::kBadFmin, "f min must be a number of Hz above 0", "f мин должна быть числом Гц больше 0"},
+    {W::kBadFmax, "f max must be empty (automatic) or a number of Hz above 0",
+     "f макс должна быть пустой (авто) или числом Гц больше 0"},
+    {W::kBadSeed, "The seed must be a whole number from 0", "Зерно должно быть целым числом от 0"},
+    {W::kAutomatic, "auto", "авто"},
+};
+
+QString Pick(Language language, const char* english, const char* russian) {
+  return QString::fromUtf8(language == Language::Russian ? russian : english);
+}
+
+}  // namespace
+
+QString AnalysisText(AnalysisWord word, Language language) {
+  for (const AnalysisWordEntry& entry : kAnalysisWords) {
+    if (entry.word == word) return Pick(language, entry.english, entry.russian);
+  }
+  return QString();
+}
+
+QString AnalysisBandName(const AnalysisBand& band, Language language) {
+  if (!band.preset) return QString::fromStdString(band.name);
+  struct Preset {
+    const char* key;
+    const char* english;
+    const char* russian;
+  };
+  static const Preset kPresets[] = {
+      {"endothelial", "Endothelial", "Эндотелиальный"},
+      {"endothelial_1", "Endothelial (NO-independent)", "Эндотелиальный (NO-независимый)"},
+      {"endothelial_2", "Endothelial (NO-dependent)", "Эндотелиальный (NO-зависимый)"},
+      {"neurogenic", "Neurogenic", "Нейрогенный"},
+      {"myogenic", "Myogenic", "Миогенный"},
+      {"respiratory", "Respiratory", "Дыхательный"},
+      {"cardiac", "Cardiac", "Сердечный"},
+  };
+  for (const Preset& preset : kPresets) {
+    if (band.name == preset.key) return Pick(language, preset.english, preset.russian);
+  }
+  return QString::fromStdString(band.name);
+}
+
+QString AnalysisNoteText(BandNote note, double neededMinutes, Language language, char separator) {
+  switch (note) {
+    case BandNote::kNone:
+      return QString();
+    case BandNote::kNoFrequency:
+      return Pick(language, "no analysis frequency lies in this band", "в этой полосе нет частот анализа");
+    case BandNote::kRecordTooShort: {
+      const double tenths = std::ceil(neededMinutes * 10.0 - 1e-9) / 10.0;
+      QString minutes = QString::number(tenths, 'f', 1);
+      minutes.replace(QLatin1Char('.'), QLatin1Char(separator));
+      return Pick(language, "record too short for this band: it needs at least %1 min",
+                  "запись слишком коротка для этой полосы: нужно не менее %1 мин")
+          .arg(minutes);
+    }
+  }
+  return QString();
+}
+
+QString AnalysisErrorText(const AnalysisError& error, const AnalysisOptions& options, Language language) {
+  switch (error.kind) {
+    case AnalysisErrorKind::kNoSamples:
+      return Pick(language, "The record has no samples", "В записи нет отсчётов");
+    case AnalysisErrorKind::kNonFiniteSample:
+      return Pick(language, "Sample %1 is not a finite number", "Отсчёт %1 не является конечным числом")
+          .arg(error.sample + 1);
+    case AnalysisErrorKind::kBadSampleRate:
+      return Pick(language, "The sample rate must be above 0 Hz", "Частота дискретизации должна быть больше 0 Гц");
+    case AnalysisErrorKind::kBadCentreFrequency:
+      return AnalysisText(AnalysisWord::kBadF0, language);
+    case AnalysisErrorKind::kBadVoices:
+      return Pick(language, "Voices per octave must be 1 to 128", "Голосов на октаву: от 1 до 128");
+    case AnalysisErrorKind::kBadFrequencyRange:
+      return Pick(language, "f min and f max need 0 < f min <= f max <= fs/2 = %1 Hz",
+                  "Нужно 0 < f мин <= f макс <= fs/2 = %1 Гц")
+          .arg(options.sampleRateHz / 2.0);
+    case AnalysisErrorKind::kNoFrequencies:
+      return Pick(language, "No frequency of the grid lies between f min and f max",
+                  "Между f мин и f макс нет ни одной частоты сетки");
+    case AnalysisErrorKind::kBadThreads:
+      return Pick(language, "The thread count must be 1 to 32", "Число потоков: от 1 до 32");
+    case AnalysisErrorKind::kBadPictureColumns:
+      return Pick(language, "The picture size is not valid", "Неверный размер изображения");
+    case AnalysisErrorKind::kTooLong:
+      return Pick(language, "The record is too long for the transform at this f min",
+                  "Запись слишком длинна для преобразования при этой f мин");
+    case AnalysisErrorKind::kValuesTooLarge:
+      return Pick(language, "The values are too large for the transform", "Значения слишком велики для преобразования");
+    case AnalysisErrorKind::kOutOfMemory:
+      return Pick(language, "Not enough memory for the transform", "Недостаточно памяти для преобразования");
+    case AnalysisErrorKind::kStopped:
+      return Pick(language, "The analysis was stopped", "Анализ остановлен");
+  }
+  return QString();
+}
+
+QString BandSetErrorText(const BandSetError& error, Language language) {
+  const QString item = QString::number(error.item);
+  const QString text = QString::fromStdString(error.text);
+  switch (error.kind) {
+    case BandSetErrorKind::kEmpty:
+      return Pick(language, "The band list needs NAME:LO:HI items separated by commas",
+                  "Список полос: элементы ИМЯ:ОТ:ДО через запятую");
+    case BandSetErrorKind::kMissingField:
+      return Pick(language, "Band %1 '%2' is not NAME:LO:HI", "Полоса %1 '%2' не в виде ИМЯ:ОТ:ДО").arg(item, text);
+    case BandSetErrorKind::kEmptyName:
+      return Pick(language, "Band %1 '%2' has no name", "У полосы %1 '%2' нет имени").arg(item, text);
+    case BandSetErrorKind::kBadNumber:
+      return Pick(language, "Band %1: '%2' is not a number of Hz (use \".\")",
+                  "Полоса %1: '%2' не число Гц (используйте \".\")")
+          .arg(item, text);
+    case BandSetErrorKind::kBadRange:
+      return Pick(language, "Band %1 '%2' needs 0 < LO < HI", "Для полосы %1 '%2' нужно 0 < ОТ < ДО").arg(item, text);
+    case BandSetErrorKind::kDuplicateName:
+      return Pick(language, "Band %1 '%2' repeats a name", "Полоса %1 '%2' повторяет имя").arg(item, text);
+  }
+  return QString();
+}
+
+QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& options, Language language) {
+  switch (error.kind) {
+    case CoherenceErrorKind::kAnalysis: {
+      const QString reason = AnalysisErrorText(error.analysis, options, language);
+      if (error.record == 0) return QStringLiteral("T: ") + reason;
+      if (error.record == 1) return QStringLiteral("BF: ") + reason;
+      return reason;
+    }
+    case CoherenceErrorKind::kBadTissue:
+      return Pick(language, "Lambda, Rho and C of the Transform page must be above 0",
+                  "Lambda, Rho и C страницы Преобразование должны быть больше 0");
+    case CoherenceErrorKind::kBadSurrogateCount:
+      return Pick(language, "Surrogates: 0 to %1", "Суррогатов: от 0 до %1").arg(kMaxSurrogatePairs);
+    case CoherenceErrorKind::kOutOfMemory:
+      return Pick(language, "Not enough memory for the coherence", "Недостаточно памяти для когерентности");
+    case CoherenceErrorKind::kStopped:
+      return Pick(language, "The analysis was stopped", "Анализ остановлен");
+  }
+  return QString();
+}
 
 void ApplyEnglish(QWidget* root) { Apply(root, Language::English); }
 

@@ -3,6 +3,10 @@
 #include <QString>
 #include <vector>
 
+#include "analysis/band_set.h"
+#include "analysis/band_table.h"
+#include "analysis/phase_coherence.h"
+#include "analysis/record_analysis.h"
 #include "app_context.h"
 #include "signals/transform_session.h"
 
@@ -52,6 +56,30 @@ QString CorrelationLabel(Language language, double r, char separator);
 // the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
 // "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
 QString ConvertedAxisTitle(Side side, AxisUnits units);
+
+// The words of the Analysis page that change with its state (list items, table headers, axis titles, messages).
+enum class AnalysisWord {
+  kSourceFile, kSourceT, kSourceBF, kSourcePpg, kPairTransform, kPairFiles,
+  kBandsDefault, kBandsSix, kBandsCustom,
+  kDetrendNone, kDetrendMean, kDetrendLinear, kDetrendCubic,
+  kAmplitude, kPower, kColourLinear, kColourLog,
+  kColumnBand, kColumnLow, kColumnHigh, kColumnAmplitude, kColumnPower, kColumnRelAmplitude, kColumnRelPower,
+  kColumnCoverage, kColumnCoherence, kColumnThreshold, kColumnSignificant, kColumnLag, kColumnDepth, kColumnNote,
+  kScalogramTitle, kScalogramTitleBF, kAxisFrequency, kAxisTime, kAxisAmplitude, kAxisCoherence, kAxisLag,
+  kAxisDepth, kCurveCoherence, kCurveThreshold, kCurveT, kCurveBF, kHoverTime, kHoverFrequency, kHoverValue,
+  kHoverOutsideCone, kUnitMinutes, kUnitHertz, kNoFile, kNoRecordT, kNoRecordBF, kNoEnvelope, kNoResult, kNoDepth, kTransformBusy,
+  kTruncated, kBadRate, kBadF0, kBadFmin, kBadFmax, kBadSeed, kAutomatic,
+};
+QString AnalysisText(AnalysisWord word, Language language);
+// A band's name as the page shows it: a preset's key translated, the user's own name as given.
+QString AnalysisBandName(const AnalysisBand& band, Language language);
+// The note of a band row ("record too short for this band: it needs at least M min", M rounded up to a tenth
+// and written with `separator`); empty without a note.
+QString AnalysisNoteText(BandNote note, double neededMinutes, Language language, char separator);
+// Why the options or a record were refused, or why a run ended without a result.
+QString AnalysisErrorText(const AnalysisError& error, const AnalysisOptions& options, Language language);
+QString BandSetErrorText(const BandSetError& error, Language language);
+QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& options, Language language);
 
 // The text of Help -> "About Kelvora": the program, its version and its licence (GPL-3.0-or-later).
 QString AboutText(Language language);

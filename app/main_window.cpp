@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "analysis_page.h"
 #include "app_context.h"
 #include "fourier_page.h"
 #include "help_panel.h"
@@ -211,10 +212,15 @@ void TForm1::buildCentre() {
   m_ppg = new PpgPage(m_context, m_pages);
   m_fourier = new FourierPage(m_context, m_pages);
   m_wavelet = new WaveletPage(m_context, m_pages);
+  m_analysis = new AnalysisPage(m_context, m_pages);
+  m_analysis->setEnvelopeSource([this] {
+    return AnalysisPage::Envelope{m_ppg->envelope().values, m_ppg->envelope().outRateHz};
+  });
   m_pages->addTab(m_transform, QStringLiteral("Transform"));
   m_pages->addTab(m_ppg, QStringLiteral("PPG-->BloodFlow"));
   m_pages->addTab(m_fourier, QStringLiteral("Fourier filtration"));
   m_pages->addTab(m_wavelet, QStringLiteral("Wavelet filtration"));
+  m_pages->addTab(m_analysis, QStringLiteral("Analysis"));
   layout->addWidget(m_pages, 1);
 
   auto* progressRow = new QHBoxLayout;

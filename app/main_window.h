@@ -1,5 +1,5 @@
 #pragma once
-// The main window TForm1: menus, the four pages, the run-progress area, settings and language.
+// The main window TForm1: menus, the five pages, the run-progress area, settings and language.
 #include <QMainWindow>
 #include <memory>
 
@@ -14,6 +14,7 @@ class QTabWidget;
 
 namespace kelvora {
 
+class AnalysisPage;
 class AppContext;
 class FourierPage;
 class HelpPanel;
@@ -44,6 +45,7 @@ class TForm1 : public QMainWindow {
   PpgPage* ppgPage() const { return m_ppg; }
   FourierPage* fourierPage() const { return m_fourier; }
   WaveletPage* waveletPage() const { return m_wavelet; }
+  AnalysisPage* analysisPage() const { return m_analysis; }
   HelpPanel* helpPanel() const { return m_help; }
   RunProgress* runProgress() const { return m_progress; }
   TaskRunner* runner() const { return m_runner; }
@@ -81,6 +83,7 @@ class TForm1 : public QMainWindow {
   PpgPage* m_ppg = nullptr;
   FourierPage* m_fourier = nullptr;
   WaveletPage* m_wavelet = nullptr;
+  AnalysisPage* m_analysis = nullptr;
   HelpPanel* m_help = nullptr;
   QProgressBar* m_progressBar = nullptr;
   QLabel* m_label13 = nullptr;

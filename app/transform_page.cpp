@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app_context.h"
 #include "converted_record_panel.h"
@@ -248,6 +249,8 @@ void TransformPage::connectControls() {
   // The session's owner takes the blood-flow curves other pages hand over (the PPG page's "<--").
   m_context->setBloodFlowReceiver(
       [this](const std::vector<double>& samples, const QString& source) { return takeBloodFlow(samples, source); });
+  // ... and the depths other pages work out (the Analysis page's "Use this depth").
+  m_context->setDepthReceiver([this](double depthMm) { return takeDepth(depthMm); });
 
   // The band scales are hidden while an enlarged view moves (SchkalaNevid) and shown again after (SchkalaVid).
   auto* hideScales = new QAction(this);
@@ -341,6 +344,17 @@ void TransformPage::onGridEdited(int column, int row, const std::string& text) {
     m_context->showError(GridEditMessage(result));
     showGrid();
   }
+}
+
+bool TransformPage::takeDepth(double depthMm) {
+  TransformSession* s = session();
+  if (!s || isBusy() || !(depthMm > 0.0) || !std::isfinite(depthMm)) return false;
+  // The grid shows D in mm and the parameters hold metres; a thousandth of a mm is all the grid needs.
+  TissueParameters parameters = s->tissueParameters();
+  parameters.wave.depthM = std::round(depthMm * 1000.0) / 1e6;
+  s->setTissueParameters(parameters);
+  showGrid();
+  return true;
 }
 
 void TransformPage::onMethodChanged() {

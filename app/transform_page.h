@@ -54,6 +54,9 @@ class TransformPage : public QWidget {
   // Starts making `samples` the BF record (the PPG page's "<--", through AppContext::handOverBloodFlow), with
   // `source` as its source; false when another computation runs.
   bool takeBloodFlow(const std::vector<double>& samples, const QString& source);
+  // Makes `depthMm` the thermal wave's D of the tissue grid (rounded to 0.001 mm), so that the next conversion
+  // uses it; false while a computation runs or for a depth not above 0.
+  bool takeDepth(double depthMm);
 
   // Writes T* (`temperature`) or BF* to `path` (".txt" appended when missing) with the locale's separator and
   // three decimals; an existing file is replaced only by a complete one. Shows the error and returns false when

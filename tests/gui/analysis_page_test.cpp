@@ -1,0 +1,278 @@
+// The "Analysis" page: a run on a record of known tones against the library and the tones themselves, STOP, a
+// failed load keeping the result, and the pair run whose band depth goes to the Transform page's D.
+#include "analysis_page.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "analysis/record_analysis.h"
+#include "app_context.h"
+#include "core/text_helpers.h"
+#include "language_tables.h"
+#include "main_window.h"
+#include "number_text.h"
+#include "scalogram_view.h"
+#include "signals/transform_session.h"
+#include "task_runner.h"
+#include "transform_page.h"
+#include "workspace_test_support.h"
+
+using namespace kelvora;
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// 2 cos(2 pi 0.1 t) + cos(2 pi 0.3 t) + 0.01 t at 2 Hz: tones in the myogenic and respiratory bands on a trend.
+std::vector<double> Tones(int count) {
+  std::vector<double> values(static_cast<std::size_t>(count));
+  for (int n = 0; n < count; ++n) {
+    const double t = n / 2.0;
+    values[static_cast<std::size_t>(n)] = 2.0 * std::cos(2 * kPi * 0.1 * t) + std::cos(2 * kPi * 0.3 * t) + 0.01 * t;
+  }
+  return values;
+}
+
+double Cell(QTableWidget* table, int row, int column) {
+  bool ok = false;
+  const double value = ParseDecimal(table->item(row, column)->text(), &ok);
+  return ok ? value : std::nan("");
+}
+
+int RowOf(QTableWidget* table, const QString& band) {
+  for (int r = 0; r < table->rowCount(); ++r) {
+    if (table->item(r, 0)->text() == band) return r;
+  }
+  return -1;
+}
+
+}  // namespace
+
+class AnalysisPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void toneRecordGivesTheLibrarysTableAndTheToneAmplitudes();
+  void stopEndsTheRunAndKeepsThePreviousResult();
+  void failedLoadKeepsThePreviousResult();
+  void pairRunHandsTheBandDepthToTheTransformPage();
+
+ private:
+  AnalysisPage* page() const { return m_window->analysisPage(); }
+  template <typename T>
+  T* find(const char* name) const {
+    T* widget = m_window->findChild<T*>(QString::fromLatin1(name));
+    if (!widget) qFatal("no widget %s", name);
+    return widget;
+  }
+  void runToneRecord();
+
+  std::unique_ptr<QTemporaryDir> m_dir;
+  std::unique_ptr<TForm1> m_window;
+  QStringList m_errors;
+};
+
+void AnalysisPageTest::init() {
+  m_dir = std::make_unique<QTemporaryDir>();
+  m_window = std::make_unique<TForm1>(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
+  m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
+  m_errors.clear();
+  m_window->resize(1400, 900);
+  m_window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  find<QTabWidget>("PageControl1")->setCurrentWidget(page());
+}
+
+void AnalysisPageTest::cleanup() {
+  m_window.reset();
+  m_dir.reset();
+}
+
+// 1200 samples at 2 Hz (10 minutes) through the page's own controls.
+void AnalysisPageTest::runToneRecord() {
+  const QString path = m_dir->filePath(QStringLiteral("tones.txt"));
+  QVERIFY(test::WriteSamples(path, Tones(1200)));
+  QVERIFY(page()->loadFile(AnalysisPage::FileSlot::Single, path));
+  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("2"));
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QVERIFY(page()->result());
+}
+
+void AnalysisPageTest::toneRecordGivesTheLibrarysTableAndTheToneAmplitudes() {
+  runToneRecord();
+  // The library's own run with the page's defaults.
+  AnalysisOptions options;
+  options.sampleRateHz = 2.0;
+  options.threads = 1;
+  const AnalysisOutcome expected = AnalyzeRecord(Tones(1200), options);
+  QVERIFY(expected.ok());
+  auto* table = find<QTableWidget>("AnalysisBandTable");
+  // f_max = fs / 3 leaves the cardiac band out: endothelial .. respiratory.
+  QCOMPARE(table->rowCount(), 4);
+  QCOMPARE(static_cast<int>(expected.result.table.rows.size()), 4);
+  for (int r = 0; r < 4; ++r) {
+    const BandRow& row = expected.result.table.rows[static_cast<std::size_t>(r)];
+    QCOMPARE(table->item(r, 0)->text(), AnalysisBandName(row.band, Language::English));
+    if (row.amplitude) QVERIFY(std::abs(Cell(table, r, 3) / *row.amplitude - 1.0) < 1e-5);
+  }
+  // The tones themselves: |W| at a tone's frequency is its amplitude (the spectrum's nearest grid point).
+  for (const auto& [frequency, amplitude] : {std::pair{0.1, 2.0}, std::pair{0.3, 1.0}}) {
+    const SpectrumPoint* nearest = nullptr;
+    for (const SpectrumPoint& p : page()->result()->spectrum) {
+      if (!nearest || std::abs(std::log(p.frequencyHz / frequency)) < std::abs(std::log(nearest->frequencyHz / frequency)))
+        nearest = &p;
+    }
+    QVERIFY(nearest && nearest->amplitude);
+    QVERIFY2(std::abs(*nearest->amplitude / amplitude - 1.0) < 0.01, qPrintable(QString::number(*nearest->amplitude)));
+  }
+  // 10 minutes are too short for 0.005 Hz: M = (2 c f0 / lo + 1 / lo) / 60 = 20.507 -> 20.6 min.
+  const QString minutes = QStringLiteral("20") + DecimalSeparator() + QStringLiteral("6");
+  QCOMPARE(table->item(0, 13)->text(), QStringLiteral("record too short for this band: it needs at least %1 min").arg(minutes));
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCOMPARE(table->item(0, 13)->text(), QStringLiteral("запись слишком коротка для этой полосы: нужно не менее %1 мин").arg(minutes));
+  QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Эндотелиальный"));
+  QCOMPARE(find<QTabWidget>("PageControl1")->tabText(4), QStringLiteral("Анализ"));
+
+  // Hovering names the time, the frequency and the value.
+  auto* scalogram = find<ScalogramView>("AnalysisScalogram");
+  QVERIFY(scalogram->hasPicture());
+  const QString hover = scalogram->hoverText(scalogram->plotRect().center());
+  QVERIFY2(hover.contains(QStringLiteral("мин")) && hover.contains(QStringLiteral("Гц")), qPrintable(hover));
+
+  // The exports write the library's formats.
+  const QString spectrum = m_dir->filePath(QStringLiteral("spectrum.csv"));
+  QVERIFY(page()->exportTo(AnalysisPage::Export::Spectrum, spectrum));
+  const QStringList lines = test::ReadLines(spectrum);
+  QCOMPARE(lines.first(), QStringLiteral("frequency_hz,amplitude,power"));
+  QCOMPARE(lines.size(), static_cast<int>(expected.result.spectrum.size()) + 1);
+  const QString png = m_dir->filePath(QStringLiteral("scalogram.png"));
+  QVERIFY(page()->exportTo(AnalysisPage::Export::ScalogramPng, png));
+  QVERIFY(QImage(png).height() >= 400);
+  QVERIFY(!page()->exportTo(AnalysisPage::Export::Table, m_dir->filePath(QStringLiteral("no/such/folder.csv"))));
+  QCOMPARE(m_errors.size(), 1);
+}
+
+void AnalysisPageTest::stopEndsTheRunAndKeepsThePreviousResult() {
+  runToneRecord();
+  const AnalysisResult* first = page()->result();
+  // A long run: 20,000 samples at 40 Hz over 0.005 .. 13 Hz at 128 voices.
+  std::vector<double> values(20000);
+  for (std::size_t n = 0; n < values.size(); ++n) values[n] = std::sin(0.37 * static_cast<double>(n));
+  const QString path = m_dir->filePath(QStringLiteral("long.txt"));
+  QVERIFY(test::WriteSamples(path, values));
+  QVERIFY(page()->loadFile(AnalysisPage::FileSlot::Single, path));
+  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("40"));
+  find<QSpinBox>("SpinAnalysisVoices")->setValue(128);
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  QVERIFY(page()->isBusy());
+  QVERIFY(!find<QPushButton>("BtnAnalysisCalc")->isEnabled());
+  QTest::mouseClick(find<QPushButton>("BtnStop"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QCoreApplication::processEvents();
+  QVERIFY(!page()->isBusy());
+  QVERIFY(m_errors.isEmpty());
+  QCOMPARE(page()->result(), first);
+  QVERIFY(find<QPushButton>("BtnAnalysisCalc")->isEnabled());
+}
+
+void AnalysisPageTest::failedLoadKeepsThePreviousResult() {
+  runToneRecord();
+  const AnalysisResult* first = page()->result();
+  auto* table = find<QTableWidget>("AnalysisBandTable");
+  const QString cell = table->item(2, 3)->text();
+  const QString bad = m_dir->filePath(QStringLiteral("bad.txt"));
+  QVERIFY(test::WriteSamples(bad, {1.0, 2.0}));
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::Append));
+  file.write("abc\n");
+  file.close();
+  QVERIFY(!page()->loadFile(AnalysisPage::FileSlot::Single, bad));
+  QVERIFY(!page()->loadFile(AnalysisPage::FileSlot::Single, m_dir->filePath(QStringLiteral("missing.txt"))));
+  QCOMPARE(m_errors.size(), 2);
+  QVERIFY(m_errors.first().contains(QStringLiteral("bad.txt:3")));
+  QCOMPARE(page()->result(), first);
+  QCOMPARE(table->item(2, 3)->text(), cell);
+  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("tones.txt"));
+  // The kept file still runs.
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QCOMPARE(table->item(2, 3)->text(), cell);
+}
+
+void AnalysisPageTest::pairRunHandsTheBandDepthToTheTransformPage() {
+  // BF: three tones of random phase and a little noise; T follows it 3 s later (6 samples), so the lag is 3 s
+  // at every frequency below 1 / 6 Hz and the thermal wave gives x(f) = 2 * 3 s * sqrt(pi f lambda / (rho c)).
+  const int count = 2400, delay = 6;
+  std::vector<double> bf(count + delay), t(count);
+  unsigned state = 12345;
+  auto noise = [&state] {
+    state = state * 1103515245u + 12345u;
+    return ((state >> 8) & 0xffff) / 65536.0 - 0.5;
+  };
+  for (int n = 0; n < count + delay; ++n) {
+    const double s = (n - delay) / 2.0;
+    bf[n] = 5.0 + std::sin(2 * kPi * 0.03 * s + 0.4) + 0.8 * std::sin(2 * kPi * 0.07 * s + 2.0) +
+            0.6 * std::sin(2 * kPi * 0.012 * s + 1.0) + 0.3 * noise();
+  }
+  for (int n = 0; n < count; ++n) t[n] = 30.0 + 0.2 * bf[n];
+  bf.erase(bf.begin(), bf.begin() + delay);  // bf[n] is now the flow at n, t[n] the flow 3 s earlier
+  const QString tPath = m_dir->filePath(QStringLiteral("t.txt")), bfPath = m_dir->filePath(QStringLiteral("bf.txt"));
+  QVERIFY(test::WriteSamples(tPath, t));
+  QVERIFY(test::WriteSamples(bfPath, bf));
+  QVERIFY(m_window->transformPage()->loadT(tPath));
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(m_window->transformPage()->loadBF(bfPath));
+  m_window->transformPage()->waitForIdle();
+  QVERIFY(m_errors.isEmpty());
+
+  QTest::mouseClick(find<QRadioButton>("RadioAnalysisPair"), Qt::LeftButton);
+  QVERIFY(page()->pairMode());
+  find<QComboBox>("ComboAnalysisPairSource")->setCurrentIndex(static_cast<int>(AnalysisPage::PairSource::Transform));
+  find<QSpinBox>("SpinAnalysisSurrogates")->setValue(19);
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QVERIFY(page()->coherence());
+
+  auto* table = find<QTableWidget>("AnalysisBandTable");
+  const int row = RowOf(table, QStringLiteral("Neurogenic"));
+  QVERIFY(row >= 0);
+  QVERIFY(!table->isColumnHidden(12));
+  const CoherenceBandRow* band = nullptr;
+  for (const CoherenceBandRow& b : page()->coherence()->bands) {
+    if (b.band.name == "neurogenic") band = &b;
+  }
+  QVERIFY(band && band->depthMm);
+  // The median depth lies between the depths of the band's edges for a 3 s lag.
+  const TissueParameters& tissue = m_window->context()->session()->tissueParameters();
+  auto depthMm = [&](double f) {
+    return 1000.0 * 2.0 * 3.0 * std::sqrt(kPi * f * tissue.wave.lambda / (tissue.shitzer.rhoSkin * tissue.wave.heatCapacity));
+  };
+  QVERIFY2(*band->depthMm > 0.95 * depthMm(0.02) && *band->depthMm < 1.05 * depthMm(0.05),
+           qPrintable(QString::number(*band->depthMm)));
+  QVERIFY(std::abs(Cell(table, row, 12) / *band->depthMm - 1.0) < 1e-3);
+
+  table->selectRow(row);
+  QVERIFY(find<QPushButton>("BtnAnalysisUseDepth")->isEnabled());
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisUseDepth"), Qt::LeftButton);
+  QVERIFY(m_errors.isEmpty());
+  const double stored = m_window->context()->session()->tissueParameters().wave.depthM;
+  QCOMPARE(stored, std::round(*band->depthMm * 1000.0) / 1e6);
+  QCOMPARE(m_window->context()->session()->grid().cell(10, 1), FormatRealText(stored * 1000.0, DecimalSeparator().toLatin1()));
+}
+
+QTEST_MAIN(AnalysisPageTest)
+#include "analysis_page_test.moc"
