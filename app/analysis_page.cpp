@@ -335,7 +335,8 @@ void AnalysisPage::openDialog(FileSlot slot) {
 
 bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   if (isBusy()) return false;
-  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(Separator()));
+  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(Separator()),
+                                          kMaxAnalysisRecordSamples);
   if (!read.ok()) {
     m_context->showError(FileErrorText(*read.error));
     return false;
