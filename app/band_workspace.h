@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "core/frequency_band.h"
+#include "signals/signal_record.h"
 
 class QAction;
 class QCheckBox;
@@ -60,6 +61,12 @@ class BandWorkspace : public QWidget {
 
   // Reads a signal file into the page (the work of the Signal button after its dialog); false when refused.
   virtual bool loadSignal(const QString& path) = 0;
+  // A record made elsewhere (the Import dialog) becomes the page's signal as a read of a file would make it;
+  // `truncated` reports the record limit as a "Big file" read does. False when refused.
+  virtual bool loadRecord(SignalRecord record, bool truncated) = 0;
+  // Opens `path` as the Signal button and drops do: a one-column text file through loadSignal, any other file
+  // through the Import dialog at the page's rate. Nothing changes when the dialog is cancelled or fails.
+  bool openFile(const QString& path);
   // Writes the filtered signal (the save button after its dialog); ".txt" is ensured. False when not written.
   virtual bool saveFiltered(const QString& path) = 0;
   // True while a run of this page goes.
@@ -91,6 +98,10 @@ class BandWorkspace : public QWidget {
   // disable/enable actions); a page adds its own. The save button comes back only with a filtered signal.
   virtual void showBusy(bool busy);
   virtual bool hasFilteredSignal() const = 0;
+  // The rate the page's signals have, Hz (the records' rate, or the wavelet page's 2 Hz).
+  virtual int signalRateHz() const = 0;
+  // "Fourier" / "Wavelet": the page's role in the "Recent files" menu.
+  virtual QString recentRole() const = 0;
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 

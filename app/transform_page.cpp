@@ -22,6 +22,7 @@
 #include "converted_record_panel.h"
 #include "conversion_controls.h"
 #include "core/text_helpers.h"
+#include "file_drop.h"
 #include "frequency_strip.h"
 #include "language_tables.h"
 #include "named_controls.h"
@@ -133,7 +134,10 @@ QWidget* TransformPage::buildInputSide() {
   m_splitterL->setObjectName(QStringLiteral("Splitter1"));
   m_splitterL->setChildrenCollapsible(false);
   layout->addWidget(m_splitterL);
-  for (Side side : kSides) m_sides[SideIndex(side)] = new RecordSidePanel(side, m_splitterL);
+  for (Side side : kSides) {
+    m_sides[SideIndex(side)] = new RecordSidePanel(side, m_splitterL);
+    FileDrop::Install(panel(side)->chart(), [this, side](const QString& path) { openFile(side, path); });
+  }
   m_speedButton4 = MaximizeButton("SpeedButton4", this);
   panel(Side::Temperature)->chart()->setCornerWidget(m_speedButton4);
   return m_panelL;
@@ -351,9 +355,66 @@ void TransformPage::onMethodChanged() {
 
 void TransformPage::readRecord(Side side) {
   const QString title = side == Side::Temperature ? QStringLiteral("Temperature") : QStringLiteral("BloodFlow");
-  const QString path = QFileDialog::getOpenFileName(this, title, QString(), QStringLiteral("Text file (*.txt)"));
-  // The source text is the session's: it names the file once the load has succeeded.
-  if (!path.isEmpty()) loadRecord(side, path, QString(), nullptr);
+  const QString path = QFileDialog::getOpenFileName(this, title, QString(), OpenFileFilter());
+  if (!path.isEmpty()) openFile(side, path);
+}
+
+bool TransformPage::openFile(Side side, const QString& path) {
+  if (!session() || isBusy()) return false;
+  const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
+  if (IsSignalTextFile(path)) {
+    // The source text is the session's: it names the file once the load has succeeded.
+    return loadRecord(side, path, QString(), [this, role, path](bool ok) {
+      if (ok) m_context->noteOpenedFile(role, path);
+    });
+  }
+  ImportDialog::Options options;
+  options.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
+  options.rateHz = m_context->gerc();
+  // The rate may change only while no record of the other side holds the present one.
+  options.rateEditable = !session()->loaded(OtherSide(side));
+  options.pairAllowed = true;
+  options.language = m_context->language();
+  ImportDialog dialog(path, options, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  return loadImported(side, dialog.records(), path);
+}
+
+bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& records, const QString& path) {
+  TransformSession* s = session();
+  if (!s || isBusy() || records.empty()) return false;
+  const bool pair = records.size() == 2;
+  const int rate = static_cast<int>(records.front().rateHz);
+  if (rate != m_context->gerc()) {
+    if (!pair && s->loaded(OtherSide(side))) {
+      m_context->showError(ImportText(ImportWord::kRateDiffers, m_context->language())
+                               .arg(rate)
+                               .arg(m_context->gerc()));
+      return false;
+    }
+    m_upDown1->setValue(rate);
+  }
+  const Side first = pair ? Side::Temperature : side;
+  const QString role = first == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
+  auto noted = [this, role, path](bool ok) {
+    if (ok && !path.isEmpty()) m_context->noteOpenedFile(role, path);
+  };
+  syncSession();
+  if (!pair) {
+    return runJob(s->prepareLoadRecord(side, records.front().record, records.front().source.toStdString()),
+                  [noted](const SessionResult& result) { noted(result.ok()); });
+  }
+  // T first; BF follows once T has loaded.
+  const ImportedRecord bf = records.back();
+  return runJob(s->prepareLoadRecord(Side::Temperature, records.front().record, records.front().source.toStdString()),
+                [this, bf, noted](const SessionResult& result) {
+                  if (!result.ok()) return;
+                  noted(true);
+                  TransformSession* session = this->session();
+                  if (!session || isBusy()) return;
+                  syncSession();
+                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()), nullptr);
+                });
 }
 
 void TransformPage::loadExample(int number) {

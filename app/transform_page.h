@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "import_dialog.h"
 #include "signals/transform_session.h"
 
 class QCheckBox;
@@ -51,6 +52,14 @@ class TransformPage : public QWidget {
   // when another computation runs. A failure is shown in the error box and the records keep what they held.
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
+  // Opens `path` for `side` as the T and BF open buttons and drops do: the program's one-column text file loads
+  // as loadT / loadBF; any other file opens the Import dialog, whose records then load (a pair fills both
+  // sides). Nothing changes when the dialog is cancelled or the import fails.
+  bool openFile(Side side, const QString& path);
+  // Loads records made by the Import dialog (one for `side`, or a T and BF pair) through the session's load
+  // entry point, after setting the records' rate to theirs; false when another computation runs or the rate
+  // cannot change because the other side's record is at the present one.
+  bool loadImported(Side side, const std::vector<ImportedRecord>& records, const QString& path = QString());
   // Starts making `samples` the BF record (the PPG page's "<--", through AppContext::handOverBloodFlow), with
   // `source` as its source; false when another computation runs.
   bool takeBloodFlow(const std::vector<double>& samples, const QString& source);
