@@ -15,6 +15,9 @@
 #include "app_context.h"
 #include "file_drop.h"
 #include "import_dialog.h"
+#include "language_tables.h"
+#include "core/text_helpers.h"
+#include "signals/csv_writer.h"
 #include "number_text.h"
 #include "page_run.h"
 #include "plot_view.h"
@@ -174,9 +177,32 @@ bool BandWorkspace::openFile(const QString& path) {
 }
 
 void BandWorkspace::saveDialog() {
+  const QString text = QStringLiteral("Text file (*.txt)");
+  const QString csv = QStringLiteral("CSV with header (*.csv)");
+  QString filter = text;
   const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (!name.isEmpty()) saveFiltered(name);
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+  if (name.isEmpty()) return;
+  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+    saveFilteredCsv(name);
+  } else {
+    saveFiltered(name);
+  }
+}
+
+bool BandWorkspace::saveFilteredCsv(const QString& name) {
+  if (isBusy() || !hasFilteredSignal()) return false;
+  CsvWriteRequest request;
+  request.comments = {{"program", "Kelvora " KELVORA_VERSION}, {"record", "filtered signal"}};
+  for (auto& comment : filterComments()) request.comments.push_back(std::move(comment));
+  request.comments.emplace_back("sample_rate_hz", std::to_string(signalRateHz()));
+  request.sampleRateHz = signalRateHz();
+  request.columns = {CsvColumn{"filtered", filteredForCsv()}};
+  if (const auto error = WriteCsvFile(EnsureExtension(name.toStdString(), ".csv"), request)) {
+    m_context->showError(RecordFileErrorText(*error, m_context->language()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kelvora

@@ -4,6 +4,9 @@
 // presets), the chart area with the signal chart, the band strip with its edge labels and the filtered-signal
 // chart, the dialogs of the Signal buttons, the page's background runs and the controls they disable.
 #include <QWidget>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/frequency_band.h"
 #include "signals/signal_record.h"
@@ -69,6 +72,9 @@ class BandWorkspace : public QWidget {
   bool openFile(const QString& path);
   // Writes the filtered signal (the save button after its dialog); ".txt" is ensured. False when not written.
   virtual bool saveFiltered(const QString& path) = 0;
+  // Writes the filtered signal as CSV (".csv" ensured): comment lines with the method and band, then t_s and the
+  // values at the page's rate, through the atomic writer. False with the error shown when not written.
+  bool saveFilteredCsv(const QString& path);
   // True while a run of this page goes.
   bool isBusy() const;
 
@@ -102,6 +108,9 @@ class BandWorkspace : public QWidget {
   virtual int signalRateHz() const = 0;
   // "Fourier" / "Wavelet": the page's role in the "Recent files" menu.
   virtual QString recentRole() const = 0;
+  // What a CSV of the filtered signal holds: its values and the comment lines naming the method and band.
+  virtual std::vector<double> filteredForCsv() const = 0;
+  virtual std::vector<std::pair<std::string, std::string>> filterComments() const = 0;
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 

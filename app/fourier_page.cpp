@@ -313,6 +313,11 @@ bool FourierPage::loadSignal(const QString& path) {
   return true;
 }
 
+std::vector<std::pair<std::string, std::string>> FourierPage::filterComments() const {
+  return {{"method", m_mode == Mode::Amplitude ? "Fourier amplitude filtering" : "Fourier frequency filtering"},
+          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
+}
+
 int FourierPage::signalRateHz() const { return m_context->gerc(); }
 
 bool FourierPage::loadRecord(SignalRecord record, bool truncated) {

@@ -72,6 +72,8 @@ class FourierPage : public BandWorkspace {
   bool hasFilteredSignal() const override { return !m_filteredUnits.empty(); }
   int signalRateHz() const override;
   QString recentRole() const override { return QStringLiteral("Fourier"); }
+  std::vector<double> filteredForCsv() const override { return m_filteredUnits; }
+  std::vector<std::pair<std::string, std::string>> filterComments() const override;
   // A new signal in the chart, the filtered results and spectra emptied; then its spectrum when shown.
   void showSignal(SignalRecord record);
   void showSpectrumOfSignal();

@@ -92,6 +92,11 @@ void TForm1::buildMenus() {
   file->setObjectName(QStringLiteral("FileMenu"));
   m_recentMenu = file->addMenu(QStringLiteral("Recent files"));
   m_recentMenu->setObjectName(QStringLiteral("RecentFiles"));
+  file->addSeparator();
+  QAction* exportEdf = addAction(file, "ExportEdf", QStringLiteral("Export T, BF, T*, BF* as EDF+..."));
+  connect(exportEdf, &QAction::triggered, this, [this] { m_transform->exportEdfDialog(); });
+  QAction* report = addAction(file, "ExportReport", QStringLiteral("Transform page report (PDF)..."));
+  connect(report, &QAction::triggered, this, [this] { m_transform->reportDialog(); });
   connect(m_context, &AppContext::fileOpened, this, [this](const QString& role, const QString& path) {
     setRecentFiles(WithRecentFile(m_recentFiles, role + QLatin1Char('|') + path));
   });

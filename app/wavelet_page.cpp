@@ -205,6 +205,12 @@ bool WaveletPage::loadSignal(const QString& path) {
   return true;
 }
 
+std::vector<std::pair<std::string, std::string>> WaveletPage::filterComments() const {
+  return {{"method", "wavelet filtration"},
+          {"wavelet", runSettings().type == WaveletType::Paul ? "Paul" : "Morlet"},
+          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
+}
+
 int WaveletPage::signalRateHz() const { return static_cast<int>(kWaveletSampleRateHz); }
 
 bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {

@@ -60,6 +60,8 @@ class WaveletPage : public BandWorkspace {
   bool hasFilteredSignal() const override { return !m_filtered.empty(); }
   int signalRateHz() const override;
   QString recentRole() const override { return QStringLiteral("Wavelet"); }
+  std::vector<double> filteredForCsv() const override { return m_filtered; }
+  std::vector<std::pair<std::string, std::string>> filterComments() const override;
   // False (with the message shown) while another page's computation holds the engine.
   bool engineFree();
   // Hands the record to the engine and shows it; false (with the engine's message) when refused.
