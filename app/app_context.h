@@ -104,6 +104,10 @@ class AppContext : public QObject {
     m_runner = runner;
   }
 
+  // A page opened `path` for `role` ("T", "BF", "PPG", "Fourier", "Wavelet") and loaded it: the window puts it
+  // first in the "Recent files" menu.
+  void noteOpenedFile(const QString& role, const QString& path) { emit fileOpened(role, path); }
+
   // Shows `message` in the modal error box (error icon, OK and Cancel; both only close it).
   void showError(const QString& message) const;
   // Replaces the error box by `interceptor` (tests record the messages instead of closing a modal box).
@@ -126,6 +130,7 @@ class AppContext : public QObject {
   void potoksChanged(int threads);
   // The session was set, or its records were changed from outside the Transform page.
   void sessionChanged();
+  void fileOpened(const QString& role, const QString& path);
 
  private:
   int m_gerc = 2;

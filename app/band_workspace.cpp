@@ -13,6 +13,11 @@
 #include <algorithm>
 
 #include "app_context.h"
+#include "file_drop.h"
+#include "import_dialog.h"
+#include "language_tables.h"
+#include "core/text_helpers.h"
+#include "signals/csv_writer.h"
 #include "number_text.h"
 #include "page_run.h"
 #include "plot_view.h"
@@ -92,6 +97,7 @@ QHBoxLayout* BandWorkspace::build(QWidget* modeGroup) {
   m_area->installEventFilter(this);
   layout->addWidget(m_area, 1);
   m_signalChart = new PlotView(QString::fromLatin1(m_names.signalChart), m_area);
+  FileDrop::Install(m_signalChart, [this](const QString& path) { openFile(path); });
   m_signalChart->setTitle(QStringLiteral("Signal"));
   m_signalChart->setBottomTitle(QStringLiteral("t, min"));
   m_signalChart->addLineSeries(QString::fromLatin1(m_names.signalSeries), QColor(0xc0, 0x20, 0x20));
@@ -147,15 +153,56 @@ bool BandWorkspace::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BandWorkspace::openDialog() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (!path.isEmpty()) loadSignal(path);
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  if (!path.isEmpty()) openFile(path);
+}
+
+bool BandWorkspace::openFile(const QString& path) {
+  if (isBusy()) return false;
+  if (IsSignalTextFile(path)) {
+    const bool ok = loadSignal(path);
+    if (ok) m_context->noteOpenedFile(recentRole(), path);
+    return ok;
+  }
+  ImportDialog::Options options;
+  options.target = ImportTarget::Signal;
+  options.rateHz = signalRateHz();
+  options.language = m_context->language();
+  ImportDialog dialog(path, options, this);
+  if (dialog.exec() != QDialog::Accepted || dialog.records().empty()) return false;
+  const ImportedRecord& record = dialog.records().front();
+  const bool ok = loadRecord(record.record, record.truncated);
+  if (ok) m_context->noteOpenedFile(recentRole(), path);
+  return ok;
 }
 
 void BandWorkspace::saveDialog() {
+  const QString text = QStringLiteral("Text file (*.txt)");
+  const QString csv = QStringLiteral("CSV with header (*.csv)");
+  QString filter = text;
   const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), QStringLiteral("Text file (*.txt)"));
-  if (!name.isEmpty()) saveFiltered(name);
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+  if (name.isEmpty()) return;
+  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+    saveFilteredCsv(name);
+  } else {
+    saveFiltered(name);
+  }
+}
+
+bool BandWorkspace::saveFilteredCsv(const QString& name) {
+  if (isBusy() || !hasFilteredSignal()) return false;
+  CsvWriteRequest request;
+  request.comments = {{"program", "Kelvora " KELVORA_VERSION}, {"record", "filtered signal"}};
+  for (auto& comment : filterComments()) request.comments.push_back(std::move(comment));
+  request.comments.emplace_back("sample_rate_hz", std::to_string(signalRateHz()));
+  request.sampleRateHz = signalRateHz();
+  request.columns = {CsvColumn{"filtered", filteredForCsv()}};
+  if (const auto error = WriteCsvFile(EnsureExtension(name.toStdString(), ".csv"), request)) {
+    m_context->showError(RecordFileErrorText(*error, m_context->language()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kelvora

@@ -4,8 +4,12 @@
 // presets), the chart area with the signal chart, the band strip with its edge labels and the filtered-signal
 // chart, the dialogs of the Signal buttons, the page's background runs and the controls they disable.
 #include <QWidget>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/frequency_band.h"
+#include "signals/signal_record.h"
 
 class QAction;
 class QCheckBox;
@@ -60,8 +64,17 @@ class BandWorkspace : public QWidget {
 
   // Reads a signal file into the page (the work of the Signal button after its dialog); false when refused.
   virtual bool loadSignal(const QString& path) = 0;
+  // A record made elsewhere (the Import dialog) becomes the page's signal as a read of a file would make it;
+  // `truncated` reports the record limit as a "Big file" read does. False when refused.
+  virtual bool loadRecord(SignalRecord record, bool truncated) = 0;
+  // Opens `path` as the Signal button and drops do: a one-column text file through loadSignal, any other file
+  // through the Import dialog at the page's rate. Nothing changes when the dialog is cancelled or fails.
+  bool openFile(const QString& path);
   // Writes the filtered signal (the save button after its dialog); ".txt" is ensured. False when not written.
   virtual bool saveFiltered(const QString& path) = 0;
+  // Writes the filtered signal as CSV (".csv" ensured): comment lines with the method and band, then t_s and the
+  // values at the page's rate, through the atomic writer. False with the error shown when not written.
+  bool saveFilteredCsv(const QString& path);
   // True while a run of this page goes.
   bool isBusy() const;
 
@@ -91,6 +104,13 @@ class BandWorkspace : public QWidget {
   // disable/enable actions); a page adds its own. The save button comes back only with a filtered signal.
   virtual void showBusy(bool busy);
   virtual bool hasFilteredSignal() const = 0;
+  // The rate the page's signals have, Hz (the records' rate, or the wavelet page's 2 Hz).
+  virtual int signalRateHz() const = 0;
+  // "Fourier" / "Wavelet": the page's role in the "Recent files" menu.
+  virtual QString recentRole() const = 0;
+  // What a CSV of the filtered signal holds: its values and the comment lines naming the method and band.
+  virtual std::vector<double> filteredForCsv() const = 0;
+  virtual std::vector<std::pair<std::string, std::string>> filterComments() const = 0;
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -307,7 +307,29 @@ bool FourierPage::loadSignal(const QString& path) {
     m_context->showError(QStringLiteral("The file holds no samples: ") + path);
     return false;
   }
-  m_signal = std::move(read.record);
+  showSignal(std::move(read.record));
+  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
+  showSpectrumOfSignal();
+  return true;
+}
+
+std::vector<std::pair<std::string, std::string>> FourierPage::filterComments() const {
+  return {{"method", m_mode == Mode::Amplitude ? "Fourier amplitude filtering" : "Fourier frequency filtering"},
+          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
+}
+
+int FourierPage::signalRateHz() const { return m_context->gerc(); }
+
+bool FourierPage::loadRecord(SignalRecord record, bool truncated) {
+  if (isBusy() || record.empty()) return false;
+  showSignal(std::move(record));
+  if (truncated) m_context->showError(QString::fromLatin1(kBigFileTabMessage));
+  showSpectrumOfSignal();
+  return true;
+}
+
+void FourierPage::showSignal(SignalRecord record) {
+  m_signal = std::move(record);
   m_loaded = true;
   m_engine->transform.clearFourierPageSlots();
   m_filteredUnits.clear();
@@ -319,10 +341,11 @@ bool FourierPage::loadSignal(const QString& path) {
   m_filteredChart->clearAll();
   m_chart9->clearBars();
   m_chart10->clearBars();
-  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
+}
+
+void FourierPage::showSpectrumOfSignal() {
   // The 0 .. 1 Hz spectrum: the amplitude filter's reference, and what "Show Spectrum" shows in either mode.
   if (m_mode == Mode::Amplitude || m_showSpectrum->isChecked()) computeAmplitudeSpectrum();
-  return true;
 }
 
 void FourierPage::computeAmplitudeSpectrum() {

@@ -40,6 +40,7 @@ class FourierPage : public BandWorkspace {
   // Reads a signal file into the page (the work of BitBtn25 after its dialog). A failed read shows the error and
   // keeps the page as it was; returns false then.
   bool loadSignal(const QString& path) override;
+  bool loadRecord(SignalRecord record, bool truncated) override;
   // Writes the filtered signal in the signal's own units (BtnSaveF after its dialog); ".txt" is ensured.
   bool saveFiltered(const QString& path) override;
   // The band setter of the page (presets, popup menu): stores the band, shows it, places the markers, filters
@@ -69,6 +70,13 @@ class FourierPage : public BandWorkspace {
   void calculationPressed() override { calculate(); }
   void showBusy(bool busy) override;
   bool hasFilteredSignal() const override { return !m_filteredUnits.empty(); }
+  int signalRateHz() const override;
+  QString recentRole() const override { return QStringLiteral("Fourier"); }
+  std::vector<double> filteredForCsv() const override { return m_filteredUnits; }
+  std::vector<std::pair<std::string, std::string>> filterComments() const override;
+  // A new signal in the chart, the filtered results and spectra emptied; then its spectrum when shown.
+  void showSignal(SignalRecord record);
+  void showSpectrumOfSignal();
   // The width of Chart5/Chart6 in the current layout state.
   int signalTargetWidth() const;
   void onStripPressed(int x, Qt::MouseButton button);

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "core/text_helpers.h"
+#include "signals/record_file_error.h"
 
 namespace kelvora {
 
@@ -159,6 +160,24 @@ const std::vector<TextEntry> kTable = {
     {"ChartAnalysisDepth", T::ChartTitle, 0, "Depth of the heat source", "Глубина источника тепла"},
     {"ChartAnalysisDepth", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
     {"BtnStop", T::Text, 0, "STOP", "СТОП"},
+    {"ImportLayoutBox", T::Text, 0, "Layout", "Формат"},
+    {"ImportSeparatorLabel", T::Text, 0, "Separator:", "Разделитель:"},
+    {"ImportDecimalLabel", T::Text, 0, "Decimal mark:", "Десятичный знак:"},
+    {"ImportHeaderLinesLabel", T::Text, 0, "Header lines:", "Строк заголовка:"},
+    {"ImportTimeColumnLabel", T::Text, 0, "Time column:", "Столбец времени:"},
+    {"ImportChannelsBox", T::Text, 0, "Channels", "Каналы"},
+    {"ImportAnnotationsBox", T::Text, 0, "Annotations", "Аннотации"},
+    {"ImportRecordBox", T::Text, 0, "Record", "Запись"},
+    {"ImportRateFromTime", T::Text, 0, "Rate from the time column", "Частота по столбцу времени"},
+    {"ImportRateTyped", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
+    {"ImportTargetRateLabel", T::Text, 0, "Resample to, Hz:", "Передискретизация до, Гц:"},
+    {"ImportPair", T::Text, 0, "Import pair (T and BF from this file)", "Импорт пары (T и BF из этого файла)"},
+    {"ImportButton", T::Text, 0, "Import", "Импорт"},
+    {"ImportCancel", T::Text, 0, "Cancel", "Отмена"},
+    {"FileMenu", T::Text, 0, "File", "Файл"},
+    {"RecentFiles", T::Text, 0, "Recent files", "Последние файлы"},
+    {"ExportEdf", T::Text, 0, "Export T, BF, T*, BF* as EDF+...", "Экспорт T, BF, T*, BF* в EDF+..."},
+    {"ExportReport", T::Text, 0, "Transform page report (PDF)...", "Отчёт страницы преобразования (PDF)..."},
 };
 
 // Writes `text` as the caption of whatever kind of object `object` is.
@@ -500,6 +519,149 @@ QString AboutText(Language language) {
              "<a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">gnu.org/licenses/gpl-3.0</a>.</p>"
              "<p>Built with Qt %2 (GPL-3).</p>")
       .arg(version, QString::fromLatin1(qVersion()));
+}
+
+
+namespace {
+
+QString Tr(Language language, const char* english, const char* russian) {
+  return QString::fromUtf8(language == Language::Russian ? russian : english);
+}
+
+QString Num(double value) { return QString::number(value, 'g', 6); }
+
+QString QuotedText(const std::string& text) { return QStringLiteral("'") + QString::fromStdString(EscapeBytes(text)) + QStringLiteral("'"); }
+
+QString FieldText(EdfHeaderField field, Language l) {
+  using F = EdfHeaderField;
+  switch (field) {
+    case F::kNone: return Tr(l, "header", "заголовок");
+    case F::kVersion: return Tr(l, "version", "версия");
+    case F::kPatient: return Tr(l, "patient", "пациент");
+    case F::kRecording: return Tr(l, "recording", "запись");
+    case F::kStartDate: return Tr(l, "start date", "дата начала");
+    case F::kStartTime: return Tr(l, "start time", "время начала");
+    case F::kHeaderBytes: return Tr(l, "number of header bytes", "число байт заголовка");
+    case F::kReserved: return Tr(l, "reserved", "резерв");
+    case F::kDataRecords: return Tr(l, "number of data records", "число записей данных");
+    case F::kRecordDuration: return Tr(l, "data record duration", "длительность записи данных");
+    case F::kSignalCount: return Tr(l, "number of signals", "число сигналов");
+    case F::kLabel: return Tr(l, "label", "метка");
+    case F::kTransducer: return Tr(l, "transducer type", "тип датчика");
+    case F::kPhysicalDimension: return Tr(l, "physical dimension", "физическая размерность");
+    case F::kPhysicalMinimum: return Tr(l, "physical minimum", "физический минимум");
+    case F::kPhysicalMaximum: return Tr(l, "physical maximum", "физический максимум");
+    case F::kDigitalMinimum: return Tr(l, "digital minimum", "цифровой минимум");
+    case F::kDigitalMaximum: return Tr(l, "digital maximum", "цифровой максимум");
+    case F::kPrefilter: return Tr(l, "prefiltering", "предфильтрация");
+    case F::kSamplesPerRecord: return Tr(l, "number of samples in each data record", "число отсчётов в записи данных");
+    case F::kSignalReserved: return Tr(l, "signal reserved", "резерв сигнала");
+    case F::kFileSize: return Tr(l, "file size", "размер файла");
+    case F::kAnnotations: return Tr(l, "annotations", "аннотации");
+  }
+  return Tr(l, "header", "заголовок");
+}
+
+QString ErrorBody(const RecordFileError& e, Language l) {
+  using K = RecordFileErrorKind;
+  const QString column = Tr(l, "column %1: ", "столбец %1: ").arg(e.column);
+  switch (e.kind) {
+    case K::kMissingFile: return Tr(l, "the file does not exist", "файл не существует");
+    case K::kCannotOpen: return Tr(l, "cannot open the file", "не удаётся открыть файл");
+    case K::kCannotWrite: return Tr(l, "cannot write the file; an existing file is unchanged", "не удаётся записать файл; существующий файл не изменён");
+    case K::kNoData:
+      return e.line > 0 ? Tr(l, "no rows of numbers after line %1", "нет строк с числами после строки %1").arg(e.line)
+                        : Tr(l, "no rows of numbers", "нет строк с числами");
+    case K::kBadNumber: return column + Tr(l, "%1 is not a valid number", "%1 не является числом").arg(QuotedText(e.text));
+    case K::kRaggedRow: return Tr(l, "%1 cells where the rows have %2", "%1 ячеек, а в строках %2").arg(e.count).arg(e.expected);
+    case K::kLineTooLong: return Tr(l, "the line is longer than %1 bytes", "строка длиннее %1 байт").arg(e.expected);
+    case K::kMissingValue: return column + Tr(l, "empty cell with values after it", "пустая ячейка, после которой есть значения");
+    case K::kNoSuchColumn: return Tr(l, "no column %1 among the %2 columns", "нет столбца %1 среди %2 столбцов").arg(QuotedText(e.text)).arg(e.count);
+    case K::kAmbiguousColumn: return Tr(l, "%1 names more than one column", "%1 называет несколько столбцов").arg(QuotedText(e.text));
+    case K::kColumnNeeded: return Tr(l, "no signal column", "нет столбца сигнала");
+    case K::kTimeNotUniform:
+      return Tr(l, "time column %1: at t = %2 s the step is %3 s where the usual step is %4 s (not uniform within 1 %)",
+                "столбец времени %1: при t = %2 с шаг %3 с, обычный шаг %4 с (неравномерно более чем на 1 %)")
+          .arg(e.column).arg(Num(e.timeS), Num(e.stepS), Num(e.expectedStepS));
+    case K::kTooFewSamples: return Tr(l, "the time column has %1 samples; a rate needs at least 2", "в столбце времени %1 отсчётов; для частоты нужно не меньше 2").arg(e.count);
+    case K::kNoSampleRate: return Tr(l, "no time column: type the rate", "нет столбца времени: введите частоту");
+    case K::kEdfHeader: {
+      if (e.field == EdfHeaderField::kVersion)
+        return Tr(l, "not an EDF or BDF file (version field %1)", "не файл EDF или BDF (поле версии %1)").arg(QuotedText(e.text));
+      if (e.field == EdfHeaderField::kFileSize && e.expected > 0)
+        return Tr(l, "EDF file size is %1 bytes where the header says %2", "размер файла EDF %1 байт, а по заголовку %2").arg(e.count).arg(e.expected);
+      QString text = Tr(l, "EDF header field '%1'", "поле заголовка EDF '%1'").arg(FieldText(e.field, l));
+      if (e.signal > 0) text += Tr(l, " of signal %1", " сигнала %1").arg(e.signal);
+      text += Tr(l, " is malformed", " неверно");
+      if (!e.text.empty()) text += QStringLiteral(" (") + QuotedText(e.text) + QStringLiteral(")");
+      return text;
+    }
+    case K::kEdfDiscontinuous: return Tr(l, "discontinuous EDF+D and BDF+D files are not read", "прерывистые файлы EDF+D и BDF+D не читаются");
+    case K::kNoSuchChannel: return Tr(l, "no channel %1 among the %2 signals", "нет канала %1 среди %2 сигналов").arg(QuotedText(e.text)).arg(e.count);
+    case K::kAmbiguousChannel: return Tr(l, "%1 is the label of more than one signal", "%1 — метка нескольких сигналов").arg(QuotedText(e.text));
+    case K::kEdfReadFailed: return Tr(l, "the samples of channel %1 cannot be read", "отсчёты канала %1 не читаются").arg(e.column);
+    case K::kRatioNotWhole:
+      return Tr(l, "cannot resample %1 Hz to %2 Hz: the ratio %3 is not a whole number",
+                "нельзя передискретизировать %1 Гц в %2 Гц: отношение %3 не целое")
+          .arg(Num(e.fromRateHz), Num(e.toRateHz), Num(e.toRateHz > 0 ? e.fromRateHz / e.toRateHz : 0.0));
+    case K::kRateNotWhole: return Tr(l, "the rate %1 Hz is not a whole number of hertz; choose a rate to resample to", "частота %1 Гц не целая; выберите частоту передискретизации").arg(Num(e.fromRateHz));
+    case K::kNoSamples: return Tr(l, "no samples", "нет отсчётов");
+    case K::kNonFiniteValue: return Tr(l, "sample %1 of channel %2 is not a finite number", "отсчёт %1 канала %2 не является конечным числом").arg(e.count).arg(e.column);
+    case K::kValueTooLarge: return Tr(l, "channel %1 has values too large for an EDF header", "значения канала %1 слишком велики для заголовка EDF").arg(e.column);
+    case K::kBadChannel:
+      return e.column > 0 ? Tr(l, "channel %1 has no samples or no rate", "у канала %1 нет отсчётов или частоты").arg(e.column)
+                          : Tr(l, "no channels", "нет каналов");
+  }
+  return Tr(l, "error", "ошибка");
+}
+
+}  // namespace
+
+QString RecordFileErrorText(const RecordFileError& error, Language language) {
+  QString text = QString::fromStdString(error.path);
+  if (error.line > 0 && error.kind != RecordFileErrorKind::kNoData) {
+    text += Tr(language, ", line %1", ", строка %1").arg(error.line);
+  }
+  if (!text.isEmpty()) text += QStringLiteral(": ");
+  text += ErrorBody(error, language);
+  if (!error.reason.empty()) text += QStringLiteral(" (") + QString::fromStdString(error.reason) + QStringLiteral(")");
+  return text;
+}
+
+QString ImportText(ImportWord word, Language l) {
+  using W = ImportWord;
+  switch (word) {
+    case W::kTitle: return Tr(l, "Import", "Импорт");
+    case W::kComma: return Tr(l, "Comma", "Запятая");
+    case W::kSemicolon: return Tr(l, "Semicolon", "Точка с запятой");
+    case W::kTab: return Tr(l, "Tab", "Табуляция");
+    case W::kWhitespace: return Tr(l, "Blanks", "Пробелы");
+    case W::kPoint: return Tr(l, "Point (.)", "Точка (.)");
+    case W::kDecimalComma: return Tr(l, "Comma (,)", "Запятая (,)");
+    case W::kNoTimeColumn: return Tr(l, "none", "нет");
+    case W::kColumnHeader: return Tr(l, "Column", "Столбец");
+    case W::kNameHeader: return Tr(l, "Name", "Имя");
+    case W::kUnitHeader: return Tr(l, "Unit", "Единица");
+    case W::kLabelHeader: return Tr(l, "Label", "Метка");
+    case W::kRateHeader: return Tr(l, "Rate, Hz", "Частота, Гц");
+    case W::kSamplesHeader: return Tr(l, "Samples", "Отсчётов");
+    case W::kTimeHeader: return Tr(l, "Time, s", "Время, с");
+    case W::kDurationHeader: return Tr(l, "Duration, s", "Длит., с");
+    case W::kTextHeader: return Tr(l, "Text", "Текст");
+    case W::kTemperature: return Tr(l, "Temperature (T):", "Температура (T):");
+    case W::kBloodFlow: return Tr(l, "Blood flow (BF):", "Кровоток (BF):");
+    case W::kPpg: return Tr(l, "PPG:", "ФПГ:");
+    case W::kSignal: return Tr(l, "Signal:", "Сигнал:");
+    case W::kFileRate: return Tr(l, "as in the file", "как в файле");
+    case W::kRateMeasured: return Tr(l, "%1 Hz from the time column (uniform within 1 % over the first %2 rows)", "%1 Гц по столбцу времени (равномерно в пределах 1 % по первым %2 строкам)");
+    case W::kRateOfChannel: return Tr(l, "The channel is at %1 Hz", "Частота канала %1 Гц");
+    case W::kResampled: return Tr(l, "Block means of %1 samples: %2 Hz to %3 Hz", "Средние по блокам из %1 отсчётов: %2 Гц в %3 Гц");
+    case W::kNotResampled: return Tr(l, "Read at %1 Hz as it stands", "Читается с частотой %1 Гц как есть");
+    case W::kBadRate: return Tr(l, "The rate must be a number above 0", "Частота должна быть числом больше 0");
+    case W::kSampleLimit: return Tr(l, "The record holds more than 20000 samples after resampling: the first 20000 are kept", "После передискретизации в записи больше 20000 отсчётов: сохранены первые 20000");
+    case W::kRateDiffers: return Tr(l, "The record is at %1 Hz, the loaded record at %2 Hz", "Запись с частотой %1 Гц, загруженная запись %2 Гц");
+  }
+  return {};
 }
 
 }  // namespace kelvora

@@ -14,6 +14,8 @@ class QWidget;
 
 namespace kelvora {
 
+struct RecordFileError;
+
 // What part of the named object a text goes to.
 enum class TextTarget {
   Text,             // caption of a button, check box, radio button, label, group box title, menu or action
@@ -83,5 +85,24 @@ QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& o
 
 // The text of Help -> "About Kelvora": the program, its version and its licence (GPL-3.0-or-later).
 QString AboutText(Language language);
+
+
+// The window's text of an import or export error of an instrument file (signals/record_file_error.h): the file,
+// the line of a text file, then what is wrong (the column of a cell, the header field and signal of an EDF file).
+QString RecordFileErrorText(const RecordFileError& error, Language language);
+
+// The words of the Import dialog that are not captions of named controls.
+enum class ImportWord {
+  kTitle, kComma, kSemicolon, kTab, kWhitespace, kPoint, kDecimalComma, kNoTimeColumn,
+  kColumnHeader, kNameHeader, kUnitHeader, kLabelHeader, kRateHeader, kSamplesHeader, kTimeHeader,
+  kDurationHeader, kTextHeader, kTemperature, kBloodFlow, kPpg, kSignal, kFileRate,
+  kRateMeasured,   // %1 rate, %2 rows
+  kRateOfChannel,  // %1 rate
+  kResampled,      // %1 ratio, %2 from, %3 to
+  kNotResampled,   // %1 rate
+  kBadRate, kSampleLimit,
+  kRateDiffers,  // %1 the record's rate, %2 the loaded record's
+};
+QString ImportText(ImportWord word, Language language);
 
 }  // namespace kelvora

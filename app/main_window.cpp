@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -83,13 +84,26 @@ void TForm1::buildMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
 
-  QMenu* examples = bar->addMenu(QStringLiteral("Examples"));
-  examples->setObjectName(QStringLiteral("N1"));
   auto addAction = [this](QMenu* menu, const char* name, const QString& text) {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     return action;
   };
+  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("FileMenu"));
+  m_recentMenu = file->addMenu(QStringLiteral("Recent files"));
+  m_recentMenu->setObjectName(QStringLiteral("RecentFiles"));
+  file->addSeparator();
+  QAction* exportEdf = addAction(file, "ExportEdf", QStringLiteral("Export T, BF, T*, BF* as EDF+..."));
+  connect(exportEdf, &QAction::triggered, this, [this] { m_transform->exportEdfDialog(); });
+  QAction* report = addAction(file, "ExportReport", QStringLiteral("Transform page report (PDF)..."));
+  connect(report, &QAction::triggered, this, [this] { m_transform->reportDialog(); });
+  connect(m_context, &AppContext::fileOpened, this, [this](const QString& role, const QString& path) {
+    setRecentFiles(WithRecentFile(m_recentFiles, role + QLatin1Char('|') + path));
+  });
+
+  QMenu* examples = bar->addMenu(QStringLiteral("Examples"));
+  examples->setObjectName(QStringLiteral("N1"));
   QAction* example1 = addAction(examples, "Example21", QStringLiteral("Example 1 (Rest)"));
   QAction* example2 = addAction(examples, "Example11", QStringLiteral("Example 2 (Cuff Test)"));
   examples->addSeparator();
@@ -254,8 +268,44 @@ void TForm1::applySettings(const AppSettings& s) {
   m_legacyWaveletDelays->setChecked(s.waveletDelays == 1);
   m_waveletMethods->setDelayRule(s.waveletDelays == 1 ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
   setLanguage(s.lang == 1 ? 1 : 0);
+  setRecentFiles(s.recentFiles);
   for (QAction* action : m_threadGroup->actions()) {
     if (action->data().toInt() == s.potoks) action->setChecked(true);
+  }
+}
+
+void TForm1::setRecentFiles(const QStringList& entries) {
+  m_recentFiles = entries;
+  m_recentMenu->clear();
+  for (int i = 0; i < m_recentFiles.size(); ++i) {
+    const QString entry = m_recentFiles[i];
+    const qsizetype bar = entry.indexOf(QLatin1Char('|'));
+    const QString role = bar < 0 ? QString() : entry.left(bar);
+    const QString path = entry.mid(bar + 1);
+    QAction* action = m_recentMenu->addAction(QStringLiteral("&%1  %2: %3").arg(i + 1).arg(role, QDir::toNativeSeparators(path)));
+    action->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
+    connect(action, &QAction::triggered, this, [this, role, path] { openRecent(role, path); });
+  }
+  m_recentMenu->setEnabled(!m_recentFiles.isEmpty());
+}
+
+void TForm1::openRecent(const QString& role, const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    m_context->showError(QStringLiteral("File ") + QDir::toNativeSeparators(path) + QStringLiteral(" does not exist"));
+    return;
+  }
+  if (role == QStringLiteral("PPG")) {
+    m_pages->setCurrentWidget(m_ppg);
+    m_ppg->openFile(path);
+  } else if (role == QStringLiteral("Fourier")) {
+    m_pages->setCurrentWidget(m_fourier);
+    m_fourier->openFile(path);
+  } else if (role == QStringLiteral("Wavelet")) {
+    m_pages->setCurrentWidget(m_wavelet);
+    m_wavelet->openFile(path);
+  } else {
+    m_pages->setCurrentWidget(m_transform);
+    m_transform->openFile(role == QStringLiteral("BF") ? Side::BloodFlow : Side::Temperature, path);
   }
 }
 
@@ -299,6 +349,7 @@ AppSettings TForm1::currentSettings() const {
   s.logOx = m_context->logOx() ? 1 : 0;
   s.lang = m_english->isChecked() ? 0 : 1;
   s.waveletDelays = m_legacyWaveletDelays->isChecked() ? 1 : 0;
+  s.recentFiles = m_recentFiles;
   return s;
 }
 

@@ -8,6 +8,7 @@
 class QAction;
 class QActionGroup;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -59,6 +60,12 @@ class TForm1 : public QMainWindow {
   // The thread-count value of the checked "Number of threads" item, or 0 when none is checked.
   int checkedThreadItem() const;
 
+  // File -> "Recent files": the entries "<role>|<path>", newest first, as option.ini keeps them.
+  QStringList recentFiles() const { return m_recentFiles; }
+  void setRecentFiles(const QStringList& entries);
+  // Opens a recent file on its page (T or BF of the Transform page, PPG, Fourier, Wavelet).
+  void openRecent(const QString& role, const QString& path);
+
   // Menu "Help" -> "Help": shows the help text of the selected language.
   void showHelp();
   // Menu "Help" -> "About Kelvora": version and licence in a modal box (object name "AboutBox").
@@ -96,6 +103,8 @@ class TForm1 : public QMainWindow {
   QAction* m_animation = nullptr;
   QAction* m_legacyWaveletDelays = nullptr;
   QAction* m_english = nullptr;
+  QMenu* m_recentMenu = nullptr;
+  QStringList m_recentFiles;
   QAction* m_russian = nullptr;
   int m_wasMaximized = 0;
   bool m_settingsWritten = false;

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
+#include <QSvgGenerator>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -259,6 +260,26 @@ void PlotView::refreshSeries(QXYSeries* series, const Data& data) {
 }
 
 bool PlotView::savePicture(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toUpper();
+  if (suffix == QStringLiteral("SVG")) {
+    // Vector drawing of the scene as shown, through the same all-or-nothing file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&file);
+    svg.setSize(viewport()->size());
+    svg.setViewBox(QRect(QPoint(0, 0), viewport()->size()));
+    svg.setTitle(title());
+    QPainter painter;
+    if (!painter.begin(&svg)) {
+      file.cancelWriting();
+      return false;
+    }
+    painter.fillRect(QRect(QPoint(0, 0), viewport()->size()), Qt::white);
+    render(&painter, QRectF(QPoint(0, 0), viewport()->size()), viewport()->rect());
+    painter.end();
+    return file.commit();
+  }
   // The scene as shown, on white; the view's frame and the window colour around the chart are left out.
   QImage picture(viewport()->size(), QImage::Format_RGB32);
   picture.fill(Qt::white);
@@ -268,7 +289,6 @@ bool PlotView::savePicture(const QString& path) {
   painter.end();
   // Through a temporary file that replaces the target only when complete: a failed save (full disk, folder
   // gone) leaves an existing picture intact.
-  const QString suffix = QFileInfo(path).suffix().toUpper();
   const QByteArray format = suffix.isEmpty() ? QByteArray("BMP") : suffix.toLatin1();
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;

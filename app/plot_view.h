@@ -64,8 +64,8 @@ class PlotView : public QChartView {
   // Keeps `widget` (a small button) in the view's top-right corner.
   void setCornerWidget(QWidget* widget);
 
-  // Saves the chart as a picture; the format follows the file's extension (".bmp", ".png"). Returns false when
-  // the file cannot be written.
+  // Saves the chart as a picture; the format follows the file's extension (".bmp", ".png", or ".svg" for a vector
+  // drawing). The file is replaced only by a complete one. Returns false when it cannot be written.
   bool savePicture(const QString& path);
 
  protected:

@@ -14,6 +14,8 @@
 #include <cmath>
 
 #include "app_context.h"
+#include "file_drop.h"
+#include "import_dialog.h"
 #include "named_controls.h"
 #include "page_run.h"
 #include "number_text.h"
@@ -119,6 +121,7 @@ void PpgPage::buildControls() {
   layout->addLayout(row);
 
   m_chart7 = new PlotView(QStringLiteral("Chart7"), this);
+  FileDrop::Install(m_chart7, [this](const QString& path) { openFile(path); });
   m_chart7->setTitle(QStringLiteral("PPG"));
   m_chart7->setBottomTitle(QStringLiteral("t, min"));
   m_chart7->addLineSeries(QStringLiteral("Series9"), QColor(0xc0, 0x20, 0x20));
@@ -147,10 +150,42 @@ bool PpgPage::loadExample(int number) {
 }
 
 void PpgPage::readPpg() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(), QStringLiteral("Text file (*.txt)"));
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(), OpenFileFilter());
   if (path.isEmpty()) return;
-  loadPpg(path);
+  openFile(path);
+}
+
+bool PpgPage::openFile(const QString& path) {
+  if (isBusy()) return false;
+  if (IsSignalTextFile(path)) {
+    const bool ok = loadPpg(path);
+    if (ok) m_context->noteOpenedFile(QStringLiteral("PPG"), path);
+    return ok;
+  }
+  ImportDialog::Options options;
+  options.target = ImportTarget::Ppg;
+  options.rateHz = 0;
+  options.rateEditable = true;
+  options.language = m_context->language();
+  ImportDialog dialog(path, options, this);
+  if (dialog.exec() != QDialog::Accepted || dialog.records().empty()) return false;
+  const ImportedRecord& record = dialog.records().front();
+  const bool ok = loadSamples(record.record.values, record.rateHz, record.source);
+  if (ok) m_context->noteOpenedFile(QStringLiteral("PPG"), path);
+  return ok;
+}
+
+bool PpgPage::loadSamples(std::vector<double> values, double rateHz, const QString& title) {
+  if (isBusy() || values.empty() || !(rateHz > 0.0)) return false;
+  PpgSignal signal;
+  const bool bigFile = values.size() > static_cast<std::size_t>(kMaxPpgSamples);
+  if (bigFile) values.resize(static_cast<std::size_t>(kMaxPpgSamples));
+  signal.values = std::move(values);
+  signal.inRateHz = rateHz;
+  FinishPpgSignal(signal);
+  m_edit11->setText(FormatDecimal(rateHz, 10));
+  showPpg(std::move(signal), title, title, bigFile);
+  return true;
 }
 
 bool PpgPage::loadPpg(const QString& path, const QString& title) {
@@ -166,24 +201,29 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
     m_context->showError(FileErrorText(*error));
     return false;
   }
-  m_ppg = std::move(read.signal);
+  showPpg(std::move(read.signal), title.isEmpty() ? QFileInfo(path).fileName() : title,
+          title.isEmpty() ? path : title, read.status == PpgReadStatus::kBigFile);
+  return true;
+}
+
+void PpgPage::showPpg(PpgSignal signal, const QString& name, const QString& title, bool bigFile) {
+  m_ppg = std::move(signal);
   m_loaded = true;
   m_envelope = PpgEnvelope{};
-  m_ppgName = title.isEmpty() ? QFileInfo(path).fileName() : title;
+  m_ppgName = name;
   m_label17->clear();
   m_btnSave->setEnabled(false);
   m_btnHandOver->setEnabled(false);
   m_chart7->clearAll();
   m_chart8->clearAll();
-  m_edit3->setText(title.isEmpty() ? path : title);
+  m_edit3->setText(title);
   // Sample i is drawn at (i + 1) / r_in seconds.
-  const double step = 1.0 / inRate / 60.0;
+  const double step = 1.0 / m_ppg.inRateHz / 60.0;
   m_chart7->setUniformData(m_chart7->series(QStringLiteral("Series9")), m_ppg.values, step, step);
   m_edit20->setText(QString::number(m_ppg.count()) + QStringLiteral(" points"));
   m_edit13->setText(QString::number(m_ppg.durationS));
   m_btnEnvelope->setEnabled(true);
-  if (read.status == PpgReadStatus::kBigFile) m_context->showError(QString::fromLatin1(kPpgBigFileMessage));
-  return true;
+  if (bigFile) m_context->showError(QString::fromLatin1(kPpgBigFileMessage));
 }
 
 std::optional<PpgEnvelopeParams> PpgPage::readParams() {

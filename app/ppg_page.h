@@ -36,6 +36,12 @@ class PpgPage : public QWidget {
   // Reads a PPG file (BtnPPG after its dialog); `title` is shown in Edit3 (the file name when empty). A failed
   // read shows the error and keeps the page as it was.
   bool loadPpg(const QString& path, const QString& title = QString());
+  // Opens `path` as BtnPPG and drops do: a one-column text file through loadPpg, any other file through the
+  // Import dialog (its channel at the file's own rate becomes the PPG and the input rate). Nothing changes when
+  // the dialog is cancelled or the import fails.
+  bool openFile(const QString& path);
+  // A photoplethysmogram of `values` at `rateHz` (> 0), titled `title`, as a read of a file would show it.
+  bool loadSamples(std::vector<double> values, double rateHz, const QString& title);
   // BtnPPGintoBF: starts the envelope computation. False when it cannot start (no PPG, a bad edit, busy).
   bool computeEnvelope();
   // BtnSavePPGBF after its dialog: writes round(T x r_out) envelope samples; ".txt" is ensured.
@@ -59,6 +65,8 @@ class PpgPage : public QWidget {
   std::optional<std::vector<double>> envelopeSamples();
   void showBusy(bool busy);
   void showEnvelope(PpgEnvelopeResult result, double inRateHz);
+  // Shows a read photoplethysmogram; `title` is shown in Edit3.
+  void showPpg(PpgSignal signal, const QString& name, const QString& title, bool bigFile);
 
   AppContext* m_context;
   QPushButton* m_btnPpg = nullptr;       // BtnPPG

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include <algorithm>
+#include <string>
 #include <string_view>
 
 #include <QDir>
@@ -57,6 +59,11 @@ AppSettings ReadSettings(const QString& path) {
   s.logOx = ReadInt(values, "Options", "LogOX", s.logOx);
   s.lang = ReadInt(values, "Options", "Lang", s.lang);
   s.waveletDelays = ReadInt(values, "Options", "WaveletDelays", s.waveletDelays) == 1 ? 1 : 0;
+  for (int i = 1; i <= kMaxRecentFiles; ++i) {
+    const std::string key = "file" + std::to_string(i);
+    const std::optional<std::string> entry = values.value("Recent", key);
+    if (entry && !entry->empty()) s.recentFiles.append(QString::fromUtf8(entry->c_str()));
+  }
   return s;
 }
 
@@ -83,12 +90,25 @@ bool WriteSettings(const QString& path, const AppSettings& s, QString* error) {
       << "LogOX=" << s.logOx << '\n'
       << "Lang=" << s.lang << '\n'
       << "WaveletDelays=" << s.waveletDelays << '\n';
+  if (!s.recentFiles.isEmpty()) out << "[Recent]\n";
+  for (int i = 0; i < std::min<int>(kMaxRecentFiles, s.recentFiles.size()); ++i) {
+    out << "file" << (i + 1) << '=' << s.recentFiles[i] << '\n';
+  }
   out.flush();
   if (out.status() != QTextStream::Ok || !file.commit()) {
     if (error) *error = file.errorString();
     return false;
   }
   return true;
+}
+
+QStringList WithRecentFile(QStringList list, const QString& entry) {
+  // A line end would break the file's lines.
+  if (entry.contains(QLatin1Char('\n')) || entry.contains(QLatin1Char('\r'))) return list;
+  list.removeAll(entry);
+  list.prepend(entry);
+  while (list.size() > kMaxRecentFiles) list.removeLast();
+  return list;
 }
 
 int PotoksToWrite(int checkedItemValue) {

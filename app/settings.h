@@ -1,6 +1,7 @@
 #pragma once
 // The user's settings file option.ini: what is read at start and written at exit.
 #include <QString>
+#include <QStringList>
 
 namespace kelvora {
 
@@ -20,7 +21,15 @@ struct AppSettings {
   int lang = 0;       // [Options] Lang: 1 = Russian, any other value English
   int waveletDelays = 0;  // [Options] WaveletDelays: 1 = "Legacy wavelet delays" checked, any other value the
                           // corrected delays
+  QStringList recentFiles;  // [Recent] file1 .. file8: "<role>|<path>" (role T, BF, PPG, Fourier, Wavelet), newest
+                            // first
 };
+
+// The most entries of the "Recent files" menu.
+inline constexpr int kMaxRecentFiles = 8;
+
+// `list` with `entry` first: an equal entry further down is removed, and entries beyond kMaxRecentFiles drop off.
+QStringList WithRecentFile(QStringList list, const QString& entry);
 
 // The settings folder: the generic per-user data location followed by "/Kelvora" (on Linux
 // $XDG_DATA_HOME/Kelvora, by default ~/.local/share/Kelvora). Creates the folder when it is missing.
@@ -32,7 +41,7 @@ QString SettingsFilePath();
 // Reads the settings file at `path`. A missing or unreadable file gives every default; a missing key or a value
 // that is not a decimal integer gives the default of that key only. Keys are read in the order
 // position/left, width, top, height, Maximized, freq/gerc, Options/sign, potoks, ActivTab, Anim, LogOX, Lang,
-// WaveletDelays.
+// WaveletDelays, then Recent/file1 .. file8 (empty values skipped).
 AppSettings ReadSettings(const QString& path);
 
 // Writes every key in the read order above, through a temporary file beside the target that replaces it only

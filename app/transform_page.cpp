@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,6 +26,7 @@
 #include "converted_record_panel.h"
 #include "conversion_controls.h"
 #include "core/text_helpers.h"
+#include "file_drop.h"
 #include "frequency_strip.h"
 #include "language_tables.h"
 #include "named_controls.h"
@@ -33,6 +37,8 @@
 #include "record_colours.h"
 #include "record_side_panel.h"
 #include "signal_messages.h"
+#include "signals/csv_writer.h"
+#include "signals/edf_writer.h"
 #include "signals/wavelet_transform_methods.h"
 #include "task_runner.h"
 #include "width_animation.h"
@@ -134,7 +140,10 @@ QWidget* TransformPage::buildInputSide() {
   m_splitterL->setObjectName(QStringLiteral("Splitter1"));
   m_splitterL->setChildrenCollapsible(false);
   layout->addWidget(m_splitterL);
-  for (Side side : kSides) m_sides[SideIndex(side)] = new RecordSidePanel(side, m_splitterL);
+  for (Side side : kSides) {
+    m_sides[SideIndex(side)] = new RecordSidePanel(side, m_splitterL);
+    FileDrop::Install(panel(side)->chart(), [this, side](const QString& path) { openFile(side, path); });
+  }
   m_speedButton4 = MaximizeButton("SpeedButton4", this);
   panel(Side::Temperature)->chart()->setCornerWidget(m_speedButton4);
   return m_panelL;
@@ -365,9 +374,66 @@ void TransformPage::onMethodChanged() {
 
 void TransformPage::readRecord(Side side) {
   const QString title = side == Side::Temperature ? QStringLiteral("Temperature") : QStringLiteral("BloodFlow");
-  const QString path = QFileDialog::getOpenFileName(this, title, QString(), QStringLiteral("Text file (*.txt)"));
-  // The source text is the session's: it names the file once the load has succeeded.
-  if (!path.isEmpty()) loadRecord(side, path, QString(), nullptr);
+  const QString path = QFileDialog::getOpenFileName(this, title, QString(), OpenFileFilter());
+  if (!path.isEmpty()) openFile(side, path);
+}
+
+bool TransformPage::openFile(Side side, const QString& path) {
+  if (!session() || isBusy()) return false;
+  const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
+  if (IsSignalTextFile(path)) {
+    // The source text is the session's: it names the file once the load has succeeded.
+    return loadRecord(side, path, QString(), [this, role, path](bool ok) {
+      if (ok) m_context->noteOpenedFile(role, path);
+    });
+  }
+  ImportDialog::Options options;
+  options.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
+  options.rateHz = m_context->gerc();
+  // The rate may change only while no record of the other side holds the present one.
+  options.rateEditable = !session()->loaded(OtherSide(side));
+  options.pairAllowed = true;
+  options.language = m_context->language();
+  ImportDialog dialog(path, options, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  return loadImported(side, dialog.records(), path);
+}
+
+bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& records, const QString& path) {
+  TransformSession* s = session();
+  if (!s || isBusy() || records.empty()) return false;
+  const bool pair = records.size() == 2;
+  const int rate = static_cast<int>(records.front().rateHz);
+  if (rate != m_context->gerc()) {
+    if (!pair && s->loaded(OtherSide(side))) {
+      m_context->showError(ImportText(ImportWord::kRateDiffers, m_context->language())
+                               .arg(rate)
+                               .arg(m_context->gerc()));
+      return false;
+    }
+    m_upDown1->setValue(rate);
+  }
+  const Side first = pair ? Side::Temperature : side;
+  const QString role = first == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
+  auto noted = [this, role, path](bool ok) {
+    if (ok && !path.isEmpty()) m_context->noteOpenedFile(role, path);
+  };
+  syncSession();
+  if (!pair) {
+    return runJob(s->prepareLoadRecord(side, records.front().record, records.front().source.toStdString()),
+                  [noted](const SessionResult& result) { noted(result.ok()); });
+  }
+  // T first; BF follows once T has loaded.
+  const ImportedRecord bf = records.back();
+  return runJob(s->prepareLoadRecord(Side::Temperature, records.front().record, records.front().source.toStdString()),
+                [this, bf, noted](const SessionResult& result) {
+                  if (!result.ok()) return;
+                  noted(true);
+                  TransformSession* session = this->session();
+                  if (!session || isBusy()) return;
+                  syncSession();
+                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()), nullptr);
+                });
 }
 
 void TransformPage::loadExample(int number) {
@@ -451,8 +517,214 @@ void TransformPage::output(Side side) {
 void TransformPage::saveConverted(Side side) {
   if (!session() || isBusy()) return;
   const QString caption = side == Side::Temperature ? QStringLiteral("BF*") : QStringLiteral("T*");
-  const QString name = QFileDialog::getSaveFileName(this, caption, QString(), QStringLiteral("Text file (*.txt)"));
-  if (!name.isEmpty()) saveConvertedTo(side == Side::BloodFlow, name);
+  const QString text = QStringLiteral("Text file (*.txt)");
+  const QString csv = QStringLiteral("CSV with header (*.csv)");
+  QString filter = text;
+  const QString name =
+      QFileDialog::getSaveFileName(this, caption, QString(), text + QStringLiteral(";;") + csv, &filter);
+  if (name.isEmpty()) return;
+  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+    saveConvertedCsvTo(side == Side::BloodFlow, name);
+  } else {
+    saveConvertedTo(side == Side::BloodFlow, name);
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> TransformPage::methodComments() const {
+  std::vector<std::pair<std::string, std::string>> comments;
+  const TransformSession* s = session();
+  if (!s) return comments;
+  const ConversionMethod method = s->method();
+  comments.emplace_back("program", "Kelvora " KELVORA_VERSION);
+  comments.emplace_back("method", method == ConversionMethod::Fourier   ? "Fourier filtration"
+                                  : method == ConversionMethod::Wavelet ? "Wavelet filtration"
+                                                                        : "Shitzer's model");
+  if (method != ConversionMethod::Shitzer) {
+    comments.emplace_back("model", s->model() == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
+    const ThermalWaveParameters& wave = s->tissueParameters().wave;
+    comments.emplace_back("lambda_W_per_m_K", FormatRealText(wave.lambda, '.'));
+    comments.emplace_back("rho_kg_per_m3", std::to_string(s->tissueParameters().shitzer.rhoSkin));
+    comments.emplace_back("C_J_per_kg_K", std::to_string(wave.heatCapacity));
+    comments.emplace_back("depth_mm", FormatRealText(wave.depthM * 1000.0, '.'));
+  } else {
+    const ShitzerParameters& sh = s->tissueParameters().shitzer;
+    comments.emplace_back("skin_rho_kg_per_m3", std::to_string(sh.rhoSkin));
+    comments.emplace_back("skin_C_J_per_kg_K", std::to_string(sh.cSkin));
+    comments.emplace_back("blood_rho_kg_per_m3", std::to_string(sh.rhoBlood));
+    comments.emplace_back("blood_C_J_per_kg_K", std::to_string(sh.cBlood));
+    comments.emplace_back("h_air_W_per_m2_K", std::to_string(sh.hAir));
+    comments.emplace_back("t_air_C", std::to_string(sh.tAir));
+    comments.emplace_back("T0_C", s->startTemperatureText());
+  }
+  comments.emplace_back("nonlinear", s->nonlinear() ? "yes" : "no");
+  const ScalingMode scaling = s->scalingMode();
+  comments.emplace_back("scaling", scaling == ScalingMode::Normalized ? "normalized"
+                                   : scaling == ScalingMode::Absolute ? "absolute"
+                                                                      : "scaled");
+  for (Side side : kSides) {
+    const FrequencyBand band = s->band(side);
+    const char* name = side == Side::Temperature ? "T" : "BF";
+    comments.emplace_back(std::string(name) + "_band_Hz",
+                          FormatRealText(band.low, '.') + " .. " + FormatRealText(band.high, '.'));
+  }
+  comments.emplace_back("sample_rate_hz", std::to_string(s->sampleRate()));
+  const TransformViewState view = s->viewState();
+  if (view.temperature.loaded) comments.emplace_back("T_source", view.temperature.source);
+  if (view.bloodFlow.loaded) comments.emplace_back("BF_source", view.bloodFlow.source);
+  return comments;
+}
+
+bool TransformPage::saveConvertedCsvTo(bool temperature, const QString& name) {
+  TransformSession* s = session();
+  if (!s || isBusy()) return false;
+  syncSession();
+  const Side from = temperature ? Side::BloodFlow : Side::Temperature;
+  if (!s->convertedReady(from)) {
+    m_context->showError(QStringLiteral("Nothing to save"));
+    return false;
+  }
+  const std::string path = EnsureExtension(name.toStdString(), ".csv");
+  CsvWriteRequest request;
+  request.comments = methodComments();
+  request.comments.insert(request.comments.begin() + 1, {"record", temperature ? "T*" : "BF*"});
+  request.sampleRateHz = s->sampleRate();
+  std::vector<double> values = s->converted(from);
+  values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(from).count())));
+  request.columns = {CsvColumn{temperature ? "T*" : "BF*", std::move(values)}};
+  if (const auto error = WriteCsvFile(path, request)) {
+    m_context->showError(RecordFileErrorText(*error, m_context->language()));
+    return false;
+  }
+  return true;
+}
+
+bool TransformPage::exportEdf(const QString& name) {
+  TransformSession* s = session();
+  if (!s || isBusy()) return false;
+  EdfWriteRequest request;
+  const int rate = s->sampleRate();
+  auto add = [&](const char* label, const char* unit, std::vector<double> values) {
+    if (!values.empty()) request.channels.push_back(EdfWriteChannel{label, unit, rate, std::move(values)});
+  };
+  for (Side side : kSides) {
+    if (s->loaded(side)) {
+      const SignalRecord& r = s->record(side);
+      add(side == Side::Temperature ? "T" : "BF", side == Side::Temperature ? "degC" : "",
+          std::vector<double>(r.values.begin(), r.values.begin() + r.count()));
+    }
+  }
+  for (Side side : kSides) {
+    if (s->convertedReady(side)) {
+      std::vector<double> values = s->converted(side);
+      values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(side).count())));
+      add(side == Side::Temperature ? "BF*" : "T*", side == Side::Temperature ? "" : "degC", std::move(values));
+    }
+  }
+  if (request.channels.empty()) {
+    m_context->showError(QStringLiteral("Nothing to save"));
+    return false;
+  }
+  const std::string path = EnsureExtension(name.toStdString(), ".edf");
+  if (const auto error = WriteEdfFile(path, request)) {
+    RecordFileError shown = *error;
+    if (shown.path.empty()) shown.path = path;
+    m_context->showError(RecordFileErrorText(shown, m_context->language()));
+    return false;
+  }
+  return true;
+}
+
+void TransformPage::exportEdfDialog() {
+  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("EDF+"), QString(),
+                                                    QStringLiteral("EDF+ file (*.edf)"));
+  if (!name.isEmpty()) exportEdf(name);
+}
+
+void TransformPage::reportDialog() {
+  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+                                                    QStringLiteral("PDF file (*.pdf)"));
+  if (!name.isEmpty()) writeReport(name);
+}
+
+bool TransformPage::writeReport(const QString& name) {
+  TransformSession* s = session();
+  if (!s || isBusy()) return false;
+  syncSession();
+  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + file.errorString());
+    return false;
+  }
+  {
+    QPdfWriter pdf(&file);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageOrientation(QPageLayout::Landscape);
+    pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+    pdf.setResolution(150);
+    pdf.setTitle(QStringLiteral("Kelvora - Transform"));
+    pdf.setCreator(QStringLiteral("Kelvora " KELVORA_VERSION));
+    QPainter painter(&pdf);
+    const QRect page = painter.viewport();
+    const int w = page.width();
+    const int h = page.height();
+    QFont heading = painter.font();
+    heading.setPointSizeF(13);
+    heading.setBold(true);
+    QFont body = painter.font();
+    body.setPointSizeF(7.5);
+    painter.setFont(heading);
+    const int headingHeight = painter.fontMetrics().height() * 3 / 2;
+    painter.drawText(QRect(0, 0, w, headingHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Kelvora - Transform: ") + QDateTime::currentDateTime().toString(Qt::ISODate));
+
+    // The four charts in a 2 x 2 grid (T, BF* / BF, T*), each drawn on white at its on-screen proportions.
+    const int textHeight = h * 28 / 100;
+    const int gridTop = headingHeight;
+    const int cellW = w / 2;
+    const int cellH = (h - gridTop - textHeight) / 2;
+    PlotView* charts[2][2] = {{panel(Side::Temperature)->chart(), m_converted[0]->chart()},
+                              {panel(Side::BloodFlow)->chart(), m_converted[1]->chart()}};
+    for (int row = 0; row < 2; ++row) {
+      for (int column = 0; column < 2; ++column) {
+        PlotView* chart = charts[row][column];
+        const QRect cell(column * cellW, gridTop + row * cellH, cellW - 10, cellH - 10);
+        const QBrush background = chart->chart()->backgroundBrush();
+        chart->chart()->setBackgroundBrush(Qt::white);
+        chart->render(&painter, QRectF(cell), chart->viewport()->rect(), Qt::KeepAspectRatio);
+        chart->chart()->setBackgroundBrush(background);
+      }
+    }
+
+    // Correlations, method and parameters, sources.
+    QStringList lines;
+    const Language language = m_context->language();
+    for (Side side : kSides) {
+      const std::optional<double> r = s->correlation(side);
+      const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
+      lines << record + QStringLiteral(": ") +
+                   (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
+    }
+    for (const auto& [key, value] : methodComments()) {
+      lines << QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
+    }
+    painter.setFont(body);
+    const int lineHeight = painter.fontMetrics().height();
+    const int textTop = gridTop + 2 * cellH + 4;
+    const int perColumn = std::max(1, (h - textTop) / lineHeight);
+    for (int i = 0; i < lines.size(); ++i) {
+      const int column = i / perColumn;
+      const QRect line(column * w / 2, textTop + (i % perColumn) * lineHeight, w / 2 - 10, lineHeight);
+      painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                       painter.fontMetrics().elidedText(lines[i], Qt::ElideMiddle, line.width()));
+    }
+    painter.end();
+  }
+  if (!file.commit()) {
+    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + file.errorString());
+    return false;
+  }
+  return true;
 }
 
 bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
@@ -469,11 +741,16 @@ bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
 void TransformPage::plotChart(PlotView* chart) {
   const QString bitmaps = QStringLiteral("Bitmaps (*.bmp)");
   const QString png = QStringLiteral("PNG pictures (*.png)");
+  const QString svg = QStringLiteral("SVG drawings (*.svg)");
   QString filter = bitmaps;
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Plot"), QString(),
-                                                    bitmaps + QStringLiteral(";;") + png, &filter);
+  const QString name = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Plot"), QString(), bitmaps + QStringLiteral(";;") + png + QStringLiteral(";;") + svg,
+      &filter);
   if (name.isEmpty()) return;
-  savePlot(chart, name, filter == png ? QStringLiteral(".png") : QStringLiteral(".bmp"));
+  const QString extension = filter == png   ? QStringLiteral(".png")
+                            : filter == svg ? QStringLiteral(".svg")
+                                            : QStringLiteral(".bmp");
+  savePlot(chart, name, extension);
 }
 
 bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString& extension) {

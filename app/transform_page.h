@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "import_dialog.h"
 #include "signals/transform_session.h"
 
 class QCheckBox;
@@ -51,6 +52,14 @@ class TransformPage : public QWidget {
   // when another computation runs. A failure is shown in the error box and the records keep what they held.
   bool loadT(const QString& path);
   bool loadBF(const QString& path);
+  // Opens `path` for `side` as the T and BF open buttons and drops do: the program's one-column text file loads
+  // as loadT / loadBF; any other file opens the Import dialog, whose records then load (a pair fills both
+  // sides). Nothing changes when the dialog is cancelled or the import fails.
+  bool openFile(Side side, const QString& path);
+  // Loads records made by the Import dialog (one for `side`, or a T and BF pair) through the session's load
+  // entry point, after setting the records' rate to theirs; false when another computation runs or the rate
+  // cannot change because the other side's record is at the present one.
+  bool loadImported(Side side, const std::vector<ImportedRecord>& records, const QString& path = QString());
   // Starts making `samples` the BF record (the PPG page's "<--", through AppContext::handOverBloodFlow), with
   // `source` as its source; false when another computation runs.
   bool takeBloodFlow(const std::vector<double>& samples, const QString& source);
@@ -62,6 +71,22 @@ class TransformPage : public QWidget {
   // three decimals; an existing file is replaced only by a complete one. Shows the error and returns false when
   // the file cannot be written or there is nothing to write.
   bool saveConvertedTo(bool temperature, const QString& path);
+  // Writes T* (`temperature`) or BF* to `path` as CSV (".csv" appended when missing): '#' comment lines with
+  // the method, its parameters and the sources, the header "t_s,<record>", then a row per sample with its time
+  // in seconds. An existing file is replaced only by a complete one; false with the error shown otherwise.
+  bool saveConvertedCsvTo(bool temperature, const QString& path);
+  // The comment lines of the files this page writes: the method and its parameters, the rate and the sources.
+  std::vector<std::pair<std::string, std::string>> methodComments() const;
+  // Writes T, BF, T* and BF* (those that are there) as one EDF+ file (".edf" appended when missing), each with
+  // its label and unit, at the records' rate. False with the error shown when nothing is loaded or the file
+  // cannot be written; an existing file then stays as it was.
+  bool exportEdf(const QString& path);
+  // A one-page PDF report of the page (".pdf" appended when missing): the four charts, the correlations, the
+  // method and parameters, the source files. Written whole or not at all; false with the error shown.
+  bool writeReport(const QString& path);
+  // File -> export items: the save dialog, then exportEdf / writeReport.
+  void exportEdfDialog();
+  void reportDialog();
   // Saves `chart` (Chart3 or Chart4) as a picture on a white background under `name`, with `extension` (".bmp"
   // or ".png") appended unless the name already ends with it (or with it in upper case). Shows the error and
   // returns false when the file cannot be written.

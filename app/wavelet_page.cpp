@@ -193,6 +193,35 @@ void WaveletPage::onStripReleased(int) {
 }
 
 bool WaveletPage::loadSignal(const QString& path) {
+  if (!engineFree()) return false;
+  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
+  if (!read.ok()) {
+    m_context->showError(FileErrorText(*read.error));
+    return false;
+  }
+  if (!showSignal(read.record)) return false;
+  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
+  calculate();
+  return true;
+}
+
+std::vector<std::pair<std::string, std::string>> WaveletPage::filterComments() const {
+  return {{"method", "wavelet filtration"},
+          {"wavelet", runSettings().type == WaveletType::Paul ? "Paul" : "Morlet"},
+          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
+}
+
+int WaveletPage::signalRateHz() const { return static_cast<int>(kWaveletSampleRateHz); }
+
+bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {
+  if (!engineFree() || record.empty()) return false;
+  if (!showSignal(record)) return false;
+  if (truncated) m_context->showError(QString::fromLatin1(kBigFileTabMessage));
+  calculate();
+  return true;
+}
+
+bool WaveletPage::engineFree() {
   TaskRunner* runner = m_context->runner();
   m_run->supersede();
   if (!runner || runner->isBusy()) {
@@ -200,28 +229,25 @@ bool WaveletPage::loadSignal(const QString& path) {
     m_context->showError(QStringLiteral("Wait until the running computation has ended"));
     return false;
   }
-  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
-  if (!read.ok()) {
-    m_context->showError(FileErrorText(*read.error));
-    return false;
-  }
+  return true;
+}
+
+bool WaveletPage::showSignal(const SignalRecord& record) {
   // The engine refuses what it cannot hold before anything of the page changes.
   WaveletFiltering& filtering = methods()->page();
   filtering.setBand({m_lowHz, m_highHz});
-  if (const auto error = filtering.loadSignal(read.record.normalized, WaveletSource::File)) {
+  if (const auto error = filtering.loadSignal(record.normalized, WaveletSource::File)) {
     m_context->showError(QString::fromStdString(error->message));
     return false;
   }
-  m_pageSignal = read.record.normalized;
+  m_pageSignal = record.normalized;
   m_loaded = true;
   m_filtered.clear();
   m_btnSave->setEnabled(false);
   const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
-  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), read.record.values, 0.0,
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), record.values, 0.0,
                                 1.0 / fs / 60.0);
   m_filteredChart->clearAll();
-  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
-  calculate();
   return true;
 }
 

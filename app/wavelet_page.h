@@ -34,6 +34,7 @@ class WaveletPage : public BandWorkspace {
   // Reads a signal file and runs the filtration (BitBtn11 after its dialog). A file the engine cannot hold (more
   // than 3601 points) or cannot read is refused with a message before anything changes; returns false then.
   bool loadSignal(const QString& path) override;
+  bool loadRecord(SignalRecord record, bool truncated) override;
   // "Calculation": runs the filtration of the loaded signal with the page's band. A run of this page that is
   // still going is stopped and waited for first. False when nothing was started.
   bool calculate();
@@ -57,6 +58,14 @@ class WaveletPage : public BandWorkspace {
   void presetChosen(int index) override;
   void calculationPressed() override { calculate(); }
   bool hasFilteredSignal() const override { return !m_filtered.empty(); }
+  int signalRateHz() const override;
+  QString recentRole() const override { return QStringLiteral("Wavelet"); }
+  std::vector<double> filteredForCsv() const override { return m_filtered; }
+  std::vector<std::pair<std::string, std::string>> filterComments() const override;
+  // False (with the message shown) while another page's computation holds the engine.
+  bool engineFree();
+  // Hands the record to the engine and shows it; false (with the engine's message) when refused.
+  bool showSignal(const SignalRecord& record);
   void placeMarkers();
   void showBandTexts();
   void onStripPressed(int x, Qt::MouseButton button);
