@@ -14,7 +14,8 @@ set(KELVORA_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/kelvora)
 install(TARGETS kelvora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/Examples/ DESTINATION ${KELVORA_DATA_DESTINATION}/Examples
         FILES_MATCHING PATTERN "*.txt")
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvora RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvora)
 
 # The manual page is written from the tool's own --help texts after each build of kelvora-cli.
 find_program(KELVORA_GZIP gzip)
