@@ -23,6 +23,8 @@
 #include "analysis/analysis_csv.h"
 #include "analysis/png_encoder.h"
 #include "app_context.h"
+#include "file_drop.h"
+#include "import_dialog.h"
 #include "core/text_helpers.h"
 #include "language_tables.h"
 #include "log_frequency_chart.h"
@@ -207,6 +209,7 @@ void AnalysisPage::buildControls() {
   m_signalChart->setBottomTitle(QStringLiteral("t, min"));
   m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSignal"), QColor(0x20, 0x40, 0xc0));
   m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSecond"), QColor(0xc0, 0x20, 0x20));
+  FileDrop::Install(m_signalChart, [this](const QString& path) { dropFile(path); });
   m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
   left->addWidget(m_signalChart);
   left->addWidget(m_scalogram);
@@ -328,9 +331,47 @@ void AnalysisPage::setPairMode(bool pair) {
 }
 
 void AnalysisPage::openDialog(FileSlot slot) {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(),
-                                                    QStringLiteral("Text file (*.txt);;All files (*)"));
-  if (!path.isEmpty()) loadFile(slot, path);
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  if (!path.isEmpty()) openFile(slot, path);
+}
+
+void AnalysisPage::dropFile(const QString& path) {
+  FileSlot slot = FileSlot::Single;
+  if (m_pair) slot = m_files[static_cast<std::size_t>(FileSlot::PairT)].values.empty() ? FileSlot::PairT
+                                                                                      : FileSlot::PairBF;
+  openFile(slot, path);
+}
+
+bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
+  if (isBusy()) return false;
+  if (IsSignalTextFile(path)) return loadFile(slot, path);
+  ImportDialog::Options options;
+  options.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
+                   : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
+                                              : ImportTarget::Signal;
+  options.rateHz = 0;  // the file's own rate unless the user chooses one to resample to
+  options.rateEditable = true;
+  options.maxSamples = kMaxAnalysisRecordSamples;
+  options.language = m_context->language();
+  ImportDialog dialog(path, options, this);
+  if (dialog.exec() != QDialog::Accepted || dialog.records().empty() || isBusy()) return false;
+  const ImportedRecord& record = dialog.records().front();
+  if (record.record.values.empty() || !(record.rateHz > 0.0)) return false;
+  Input& input = m_files[static_cast<std::size_t>(slot)];
+  input.values.assign(record.record.values.begin(), record.record.values.begin() + record.record.count());
+  input.label = QFileInfo(path).fileName();
+  m_rate->setText(FormatDecimal(record.rateHz, 10));
+  showFileSlot(slot);
+  return true;
+}
+
+void AnalysisPage::showFileSlot(FileSlot slot) {
+  if (slot == FileSlot::Single) {
+    m_source->setCurrentIndex(static_cast<int>(Source::File));
+  } else {
+    m_pairSource->setCurrentIndex(static_cast<int>(PairSource::Files));
+  }
+  showMode();
 }
 
 bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
@@ -350,12 +391,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   input.values = std::move(read.record.values);
   input.values.resize(static_cast<std::size_t>(read.record.count()));
   input.label = QFileInfo(path).fileName();
-  if (slot == FileSlot::Single) {
-    m_source->setCurrentIndex(static_cast<int>(Source::File));
-  } else {
-    m_pairSource->setCurrentIndex(static_cast<int>(PairSource::Files));
-  }
-  showMode();
+  showFileSlot(slot);
   if (!read.warning.empty()) m_context->showError(QString::fromStdString(read.warning));
   return true;
 }

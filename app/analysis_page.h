@@ -57,6 +57,12 @@ class AnalysisPage : public QWidget {
   // Reads a one-column signal file into `slot` (the open buttons after their dialogs). A failed read shows the
   // error and keeps the slot and the result as they were.
   bool loadFile(FileSlot slot, const QString& path);
+  // A file for `slot` from the open buttons or a drop: a one-column signal file is read by loadFile, any other
+  // file goes through the Import dialog, whose record fills the slot and whose rate the "File rate, Hz" edit
+  // takes. A cancelled or failed import keeps the slot as it was.
+  bool openFile(FileSlot slot, const QString& path);
+  // A file dropped on the signal chart: the single file; in pair mode the T file while it is empty, else BF.
+  void dropFile(const QString& path);
   void setPairMode(bool pair);
   bool pairMode() const { return m_pair; }
   // "Calculation": reads the settings and the source and starts the run; false (with the reason shown) when it
@@ -90,6 +96,7 @@ class AnalysisPage : public QWidget {
   void showMode();
   void showBusy(bool busy);
   void openDialog(FileSlot slot);
+  void showFileSlot(FileSlot slot);
   void saveDialog(Export kind);
   // The record of a single-mode source or a pair side; shows the reason and gives nothing when it is missing.
   std::optional<Input> singleInput();

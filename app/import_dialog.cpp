@@ -594,7 +594,7 @@ bool ImportDialog::importNow() {
     for (const ChannelRef& ref : read.channels) {
       fastest = std::max(fastest, m_edfInfo.channels[static_cast<std::size_t>(ref.number - 1)].sampleRateHz);
     }
-    read.maxSamples = InputSamplesNeeded(fastest, resampleTo);
+    read.maxSamples = InputSamplesNeeded(fastest, resampleTo, m_options.maxSamples);
     if (ppg) read.maxSamples = resampleTo ? -1 : kMaxPpgSamples;
     RunOffThread([&] {
       EdfReadResult result = ReadEdfFile(path, read);
@@ -654,6 +654,7 @@ bool ImportDialog::importNow() {
       RecordImportOptions options;
       options.resampleToHz = resampleTo;
       options.temperature = record.target == ImportTarget::Temperature;
+      options.maxSamples = m_options.maxSamples;
       RecordImportResult result = MakeImportedRecord(channel, options);
       if (!result.ok()) {
         result.error->path = path;

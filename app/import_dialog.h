@@ -57,6 +57,7 @@ class ImportDialog : public QDialog {
     int rateHz = 2;             // the program's rate: the rate to resample to; 0 reads at the file's rate
     bool rateEditable = false;  // the user may choose another rate to resample to
     bool pairAllowed = false;   // "Import pair" (T and BF from one file) is offered; it also frees the rate
+    int maxSamples = kMaxRecordSamples;  // the samples a record keeps (not a PPG's: the PPG page's limit)
     Language language = Language::English;
   };
 

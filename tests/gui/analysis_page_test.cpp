@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "analysis/record_analysis.h"
 #include "app_context.h"
+#include "import_dialog.h"
 #include "core/text_helpers.h"
 #include "language_tables.h"
 #include "main_window.h"
@@ -55,6 +57,19 @@ int RowOf(QTableWidget* table, const QString& band) {
   return -1;
 }
 
+// Runs `step` on the next Import dialog once it is shown (the page calls exec()).
+void OnNextDialog(std::function<void(ImportDialog*)> step) {
+  QTimer::singleShot(0, [step] {
+    for (int tries = 0; tries < 100; ++tries) {
+      if (auto* dialog = qobject_cast<ImportDialog*>(QApplication::activeModalWidget())) {
+        step(dialog);
+        return;
+      }
+      QTest::qWait(10);
+    }
+  });
+}
+
 }  // namespace
 
 class AnalysisPageTest : public QObject {
@@ -67,6 +82,7 @@ class AnalysisPageTest : public QObject {
   void stopEndsTheRunAndKeepsThePreviousResult();
   void failedLoadKeepsThePreviousResult();
   void pairRunHandsTheBandDepthToTheTransformPage();
+  void instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource();
 
  private:
   AnalysisPage* page() const { return m_window->analysisPage(); }
@@ -272,6 +288,69 @@ void AnalysisPageTest::pairRunHandsTheBandDepthToTheTransformPage() {
   const double stored = m_window->context()->session()->tissueParameters().wave.depthM;
   QCOMPARE(stored, std::round(*band->depthMm * 1000.0) / 1e6);
   QCOMPARE(m_window->context()->session()->grid().cell(10, 1), FormatRealText(stored * 1000.0, DecimalSeparator().toLatin1()));
+}
+
+
+// A CSV with a title line, a names line and a time column at 8 Hz, imported at 2 Hz: the page analyses the block
+// means of four samples, worked out here; a cancelled import afterwards keeps that source and its rate.
+void AnalysisPageTest::instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource() {
+  const int rows = 8 * 600;
+  auto at = [](int i) { return 1.5 * std::cos(2 * kPi * 0.1 * i / 8.0) + 0.002 * (i % 5); };
+  const QString csv = m_dir->filePath(QStringLiteral("monitor.csv"));
+  {
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Monitor export\ntime (s),BF (PU)\n");
+    for (int i = 0; i < rows; ++i) {
+      file.write(QByteArray::number(i / 8.0, 'f', 4) + ',' + QByteArray::number(at(i), 'g', 17) + '\n');
+    }
+  }
+  std::vector<double> means;
+  for (int start = 0; start + 4 <= rows; start += 4) {
+    long double sum = 0;
+    for (int i = start; i < start + 4; ++i) sum += at(i);
+    means.push_back(static_cast<double>(sum / 4));
+  }
+  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("7"));
+  bool shown = false;
+  OnNextDialog([&](ImportDialog* dialog) {
+    shown = true;
+    dialog->findChild<QSpinBox*>(QStringLiteral("ImportTargetRate"))->setValue(2);
+    dialog->findChild<QPushButton*>(QStringLiteral("ImportButton"))->click();
+  });
+  QVERIFY(page()->openFile(AnalysisPage::FileSlot::Single, csv));
+  QVERIFY(shown);
+  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("2"));
+  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
+
+  // A cancelled import of another file changes nothing.
+  const QString other = m_dir->filePath(QStringLiteral("other.csv"));
+  {
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("t,x\n0,1\n1,2\n2,3\n3,4\n");
+  }
+  OnNextDialog([](ImportDialog* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"))->click(); });
+  QVERIFY(!page()->openFile(AnalysisPage::FileSlot::Single, other));
+  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("2"));
+  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
+
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QVERIFY(page()->result());
+  AnalysisOptions options;
+  options.sampleRateHz = 2.0;
+  options.threads = 1;
+  const AnalysisOutcome expected = AnalyzeRecord(means, options);
+  QVERIFY(expected.ok());
+  const std::vector<SpectrumPoint>& got = page()->result()->spectrum;
+  QCOMPARE(got.size(), expected.result.spectrum.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    const std::optional<double>& want = expected.result.spectrum[i].amplitude;
+    QCOMPARE(got[i].amplitude.has_value(), want.has_value());
+    if (want) QVERIFY(std::abs(*got[i].amplitude - *want) <= 1e-9 * (1.0 + std::abs(*want)));
+  }
 }
 
 QTEST_MAIN(AnalysisPageTest)
