@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QPainter>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -31,6 +32,7 @@
 #include "named_controls.h"
 #include "number_text.h"
 #include "page_run.h"
+#include "pdf_report.h"
 #include "plot_view.h"
 #include "scalogram_view.h"
 #include "signal_messages.h"
@@ -54,8 +56,6 @@ constexpr W kColumnWords[kColumnCount] = {
     W::kColumnRelAmplitude, W::kColumnRelPower, W::kColumnCoverage, W::kColumnCoherence, W::kColumnThreshold,
     W::kColumnSignificant, W::kColumnLag,    W::kColumnDepth,       W::kColumnNote};
 
-constexpr const char* kCoherenceTableHeader = "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
-constexpr const char* kCoherenceCurvesHeader = "frequency_hz,coherence,threshold,lag_s,depth_mm\n";
 // The picture's rows are repeated until it is at least this tall, as the CLI writes it.
 constexpr int kPngMinHeight = 400;
 
@@ -742,6 +742,57 @@ void AnalysisPage::showPicture() {
                            m_colour->currentIndex() == 1 ? ColourScale::kLogarithmic : ColourScale::kLinear);
 }
 
+void AnalysisPage::reportDialog() {
+  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+                                                    QStringLiteral("PDF file (*.pdf)"));
+  if (!name.isEmpty()) writeReport(name);
+}
+
+bool AnalysisPage::writeReport(const QString& name) {
+  if (isBusy()) return false;
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return false;
+  }
+  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
+  PdfReport report;
+  report.title = QStringLiteral("Kelvora - Analysis");
+  report.textPercent = 14;
+  std::vector<QWidget*> cells = {m_signalChart, m_coherence ? static_cast<QWidget*>(m_coherenceChart) : m_spectrumChart,
+                                 m_scalogram};
+  if (m_coherence) {
+    cells.insert(cells.end(), {m_lagChart, m_table, m_depthChart});
+  } else {
+    cells.push_back(m_table);
+  }
+  for (QWidget* widget : cells) {
+    report.cells.push_back([widget](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, widget, cell); });
+  }
+  const AnalysisResult& r = *m_result;
+  const auto number = [](double v) { return QString::number(v, 'g', 6); };
+  report.lines << QStringLiteral("source: ") + m_resultLabel
+               << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
+                      number(r.sampleRateHz) + QStringLiteral(" Hz")
+               << QStringLiteral("f0: ") + number(r.centreFrequency) + QStringLiteral(", voices per octave: ") +
+                      QString::number(m_voices->value()) + QStringLiteral(", frequencies: ") +
+                      QString::number(r.frequenciesHz.size())
+               << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
+                      number(r.frequencyRange.high)
+               << QStringLiteral("detrend: ") + m_detrend->currentText()
+               << QStringLiteral("bands: ") + m_bands->currentText() +
+                      (m_customBands->isEnabled() ? QStringLiteral(" ") + m_customBands->text() : QString());
+  if (m_coherence) {
+    report.lines << QStringLiteral("surrogate pairs: ") + QString::number(m_surrogates->value()) +
+                        QStringLiteral(", seed: ") + m_seed->text().trimmed() +
+                        QStringLiteral(", threshold: 95th percentile");
+  }
+  if (const std::optional<QString> error = WritePdfReport(path, report)) {
+    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
+    return false;
+  }
+  return true;
+}
+
 bool AnalysisPage::exportTo(Export kind, const QString& path) {
   const Language language = m_context->language();
   if (!m_result) {
@@ -752,13 +803,7 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
   switch (kind) {
     case Export::Table:
       if (m_coherence) {
-        text = kCoherenceTableHeader;
-        for (const CoherenceBandRow& row : m_coherence->bands) {
-          text += CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' +
-                  CsvNumber(row.band.range.high) + ',' + CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) +
-                  ',' + CsvNumber(row.significantShare) + ',' + CsvNumber(row.lagSeconds) + ',' +
-                  CsvNumber(row.depthMm) + '\n';
-        }
+        text = CoherenceTableCsv(*m_coherence);
       } else {
         text = std::string(kBandTableCsvHeader) +
                BandTableCsvRows(m_resultLabel.toStdString(), m_result->table, [language](const BandRow& row) {
@@ -768,11 +813,7 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
       break;
     case Export::Spectrum:
       if (m_coherence) {
-        text = kCoherenceCurvesHeader;
-        for (const CoherencePoint& p : m_coherence->points) {
-          text += CsvNumber(p.frequencyHz) + ',' + CsvNumber(p.coherence) + ',' + CsvNumber(p.threshold) + ',' +
-                  CsvNumber(p.lagSeconds) + ',' + CsvNumber(p.depthMm) + '\n';
-        }
+        text = CoherenceCurvesCsv(*m_coherence);
       } else {
         text = SpectrumCsv(*m_result);
       }

@@ -71,6 +71,10 @@ class AnalysisPage : public QWidget {
   // The export buttons after their dialogs; false (with the reason shown) when there is nothing to write or the
   // file cannot be written, which then keeps an existing file as it was.
   bool exportTo(Export kind, const QString& path);
+  // The one-page PDF report of the result: the charts, the scalogram, the band table and the settings.
+  bool writeReport(const QString& path);
+  // File -> "Analysis page report (PDF)...": the save dialog, then writeReport.
+  void reportDialog();
   // "Use this depth": the median depth of the selected band row to the Transform page's D.
   bool useSelectedDepth();
 

@@ -178,6 +178,7 @@ const std::vector<TextEntry> kTable = {
     {"RecentFiles", T::Text, 0, "Recent files", "Последние файлы"},
     {"ExportEdf", T::Text, 0, "Export T, BF, T*, BF* as EDF+...", "Экспорт T, BF, T*, BF* в EDF+..."},
     {"ExportReport", T::Text, 0, "Transform page report (PDF)...", "Отчёт страницы преобразования (PDF)..."},
+    {"ExportAnalysisReport", T::Text, 0, "Analysis page report (PDF)...", "Отчёт страницы анализа (PDF)..."},
 };
 
 // Writes `text` as the caption of whatever kind of object `object` is.

@@ -98,6 +98,8 @@ void TForm1::buildMenus() {
   connect(exportEdf, &QAction::triggered, this, [this] { m_transform->exportEdfDialog(); });
   QAction* report = addAction(file, "ExportReport", QStringLiteral("Transform page report (PDF)..."));
   connect(report, &QAction::triggered, this, [this] { m_transform->reportDialog(); });
+  QAction* analysisReport = addAction(file, "ExportAnalysisReport", QStringLiteral("Analysis page report (PDF)..."));
+  connect(analysisReport, &QAction::triggered, this, [this] { m_analysis->reportDialog(); });
   connect(m_context, &AppContext::fileOpened, this, [this](const QString& role, const QString& path) {
     setRecentFiles(WithRecentFile(m_recentFiles, role + QLatin1Char('|') + path));
   });

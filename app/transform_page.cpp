@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -11,8 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -33,6 +30,7 @@
 #include "number_text.h"
 #include "page_run.h"
 #include "parameter_grid_view.h"
+#include "pdf_report.h"
 #include "plot_view.h"
 #include "record_colours.h"
 #include "record_side_panel.h"
@@ -651,77 +649,26 @@ bool TransformPage::writeReport(const QString& name) {
   if (!s || isBusy()) return false;
   syncSession();
   const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + file.errorString());
-    return false;
+  PdfReport report;
+  report.title = QStringLiteral("Kelvora - Transform");
+  // The four charts in a 2 x 2 grid (T, BF* / BF, T*), each drawn on white at its on-screen proportions.
+  for (PlotView* chart : {panel(Side::Temperature)->chart(), m_converted[0]->chart(), panel(Side::BloodFlow)->chart(),
+                          m_converted[1]->chart()}) {
+    report.cells.push_back([chart](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, chart, cell); });
   }
-  {
-    QPdfWriter pdf(&file);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageOrientation(QPageLayout::Landscape);
-    pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-    pdf.setResolution(150);
-    pdf.setTitle(QStringLiteral("Kelvora - Transform"));
-    pdf.setCreator(QStringLiteral("Kelvora " KELVORA_VERSION));
-    QPainter painter(&pdf);
-    const QRect page = painter.viewport();
-    const int w = page.width();
-    const int h = page.height();
-    QFont heading = painter.font();
-    heading.setPointSizeF(13);
-    heading.setBold(true);
-    QFont body = painter.font();
-    body.setPointSizeF(7.5);
-    painter.setFont(heading);
-    const int headingHeight = painter.fontMetrics().height() * 3 / 2;
-    painter.drawText(QRect(0, 0, w, headingHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Kelvora - Transform: ") + QDateTime::currentDateTime().toString(Qt::ISODate));
-
-    // The four charts in a 2 x 2 grid (T, BF* / BF, T*), each drawn on white at its on-screen proportions.
-    const int textHeight = h * 28 / 100;
-    const int gridTop = headingHeight;
-    const int cellW = w / 2;
-    const int cellH = (h - gridTop - textHeight) / 2;
-    PlotView* charts[2][2] = {{panel(Side::Temperature)->chart(), m_converted[0]->chart()},
-                              {panel(Side::BloodFlow)->chart(), m_converted[1]->chart()}};
-    for (int row = 0; row < 2; ++row) {
-      for (int column = 0; column < 2; ++column) {
-        PlotView* chart = charts[row][column];
-        const QRect cell(column * cellW, gridTop + row * cellH, cellW - 10, cellH - 10);
-        const QBrush background = chart->chart()->backgroundBrush();
-        chart->chart()->setBackgroundBrush(Qt::white);
-        chart->render(&painter, QRectF(cell), chart->viewport()->rect(), Qt::KeepAspectRatio);
-        chart->chart()->setBackgroundBrush(background);
-      }
-    }
-
-    // Correlations, method and parameters, sources.
-    QStringList lines;
-    const Language language = m_context->language();
-    for (Side side : kSides) {
-      const std::optional<double> r = s->correlation(side);
-      const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
-      lines << record + QStringLiteral(": ") +
-                   (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
-    }
-    for (const auto& [key, value] : methodComments()) {
-      lines << QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
-    }
-    painter.setFont(body);
-    const int lineHeight = painter.fontMetrics().height();
-    const int textTop = gridTop + 2 * cellH + 4;
-    const int perColumn = std::max(1, (h - textTop) / lineHeight);
-    for (int i = 0; i < lines.size(); ++i) {
-      const int column = i / perColumn;
-      const QRect line(column * w / 2, textTop + (i % perColumn) * lineHeight, w / 2 - 10, lineHeight);
-      painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                       painter.fontMetrics().elidedText(lines[i], Qt::ElideMiddle, line.width()));
-    }
-    painter.end();
+  // Correlations, method and parameters, sources.
+  const Language language = m_context->language();
+  for (Side side : kSides) {
+    const std::optional<double> r = s->correlation(side);
+    const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
+    report.lines << record + QStringLiteral(": ") +
+                        (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
   }
-  if (!file.commit()) {
-    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + file.errorString());
+  for (const auto& [key, value] : methodComments()) {
+    report.lines << QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
+  }
+  if (const std::optional<QString> error = WritePdfReport(path, report)) {
+    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
     return false;
   }
   return true;

@@ -179,6 +179,17 @@ void AnalysisPageTest::toneRecordGivesTheLibrarysTableAndTheToneAmplitudes() {
   QVERIFY(QImage(png).height() >= 400);
   QVERIFY(!page()->exportTo(AnalysisPage::Export::Table, m_dir->filePath(QStringLiteral("no/such/folder.csv"))));
   QCOMPARE(m_errors.size(), 1);
+
+  // The PDF report is one page; a report into a missing folder fails with a message and writes nothing.
+  const QString pdf = m_dir->filePath(QStringLiteral("analysis.pdf"));
+  QVERIFY(page()->writeReport(pdf));
+  QFile report(pdf);
+  QVERIFY(report.open(QIODevice::ReadOnly));
+  const QByteArray bytes = report.readAll();
+  QVERIFY(bytes.startsWith("%PDF"));
+  QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1);
+  QVERIFY(!page()->writeReport(m_dir->filePath(QStringLiteral("no/such/folder.pdf"))));
+  QCOMPARE(m_errors.size(), 2);
 }
 
 void AnalysisPageTest::stopEndsTheRunAndKeepsThePreviousResult() {
