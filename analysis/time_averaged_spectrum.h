@@ -16,7 +16,7 @@ struct SpectrumPoint {
 };
 
 // The point of one transform row: the means over row[valid.first .. valid.last] (valid must lie inside the row),
-// summed in extended precision. Cost: one pass over the valid part. Pure; any thread.
+// summed in extended precision. Cost: one pass over the valid samples. Pure; any thread.
 SpectrumPoint AverageOverValidSamples(double frequencyHz, std::span<const std::complex<double>> row,
                                       const SampleRange& valid);
 
