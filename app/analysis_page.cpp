@@ -399,20 +399,12 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
 std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
   const Language language = m_context->language();
   const Source source = static_cast<Source>(m_source->currentIndex());
-  Input input;
   if (source == Source::File) {
     if (m_files[0].values.empty()) {
       m_context->showError(AnalysisText(W::kNoFile, language));
       return std::nullopt;
     }
-    input = m_files[0];
-    bool ok = false;
-    input.rateHz = ParseDecimal(m_rate->text(), &ok);
-    if (!ok || !(input.rateHz > 0.0)) {
-      m_context->showError(AnalysisText(W::kBadRate, language));
-      return std::nullopt;
-    }
-    return input;
+    return fileInput(m_files[0]);
   }
   if (source == Source::PpgEnvelope) {
     Envelope envelope = m_envelopeSource ? m_envelopeSource() : Envelope{};
@@ -423,6 +415,19 @@ std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
     return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language)};
   }
   return pairInput(source == Source::Temperature ? 0 : 1);
+}
+
+// A loaded file at the rate of "File rate, Hz"; nothing (with the message shown) when that is not a positive number.
+std::optional<AnalysisPage::Input> AnalysisPage::fileInput(const Input& file) {
+  bool ok = false;
+  const double rateHz = ParseDecimal(m_rate->text(), &ok);
+  if (!ok || !(rateHz > 0.0)) {
+    m_context->showError(AnalysisText(W::kBadRate, m_context->language()));
+    return std::nullopt;
+  }
+  Input input = file;
+  input.rateHz = rateHz;
+  return input;
 }
 
 // Side 0 is T, 1 BF: the pair's file or the Transform page's record (read here, on the UI thread, as a copy).
@@ -436,14 +441,7 @@ std::optional<AnalysisPage::Input> AnalysisPage::pairInput(int side) {
                            AnalysisText(W::kNoFile, language));
       return std::nullopt;
     }
-    Input input = file;
-    bool ok = false;
-    input.rateHz = ParseDecimal(m_rate->text(), &ok);
-    if (!ok || !(input.rateHz > 0.0)) {
-      m_context->showError(AnalysisText(W::kBadRate, language));
-      return std::nullopt;
-    }
-    return input;
+    return fileInput(file);
   }
   const TransformSession* session = m_context->session();
   const Side which = side == 0 ? Side::Temperature : Side::BloodFlow;

@@ -105,6 +105,7 @@ class AnalysisPage : public QWidget {
   // The record of a single-mode source or a pair side; shows the reason and gives nothing when it is missing.
   std::optional<Input> singleInput();
   std::optional<Input> pairInput(int side);
+  std::optional<Input> fileInput(const Input& file);
   std::optional<Settings> readSettings(double rateHz);
   void showSingle(std::shared_ptr<const AnalysisResult> result, Input input);
   void showPair(std::shared_ptr<const AnalysisResult> result, std::shared_ptr<const CoherenceResult> coherence,
