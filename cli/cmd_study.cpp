@@ -406,7 +406,7 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
   StudyRunOutcome outcome;
   {
     StudyProgress progress(context.err, bar);
-    outcome = RunStudy(entries, settings, loader, run, progress);
+    outcome = kelvora::RunStudy(entries, settings, loader, run, progress);
   }
   if (outcome.directoryError)
     return InputError(context, EscapeBytes(*out, true) + ": " + *outcome.directoryError);
@@ -444,8 +444,8 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     }
     index.lines.push_back({entry.line, state.key, ok});
   }
-  context.err << "kelvora-cli study: " << computed << " recordings computed, " << reused << " reused, " << failures
-              << " failed\n";
+  context.err << "kelvora-cli study: " << run.selection.size() << " recordings: " << computed << " computed, "
+              << reused << " reused, " << failures << " failed\n";
   const std::filesystem::path dir(*out);
   if (WriteOutputFile(context, (dir / kSettingsFile).string(), settingsJson) != kExitSuccess ||
       WriteOutputFile(context, (dir / kIndexFile).string(), FormatStudyIndex(index)) != kExitSuccess)
