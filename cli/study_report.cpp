@@ -120,7 +120,8 @@ void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::st
     const double cx = plotX + slot * (static_cast<double>(i) + 0.5), half = std::min(slot * 0.3, 18.0);
     const double q1 = *Quantile(v, 0.25), q3 = *Quantile(v, 0.75), median = *Quantile(v, 0.5);
     const double iqr = q3 - q1;
-    double whiskerLow = q3, whiskerHigh = q1;
+    // The whiskers reach the furthest values inside the fences; none shorter than the box edge.
+    double whiskerLow = q1, whiskerHigh = q3;
     for (double value : v) {
       if (value >= q1 - 1.5 * iqr) whiskerLow = std::min(whiskerLow, value);
       if (value <= q3 + 1.5 * iqr) whiskerHigh = std::max(whiskerHigh, value);
