@@ -365,6 +365,13 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
                                               ": the coherence measure needs a bf_file");
   }
 
+  {
+    // The bands outside the analysed range at the first recording's rate are left out of every table.
+    AnalysisOptions first = settings.analysis;
+    first.sampleRateHz = entries.front().fs.value_or(line.options.sampleRateHz);
+    const BandTable empty = ComputeBandTable({}, 0, first.bands, AnalysisFrequencyRange(first), first.centreFrequency);
+    ReportOmittedBands(context, kName, empty.omitted, AnalysisFrequencyRange(first));
+  }
   const CommonOptions common = line.options;
   const DecimalFormat format = context.format;
   StudyLoader loader = [common, format](const StudyEntry& entry, bool bloodFlow) {

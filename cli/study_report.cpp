@@ -102,7 +102,7 @@ void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::st
   const double pad = 0.05 * (hi - lo);
   lo -= pad;
   hi += pad;
-  const double plotX = x + 40, plotY = y + 14, plotW = w - 46, plotH = h - 40;
+  const double plotX = x + 50, plotY = y + 14, plotW = w - 56, plotH = h - 40;
   pages.text(x, y + 8, title, 8, true);
   cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
   cairo_set_line_width(cr, 0.5);
