@@ -14,6 +14,7 @@
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
+#include "fuzz/study_files_input.h"
 
 namespace kelvora {
 namespace {
@@ -82,6 +83,8 @@ TEST(FuzzRegression, ALongNamesLineKeepsTheTimeColumnOnReadBack) {
   EXPECT_EQ(back.layout.namesLine, 1);
   EXPECT_EQ(back.channels.size(), 3119u);
 }
+
+TEST(FuzzRegression, StudyFilesInputs) { Replay("study_files", fuzz::RunStudyFilesInput); }
 
 TEST(FuzzRegression, SettingsInputs) { Replay("settings", fuzz::RunSettingsInput); }
 
