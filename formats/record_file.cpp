@@ -1,9 +1,5 @@
 #include "formats/record_file.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-
 #include "formats/block_resample.h"
 #include "formats/delimited_reader.h"
 #include "formats/edf_reader.h"
@@ -11,12 +7,6 @@
 
 namespace kelvora {
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 
 RecordFileResult Failed(RecordFileResult result, RecordFileError error, const std::string& path) {
   if (error.path.empty()) error.path = path;
