@@ -455,6 +455,9 @@ QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& o
       return Pick(language, "Not enough memory for the coherence", "Недостаточно памяти для когерентности");
     case CoherenceErrorKind::kStopped:
       return Pick(language, "The analysis was stopped", "Анализ остановлен");
+    case CoherenceErrorKind::kBadWindow:
+      return Pick(language, "The coherence-over-time window must be a positive number of cycles",
+                  "Окно когерентности во времени должно быть положительным числом периодов");
   }
   return QString();
 }

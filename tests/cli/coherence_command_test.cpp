@@ -56,9 +56,9 @@ TEST_P(CoherenceExample, GivesTheDepthOfTheThermalWave) {
   EXPECT_NE(run.err.find("band cardiac (0.6 .. 1.6 Hz) lies outside"), std::string::npos) << run.err;
   const auto table = Rows(ReadAll(dir.file("table.csv")));
   ASSERT_EQ(table.size(), 5u);
-  EXPECT_EQ(ReadAll(dir.file("table.csv")).substr(0, 73),
-            "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n");
-  for (const auto& row : table) ASSERT_EQ(row.size(), 8u);
+  EXPECT_EQ(ReadAll(dir.file("table.csv")).substr(0, 86),
+            "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n");
+  for (const auto& row : table) ASSERT_EQ(row.size(), 9u);
   for (std::size_t r = 1; r <= 2; ++r) {
     EXPECT_EQ(table[r][0], r == 1 ? "endothelial" : "neurogenic");
     EXPECT_NEAR(std::stod(table[r][7]), 2.0, 0.3) << table[r][0];
