@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <numbers>
 
@@ -19,6 +20,28 @@ struct ToneFit {
   double error = std::numeric_limits<double>::infinity();
 };
 
+// exp(i omega k) for k = 0, 1, 2, ... in turn: a rotation by one step, started afresh from cos and sin every
+// 64 steps so that the rounding of the products never grows beyond a few units in the last place.
+class Rotation {
+ public:
+  explicit Rotation(double omega) : m_omega(omega), m_step(std::cos(omega), std::sin(omega)) {}
+  // Called with k = 0, 1, 2, ... in order.
+  std::complex<double> at(std::size_t k) {
+    if (k % 64 == 0) {
+      const double phase = m_omega * static_cast<double>(k);
+      m_value = {std::cos(phase), std::sin(phase)};
+    } else {
+      m_value *= m_step;
+    }
+    return m_value;
+  }
+
+ private:
+  double m_omega;
+  std::complex<double> m_step;
+  std::complex<double> m_value{1.0, 0.0};
+};
+
 class ToneFitter {
  public:
   ToneFitter(std::span<const double> y, std::span<const double> rootWeights, double sampleRateHz)
@@ -29,10 +52,11 @@ class ToneFitter {
     // Normal equations of the 3 weighted columns.
     long double g[3][3] = {}, r[3] = {};
     const double omega = 2.0 * std::numbers::pi * frequency / m_fs;
+    Rotation rotation(omega);
     for (std::size_t i = 0; i < n; ++i) {
       const double w = m_rw[i];
-      const double phase = omega * static_cast<double>(i);
-      const double col[3] = {w, w * std::cos(phase), w * std::sin(phase)};
+      const std::complex<double> z = rotation.at(i);
+      const double col[3] = {w, w * z.real(), w * z.imag()};
       for (int p = 0; p < 3; ++p) {
         r[p] += col[p] * m_y[i];
         for (int q = p; q < 3; ++q) g[p][q] += col[p] * col[q];
@@ -48,9 +72,10 @@ class ToneFitter {
     fit.a = static_cast<double>(x[1]);
     fit.b = static_cast<double>(x[2]);
     long double sum = 0.0L, sumSquares = 0.0L;
+    Rotation again(omega);
     for (std::size_t i = 0; i < n; ++i) {
-      const double phase = omega * static_cast<double>(i);
-      const double e = m_y[i] - m_rw[i] * (fit.c + fit.a * std::cos(phase) + fit.b * std::sin(phase));
+      const std::complex<double> z = again.at(i);
+      const double e = m_y[i] - m_rw[i] * (fit.c + fit.a * z.real() + fit.b * z.imag());
       sum += e;
       sumSquares += static_cast<long double>(e) * e;
     }

@@ -107,6 +107,13 @@ TEST(CoherenceCommand, RefusesBadFilesAndOptions) {
       {Example("T1.txt"), Example("BF1.txt"), "--heat-capacity", "nan"},
       {Example("T1.txt"), Example("BF1.txt"), "--voices", "0"},
       {Example("T1.txt"), Example("BF1.txt"), "-o", "x.csv"},
+      {Example("T1.txt"), Example("BF1.txt"), "--compat", "pyboat"},
+      {Example("T1.txt"), Example("BF1.txt"), "--surrogates-of", "both-of-them"},
+      {Example("T1.txt"), Example("BF1.txt"), "--threshold-rule", "median"},
+      {Example("T1.txt"), Example("BF1.txt"), "--padding", "mirror"},
+      {Example("T1.txt"), Example("BF1.txt"), "--over-time", "map.txt"},
+      {Example("T1.txt"), Example("BF1.txt"), "--window-cycles", "5"},
+      {Example("T1.txt"), Example("BF1.txt"), "--over-time", "map.csv", "--window-cycles", "0"},
   };
   for (std::vector<std::string> args : usages) {
     args.insert(args.begin(), "coherence");
@@ -114,6 +121,33 @@ TEST(CoherenceCommand, RefusesBadFilesAndOptions) {
     EXPECT_EQ(run.status, kExitUsage) << args.back() << ": " << run.err;
     EXPECT_NE(run.err.find("kelvora-cli coherence: "), std::string::npos) << run.err;
   }
+}
+
+// --over-time FILE.csv: the scalogram's layout, a row per frequency and a column per time, every field a number
+// in 0 .. 1 or empty; the PNG is a PNG.
+TEST(CoherenceCommand, WritesTheCoherenceOverTime) {
+  TempDir dir;
+  for (const char* name : {"map.csv", "map.png"}) {
+    const CliRun run = Cli({"coherence", Example("T1.txt"), Example("BF1.txt"), "--surrogates", "5", "--table",
+                            dir.file("table.csv"), "--over-time", dir.file(name), "--window-cycles", "6"});
+    ASSERT_EQ(run.status, kExitSuccess) << run.err;
+  }
+  const auto rows = Rows(ReadAll(dir.file("map.csv")));
+  ASSERT_EQ(rows.size(), 227u);  // the header and 226 frequencies
+  EXPECT_EQ(rows[0][0], "frequency_hz");
+  EXPECT_EQ(rows[0].size(), 2001u);  // 2000 columns of 3000 samples
+  int values = 0;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    ASSERT_EQ(rows[r].size(), 2001u);
+    for (std::size_t c = 1; c < rows[r].size(); ++c) {
+      if (rows[r][c].empty()) continue;
+      const double v = std::stod(rows[r][c]);
+      EXPECT_TRUE(v >= 0.0 && v <= 1.0 + 1e-12) << rows[r][c];
+      ++values;
+    }
+  }
+  EXPECT_GT(values, 100000);
+  EXPECT_EQ(ReadAll(dir.file("map.png")).substr(1, 3), "PNG");
 }
 
 // The real pairs (15-minute finger recordings at 2 Hz): a table of the four bands for each.
