@@ -9,7 +9,7 @@
 
 #include "bench/old/signals/ppg_file.h"
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The "Analysis" page: a run on a record of known tones against the library and the tones themselves, STOP, a
 // failed load keeping the result, and the pair run whose band depth goes to the Transform page's D.
-#include "analysis_page.h"
+#include "pages/analysis_page.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,16 +16,16 @@
 #include <numbers>
 
 #include "analysis/record_analysis.h"
-#include "app_context.h"
-#include "import_dialog.h"
+#include "shell/app_context.h"
+#include "dialogs/import_dialog.h"
 #include "core/text_helpers.h"
-#include "language_tables.h"
-#include "main_window.h"
-#include "number_text.h"
-#include "scalogram_view.h"
+#include "shell/language_tables.h"
+#include "shell/main_window.h"
+#include "shell/number_text.h"
+#include "charts/scalogram_view.h"
 #include "signals/transform_session.h"
-#include "task_runner.h"
-#include "transform_page.h"
+#include "shell/task_runner.h"
+#include "pages/transform_page.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;

@@ -1,6 +1,6 @@
 // Instrument files into the window: the Import dialog on delimited text and on EDF, the pair import with its
 // block means, a cancelled and a failed import, drops of files on the charts, and the "Recent files" list.
-#include "import_dialog.h"
+#include "dialogs/import_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,13 +24,13 @@
 #include <cmath>
 #include <functional>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "plot_view.h"
-#include "settings.h"
-#include "signals/edf_writer.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "charts/plot_view.h"
+#include "shell/settings.h"
+#include "formats/edf_writer.h"
 #include "signals/transform_session.h"
-#include "transform_page.h"
+#include "pages/transform_page.h"
 
 using namespace kelvora;
 
