@@ -204,7 +204,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         "to fmin .. fmax); predictive padding (the record continued by its fitted sinusoids) to a power of two;\n"
         "amplitudes of A/2 for a cosine of amplitude A; surrogates of BF only; and the rank rule (the K-th largest\n"
         "of N surrogate values, K = floor((N + 1) 0.05)). Each choice also stands alone: --wavelet, --preprocess,\n"
-        "--padding, --amplitude-scale, --surrogates-of, --threshold-rule (given after --compat, they override it).\n"
+        "--padding, --amplitude-scale, --surrogates-of, --threshold-rule (given with --compat, they override it).\n"
         "Sources: MODA's wt.m (wavelet transform, D. Iatsenko), tlphcoh.m (time-localised phase coherence) and\n"
         "surrcalc.m (surrogates); D. Iatsenko, P. V. E. McClintock, A. Stefanovska, Digital Signal Processing 42\n"
         "(2015) 1-26; V. Ticcinelli et al., Frontiers in Physiology 8 (2017) 749.",
