@@ -40,11 +40,6 @@ namespace {
 
 using W = ImportWord;
 
-bool EdfByName(const QString& path) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  return suffix == QStringLiteral("edf") || suffix == QStringLiteral("bdf") || suffix == QStringLiteral("rec");
-}
-
 // The separators of the combo box, in its order.
 constexpr char kSeparators[] = {',', ';', '\t', kWhitespaceSeparator};
 
@@ -101,27 +96,16 @@ void SetRow(QTableWidget* table, int row, const QStringList& cells) {
 
 }  // namespace
 
-bool IsSignalTextFile(const QString& path) {
-  if (QFileInfo(path).suffix().toLower() != QStringLiteral("txt")) return false;
-  const std::string head = ReadFileStart(path.toStdString(), kLayoutDetectionBytes);
-  if (LooksLikeEdf(head)) return false;
-  const DelimitedLayoutDetection found = DetectDelimitedLayout(head);
-  // The program's own files: one value a line, or TAB-separated columns without a header (the first is read).
-  if (!found.ok() || found.layout.columnCount <= 1) return true;
-  return found.layout.headerLines == 0 && found.layout.separator == '\t';
-}
-
 QString OpenFileFilter() {
   return QStringLiteral(
       "Text file (*.txt);;Instrument files (*.csv *.tsv *.txt *.dat *.asc *.edf *.bdf *.rec);;All files (*)");
 }
 
-ImportDialog::ImportDialog(const QString& path, const Options& options, QWidget* parent)
+ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, const Options& options, QWidget* parent)
     : QDialog(parent), m_path(path), m_options(options) {
   setObjectName(QStringLiteral("ImportDialog"));
   setWindowTitle(ImportText(W::kTitle, options.language) + QStringLiteral(" - ") + QFileInfo(path).fileName());
-  const std::string start = ReadFileStart(path.toStdString(), 8);
-  m_edf = EdfByName(path) || LooksLikeEdf(start);
+  m_edf = fileLayout.format == FileFormat::kEdf;
 
   auto* layout = new QVBoxLayout(this);
   auto* pathLabel = new QLabel(path, this);
@@ -152,7 +136,7 @@ ImportDialog::ImportDialog(const QString& path, const Options& options, QWidget*
   applyTexts();
 
   if (m_edf) {
-    readEdfInfo();
+    showEdfInfo(fileLayout.edf);
   } else {
     m_head = ReadFileStart(path.toStdString(), kLayoutDetectionBytes);
     detectLayout(false);
@@ -281,6 +265,7 @@ void ImportDialog::buildRecordPart() {
     m_rate->setObjectName(QStringLiteral("ImportRate"));
     m_rate->setMaximumWidth(100);
     m_rateFromTime->setChecked(true);
+    if (m_options.typedRateHz > 0) m_rate->setText(QString::number(m_options.typedRateHz));
     grid->addWidget(m_rateFromTime, row, 0);
     auto* typed = new QHBoxLayout;
     typed->addWidget(m_rateTyped);
@@ -302,9 +287,10 @@ void ImportDialog::buildRecordPart() {
   targetLabel->setObjectName(QStringLiteral("ImportTargetRateLabel"));
   m_targetRate = new QSpinBox(this);
   m_targetRate->setObjectName(QStringLiteral("ImportTargetRate"));
-  m_targetRate->setRange(target == ImportTarget::Ppg ? 0 : 1, 100000);
-  if (target == ImportTarget::Ppg) m_targetRate->setSpecialValueText(word(int(W::kFileRate)));
-  m_targetRate->setValue(m_options.rateHz);
+  // 0 keeps the file's own rate (the proposal); resampling to a lower whole rate is the user's choice.
+  m_targetRate->setRange(0, 100000);
+  m_targetRate->setSpecialValueText(word(int(W::kFileRate)));
+  m_targetRate->setValue(std::max(0, m_options.rateHz));
   m_targetRate->setEnabled(m_options.rateEditable);
   grid->addWidget(targetLabel, row, 0);
   grid->addWidget(m_targetRate, row++, 1, Qt::AlignLeft);
@@ -330,6 +316,7 @@ void ImportDialog::buildRecordPart() {
       m_choice->setCurrentText(m_choiceBF->currentText());
       m_choiceBF->setCurrentText(bf);
     }
+    if (on) keepPairChoicesApart();
     updatePreview();
   });
 }
@@ -413,6 +400,8 @@ void ImportDialog::showLayout() {
   }
   m_timeColumn->setCurrentIndex(std::max(0, m_timeColumn->findData(m_layout.timeColumn)));
   m_columns->resizeColumnsToContents();
+  // Without a time column the samples take the page's rate, typed in the dialog.
+  if (m_rateTyped && m_layout.timeColumn == 0 && !m_rate->text().isEmpty()) m_rateTyped->setChecked(true);
   m_updating = false;
   fillChoices(names, numbers);
 }
@@ -436,7 +425,16 @@ void ImportDialog::fillChoices(const std::vector<std::string>& names, const std:
     const int index = box->findText(before);
     box->setCurrentIndex(index >= 0 ? index : GuessChoice(names, guessFor, second));
   }
+  keepPairChoicesApart();
   m_updating = false;
+}
+
+void ImportDialog::keepPairChoicesApart() {
+  if (m_choiceBF->count() < 2 || m_choiceBF->currentIndex() != m_choice->currentIndex()) return;
+  const bool updating = m_updating;
+  m_updating = true;
+  m_choiceBF->setCurrentIndex(m_choice->currentIndex() == 0 ? 1 : 0);
+  m_updating = updating;
 }
 
 ChannelRef ImportDialog::choiceRef(const QComboBox* box) const {
@@ -536,14 +534,8 @@ void ImportDialog::updatePreview() {
   m_import->setEnabled(true);
 }
 
-void ImportDialog::readEdfInfo() {
-  const EdfReadResult info = ReadEdfFile(m_path.toStdString());
-  m_edfInfo = info.info;
-  if (!info.ok()) {
-    showMessage(RecordFileErrorText(*info.error, m_options.language));
-    m_import->setEnabled(false);
-    return;
-  }
+void ImportDialog::showEdfInfo(const EdfFileInfo& info) {
+  m_edfInfo = info;
   m_channels->setRowCount(static_cast<int>(m_edfInfo.channels.size()));
   std::vector<std::string> names;
   std::vector<int> numbers;

@@ -1,7 +1,7 @@
 #pragma once
 // The Import dialog: a record of the program from an instrument file, delimited text (CSV, TSV, semicolon or
 // whitespace separated, with header lines and a time column) or EDF, EDF+ and BDF, resampled by block means to
-// a whole rate. The reading is the library's (signals/delimited_reader.h, edf_reader.h, record_import.h); the
+// a whole rate when asked. The reading is the library's (formats/delimited_reader.h, edf_reader.h, record_import.h); the
 // dialog shows what it detected, lets the user change it, and makes the records. It changes nothing outside
 // itself: the caller takes records() after an accepted exec() and loads them.
 #include <QDialog>
@@ -12,6 +12,7 @@
 
 #include "shell/app_context.h"
 #include "formats/delimited_layout.h"
+#include "formats/file_layout.h"
 #include "formats/edf_reader.h"
 #include "core/signal_record.h"
 
@@ -30,10 +31,6 @@ namespace kelvora {
 
 // What a record read from a file becomes.
 enum class ImportTarget { Temperature, BloodFlow, Ppg, Signal };
-
-// True when `path` is read as the program's one-column signal file, without the dialog: a ".txt" name, not an
-// EDF or BDF header, and rows of at most one cell. Reads the file's beginning.
-bool IsSignalTextFile(const QString& path);
 
 // The file filter of the open dialogs: the program's text files first (the default), then instrument files.
 QString OpenFileFilter();
@@ -54,14 +51,16 @@ class ImportDialog : public QDialog {
  public:
   struct Options {
     ImportTarget target = ImportTarget::Signal;
-    int rateHz = 2;             // the program's rate: the rate to resample to; 0 reads at the file's rate
-    bool rateEditable = false;  // the user may choose another rate to resample to
+    int rateHz = 0;             // the rate proposed to resample to; 0 (the proposal) keeps the file's own rate
+    bool rateEditable = true;   // the user may choose a rate to resample to
     bool pairAllowed = false;   // "Import pair" (T and BF from one file) is offered; it also frees the rate
     int maxSamples = kMaxRecordSamples;  // the samples a record keeps (not a PPG's: the PPG page's limit)
+    int typedRateHz = 0;  // for a file without a time column: the rate proposed for its samples (0: none)
     Language language = Language::English;
   };
 
-  ImportDialog(const QString& path, const Options& options, QWidget* parent = nullptr);
+  // `layout` is what ReadFileLayout found in the file (delimited text or EDF); the dialog starts from it.
+  ImportDialog(const QString& path, const FileLayout& layout, const Options& options, QWidget* parent = nullptr);
   ~ImportDialog() override;
 
   bool isEdf() const { return m_edf; }
@@ -87,7 +86,9 @@ class ImportDialog : public QDialog {
   void updatePreview();
   DelimitedLayoutOverrides overrides() const;
   // EDF: the channel list and annotations.
-  void readEdfInfo();
+  void showEdfInfo(const EdfFileInfo& info);
+  // The pair's BF choice is never the T choice while the file has another signal.
+  void keepPairChoicesApart();
   void fillChoices(const std::vector<std::string>& names, const std::vector<int>& numbers);
   // The column or channel a choice box names.
   ChannelRef choiceRef(const QComboBox* box) const;

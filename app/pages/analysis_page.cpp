@@ -27,7 +27,7 @@
 #include "analysis/png_encoder.h"
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
-#include "dialogs/import_dialog.h"
+#include "shell/file_intake.h"
 #include "core/text_helpers.h"
 #include "shell/language_tables.h"
 #include "charts/log_frequency_chart.h"
@@ -356,25 +356,50 @@ void AnalysisPage::dropFile(const QString& path) {
 
 bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
   if (isBusy()) return false;
-  if (IsSignalTextFile(path)) return loadFile(slot, path);
-  ImportDialog::Options options;
-  options.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
+  IntakeRequest request;
+  request.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
                    : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
                                               : ImportTarget::Signal;
-  options.rateHz = 0;  // the file's own rate unless the user chooses one to resample to
-  options.rateEditable = true;
-  options.maxSamples = kMaxAnalysisRecordSamples;
-  options.language = m_context->language();
-  ImportDialog dialog(path, options, this);
-  if (dialog.exec() != QDialog::Accepted || dialog.records().empty() || isBusy()) return false;
-  const ImportedRecord& record = dialog.records().front();
+  request.maxSamples = kMaxAnalysisRecordSamples;
+  bool ok = false;
+  const double typed = ParseDecimal(m_rate->text(), &ok);
+  if (ok && typed >= 1.0 && typed == std::floor(typed)) request.typedRateHz = static_cast<int>(typed);
+  // The other file of a pair fixes the rate this one must have.
+  const std::optional<double> otherRate = pairPartnerRate(slot);
+  if (otherRate && *otherRate == std::floor(*otherRate)) request.requiredRateHz = static_cast<int>(*otherRate);
+  const std::optional<IntakeResult> taken = TakeFile(this, *m_context, path, request);
+  if (!taken || isBusy()) return false;
+  if (taken->signalText()) return loadFile(slot, path);
+  const ImportedRecord& record = taken->records.front();
   if (record.record.values.empty() || !(record.rateHz > 0.0)) return false;
+  if (!pairRatesAgree(slot, record.rateHz)) return false;
   Input& input = m_files[static_cast<std::size_t>(slot)];
   input.values.assign(record.record.values.begin(), record.record.values.begin() + record.record.count());
   input.label = QFileInfo(path).fileName();
-  m_rate->setText(FormatDecimal(record.rateHz, 10));
+  input.rateHz = record.rateHz;
+  input.rateFromFile = true;
   showFileSlot(slot);
   return true;
+}
+
+std::optional<double> AnalysisPage::pairPartnerRate(FileSlot slot) const {
+  if (slot == FileSlot::Single) return std::nullopt;
+  const Input& other = m_files[static_cast<std::size_t>(slot == FileSlot::PairT ? FileSlot::PairBF : FileSlot::PairT)];
+  if (other.values.empty()) return std::nullopt;
+  if (other.rateFromFile) return other.rateHz;
+  bool ok = false;
+  const double typed = ParseDecimal(m_rate->text(), &ok);
+  return ok && typed > 0.0 ? std::optional<double>(typed) : std::nullopt;
+}
+
+bool AnalysisPage::pairRatesAgree(FileSlot slot, double rateHz) {
+  const std::optional<double> other = pairPartnerRate(slot);
+  if (!other || *other == rateHz) return true;
+  const double t = slot == FileSlot::PairT ? rateHz : *other;
+  const double bf = slot == FileSlot::PairT ? *other : rateHz;
+  m_context->showError(
+      AnalysisText(W::kPairRatesDiffer, m_context->language()).arg(FormatDecimal(t, 6)).arg(FormatDecimal(bf, 6)));
+  return false;
 }
 
 void AnalysisPage::showFileSlot(FileSlot slot) {
@@ -399,10 +424,16 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
                          AnalysisText(W::kNoFile, m_context->language()));
     return false;
   }
+  // A one-column file has no rate of its own: it is at the typed "File rate, Hz".
+  bool typedOk = false;
+  const double typed = ParseDecimal(m_rate->text(), &typedOk);
+  if (typedOk && typed > 0.0 && !pairRatesAgree(slot, typed)) return false;
   Input& input = m_files[static_cast<std::size_t>(slot)];
   input.values = std::move(read.record.values);
   input.values.resize(static_cast<std::size_t>(read.record.count()));
   input.label = QFileInfo(path).fileName();
+  input.rateHz = 0.0;
+  input.rateFromFile = false;
   showFileSlot(slot);
   if (!read.warning.empty()) m_context->showError(QString::fromStdString(read.warning));
   return true;
@@ -429,8 +460,9 @@ std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
   return pairInput(source == Source::Temperature ? 0 : 1);
 }
 
-// A loaded file at the rate of "File rate, Hz"; nothing (with the message shown) when that is not a positive number.
+// A loaded file at its own rate, or a one-column file at the rate of "File rate, Hz"; nothing (with the message shown) when that is not a positive number.
 std::optional<AnalysisPage::Input> AnalysisPage::fileInput(const Input& file) {
+  if (file.rateFromFile) return file;
   bool ok = false;
   const double rateHz = ParseDecimal(m_rate->text(), &ok);
   if (!ok || !(rateHz > 0.0)) {
@@ -556,6 +588,12 @@ bool AnalysisPage::calculate() {
   if (!t) return false;
   std::optional<Input> bf = pairInput(1);
   if (!bf) return false;
+  if (t->rateHz != bf->rateHz) {
+    m_context->showError(AnalysisText(W::kPairRatesDiffer, m_context->language())
+                             .arg(FormatDecimal(t->rateHz, 6))
+                             .arg(FormatDecimal(bf->rateHz, 6)));
+    return false;
+  }
   const std::optional<Settings> settings = readSettings(t->rateHz);
   if (!settings) return false;
   CoherenceOptions coherence;

@@ -84,13 +84,16 @@ class AnalysisPage : public QWidget {
   bool isBusy() const;
   // The shown results (null before the first run).
   const AnalysisResult* result() const { return m_result.get(); }
+  // The samples of the file loaded into `slot` (empty until one is).
+  const std::vector<double>& fileValues(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].values; }
   const CoherenceResult* coherence() const { return m_coherence.get(); }
 
  private:
   struct Input {
     std::vector<double> values;
-    double rateHz = 0.0;
+    double rateHz = 0.0;  // the record's own rate; for a one-column file, "File rate, Hz" as typed when it is used
     QString label;
+    bool rateFromFile = false;  // the file states its rate (an import); else the typed "File rate, Hz" applies
   };
   struct Settings {
     AnalysisOptions analysis;
@@ -109,6 +112,11 @@ class AnalysisPage : public QWidget {
   std::optional<Input> singleInput();
   std::optional<Input> pairInput(int side);
   std::optional<Input> fileInput(const Input& file);
+  // The rate of the other file of a pair (its own, or the typed one of a one-column file); nothing for the
+  // single file or while the other slot is empty.
+  std::optional<double> pairPartnerRate(FileSlot slot) const;
+  // True when a record at `rateHz` may go into `slot`; else the refusal naming both rates is shown.
+  bool pairRatesAgree(FileSlot slot, double rateHz);
   std::optional<Settings> readSettings(double rateHz);
   void showSingle(std::shared_ptr<const AnalysisResult> result, Input input);
   void showPair(std::shared_ptr<const AnalysisResult> result, std::shared_ptr<const CoherenceResult> coherence,

@@ -14,7 +14,7 @@
 
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
-#include "dialogs/import_dialog.h"
+#include "shell/file_intake.h"
 #include "shell/language_tables.h"
 #include "core/text_helpers.h"
 #include "formats/csv_writer.h"
@@ -159,19 +159,25 @@ void BandWorkspace::openDialog() {
 
 bool BandWorkspace::openFile(const QString& path) {
   if (isBusy()) return false;
-  if (IsSignalTextFile(path)) {
-    const bool ok = loadSignal(path);
-    if (ok) m_context->noteOpenedFile(recentRole(), path);
-    return ok;
+  IntakeRequest request;
+  request.target = ImportTarget::Signal;
+  request.typedRateHz = signalRateHz();
+  request.requiredRateHz = signalRateHz();  // the page filters at the program's rate
+  const std::optional<IntakeResult> taken = TakeFile(this, *m_context, path, request);
+  if (!taken || isBusy()) return false;
+  bool ok = false;
+  if (taken->signalText()) {
+    ok = loadSignal(path);
+  } else {
+    const ImportedRecord& record = taken->records.front();
+    if (static_cast<int>(record.rateHz) != signalRateHz()) {
+      m_context->showError(ImportText(ImportWord::kRateDiffers, m_context->language())
+                               .arg(FormatDecimal(record.rateHz, 6))
+                               .arg(signalRateHz()));
+      return false;
+    }
+    ok = loadRecord(record.record, record.truncated);
   }
-  ImportDialog::Options options;
-  options.target = ImportTarget::Signal;
-  options.rateHz = signalRateHz();
-  options.language = m_context->language();
-  ImportDialog dialog(path, options, this);
-  if (dialog.exec() != QDialog::Accepted || dialog.records().empty()) return false;
-  const ImportedRecord& record = dialog.records().front();
-  const bool ok = loadRecord(record.record, record.truncated);
   if (ok) m_context->noteOpenedFile(recentRole(), path);
   return ok;
 }

@@ -15,7 +15,7 @@
 
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
-#include "dialogs/import_dialog.h"
+#include "shell/file_intake.h"
 #include "shell/named_controls.h"
 #include "shell/page_run.h"
 #include "shell/number_text.h"
@@ -157,20 +157,18 @@ void PpgPage::readPpg() {
 
 bool PpgPage::openFile(const QString& path) {
   if (isBusy()) return false;
-  if (IsSignalTextFile(path)) {
-    const bool ok = loadPpg(path);
-    if (ok) m_context->noteOpenedFile(QStringLiteral("PPG"), path);
-    return ok;
+  IntakeRequest request;
+  request.target = ImportTarget::Ppg;
+  request.maxSamples = kMaxPpgSamples;
+  const std::optional<IntakeResult> taken = TakeFile(this, *m_context, path, request);
+  if (!taken || isBusy()) return false;
+  bool ok = false;
+  if (taken->signalText()) {
+    ok = loadPpg(path);
+  } else {
+    const ImportedRecord& record = taken->records.front();
+    ok = loadSamples(record.record.values, record.rateHz, record.source);
   }
-  ImportDialog::Options options;
-  options.target = ImportTarget::Ppg;
-  options.rateHz = 0;
-  options.rateEditable = true;
-  options.language = m_context->language();
-  ImportDialog dialog(path, options, this);
-  if (dialog.exec() != QDialog::Accepted || dialog.records().empty()) return false;
-  const ImportedRecord& record = dialog.records().front();
-  const bool ok = loadSamples(record.record.values, record.rateHz, record.source);
   if (ok) m_context->noteOpenedFile(QStringLiteral("PPG"), path);
   return ok;
 }

@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "shell/app_context.h"
+#include "shell/file_intake.h"
 #include "pages/converted_record_panel.h"
 #include "pages/conversion_controls.h"
 #include "core/text_helpers.h"
@@ -44,8 +45,6 @@
 namespace kelvora {
 
 namespace {
-
-constexpr Side kSides[2] = {Side::Temperature, Side::BloodFlow};
 
 // An arrow glyph drawn in code (image 0..3 of the page's glyph list: T->BF ready/idle, BF->T ready/idle).
 QIcon ArrowIcon(bool ready) {
@@ -92,7 +91,7 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
   m_animation = new WidthAnimation("Timer1", this);
   connectControls();
 
-  for (Side side : kSides) arrow(side)->setIcon(ArrowIcon(false));
+  for (Side side : kBothSides) arrow(side)->setIcon(ArrowIcon(false));
   refreshSeriesColours();
   setSampleRate(m_context->gerc());
   showView();
@@ -138,7 +137,7 @@ QWidget* TransformPage::buildInputSide() {
   m_splitterL->setObjectName(QStringLiteral("Splitter1"));
   m_splitterL->setChildrenCollapsible(false);
   layout->addWidget(m_splitterL);
-  for (Side side : kSides) {
+  for (Side side : kBothSides) {
     m_sides[SideIndex(side)] = new RecordSidePanel(side, m_splitterL);
     FileDrop::Install(panel(side)->chart(), [this, side](const QString& path) { openFile(side, path); });
   }
@@ -158,7 +157,7 @@ QWidget* TransformPage::buildOutputSide() {
   layout->addWidget(m_splitterP);
 
   // Upper: BF*, converted from T; lower: T*, converted from BF.
-  for (Side side : kSides) m_converted[SideIndex(side)] = new ConvertedRecordPanel(side, m_splitterP);
+  for (Side side : kBothSides) m_converted[SideIndex(side)] = new ConvertedRecordPanel(side, m_splitterP);
   m_speedButton3 = MaximizeButton("SpeedButton3", this);
   m_converted[SideIndex(Side::Temperature)]->chart()->setCornerWidget(m_speedButton3);
   return m_panelP;
@@ -219,7 +218,7 @@ void TransformPage::connectControls() {
   });
   connect(m_btnTtoBF, &QPushButton::clicked, this, [this] { convert(Side::Temperature); });
   connect(m_btnBFtoT, &QPushButton::clicked, this, [this] { convert(Side::BloodFlow); });
-  for (Side side : kSides) {
+  for (Side side : kBothSides) {
     const std::size_t i = SideIndex(side);
     connect(m_btnRead[i], &QPushButton::clicked, this, [this, side] { readRecord(side); });
     ConvertedRecordPanel* c = m_converted[i];
@@ -274,7 +273,7 @@ void TransformPage::setBand(Side side, double lowHz, double highHz) {
 }
 
 void TransformPage::refreshSeriesColours() {
-  for (Side side : kSides) {
+  for (Side side : kBothSides) {
     // A record's colour marks its own curves and the title of the chart that shows its estimate of the other.
     panel(side)->setRecordColour(m_colours->colour(side));
     m_converted[SideIndex(side)]->setColours(m_colours->colour(side), m_colours->colour(OtherSide(side)));
@@ -379,22 +378,21 @@ void TransformPage::readRecord(Side side) {
 bool TransformPage::openFile(Side side, const QString& path) {
   if (!session() || isBusy()) return false;
   const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
-  if (IsSignalTextFile(path)) {
+  IntakeRequest request;
+  request.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
+  request.pairAllowed = true;
+  request.typedRateHz = m_context->gerc();
+  // The records of the two sides share one rate: while the other side holds a record, a new one must match it.
+  if (session()->loaded(OtherSide(side))) request.requiredRateHz = m_context->gerc();
+  const std::optional<IntakeResult> taken = TakeFile(this, *m_context, path, request);
+  if (!taken || !session() || isBusy()) return false;
+  if (taken->signalText()) {
     // The source text is the session's: it names the file once the load has succeeded.
     return loadRecord(side, path, QString(), [this, role, path](bool ok) {
       if (ok) m_context->noteOpenedFile(role, path);
     });
   }
-  ImportDialog::Options options;
-  options.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
-  options.rateHz = m_context->gerc();
-  // The rate may change only while no record of the other side holds the present one.
-  options.rateEditable = !session()->loaded(OtherSide(side));
-  options.pairAllowed = true;
-  options.language = m_context->language();
-  ImportDialog dialog(path, options, this);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  return loadImported(side, dialog.records(), path);
+  return loadImported(side, taken->records, path);
 }
 
 bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& records, const QString& path) {
@@ -512,205 +510,6 @@ void TransformPage::output(Side side) {
   finishOperation(s->Output(side));
 }
 
-void TransformPage::saveConverted(Side side) {
-  if (!session() || isBusy()) return;
-  const QString caption = side == Side::Temperature ? QStringLiteral("BF*") : QStringLiteral("T*");
-  const QString text = QStringLiteral("Text file (*.txt)");
-  const QString csv = QStringLiteral("CSV with header (*.csv)");
-  QString filter = text;
-  const QString name =
-      QFileDialog::getSaveFileName(this, caption, QString(), text + QStringLiteral(";;") + csv, &filter);
-  if (name.isEmpty()) return;
-  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
-    saveConvertedCsvTo(side == Side::BloodFlow, name);
-  } else {
-    saveConvertedTo(side == Side::BloodFlow, name);
-  }
-}
-
-std::vector<std::pair<std::string, std::string>> TransformPage::methodComments() const {
-  std::vector<std::pair<std::string, std::string>> comments;
-  const TransformSession* s = session();
-  if (!s) return comments;
-  const ConversionMethod method = s->method();
-  comments.emplace_back("program", "Kelvora " KELVORA_VERSION);
-  comments.emplace_back("method", method == ConversionMethod::Fourier   ? "Fourier filtration"
-                                  : method == ConversionMethod::Wavelet ? "Wavelet filtration"
-                                                                        : "Shitzer's model");
-  if (method != ConversionMethod::Shitzer) {
-    comments.emplace_back("model", s->model() == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
-    const ThermalWaveParameters& wave = s->tissueParameters().wave;
-    comments.emplace_back("lambda_W_per_m_K", FormatRealText(wave.lambda, '.'));
-    comments.emplace_back("rho_kg_per_m3", std::to_string(s->tissueParameters().shitzer.rhoSkin));
-    comments.emplace_back("C_J_per_kg_K", std::to_string(wave.heatCapacity));
-    comments.emplace_back("depth_mm", FormatRealText(wave.depthM * 1000.0, '.'));
-  } else {
-    const ShitzerParameters& sh = s->tissueParameters().shitzer;
-    comments.emplace_back("skin_rho_kg_per_m3", std::to_string(sh.rhoSkin));
-    comments.emplace_back("skin_C_J_per_kg_K", std::to_string(sh.cSkin));
-    comments.emplace_back("blood_rho_kg_per_m3", std::to_string(sh.rhoBlood));
-    comments.emplace_back("blood_C_J_per_kg_K", std::to_string(sh.cBlood));
-    comments.emplace_back("h_air_W_per_m2_K", std::to_string(sh.hAir));
-    comments.emplace_back("t_air_C", std::to_string(sh.tAir));
-    comments.emplace_back("T0_C", s->startTemperatureText());
-  }
-  comments.emplace_back("nonlinear", s->nonlinear() ? "yes" : "no");
-  const ScalingMode scaling = s->scalingMode();
-  comments.emplace_back("scaling", scaling == ScalingMode::Normalized ? "normalized"
-                                   : scaling == ScalingMode::Absolute ? "absolute"
-                                                                      : "scaled");
-  for (Side side : kSides) {
-    const FrequencyBand band = s->band(side);
-    const char* name = side == Side::Temperature ? "T" : "BF";
-    comments.emplace_back(std::string(name) + "_band_Hz",
-                          FormatRealText(band.low, '.') + " .. " + FormatRealText(band.high, '.'));
-  }
-  comments.emplace_back("sample_rate_hz", std::to_string(s->sampleRate()));
-  const TransformViewState view = s->viewState();
-  if (view.temperature.loaded) comments.emplace_back("T_source", view.temperature.source);
-  if (view.bloodFlow.loaded) comments.emplace_back("BF_source", view.bloodFlow.source);
-  return comments;
-}
-
-bool TransformPage::saveConvertedCsvTo(bool temperature, const QString& name) {
-  TransformSession* s = session();
-  if (!s || isBusy()) return false;
-  syncSession();
-  const Side from = temperature ? Side::BloodFlow : Side::Temperature;
-  if (!s->convertedReady(from)) {
-    m_context->showError(QStringLiteral("Nothing to save"));
-    return false;
-  }
-  const std::string path = EnsureExtension(name.toStdString(), ".csv");
-  CsvWriteRequest request;
-  request.comments = methodComments();
-  request.comments.insert(request.comments.begin() + 1, {"record", temperature ? "T*" : "BF*"});
-  request.sampleRateHz = s->sampleRate();
-  std::vector<double> values = s->converted(from);
-  values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(from).count())));
-  request.columns = {CsvColumn{temperature ? "T*" : "BF*", std::move(values)}};
-  if (const auto error = WriteCsvFile(path, request)) {
-    m_context->showError(RecordFileErrorText(*error, m_context->language()));
-    return false;
-  }
-  return true;
-}
-
-bool TransformPage::exportEdf(const QString& name) {
-  TransformSession* s = session();
-  if (!s || isBusy()) return false;
-  EdfWriteRequest request;
-  const int rate = s->sampleRate();
-  auto add = [&](const char* label, const char* unit, std::vector<double> values) {
-    if (!values.empty()) request.channels.push_back(EdfWriteChannel{label, unit, rate, std::move(values)});
-  };
-  for (Side side : kSides) {
-    if (s->loaded(side)) {
-      const SignalRecord& r = s->record(side);
-      add(side == Side::Temperature ? "T" : "BF", side == Side::Temperature ? "degC" : "",
-          std::vector<double>(r.values.begin(), r.values.begin() + r.count()));
-    }
-  }
-  for (Side side : kSides) {
-    if (s->convertedReady(side)) {
-      std::vector<double> values = s->converted(side);
-      values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(side).count())));
-      add(side == Side::Temperature ? "BF*" : "T*", side == Side::Temperature ? "" : "degC", std::move(values));
-    }
-  }
-  if (request.channels.empty()) {
-    m_context->showError(QStringLiteral("Nothing to save"));
-    return false;
-  }
-  const std::string path = EnsureExtension(name.toStdString(), ".edf");
-  if (const auto error = WriteEdfFile(path, request)) {
-    RecordFileError shown = *error;
-    if (shown.path.empty()) shown.path = path;
-    m_context->showError(RecordFileErrorText(shown, m_context->language()));
-    return false;
-  }
-  return true;
-}
-
-void TransformPage::exportEdfDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("EDF+"), QString(),
-                                                    QStringLiteral("EDF+ file (*.edf)"));
-  if (!name.isEmpty()) exportEdf(name);
-}
-
-void TransformPage::reportDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
-                                                    QStringLiteral("PDF file (*.pdf)"));
-  if (!name.isEmpty()) writeReport(name);
-}
-
-bool TransformPage::writeReport(const QString& name) {
-  TransformSession* s = session();
-  if (!s || isBusy()) return false;
-  syncSession();
-  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
-  PdfReport report;
-  report.title = QStringLiteral("Kelvora - Transform");
-  // The four charts in a 2 x 2 grid (T, BF* / BF, T*), each drawn on white at its on-screen proportions.
-  for (PlotView* chart : {panel(Side::Temperature)->chart(), m_converted[0]->chart(), panel(Side::BloodFlow)->chart(),
-                          m_converted[1]->chart()}) {
-    report.cells.push_back([chart](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, chart, cell); });
-  }
-  // Correlations, method and parameters, sources.
-  const Language language = m_context->language();
-  for (Side side : kSides) {
-    const std::optional<double> r = s->correlation(side);
-    const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
-    report.lines << record + QStringLiteral(": ") +
-                        (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
-  }
-  for (const auto& [key, value] : methodComments()) {
-    report.lines << QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
-  }
-  if (const std::optional<QString> error = WritePdfReport(path, report)) {
-    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
-    return false;
-  }
-  return true;
-}
-
-bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
-  TransformSession* s = session();
-  if (!s || isBusy()) return false;
-  syncSession();
-  // T* is the record converted from the blood-flow side, BF* the one from the temperature side.
-  const SessionResult result = s->Save(temperature ? Side::BloodFlow : Side::Temperature,
-                                       EnsureExtension(name.toStdString(), ".txt"));
-  if (!result.ok()) m_context->showError(QString::fromStdString(result.error));
-  return result.ok();
-}
-
-void TransformPage::plotChart(PlotView* chart) {
-  const QString bitmaps = QStringLiteral("Bitmaps (*.bmp)");
-  const QString png = QStringLiteral("PNG pictures (*.png)");
-  const QString svg = QStringLiteral("SVG drawings (*.svg)");
-  QString filter = bitmaps;
-  const QString name = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Plot"), QString(), bitmaps + QStringLiteral(";;") + png + QStringLiteral(";;") + svg,
-      &filter);
-  if (name.isEmpty()) return;
-  const QString extension = filter == png   ? QStringLiteral(".png")
-                            : filter == svg ? QStringLiteral(".svg")
-                                            : QStringLiteral(".bmp");
-  savePlot(chart, name, extension);
-}
-
-bool TransformPage::savePlot(PlotView* chart, const QString& name, const QString& extension) {
-  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), extension.toStdString()));
-  // The picture is taken on a white background; the chart keeps its own colour on screen.
-  const QBrush background = chart->chart()->backgroundBrush();
-  chart->chart()->setBackgroundBrush(Qt::white);
-  const bool ok = chart->savePicture(path);
-  chart->chart()->setBackgroundBrush(background);
-  if (!ok) m_context->showError(QStringLiteral("Cannot write the picture ") + path);
-  return ok;
-}
-
 void TransformPage::showPageZero() {
   if (auto* pages = qobject_cast<QTabWidget*>(parentWidget() ? parentWidget()->parentWidget() : nullptr)) {
     pages->setCurrentIndex(0);
@@ -751,7 +550,7 @@ void TransformPage::syncSession() {
   s->setNonlinear(m_controls->nonlinear());
   s->setScalingMode(m_controls->scaling());
   s->setStartTemperatureText(m_controls->startTemperatureText());
-  for (Side side : kSides) {
+  for (Side side : kBothSides) {
     const RecordSidePanel* p = panel(side);
     s->setScalingTexts(side, m_controls->scaleText(side, 0), m_controls->scaleText(side, 1));
     s->setBand(side, p->lowHz(), p->highHz());
@@ -780,7 +579,7 @@ void TransformPage::showView() {
   // An operation may change the records' rate (the wavelet conversion works at 2 Hz): the spin box follows it.
   if (m_upDown1->value() != v.sampleRateHz) m_upDown1->setValue(v.sampleRateHz);
   const char separator = DecimalSeparator().toLatin1();
-  for (Side side : kSides) {
+  for (Side side : kBothSides) {
     const std::size_t i = SideIndex(side);
     const SideView& view = v.side(side);
     arrow(side)->setIcon(ArrowIcon(view.loaded));

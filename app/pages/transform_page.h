@@ -36,6 +36,9 @@ class WidthAnimation;
 // window keeps): it hands the controls' inputs to it, runs its long operations as jobs off the UI thread
 // (PageRun), commits them here and shows the view state; other pages reach the session only through it. The two measured records are RecordSidePanels, the tissue parameters a ParameterGridView; this class
 // arranges them with the converted charts, the arrow buttons and the conversion controls. UI thread only.
+// The two records of the page, T first.
+inline constexpr Side kBothSides[2] = {Side::Temperature, Side::BloodFlow};
+
 class TransformPage : public QWidget {
   Q_OBJECT
 

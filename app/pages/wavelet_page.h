@@ -50,6 +50,8 @@ class WaveletPage : public BandWorkspace {
   // True from the start of a run of this page until its result (or its end) has been handled.
   bool isRunning() const { return isBusy(); }
   const std::vector<double>& filteredSignal() const { return m_filtered; }
+  // The page's signal, normalised as the engine is given it.
+  const std::vector<double>& pageSignal() const { return m_pageSignal; }
   RunProgressView* runView() const { return m_view; }
 
  private:

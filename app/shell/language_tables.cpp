@@ -326,6 +326,8 @@ const AnalysisWordEntry kAnalysisWords[] = {
      "f макс должна быть пустой (авто) или числом Гц больше 0"},
     {W::kBadSeed, "The seed must be a whole number from 0", "Зерно должно быть целым числом от 0"},
     {W::kAutomatic, "auto", "авто"},
+    {W::kPairRatesDiffer, "T is at %1 Hz and BF at %2 Hz: the two records of a pair need one rate",
+     "T с частотой %1 Гц, BF с частотой %2 Гц: у двух записей пары должна быть одна частота"},
 };
 
 QString Pick(Language language, const char* english, const char* russian) {

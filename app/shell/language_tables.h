@@ -71,6 +71,7 @@ enum class AnalysisWord {
   kAxisDepth, kCurveCoherence, kCurveThreshold, kCurveT, kCurveBF, kHoverTime, kHoverFrequency, kHoverValue,
   kHoverOutsideCone, kUnitMinutes, kUnitHertz, kNoFile, kNoRecordT, kNoRecordBF, kNoEnvelope, kNoResult, kNoDepth, kTransformBusy,
   kTruncated, kBadRate, kBadF0, kBadFmin, kBadFmax, kBadSeed, kAutomatic,
+  kPairRatesDiffer,  // %1 the T record's rate, %2 the BF record's
 };
 QString AnalysisText(AnalysisWord word, Language language);
 // A band's name as the page shows it: a preset's key translated, the user's own name as given.
