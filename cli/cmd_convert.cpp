@@ -6,12 +6,20 @@
 
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/problem_messages.h"
 #include "cli/wavelet_cli.h"
 #include "core/text_helpers.h"
 #include "signals/transform_session.h"
 
 namespace kelvora::cli {
 namespace {
+
+// The sentence of a refused session operation.
+std::string ErrorOf(const SessionResult& result) {
+  if (result.fileError) return SignalFileErrorText(*result.fileError);
+  return result.error ? ProblemText(*result.error) : std::string();
+}
+
 
 const char* kName = "convert";
 
@@ -216,22 +224,22 @@ int RunConversion(CliContext& context, const ParsedArgs& parsed, CommonOptions& 
     ConsoleProgress progress(context.err, options.progress, kName);
     const auto load = [&](const SignalRecord& r, const std::string& path, Side into) {
       const SessionResult result = session.LoadRecord(into, r, path, progress);
-      if (!result.notice.empty()) context.err << "kelvora-cli: " << path << ": " << result.notice << "\n";
+      if (!result.notices.empty()) context.err << "kelvora-cli: " << path << ": " << NoticesText(result.notices) << "\n";
       return result;
     };
     SessionResult result = load(*record, input, side);
-    if (!result.ok()) return InputError(context, input + ": " + result.error);
+    if (!result.ok()) return InputError(context, input + ": " + ErrorOf(result));
 
     result = session.Convert(side, progress);
-    if (!result.ok()) return InputError(context, input + ": " + result.error);
+    if (!result.ok()) return InputError(context, input + ": " + ErrorOf(result));
     converted = session.converted(side);
 
     if (compare) {
       // Loading the other record resets only the other side, so the converted record stays.
       result = load(*measured, *compare, OtherSide(side));
-      if (!result.ok()) return InputError(context, *compare + ": " + result.error);
+      if (!result.ok()) return InputError(context, *compare + ": " + ErrorOf(result));
       result = session.Correlate(side);
-      if (!result.ok()) return InputError(context, *compare + ": " + result.error);
+      if (!result.ok()) return InputError(context, *compare + ": " + ErrorOf(result));
       correlation = "Correlation: " + FormatRealText(RoundedCorrelation(*session.correlation(side)), '.');
     }
   }

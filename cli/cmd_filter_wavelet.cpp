@@ -4,6 +4,7 @@
 
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/problem_messages.h"
 #include "cli/wavelet_cli.h"
 
 namespace kelvora::cli {
@@ -58,14 +59,14 @@ int RunWaveletFilter(CliContext& context, const ParsedArgs& parsed, CommonOption
   WaveletFiltering& page = methods.page();
   page.setBand(FrequencyBand{band->low, band->high});
   if (const auto error = page.loadSignal(record->normalized, WaveletSource::File))
-    return InputError(context, path + ": " + error->message);
+    return InputError(context, path + ": " + ProblemText(*error));
   WaveletRunResult result;
   {
     ConsoleProgress progress(context.err, options.progress, kName);
     result = page.calculate(WaveletRunSettings{methods.filterType(), methods.threads()}, progress);
   }
   if (!result.completed()) {
-    return InputError(context, path + ": " + (result.error ? result.error->message : "the wavelet run was stopped"));
+    return InputError(context, path + ": " + (result.error ? ProblemText(*result.error) : "the wavelet run was stopped"));
   }
   return EmitSignal(context, options, result.output);
 }

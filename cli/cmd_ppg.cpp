@@ -1,6 +1,7 @@
 // kelvora-cli ppg: the blood-flow curve of a photoplethysmogram, as the PPG page computes it.
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/problem_messages.h"
 #include "signals/ppg_envelope.h"
 #include "formats/ppg_file.h"
 
@@ -74,7 +75,7 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
     ConsoleProgress progress(context.err, options.progress, kName);
     result = ComputePpgEnvelope(read.signal, params, progress);
   }
-  if (!result.ok()) return InputError(context, path + ": " + result.message);
+  if (!result.ok()) return InputError(context, path + ": " + PpgEnvelopeText(result));
   return EmitSignal(context, options, result.envelope.values);
 }
 

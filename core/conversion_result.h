@@ -1,22 +1,22 @@
 #pragma once
-// The outcome of a conversion or model run: the computed samples, or a message saying why nothing was computed.
-#include <string>
+// The outcome of a conversion or model run: the computed samples, or the problem saying why nothing was computed.
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include "core/problem.h"
 
 namespace kelvora {
 
 struct ConversionResult {
-  std::vector<double> values;  // samples 0 .. n of the converted record; empty on error
-  std::string error;           // empty on success; otherwise a fixed English message for the caller to show
+  std::vector<double> values;    // samples 0 .. n of the converted record; empty on error
+  std::optional<Problem> error;  // set on error: its kind and fields, for the caller's text
 
-  bool ok() const { return error.empty(); }
+  bool ok() const { return !error.has_value(); }
 
-  static ConversionResult Success(std::vector<double> samples) { return {std::move(samples), {}}; }
-  static ConversionResult Failure(std::string message) { return {{}, std::move(message)}; }
+  static ConversionResult Success(std::vector<double> samples) { return {std::move(samples), std::nullopt}; }
+  static ConversionResult Failure(Problem problem) { return {{}, std::move(problem)}; }
+  static ConversionResult Failure(ProblemKind kind) { return {{}, Problem{kind}}; }
 };
-
-// The message every long computation returns when its progress sink asked it to stop.
-inline constexpr const char* kConversionStoppedMessage = "The computation was stopped";
 
 }  // namespace kelvora

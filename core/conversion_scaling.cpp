@@ -47,7 +47,7 @@ ConversionResult FinishConversion(std::vector<double> values, const ConversionFi
     ApplyScaling(values, finish.scaling, finish.a, finish.b);
   }
   if (!std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); }))
-    return ConversionResult::Failure("The conversion gave a value that is not a number");
+    return ConversionResult::Failure(ProblemKind::kResultNotANumber);
   return ConversionResult::Success(std::move(values));
 }
 

@@ -14,16 +14,16 @@ namespace {
 ConversionResult ConvertInSlot(BandTransform& transform, int slot, const std::vector<double>& input,
                                int sampleRateHz, ConversionDirection direction,
                                const FourierConversionOptions& options, ProgressSink& progress) {
-  if (input.empty()) return ConversionResult::Failure("The record to convert is empty");
-  if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
+  if (input.empty()) return ConversionResult::Failure(ProblemKind::kRecordEmpty);
+  if (sampleRateHz < 1) return ConversionResult::Failure(ProblemKind::kRateBelowOne);
   if (options.model == ConversionModel::ThermalWave &&
       !(options.tissue.lambda > 0.0 && options.tissue.rhoC() > 0 && std::isfinite(options.tissue.depthM)))
-    return ConversionResult::Failure("The thermal-wave parameters must be positive (Lambda, Rho, C)");
+    return ConversionResult::Failure(ProblemKind::kThermalParametersNotPositive);
   if (!std::all_of(input.begin(), input.end(), [](double v) { return std::isfinite(v); }))
-    return ConversionResult::Failure("The record to convert holds a value that is not a number");
+    return ConversionResult::Failure(ProblemKind::kInputNotANumber);
 
   const BandSpectrum spectrum = transform.transform(slot, input, sampleRateHz, progress);
-  if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
+  if (progress.stopRequested()) return ConversionResult::Failure(ProblemKind::kStopped);
 
   // Moving a component costs a few extended-precision functions, which for a full band of 10,000 bins is as much
   // as both FFTs: large bands are moved in blocks spread over the cores, each block writing only its own bins.
@@ -51,13 +51,13 @@ ConversionResult ConvertInSlot(BandTransform& transform, int slot, const std::ve
   }
   const std::vector<Complex> y = ReconstructBand(moved, {}, spectrum.lowBin, spectrum.highBin,
                                                  spectrum.coefficients[0], spectrum.paddedLastIndex, progress);
-  if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
+  if (progress.stopRequested()) return ConversionResult::Failure(ProblemKind::kStopped);
 
   std::vector<double> out(input.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<double>(Modulus(y[kEdgeSampleCount + i]) - static_cast<long double>(kSignalRaise));
     if (!std::isfinite(out[i]))
-      return ConversionResult::Failure("The conversion gave a value that is not a number (the gain is too large)");
+      return ConversionResult::Failure(ProblemKind::kGainTooLarge);
   }
   return ConversionResult::Success(std::move(out));
 }

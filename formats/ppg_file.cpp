@@ -293,17 +293,14 @@ std::optional<SignalFileError> PpgFileError(const PpgReadResult& read, const std
   switch (read.status) {
     case PpgReadStatus::kMissingFile:
       error.kind = SignalFileErrorKind::kMissingFile;
-      error.message = "File does not exist";
       break;
     case PpgReadStatus::kBadNumber:
       error.kind = SignalFileErrorKind::kInvalidNumber;
-      error.message = "is not a valid number";
       error.line = read.line;
       error.text = read.text;
       break;
     default:
       error.kind = SignalFileErrorKind::kCannotOpen;
-      error.message = "Cannot open file";
       break;
   }
   return error;

@@ -24,23 +24,6 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   error.path = path;
   error.line = line;
   error.text = text;
-  switch (kind) {
-    case SignalFileErrorKind::kMissingFile:
-      error.message = "File does not exist";
-      break;
-    case SignalFileErrorKind::kCannotOpen:
-      error.message = "Cannot open file";
-      break;
-    case SignalFileErrorKind::kInvalidNumber:
-      error.message = "is not a valid number";
-      break;
-    case SignalFileErrorKind::kCannotWrite:
-      error.message = "Cannot write file";
-      break;
-    case SignalFileErrorKind::kInvalidValue:
-      error.message = "Value is not a finite number";
-      break;
-  }
   return error;
 }
 
@@ -83,7 +66,9 @@ SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFo
       m_maxSamples(std::max(1, maxSamples)),
       m_lines(kMaxLineKept + 1, [this](std::string_view line, long long number, std::size_t fullLength) {
         return takeLine(line, number, fullLength);
-      }) {}
+      }) {
+  m_result.maxSamples = m_maxSamples;
+}
 
 bool SignalTextReader::feed(std::string_view piece) {
   if (m_done) return false;
@@ -148,11 +133,6 @@ bool SignalTextReader::takeLine(std::string_view line, long long number, std::si
   const long long index = m_lineNumber - 1;
   if (index >= m_maxSamples) {
     m_result.truncated = true;
-    if (m_maxSamples == kMaxRecordSamples) {
-      m_result.warning = m_result.tabLayout ? kBigFileTabMessage : kBigFileMessage;
-    } else {
-      m_result.warning = "Big file - points > " + std::to_string(m_maxSamples);
-    }
     m_done = true;
     return false;
   }
@@ -253,26 +233,11 @@ RecordFileError RecordErrorOf(const SignalFileError& error) {
   return record;
 }
 
-std::string DescribeFileError(const SignalFileError& error) {
-  std::string text = EscapeBytes(error.path, true);
-  if (error.line > 0) {
-    text += ':';
-    text += std::to_string(error.line);
-  }
-  text += ": ";
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string here.
-  if (error.kind == SignalFileErrorKind::kInvalidNumber) {
-    text += '\'';
-    text += EscapeBytes(error.text);
-    text += "' ";
-  }
-  text += error.message;
-  if (!error.reason.empty()) {
-    text += " (";
-    text += error.reason;
-    text += ')';
-  }
-  return text;
+Problem BigFileNotice(const SignalReadResult& read) {
+  Problem notice{ProblemKind::kBigFile};
+  notice.limit = read.maxSamples;
+  notice.tabLayout = read.tabLayout;
+  return notice;
 }
 
 std::optional<SignalFileError> WriteSignalFile(const std::vector<double>& values, int lastIndex,

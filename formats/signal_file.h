@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/problem.h"
 #include "core/signal_record.h"
 #include "core/text_helpers.h"
 #include "formats/line_splitter.h"
@@ -27,10 +28,6 @@ struct DecimalFormat {
 inline constexpr double kKelvinThreshold = 250.0;
 inline constexpr double kKelvinOffset = 273.15;
 
-// The "Big file" texts: the single-number layout has a trailing blank, the TAB layout has none.
-inline constexpr const char* kBigFileMessage = "Big file - points > 20000 ";
-inline constexpr const char* kBigFileTabMessage = "Big file - points > 20000";
-
 enum class SignalFileErrorKind {
   kMissingFile,    // "File does not exist"
   kCannotOpen,     // "Cannot open file"
@@ -41,19 +38,11 @@ enum class SignalFileErrorKind {
 
 struct SignalFileError {
   SignalFileErrorKind kind = SignalFileErrorKind::kCannotOpen;
-  std::string message;  // the fixed English text above
   std::string path;
   int line = 0;        // 1-based line of the fault; 0 when the fault is not about one line
   std::string text;    // the offending value text as it stands in the file; beyond 40 bytes cut, with "..."
   std::string reason;  // the system's explanation of a failed open, read or write ("No space left on device")
 };
-
-// The one text of a file error, for every caller: "PATH: message", with ":LINE" after the path when the fault
-// is on one line, the offending value quoted before the message ("PATH:3: 'abc' is not a valid number"), and
-// the system's reason in parentheses ("PATH: Cannot write file (No space left on device)"). Control bytes of
-// the path and control and non-ASCII bytes of the value are shown as \xNN, so a binary file keeps the message
-// on one clean line.
-std::string DescribeFileError(const SignalFileError& error);
 
 // The error as the one-way-in reader (record_file.h) gives it: kMissingFile, kCannotOpen, kCannotWrite;
 // kBadNumber (column 0: a signal text has one) for an invalid number; kNonFiniteValue (`line`) for a value
@@ -63,8 +52,8 @@ RecordFileError RecordErrorOf(const SignalFileError& error);
 struct SignalReadResult {
   SignalRecord record;                   // filled only when ok()
   std::optional<SignalFileError> error;  // set when the load failed
-  std::string warning;                   // kBigFileMessage or kBigFileTabMessage when the file was truncated
-  bool truncated = false;                // more than 20,000 samples: the first 20,000 were kept
+  bool truncated = false;                // more than maxSamples samples: the first maxSamples were kept
+  int maxSamples = kMaxRecordSamples;    // the samples a read keeps at most
   bool kelvin = false;                   // a temperature file in kelvin, converted to degrees Celsius
   bool tabLayout = false;                // the first line held a TAB
 
@@ -116,18 +105,20 @@ class SignalTextReader {
 //   every sample (an empty or non-numeric first line is then an invalid number at line 1).
 // - A blank line inside the data keeps its index and takes the previous sample's value (a blank line before the
 //   first number takes the first number's value); blank lines at the end are ignored.
-// - At most kMaxRecordSamples samples: with more, the first 20,000 are kept and `warning` holds the "Big file"
-//   text of the layout.
+// - At most kMaxRecordSamples samples: with more, the first 20,000 are kept and `truncated` is set.
 // - minimum and maximum are the true extremes; `normalized` is filled (all zeros for a constant record). An empty
 //   file (or one of blank lines only) read without the temperature flag gives an empty record.
 // - Lines end at LF, CR LF or CR; a UTF-8 byte-order mark is skipped; numbers may carry blanks around them and
 //   a "+" sign; "-0" reads as 0; "nan", "inf" and values beyond the double range (1e400) are invalid numbers.
 // - Reading stops at the first bad line or once the record is full, so a huge file is not read to its end.
 // Cost: one pass over the file in 64 KiB pieces; memory for the samples only. Any thread.
-// maxSamples replaces the limit of 20,000 (the analysis reads up to kMaxAnalysisRecordSamples); the "Big file"
-// warning then names it.
+// maxSamples replaces the limit of 20,000 (the analysis reads up to kMaxAnalysisRecordSamples); BigFileNotice
+// then names it.
 SignalReadResult ReadSignalFile(const std::string& path, bool temperature, DecimalFormat format,
                                 int maxSamples = kMaxRecordSamples);
+
+// The notice of a truncated read: kBigFile with the limit and the layout.
+Problem BigFileNotice(const SignalReadResult& read);
 
 // Sets the record's minimum and maximum to the true extremes of values[0 .. lastIndex] and fills `normalized`
 // with (value - minimum) / (maximum - minimum), all zeros when maximum equals minimum. An empty record gets

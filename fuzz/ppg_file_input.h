@@ -50,7 +50,7 @@ inline std::string RunPpgFileInput(const std::uint8_t* data, std::size_t size) {
   if (envelope.ok()) {
     for (const double v : envelope.envelope.values) Check(std::isfinite(v));
   } else {
-    Check(envelope.envelope.values.empty() && !envelope.message.empty());
+    Check(envelope.envelope.values.empty() && envelope.fault != kelvora::PpgEnvelopeFault::kNone);
   }
   return {};
 }

@@ -37,7 +37,7 @@ inline std::string RunSignalFileInput(const std::uint8_t* data, std::size_t size
   const kelvora::SignalReadResult whole = ReadInPieces(text, temperature, format, text.size() + 1);
 
   Check(pieces.ok() == whole.ok());
-  Check(pieces.truncated == whole.truncated && pieces.kelvin == whole.kelvin && pieces.warning == whole.warning);
+  Check(pieces.truncated == whole.truncated && pieces.kelvin == whole.kelvin && pieces.maxSamples == whole.maxSamples);
   if (!whole.ok()) {
     Check(whole.record.empty() && whole.record.values.empty());
     Check(whole.error->line == pieces.error->line && whole.error->text == pieces.error->text);

@@ -21,24 +21,25 @@ struct TablePoint {
   double value;
 };
 
-PpgEnvelopeResult Failure(PpgEnvelopeStatus status, std::string message) {
+PpgEnvelopeResult Failure(PpgEnvelopeStatus status, PpgEnvelopeFault fault, long long needed = 0,
+                          long long held = 0) {
   PpgEnvelopeResult result;
   result.status = status;
-  result.message = std::move(message);
+  result.fault = fault;
+  result.needed = needed;
+  result.held = held;
   return result;
 }
 
-std::string ParameterProblem(const PpgEnvelopeParams& p) {
-  if (!(p.inRateHz > 0.0) || !std::isfinite(p.inRateHz)) return "The PPG input rate must be a positive number of Hz";
-  if (!(p.outRateHz > 0.0) || !std::isfinite(p.outRateHz)) return "The output rate must be a positive number of Hz";
-  if (p.durationS < 0) return "The duration must not be negative";
-  if (p.lowestPulseBpm <= 0 || p.highestPulseBpm <= 0) return "The pulse rates must be positive";
-  if (60.0 / p.lowestPulseBpm * p.inRateHz > kMaxPpgSamples)
-    return "The lowest pulse rate gives a window longer than the largest PPG";
-  if (static_cast<double>(p.durationS) * p.outRateHz > kMaxOutputSamples + 0.5) {
-    return "Duration x output rate gives more than " + std::to_string(kMaxPpgSamples) + " output samples";
-  }
-  return {};
+PpgEnvelopeFault ParameterProblem(const PpgEnvelopeParams& p) {
+  using F = PpgEnvelopeFault;
+  if (!(p.inRateHz > 0.0) || !std::isfinite(p.inRateHz)) return F::kInputRate;
+  if (!(p.outRateHz > 0.0) || !std::isfinite(p.outRateHz)) return F::kOutputRate;
+  if (p.durationS < 0) return F::kNegativeDuration;
+  if (p.lowestPulseBpm <= 0 || p.highestPulseBpm <= 0) return F::kPulseRates;
+  if (60.0 / p.lowestPulseBpm * p.inRateHz > kMaxPpgSamples) return F::kWindowTooLong;
+  if (static_cast<double>(p.durationS) * p.outRateHz > kMaxOutputSamples + 0.5) return F::kTooManyOutputs;
+  return F::kNone;
 }
 
 // Calls visit(a, b) for every scanned window [a, b] (ends included): [0, step], then [j step, j step + W]
@@ -84,28 +85,23 @@ PpgWindows PpgEnvelopeWindows(const PpgEnvelopeParams& params) {
 }
 
 PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopeParams& params, ProgressSink& progress) {
-  if (ppg.empty()) return Failure(PpgEnvelopeStatus::kNoSamples, "The PPG holds no samples: no envelope computed");
-  if (const std::string problem = ParameterProblem(params); !problem.empty()) {
-    return Failure(PpgEnvelopeStatus::kBadParameters, problem);
+  if (ppg.empty()) return Failure(PpgEnvelopeStatus::kNoSamples, PpgEnvelopeFault::kNoSamples);
+  if (const PpgEnvelopeFault problem = ParameterProblem(params); problem != PpgEnvelopeFault::kNone) {
+    return Failure(PpgEnvelopeStatus::kBadParameters, problem, kMaxPpgSamples);
   }
   if (!ppg.scalable() || ppg.scaled.size() != ppg.values.size()) {
-    return Failure(PpgEnvelopeStatus::kConstantSignal,
-                   "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled, no envelope computed");
+    return Failure(PpgEnvelopeStatus::kConstantSignal, PpgEnvelopeFault::kConstantSignal);
   }
   const PpgWindows w = PpgEnvelopeWindows(params);
   if (w.step < 1) {
-    return Failure(PpgEnvelopeStatus::kBadParameters,
-                   "One beat at the lowest pulse rate is shorter than 3 PPG samples: raise the input rate or lower the "
-                   "pulse rate");
+    return Failure(PpgEnvelopeStatus::kBadParameters, PpgEnvelopeFault::kBeatTooShort);
   }
   const int lastIndex = ppg.lastIndex();
   if (w.step >= lastIndex) {
-    return Failure(PpgEnvelopeStatus::kTooShort, "The PPG is too short for one scan window: it needs at least " +
-                                                     std::to_string(w.step + 2) + " samples, it holds " +
-                                                     std::to_string(ppg.count()));
+    return Failure(PpgEnvelopeStatus::kTooShort, PpgEnvelopeFault::kTooShort, w.step + 2, ppg.count());
   }
   const long n = std::lround(params.durationS * params.outRateHz);
-  if (n <= 0) return Failure(PpgEnvelopeStatus::kNoOutput, "Duration x output rate gives no output samples");
+  if (n <= 0) return Failure(PpgEnvelopeStatus::kNoOutput, PpgEnvelopeFault::kNoOutput);
 
   PpgEnvelopeResult result;
   PpgEnvelope& env = result.envelope;
@@ -181,7 +177,7 @@ PpgEnvelopeResult ComputePpgEnvelope(const PpgSignal& ppg, const PpgEnvelopePara
     if (den > 0.0) out[k] = num / den;
     shown.update(k);
     if (progress.stopRequested()) {
-      return Failure(PpgEnvelopeStatus::kStopped, "Stopped: no envelope computed");
+      return Failure(PpgEnvelopeStatus::kStopped, PpgEnvelopeFault::kStopped);
     }
   }
   return result;

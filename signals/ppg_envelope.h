@@ -61,12 +61,31 @@ enum class PpgEnvelopeStatus {
   kStopped,         // the progress sink asked to stop
 };
 
-// The outcome of an envelope run. When !ok(), `envelope.values` is empty and `message` is a fixed English
-// text for the user; nothing else was computed.
+// What exactly made an envelope run refuse, for the caller's text.
+enum class PpgEnvelopeFault {
+  kNone,
+  kNoSamples,         // the PPG holds no samples
+  kInputRate,         // the PPG input rate is not a positive number of Hz
+  kOutputRate,        // the output rate is not a positive number of Hz
+  kNegativeDuration,  // the duration is negative
+  kPulseRates,        // a pulse rate is not positive
+  kWindowTooLong,     // the lowest pulse rate gives a window longer than the largest PPG
+  kTooManyOutputs,    // duration x output rate gives more than `needed` (kMaxPpgSamples) output samples
+  kConstantSignal,    // all PPG samples are equal
+  kBeatTooShort,      // one beat at the lowest pulse rate is shorter than 3 PPG samples
+  kTooShort,          // one scan window needs `needed` samples, the PPG holds `held`
+  kNoOutput,          // duration x output rate gives no output samples
+  kStopped,           // stopped
+};
+
+// The outcome of an envelope run. When !ok(), `envelope.values` is empty and `fault` says why; nothing else was
+// computed.
 struct PpgEnvelopeResult {
   PpgEnvelope envelope;
   PpgEnvelopeStatus status = PpgEnvelopeStatus::kOk;
-  std::string message;
+  PpgEnvelopeFault fault = PpgEnvelopeFault::kNone;
+  long long needed = 0;  // kTooShort: the samples one scan window needs; kTooManyOutputs: the limit
+  long long held = 0;    // kTooShort: the samples the PPG holds
 
   bool ok() const { return status == PpgEnvelopeStatus::kOk; }
 };

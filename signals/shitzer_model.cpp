@@ -21,7 +21,7 @@ bool AllFinite(const std::vector<double>& values) {
 }  // namespace
 
 ConversionResult TemperatureDerivative(const std::vector<double>& t) {
-  if (t.size() < 4) return ConversionResult::Failure("Shitzer's model needs at least 4 temperature samples");
+  if (t.size() < 4) return ConversionResult::Failure(ProblemKind::kShitzerTooFewSamples);
   const std::size_t n = t.size() - 1;
   std::vector<double> d(t.size());
   d[0] = (-21 * t[0] + 13 * t[1] + 17 * t[2] - 9 * t[3]) / 10;
@@ -103,19 +103,19 @@ bool GaussianSmoothing(std::vector<double>& v, const std::vector<double>& t, int
 
 ConversionResult ShitzerT(const std::vector<double>& temperature, const std::vector<double>& derivative,
                           const ShitzerParameters& p, int sampleRateHz, ProgressSink& progress) {
-  if (temperature.size() < 4) return ConversionResult::Failure("Shitzer's model needs at least 4 temperature samples");
+  if (temperature.size() < 4) return ConversionResult::Failure(ProblemKind::kShitzerTooFewSamples);
   if (derivative.size() != temperature.size())
-    return ConversionResult::Failure("The temperature derivative does not match the temperature record");
-  if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
+    return ConversionResult::Failure(ProblemKind::kDerivativeMismatch);
+  if (sampleRateHz < 1) return ConversionResult::Failure(ProblemKind::kRateBelowOne);
   // The products are formed in integers first; 64 bits keep them exact for any pair of 32-bit parameters.
   const std::int64_t skinProduct = static_cast<std::int64_t>(p.rhoSkin) * p.cSkin;
   const std::int64_t bloodProduct = static_cast<std::int64_t>(p.cBlood) * p.rhoBlood;
   if (bloodProduct == 0)
-    return ConversionResult::Failure("Shitzer's model is undefined for a blood density or heat capacity of 0");
+    return ConversionResult::Failure(ProblemKind::kShitzerBloodProductZero);
   for (std::size_t i = 0; i < temperature.size(); ++i) {
     if (temperature[i] == kArterialTemperatureC)
-      return ConversionResult::Failure("Shitzer's model is undefined for a temperature of exactly 37 °C (sample " +
-                                       std::to_string(i + 1) + ")");
+      return ConversionResult::Failure(
+          CountProblem(ProblemKind::kShitzerArterialTemperature, static_cast<long long>(i + 1)));
   }
 
   const std::size_t count = temperature.size();
@@ -127,31 +127,31 @@ ConversionResult ShitzerT(const std::vector<double>& temperature, const std::vec
                    ((kArterialTemperatureC - temperature[i]) * static_cast<double>(bloodProduct));
     times[i] = static_cast<double>(i) / static_cast<double>(sampleRateHz);
   }
-  if (!AllFinite(perfusion)) return ConversionResult::Failure("Shitzer's model gave a value that is not a number");
+  if (!AllFinite(perfusion)) return ConversionResult::Failure(ProblemKind::kShitzerNotANumber);
   if (!GaussianSmoothing(perfusion, times, kShitzerSmoothingWidth, progress))
-    return ConversionResult::Failure(kConversionStoppedMessage);
+    return ConversionResult::Failure(ProblemKind::kStopped);
   const double minimum = *std::min_element(perfusion.begin(), perfusion.end());
   for (double& value : perfusion) value -= minimum;
-  if (!AllFinite(perfusion)) return ConversionResult::Failure("Shitzer's model gave a value that is not a number");
+  if (!AllFinite(perfusion)) return ConversionResult::Failure(ProblemKind::kShitzerNotANumber);
   return ConversionResult::Success(std::move(perfusion));
 }
 
 ConversionResult ShitzerBF(const std::vector<double>& bloodFlow, double minimum, double maximum,
                            double startTemperatureC, const ShitzerParameters& p, int sampleRateHz,
                            ProgressSink& progress) {
-  if (bloodFlow.empty()) return ConversionResult::Failure("The blood-flow record is empty");
-  if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
-  if (!std::isfinite(startTemperatureC)) return ConversionResult::Failure("The start temperature T0 is not a number");
+  if (bloodFlow.empty()) return ConversionResult::Failure(ProblemKind::kBloodFlowEmpty);
+  if (sampleRateHz < 1) return ConversionResult::Failure(ProblemKind::kRateBelowOne);
+  if (!std::isfinite(startTemperatureC)) return ConversionResult::Failure(ProblemKind::kStartTemperatureNotANumber);
   std::vector<double> out(bloodFlow.size());
   out[0] = startTemperatureC;
   const std::size_t m = bloodFlow.size() - 1;
   if (m == 0) return ConversionResult::Success(std::move(out));
   if (!(maximum > minimum))
-    return ConversionResult::Failure("Shitzer's model is undefined for a constant blood-flow record");
+    return ConversionResult::Failure(ProblemKind::kShitzerConstantBloodFlow);
   const std::int64_t skinProduct = static_cast<std::int64_t>(p.rhoSkin) * p.cSkin;
   const std::int64_t bloodProduct = static_cast<std::int64_t>(p.cBlood) * p.rhoBlood;
   if (skinProduct == 0)
-    return ConversionResult::Failure("Shitzer's model is undefined for a skin density or heat capacity of 0");
+    return ConversionResult::Failure(ProblemKind::kShitzerSkinProductZero);
 
   const double s = 7 / (maximum - minimum);
   const double heatStore = static_cast<double>(skinProduct) * kShitzerSkinVolumeM3;
@@ -164,15 +164,15 @@ ConversionResult ShitzerBF(const std::vector<double>& bloodFlow, double minimum,
                          (previous - p.tAir) * p.hAir * kShitzerExchangeAreaM2) /
                             heatStore / rate;
     reporter.update(static_cast<long long>(i));
-    if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
+    if (progress.stopRequested()) return ConversionResult::Failure(ProblemKind::kStopped);
   }
   reporter.finish();
-  if (!AllFinite(out)) return ConversionResult::Failure("Shitzer's model gave a value that is not a number");
+  if (!AllFinite(out)) return ConversionResult::Failure(ProblemKind::kShitzerNotANumber);
   return ConversionResult::Success(std::move(out));
 }
 
 ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz, ProgressSink& progress) {
-  if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
+  if (sampleRateHz < 1) return ConversionResult::Failure(ProblemKind::kRateBelowOne);
   std::vector<double> out(bloodFlow.size());
   const double rate = static_cast<double>(sampleRateHz);
   PercentProgress reporter(progress, 0, static_cast<long long>(bloodFlow.size()) - 1);
@@ -181,7 +181,7 @@ ConversionResult IntegrBF(const std::vector<double>& bloodFlow, int sampleRateHz
     sum += bloodFlow[i] / rate;
     out[i] = sum / static_cast<double>(i + 1);
     reporter.update(static_cast<long long>(i));
-    if (progress.stopRequested()) return ConversionResult::Failure(kConversionStoppedMessage);
+    if (progress.stopRequested()) return ConversionResult::Failure(ProblemKind::kStopped);
   }
   reporter.finish();
   return ConversionResult::Success(std::move(out));

@@ -20,28 +20,36 @@ struct SideRules {
   bool kelvinCheck;            // a load of the temperature side takes a first value above 250 as kelvin
   int bandSlot;                // the selector's slot of the band-limited transform
   bool overlayOnCommonLength;  // "Output T" shows both curves over the shorter record; "Output BF" does not
-  const char* notLoaded;
-  const char* empty;
-  const char* nothingToSave;
-  const char* outputNeeds;
 };
 
 constexpr SideRules kRules[2] = {
-    {true, kTemperatureBandSlot, false, "No temperature record is loaded", "The temperature record is empty",
-     "There is no BF* to save", "Output BF needs the measured BF and the computed BF*"},
-    {false, kBloodFlowBandSlot, true, "No blood-flow record is loaded", "The blood-flow record is empty",
-     "There is no T* to save", "Output T needs the measured T and the computed T*"},
+    {true, kTemperatureBandSlot, false},
+    {false, kBloodFlowBandSlot, true},
 };
 
 const SideRules& RulesOf(Side side) { return kRules[SideIndex(side)]; }
 
-constexpr const char* kWaveletUnavailable = "Wavelet conversion is not available yet";
-constexpr const char* kNotANumber = "The conversion gave a value that is not a number";
-
-std::string JoinNotices(const std::string& first, const std::string& second) {
-  if (first.empty()) return second;
-  if (second.empty()) return first;
-  return first + "\n" + second;
+SessionResult Failed(Problem problem) {
+  SessionResult result;
+  result.error = std::move(problem);
+  return result;
+}
+SessionResult Failed(ProblemKind kind) { return Failed(Problem{kind}); }
+// A refusal that names the side.
+SessionResult Failed(ProblemKind kind, Side side) {
+  Problem problem{kind};
+  problem.bloodFlow = side == Side::BloodFlow;
+  return Failed(std::move(problem));
+}
+SessionResult FileFailed(SignalFileError error) {
+  SessionResult result;
+  result.fileError = std::move(error);
+  return result;
+}
+SessionResult Noticed(Problem problem) {
+  SessionResult result;
+  result.notices.push_back(std::move(problem));
+  return result;
 }
 
 ChartSeries SeriesOf(const std::vector<double>& values, int rate, std::size_t count) {
@@ -60,15 +68,22 @@ bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// Why a record made elsewhere (an import) cannot become T or BF; empty when it can.
-std::string CheckAdoptedRecord(const SignalRecord& record) {
-  if (record.empty() || record.count() > static_cast<int>(record.values.size())) return "The record has no samples";
-  if (record.count() > kMaxRecordSamples) return "Big file - points > 20000";
+Problem TooBig() {
+  Problem problem{ProblemKind::kRecordTooBig};
+  problem.limit = kMaxRecordSamples;
+  return problem;
+}
+
+// Why a record made elsewhere (an import) cannot become T or BF; nothing when it can.
+std::optional<Problem> CheckAdoptedRecord(const SignalRecord& record) {
+  if (record.empty() || record.count() > static_cast<int>(record.values.size()))
+    return Problem{ProblemKind::kRecordNoSamples};
+  if (record.count() > kMaxRecordSamples) return TooBig();
   for (int i = 0; i < record.count(); ++i)
-    if (!std::isfinite(record.values[static_cast<std::size_t>(i)])) return "The record holds a value that is not a number";
+    if (!std::isfinite(record.values[static_cast<std::size_t>(i)])) return Problem{ProblemKind::kRecordNotANumber};
   if (record.normalized.size() != static_cast<std::size_t>(record.count()))
-    return "The record has no normalized values";
-  return {};
+    return Problem{ProblemKind::kRecordNotNormalized};
+  return std::nullopt;
 }
 
 std::string TenthText(char separator) { return std::string("0") + separator + "1"; }
@@ -80,7 +95,11 @@ std::string NoBandHighText(Side side, char separator) {
   return side == Side::Temperature ? TenthText(separator) : std::string("2");
 }
 
-std::string NotANumber(const std::string& text) { return "'" + text + "' is not a valid floating point value"; }
+SessionResult NotANumber(const std::string& text) {
+  Problem problem{ProblemKind::kNotAValue};
+  problem.text = text;
+  return Failed(std::move(problem));
+}
 
 // The measured curve an "Output" overlay shows: the filtered record (normalised scale) or the record itself,
 // in normalised units or mapped back to the record's own units.
@@ -271,7 +290,7 @@ SessionResult TransformSession::Job::run(ProgressSink& progress) {
 }
 
 TransformSession::Job TransformSession::prepare(Work work) const {
-  if (busy()) return refused({"Another computation of the Transform page is still running", {}});
+  if (busy()) return refused(Failed(ProblemKind::kSessionBusy));
   Job job;
   job.m_next = std::make_unique<State>(*m_state);
   job.m_next->rateChanged = false;
@@ -288,7 +307,7 @@ TransformSession::Job TransformSession::refused(SessionResult result) {
 }
 
 SessionResult TransformSession::commit(Job job) {
-  if (!job.m_ran) return {"The computation did not run", {}};
+  if (!job.m_ran) return Failed(ProblemKind::kDidNotRun);
   job.m_engine.reset();
   if (job.m_result.ok() && job.m_next) {
     State& next = *job.m_next;
@@ -313,16 +332,16 @@ TransformSession::Job TransformSession::prepareLoadFile(Side side, const std::st
   const DecimalFormat format = DecimalFormat::ForSeparator(m_state->settings.separator);
   return prepare([side, path, label, format](State& next, Engine& engine, ProgressSink& progress) -> SessionResult {
     const SignalReadResult read = ReadSignalFile(path, RulesOf(side).kelvinCheck, format);
-    if (!read.ok()) return {DescribeFileError(*read.error), {}};
+    if (!read.ok()) return FileFailed(*read.error);
     SessionResult result = adoptRecord(next, engine, side, read.record, label.empty() ? path : label, progress);
-    if (result.ok()) result.notice = JoinNotices(read.warning, result.notice);
+    if (result.ok() && read.truncated) result.notices.insert(result.notices.begin(), BigFileNotice(read));
     return result;
   });
 }
 
 TransformSession::Job TransformSession::prepareLoadRecord(Side side, const SignalRecord& record,
                                                           const std::string& source) {
-  if (const std::string error = CheckAdoptedRecord(record); !error.empty()) return refused({error, {}});
+  if (std::optional<Problem> error = CheckAdoptedRecord(record)) return refused(Failed(std::move(*error)));
   return prepare([side, record, source](State& next, Engine& engine, ProgressSink& progress) {
     return adoptRecord(next, engine, side, record, source, progress);
   });
@@ -330,9 +349,9 @@ TransformSession::Job TransformSession::prepareLoadRecord(Side side, const Signa
 
 TransformSession::Job TransformSession::prepareLoadBFFromSamples(const std::vector<double>& samples,
                                                                  const std::string& label) {
-  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples)) return refused({"Big file - points > 20000", {}});
-  if (samples.empty()) return refused({"There are no blood-flow samples to take over", {}});
-  if (!AllFinite(samples)) return refused({"The blood-flow samples hold a value that is not a number", {}});
+  if (samples.size() > static_cast<std::size_t>(kMaxRecordSamples)) return refused(Failed(TooBig()));
+  if (samples.empty()) return refused(Failed(ProblemKind::kNoBloodFlowSamples));
+  if (!AllFinite(samples)) return refused(Failed(ProblemKind::kBloodFlowSamplesNotANumber));
   SignalRecord record;
   record.values = samples;
   record.lastIndex = static_cast<int>(samples.size()) - 1;
@@ -393,12 +412,16 @@ SessionResult TransformSession::LoadExample(int number, const std::string& examp
   const std::string tPath = (std::filesystem::path(examplesFolder) / ("T" + std::to_string(number) + ".txt")).string();
   const std::string bfPath =
       (std::filesystem::path(examplesFolder) / ("BF" + std::to_string(number) + ".txt")).string();
-  if (!std::filesystem::exists(tPath)) return {"File " + tPath + " does not exist", {}};
+  if (!std::filesystem::exists(tPath)) return Failed(PathProblem(ProblemKind::kMissingFile, tPath));
   SessionResult t = LoadT(tPath, progress, label);
   if (!t.ok()) return t;
-  if (!std::filesystem::exists(bfPath)) return {"File " + bfPath + " does not exist", t.notice};
+  if (!std::filesystem::exists(bfPath)) {
+    SessionResult missing = Failed(PathProblem(ProblemKind::kMissingFile, bfPath));
+    missing.notices = t.notices;
+    return missing;
+  }
   SessionResult bf = LoadBF(bfPath, progress, label);
-  if (bf.notice.empty()) bf.notice = t.notice;
+  if (bf.notices.empty()) bf.notices = t.notices;
   return bf;
 }
 
@@ -406,10 +429,10 @@ SessionResult TransformSession::LoadExample(int number, const std::string& examp
 
 SessionResult TransformSession::Save(Side side, const std::string& path) const {
   const SideState& own = m_state->of(side);
-  if (!own.convertedReady) return {RulesOf(side).nothingToSave, {}};
+  if (!own.convertedReady) return Failed(ProblemKind::kNothingToSave, side);
   const std::optional<SignalFileError> error =
       WriteSignalFile(own.converted, own.record.lastIndex, path, m_state->settings.separator);
-  if (error) return {DescribeFileError(*error), {}};
+  if (error) return FileFailed(*error);
   return {};
 }
 SessionResult TransformSession::SaveConvertedT(const std::string& path) const { return Save(Side::BloodFlow, path); }
@@ -420,7 +443,7 @@ SessionResult TransformSession::SaveConvertedBF(const std::string& path) const {
 // ----- band filter -----
 
 TransformSession::Job TransformSession::prepareFilter(Side side) {
-  if (!m_state->of(side).loaded) return refused({RulesOf(side).notLoaded, {}});
+  if (!m_state->of(side).loaded) return refused(Failed(ProblemKind::kSideNotLoaded, side));
   return prepare([side](State& next, Engine& engine, ProgressSink& progress) {
     return runFilter(next, engine, side, false, progress);
   });
@@ -461,14 +484,15 @@ SessionResult TransformSession::runFilter(State& next, Engine& engine, Side side
     if (automatic && record.count() > kWaveletMaxSamples) {
       // A load must not fail because its automatic filtering cannot run: the record is kept unfiltered.
       own.clearFiltered();
-      return {{}, "The record is not wavelet-filtered: the wavelet method holds at most " +
-                      std::to_string(kWaveletMaxSamples) + " samples"};
+      Problem notice{ProblemKind::kNotWaveletFiltered};
+      notice.limit = kWaveletMaxSamples;
+      return Noticed(std::move(notice));
     }
     ConversionResult result = engine.waveletFilter(side, record.normalized, selector.band.low, selector.band.high,
                                                    settings.gerc, progress);
-    if (!result.ok()) return {result.error, {}};
+    if (!result.ok()) return Failed(*result.error);
     if (result.values.size() != record.normalized.size() || !AllFinite(result.values))
-      return {"The wavelet filter gave a record of the wrong length or a value that is not a number", {}};
+      return Failed(ProblemKind::kWaveletFilterBad);
     values = std::move(result.values);
   } else {
     const int slot = RulesOf(side).bandSlot;
@@ -480,9 +504,9 @@ SessionResult TransformSession::runFilter(State& next, Engine& engine, Side side
     request.maximum = record.maximum;
     request.sampleRateHz = settings.gerc;
     BandFilterResult result = engine.filter.run(request, progress);
-    if (result.status == BandFilterStatus::kBusy) return {"The band filter is already running", {}};
-    if (!result.ok()) return {"The record cannot be filtered: it is empty or holds a value that is not a number", {}};
-    if (progress.stopRequested()) return {kConversionStoppedMessage, {}};
+    if (result.status == BandFilterStatus::kBusy) return Failed(ProblemKind::kBandFilterBusy);
+    if (!result.ok()) return Failed(ProblemKind::kCannotFilter);
+    if (progress.stopRequested()) return Failed(ProblemKind::kStopped);
     values = std::move(result.filtered);
   }
   std::vector<double> shown(values.size());
@@ -530,11 +554,11 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
   finish.scaling = settings.scaling;
   if (settings.scaling == ScalingMode::Scaled) {
     const Settings::SideSettings& texts = settings.of(side);
-    if (!ParseRealText(texts.scaleA, settings.separator, finish.a)) return {NotANumber(texts.scaleA), {}};
-    if (!ParseRealText(texts.scaleB, settings.separator, finish.b)) return {NotANumber(texts.scaleB), {}};
+    if (!ParseRealText(texts.scaleA, settings.separator, finish.a)) return NotANumber(texts.scaleA);
+    if (!ParseRealText(texts.scaleB, settings.separator, finish.b)) return NotANumber(texts.scaleB);
   }
   const SignalRecord& record = own.record;
-  if (record.empty()) return {RulesOf(side).empty, {}};
+  if (record.empty()) return Failed(ProblemKind::kSideEmpty, side);
   const double powerExponent = fromTemperature ? 1.5 : 2.0 / 3.0;
 
   ConversionResult result;
@@ -563,12 +587,12 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
       // Shitzer's T -> BF* has no power law; its BF -> T* does.
       if (fromTemperature) {
         const ConversionResult derivative = TemperatureDerivative(record.values);
-        if (!derivative.ok()) return {derivative.error, {}};
+        if (!derivative.ok()) return Failed(*derivative.error);
         result = ShitzerT(record.values, derivative.values, settings.tissue.shitzer, settings.gerc, progress);
       } else {
         double startTemperature = 0.0;
         if (!ParseRealText(settings.startTemperature, settings.separator, startTemperature))
-          return {NotANumber(settings.startTemperature), {}};
+          return NotANumber(settings.startTemperature);
         result = ShitzerBF(record.values, record.minimum, record.maximum, startTemperature, settings.tissue.shitzer,
                            settings.gerc, progress);
         if (settings.nonlinear) finish.powerExponent = powerExponent;
@@ -577,10 +601,9 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
       break;
     }
   }
-  if (!result.ok()) return {result.error, {}};
-  if (result.values.size() != static_cast<std::size_t>(record.count()))
-    return {"The conversion gave a record of the wrong length", {}};
-  if (!AllFinite(result.values)) return {kNotANumber, {}};
+  if (!result.ok()) return Failed(*result.error);
+  if (result.values.size() != static_cast<std::size_t>(record.count())) return Failed(ProblemKind::kWrongLength);
+  if (!AllFinite(result.values)) return Failed(ProblemKind::kResultNotANumber);
 
   if (rate != settings.gerc) {
     settings.gerc = rate;
@@ -595,7 +618,7 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
 }
 
 ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, ProgressSink& progress) {
-  if (!engine.waveletConverter) return ConversionResult::Failure(kWaveletUnavailable);
+  if (!engine.waveletConverter) return ConversionResult::Failure(ProblemKind::kWaveletUnavailable);
   const Settings& settings = s.settings;
   const SignalRecord& t = s.of(Side::Temperature).record;
   WaveletConversionInput input;
@@ -621,7 +644,7 @@ SessionResult TransformSession::Output(Side side) {
   State& s = *m_state;
   SideState& own = s.of(side);
   const SideState& other = s.of(OtherSide(side));
-  if (!other.loaded || !own.convertedReady) return {RulesOf(side).outputNeeds, {}};
+  if (!other.loaded || !own.convertedReady) return Failed(ProblemKind::kOutputNeeds, side);
   const Settings& settings = s.settings;
   const bool normalized = settings.scaling == ScalingMode::Normalized;
   const bool useFiltered =
@@ -642,7 +665,9 @@ SessionResult TransformSession::Output(Side side) {
   }
   own.convertedAxis = AxisUnits::Measured;
   const SessionResult correlation = Correlate(side);
-  return {{}, correlation.error};
+  SessionResult result;
+  if (correlation.error) result.notices.push_back(*correlation.error);
+  return result;
 }
 SessionResult TransformSession::OutputBF() { return Output(Side::Temperature); }
 SessionResult TransformSession::OutputT() { return Output(Side::BloodFlow); }
@@ -651,11 +676,11 @@ SessionResult TransformSession::Correlate(Side side) {
   State& s = *m_state;
   SideState& own = s.of(side);
   const SideState& other = s.of(OtherSide(side));
-  if (!other.loaded || !own.convertedReady) return {"The correlation needs the measured and the computed record", {}};
+  if (!other.loaded || !own.convertedReady) return Failed(ProblemKind::kCorrelationNeeds);
   const bool useFiltered =
       other.filterTicked && s.settings.method == ConversionMethod::Fourier && !other.filtered.empty();
   own.correlation = PearsonCorrelation(useFiltered ? other.filtered : other.record.values, own.converted);
-  if (!own.correlation) return {"The correlation is undefined: a record is constant or shorter than two samples", {}};
+  if (!own.correlation) return Failed(ProblemKind::kCorrelationUndefined);
   return {};
 }
 SessionResult TransformSession::Correl1() { return Correlate(Side::Temperature); }

@@ -25,6 +25,8 @@
 
 #include "core/conversion_result.h"
 #include "core/conversion_scaling.h"
+#include "core/problem.h"
+#include "formats/signal_file.h"
 #include "core/frequency_band.h"
 #include "core/progress.h"
 #include "core/thermal_wave.h"
@@ -44,9 +46,10 @@ constexpr std::size_t SideIndex(Side side) { return static_cast<std::size_t>(sid
 enum class ConversionMethod { Fourier, Wavelet, Shitzer };
 
 struct SessionResult {
-  std::string error;   // non-empty: the operation did nothing; a fixed English message for the caller to show
-  std::string notice;  // non-empty: the operation completed but has a message to show ("Big file - points > 20000")
-  bool ok() const { return error.empty(); }
+  std::optional<Problem> error;              // set: the operation did nothing; its kind and fields
+  std::optional<SignalFileError> fileError;  // set: the operation did nothing; the file could not be read or written
+  std::vector<Problem> notices;              // the operation completed but has something to say (kBigFile)
+  bool ok() const { return !error && !fileError; }
 };
 
 // One chart series: points (x[i], y[i]); x in minutes for the signal charts.

@@ -11,8 +11,8 @@ namespace {
 
 ConversionResult FromRun(const WaveletRunResult& run) {
   if (run.completed()) return ConversionResult::Success(run.output);
-  if (run.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(kConversionStoppedMessage);
-  return ConversionResult::Failure(run.error ? run.error->message : "The wavelet run did not take place");
+  if (run.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(ProblemKind::kStopped);
+  return ConversionResult::Failure(run.error ? *run.error : Problem{ProblemKind::kWaveletNotRun});
 }
 
 }  // namespace
@@ -63,8 +63,8 @@ ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, Pr
   request.threads = m_threads;
   const WaveLetTResult result = WaveLetT(engine(), request, progress);
   if (result.completed()) return ConversionResult::Success(result.bfStar);
-  if (result.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(kConversionStoppedMessage);
-  return ConversionResult::Failure(result.error ? result.error->message : "The wavelet run did not take place");
+  if (result.status == WaveletRunStatus::Stopped) return ConversionResult::Failure(ProblemKind::kStopped);
+  return ConversionResult::Failure(result.error ? *result.error : Problem{ProblemKind::kWaveletNotRun});
 }
 
 ConversionResult WaveletMethods::filter(Side side, const std::vector<double>& normalized, double lowHz,

@@ -45,8 +45,8 @@ class WaveletMethods {
   void stop();
 
   // `WaveLetT` in the session's shape: BF*, one value per T sample, finished as the library's WaveLetT finishes
-  // it. Refuses a T longer than 3601 samples (the message names the limit); a stop gives
-  // kConversionStoppedMessage.
+  // it. Refuses a T longer than 3601 samples (kWaveletTooLong names the limit); a stop gives
+  // kStopped.
   ConversionResult convert(const WaveletConversionInput& input, ProgressSink& progress);
 
   // `WMorlPaul`: copies the normalised samples of the record of `side` and its band into the wavelet page and

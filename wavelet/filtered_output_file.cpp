@@ -12,7 +12,7 @@ namespace kelvora {
 std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::span<const double> values,
                                                char decimalSeparator, ProgressSink& progress) {
   for (double v : values) {
-    if (!std::isfinite(v)) return WaveletError{"The filtered signal holds a value that is not a finite number"};
+    if (!std::isfinite(v)) return WaveletError{ProblemKind::kFilteredNotFinite};
   }
   std::string text;
   const long long count = static_cast<long long>(values.size());
@@ -24,7 +24,7 @@ std::optional<WaveletError> SaveFilteredOutput(const std::string& path, std::spa
   }
   // Written beside the target and renamed over it; a device path such as /dev/full is never replaced.
   if (const std::optional<std::string> reason = WriteFileAtomically(path, text))
-    return WaveletError{"Cannot write the file " + path + " (" + *reason + ")"};
+    return PathProblem(ProblemKind::kCannotWriteFile, path, *reason);
   shown.finish();
   return std::nullopt;
 }

@@ -60,12 +60,12 @@ WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const d
                                         int threads, ProgressSink& progress) {
   if (!(tissue.tissue.lambda > 0.0) || !(tissue.tissue.rhoC() > 0)) {
     WaveletRunResult refused;
-    refused.error = WaveletError{"The tissue parameters must be positive"};
+    refused.error = WaveletError{ProblemKind::kTissueNotPositive};
     return refused;
   }
   if (normalizedT.size() > static_cast<std::size_t>(kWaveletMaxSamples)) {
     WaveletRunResult refused;
-    refused.error = WaveletError{WaveletLengthLimitMessage(normalizedT.size())};
+    refused.error = WaveletTooLong(normalizedT.size());
     return refused;
   }
   const FrequencyBand band = WaveLetTBand(tBand);
@@ -98,15 +98,15 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
   result.workingBand = WaveLetTBand(input.tBand);
   if (!std::isfinite(input.tMinimum) || !std::isfinite(input.tMaximum) || !std::isfinite(input.scaleA) ||
       !std::isfinite(input.scaleB)) {
-    result.error = WaveletError{"The conversion parameters must be finite numbers"};
+    result.error = WaveletError{ProblemKind::kConversionParametersNotFinite};
     return result;
   }
   if (!(input.tissue.lambda > 0.0) || !std::isfinite(input.tissue.lambda) || !(input.tissue.rhoC() > 0)) {
-    result.error = WaveletError{"The tissue parameters must be positive"};
+    result.error = WaveletError{ProblemKind::kTissueNotPositive};
     return result;
   }
   if (!std::isfinite(input.tissue.depthM)) {
-    result.error = WaveletError{"The depth must be a finite number"};
+    result.error = WaveletError{ProblemKind::kDepthNotFinite};
     return result;
   }
   const ThermalReconstruction tissue{input.model, input.tissue, kWaveletSampleRateHz, input.delays};
@@ -119,7 +119,7 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
   ConversionResult finished = FinishConversion(std::move(run.output), WaveLetTFinish(input));
   if (!finished.ok()) {
     result.status = WaveletRunStatus::Refused;
-    result.error = WaveletError{"The conversion gave a value that is not a finite number"};
+    result.error = WaveletError{ProblemKind::kWaveletResultNotFinite};
     return result;
   }
   result.bfStar = std::move(finished.values);

@@ -51,9 +51,9 @@ WaveletEngine::WaveletEngine() = default;
 
 std::optional<WaveletError> WaveletEngine::loadSignal(std::span<const double> normalized, FrequencyBand band) {
   const std::lock_guard<std::mutex> lock(m_runMutex);
-  if (normalized.empty()) return WaveletError{"The signal is empty"};
+  if (normalized.empty()) return WaveletError{ProblemKind::kSignalEmpty};
   for (double v : normalized) {
-    if (!std::isfinite(v)) return WaveletError{"The signal holds a value that is not a finite number"};
+    if (!std::isfinite(v)) return WaveletError{ProblemKind::kSignalNotFinite};
   }
   m_input.assign(normalized.begin(), normalized.end());
   m_sampleCount = static_cast<int>(normalized.size());
@@ -74,22 +74,22 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
   m_stopRequest.store(false);
   WaveletRunResult result;
   if (!signalLoaded()) {
-    result.error = WaveletError{"No signal loaded"};
+    result.error = WaveletError{ProblemKind::kNoSignal};
     return result;
   }
   const FrequencyBand band = request.band;
   if (!std::isfinite(band.low) || !std::isfinite(band.high) || band.low < 0.0 || band.high < 0.0) {
-    result.error = WaveletError{"The band frequencies must be finite and not negative"};
+    result.error = WaveletError{ProblemKind::kBandNotFinite};
     return result;
   }
   if (request.thermal && (!(request.thermal->tissue.lambda > 0.0) || !std::isfinite(request.thermal->tissue.lambda) ||
                           !(request.thermal->tissue.rhoC() > 0) || !std::isfinite(request.thermal->tissue.depthM) ||
                           request.thermal->sampleRateHz < 1)) {
-    result.error = WaveletError{"The tissue parameters must be positive"};
+    result.error = WaveletError{ProblemKind::kTissueNotPositive};
     return result;
   }
   if (request.thermal && request.forwardOnly) {
-    result.error = WaveletError{"A forward-only run has no conversion"};
+    result.error = WaveletError{ProblemKind::kForwardOnlyNoConversion};
     return result;
   }
 

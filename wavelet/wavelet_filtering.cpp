@@ -7,7 +7,7 @@ namespace kelvora {
 std::optional<WaveletError> WaveletFiltering::loadSignal(std::span<const double> normalized,
                                                          WaveletSource source) {
   if (normalized.size() > static_cast<std::size_t>(kWaveletMaxSamples))
-    return WaveletError{WaveletLengthLimitMessage(normalized.size())};
+    return WaveletTooLong(normalized.size());
   if (auto error = m_engine.loadSignal(normalized, m_band)) return error;
   m_signalLoaded = true;
   m_source = source;
@@ -33,7 +33,7 @@ WaveletRunResult WaveletFiltering::WMorlPaul(std::span<const double> normalized,
 WaveletRunResult WaveletFiltering::calculate(const WaveletRunSettings& settings, ProgressSink& progress) {
   if (!m_signalLoaded) {
     WaveletRunResult refused;
-    refused.error = WaveletError{"No signal loaded"};
+    refused.error = WaveletError{ProblemKind::kNoSignal};
     return refused;
   }
   const std::span<const double> input = m_engine.input();

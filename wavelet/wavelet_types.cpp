@@ -2,9 +2,8 @@
 
 namespace kelvora {
 
-std::string WaveletLengthLimitMessage(std::size_t samples) {
-  return "The signal has " + std::to_string(samples) + " points; the wavelet transform holds at most " +
-         std::to_string(kWaveletMaxSamples) + " points";
+WaveletError WaveletTooLong(std::size_t samples) {
+  return CountProblem(ProblemKind::kWaveletTooLong, static_cast<long long>(samples), kWaveletMaxSamples);
 }
 
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/frequency_band.h"
+#include "core/problem.h"
 
 namespace kelvora {
 
@@ -45,13 +46,11 @@ inline bool operator==(const ScaleRange& a, const ScaleRange& b) {
   return a.first == b.first && a.last == b.last;
 }
 
-// A refusal of the wavelet library: a fixed English text for the caller to show.
-struct WaveletError {
-  std::string message;
-};
+// A refusal of the wavelet library: its kind and fields, for the caller's text.
+using WaveletError = Problem;
 
 // The refusal of a record longer than the wavelet page and the conversion hold (kWaveletMaxSamples): it names the
 // record's length and the limit.
-std::string WaveletLengthLimitMessage(std::size_t samples);
+WaveletError WaveletTooLong(std::size_t samples);
 
 }  // namespace kelvora

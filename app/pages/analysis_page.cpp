@@ -416,7 +416,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(Separator()),
                                           kMaxAnalysisRecordSamples);
   if (!read.ok()) {
-    m_context->showError(FileErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error, m_context->language()));
     return false;
   }
   if (read.record.empty()) {
@@ -435,7 +435,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   input.rateHz = 0.0;
   input.rateFromFile = false;
   showFileSlot(slot);
-  if (!read.warning.empty()) m_context->showError(QString::fromStdString(read.warning));
+  if (read.truncated) m_context->showError(BigFileText(read, m_context->language()));
   return true;
 }
 
@@ -899,7 +899,7 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
       break;
   }
   if (const std::optional<SignalFileError> error = WriteTextFileAtomically(path.toStdString(), text)) {
-    m_context->showError(FileErrorText(*error));
+    m_context->showError(FileErrorText(*error, m_context->language()));
     return false;
   }
   return true;

@@ -300,7 +300,7 @@ bool FourierPage::loadSignal(const QString& path) {
   const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(separator));
   if (!read.ok()) {
-    m_context->showError(FileErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error, m_context->language()));
     return false;
   }
   if (read.record.empty()) {
@@ -308,7 +308,7 @@ bool FourierPage::loadSignal(const QString& path) {
     return false;
   }
   showSignal(std::move(read.record));
-  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
+  if (read.truncated) m_context->showError(BigFileText(read, m_context->language()));
   showSpectrumOfSignal();
   return true;
 }
@@ -323,7 +323,7 @@ int FourierPage::signalRateHz() const { return m_context->gerc(); }
 bool FourierPage::loadRecord(SignalRecord record, bool truncated) {
   if (isBusy() || record.empty()) return false;
   showSignal(std::move(record));
-  if (truncated) m_context->showError(QString::fromLatin1(kBigFileTabMessage));
+  if (truncated) m_context->showError(ImportedBigFileText(m_context->language()));
   showSpectrumOfSignal();
   return true;
 }
@@ -415,7 +415,7 @@ bool FourierPage::saveFiltered(const QString& name) {
   const auto error = WriteSignalFile(m_filteredUnits, static_cast<int>(m_filteredUnits.size()) - 1, path, separator,
                                      ValuePrecision::kThreeDecimals);
   if (error) {
-    m_context->showError(FileErrorText(*error));
+    m_context->showError(FileErrorText(*error, m_context->language()));
     return false;
   }
   return true;

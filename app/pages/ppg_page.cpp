@@ -196,7 +196,7 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
   }
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
   if (const std::optional<SignalFileError> error = PpgFileError(read, path.toStdString())) {
-    m_context->showError(FileErrorText(*error));
+    m_context->showError(FileErrorText(*error, m_context->language()));
     return false;
   }
   showPpg(std::move(read.signal), title.isEmpty() ? QFileInfo(path).fileName() : title,
@@ -264,7 +264,7 @@ bool PpgPage::computeEnvelope() {
 
 void PpgPage::showEnvelope(PpgEnvelopeResult result, double inRateHz) {
   if (!result.ok()) {
-    if (result.status != PpgEnvelopeStatus::kStopped) m_context->showError(QString::fromStdString(result.message));
+    if (result.status != PpgEnvelopeStatus::kStopped) m_context->showError(PpgEnvelopeText(result, m_context->language()));
     return;
   }
   m_envelope = std::move(result.envelope);
@@ -323,7 +323,7 @@ bool PpgPage::saveEnvelope(const QString& name) {
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   const auto error = WriteSignalFile(*samples, static_cast<int>(samples->size()) - 1, path, FileSeparator());
   if (error) {
-    m_context->showError(FileErrorText(*error));
+    m_context->showError(FileErrorText(*error, m_context->language()));
     return false;
   }
   return true;

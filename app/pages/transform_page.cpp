@@ -565,11 +565,11 @@ void TransformPage::syncSession() {
 
 void TransformPage::finishOperation(const SessionResult& result) {
   if (!result.ok()) {
-    m_context->showError(QString::fromStdString(result.error));
+    m_context->showError(SessionErrorText(result, m_context->language()));
     return;
   }
   showView();
-  if (!result.notice.empty()) m_context->showError(QString::fromStdString(result.notice));
+  if (!result.notices.empty()) m_context->showError(NoticesText(result.notices, m_context->language()));
 }
 
 void TransformPage::showView() {

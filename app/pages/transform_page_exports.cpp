@@ -215,7 +215,7 @@ bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
   // T* is the record converted from the blood-flow side, BF* the one from the temperature side.
   const SessionResult result = s->Save(temperature ? Side::BloodFlow : Side::Temperature,
                                        EnsureExtension(name.toStdString(), ".txt"));
-  if (!result.ok()) m_context->showError(QString::fromStdString(result.error));
+  if (!result.ok()) m_context->showError(SessionErrorText(result, m_context->language()));
   return result.ok();
 }
 

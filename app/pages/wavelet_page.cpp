@@ -196,11 +196,11 @@ bool WaveletPage::loadSignal(const QString& path) {
   if (!engineFree()) return false;
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
   if (!read.ok()) {
-    m_context->showError(FileErrorText(*read.error));
+    m_context->showError(FileErrorText(*read.error, m_context->language()));
     return false;
   }
   if (!showSignal(read.record)) return false;
-  if (read.truncated) m_context->showError(QString::fromStdString(read.warning));
+  if (read.truncated) m_context->showError(BigFileText(read, m_context->language()));
   calculate();
   return true;
 }
@@ -216,7 +216,7 @@ int WaveletPage::signalRateHz() const { return static_cast<int>(kWaveletSampleRa
 bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {
   if (!engineFree() || record.empty()) return false;
   if (!showSignal(record)) return false;
-  if (truncated) m_context->showError(QString::fromLatin1(kBigFileTabMessage));
+  if (truncated) m_context->showError(ImportedBigFileText(m_context->language()));
   calculate();
   return true;
 }
@@ -237,7 +237,7 @@ bool WaveletPage::showSignal(const SignalRecord& record) {
   WaveletFiltering& filtering = methods()->page();
   filtering.setBand({m_lowHz, m_highHz});
   if (const auto error = filtering.loadSignal(record.normalized, WaveletSource::File)) {
-    m_context->showError(QString::fromStdString(error->message));
+    m_context->showError(ProblemText(*error, m_context->language()));
     return false;
   }
   m_pageSignal = record.normalized;
@@ -286,7 +286,7 @@ void WaveletPage::finishRun(const WaveletRunResult& result) {
                                     1.0 / fs / 60.0);
     m_btnSave->setEnabled(true);
   } else if (result.error && !stopped) {
-    m_context->showError(QString::fromStdString(result.error->message));
+    m_context->showError(ProblemText(*result.error, m_context->language()));
   }
 }
 
@@ -305,7 +305,7 @@ bool WaveletPage::saveFiltered(const QString& name) {
                                         progress ? static_cast<ProgressSink&>(progress->sink()) : NullProgress());
   if (progress) progress->end();
   if (error) {
-    m_context->showError(QString::fromStdString(error->message));
+    m_context->showError(ProblemText(*error, m_context->language()));
     return false;
   }
   return true;

@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "core/fourier_conversion.h"
 
 #include <cmath>
@@ -62,8 +63,8 @@ TEST(FurieT, ThermalWaveScalesAndShiftsASinusoidByTheWaveOfItsFrequency) {
   transform.setBand(kTemperatureBandSlot, {kBinFrequency, kBinFrequency});  // one bin: a pure sinusoid
   const ConversionResult identity = FurieT(transform, x, 0.0, 1.0, kRate, Absolute(ConversionModel::ThermalWave, 0.0));
   const ConversionResult wave = FurieT(transform, x, 0.0, 1.0, kRate, Absolute(ConversionModel::ThermalWave, 0.002));
-  ASSERT_TRUE(identity.ok()) << identity.error;
-  ASSERT_TRUE(wave.ok()) << wave.error;
+  ASSERT_TRUE(identity.ok()) << Said(identity.error);
+  ASSERT_TRUE(wave.ok()) << Said(wave.error);
 
   const double rhoC = 1057.0 * 3780.0, lambda = 0.33, depth = 0.002, f = kBinFrequency;
   const double gain = std::exp(depth * std::sqrt(kPiD * rhoC * f / lambda));
@@ -269,7 +270,7 @@ TEST(FurieBF, FullBandAtDepthZeroGivesTheRecordBackThroughTheBlockedBins) {
   BandTransform transform;
   transform.setBand(kBloodFlowBandSlot, {0.0, 0.9999});
   const ConversionResult back = FurieBF(transform, x, kRate, Absolute(ConversionModel::ThermalWave, 0.0));
-  ASSERT_TRUE(back.ok()) << back.error;
+  ASSERT_TRUE(back.ok()) << Said(back.error);
   ASSERT_EQ(back.values.size(), x.size());
   for (std::size_t i = 0; i < x.size(); ++i) ASSERT_NEAR(back.values[i], x[i], 1e-12) << i;
 }

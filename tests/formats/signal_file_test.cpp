@@ -1,3 +1,4 @@
+#include "cli/problem_messages.h"
 #include "formats/signal_file.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,12 @@ TEST(ReadSignalFile, TwentyThousandLinesLoadFullyWithoutMessage) {
   EXPECT_EQ(r.record.lastIndex, 19999);
   EXPECT_EQ(r.record.count(), 20000);
   EXPECT_FALSE(r.truncated);
-  EXPECT_TRUE(r.warning.empty());
+  EXPECT_FALSE(r.truncated);
   // Blank lines after the data do not count as samples.
   const SignalReadResult trailing = ReadSignalFile(dir.write("b.txt", Lines(20000, "1.5") + "\n\n \n"), false, kDot);
   ASSERT_TRUE(trailing.ok());
   EXPECT_EQ(trailing.record.count(), 20000);
-  EXPECT_TRUE(trailing.warning.empty());
+  EXPECT_FALSE(trailing.truncated);
 }
 
 TEST(ReadSignalFile, MoreThanTwentyThousandKeepsTheFirstWithTheLayoutsMessage) {
@@ -41,13 +42,13 @@ TEST(ReadSignalFile, MoreThanTwentyThousandKeepsTheFirstWithTheLayoutsMessage) {
   const SignalReadResult single = ReadSignalFile(dir.write("a.txt", Lines(20000, "1") + "2\n"), false, kDot);
   ASSERT_TRUE(single.ok());
   EXPECT_TRUE(single.truncated);
-  EXPECT_EQ(single.warning, "Big file - points > 20000 ");
+  EXPECT_EQ(cli::ProblemText(BigFileNotice(single)), "Big file - points > 20000 ");
   EXPECT_EQ(single.record.lastIndex, 19999);
   EXPECT_EQ(single.record.maximum, 1.0);  // the 20,001st sample is not kept
 
   const SignalReadResult tab = ReadSignalFile(dir.write("b.txt", Lines(20005, "1\t0")), false, kDot);
   ASSERT_TRUE(tab.ok());
-  EXPECT_EQ(tab.warning, "Big file - points > 20000");
+  EXPECT_EQ(cli::ProblemText(BigFileNotice(tab)), "Big file - points > 20000");
   EXPECT_EQ(tab.record.count(), 20000);
 
   // Data after blank lines beyond the limit still counts; lines past the limit are never parsed.
@@ -131,7 +132,7 @@ TEST(ReadSignalFile, BadLineFailsWithFileLineAndTextAndKeepsNothing) {
   EXPECT_EQ(r.error->path, path);
   EXPECT_EQ(r.error->line, 3);
   EXPECT_EQ(r.error->text, "abc");
-  EXPECT_EQ(r.error->message, "is not a valid number");
+  EXPECT_EQ(r.error->kind, SignalFileErrorKind::kInvalidNumber);
   EXPECT_TRUE(r.record.empty());
   if (r.ok()) destination = r.record;
   EXPECT_EQ(destination.lastIndex, 1);
@@ -152,7 +153,7 @@ TEST(ReadSignalFile, EmptyAndMissingFiles) {
   const SignalReadResult missing = ReadSignalFile(dir.file("none.txt"), false, kDot);
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.error->kind, SignalFileErrorKind::kMissingFile);
-  EXPECT_EQ(missing.error->message, "File does not exist");
+  EXPECT_EQ(missing.error->kind, SignalFileErrorKind::kMissingFile);
   const SignalReadResult folder = ReadSignalFile(dir.file(""), false, kDot);
   ASSERT_FALSE(folder.ok());
   EXPECT_EQ(folder.error->kind, SignalFileErrorKind::kCannotOpen);

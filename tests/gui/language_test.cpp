@@ -70,6 +70,7 @@ class LanguageTest : public QObject {
   void untranslatedTextsStayEnglish();
   void bloodAndAirStayBlankWhileDisabled();
   void switchingLanguageKeepsTheData();
+  void everyProblemHasItsOwnRussianText();
 
  private:
   void checkAll(bool russian);
@@ -225,6 +226,34 @@ void LanguageTest::switchingLanguageKeepsTheData() {
   // The grid's separator message is the window's text in both languages.
   QCOMPARE(GridEditMessage({GridEditFault::DotOnCommaSystem, "1.5"}),
            QStringLiteral("Введите \",\", а не \".\""));
+}
+
+// Every problem kind and every signal-file error kind has a Russian sentence of its own, not the English one.
+void LanguageTest::everyProblemHasItsOwnRussianText() {
+  for (int kind = 0; kind < kProblemKindCount; ++kind) {
+    Problem problem(static_cast<ProblemKind>(kind));
+    problem.limit = 20000;
+    const QString english = ProblemText(problem, Language::English);
+    const QString russian = ProblemText(problem, Language::Russian);
+    QVERIFY2(!russian.isEmpty(), qPrintable(QString::number(kind)));
+    QVERIFY2(russian != english, qPrintable(english));
+    problem.bloodFlow = true;
+    QVERIFY2(ProblemText(problem, Language::Russian) != ProblemText(problem, Language::English), qPrintable(english));
+  }
+  for (SignalFileErrorKind kind : {SignalFileErrorKind::kMissingFile, SignalFileErrorKind::kCannotOpen,
+                                   SignalFileErrorKind::kInvalidNumber, SignalFileErrorKind::kCannotWrite,
+                                   SignalFileErrorKind::kInvalidValue}) {
+    SignalFileError error;
+    error.kind = kind;
+    error.path = "x.txt";
+    QVERIFY(FileErrorText(error, Language::Russian) != FileErrorText(error, Language::English));
+  }
+  for (int fault = 1; fault <= static_cast<int>(PpgEnvelopeFault::kStopped); ++fault) {
+    PpgEnvelopeResult result;
+    result.fault = static_cast<PpgEnvelopeFault>(fault);
+    const QString russian = PpgEnvelopeText(result, Language::Russian);
+    QVERIFY2(!russian.isEmpty() && russian != PpgEnvelopeText(result, Language::English), qPrintable(russian));
+  }
 }
 
 QTEST_MAIN(LanguageTest)

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <memory>
 
+#include "shell/signal_messages.h"
 #include "shell/app_context.h"
 #include "shell/main_window.h"
 #include "shell/number_text.h"
@@ -282,7 +283,7 @@ void WaveletPageTest::aRecordTheTransformPageFilteredBecomesThePagesSignal() {
     return nullptr;
   }));
   settle();
-  QVERIFY2(loaded.ok(), loaded.error.c_str());
+  QVERIFY2(loaded.ok(), qPrintable(SessionErrorText(loaded, Language::English)));
   QCOMPARE(session->filtered(Side::Temperature).size(), size_t{300});
   auto* chart11 = find<PlotView>("Chart11");
   QCOMPARE(chart11->sourcePointCount(chart11->series(QStringLiteral("Series22"))), 300);

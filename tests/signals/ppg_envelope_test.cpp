@@ -1,3 +1,4 @@
+#include "cli/problem_messages.h"
 #include "signals/ppg_envelope.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST(PpgEnvelope, HandWorkedScansKeepTheLargerOfCloseMaxima) {
   std::vector<double> s(30, 5.0);
   s[1] = 4, s[3] = 8, s[6] = 10, s[9] = 9, s[12] = 0, s[15] = 7, s[20] = 6, s[24] = 2, s[27] = 6.5;
   const PpgEnvelopeResult r = ComputePpgEnvelope(SignalOf(s, 10.0), SmallParams());
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   EXPECT_EQ(r.envelope.scannedLength, 28);
   // Maxima: [0,3] gives 8 at 3; [3,13] gives 10 at 6, 3 samples later (< Dmax) and larger: it replaces it;
   // [9,19] gives 9 at 9, close to 6 and smaller: dropped; [12,22] gives 7 at 15; [18,28] gives 6.5 at 27
@@ -121,7 +122,7 @@ TEST(PpgEnvelope, FallingSignalKeepsOnlyItsLowestMinimum) {
   std::vector<double> s(30);
   for (int i = 0; i < 30; ++i) s[i] = 10.0 - i * 10.0 / 29.0;
   const PpgEnvelopeResult r = ComputePpgEnvelope(SignalOf(s, 10.0), SmallParams());
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   // Every window minimum sits at the window's end with a lower sample after it: never a real minimum, so
   // the first one is stored and each lower one replaces it.
   ASSERT_EQ(r.envelope.minima.size(), 1u);
@@ -143,7 +144,7 @@ TEST(PpgEnvelope, SmoothingMatchesTheDirectSumOnALongerEnvelope) {
   p.outRateHz = 5.0;
   p.durationS = 120;
   const PpgEnvelopeResult r = ComputePpgEnvelope(SignalOf(s, 50.0), p);
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   ASSERT_EQ(r.envelope.values.size(), 600u);
   // Undo the smoothing's input: rebuild the interpolated envelope from the returned maxima.
   const double factor = ((120 * 5.0 - 1) * 50.0 / r.envelope.scannedLength) / 5.0;
@@ -194,7 +195,7 @@ TEST(PpgEnvelope, FollowsTheKnownModulationOfAGeneratedPpg) {
   p.durationS = ppg.durationS;
   ASSERT_EQ(p.durationS, 600);
   const PpgEnvelopeResult r = ComputePpgEnvelope(ppg, p);
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   ASSERT_EQ(r.envelope.values.size(), 1200u);
   std::vector<double> known(1200);
   for (int k = 0; k < 1200; ++k) known[k] = SlowFlow(k / 2.0);
@@ -220,7 +221,7 @@ TEST(PpgEnvelope, PeakTablesHoldEveryBeatOfTheLargestPpg) {
   PpgEnvelopeParams p;
   p.durationS = ppg.durationS;
   const PpgEnvelopeResult r = ComputePpgEnvelope(ppg, p);
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   EXPECT_GT(beats, 50000);
   // Every beat up to the last scanned sample, none lost; only the last beat may go unseen when it shares
   // the last window with an equal earlier beat (the earliest of equal maxima is kept).
@@ -241,12 +242,12 @@ TEST(PpgEnvelope, NothingToScanGivesAnEmptyEnvelopeAndAMessage) {
   PpgEnvelopeResult r = ComputePpgEnvelope(PpgSignal{}, PpgEnvelopeParams{});
   EXPECT_EQ(r.status, PpgEnvelopeStatus::kNoSamples);
   EXPECT_TRUE(r.envelope.empty());
-  EXPECT_FALSE(r.message.empty());
+  EXPECT_FALSE(cli::PpgEnvelopeText(r).empty());
 
   // All samples equal: it cannot be scaled.
   r = ComputePpgEnvelope(SignalOf(std::vector<double>(500, 2.5), 50.0), PpgEnvelopeParams{});
   EXPECT_EQ(r.status, PpgEnvelopeStatus::kConstantSignal);
-  EXPECT_NE(r.message.find("maximum = minimum"), std::string::npos);
+  EXPECT_NE(cli::PpgEnvelopeText(r).find("maximum = minimum"), std::string::npos);
   EXPECT_TRUE(r.envelope.empty());
   EXPECT_TRUE(r.envelope.maxima.empty());
 
@@ -255,7 +256,7 @@ TEST(PpgEnvelope, NothingToScanGivesAnEmptyEnvelopeAndAMessage) {
   for (int i = 0; i < 15; ++i) s[i] = i % 5;
   r = ComputePpgEnvelope(SignalOf(s, 50.0), PpgEnvelopeParams{});
   EXPECT_EQ(r.status, PpgEnvelopeStatus::kTooShort);
-  EXPECT_NE(r.message.find("16"), std::string::npos) << r.message;
+  EXPECT_NE(cli::PpgEnvelopeText(r).find("16"), std::string::npos) << cli::PpgEnvelopeText(r);
   EXPECT_TRUE(r.envelope.empty());
   s.push_back(1.0);
   PpgEnvelopeParams p;
@@ -264,7 +265,7 @@ TEST(PpgEnvelope, NothingToScanGivesAnEmptyEnvelopeAndAMessage) {
   EXPECT_EQ(r.status, PpgEnvelopeStatus::kNoOutput);
   p.durationS = 1;
   r = ComputePpgEnvelope(SignalOf(s, 50.0), p);
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgEnvelopeText(r);
   EXPECT_EQ(r.envelope.scannedLength, 14);
   ASSERT_EQ(r.envelope.values.size(), 2u);
   EXPECT_EQ(r.envelope.maxima.size(), 1u);

@@ -91,7 +91,7 @@ TEST(PpgExamples, EnvelopesFollowTheGeneratorsFlowCurves) {
     PpgEnvelopeParams p;
     p.durationS = read.signal.durationS;
     const PpgEnvelopeResult r = ComputePpgEnvelope(read.signal, p);
-    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_TRUE(r.ok()) << static_cast<int>(r.fault);
     ASSERT_EQ(r.envelope.values.size(), static_cast<std::size_t>(2 * p.durationS));
     std::vector<double> known(r.envelope.values.size());
     for (std::size_t k = 0; k < known.size(); ++k) known[k] = c.flow(k / 2.0);
@@ -121,7 +121,7 @@ TEST(PpgRealRecordings, EnvelopesOfTheSharedPpgFiles) {
     p.inRateHz = c.rateHz;
     p.durationS = read.signal.durationS;
     const PpgEnvelopeResult r = ComputePpgEnvelope(read.signal, p);
-    ASSERT_TRUE(r.ok()) << c.file << ": " << r.message;
+    ASSERT_TRUE(r.ok()) << c.file << ": " << static_cast<int>(r.fault);
     ASSERT_EQ(r.envelope.values.size(), static_cast<std::size_t>(std::lround(p.durationS * 2.0)));
     for (double v : r.envelope.values) ASSERT_TRUE(std::isfinite(v) && v >= 0.0 && v <= 10.0) << c.file;
     // Beats between 40 and 180 per minute.

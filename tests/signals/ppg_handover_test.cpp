@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/said.h"
 #include "core/progress.h"
 #include "signals/ppg_envelope.h"
 #include "formats/ppg_file.h"
@@ -18,14 +19,14 @@ TEST(PpgHandOver, EnvelopeOfTheFirstExampleBecomesTheBloodFlowRecord) {
   PpgEnvelopeParams p;
   p.durationS = read.signal.durationS;
   const PpgEnvelopeResult result = ComputePpgEnvelope(read.signal, p);
-  ASSERT_TRUE(result.ok()) << result.message;
+  ASSERT_TRUE(result.ok()) << static_cast<int>(result.fault);
 
   const std::vector<double> samples = PpgEnvelopeSamples(result.envelope, p.durationS, p.outRateHz);
   ASSERT_EQ(samples.size(), 2894u);  // round(1447 s * 2 Hz)
 
   TransformSession session;
   const SessionResult r = session.LoadBFFromSamples(samples, "PPG: Example 1", NullProgress());
-  ASSERT_TRUE(r.ok()) << r.error;
+  ASSERT_TRUE(r.ok()) << Said(r.error);
   const SignalRecord& bf = session.record(Side::BloodFlow);
   ASSERT_EQ(bf.count(), 2894);
   EXPECT_EQ(session.viewState().bloodFlow.sampleCount, 2894);

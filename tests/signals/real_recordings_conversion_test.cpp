@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/said.h"
 #include "core/frequency_band.h"
 #include "core/text_helpers.h"
 #include "signals/transform_session.h"
@@ -58,11 +59,11 @@ double Correlate(const std::string& tPath, const std::string& bfPath, Conversion
     const std::vector<double>& converted =
         toBloodFlow ? session.converted(Side::Temperature) : session.converted(Side::BloodFlow);
     for (double v : converted)
-      if (!std::isfinite(v)) r.error = "non-finite result";
+      if (!std::isfinite(v)) r.error = Problem{ProblemKind::kResultNotANumber};
   }
   if (r.ok()) r = toBloodFlow ? session.Correl1() : session.Correl2();
   if (!r.ok()) {
-    failure = r.error;
+    failure = Said(r.error);
     return std::nan("");
   }
   return *(toBloodFlow ? session.correlation(Side::Temperature) : session.correlation(Side::BloodFlow));

@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "signals/transform_session.h"
 
 #include <algorithm>
@@ -138,11 +139,11 @@ TEST_F(TransformSessionTest, FailedLoadsChangeNothing) {
 
   const SessionResult missing = session.LoadT((m_dir / "none.txt").string(), NullProgress());
   EXPECT_FALSE(missing.ok());
-  EXPECT_NE(missing.error.find("File does not exist"), std::string::npos);
+  EXPECT_NE(Said(missing).find("File does not exist"), std::string::npos);
   const SessionResult bad = session.LoadBF(writeText("bad.txt", "1.5\n2.5\nabc\n3\n"), NullProgress());
   EXPECT_FALSE(bad.ok());
-  EXPECT_NE(bad.error.find("abc"), std::string::npos);
-  EXPECT_NE(bad.error.find("bad.txt:3: 'abc'"), std::string::npos);
+  EXPECT_NE(Said(bad).find("abc"), std::string::npos);
+  EXPECT_NE(Said(bad).find("bad.txt:3: 'abc'"), std::string::npos);
 
   const TransformViewState after = session.viewState();
   EXPECT_EQ(after.temperature.sampleCount, before.temperature.sampleCount);
@@ -204,7 +205,7 @@ TEST_F(TransformSessionTest, KelvinTemperatureAndBigFileNotice) {
   many[5] = 2.0;
   const SessionResult big = session.LoadBF(write("big.txt", many), NullProgress());
   EXPECT_TRUE(big.ok());
-  EXPECT_EQ(big.notice, "Big file - points > 20000 ");
+  EXPECT_EQ(Noticed(big), "Big file - points > 20000 ");
   EXPECT_EQ(session.viewState().bloodFlow.sampleCount, 20000);
 }
 
@@ -251,7 +252,7 @@ TEST_F(TransformSessionTest, NonNumericScalingTextStopsAndChangesNothing) {
   session.setScalingTexts(Side::Temperature, "2x", "0");
   const SessionResult r = session.BtnTtoBF(NullProgress());
   EXPECT_FALSE(r.ok());
-  EXPECT_NE(r.error.find("2x"), std::string::npos);
+  EXPECT_NE(Said(r).find("2x"), std::string::npos);
   EXPECT_EQ(session.converted(Side::Temperature), before);
   EXPECT_EQ(session.viewState().temperature.converted.axis, AxisUnits::Normalized);
 }
@@ -270,7 +271,7 @@ TEST_F(TransformSessionTest, UndefinedShitzerCasesLeaveResultsAndFlags) {
   ASSERT_TRUE(session.LoadT(write("t3.txt", {36.0, 36.5, 36.2}), NullProgress()).ok());
   const SessionResult three = session.BtnTtoBF(NullProgress());
   EXPECT_FALSE(three.ok());
-  EXPECT_NE(three.error.find("4"), std::string::npos);
+  EXPECT_NE(Said(three).find("4"), std::string::npos);
 
   ASSERT_TRUE(session.LoadBF(write("bf.txt", BloodFlow(50)), NullProgress()).ok());
   ASSERT_TRUE(session.BtnBFtoT(NullProgress()).ok());
@@ -328,13 +329,13 @@ TEST_F(TransformSessionTest, StoppedConversionChangesNothing) {
   session.setMethod(ConversionMethod::Shitzer);
   ASSERT_TRUE(session.LoadT(write("t.txt", Temperature(100)), NullProgress()).ok());
   const SessionResult r = session.BtnTtoBF(stop);
-  EXPECT_EQ(r.error, kConversionStoppedMessage);
+  EXPECT_EQ(Said(r), "The computation was stopped");
   EXPECT_FALSE(session.convertedReady(Side::Temperature));
   EXPECT_TRUE(session.converted(Side::Temperature).empty());
   EXPECT_FALSE(session.viewState().temperature.converted.ready);
 
   session.setMethod(ConversionMethod::Fourier);
-  EXPECT_EQ(session.BtnTtoBF(stop).error, kConversionStoppedMessage);
+  EXPECT_EQ(Said(session.BtnTtoBF(stop)), "The computation was stopped");
   EXPECT_FALSE(session.convertedReady(Side::Temperature));
   // Stopping the automatic filtering of a load keeps the previous record.
   session.setBand(Side::Temperature, 0.0, 0.05);
@@ -349,7 +350,7 @@ TEST_F(TransformSessionTest, WaveletBranches) {
   const std::vector<double> bfStar = session.converted(Side::Temperature);
   session.setMethod(ConversionMethod::Wavelet);
   const SessionResult r = session.BtnTtoBF(NullProgress());
-  EXPECT_EQ(r.error, "Wavelet conversion is not available yet");
+  EXPECT_EQ(Said(r), "Wavelet conversion is not available yet");
   EXPECT_EQ(session.converted(Side::Temperature), bfStar);
   EXPECT_TRUE(session.viewState().temperature.converted.correlation);
 
@@ -438,7 +439,7 @@ TEST_F(TransformSessionTest, PpgHandOverBecomesTheBloodFlowRecord) {
   TransformSession session;
   loadConvertAndOutput(session);
   const SessionResult r = session.LoadBFFromSamples({3.0, 5.0, 4.0, 7.0}, "PPG1.txt", NullProgress());
-  ASSERT_TRUE(r.ok()) << r.error;
+  ASSERT_TRUE(r.ok()) << Said(r);
   const TransformViewState v = session.viewState();
   EXPECT_FALSE(session.convertedReady(Side::BloodFlow));
   EXPECT_FALSE(v.bloodFlow.converted.outputEnabled);
@@ -475,12 +476,12 @@ TEST_F(TransformSessionTest, GridFollowsTheMethodAndEdits) {
 TEST_F(TransformSessionTest, ExamplesMenuLoadsBothFilesOrNamesTheMissingOne) {
   TransformSession session;
   const SessionResult none = session.LoadExample(1, m_dir.string(), NullProgress());
-  EXPECT_EQ(none.error, "File " + (m_dir / "T1.txt").string() + " does not exist");
+  EXPECT_EQ(Said(none), "File " + (m_dir / "T1.txt").string() + " does not exist");
   EXPECT_FALSE(session.loaded(Side::Temperature));
 
   write("T2.txt", Temperature(60));
   const SessionResult half = session.LoadExample(2, m_dir.string(), NullProgress());
-  EXPECT_EQ(half.error, "File " + (m_dir / "BF2.txt").string() + " does not exist");
+  EXPECT_EQ(Said(half), "File " + (m_dir / "BF2.txt").string() + " does not exist");
   EXPECT_TRUE(session.loaded(Side::Temperature));  // the T file was loaded before the BF file was looked for
   EXPECT_EQ(session.viewState().temperature.source, "Example 2");
   EXPECT_EQ(session.activeRecord(), 1);

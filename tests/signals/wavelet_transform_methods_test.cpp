@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "signals/wavelet_transform_methods.h"
 
 #include <algorithm>
@@ -50,7 +51,7 @@ TEST(WaveletTransformMethods, TtoBFRunsWaveLetTAndGivesBFStarState) {
 
   Methods()->setConversionType(WaveletType::Paul);
   const SessionResult result = session.BtnTtoBF(NullProgress());
-  ASSERT_TRUE(result.ok()) << result.error;
+  ASSERT_TRUE(result.ok()) << Said(result.error);
   EXPECT_TRUE(session.convertedReady(Side::Temperature));
   EXPECT_EQ(session.sampleRate(), 2);
   const TransformViewState view = session.viewState();
@@ -136,7 +137,7 @@ TEST(WaveletTransformMethods, RecordsBeyondTheCapacityAreRefusedWithTheLimit) {
   ASSERT_TRUE(session.LoadT(WriteSignal(dir, "t.txt", Temperature(4000)), NullProgress()).ok());
   const SessionResult result = session.BtnTtoBF(NullProgress());
   EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find("3601"), std::string::npos) << result.error;
+  EXPECT_NE(Said(result.error).find("3601"), std::string::npos) << Said(result.error);
   EXPECT_FALSE(session.convertedReady(Side::Temperature));
 }
 
@@ -148,8 +149,8 @@ TEST(WaveletTransformMethods, LoadOfALongRecordKeepsItUnfilteredWithANotice) {
   session.setBand(Side::Temperature, 0.05, 0.15);
   session.setBandTexts(Side::Temperature, "0.05", "0.15");
   const SessionResult result = session.LoadT(WriteSignal(dir, "t.txt", Temperature(4000)), NullProgress());
-  ASSERT_TRUE(result.ok()) << result.error;
-  EXPECT_NE(result.notice.find("3601"), std::string::npos) << result.notice;
+  ASSERT_TRUE(result.ok()) << Said(result.error);
+  EXPECT_NE(Noticed(result).find("3601"), std::string::npos) << Noticed(result);
   EXPECT_EQ(session.record(Side::Temperature).count(), 4000);
   EXPECT_FALSE(session.viewState().temperature.filterTicked);
   EXPECT_TRUE(session.filtered(Side::Temperature).empty());
@@ -165,7 +166,7 @@ TEST(WaveletTransformMethods, StopGivesTheStoppedMessageAndNoBFStar) {
     bool stopRequested() const override { return true; }
   } stop;
   const SessionResult result = session.BtnTtoBF(stop);
-  EXPECT_EQ(result.error, kConversionStoppedMessage);
+  EXPECT_EQ(Said(result.error), "The computation was stopped");
   EXPECT_FALSE(session.convertedReady(Side::Temperature));
 }
 

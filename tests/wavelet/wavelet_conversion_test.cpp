@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "wavelet/wavelet_conversion.h"
 
 #include <algorithm>
@@ -179,7 +180,7 @@ TEST_P(WaveLetTDelayRules, MatchesDirectEvaluationOfItsOwnFormulas) {
   input.scaling = ScalingMode::Absolute;
   input.threads = 2;
   const WaveLetTResult result = WaveLetT(Engine(), input);
-  ASSERT_TRUE(result.completed()) << (result.error ? result.error->message : "");
+  ASSERT_TRUE(result.completed()) << Said(result.error);
   EXPECT_EQ(result.stats.range, (ScaleRange{26, 55}));
   std::vector<double> reconstruction(result.bfStar.size());
   for (size_t i = 0; i < reconstruction.size(); ++i) reconstruction[i] = (result.bfStar[i] - 30.0) / 3.0;
@@ -335,7 +336,7 @@ TEST(WaveLetT, RefusesLongRecordsAndBadParameters) {
   WaveLetTResult result = WaveLetT(engine, input);
   EXPECT_EQ(result.status, WaveletRunStatus::Refused);
   ASSERT_TRUE(result.error.has_value());
-  EXPECT_NE(result.error->message.find("3601"), std::string::npos);
+  EXPECT_NE(Said(result.error).find("3601"), std::string::npos);
   EXPECT_TRUE(result.bfStar.empty());
 
   const std::vector<double> shortT = MixedSignal(50);

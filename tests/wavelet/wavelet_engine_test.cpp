@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "wavelet/wavelet_engine.h"
 
 #include <cmath>
@@ -296,7 +297,7 @@ TEST(WaveletEngine, NotLoadedEngineRefusesToRun) {
   WaveletRunResult result = RunBand(engine, kMyogenic, WaveletType::Morlet);
   EXPECT_EQ(result.status, WaveletRunStatus::Refused);
   ASSERT_TRUE(result.error.has_value());
-  EXPECT_EQ(result.error->message, "No signal loaded");
+  EXPECT_EQ(Said(result.error), "No signal loaded");
 }
 
 TEST(WaveletEngine, SameResultOnOneTwoAndEightWorkers) {

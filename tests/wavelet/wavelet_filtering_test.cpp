@@ -1,3 +1,4 @@
+#include "tests/said.h"
 #include "wavelet/wavelet_filtering.h"
 
 #include <cmath>
@@ -35,7 +36,7 @@ TEST(WaveletFiltering, LoadClearsFlagsAndOutputAndCalculationRuns) {
   WaveletRunResult refused = page.calculate({});
   EXPECT_EQ(refused.status, WaveletRunStatus::Refused);
   ASSERT_TRUE(refused.error.has_value());
-  EXPECT_EQ(refused.error->message, "No signal loaded");
+  EXPECT_EQ(Said(refused.error), "No signal loaded");
 
   const std::vector<double> x = MixedSignal(200);
   page.setBand({0.05, 0.15});
@@ -87,7 +88,7 @@ TEST(WaveletFiltering, WMorlPaulCopiesTheRecordAndItsBandAndRuns) {
   WaveletRunResult refused = page.WMorlPaul(tooLong, {0.05, 0.15}, WaveletSource::BloodFlow, {});
   EXPECT_EQ(refused.status, WaveletRunStatus::Refused);
   ASSERT_TRUE(refused.error.has_value());
-  EXPECT_NE(refused.error->message.find("3601"), std::string::npos);
+  EXPECT_NE(Said(refused.error).find("3601"), std::string::npos);
   EXPECT_EQ(page.source(), WaveletSource::Temperature);
   EXPECT_DOUBLE_EQ(page.band().low, 0.0001);
   EXPECT_EQ(page.output(), output);
@@ -130,7 +131,7 @@ TEST(SaveFilteredOutput, WritesThreeDecimalsShortestFormAtomically) {
   EXPECT_EQ(ReadAll(path), "36,5\n36\n0\n0,123\n2,062\n-1,25\n");
   const std::optional<WaveletError> error = SaveFilteredOutput((dir / "missing" / "x.txt").string(), values);
   ASSERT_TRUE(error.has_value());
-  EXPECT_NE(error->message.find("x.txt"), std::string::npos);
+  EXPECT_NE(Said(error).find("x.txt"), std::string::npos);
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++files;
   EXPECT_EQ(files, 1);
