@@ -67,7 +67,7 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
   const PpgReadResult read = ReadPpgFile(path, params.inRateHz, context.format.separator);
   if (const std::optional<SignalFileError> error = PpgFileError(read, path))
     return InputError(context, DescribeRecordFileError(RecordErrorOf(*error)));
-  if (read.status == PpgReadStatus::kBigFile) context.err << "kelvora-cli: " << path << ": " << read.message << "\n";
+  if (read.status == PpgReadStatus::kBigFile) context.err << "kelvora-cli: " << path << ": " << PpgReadText(read) << "\n";
   if (!parsed.has("duration")) params.durationS = read.signal.durationS;
 
   PpgEnvelopeResult result;

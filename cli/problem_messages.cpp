@@ -109,6 +109,25 @@ std::string SignalFileErrorText(const SignalFileError& error) {
   return text;
 }
 
+std::string PpgReadText(const PpgReadResult& read) {
+  switch (read.status) {
+    case PpgReadStatus::kOk:
+      if (!read.signal.empty() && !read.signal.scalable())
+        return "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled";
+      return {};
+    case PpgReadStatus::kBigFile: return "Big file";
+    case PpgReadStatus::kMissingFile: return "File " + read.path + " does not exist";
+    case PpgReadStatus::kCannotOpen: return "Cannot open file " + read.path;
+    case PpgReadStatus::kBadNumber: {
+      std::string text = "Line " + std::to_string(read.line) + ": '";
+      text += EscapeBytes(read.text);
+      text += "' is not a valid number";
+      return text;
+    }
+  }
+  return {};
+}
+
 std::string PpgEnvelopeText(const PpgEnvelopeResult& r) {
   using F = PpgEnvelopeFault;
   switch (r.fault) {

@@ -19,6 +19,8 @@ std::string NoticesText(const std::vector<Problem>& notices);
 // the path and control and non-ASCII bytes of the value are shown as \xNN.
 std::string SignalFileErrorText(const SignalFileError& error);
 
+// The sentence of a PPG read: its error, "Big file", or the note on a constant PPG; empty when there is none.
+std::string PpgReadText(const PpgReadResult& read);
 // The sentence of a refused PPG envelope run.
 std::string PpgEnvelopeText(const PpgEnvelopeResult& result);
 

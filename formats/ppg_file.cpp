@@ -97,13 +97,6 @@ std::size_t LineEnd(std::string_view text, std::size_t pos, bool hasCarriageRetu
   return eol == std::string_view::npos ? text.size() : eol;
 }
 
-// A line as a message quotes it: at most 40 bytes, then "...", with control and non-ASCII bytes as \xNN so
-// binary junk stays one clean line.
-std::string Shortened(std::string_view text) {
-  constexpr std::size_t kShown = 40;
-  return EscapeBytes(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
-}
-
 }  // namespace
 
 namespace {
@@ -180,7 +173,6 @@ class PpgLineParser {
     if (line.empty()) return;
     if (m_values.size() == static_cast<std::size_t>(kMaxPpgSamples)) {
       m_result.status = PpgReadStatus::kBigFile;
-      m_result.message = kPpgBigFileMessage;
       m_done = true;
       return;
     }
@@ -190,7 +182,6 @@ class PpgLineParser {
       m_result.status = PpgReadStatus::kBadNumber;
       m_result.line = m_lineNumber;
       m_result.text = line.size() > 40 ? std::string(line.substr(0, 40)) + "..." : std::string(line);
-      m_result.message = "Line " + std::to_string(m_lineNumber) + ": '" + Shortened(line) + "' is not a valid number";
       m_done = true;
       return;
     }
@@ -222,9 +213,6 @@ class PpgLineParser {
 void FinishRead(PpgReadResult& result, const PpgLineParser& parser) {
   if (result.status == PpgReadStatus::kBadNumber) return;
   FinishWithRange(result.signal, parser.minimum(), parser.maximum());
-  if (!result.signal.empty() && !result.signal.scalable() && result.message.empty()) {
-    result.message = "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled";
-  }
 }
 
 }  // namespace
@@ -243,12 +231,11 @@ PpgReadResult ReadPpgFile(const std::string& path, double inRateHz, char decimal
   std::unique_ptr<std::FILE, decltype(closer)> file(std::fopen(path.c_str(), "rb"), closer);
   PpgReadResult failed;
   failed.status = PpgReadStatus::kCannotOpen;
-  failed.message = "Cannot open file " + path;
+  failed.path = path;
   if (!file) {
     std::error_code ignored;
     if (!std::filesystem::exists(path, ignored)) {
       failed.status = PpgReadStatus::kMissingFile;
-      failed.message = "File " + path + " does not exist";
     }
     return failed;
   }

@@ -41,21 +41,17 @@ enum class PpgReadStatus {
   kBadNumber,    // a line is not a number: nothing is returned
 };
 
-// The outcome of reading a PPG. `signal` is valid when ok(); `message` is a fixed English text for the
-// user: the error, "Big file", or, with kOk, the note that a constant signal (read fine, no scaled copy)
-// cannot be scaled; empty otherwise.
+// The outcome of reading a PPG. `signal` is valid when ok(); a constant signal reads fine but has no scaled
+// copy (signal.scalable() is false), which the caller notes.
 struct PpgReadResult {
   PpgSignal signal;
   PpgReadStatus status = PpgReadStatus::kOk;
-  std::string message;
+  std::string path;  // kMissingFile, kCannotOpen: the file
   int line = 0;      // 1-based file line of a bad number (the header is line 1); 0 otherwise
   std::string text;  // the bad number's text as it stands in the file (trimmed; beyond 40 bytes cut, with "...")
 
   bool ok() const { return status == PpgReadStatus::kOk || status == PpgReadStatus::kBigFile; }
 };
-
-// The text of a "Big file" read.
-inline constexpr const char* kPpgBigFileMessage = "Big file";
 
 // Parses PPG text. The first line is a header and is discarded; an empty (or all-blank) line is skipped
 // without taking an index; every other line is one number as a whole (no TAB columns). `decimalSeparator`
@@ -67,12 +63,12 @@ inline constexpr const char* kPpgBigFileMessage = "Big file";
 // positive and finite. Cost: linear in the text, about 50 ns a line. Pure; any thread.
 PpgReadResult ParsePpgText(std::string_view text, double inRateHz = 50.0, char decimalSeparator = '.');
 
-// Reads the PPG file at `path` as ParsePpgText does. A missing file gives kMissingFile with
-// "File <path> does not exist", one that cannot be read kCannotOpen with "Cannot open file <path>". Any thread.
+// Reads the PPG file at `path` as ParsePpgText does. A missing file gives kMissingFile, one that cannot be read
+// kCannotOpen, both with `path`. Any thread.
 PpgReadResult ReadPpgFile(const std::string& path, double inRateHz = 50.0, char decimalSeparator = '.');
 
 // The failure of a PPG read as a file error of `path` (missing, cannot open, or a bad number with its line and
-// text), for DescribeFileError; nothing when the read succeeded.
+// text); nothing when the read succeeded.
 std::optional<SignalFileError> PpgFileError(const PpgReadResult& read, const std::string& path);
 
 // Fills signal.minimum, maximum, scaled and durationS from signal.values and signal.inRateHz (what the

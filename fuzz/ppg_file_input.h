@@ -25,7 +25,7 @@ inline std::string RunPpgFileInput(const std::uint8_t* data, std::size_t size) {
 
   const kelvora::PpgReadResult read = kelvora::ParsePpgText(text, inRate, separator);
   if (!read.ok()) {
-    Check(read.signal.empty() && read.line >= 1 && !read.message.empty());
+    Check(read.signal.empty() && read.line >= 1 && read.status == kelvora::PpgReadStatus::kBadNumber);
     return {};
   }
   const kelvora::PpgSignal& s = read.signal;

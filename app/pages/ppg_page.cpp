@@ -221,7 +221,7 @@ void PpgPage::showPpg(PpgSignal signal, const QString& name, const QString& titl
   m_edit20->setText(QString::number(m_ppg.count()) + QStringLiteral(" points"));
   m_edit13->setText(QString::number(m_ppg.durationS));
   m_btnEnvelope->setEnabled(true);
-  if (bigFile) m_context->showError(QString::fromLatin1(kPpgBigFileMessage));
+  if (bigFile) m_context->showError(PpgBigFileText(m_context->language()));
 }
 
 std::optional<PpgEnvelopeParams> PpgPage::readParams() {

@@ -200,6 +200,8 @@ QString SessionErrorText(const SessionResult& result, Language language) {
   return result.error ? ProblemText(*result.error, language) : QString();
 }
 
+QString PpgBigFileText(Language language) { return Tr(language, "Big file", "Большой файл"); }
+
 QString PpgEnvelopeText(const PpgEnvelopeResult& r, Language l) {
   using F = PpgEnvelopeFault;
   switch (r.fault) {

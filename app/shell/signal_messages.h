@@ -28,6 +28,8 @@ QString ImportedBigFileText(Language language);
 // The sentence of a refused session operation (its problem or its file error).
 QString SessionErrorText(const SessionResult& result, Language language);
 
+// The "Big file" notice of a PPG cut at its largest length.
+QString PpgBigFileText(Language language);
 // The sentence of a refused PPG envelope run.
 QString PpgEnvelopeText(const PpgEnvelopeResult& result, Language language);
 

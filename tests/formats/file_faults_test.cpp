@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/problem_messages.h"
 #include "tests/said.h"
 #include "core/atomic_file.h"
 #include "formats/ppg_file.h"
@@ -181,7 +182,7 @@ TEST(SignalFileFaults, ASourceWithoutLineEndsIsNotReadOn) {
   }
   // PPG: the header never ends, so there is no sample.
   const PpgReadResult ppg = ReadPpgFile("/dev/zero");
-  ASSERT_TRUE(ppg.ok()) << ppg.message;
+  ASSERT_TRUE(ppg.ok()) << cli::PpgReadText(ppg);
   EXPECT_TRUE(ppg.signal.empty());
 }
 
@@ -246,14 +247,14 @@ TEST(PpgFileFaults, ByteOrderMarkAndEveryLineEndReadNormally) {
   for (const char* text : {"\xEF\xBB\xBFPPG\n1.5\n2.5\n3.5\n", "PPG\r\n1.5\r\n2.5\r\n3.5\r\n", "PPG\r1.5\r2.5\r3.5\r",
                            "PPG\r1.5\r\n2.5\n3.5"}) {
     const PpgReadResult r = ParsePpgText(text);
-    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_TRUE(r.ok()) << cli::PpgReadText(r);
     EXPECT_EQ(r.signal.values, expected);
   }
 }
 
 TEST(PpgFileFaults, NumberTextsAndBadNumbersNamingTheLine) {
   const PpgReadResult good = ParsePpgText("PPG\n 36.6 \n+36.6\n-0\n1e308\n");
-  ASSERT_TRUE(good.ok()) << good.message;
+  ASSERT_TRUE(good.ok()) << cli::PpgReadText(good);
   EXPECT_EQ(good.signal.values, (std::vector<double>{36.6, 36.6, 0.0, 1e308}));
   EXPECT_FALSE(std::signbit(good.signal.values[2]));
 
@@ -262,7 +263,7 @@ TEST(PpgFileFaults, NumberTextsAndBadNumbersNamingTheLine) {
     ASSERT_FALSE(r.ok()) << "'" << text << "' was read";
     EXPECT_EQ(r.status, PpgReadStatus::kBadNumber);
     EXPECT_EQ(r.line, 3);
-    EXPECT_NE(r.message.find("Line 3"), std::string::npos) << r.message;
+    EXPECT_NE(cli::PpgReadText(r).find("Line 3"), std::string::npos) << cli::PpgReadText(r);
     EXPECT_TRUE(r.signal.empty());
   }
 }
@@ -271,14 +272,14 @@ TEST(PpgFileFaults, NulBytesBinaryDataAndAHundredMegabyteLine) {
   const PpgReadResult nul = ParsePpgText(std::string("PPG\n1\n2") + '\0' + "3\n");
   ASSERT_FALSE(nul.ok());
   EXPECT_EQ(nul.line, 3);
-  EXPECT_NE(nul.message.find("2\\x003"), std::string::npos) << nul.message;  // shown, not cut at the NUL
+  EXPECT_NE(cli::PpgReadText(nul).find("2\\x003"), std::string::npos) << cli::PpgReadText(nul);  // shown, not cut at the NUL
 
   std::string binary = "header\n";
   for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) % 256);
   const PpgReadResult junk = ParsePpgText(binary);
   ASSERT_FALSE(junk.ok());
   EXPECT_GE(junk.line, 2);
-  for (const char c : junk.message) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << junk.message;
+  for (const char c : cli::PpgReadText(junk)) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << cli::PpgReadText(junk);
 
   TempDir dir;
   const std::string path = dir.file("long.txt");
@@ -292,7 +293,7 @@ TEST(PpgFileFaults, NulBytesBinaryDataAndAHundredMegabyteLine) {
   const PpgReadResult longLine = ReadPpgFile(path);
   ASSERT_FALSE(longLine.ok());
   EXPECT_EQ(longLine.line, 3);
-  EXPECT_LT(longLine.message.size(), 100u);
+  EXPECT_LT(cli::PpgReadText(longLine).size(), 100u);
 }
 
 TEST(PpgFileFaults, AFileCutShortAndAConstantSignal) {
@@ -304,7 +305,7 @@ TEST(PpgFileFaults, AFileCutShortAndAConstantSignal) {
   const PpgReadResult flat = ParsePpgText("PPG\n5\n5\n5\n");
   ASSERT_TRUE(flat.ok());
   EXPECT_FALSE(flat.signal.scalable());
-  EXPECT_FALSE(flat.message.empty());
+  EXPECT_FALSE(cli::PpgReadText(flat).empty());
   // Extremes whose range overflows a double are read but not scaled.
   const PpgReadResult wide = ParsePpgText("PPG\n-1e308\n1e308\n");
   ASSERT_TRUE(wide.ok());

@@ -1,3 +1,4 @@
+#include "cli/problem_messages.h"
 #include "formats/ppg_file.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,9 @@ namespace {
 
 TEST(PpgFile, HeaderIsDiscardedBlankLinesTakeNoIndexAndScaledCopyRunsZeroToTen) {
   const PpgReadResult r = ParsePpgText("PPG 50 Hz\n1\n\n3.5\r\n  \n2,25\n-1\n", 50.0, '.');
-  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_TRUE(r.ok()) << cli::PpgReadText(r);
   EXPECT_EQ(r.status, PpgReadStatus::kOk);
-  EXPECT_TRUE(r.message.empty());
+  EXPECT_TRUE(cli::PpgReadText(r).empty());
   ASSERT_EQ(r.signal.count(), 4);
   EXPECT_EQ(r.signal.values[0], 1.0);
   EXPECT_EQ(r.signal.values[1], 3.5);
@@ -76,7 +77,7 @@ TEST(PpgFile, BadNumbersFailWithTheirLineAndReturnNoSignal) {
     EXPECT_EQ(r.status, PpgReadStatus::kBadNumber) << c.text;
     EXPECT_EQ(r.line, c.line) << c.text;
     EXPECT_FALSE(r.text.empty());
-    EXPECT_NE(r.message.find("Line " + std::to_string(c.line)), std::string::npos) << r.message;
+    EXPECT_NE(cli::PpgReadText(r).find("Line " + std::to_string(c.line)), std::string::npos) << cli::PpgReadText(r);
     EXPECT_TRUE(r.signal.empty());
   }
 }
@@ -94,7 +95,7 @@ TEST(PpgFile, ConstantSignalReadsButCannotBeScaled) {
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r.signal.count(), 3);
   EXPECT_FALSE(r.signal.scalable());
-  EXPECT_NE(r.message.find("cannot be scaled"), std::string::npos);
+  EXPECT_NE(cli::PpgReadText(r).find("cannot be scaled"), std::string::npos);
 }
 
 std::string Lines(int count) {
@@ -107,13 +108,13 @@ std::string Lines(int count) {
 TEST(PpgFile, TwoMillionSamplesLoadFullyOneMoreIsBigFileKeepingTheLimit) {
   const PpgReadResult full = ParsePpgText(Lines(kMaxPpgSamples));
   EXPECT_EQ(full.status, PpgReadStatus::kOk);
-  EXPECT_TRUE(full.message.empty());
+  EXPECT_TRUE(cli::PpgReadText(full).empty());
   EXPECT_EQ(full.signal.count(), kMaxPpgSamples);
 
   const PpgReadResult big = ParsePpgText(Lines(kMaxPpgSamples + 1) + "\n");
   EXPECT_TRUE(big.ok());
   EXPECT_EQ(big.status, PpgReadStatus::kBigFile);
-  EXPECT_EQ(big.message, "Big file");
+  EXPECT_EQ(cli::PpgReadText(big), "Big file");
   EXPECT_EQ(big.signal.count(), kMaxPpgSamples);
   EXPECT_EQ(big.signal.values.back(), 1.0);
   EXPECT_EQ(big.signal.scaled.size(), static_cast<std::size_t>(kMaxPpgSamples));
@@ -127,7 +128,7 @@ TEST(PpgFile, MissingFileAndFolderAreRefused) {
   const PpgReadResult missing = ReadPpgFile("/nonexistent/dir/ppg.txt");
   EXPECT_FALSE(missing.ok());
   EXPECT_EQ(missing.status, PpgReadStatus::kMissingFile);
-  EXPECT_EQ(missing.message, "File /nonexistent/dir/ppg.txt does not exist");
+  EXPECT_EQ(cli::PpgReadText(missing), "File /nonexistent/dir/ppg.txt does not exist");
   const PpgReadResult folder = ReadPpgFile(KELVORA_SOURCE_DIR);
   EXPECT_FALSE(folder.ok());
   EXPECT_EQ(folder.status, PpgReadStatus::kCannotOpen);
@@ -173,7 +174,7 @@ bool DirectPpgNumber(std::string text, char decimalSeparator, double& value) {
 // takes no index; every other line is one number, the first bad one ends the read with its line and text and
 // no signal; a line beyond kMaxPpgSamples samples ends it as a big file. Then the range, the scaled copy
 // (v - min) / (max - min) * 10, and the duration round(lastIndex / rate).
-PpgReadResult DirectPpgRead(const std::string& path, double inRateHz, char decimalSeparator) {
+PpgReadResult DirectPpgRead(const std::string& path, double inRateHz, char decimalSeparator, std::string& message) {
   std::ifstream in(path, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   PpgReadResult result;
@@ -194,7 +195,7 @@ PpgReadResult DirectPpgRead(const std::string& path, double inRateHz, char decim
     if (lineNumber == 1 || line.empty()) continue;
     if (signal.values.size() == static_cast<std::size_t>(kMaxPpgSamples)) {
       result.status = PpgReadStatus::kBigFile;
-      result.message = "Big file";
+      message = "Big file";
       break;
     }
     double value = 0.0;
@@ -211,7 +212,7 @@ PpgReadResult DirectPpgRead(const std::string& path, double inRateHz, char decim
         shown += byte >= 0x20 && byte < 0x7F ? std::string(1, line[k]) : std::string(hex);
       }
       if (line.size() > 40) shown += "...";
-      bad.message = "Line " + std::to_string(lineNumber) + ": '" + shown + "' is not a valid number";
+      message = "Line " + std::to_string(lineNumber) + ": '" + shown + "' is not a valid number";
       return bad;
     }
     signal.values.push_back(value);
@@ -226,8 +227,8 @@ PpgReadResult DirectPpgRead(const std::string& path, double inRateHz, char decim
   if (signal.maximum > signal.minimum) {
     for (double v : signal.values)
       signal.scaled.push_back((v - signal.minimum) / (signal.maximum - signal.minimum) * 10.0);
-  } else if (result.message.empty()) {
-    result.message = "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled";
+  } else if (message.empty()) {
+    message = "All PPG samples are equal (maximum = minimum): the PPG cannot be scaled";
   }
   return result;
 }
@@ -273,9 +274,10 @@ TEST(PpgFile, BlockReaderAgreesWithAPlainReadingOfTheRules) {
     const std::string path = dir.write("ppg" + std::to_string(f) + ".txt", files[f]);
     for (char separator : {'.', ','}) {
       const PpgReadResult got = ReadPpgFile(path, 50.0, separator);
-      const PpgReadResult want = DirectPpgRead(path, 50.0, separator);
-      ASSERT_EQ(static_cast<int>(got.status), static_cast<int>(want.status)) << want.message;
-      EXPECT_EQ(got.message, want.message);
+      std::string message;
+      const PpgReadResult want = DirectPpgRead(path, 50.0, separator, message);
+      ASSERT_EQ(static_cast<int>(got.status), static_cast<int>(want.status)) << message;
+      EXPECT_EQ(cli::PpgReadText(got), message);
       EXPECT_EQ(got.line, want.line);
       EXPECT_EQ(got.text, want.text);
       ASSERT_EQ(got.signal.values.size(), want.signal.values.size());

@@ -40,12 +40,12 @@ std::vector<double> ReadColumn(const std::string& path) {
 
 TEST(PpgExamples, SampleCountsAreThoseTheMenuReports) {
   const PpgReadResult one = ReadPpgFile(kExamples + "PPG1.txt");
-  ASSERT_TRUE(one.ok()) << one.message;
+  ASSERT_TRUE(one.ok()) << static_cast<int>(one.status);
   EXPECT_EQ(one.status, PpgReadStatus::kOk);
   EXPECT_EQ(one.signal.count(), 72350);
   EXPECT_EQ(one.signal.durationS, 1447);
   const PpgReadResult two = ReadPpgFile(kExamples + "PPG2.txt");
-  ASSERT_TRUE(two.ok()) << two.message;
+  ASSERT_TRUE(two.ok()) << static_cast<int>(two.status);
   EXPECT_EQ(two.signal.count(), 58050);
   EXPECT_EQ(two.signal.durationS, 1161);
 }
@@ -87,7 +87,7 @@ TEST(PpgExamples, EnvelopesFollowTheGeneratorsFlowCurves) {
   } cases[] = {{"PPG1.txt", RestFlow}, {"PPG2.txt", CuffFlow}};
   for (const auto& c : cases) {
     const PpgReadResult read = ReadPpgFile(kExamples + c.file);
-    ASSERT_TRUE(read.ok()) << read.message;
+    ASSERT_TRUE(read.ok()) << static_cast<int>(read.status);
     PpgEnvelopeParams p;
     p.durationS = read.signal.durationS;
     const PpgEnvelopeResult r = ComputePpgEnvelope(read.signal, p);
@@ -115,7 +115,7 @@ TEST(PpgRealRecordings, EnvelopesOfTheSharedPpgFiles) {
     const std::string path = dir + "/" + c.file;
     if (!std::filesystem::exists(path)) continue;
     const PpgReadResult read = ReadPpgFile(path, c.rateHz);
-    ASSERT_TRUE(read.ok()) << read.message;
+    ASSERT_TRUE(read.ok()) << static_cast<int>(read.status);
     ASSERT_EQ(read.signal.count(), c.samples) << c.file;
     PpgEnvelopeParams p;
     p.inRateHz = c.rateHz;

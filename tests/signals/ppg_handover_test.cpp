@@ -15,7 +15,7 @@ namespace {
 
 TEST(PpgHandOver, EnvelopeOfTheFirstExampleBecomesTheBloodFlowRecord) {
   const PpgReadResult read = ReadPpgFile(std::string(KELVORA_SOURCE_DIR) + "/Examples/PPG1.txt");
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << static_cast<int>(read.status);
   PpgEnvelopeParams p;
   p.durationS = read.signal.durationS;
   const PpgEnvelopeResult result = ComputePpgEnvelope(read.signal, p);
