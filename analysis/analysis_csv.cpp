@@ -30,6 +30,20 @@ std::string BandTableCsvRows(const std::string& file, const BandTable& table,
   return text;
 }
 
+std::string SegmentBandTableCsvRows(const std::string& file, const SegmentAnalysis& segment,
+                                    const std::function<std::string(const BandRow&)>& noteText) {
+  const std::string prefix = CsvField(file) + ',' + CsvField(segment.segment.name) + ',' +
+                             CsvNumber(segment.segment.startS) + ',' + CsvNumber(segment.segment.endS) + ',';
+  std::string text;
+  for (const BandRow& row : segment.table.rows) {
+    text += prefix + CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' +
+            CsvNumber(row.band.range.high) + ',' + CsvNumber(row.amplitude) + ',' + CsvNumber(row.power) + ',' +
+            CsvNumber(row.relativeAmplitude) + ',' + CsvNumber(row.relativePower) + ',' + CsvNumber(row.coverage) +
+            ',' + CsvField(noteText(row)) + '\n';
+  }
+  return text;
+}
+
 std::string SpectrumCsv(const AnalysisResult& result) {
   std::string text = "frequency_hz,amplitude,power\n";
   for (const SpectrumPoint& point : result.spectrum)
@@ -63,6 +77,20 @@ std::string CoherenceTableCsv(const CoherenceResult& result) {
     text += CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) +
             ',' + CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
             CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + '\n';
+  }
+  return text;
+}
+
+std::string SegmentCoherenceTableCsvRows(const Segment& segment, const CoherenceResult& result) {
+  const std::string prefix =
+      CsvField(segment.name) + ',' + CsvNumber(segment.startS) + ',' + CsvNumber(segment.endS) + ',';
+  const std::string table = CoherenceTableCsv(result);
+  std::string text;
+  std::size_t start = table.find('\n') + 1;  // after the header
+  while (start < table.size()) {
+    const std::size_t end = table.find('\n', start);
+    text += prefix + table.substr(start, end - start + 1);
+    start = end + 1;
   }
   return text;
 }

@@ -26,6 +26,13 @@ std::string CsvNumber(const std::optional<double>& value);
 std::string BandTableCsvRows(const std::string& file, const BandTable& table,
                              const std::function<std::string(const BandRow&)>& noteText);
 
+inline constexpr const char* kSegmentBandTableCsvHeader =
+    "file,segment,start_s,end_s,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note\n";
+
+// The lines of a segment's band table: as BandTableCsvRows with the segment's name, start and end after the file.
+std::string SegmentBandTableCsvRows(const std::string& file, const SegmentAnalysis& segment,
+                                    const std::function<std::string(const BandRow&)>& noteText);
+
 // "frequency_hz,amplitude,power", then one line per grid frequency, increasing. Pure.
 std::string SpectrumCsv(const AnalysisResult& result);
 
@@ -41,6 +48,13 @@ inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence
 // The header and one line per reported band of a coherence run; the share is empty where the band has no
 // coherence value (a record too short for it). Pure.
 std::string CoherenceTableCsv(const CoherenceResult& result);
+
+inline constexpr const char* kSegmentCoherenceTableCsvHeader =
+    "segment,start_s,end_s,band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
+
+// The lines (no header) of a segment's coherence run: the segment's name, start and end, then the band's fields
+// as CoherenceTableCsv has them. Pure.
+std::string SegmentCoherenceTableCsvRows(const Segment& segment, const CoherenceResult& result);
 
 // The header and one line per grid frequency, increasing. Pure.
 std::string CoherenceCurvesCsv(const CoherenceResult& result);

@@ -11,6 +11,7 @@
 
 #include "analysis/iaaft_surrogate.h"
 #include "analysis/morlet_transform.h"
+#include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
 
@@ -214,6 +215,11 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
     const MorletTransform transforms[2] = {MakeAnalysisTransform(records[0], analysis, kernels),
                                            MakeAnalysisTransform(records[1], analysis, kernels)};
     valid = transforms[0].validRanges();
+    if (options.segment) {
+      const SampleRange part = SamplesInInterval(options.segment->startS, options.segment->endS, analysis.sampleRateHz,
+                                                 result.sampleCount);
+      for (SampleRange& range : valid) range = Intersection(range, part);
+    }
     measured.resize(rows);
 
     // Two row buffers per worker: the T row and the BF row of one frequency.
@@ -308,7 +314,19 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       result.omitted.push_back(band);
       continue;
     }
-    result.bands.push_back(BandRowOf(band, result.points, analysis.centreFrequency));
+    CoherenceBandRow row = BandRowOf(band, result.points, analysis.centreFrequency);
+    if (options.segment && row.note != BandNote::kNoFrequency) {
+      const SampleRange part = SamplesInInterval(options.segment->startS, options.segment->endS, analysis.sampleRateHz,
+                                                 result.sampleCount);
+      if (static_cast<double>(part.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
+        row.note = BandNote::kSegmentTooShort;
+        row.neededMinutes = NeededSegmentMinutes(band.range.low);
+      } else if (row.note == BandNote::kRecordTooShort) {
+        row.note = BandNote::kSegmentOutsideCone;
+        row.neededMinutes = 0.0;
+      }
+    }
+    result.bands.push_back(std::move(row));
   }
   return outcome;
 }

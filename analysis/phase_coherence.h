@@ -36,6 +36,9 @@ struct CoherenceOptions {
   CoherenceTissue tissue;
   int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
   std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
+  // A segment of the records: the averages then run over its samples inside the cone of influence of the whole
+  // records' transforms (the measured ones and the surrogates' alike); the band notes are a segment table's.
+  std::optional<Segment> segment;
 };
 
 enum class CoherenceErrorKind {
@@ -70,7 +73,7 @@ struct CoherenceBandRow {
   double significantShare = 0.0;            // significant frequencies / frequencies with a value, 0 .. 1
   std::optional<double> lagSeconds;         // mean of dt over the band's frequencies that have a value
   std::optional<double> depthMm;            // median of x(f) over the band; empty where none is significant
-  BandNote note = BandNote::kNone;          // as in the band table (record too short)
+  BandNote note = BandNote::kNone;          // as in the band table (record or segment too short)
   double neededMinutes = 0.0;
 };
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "analysis/frequency_grid.h"
+#include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
 
@@ -31,6 +32,14 @@ bool AllFinite(const AnalysisResult& result) {
     if (!Finite(row.amplitude) || !Finite(row.power) || !Finite(row.relativeAmplitude) ||
         !Finite(row.relativePower))
       return false;
+  }
+  for (const SegmentAnalysis& segment : result.segments) {
+    for (const SpectrumPoint& point : segment.spectrum)
+      if (!Finite(point.amplitude) || !Finite(point.power)) return false;
+    for (const BandRow& row : segment.table.rows)
+      if (!Finite(row.amplitude) || !Finite(row.power) || !Finite(row.relativeAmplitude) ||
+          !Finite(row.relativePower))
+        return false;
   }
   for (std::size_t j = 0; j < result.picture.rows(); ++j)
     for (int c = 0; c < result.picture.columns(); ++c)
@@ -108,6 +117,13 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     result.frequenciesHz = transform.frequencies();
     result.validRanges = transform.validRanges();
     result.spectrum.resize(rows);
+    for (const Segment& segment : options.segments) {
+      SegmentAnalysis part;
+      part.segment = segment;
+      part.samples = SamplesInInterval(segment.startS, segment.endS, options.sampleRateHz, result.sampleCount);
+      part.spectrum.resize(rows);
+      result.segments.push_back(std::move(part));
+    }
     if (options.pictureColumns > 0) result.picture = ScalogramPicture(rows, result.sampleCount, options.pictureColumns);
 
     std::atomic<bool> stop{false};
@@ -128,6 +144,9 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
         const auto row = static_cast<std::size_t>(j);
         const std::span<const fft::ComplexD> w = transform.row(row, *workspace);
         result.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w, result.validRanges[row]);
+        for (SegmentAnalysis& part : result.segments)
+          part.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w,
+                                                       Intersection(result.validRanges[row], part.samples));
         if (!result.picture.empty()) result.picture.setRow(row, w, result.validRanges[row]);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
@@ -143,6 +162,9 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     return Failure(AnalysisErrorKind::kOutOfMemory);
   }
   result.table = ComputeBandTable(result.spectrum, result.sampleCount, options.bands, range, options.centreFrequency);
+  for (SegmentAnalysis& part : result.segments)
+    part.table = ComputeSegmentBandTable(part.spectrum, part.samples.size(), options.sampleRateHz, options.bands, range,
+                                         options.centreFrequency);
   if (!AllFinite(result)) return Failure(AnalysisErrorKind::kValuesTooLarge);
   return outcome;
 }

@@ -374,6 +374,17 @@ QString AnalysisNoteText(BandNote note, double neededMinutes, Language language,
                   "запись слишком коротка для этой полосы: нужно не менее %1 мин")
           .arg(minutes);
     }
+    case BandNote::kSegmentTooShort: {
+      const double tenths = std::ceil(neededMinutes * 10.0 - 1e-9) / 10.0;
+      QString minutes = QString::number(tenths, 'f', 1);
+      minutes.replace(QLatin1Char('.'), QLatin1Char(separator));
+      return Pick(language, "segment too short for this band: it needs at least %1 min",
+                  "отрезок слишком короток для этой полосы: нужно не менее %1 мин")
+          .arg(minutes);
+    }
+    case BandNote::kSegmentOutsideCone:
+      return Pick(language, "the segment lies outside the cone of influence for this band",
+                  "отрезок лежит вне конуса влияния для этой полосы");
   }
   return QString();
 }

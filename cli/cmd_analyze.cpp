@@ -10,6 +10,7 @@
 #include "analysis/scalogram_image.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
+#include "cli/marker_cli.h"
 #include "core/text_helpers.h"
 #include "cli/console_progress.h"
 
@@ -27,13 +28,16 @@ std::vector<OptionDef> AnalyzeOptions() {
   options.push_back({"spectrum", 0, "FILE", "write frequency_hz,amplitude,power of the first INPUT here"});
   options.push_back(
       {"scalogram", 0, "FILE", "write the first INPUT's scalogram as a picture (.png) or a matrix (.csv)"});
+  options.push_back(SegmentsOptionDef());
+  for (const std::vector<OptionDef>& more : {MarkerSourceOptionDefs(), OcclusionFinderOptionDefs()})
+    options.insert(options.end(), more.begin(), more.end());
   return options;
 }
 
 // The record of one INPUT. Every input of this command is read here, so a change of reader is one line.
 std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, CommonOptions& common, const std::string& path,
-                                              int& exitStatus) {
-  return LoadInput(context, common, path, false, exitStatus);
+                                              int& exitStatus, InputDetails& details) {
+  return LoadInput(context, common, path, false, exitStatus, &details);
 }
 
 bool EndsWith(std::string text, const std::string& suffix) {
@@ -52,6 +56,13 @@ std::string NoteText(const BandRow& row) {
       const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
       return "record too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
     }
+    case BandNote::kSegmentTooShort: {
+      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
+      char buffer[64];
+      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
+      return "segment too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
+    }
+    case BandNote::kSegmentOutsideCone: return "the segment lies outside the cone of influence for this band";
   }
   return {};
 }
@@ -87,7 +98,12 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
         "value over the mean of the whole listed range. --spectrum and --scalogram describe the first INPUT (the\n"
         "matrix holds the block means of |W|, empty outside the cone; the picture shows them on a linear colour\n"
         "scale from 0 to their largest value, dimmed outside the cone, highest frequency at the top).\n"
-        "A bad INPUT is reported and the others' lines are kept; the exit status is then 1.",
+        "A bad INPUT is reported and the others' lines are kept; the exit status is then 1.\n"
+        "--segments gives one line per segment and band instead, with segment,start_s,end_s after file: the\n"
+        "statistics of the segment's samples inside the cone of influence of the whole record's transform, the\n"
+        "coverage the share of the segment's samples used. 'markers' takes the segments between the record's\n"
+        "markers (see markers --help; with --find-occlusions also the occlusions found), each named by the marker\n"
+        "that opens it; NAME:START:END,... or a name,start_s,end_s file gives them in seconds.",
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -103,15 +119,23 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   const std::optional<std::string> scalogramPath = parsed.value("scalogram");
 
   int status = kExitSuccess;
-  std::string table = kBandTableCsvHeader;
+  const bool bySegment = parsed.has("segments");
+  std::string table = bySegment ? kSegmentBandTableCsvHeader : kBandTableCsvHeader;
   bool anyRows = false;
   bool omittedReported = false;
   std::optional<AnalysisResult> first;
   for (std::size_t i = 0; i < parsed.positionals.size(); ++i) {
     const std::string& path = parsed.positionals[i];
     int loadStatus = kExitSuccess;
-    const std::optional<SignalRecord> record = LoadAnalysisInput(context, line.options, path, loadStatus);
+    InputDetails details;
+    const std::optional<SignalRecord> record = LoadAnalysisInput(context, line.options, path, loadStatus, details);
     if (!record) {
+      status = loadStatus;
+      continue;
+    }
+    const std::optional<std::vector<Segment>> segments =
+        ReadSegments(context, line.options, parsed, path, *record, details, loadStatus);
+    if (!segments) {
       status = loadStatus;
       continue;
     }
@@ -122,6 +146,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     }
     // The picture costs memory and time; only the first input's is written.
     options.pictureColumns = i == 0 && scalogramPath ? kDefaultPictureColumns : 0;
+    options.segments = *segments;
     AnalysisOutcome outcome;
     {
       ConsoleProgress progress(context.err, line.options.progress, kName);
@@ -136,7 +161,12 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
       ReportOmittedBands(context, kName, outcome.result.table.omitted, outcome.result.frequencyRange);
       omittedReported = true;
     }
-    table += BandTableCsvRows(path, outcome.result.table, NoteText);
+    if (bySegment) {
+      for (const SegmentAnalysis& segment : outcome.result.segments)
+        table += SegmentBandTableCsvRows(path, segment, NoteText);
+    } else {
+      table += BandTableCsvRows(path, outcome.result.table, NoteText);
+    }
     anyRows = true;
     if (i == 0) first = std::move(outcome.result);
   }

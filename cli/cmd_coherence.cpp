@@ -6,6 +6,7 @@
 #include "analysis/phase_coherence.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
+#include "cli/marker_cli.h"
 #include "cli/console_progress.h"
 #include "core/text_helpers.h"
 
@@ -25,6 +26,9 @@ std::vector<OptionDef> CoherenceOptionDefs() {
       {"table", 0, "FILE", "write the band table here (default: standard output)"},
       {"curves", 0, "FILE", "write frequency_hz,coherence,threshold,lag_s,depth_mm here"}};
   options.insert(options.end(), own.begin(), own.end());
+  options.push_back(SegmentsOptionDef());
+  for (const std::vector<OptionDef>& more : {MarkerSourceOptionDefs(), OcclusionFinderOptionDefs()})
+    options.insert(options.end(), more.begin(), more.end());
   return options;
 }
 
@@ -98,7 +102,9 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         "puts the heat source at the depth x = 2 dt sqrt(pi f lambda / (rho c)). The band table has a CSV line per\n"
         "band, band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm: the means of Pi, of the\n"
         "threshold and of dt over the band's frequencies, the share of them that is significant and the median\n"
-        "depth in mm, in full precision with '.' decimals, a field empty where there is no value.",
+        "depth in mm, in full precision with '.' decimals, a field empty where there is no value.\n"
+        "--segments (as for analyze; markers are those of BF_INPUT) gives one table per segment, segment,start_s,\n"
+        "end_s first: the averages over the segment's samples inside the cone of the whole records' transforms.",
         line, InputCount::kExactlyTwo))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -114,12 +120,35 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   int status = kExitSuccess;
   const std::optional<SignalRecord> temperature = LoadInput(context, line.options, temperaturePath, true, status);
   if (!temperature) return status;
-  const std::optional<SignalRecord> bloodFlow = LoadInput(context, line.options, bloodFlowPath, false, status);
+  InputDetails bloodFlowDetails;
+  const std::optional<SignalRecord> bloodFlow =
+      LoadInput(context, line.options, bloodFlowPath, false, status, &bloodFlowDetails);
   if (!bloodFlow) return status;
+  const std::optional<std::vector<Segment>> segments =
+      ReadSegments(context, line.options, parsed, bloodFlowPath, *bloodFlow, bloodFlowDetails, status);
+  if (!segments) return status;
+  if (parsed.has("segments") && parsed.has("curves"))
+    return UsageError(context, kName, "--curves describes the whole records; leave out --segments for it");
   // An imported record sets the rate: the options again at the records' rate.
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options.analysis))
     return UsageError(context, kName, *error);
 
+  if (parsed.has("segments")) {
+    std::string table = kSegmentCoherenceTableCsvHeader;
+    for (const Segment& segment : *segments) {
+      options.segment = segment;
+      CoherenceOutcome outcome;
+      {
+        ConsoleProgress progress(context.err, line.options.progress, kName);
+        outcome = AnalyzeCoherence(temperature->values, bloodFlow->values, options, progress);
+      }
+      if (!outcome.ok()) return InputError(context, CoherenceErrorText(*outcome.error, temperaturePath, bloodFlowPath));
+      table += SegmentCoherenceTableCsvRows(segment, outcome.result);
+    }
+    if (const auto tablePath = parsed.value("table")) return WriteOutputFile(context, *tablePath, table);
+    context.out << table << std::flush;
+    return context.out ? status : InputError(context, "cannot write the table to standard output");
+  }
   CoherenceOutcome outcome;
   {
     ConsoleProgress progress(context.err, line.options.progress, kName);

@@ -24,6 +24,7 @@ struct InputDetails {
   double sourceRateHz = 0.0;  // the file's rate before resampling
   long long ratio = 1;        // file samples per record sample
   bool imported = false;      // read by the delimited-text or EDF reader, not as a one-column signal file
+  bool edf = false;           // read by the EDF reader
 };
 
 // The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike. `temperature` applies the

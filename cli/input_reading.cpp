@@ -229,6 +229,7 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   found.sourceRateHz = record.sourceRateHz;
   found.ratio = record.ratio;
   found.imported = true;
+  found.edf = kind == InputKind::kEdf;
   if (details) *details = found;
   return std::move(record.record);
 }

@@ -11,6 +11,7 @@
 #include "fuzz/cli_args_input.h"
 #include "fuzz/delimited_file_input.h"
 #include "fuzz/edf_file_input.h"
+#include "fuzz/marker_file_input.h"
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
@@ -51,6 +52,8 @@ TEST(FuzzRegression, PpgFileInputs) { Replay("ppg_file", fuzz::RunPpgFileInput);
 TEST(FuzzRegression, DelimitedFileInputs) { Replay("delimited_file", fuzz::RunDelimitedFileInput); }
 
 TEST(FuzzRegression, EdfFileInputs) { Replay("edf_file", fuzz::RunEdfFileInput); }
+
+TEST(FuzzRegression, MarkerFileInputs) { Replay("marker_file", fuzz::RunMarkerFileInput); }
 
 // A wanted column whose only cell is empty gave a channel without samples, which no file can hold.
 TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {
