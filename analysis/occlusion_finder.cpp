@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "analysis/protocol_segments.h"
 
@@ -16,7 +17,8 @@ OcclusionFinderResult FindOcclusions(std::span<const double> flux, const Occlusi
   const double fs = options.sampleRateHz;
   if (!(fs > 0.0) || !std::isfinite(fs) || !(options.thresholdShare > 0.0 && options.thresholdShare < 1.0) ||
       !(options.referenceSeconds > 0.0) || !std::isfinite(options.referenceSeconds) ||
-      !(options.minimumSeconds > 0.0) || !std::isfinite(options.minimumSeconds))
+      !(options.minimumSeconds > 0.0) || !std::isfinite(options.minimumSeconds) ||
+      !(options.bridgeSeconds >= 0.0) || !std::isfinite(options.bridgeSeconds))
     return fail(OcclusionFinderErrorKind::kBadOptions);
   if (flux.empty()) return fail(OcclusionFinderErrorKind::kNoSamples);
   for (std::size_t i = 0; i < flux.size(); ++i)
@@ -32,20 +34,22 @@ OcclusionFinderResult FindOcclusions(std::span<const double> flux, const Occlusi
   if (!(result.referenceLevel > 0.0)) return fail(OcclusionFinderErrorKind::kNoReference);
   result.threshold = options.thresholdShare * result.referenceLevel;
 
+  std::vector<std::pair<long long, long long>> runs;  // [first, end) below the threshold
   long long runStart = -1;
-  auto close = [&](long long end) {  // the run is [runStart, end)
-    if (runStart >= 0 && static_cast<double>(end - runStart) / fs >= options.minimumSeconds)
-      result.occlusions.push_back({static_cast<double>(runStart) / fs, static_cast<double>(end) / fs});
-    runStart = -1;
-  };
-  for (long long n = 0; n < count; ++n) {
-    if (flux[static_cast<std::size_t>(n)] < result.threshold) {
-      if (runStart < 0) runStart = n;
-    } else {
-      close(n);
+  for (long long n = 0; n <= count; ++n) {
+    const bool below = n < count && flux[static_cast<std::size_t>(n)] < result.threshold;
+    if (below && runStart < 0) runStart = n;
+    if (!below && runStart >= 0) {
+      if (!runs.empty() && static_cast<double>(runStart - runs.back().second) / fs < options.bridgeSeconds)
+        runs.back().second = n;
+      else
+        runs.emplace_back(runStart, n);
+      runStart = -1;
     }
   }
-  close(count);
+  for (const auto& [first, end] : runs)
+    if (static_cast<double>(end - first) / fs >= options.minimumSeconds)
+      result.occlusions.push_back({static_cast<double>(first) / fs, static_cast<double>(end) / fs});
   return result;
 }
 

@@ -11,6 +11,9 @@ struct OcclusionFinderOptions {
   double thresholdShare = 0.30;   // of the reference level; 0 < share < 1
   double referenceSeconds = 60.0; // the reference level is the median flux over [0, referenceSeconds); > 0
   double minimumSeconds = 20.0;   // an occlusion lasts at least this long; > 0
+  // Runs below the threshold separated by less than this (seconds above it) are one occlusion: the flux of a
+  // real occlusion has single samples and brief artefacts above the threshold. >= 0; 0 joins nothing.
+  double bridgeSeconds = 5.0;
 };
 
 enum class OcclusionFinderErrorKind {
@@ -38,9 +41,10 @@ struct OcclusionFinderResult {
   bool ok() const { return !error.has_value(); }
 };
 
-// The runs of consecutive samples x[n] < threshold lasting at least minimumSeconds (run length / fs), where the
-// threshold is thresholdShare times the median of x over [0, referenceSeconds) (the whole record when shorter;
-// the median of an even count is the mean of the middle two). Cost: a sort of the reference samples and one
+// The runs of consecutive samples x[n] < threshold, runs less than bridgeSeconds apart joined with the samples
+// between them, that last at least minimumSeconds (run length / fs), where the threshold is thresholdShare
+// times the median of x over [0, referenceSeconds) (the whole record when shorter; the median of an even count
+// is the mean of the middle two). Cost: a sort of the reference samples and one
 // pass. Pure; any thread.
 OcclusionFinderResult FindOcclusions(std::span<const double> flux, const OcclusionFinderOptions& options);
 

@@ -24,14 +24,15 @@ int RunMarkers(const std::vector<std::string>& args, CliContext& context) {
   CommandLine line;
   if (const auto done = ParseCommandLine(args, context, kName, MarkersOptions(),
         "markers INPUT [reading options] [--markers FILE] [--marker-column NAME|N] [--find-occlusions "
-        "[--occlusion-below PCT] [--occlusion-min S]] [--save-sidecar] [-o FILE.csv]",
+        "[--occlusion-below PCT] [--occlusion-min S] [--occlusion-gap S]] [--save-sidecar] [-o FILE.csv]",
         "The protocol markers of a record, sorted by time, as CSV lines time_s,duration_s,label,source (seconds\n"
         "from the record's first sample; source edf, column, labchart, sidecar or found): the annotations of an\n"
         "EDF+ or BDF+ file, the text cells of a marker column of a delimited file, and the sidecar file (--markers\n"
         "FILE, else RECORD.markers.csv beside the record), whose lines are time_s,label[,duration_s].\n"
         "--find-occlusions adds the occlusions of a flux record: every stretch of at least --occlusion-min seconds\n"
-        "in which the flux stays below --occlusion-below % of its median over the first 60 s gives the markers\n"
-        "'occlusion K' at its start and 'recovery K' at its end (source found). The listing reads back as a sidecar.",
+        "in which the flux stays below --occlusion-below % of its median over the first 60 s (stretches less than\n"
+        "--occlusion-gap seconds apart joined) gives the markers 'occlusion K' at its start and 'recovery K' at\n"
+        "its end (source found). The listing reads back as a sidecar.",
         line))
     return *done;
   const ParsedArgs& parsed = line.parsed;

@@ -34,7 +34,9 @@ std::vector<OptionDef> MarkerSourceOptionDefs() {
 std::vector<OptionDef> OcclusionFinderOptionDefs() {
   return {{"find-occlusions", 0, "", "find the occlusions: the flux below a share of the median of the first 60 s"},
           {"occlusion-below", 0, "PCT", "the share of that median, 1 .. 99 % (default 30)"},
-          {"occlusion-min", 0, "S", "the shortest occlusion in seconds (default 20)"}};
+          {"occlusion-min", 0, "S", "the shortest occlusion in seconds (default 20)"},
+          {"occlusion-gap", 0, "S", "stretches below the share less than S seconds apart are one occlusion "
+                                    "(default 5; 0 joins none)"}};
 }
 
 std::optional<std::string> ReadOcclusionFinderOptions(const ParsedArgs& parsed, int sampleRateHz,
@@ -51,6 +53,12 @@ std::optional<std::string> ReadOcclusionFinderOptions(const ParsedArgs& parsed, 
     if (!value || !(*value > 0.0) || *value > 1e7)
       return "--occlusion-min needs a positive number of seconds, not '" + EscapeBytes(*text) + "'";
     options.minimumSeconds = *value;
+  }
+  if (const auto text = parsed.value("occlusion-gap")) {
+    const std::optional<double> value = ParseRealValue(*text);
+    if (!value || !(*value >= 0.0) || *value > 1e7)
+      return "--occlusion-gap needs a number of seconds >= 0, not '" + EscapeBytes(*text) + "'";
+    options.bridgeSeconds = *value;
   }
   return std::nullopt;
 }

@@ -16,10 +16,10 @@ namespace kelvora::cli {
 
 // --markers FILE, --marker-column NAME|N.
 std::vector<OptionDef> MarkerSourceOptionDefs();
-// --find-occlusions, --occlusion-below PCT, --occlusion-min S.
+// --find-occlusions, --occlusion-below PCT, --occlusion-min S, --occlusion-gap S.
 std::vector<OptionDef> OcclusionFinderOptionDefs();
 
-// Reads --occlusion-below and --occlusion-min at the record's rate; gives a usage error text for a bad value.
+// Reads --occlusion-below, --occlusion-min and --occlusion-gap at the record's rate; gives a usage error text for a bad value.
 std::optional<std::string> ReadOcclusionFinderOptions(const ParsedArgs& parsed, int sampleRateHz,
                                                       OcclusionFinderOptions& options);
 

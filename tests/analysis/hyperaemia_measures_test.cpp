@@ -131,6 +131,29 @@ TEST_P(PorhMeasuresTest, HeatingMeasuresOfTheConstruction) {
   EXPECT_TRUE(m.notes.empty());
 }
 
+// Real occlusions have single samples and short artefacts above the threshold: within the bridge they split
+// nothing; a pause longer than it separates two occlusions, and a run shorter than the minimum is no occlusion.
+TEST(OcclusionFinder, ShortInterruptionsDoNotSplitAnOcclusion) {
+  const PorhConstruction c(2.0);
+  std::vector<double> flux = c.flux;
+  flux[300] = c.B;                                      // 150 s: one sample
+  for (int i = 340; i < 348; ++i) flux[i] = 2 * c.B;    // 170 .. 174 s: a 4 s artefact
+  OcclusionFinderOptions options;
+  const OcclusionFinderResult joined = FindOcclusions(flux, options);
+  ASSERT_EQ(joined.occlusions.size(), 1u);
+  EXPECT_EQ(joined.occlusions[0].startS, c.o1);
+  EXPECT_EQ(joined.occlusions[0].endS, c.o2);
+  options.bridgeSeconds = 0.0;
+  const OcclusionFinderResult apart = FindOcclusions(flux, options);
+  ASSERT_EQ(apart.occlusions.size(), 2u);  // 100 .. 150 and 174 .. 200 s; 150.5 .. 170 s is under 20 s
+  EXPECT_EQ(apart.occlusions[0].endS, 150.0);
+  EXPECT_EQ(apart.occlusions[1].startS, 174.0);
+  options.minimumSeconds = 30.0;
+  EXPECT_EQ(FindOcclusions(flux, options).occlusions.size(), 1u);
+  options.thresholdShare = 1.5;
+  EXPECT_EQ(FindOcclusions(flux, options).error->kind, OcclusionFinderErrorKind::kBadOptions);
+}
+
 INSTANTIATE_TEST_SUITE_P(Rates, PorhMeasuresTest, ::testing::Values(2.0, 40.0));
 
 }  // namespace
