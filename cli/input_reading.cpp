@@ -8,6 +8,8 @@
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
 #include "signals/block_resample.h"
+#include "formats/record_markers.h"
+#include "signals/delimited_layout.h"
 #include "signals/delimited_reader.h"
 #include "signals/edf_header_check.h"
 #include "signals/edf_reader.h"
@@ -70,6 +72,23 @@ std::string NameList(const std::vector<std::string>& names, const std::vector<in
   return text;
 }
 
+// Without a chosen column every column but the time column is a signal; a marker column (IsMarkerColumnName)
+// holds text, so it is left out: the columns to read, or none (all) when the file has no marker column.
+std::vector<ChannelRef> SignalColumnsBesideMarkers(const std::string& path, const DelimitedLayoutOverrides& overrides) {
+  const DelimitedLayoutDetection detection =
+      DetectDelimitedLayout(ReadFileStart(path, kLayoutDetectionBytes), overrides, path);
+  if (!detection.ok()) return {};
+  const DelimitedLayout& layout = detection.layout;
+  std::vector<ChannelRef> columns;
+  bool markers = false;
+  for (int c = 1; c <= static_cast<int>(layout.names.size()); ++c) {
+    if (c == layout.timeColumn) continue;
+    if (IsMarkerColumnName(layout.names[static_cast<std::size_t>(c - 1)])) markers = true;
+    else columns.push_back(ChannelRef{c, {}});
+  }
+  return markers && !columns.empty() ? columns : std::vector<ChannelRef>();
+}
+
 // Reads the wanted column of a delimited file.
 std::optional<ImportedChannel> ReadDelimitedChannel(CliContext& context, const CommonOptions& options,
                                                 const std::string& path, int index, int& exitStatus) {
@@ -86,6 +105,7 @@ std::optional<ImportedChannel> ReadDelimitedChannel(CliContext& context, const C
   read.layout.headerLines = skip;
   if (time) read.layout.timeColumn = *time == "none" ? ChannelRef{} : ChannelRef::Parse(*time);
   if (column) read.columns.push_back(ChannelRef::Parse(*column));
+  else read.columns = SignalColumnsBesideMarkers(path, read.layout);
   if (options.givenRateHz) read.sampleRateHz = *options.givenRateHz;
   DelimitedReadResult result = ReadDelimitedFile(path, read);
   // Without a time column the file is at --fs, whose default is 2 Hz as for one-column files.

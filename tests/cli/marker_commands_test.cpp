@@ -73,6 +73,30 @@ TEST(MarkerCommands, FoundOcclusionsListMeasureAndCutSegments) {
                                    "heating shorter than 5 min: the plateau is its whole mean");
 }
 
+// A delimited record with an event column: the record is its one signal column (the text column is no signal)
+// and the events are its markers.
+TEST(MarkerCommands, EventColumnOfADelimitedRecord) {
+  TempDir dir;
+  std::string text = "time (s);flux;Event\n";
+  for (int i = 0; i < 800; ++i) {
+    const double t = i / 2.0;
+    const double x = t < 100 ? 20 : t < 160 ? 2 : t < 190 ? 50 : 15;
+    text += std::to_string(i / 2) + (i % 2 ? ",5" : "") + ";" + std::to_string(static_cast<int>(x)) + ";" +
+            (i == 200 ? "cuff on" : i == 320 ? "cuff off" : "") + "\n";
+  }
+  const std::string record = dir.write("rec.csv", text);
+  const auto listed = Cli({"markers", record});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out, "time_s,duration_s,label,source\n100,0,cuff on,column\n160,0,cuff off,column\n");
+  const auto porh = Cli({"porh", record, "--occlusion", "100:160"});
+  ASSERT_EQ(porh.status, 0) << porh.err;
+  EXPECT_EQ(Lines(porh.out)[1].rfind("1,100,160,20,2,50,0.5,250,48,900,", 0), 0u) << porh.out;
+  const auto segments = Cli({"analyze", record, "--segments", "markers", "--fmin", "0.05"});
+  ASSERT_EQ(segments.status, 0) << segments.err;
+  EXPECT_NE(segments.out.find(",before cuff on,0,100,"), std::string::npos);
+  EXPECT_NE(segments.out.find(",cuff off,160,400,"), std::string::npos);
+}
+
 TEST(MarkerCommands, BadMarkerLinesAndOptionsAreRefused) {
   TempDir dir;
   const std::string record = FluxFile(dir, "flux.txt");
