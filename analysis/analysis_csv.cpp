@@ -81,16 +81,23 @@ std::string CoherenceTableCsv(const CoherenceResult& result) {
   return text;
 }
 
-std::string SegmentCoherenceTableCsvRows(const Segment& segment, const CoherenceResult& result) {
-  const std::string prefix =
-      CsvField(segment.name) + ',' + CsvNumber(segment.startS) + ',' + CsvNumber(segment.endS) + ',';
-  const std::string table = CoherenceTableCsv(result);
-  std::string text;
-  std::size_t start = table.find('\n') + 1;  // after the header
-  while (start < table.size()) {
-    const std::size_t end = table.find('\n', start);
-    text += prefix + table.substr(start, end - start + 1);
-    start = end + 1;
+namespace {
+
+std::string CoherenceBandCsvFields(const CoherenceBandRow& row) {
+  const std::optional<double> share = row.coherence ? std::optional<double>(row.significantShare) : std::nullopt;
+  return CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) + ',' +
+         CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
+         CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm);
+}
+
+}  // namespace
+
+std::string SegmentCoherenceTableCsv(const CoherenceResult& result) {
+  std::string text = kSegmentCoherenceTableCsvHeader;
+  for (const CoherenceSegmentResult& part : result.segments) {
+    const std::string prefix = CsvField(part.segment.name) + ',' + CsvNumber(part.segment.startS) + ',' +
+                               CsvNumber(part.segment.endS) + ',';
+    for (const CoherenceBandRow& row : part.bands) text += prefix + CoherenceBandCsvFields(row) + '\n';
   }
   return text;
 }

@@ -52,9 +52,9 @@ std::string CoherenceTableCsv(const CoherenceResult& result);
 inline constexpr const char* kSegmentCoherenceTableCsvHeader =
     "segment,start_s,end_s,band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
 
-// The lines (no header) of a segment's coherence run: the segment's name, start and end, then the band's fields
-// as CoherenceTableCsv has them. Pure.
-std::string SegmentCoherenceTableCsvRows(const Segment& segment, const CoherenceResult& result);
+// The header and one line per segment and reported band of a coherence run with segments: the segment's name,
+// start and end, then the band's fields as CoherenceTableCsv has them. Pure.
+std::string SegmentCoherenceTableCsv(const CoherenceResult& result);
 
 // The header and one line per grid frequency, increasing. Pure.
 std::string CoherenceCurvesCsv(const CoherenceResult& result);

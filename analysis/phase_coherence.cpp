@@ -138,8 +138,14 @@ CoherenceBandRow BandRowOf(const AnalysisBand& band, std::span<const CoherencePo
 
 bool AllFinite(const CoherenceResult& result) {
   auto finite = [](const std::optional<double>& v) { return !v || std::isfinite(*v); };
-  for (const CoherencePoint& p : result.points)
-    if (!finite(p.coherence) || !finite(p.threshold) || !finite(p.lagSeconds) || !finite(p.depthMm)) return false;
+  auto allFinite = [&](const std::vector<CoherencePoint>& points) {
+    for (const CoherencePoint& p : points)
+      if (!finite(p.coherence) || !finite(p.threshold) || !finite(p.lagSeconds) || !finite(p.depthMm)) return false;
+    return true;
+  };
+  if (!allFinite(result.points)) return false;
+  for (const CoherenceSegmentResult& part : result.segments)
+    if (!allFinite(part.points)) return false;
   return true;
 }
 
@@ -190,10 +196,13 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   result.sampleRateHz = analysis.sampleRateHz;
 
   const int pairs = options.surrogatePairs;
-  std::vector<double> surrogateCoherence;  // pair p, row j at p * J + j; NaN where the row has no valid sample
-  std::vector<PhaseSum> measured;
+  // Part 0 is the whole records, part 1 + k segment k: the same rows averaged over other samples.
+  const std::size_t parts = 1 + options.segments.size();
+  // Part q, pair p, row j at p * J + j; NaN where the row has no valid sample.
+  std::vector<std::vector<double>> surrogateCoherence(parts);
+  std::vector<std::vector<PhaseSum>> measured(parts);
   std::vector<double> frequencies;
-  std::vector<SampleRange> valid;
+  std::vector<std::vector<SampleRange>> valid(parts);
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
   PercentProgress shown(progress, 0, 1 + static_cast<long long>(pairs));
@@ -214,13 +223,15 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
     const std::size_t rows = frequencies.size();
     const MorletTransform transforms[2] = {MakeAnalysisTransform(records[0], analysis, kernels),
                                            MakeAnalysisTransform(records[1], analysis, kernels)};
-    valid = transforms[0].validRanges();
-    if (options.segment) {
-      const SampleRange part = SamplesInInterval(options.segment->startS, options.segment->endS, analysis.sampleRateHz,
-                                                 result.sampleCount);
-      for (SampleRange& range : valid) range = Intersection(range, part);
+    valid[0] = transforms[0].validRanges();
+    for (std::size_t q = 1; q < parts; ++q) {
+      const Segment& segment = options.segments[q - 1];
+      const SampleRange part =
+          SamplesInInterval(segment.startS, segment.endS, analysis.sampleRateHz, result.sampleCount);
+      valid[q] = valid[0];
+      for (SampleRange& range : valid[q]) range = Intersection(range, part);
     }
-    measured.resize(rows);
+    for (std::vector<PhaseSum>& sums : measured) sums.resize(rows);
 
     // Two row buffers per worker: the T row and the BF row of one frequency.
     struct Scratch {
@@ -236,7 +247,9 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       try {
         Scratch& s = scratchOf(worker);
         const auto row = static_cast<std::size_t>(j);
-        measured[row] = SumPhaseDifferences(transforms[0].row(row, s.t), transforms[1].row(row, s.bf), valid[row]);
+        const std::span<const fft::ComplexD> t = transforms[0].row(row, s.t);
+        const std::span<const fft::ComplexD> bf = transforms[1].row(row, s.bf);
+        for (std::size_t q = 0; q < parts; ++q) measured[q][row] = SumPhaseDifferences(t, bf, valid[q][row]);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         stop = true;
@@ -251,7 +264,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       // they are: the same values and nearly the same spectrum as what the coherence was measured on.
       const std::vector<double> detrended[2] = {Detrended(records[0], analysis.detrend),
                                                 Detrended(records[1], analysis.detrend)};
-      surrogateCoherence.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
+      for (std::vector<double>& values : surrogateCoherence) values.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
       control.onProgress = [&shown](long long done) { shown.update(1 + done); };
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
@@ -262,11 +275,15 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
           const IaaftSurrogate bf = MakeIaaftSurrogate(detrended[1], SurrogateSeed(options.seed, kBloodFlowStream, index));
           const MorletTransform ts(t.values, kernels);
           const MorletTransform bfs(bf.values, kernels);
-          double* out = surrogateCoherence.data() + static_cast<std::size_t>(pair) * rows;
+          const std::size_t offset = static_cast<std::size_t>(pair) * rows;
           for (std::size_t j = 0; j < rows; ++j) {
             if (stop) return;
-            const std::optional<double> pi = Coherence(SumPhaseDifferences(ts.row(j, s.t), bfs.row(j, s.bf), valid[j]));
-            out[j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
+            const std::span<const fft::ComplexD> t = ts.row(j, s.t);
+            const std::span<const fft::ComplexD> bf = bfs.row(j, s.bf);
+            for (std::size_t q = 0; q < parts; ++q) {
+              const std::optional<double> pi = Coherence(SumPhaseDifferences(t, bf, valid[q][j]));
+              surrogateCoherence[q][offset + j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
+            }
           }
         } catch (const std::bad_alloc&) {
           outOfMemory = true;
@@ -283,25 +300,36 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   }
 
   const std::size_t rows = frequencies.size();
-  result.points.resize(rows);
-  std::vector<double> column;
-  for (std::size_t j = 0; j < rows; ++j) {
-    CoherencePoint& point = result.points[j];
-    point.frequencyHz = frequencies[j];
-    point.coherence = Coherence(measured[j]);
-    if (!point.coherence) continue;
-    // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
-    double angle = std::arg(measured[j].sum);
-    if (angle <= -std::numbers::pi) angle = std::numbers::pi;
-    point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
-    column.clear();
-    for (int p = 0; p < pairs; ++p) {
-      const double value = surrogateCoherence[static_cast<std::size_t>(p) * rows + j];
-      if (!std::isnan(value)) column.push_back(value);
+  // The points of part q.
+  auto pointsOf = [&](std::size_t q) {
+    std::vector<CoherencePoint> points(rows);
+    std::vector<double> column;
+    for (std::size_t j = 0; j < rows; ++j) {
+      CoherencePoint& point = points[j];
+      point.frequencyHz = frequencies[j];
+      point.coherence = Coherence(measured[q][j]);
+      if (!point.coherence) continue;
+      // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
+      double angle = std::arg(measured[q][j].sum);
+      if (angle <= -std::numbers::pi) angle = std::numbers::pi;
+      point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
+      column.clear();
+      for (int p = 0; p < pairs; ++p) {
+        const double value = surrogateCoherence[q][static_cast<std::size_t>(p) * rows + j];
+        if (!std::isnan(value)) column.push_back(value);
+      }
+      if (!column.empty()) point.threshold = Quantile(column, kThresholdQuantile);
+      point.significant = point.threshold && *point.coherence > *point.threshold;
+      if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
     }
-    if (!column.empty()) point.threshold = Quantile(column, kThresholdQuantile);
-    point.significant = point.threshold && *point.coherence > *point.threshold;
-    if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
+    return points;
+  };
+  result.points = pointsOf(0);
+  for (std::size_t q = 1; q < parts; ++q) {
+    CoherenceSegmentResult part;
+    part.segment = options.segments[q - 1];
+    part.points = pointsOf(q);
+    result.segments.push_back(std::move(part));
   }
   if (!AllFinite(result)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
 
@@ -314,19 +342,22 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       result.omitted.push_back(band);
       continue;
     }
-    CoherenceBandRow row = BandRowOf(band, result.points, analysis.centreFrequency);
-    if (options.segment && row.note != BandNote::kNoFrequency) {
-      const SampleRange part = SamplesInInterval(options.segment->startS, options.segment->endS, analysis.sampleRateHz,
-                                                 result.sampleCount);
-      if (static_cast<double>(part.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
-        row.note = BandNote::kSegmentTooShort;
-        row.neededMinutes = NeededSegmentMinutes(band.range.low);
-      } else if (row.note == BandNote::kRecordTooShort) {
-        row.note = BandNote::kSegmentOutsideCone;
-        row.neededMinutes = 0.0;
+    result.bands.push_back(BandRowOf(band, result.points, analysis.centreFrequency));
+    for (CoherenceSegmentResult& part : result.segments) {
+      CoherenceBandRow row = BandRowOf(band, part.points, analysis.centreFrequency);
+      if (row.note != BandNote::kNoFrequency) {
+        const SampleRange samples =
+            SamplesInInterval(part.segment.startS, part.segment.endS, analysis.sampleRateHz, result.sampleCount);
+        if (static_cast<double>(samples.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
+          row.note = BandNote::kSegmentTooShort;
+          row.neededMinutes = NeededSegmentMinutes(band.range.low);
+        } else if (row.note == BandNote::kRecordTooShort) {
+          row.note = BandNote::kSegmentOutsideCone;
+          row.neededMinutes = 0.0;
+        }
       }
+      part.bands.push_back(std::move(row));
     }
-    result.bands.push_back(std::move(row));
   }
   return outcome;
 }

@@ -36,9 +36,10 @@ struct CoherenceOptions {
   CoherenceTissue tissue;
   int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
   std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
-  // A segment of the records: the averages then run over its samples inside the cone of influence of the whole
-  // records' transforms (the measured ones and the surrogates' alike); the band notes are a segment table's.
-  std::optional<Segment> segment;
+  // Segments of the records, each with points and bands of its own: the averages over its samples inside the
+  // cone of influence of the whole records' transforms (the measured ones and the surrogates' alike, so the
+  // segments cost no transform of their own); the band notes are a segment table's.
+  std::vector<Segment> segments;
 };
 
 enum class CoherenceErrorKind {
@@ -77,6 +78,12 @@ struct CoherenceBandRow {
   double neededMinutes = 0.0;
 };
 
+struct CoherenceSegmentResult {
+  Segment segment;
+  std::vector<CoherencePoint> points;   // as CoherenceResult::points, over the segment's samples
+  std::vector<CoherenceBandRow> bands;  // as CoherenceResult::bands
+};
+
 struct CoherenceResult {
   long long sampleCount = 0;        // samples used from each record
   bool truncated = false;           // the longer record was cut to the shorter one
@@ -86,6 +93,7 @@ struct CoherenceResult {
   std::vector<CoherencePoint> points;   // by increasing frequency
   std::vector<CoherenceBandRow> bands;  // the reported bands, in the order of options.analysis.bands
   std::vector<AnalysisBand> omitted;    // bands outside the analysed range
+  std::vector<CoherenceSegmentResult> segments;  // one per options.segments, in that order
 };
 
 struct CoherenceOutcome {

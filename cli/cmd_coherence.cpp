@@ -133,22 +133,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options.analysis))
     return UsageError(context, kName, *error);
 
-  if (parsed.has("segments")) {
-    std::string table = kSegmentCoherenceTableCsvHeader;
-    for (const Segment& segment : *segments) {
-      options.segment = segment;
-      CoherenceOutcome outcome;
-      {
-        ConsoleProgress progress(context.err, line.options.progress, kName);
-        outcome = AnalyzeCoherence(temperature->values, bloodFlow->values, options, progress);
-      }
-      if (!outcome.ok()) return InputError(context, CoherenceErrorText(*outcome.error, temperaturePath, bloodFlowPath));
-      table += SegmentCoherenceTableCsvRows(segment, outcome.result);
-    }
-    if (const auto tablePath = parsed.value("table")) return WriteOutputFile(context, *tablePath, table);
-    context.out << table << std::flush;
-    return context.out ? status : InputError(context, "cannot write the table to standard output");
-  }
+  options.segments = *segments;
   CoherenceOutcome outcome;
   {
     ConsoleProgress progress(context.err, line.options.progress, kName);
@@ -163,7 +148,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   }
   ReportOmittedBands(context, kName, result.omitted, AnalysisFrequencyRange(options.analysis));
 
-  const std::string table = CoherenceTableCsv(result);
+  const std::string table = parsed.has("segments") ? SegmentCoherenceTableCsv(result) : CoherenceTableCsv(result);
   if (const auto tablePath = parsed.value("table")) {
     if (const int written = WriteOutputFile(context, *tablePath, table); written != kExitSuccess) status = written;
   } else {

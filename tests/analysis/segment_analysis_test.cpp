@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/morlet_transform.h"
+#include "analysis/phase_coherence.h"
 #include "analysis/protocol_segments.h"
 #include "analysis/record_analysis.h"
 
@@ -122,6 +123,53 @@ TEST(SegmentAnalysis, BandTablesEqualTheDirectEvaluationOverTheWholeRecordsTrans
   ASSERT_EQ(whole.result.table.rows.size(), r.table.rows.size());
   for (std::size_t b = 0; b < r.table.rows.size(); ++b)
     EXPECT_EQ(whole.result.table.rows[b].amplitude, r.table.rows[b].amplitude);
+}
+
+// A segment's coherence: over the whole record it is the whole result, surrogate thresholds included; over a
+// part it is |mean exp(i (phi_BF - phi_T))| over the part's samples inside the cone, evaluated directly.
+TEST(SegmentAnalysis, CoherenceOfASegmentIsTheDirectMeanOverItsSamples) {
+  const double fs = 2.0;
+  const std::size_t n = 1800;
+  std::vector<double> t(n), bf(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double s = static_cast<double>(i) / fs;
+    bf[i] = 10 + std::sin(2 * std::numbers::pi * 0.03 * s) + 0.5 * std::sin(2 * std::numbers::pi * 0.1 * s + 0.3 * std::sin(s / 40));
+    t[i] = 30 + 0.2 * std::sin(2 * std::numbers::pi * 0.03 * s - 0.7) + 0.05 * std::cos(s * s * 0.0007);
+  }
+  CoherenceOptions options;
+  options.analysis.sampleRateHz = fs;
+  options.analysis.minFrequencyHz = 0.02;
+  options.analysis.threads = 2;
+  options.surrogatePairs = 4;
+  options.segments = {{"all", 0.0, static_cast<double>(n) / fs}, {"part", 150.0, 600.0}};
+  const CoherenceOutcome outcome = AnalyzeCoherence(t, bf, options);
+  ASSERT_TRUE(outcome.ok());
+  const CoherenceResult& r = outcome.result;
+  ASSERT_EQ(r.segments.size(), 2u);
+  for (std::size_t j = 0; j < r.points.size(); ++j) {
+    EXPECT_EQ(r.segments[0].points[j].coherence, r.points[j].coherence);
+    EXPECT_EQ(r.segments[0].points[j].threshold, r.points[j].threshold);
+  }
+  const MorletTransform wt = MakeAnalysisTransform(t, options.analysis);
+  const MorletTransform wbf = MakeAnalysisTransform(bf, options.analysis);
+  MorletWorkspace a, b;
+  for (std::size_t j = 0; j < r.points.size(); ++j) {
+    const auto rt = wt.row(j, a);
+    const auto rbf = wbf.row(j, b);
+    const double edge = 2.576 / wt.frequencies()[j];
+    std::complex<long double> sum = 0;
+    long long count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double s = static_cast<double>(i) / fs;
+      if (s < edge || static_cast<double>(n - 1 - i) / fs < edge || s < 150.0 || s >= 600.0) continue;
+      const std::complex<double> z = rbf[i] * std::conj(rt[i]);
+      sum += std::complex<long double>(z.real(), z.imag()) / static_cast<long double>(std::abs(z));
+      ++count;
+    }
+    const std::optional<double> expected =
+        count ? std::optional<double>(static_cast<double>(std::abs(sum) / static_cast<long double>(count))) : std::nullopt;
+    ExpectNear(r.segments[1].points[j].coherence, expected, std::to_string(wt.frequencies()[j]) + " Hz");
+  }
 }
 
 TEST(SegmentAnalysis, MarkersCutTheRecordIntoNamedSegments) {
