@@ -29,6 +29,7 @@
 #include "core/text_helpers.h"
 #include "language_tables.h"
 #include "log_frequency_chart.h"
+#include "marker_overlay.h"
 #include "named_controls.h"
 #include "number_text.h"
 #include "page_run.h"
@@ -360,6 +361,7 @@ bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
   Input& input = m_files[static_cast<std::size_t>(slot)];
   input.values.assign(record.record.values.begin(), record.record.values.begin() + record.record.count());
   input.label = QFileInfo(path).fileName();
+  input.markers = RecordFileMarkers(path.toStdString());
   m_rate->setText(FormatDecimal(record.rateHz, 10));
   showFileSlot(slot);
   return true;
@@ -391,6 +393,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   input.values = std::move(read.record.values);
   input.values.resize(static_cast<std::size_t>(read.record.count()));
   input.label = QFileInfo(path).fileName();
+  input.markers = RecordFileMarkers(path.toStdString());
   showFileSlot(slot);
   if (!read.warning.empty()) m_context->showError(QString::fromStdString(read.warning));
   return true;
@@ -601,9 +604,11 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_resultLabel = input.label;
   m_status->clear();
   const double step = 1.0 / input.rateHz / 60.0;
+  const double durationS = static_cast<double>(input.values.size()) / input.rateHz;
   m_signalChart->clearAll();
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
                                 0.0, step);
+  ShowMarkers(m_signalChart, input.markers, durationS);
   m_curves->setCurrentIndex(0);
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
@@ -634,6 +639,8 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
                                 step);
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSecond")), scaled(t.values), 0.0,
                                 step);
+  ShowMarkers(m_signalChart, bf.markers.empty() ? t.markers : bf.markers,
+              static_cast<double>(std::min(t.values.size(), bf.values.size())) / t.rateHz);
   m_curves->setCurrentIndex(1);
   // The three curve charts need the height more than the few band rows.
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});

@@ -88,6 +88,7 @@ class AnalysisPage : public QWidget {
     std::vector<double> values;
     double rateHz = 0.0;
     QString label;
+    std::vector<Marker> markers;  // the file's protocol markers (drawn on the signal chart)
   };
   struct Settings {
     AnalysisOptions analysis;

@@ -2,7 +2,11 @@
 // failed load keeping the result, and the pair run whose band depth goes to the Transform page's D.
 #include "analysis_page.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +25,7 @@
 #include "core/text_helpers.h"
 #include "language_tables.h"
 #include "main_window.h"
+#include "plot_view.h"
 #include "number_text.h"
 #include "scalogram_view.h"
 #include "signals/transform_session.h"
@@ -83,6 +88,7 @@ class AnalysisPageTest : public QObject {
   void failedLoadKeepsThePreviousResult();
   void pairRunHandsTheBandDepthToTheTransformPage();
   void instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource();
+  void markersBesideTheRecordAreDrawnOnTheSignalChart();
 
  private:
   AnalysisPage* page() const { return m_window->analysisPage(); }
@@ -362,6 +368,41 @@ void AnalysisPageTest::instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource()
     QCOMPARE(got[i].amplitude.has_value(), want.has_value());
     if (want) QVERIFY(std::abs(*got[i].amplitude - *want) <= 1e-9 * (1.0 + std::abs(*want)));
   }
+}
+
+// A sidecar beside the file: each marker a vertical line at its time (minutes) with its label, the record cut
+// into shaded segments; shown in both languages (KELVORA_SHOTS keeps the pictures).
+void AnalysisPageTest::markersBesideTheRecordAreDrawnOnTheSignalChart() {
+  QFile sidecar(m_dir->filePath(QStringLiteral("tones.markers.csv")));
+  QVERIFY(sidecar.open(QIODevice::WriteOnly));
+  sidecar.write("time_s,label\n120,occlusion 1\n300,recovery 1\n");
+  sidecar.close();
+  runToneRecord();
+  auto* chart = find<PlotView>("ChartAnalysisSignal");
+  int lines = 0, segments = 0;
+  for (QAbstractSeries* series : chart->chart()->series()) {
+    const QString name = series->objectName();
+    if (name.startsWith(QStringLiteral("SeriesMarkerSegment"))) ++segments;
+    if (!name.startsWith(QStringLiteral("SeriesMarkerLine"))) continue;
+    auto* line = qobject_cast<QLineSeries*>(series);
+    QVERIFY(line);
+    QCOMPARE(line->count(), 2);
+    QCOMPARE(line->at(0).x(), lines == 0 ? 2.0 : 5.0);
+    ++lines;
+  }
+  QCOMPARE(lines, 2);
+  QCOMPARE(segments, 3);  // before the first marker, between them, after the last
+  QScatterSeries* label = nullptr;
+  for (QAbstractSeries* series : chart->chart()->series())
+    if (series->objectName() == QStringLiteral("SeriesMarkerLabel1")) label = qobject_cast<QScatterSeries*>(series);
+  QVERIFY(label);
+  QCOMPARE(label->pointLabelsFormat(), QStringLiteral("recovery 1"));
+  const QByteArray folder = qgetenv("KELVORA_SHOTS");
+  if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/analysis_markers_en.png"));
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCoreApplication::processEvents();
+  if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/analysis_markers_ru.png"));
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
 }
 
 QTEST_MAIN(AnalysisPageTest)
