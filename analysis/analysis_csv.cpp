@@ -51,6 +51,18 @@ std::string SpectrumCsv(const AnalysisResult& result) {
   return text;
 }
 
+std::string SegmentSpectrumCsv(const AnalysisResult& result) {
+  std::string text = "segment,start_s,end_s,frequency_hz,amplitude,power\n";
+  for (const SegmentAnalysis& part : result.segments) {
+    const std::string prefix = CsvField(part.segment.name) + ',' + CsvNumber(part.segment.startS) + ',' +
+                               CsvNumber(part.segment.endS) + ',';
+    for (const SpectrumPoint& point : part.spectrum)
+      text += prefix + CsvNumber(point.frequencyHz) + ',' + CsvNumber(point.amplitude) + ',' + CsvNumber(point.power) +
+              '\n';
+  }
+  return text;
+}
+
 std::string ScalogramCsv(const AnalysisResult& result) {
   const ScalogramPicture& picture = result.picture;
   std::string text = "frequency_hz";

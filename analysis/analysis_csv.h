@@ -36,6 +36,10 @@ std::string SegmentBandTableCsvRows(const std::string& file, const SegmentAnalys
 // "frequency_hz,amplitude,power", then one line per grid frequency, increasing. Pure.
 std::string SpectrumCsv(const AnalysisResult& result);
 
+// "segment,start_s,end_s,frequency_hz,amplitude,power", then one line per segment and grid frequency: each
+// segment's time-averaged spectrum. Pure.
+std::string SegmentSpectrumCsv(const AnalysisResult& result);
+
 // The picture as a matrix: a header "frequency_hz" and the columns' centre times in seconds, then one line per
 // frequency (increasing) with the block means of |W|; cells outside the cone of influence are empty. Cost:
 // about 20 bytes per cell. Pure.

@@ -103,7 +103,8 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
         "statistics of the segment's samples inside the cone of influence of the whole record's transform, the\n"
         "coverage the share of the segment's samples used. 'markers' takes the segments between the record's\n"
         "markers (see markers --help; with --find-occlusions also the occlusions found), each named by the marker\n"
-        "that opens it; NAME:START:END,... or a name,start_s,end_s file gives them in seconds.",
+        "that opens it; NAME:START:END,... or a name,start_s,end_s file gives them in seconds. --spectrum then\n"
+        "writes segment,start_s,end_s,frequency_hz,amplitude,power: each segment's spectrum.",
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -182,7 +183,9 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     return InputError(context, "--spectrum and --scalogram describe the first INPUT, which failed; nothing written");
   }
   if (spectrumPath)
-    if (const int written = WriteOutputFile(context, *spectrumPath, SpectrumCsv(*first)); written != kExitSuccess)
+    if (const int written =
+            WriteOutputFile(context, *spectrumPath, bySegment ? SegmentSpectrumCsv(*first) : SpectrumCsv(*first));
+        written != kExitSuccess)
       status = written;
   if (scalogramPath) {
     const std::string bytes = EndsWith(*scalogramPath, ".png") ? ScalogramPng(*first) : ScalogramCsv(*first);

@@ -58,13 +58,17 @@ TEST(MarkerCommands, FoundOcclusionsListMeasureAndCutSegments) {
   ASSERT_EQ(typed.status, 0);
   EXPECT_NE(typed.out.find("no baseline"), std::string::npos);
 
-  const auto segments = Cli({"analyze", record, "--segments", "markers", "--find-occlusions", "--fmin", "0.02"});
+  const std::string spectrum = dir.file("spectrum.csv");
+  const auto segments =
+      Cli({"analyze", record, "--segments", "markers", "--find-occlusions", "--fmin", "0.02", "--spectrum", spectrum});
   ASSERT_EQ(segments.status, 0) << segments.err;
   const std::vector<std::string> table = Lines(segments.out);
   EXPECT_EQ(table[0].rfind("file,segment,start_s,end_s,band,", 0), 0u);
   EXPECT_NE(segments.out.find(",before probe on,0,5,"), std::string::npos);
   EXPECT_NE(segments.out.find(",recovery 2,300,400,"), std::string::npos);
   EXPECT_NE(segments.out.find("segment too short for this band: it needs at least 4.2 min"), std::string::npos);
+  const std::string spectra = TempDir::read(spectrum);
+  EXPECT_EQ(spectra.rfind("segment,start_s,end_s,frequency_hz,amplitude,power\nbefore probe on,0,5,0.020263118041422026,,\n", 0), 0u);
 
   const auto heating = Cli({"heating", record, "--heating", "100:160", "--max", "160:190"});
   ASSERT_EQ(heating.status, 0) << heating.err;
