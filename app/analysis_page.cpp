@@ -415,7 +415,7 @@ std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
       m_context->showError(AnalysisText(W::kNoEnvelope, language));
       return std::nullopt;
     }
-    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language)};
+    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language), {}};
   }
   return pairInput(source == Source::Temperature ? 0 : 1);
 }

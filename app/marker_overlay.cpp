@@ -5,13 +5,12 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 
+#include <cctype>
 #include <filesystem>
 
 #include "analysis/protocol_segments.h"
 #include "formats/marker_file.h"
 #include "formats/record_markers.h"
-#include "signals/edf_header_check.h"
-#include "signals/record_file_error.h"
 #include "plot_view.h"
 
 namespace kelvora {
@@ -78,7 +77,9 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
 
 std::vector<Marker> RecordFileMarkers(const std::string& recordPath) {
   std::vector<Marker> markers;
-  if (LooksLikeEdf(ReadFileStart(recordPath, 8))) {
+  std::string extension = std::filesystem::path(recordPath).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") {
     const EdfReadResult edf = ReadEdfFile(recordPath);
     if (edf.ok()) markers = MarkersFromEdfAnnotations(edf.info.annotations);
   }

@@ -373,6 +373,9 @@ void AnalysisPageTest::instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource()
 // A sidecar beside the file: each marker a vertical line at its time (minutes) with its label, the record cut
 // into shaded segments; shown in both languages (KELVORA_SHOTS keeps the pictures).
 void AnalysisPageTest::markersBesideTheRecordAreDrawnOnTheSignalChart() {
+  const QByteArray folder = qgetenv("KELVORA_SHOTS");
+  runToneRecord();
+  if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/analysis_no_markers.png"));
   QFile sidecar(m_dir->filePath(QStringLiteral("tones.markers.csv")));
   QVERIFY(sidecar.open(QIODevice::WriteOnly));
   sidecar.write("time_s,label\n120,occlusion 1\n300,recovery 1\n");
@@ -397,7 +400,6 @@ void AnalysisPageTest::markersBesideTheRecordAreDrawnOnTheSignalChart() {
     if (series->objectName() == QStringLiteral("SeriesMarkerLabel1")) label = qobject_cast<QScatterSeries*>(series);
   QVERIFY(label);
   QCOMPARE(label->pointLabelsFormat(), QStringLiteral("recovery 1"));
-  const QByteArray folder = qgetenv("KELVORA_SHOTS");
   if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/analysis_markers_en.png"));
   m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
   QCoreApplication::processEvents();
