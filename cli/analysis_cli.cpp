@@ -5,7 +5,7 @@
 
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 
 namespace kelvora::cli {
 namespace {

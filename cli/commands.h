@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 
 namespace kelvora::cli {
 

@@ -7,7 +7,7 @@
 #include "analysis/protocol_segments.h"
 #include "core/text_helpers.h"
 #include "formats/record_markers.h"
-#include "signals/edf_reader.h"
+#include "formats/edf_reader.h"
 
 namespace kelvora::cli {
 namespace {

@@ -8,9 +8,9 @@
 #include <system_error>
 
 #include "core/text_helpers.h"
-#include "signals/delimited_layout.h"
-#include "signals/line_splitter.h"
-#include "signals/record_file_error.h"
+#include "formats/delimited_layout.h"
+#include "formats/line_splitter.h"
+#include "formats/record_file_error.h"
 
 namespace kelvora {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "formats/marker.h"
 #include "formats/marker_file.h"
-#include "signals/edf_reader.h"
-#include "signals/imported_channel.h"
+#include "formats/edf_reader.h"
+#include "formats/imported_channel.h"
 
 namespace kelvora {
 

@@ -9,7 +9,7 @@
 
 #include "formats/marker_file.h"
 #include "formats/record_markers.h"
-#include "signals/edf_writer.h"
+#include "formats/edf_writer.h"
 #include "tests/signals/temp_dir.h"
 
 namespace kelvora {
