@@ -21,6 +21,7 @@ const std::vector<Command>& CommandTable() {
       {"markers", "list a record's protocol markers (file, sidecar, found occlusions)", RunMarkers},
       {"porh", "post-occlusive reactive hyperaemia of each occlusion of a flux record", RunPorh},
       {"heating", "local thermal hyperaemia of a heating phase of a flux record", RunHeating},
+      {"study", "measures, summaries, rank tests and a report over the recordings of a manifest", RunStudy},
   };
   return table;
 }

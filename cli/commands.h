@@ -41,6 +41,7 @@ int RunExport(const std::vector<std::string>& args, CliContext& context);
 int RunMarkers(const std::vector<std::string>& args, CliContext& context);
 int RunPorh(const std::vector<std::string>& args, CliContext& context);
 int RunHeating(const std::vector<std::string>& args, CliContext& context);
+int RunStudy(const std::vector<std::string>& args, CliContext& context);
 
 // Every command, in the order the global help lists them.
 const std::vector<Command>& CommandTable();
