@@ -46,7 +46,7 @@ std::string SegmentSpectrumCsv(const AnalysisResult& result);
 std::string ScalogramCsv(const AnalysisResult& result);
 
 inline constexpr const char* kCoherenceTableCsvHeader =
-    "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
+    "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n";
 inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence,threshold,lag_s,depth_mm\n";
 
 // The header and one line per reported band of a coherence run; the share is empty where the band has no
@@ -54,7 +54,7 @@ inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence
 std::string CoherenceTableCsv(const CoherenceResult& result);
 
 inline constexpr const char* kSegmentCoherenceTableCsvHeader =
-    "segment,start_s,end_s,band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
+    "segment,start_s,end_s,band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n";
 
 // The header and one line per segment and reported band of a coherence run with segments: the segment's name,
 // start and end, then the band's fields as CoherenceTableCsv has them. Pure.

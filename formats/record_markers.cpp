@@ -54,6 +54,21 @@ bool IsMarkerColumnName(const std::string& name) {
   return false;
 }
 
+std::vector<ChannelRef> SignalColumnsBesideMarkers(const std::string& path, const DelimitedLayoutOverrides& overrides) {
+  const DelimitedLayoutDetection detection =
+      DetectDelimitedLayout(ReadFileStart(path, kLayoutDetectionBytes), overrides, path);
+  if (!detection.ok()) return {};
+  const DelimitedLayout& layout = detection.layout;
+  std::vector<ChannelRef> columns;
+  bool markers = false;
+  for (int c = 1; c <= static_cast<int>(layout.names.size()); ++c) {
+    if (c == layout.timeColumn) continue;
+    if (IsMarkerColumnName(layout.names[static_cast<std::size_t>(c - 1)])) markers = true;
+    else columns.push_back(ChannelRef{c, {}});
+  }
+  return markers && !columns.empty() ? columns : std::vector<ChannelRef>();
+}
+
 MarkerReadResult ReadMarkerColumn(const std::string& path, const MarkerColumnOptions& options) {
   MarkerReadResult result;
   if (const auto unreadable = CheckReadableFile(path)) {

@@ -7,6 +7,7 @@
 
 #include "formats/marker.h"
 #include "formats/marker_file.h"
+#include "formats/delimited_layout.h"
 #include "formats/edf_reader.h"
 #include "formats/imported_channel.h"
 
@@ -25,6 +26,11 @@ struct MarkerColumnOptions {
   int headerLines = -1;              // the layout's header lines; < 0: detected
   double sampleRateHz = 0.0;         // the rate of the rows when the file has no time column (> 0)
 };
+
+// The signal columns of a delimited file read without a chosen column: every column but the time column and
+// the marker columns (IsMarkerColumnName), which hold text. None (all of them) when the file has no marker column
+// or cannot be detected. Cost: the layout's detection. Any thread.
+std::vector<ChannelRef> SignalColumnsBesideMarkers(const std::string& path, const DelimitedLayoutOverrides& overrides);
 
 // The non-empty text cells of the marker column of the delimited file at `path` (layout detected as the
 // delimited reader detects it), as markers of source kColumn. The time of row k is its time-column value less
