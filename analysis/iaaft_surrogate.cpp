@@ -71,7 +71,19 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   fft::AlignedVector<fft::ComplexD> spectrum(bins);
   fft::ForwardReal(series, spectrum);
   std::vector<double> amplitude(bins);
-  for (std::size_t k = 0; k < bins; ++k) amplitude[k] = std::abs(spectrum[k]);
+  double energy = 0.0;
+  for (std::size_t k = 0; k < bins; ++k) {
+    amplitude[k] = std::abs(spectrum[k]);
+    energy += amplitude[k] * amplitude[k];
+  }
+  // The squared deviation of the amplitudes below which the spectrum counts as reached.
+  const double allowed = options.spectrumTolerance * options.spectrumTolerance * energy;
+  auto goOn = [&options, &result](int round) {
+    if (!options.onRound || options.onRound(round)) return true;
+    result.stopped = true;
+    return false;
+  };
+  if (!goOn(0)) return result;
 
   std::mt19937_64 rng(seed);
   std::vector<double>& values = result.values;
@@ -86,9 +98,16 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   for (int round = 1; round <= rounds; ++round) {
     std::copy(values.begin(), values.end(), series.begin());
     fft::ForwardReal(series, spectrum);
+    double deviation = 0.0;
     for (std::size_t k = 0; k < bins; ++k) {
       const double m = std::sqrt(std::norm(spectrum[k]));
+      deviation += (m - amplitude[k]) * (m - amplitude[k]);
       spectrum[k] = m > 0 ? spectrum[k] * (amplitude[k] / m) : fft::ComplexD(amplitude[k], 0.0);
+    }
+    // The ranked series of the last round already has the amplitudes closely enough.
+    if (round > 1 && deviation <= allowed) {
+      result.converged = true;
+      break;
     }
     fft::BackwardReal(spectrum, series);
     if (previous.empty()) {
@@ -108,6 +127,7 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
       result.converged = true;
       break;
     }
+    if (!goOn(round)) return result;
     previous.swap(order);
     order.resize(n);
   }

@@ -38,7 +38,7 @@ struct AnalysisOptions {
   DetrendMode detrend = DetrendMode::kCubic;
   std::vector<AnalysisBand> bands = DefaultBands();
   int pictureColumns = kDefaultPictureColumns;  // at most this many picture columns; 0 makes no picture
-  int threads = 0;                              // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount()
+  int threads = 0;  // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount(); never more than the cores are used
 };
 
 enum class AnalysisErrorKind {
@@ -113,7 +113,8 @@ std::shared_ptr<const MorletKernels> MakeAnalysisKernels(long long sampleCount, 
 
 // Analyses values[0 .. N-1] (sample n at n / fs seconds): detrends a copy, transforms it at every grid frequency
 // and returns the spectrum, the band table of options.bands and the picture. Progress: range 0 .. J (rows done),
-// reported when the percentage changes; a stop request is seen between frequencies and ends the run with
+// reported when the percentage changes and every 0.25 s the position moves between; a stop request is seen
+// between frequencies and ends the run with
 // kStopped. Cost: one real FFT of length L and one complex FFT of length L per frequency, L = about
 // N + 7.4 f0 fs / f_min, spread over the threads. Blocking; call it from a worker thread, never the UI thread.
 AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,
