@@ -226,7 +226,10 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       }
     });
     if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-    if (stop || progress.stopRequested()) return Failure(CoherenceErrorKind::kStopped);
+    if (stop || progress.stopRequested()) {
+      progress.setPosition(done.load());
+      return Failure(CoherenceErrorKind::kStopped);
+    }
     shown.update(done.load());
 
     if (pairs > 0) {
@@ -270,7 +273,11 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
         }
       });
       if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-      if (stop || progress.stopRequested()) return Failure(CoherenceErrorKind::kStopped);
+      if (stop || progress.stopRequested()) {
+        // The rows done up to the stop, before the position goes back to the start.
+        progress.setPosition(done.load());
+        return Failure(CoherenceErrorKind::kStopped);
+      }
       shown.update(total);
     }
   } catch (const std::length_error&) {

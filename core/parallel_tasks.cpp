@@ -104,6 +104,11 @@ bool RunParallelTasks(long long count, const ParallelTaskControl& control,
         shown = now;
         control.onProgress(now);
       }
+      // A stop asked from within the reports takes effect at once.
+      if (!stopped && (control.onWake || control.onProgress) && StopRequested(control)) {
+        stopped = true;
+        halt.store(true);
+      }
       lock.lock();
     }
   }
