@@ -52,9 +52,10 @@ bool InsertionSortWithin(std::vector<std::pair<double, std::size_t>>& v, std::si
 // The indices 0 .. n-1 ordered by (series[i], i): a stable LSD radix sort of the values' bit patterns (mapped
 // so that unsigned order is numeric order, -0 taken as +0) over 11-bit digits, the passes whose digit all keys
 // share skipped. O(n) per round where a comparison sort costs O(n log n).
-void RankByValue(std::span<const double> series, std::vector<std::size_t>& order,
+// False, the order unfinished, when `stop` became true between the passes.
+bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order,
                  std::vector<std::pair<std::uint64_t, std::size_t>>& keys,
-                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare) {
+                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare, const std::atomic<bool>* stop) {
   const std::size_t n = series.size();
   keys.resize(n);
   spare.resize(n);
@@ -76,6 +77,7 @@ void RankByValue(std::span<const double> series, std::vector<std::size_t>& order
     const int shift = pass * kDigitBits;
     const std::span<std::size_t> counts(histograms.data() + pass * kBuckets, kBuckets);
     if (counts[(keys[0].first >> shift) & (kBuckets - 1)] == n) continue;
+    if (stop && stop->load(std::memory_order_relaxed)) return false;
     std::size_t start = 0;
     for (std::size_t& count : counts) {
       const std::size_t c = count;
@@ -87,6 +89,7 @@ void RankByValue(std::span<const double> series, std::vector<std::size_t>& order
   }
   order.resize(n);
   for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+  return true;
 }
 
 }  // namespace
@@ -120,9 +123,14 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   // The squared deviation of the amplitudes below which the spectrum counts as reached.
   const double allowed = options.spectrumTolerance * options.spectrumTolerance * energy;
   auto goOn = [&options, &result](int round) {
-    if (!options.onRound || options.onRound(round)) return true;
+    if ((!options.onRound || options.onRound(round)) && !(options.stop && options.stop->load())) return true;
     result.stopped = true;
     return false;
+  };
+  auto stopped = [&options, &result] {
+    if (!options.stop || !options.stop->load(std::memory_order_relaxed)) return false;
+    result.stopped = true;
+    return true;
   };
   if (!goOn(0)) return result;
 
@@ -154,7 +162,9 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
       result.converged = true;
       break;
     }
+    if (stopped()) return result;
     fft::BackwardReal(spectrum, series);
+    if (stopped()) return result;
     bool sortedInPlace = false;
     if (!previous.empty() && --insertionPause <= 0) {
       // Once the ranking changes little, start from the last order and insertion-sort it.
@@ -165,7 +175,10 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
       if (sortedInPlace)
         for (std::size_t i = 0; i < n; ++i) order[i] = ranked[i].second;
     }
-    if (!sortedInPlace) RankByValue(series, order, keys, spare);
+    if (!sortedInPlace && !RankByValue(series, order, keys, spare, options.stop)) {
+      result.stopped = true;
+      return result;
+    }
     for (std::size_t i = 0; i < n; ++i) values[order[i]] = sorted[i];
     result.iterations = round;
     if (order == previous) {

@@ -12,6 +12,7 @@
 // |X_k|)^2 / sum |X_k|^2)), or after `maxIterations` rounds. Long records rarely reach a fixed rank order: the
 // ranking keeps trading neighbours of nearly equal value while the spectrum no longer improves measurably, so
 // the tolerance ends most runs after 3 to 20 rounds instead of maxIterations.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -27,6 +28,9 @@ struct IaaftOptions {
   // Called after each round with its number (and before the first with 0); returning false ends the
   // iteration at once, the result marked stopped. Empty: never stops.
   std::function<bool(int round)> onRound;
+  // Read inside each round as well (between its transforms and sort passes): once true, the iteration ends
+  // as when onRound asks to stop. Null: never.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 struct IaaftSurrogate {

@@ -241,6 +241,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
           auto surrogate = [&](int record, std::uint64_t stream) {
             long long counted = 0;
             IaaftOptions iaaft;
+            iaaft.stop = &stop;
             iaaft.onRound = [&](int round) {
               const long long due = std::min<long long>(perSurrogate, round * perSurrogate / kNominalRounds);
               if (due > counted) done.fetch_add(due - counted, std::memory_order_relaxed);
