@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -9,8 +10,8 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
-#include "analysis/morlet_transform.h"
 #include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
@@ -24,6 +25,9 @@ constexpr std::uint64_t kTemperatureStream = 0;
 constexpr std::uint64_t kBloodFlowStream = 1;
 // The threshold's percentile.
 constexpr double kThresholdQuantile = 0.95;
+// For the progress, a surrogate counts as half the rows of its pair and is taken to need about this many
+// rounds (it advances by round, and jumps to its end when it converges sooner).
+constexpr long long kNominalRounds = 20;
 
 CoherenceOutcome Failure(CoherenceErrorKind kind) {
   CoherenceOutcome outcome;
@@ -38,35 +42,6 @@ CoherenceOutcome AnalysisFailure(AnalysisErrorKind kind, int record, long long s
 }
 
 bool PositiveFinite(double value) { return value > 0.0 && std::isfinite(value); }
-
-// The mean of exp(i (phi_BF - phi_T)) over the valid samples of one row, as the unnormalised sum and its count:
-// each term is BF conj(T) / (|BF| |T|). A sample where either transform is exactly 0 has no phase and is left out.
-struct PhaseSum {
-  fft::ComplexD sum{0.0, 0.0};
-  long long count = 0;
-};
-
-PhaseSum SumPhaseDifferences(std::span<const fft::ComplexD> temperature, std::span<const fft::ComplexD> bloodFlow,
-                             const SampleRange& valid) {
-  PhaseSum result;
-  double re = 0.0;
-  double im = 0.0;
-  for (long long n = valid.first; n <= valid.last; ++n) {
-    const fft::ComplexD t = temperature[static_cast<std::size_t>(n)];
-    const fft::ComplexD b = bloodFlow[static_cast<std::size_t>(n)];
-    // b conj(t), and its modulus |b| |t|.
-    const double zr = b.real() * t.real() + b.imag() * t.imag();
-    const double zi = b.imag() * t.real() - b.real() * t.imag();
-    const double modulus = std::sqrt(std::norm(b) * std::norm(t));
-    if (!(modulus > 0.0)) continue;
-    const double inverse = 1.0 / modulus;
-    re += zr * inverse;
-    im += zi * inverse;
-    ++result.count;
-  }
-  result.sum = {re, im};
-  return result;
-}
 
 std::optional<double> Coherence(const PhaseSum& phases) {
   if (phases.count == 0) return std::nullopt;
@@ -206,89 +181,115 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   // Part q, pair p, row j at p * J + j; NaN where the row has no valid sample.
   std::vector<std::vector<double>> surrogateCoherence(parts);
   std::vector<std::vector<PhaseSum>> measured(parts);
+  std::vector<SampleRange> segmentSamples(parts);  // part 0: every sample
   std::vector<double> frequencies;
-  std::vector<std::vector<SampleRange>> valid(parts);
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
-  PercentProgress shown(progress, 0, 1 + static_cast<long long>(pairs));
-  // The position goes back to the start however the run ends.
-  struct FinishShown {
-    PercentProgress& shown;
-    ~FinishShown() { shown.finish(); }
-  } finishShown{shown};
+  // Progress in rows: the measured pair's, then per surrogate pair its rows and as many for its two surrogates.
+  std::atomic<long long> done{0};
   ParallelTaskControl control;
-  control.threads = analysis.threads > 0 ? analysis.threads : HardwareThreadCount();
+  control.threads = CappedThreadCount(analysis.threads);
   control.threadName = "Coherence";
   control.stop = &stop;
   control.progress = &progress;  // asked on the calling thread only; the workers read the flag
   try {
-    // One set of kernel spectra for the two records and every surrogate: they share length, rate, f0 and grid.
-    const std::shared_ptr<const MorletKernels> kernels = MakeAnalysisKernels(result.sampleCount, analysis);
+    // One set of kernels for the two records and every surrogate: they share length, rate, f0 and grid.
+    const auto kernels = std::make_shared<const CoherenceKernels>(result.sampleCount, analysis.sampleRateHz,
+                                                                  analysis.centreFrequency, AnalysisFrequencies(analysis));
     frequencies = kernels->frequencies();
     const std::size_t rows = frequencies.size();
-    const MorletTransform transforms[2] = {MakeAnalysisTransform(records[0], analysis, kernels),
-                                           MakeAnalysisTransform(records[1], analysis, kernels)};
-    valid[0] = transforms[0].validRanges();
+    const auto rowCount = static_cast<long long>(rows);
+    const long long perSurrogate = std::max(1LL, rowCount / 2);
+    const long long total = rowCount + static_cast<long long>(pairs) * (rowCount + 2 * perSurrogate);
+    PercentProgress shown(progress, 0, total);
+    shown.setHeartbeat(std::chrono::milliseconds(250));
+    // The position goes back to the start however the run ends.
+    struct FinishShown {
+      PercentProgress& shown;
+      ~FinishShown() { shown.finish(); }
+    } finishShown{shown};
+    control.onWake = [&shown, &done] { shown.update(done.load(std::memory_order_relaxed)); };
+
+    // The surrogates are made from the detrended records (the values the transforms saw) and transformed as
+    // they are: the same values and nearly the same spectrum as what the coherence was measured on.
+    std::vector<double> detrended[2] = {Detrended(records[0], analysis.detrend),
+                                        Detrended(records[1], analysis.detrend)};
+    const CoherenceSpectra spectra[2] = {CoherenceSpectra(detrended[0], kernels),
+                                         CoherenceSpectra(detrended[1], kernels)};
+    if (pairs == 0) {
+      detrended[0] = {};
+      detrended[1] = {};
+    }
+    segmentSamples[0] = SampleRange{0, static_cast<long long>(result.sampleCount) - 1};
     for (std::size_t q = 1; q < parts; ++q) {
       const Segment& segment = options.segments[q - 1];
-      const SampleRange part =
-          SamplesInInterval(segment.startS, segment.endS, analysis.sampleRateHz, result.sampleCount);
-      valid[q] = valid[0];
-      for (SampleRange& range : valid[q]) range = Intersection(range, part);
+      segmentSamples[q] = SamplesInInterval(segment.startS, segment.endS, analysis.sampleRateHz, result.sampleCount);
     }
     for (std::vector<PhaseSum>& sums : measured) sums.resize(rows);
 
-    // Two row buffers per worker: the T row and the BF row of one frequency.
-    struct Scratch {
-      MorletWorkspace t, bf;
-    };
-    std::vector<std::unique_ptr<Scratch>> scratch(static_cast<std::size_t>(kMaxTaskThreads));
-    auto scratchOf = [&scratch](int worker) -> Scratch& {
-      std::unique_ptr<Scratch>& s = scratch[static_cast<std::size_t>(worker)];
-      if (!s) s = std::make_unique<Scratch>();
+    // One small workspace per worker: a few arrays of one row's kernel terms and FFT length.
+    std::vector<std::unique_ptr<CoherenceWorkspace>> scratch(static_cast<std::size_t>(kMaxTaskThreads));
+    auto scratchOf = [&scratch](int worker) -> CoherenceWorkspace& {
+      std::unique_ptr<CoherenceWorkspace>& s = scratch[static_cast<std::size_t>(worker)];
+      if (!s) s = std::make_unique<CoherenceWorkspace>();
       return *s;
     };
-    RunParallelTasks(static_cast<long long>(rows), control, [&](long long j, int worker) {
+    RunParallelTasks(rowCount, control, [&](long long j, int worker) {
       try {
-        Scratch& s = scratchOf(worker);
         const auto row = static_cast<std::size_t>(j);
-        const std::span<const fft::ComplexD> t = transforms[0].row(row, s.t);
-        const std::span<const fft::ComplexD> bf = transforms[1].row(row, s.bf);
-        for (std::size_t q = 0; q < parts; ++q) measured[q][row] = SumPhaseDifferences(t, bf, valid[q][row]);
+        std::vector<PhaseSum> sums(parts);
+        if (!SumPhaseDifferencesOver(spectra[0], spectra[1], row, segmentSamples, sums, scratchOf(worker), &stop)) return;
+        for (std::size_t q = 0; q < parts; ++q) measured[q][row] = sums[q];
+        done.fetch_add(1, std::memory_order_relaxed);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         stop = true;
       }
     });
     if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-    if (stop) return Failure(CoherenceErrorKind::kStopped);
-    shown.update(1);
+    if (stop || progress.stopRequested()) {
+      progress.setPosition(done.load());
+      return Failure(CoherenceErrorKind::kStopped);
+    }
+    shown.update(done.load());
 
     if (pairs > 0) {
-      // The surrogates are made from the detrended records (the values the transforms saw) and transformed as
-      // they are: the same values and nearly the same spectrum as what the coherence was measured on.
-      const std::vector<double> detrended[2] = {Detrended(records[0], analysis.detrend),
-                                                Detrended(records[1], analysis.detrend)};
       for (std::vector<double>& values : surrogateCoherence) values.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
-      control.onProgress = [&shown](long long done) { shown.update(1 + done); };
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
-          Scratch& s = scratchOf(worker);
           const auto index = static_cast<std::uint64_t>(pair);
-          const IaaftSurrogate t = MakeIaaftSurrogate(detrended[0], SurrogateSeed(options.seed, kTemperatureStream, index));
-          if (stop) return;
-          const IaaftSurrogate bf = MakeIaaftSurrogate(detrended[1], SurrogateSeed(options.seed, kBloodFlowStream, index));
-          const MorletTransform ts(t.values, kernels);
-          const MorletTransform bfs(bf.values, kernels);
+          // A surrogate's progress by round, topped up to its share when it ends; a stop ends it between rounds.
+          auto surrogate = [&](int record, std::uint64_t stream) {
+            long long counted = 0;
+            IaaftOptions iaaft;
+            iaaft.stop = &stop;
+            iaaft.onRound = [&](int round) {
+              const long long due = std::min<long long>(perSurrogate, round * perSurrogate / kNominalRounds);
+              if (due > counted) done.fetch_add(due - counted, std::memory_order_relaxed);
+              counted = std::max(counted, due);
+              return !stop.load(std::memory_order_relaxed);
+            };
+            IaaftSurrogate made = MakeIaaftSurrogate(detrended[record], SurrogateSeed(options.seed, stream, index), iaaft);
+            if (!made.stopped && counted < perSurrogate) done.fetch_add(perSurrogate - counted, std::memory_order_relaxed);
+            return made;
+          };
+          const IaaftSurrogate t = surrogate(0, kTemperatureStream);
+          if (t.stopped || stop) return;
+          const IaaftSurrogate bf = surrogate(1, kBloodFlowStream);
+          if (bf.stopped || stop) return;
+          const CoherenceSpectra ts(t.values, kernels);
+          const CoherenceSpectra bfs(bf.values, kernels);
+          CoherenceWorkspace& workspace = scratchOf(worker);
           const std::size_t offset = static_cast<std::size_t>(pair) * rows;
+          std::vector<PhaseSum> sums(parts);
           for (std::size_t j = 0; j < rows; ++j) {
             if (stop) return;
-            const std::span<const fft::ComplexD> t = ts.row(j, s.t);
-            const std::span<const fft::ComplexD> bf = bfs.row(j, s.bf);
+            if (!SumPhaseDifferencesOver(ts, bfs, j, segmentSamples, sums, workspace, &stop)) return;
             for (std::size_t q = 0; q < parts; ++q) {
-              const std::optional<double> pi = Coherence(SumPhaseDifferences(t, bf, valid[q][j]));
+              const std::optional<double> pi = Coherence(sums[q]);
               surrogateCoherence[q][offset + j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
             }
+            done.fetch_add(1, std::memory_order_relaxed);
           }
         } catch (const std::bad_alloc&) {
           outOfMemory = true;
@@ -296,7 +297,12 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
         }
       });
       if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-      if (stop) return Failure(CoherenceErrorKind::kStopped);
+      if (stop || progress.stopRequested()) {
+        // The rows done up to the stop, before the position goes back to the start.
+        progress.setPosition(done.load());
+        return Failure(CoherenceErrorKind::kStopped);
+      }
+      shown.update(total);
     }
   } catch (const std::length_error&) {
     return AnalysisFailure(AnalysisErrorKind::kTooLong, -1);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -130,10 +131,11 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     std::atomic<bool> outOfMemory{false};
     PercentProgress shown(progress, 0, static_cast<long long>(rows));
     ParallelTaskControl control;
-    control.threads = options.threads > 0 ? options.threads : HardwareThreadCount();
+    control.threads = CappedThreadCount(options.threads);
     control.threadName = "Analysis";
     control.stop = &stop;
     control.progress = &progress;  // asked on the calling thread only; the workers read the flag
+    shown.setHeartbeat(std::chrono::milliseconds(250));
     control.onProgress = [&shown](long long done) { shown.update(done); };
     // One workspace per worker: a row's buffer is too large to allocate per row.
     std::vector<std::unique_ptr<MorletWorkspace>> workspaces(static_cast<std::size_t>(kMaxTaskThreads));

@@ -39,7 +39,7 @@ struct AnalysisOptions {
   DetrendMode detrend = DetrendMode::kCubic;
   std::vector<AnalysisBand> bands = DefaultBands();
   int pictureColumns = kDefaultPictureColumns;  // at most this many picture columns; 0 makes no picture
-  int threads = 0;                              // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount()
+  int threads = 0;  // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount(); never more than the cores are used
   // Segments [startS, endS) of the record (seconds from its first sample) that get a spectrum and a band table
   // of their own, from the same transform of the whole record.
   std::vector<Segment> segments;
@@ -127,8 +127,9 @@ MorletTransform MakeAnalysisTransform(std::span<const double> values, const Anal
 std::shared_ptr<const MorletKernels> MakeAnalysisKernels(long long sampleCount, const AnalysisOptions& options);
 
 // Analyses values[0 .. N-1] (sample n at n / fs seconds): detrends a copy, transforms it at every grid frequency
-// and returns the spectrum, the band table of options.bands, the picture and each segment's spectrum and table. Progress: range 0 .. J (rows done),
-// reported when the percentage changes; a stop request is seen between frequencies and ends the run with
+// and returns the spectrum, the band table of options.bands, the picture and each segment's spectrum and table.
+// Progress: range 0 .. J (rows done), reported when the percentage changes and every 0.25 s the position moves
+// between; a stop request is seen between frequencies and ends the run with
 // kStopped. Cost: one real FFT of length L and one complex FFT of length L per frequency, L = about
 // N + 7.4 f0 fs / f_min, spread over the threads. Blocking; call it from a worker thread, never the UI thread.
 AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,
