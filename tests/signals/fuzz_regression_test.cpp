@@ -11,6 +11,8 @@
 #include "fuzz/cli_args_input.h"
 #include "fuzz/delimited_file_input.h"
 #include "fuzz/edf_file_input.h"
+#include "fuzz/labchart_text_input.h"
+#include "fuzz/mat_file_input.h"
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
@@ -51,6 +53,10 @@ TEST(FuzzRegression, PpgFileInputs) { Replay("ppg_file", fuzz::RunPpgFileInput);
 TEST(FuzzRegression, DelimitedFileInputs) { Replay("delimited_file", fuzz::RunDelimitedFileInput); }
 
 TEST(FuzzRegression, EdfFileInputs) { Replay("edf_file", fuzz::RunEdfFileInput); }
+
+TEST(FuzzRegression, LabChartTextInputs) { Replay("labchart_text", fuzz::RunLabChartTextInput); }
+
+TEST(FuzzRegression, MatFileInputs) { Replay("mat_file", fuzz::RunMatFileInput); }
 
 // A wanted column whose only cell is empty gave a channel without samples, which no file can hold.
 TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {
