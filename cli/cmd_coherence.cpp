@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "analysis/analysis_csv.h"
+#include "analysis/analysis_mat.h"
 #include "analysis/phase_coherence.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
@@ -23,7 +24,8 @@ std::vector<OptionDef> CoherenceOptionDefs() {
       {"rho", 0, "R", "tissue density, kg/m^3 (default 1057)"},
       {"heat-capacity", 0, "C", "tissue heat capacity, J/(kg*K) (default 3780)"},
       {"table", 0, "FILE", "write the band table here (default: standard output)"},
-      {"curves", 0, "FILE", "write frequency_hz,coherence,threshold,lag_s,depth_mm here"}};
+      {"curves", 0, "FILE", "write frequency_hz,coherence,threshold,lag_s,depth_mm here"},
+      {"mat", 0, "FILE", "write the band table and the curves to a MATLAB file"}};
   options.insert(options.end(), own.begin(), own.end());
   return options;
 }
@@ -56,7 +58,7 @@ std::optional<std::string> ReadOwnOptions(const ParsedArgs& parsed, CoherenceOpt
       return "--" + std::string(option.name) + " needs a positive number, not '" + EscapeBytes(*text) + "'";
     option.target = *value;
   }
-  for (const char* name : {"table", "curves"}) {
+  for (const char* name : {"table", "curves", "mat"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
@@ -88,7 +90,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   CommandLine line;
   if (const auto done = ParseCommandLine(args, context, kName, CoherenceOptionDefs(),
         "coherence T_INPUT BF_INPUT [--surrogates N] [--seed S] [--bands SET] [--lambda L --rho R "
-        "--heat-capacity C] [--table FILE] [--curves FILE] [options]",
+        "--heat-capacity C] [--table FILE] [--curves FILE] [--mat FILE.mat] [options]",
         "The wavelet phase coherence of a temperature record T_INPUT (read with the kelvin check) and a blood-flow\n"
         "record BF_INPUT of one rate: both are transformed as analyze does (a longer record is cut to the shorter\n"
         "one), and at each frequency f Pi(f) = |mean of exp(i (phi_BF - phi_T))| over the time inside the cone of\n"
@@ -98,7 +100,9 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         "puts the heat source at the depth x = 2 dt sqrt(pi f lambda / (rho c)). The band table has a CSV line per\n"
         "band, band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm: the means of Pi, of the\n"
         "threshold and of dt over the band's frequencies, the share of them that is significant and the median\n"
-        "depth in mm, in full precision with '.' decimals, a field empty where there is no value.",
+        "depth in mm, in full precision with '.' decimals, a field empty where there is no value.\n"
+        "--mat writes a MATLAB file with the structs 'coherence_bands' and 'coherence_curves' (a column per\n"
+        "field; a value that may be empty is 0 where it is, beside its 0/1 column NAME_valid) and fs.",
         line, InputCount::kExactlyTwo))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -141,6 +145,9 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
     context.out << table << std::flush;
     if (!context.out) status = InputError(context, "cannot write the table to standard output");
   }
+  if (const auto matPath = parsed.value("mat"))
+    if (const auto error = WriteMatFile(*matPath, CoherenceMat(result)))
+      status = InputError(context, DescribeRecordFileError(*error));
   if (const auto curvesPath = parsed.value("curves"))
     if (const int written = WriteOutputFile(context, *curvesPath, CoherenceCurvesCsv(result)); written != kExitSuccess)
       status = written;

@@ -28,13 +28,21 @@ struct InputDetails {
 
 // The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike. `temperature` applies the
 // kelvin rule (a first sample above 250 is kelvin). Which reader reads `path`:
-// - a ".csv" or ".tsv" file, or any file when a reading option (--column, --time-column, --skip-lines,
-//   --resample-to) is given: the delimited-text reader (layout detected, the options override it);
-// - a ".edf", ".bdf" or ".rec" file, or a file other than ".txt" that begins as an EDF or BDF header, or another
-//   file with --channel: the EDF reader;
+// - a ".edf", ".bdf" or ".rec" file: the EDF reader;
+// - a ".mat" file, or any file that begins as a MATLAB file (its text header or an HDF5 signature): the MATLAB
+//   reader (--variable; --channel for a matrix's row or column or an export's channel; --block or --join-blocks
+//   for an export's blocks; a plain file's rate is its fs, else --fs);
+// - a file whose first line is a header line of an acquisition-system text export ("Interval=", ...): that
+//   reader (--channel; a file of several blocks needs --block N or --join-blocks);
+// - another file with --variable: the MATLAB reader;
+// - a ".csv" or ".tsv" file: the delimited-text reader (layout detected, the options override it);
+// - a file other than ".txt" that begins as an EDF or BDF header, or another file with --channel alone: the EDF
+//   reader;
+// - any file when a reading option (--column, --time-column, --skip-lines, --resample-to) is given: the
+//   delimited-text reader;
 // - otherwise (a ".txt" file without reading options) ReadSignalFile, exactly as the program reads it, at --fs.
 // Records are counted in the order of the calls: the k-th call takes the k-th --column, --time-column,
-// --skip-lines and --channel when an option is given several times, else its single value. An imported record's
+// --skip-lines, --channel, --variable and --block when an option is given several times, else its single value. An imported record's
 // rate is --resample-to when given (block means), else the file's own (the time column, --fs as given, or the EDF
 // header; delimited text without a time column is at --fs): it must be a whole number of hertz. The first record
 // read fixes options.sampleRateHz; a later record at another rate is an error. A delimited file with several

@@ -7,6 +7,8 @@
 
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
+#include "formats/labchart_text.h"
+#include "formats/mat_file.h"
 #include "signals/block_resample.h"
 #include "signals/delimited_reader.h"
 #include "signals/edf_header_check.h"
@@ -16,7 +18,7 @@
 namespace kelvora::cli {
 namespace {
 
-enum class InputKind { kSignalText, kDelimited, kEdf };
+enum class InputKind { kSignalText, kDelimited, kEdf, kLabChartText, kMat };
 
 std::string LowerExtension(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
@@ -34,6 +36,11 @@ bool StartsAsEdf(const std::string& path) {
 InputKind KindOf(const std::string& path, const ReadingOptions& reading) {
   const std::string extension = LowerExtension(path);
   if (extension == ".edf" || extension == ".bdf" || extension == ".rec") return InputKind::kEdf;
+  // MATLAB files and acquisition-system text exports by what they hold, whatever their names.
+  const std::string start = ReadFileStart(path, 1024);
+  if (extension == ".mat" || LooksLikeMatFile(start)) return InputKind::kMat;
+  if (LooksLikeLabChartText(start)) return InputKind::kLabChartText;
+  if (!reading.variables.empty()) return InputKind::kMat;
   if (extension == ".csv" || extension == ".tsv") return InputKind::kDelimited;
   if (extension != ".txt" && StartsAsEdf(path)) return InputKind::kEdf;
   const bool columnOptions = !reading.columns.empty() || !reading.timeColumns.empty() || !reading.skipLines.empty();
@@ -151,6 +158,94 @@ std::optional<ImportedChannel> ReadEdfChannel(CliContext& context, const CommonO
   return std::move(result.channels.front());
 }
 
+// "t 100x1, bf 100x3": the variables that can be signals, with their sizes.
+std::string VariableList(const std::vector<MatVariableInfo>& variables) {
+  std::string text;
+  for (const MatVariableInfo& v : variables) {
+    if (!v.signal) continue;
+    if (!text.empty()) text += ", ";
+    text += EscapeBytes(v.name);
+    for (std::size_t i = 0; i < v.dims.size(); ++i) {
+      text += i == 0 ? ' ' : 'x';
+      text += std::to_string(v.dims[i]);
+    }
+  }
+  return text;
+}
+
+// Reads the wanted channel of an acquisition-system text export or a MATLAB file, of the block chosen (or of the
+// blocks joined). A channel without a rate of its own (a plain MATLAB file without fs) is at --fs.
+std::optional<ImportedChannel> ReadBlockChannel(CliContext& context, const CommonOptions& options,
+                                                const std::string& path, int index, InputKind kind, int& exitStatus) {
+  std::string usage;
+  const std::optional<std::string> channel = ForRecord(options.reading.channels, index, "channel", usage);
+  const std::optional<std::string> variable = ForRecord(options.reading.variables, index, "variable", usage);
+  const std::optional<int> blockNumber = ForRecord(options.reading.blocks, index, "block", usage);
+  if (!usage.empty()) {
+    context.err << "kelvora-cli: " << usage << "\n";
+    exitStatus = kExitUsage;
+    return std::nullopt;
+  }
+  std::vector<ChannelRef> refs;
+  if (channel) refs.push_back(ChannelRef::Parse(*channel));
+  std::vector<RecordBlock> blocks;
+  std::optional<RecordFileError> error;
+  if (kind == InputKind::kLabChartText) {
+    LabChartTextOptions read;
+    read.channels = refs;
+    LabChartTextResult result = ReadLabChartTextFile(path, read);
+    error = result.error;
+    blocks = std::move(result.blocks);
+  } else {
+    MatReadOptions read;
+    read.channels = refs;
+    if (variable) read.variable = *variable;
+    MatReadResult result = ReadMatFile(path, read);
+    if (!result.ok() && result.error->kind == RecordFileErrorKind::kVariableNeeded) {
+      const std::string list = VariableList(result.variables);
+      exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(result.error->count) +
+                                           " numeric variables" + (list.empty() ? "" : " (" + list + ")") +
+                                           "; choose one with --variable");
+      return std::nullopt;
+    }
+    error = result.error;
+    blocks = std::move(result.blocks);
+  }
+  if (error) {
+    exitStatus = InputError(context, DescribeRecordFileError(*error));
+    return std::nullopt;
+  }
+  RecordBlock block;
+  if (options.reading.joinBlocks) {
+    if (auto joinError = JoinBlocks(blocks, block)) {
+      joinError->path = path;
+      exitStatus = InputError(context, DescribeRecordFileError(*joinError));
+      return std::nullopt;
+    }
+  } else if (blockNumber || blocks.size() != 1) {
+    if (!blockNumber || *blockNumber > static_cast<int>(blocks.size())) {
+      RecordFileError e;
+      e.kind = blockNumber ? RecordFileErrorKind::kNoSuchBlock : RecordFileErrorKind::kBlockNeeded;
+      e.path = path;
+      e.count = blockNumber ? *blockNumber : static_cast<long long>(blocks.size());
+      e.expected = static_cast<long long>(blocks.size());
+      exitStatus = InputError(context, DescribeRecordFileError(e));
+      return std::nullopt;
+    }
+    block = std::move(blocks[static_cast<std::size_t>(*blockNumber - 1)]);
+  } else {
+    block = std::move(blocks.front());
+  }
+  if (block.channels.size() != 1) {
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(block.channels.size()) +
+                                         " channels (" + NameList(block.channelNames) + "); choose one with --channel");
+    return std::nullopt;
+  }
+  ImportedChannel read = std::move(block.channels.front());
+  if (read.sampleRateHz <= 0) read.sampleRateHz = options.givenRateHz.value_or(options.sampleRateHz);
+  return read;
+}
+
 }  // namespace
 
 std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& options, const std::string& path,
@@ -188,11 +283,13 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
     return std::move(read.record);
   }
 
-  const std::optional<ImportedChannel> read = kind == InputKind::kEdf
-                                        ? ReadEdfChannel(context, options, path, index, exitStatus)
-                                        : ReadDelimitedChannel(context, options, path, index, exitStatus);
+  const std::optional<ImportedChannel> read =
+      kind == InputKind::kEdf        ? ReadEdfChannel(context, options, path, index, exitStatus)
+      : kind == InputKind::kDelimited ? ReadDelimitedChannel(context, options, path, index, exitStatus)
+                                      : ReadBlockChannel(context, options, path, index, kind, exitStatus);
   if (!read) return std::nullopt;
-  if (kind == InputKind::kEdf && options.givenRateHz && !options.reading.resampleToHz &&
+  const bool ownRate = kind == InputKind::kEdf || kind == InputKind::kLabChartText || kind == InputKind::kMat;
+  if (ownRate && options.givenRateHz && !options.reading.resampleToHz &&
       WholeRatio(read->sampleRateHz, *options.givenRateHz).value_or(0) != 1) {
     exitStatus = InputError(context, EscapeBytes(path, true) + ": the channel is at " +
                                          NumberText(read->sampleRateHz) + " Hz, not the " +

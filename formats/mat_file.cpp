@@ -279,6 +279,8 @@ class FileReader {
 
   void readExport();
   void readPlain();
+  void readField(const std::string& name, std::size_t dot);
+  void channelsOf(const std::string& name, const std::vector<double>& values, std::size_t rows, std::size_t columns);
 
  private:
   mat_t* m_mat;
@@ -462,6 +464,7 @@ void FileReader::readPlain() {
     }
     name = candidates.front();
   }
+  if (const std::size_t dot = name.find('.'); dot != std::string::npos) return readField(name, dot);
   const auto info = std::find_if(m_result.variables.begin(), m_result.variables.end(),
                                  [&](const MatVariableInfo& v) { return v.name == name; });
   if (info == m_result.variables.end()) {
@@ -489,6 +492,38 @@ void FileReader::readPlain() {
   std::size_t rows = 0, columns = 0;
   if (!numeric(name, values, rows, columns, false) || values.size() != rows * columns || values.empty())
     return notSignal(info->className);
+  channelsOf(name, values, rows, columns);
+}
+
+// A field of a 1x1 struct, "NAME.FIELD".
+void FileReader::readField(const std::string& name, std::size_t dot) {
+  const std::string structName = name.substr(0, dot), field = name.substr(dot + 1);
+  auto fail = [&](RecordFileErrorKind kind, const std::string& why) {
+    RecordFileError e = MakeError(kind, m_path);
+    e.text = ShortenedErrorText(name);
+    e.reason = why;
+    m_result.error = e;
+  };
+  const auto info = std::find_if(m_result.variables.begin(), m_result.variables.end(),
+                                 [&](const MatVariableInfo& v) { return v.name == structName; });
+  if (info == m_result.variables.end()) return fail(RecordFileErrorKind::kNoSuchVariable, {});
+  if (info->className != "struct") return fail(RecordFileErrorKind::kVariableNotSignal, info->className);
+  VarPtr s = read(structName);
+  if (!s || s->class_type != MAT_C_STRUCT || ElementCount(s.get()) < 1)
+    return fail(RecordFileErrorKind::kVariableNotSignal, "struct");
+  const matvar_t* f = Mat_VarGetStructFieldByName(s.get(), field.c_str(), 0);
+  if (!f) return fail(RecordFileErrorKind::kNoSuchVariable, {});
+  m_result.variable = name;
+  std::vector<double> values;
+  const long long n = ElementCount(f);
+  if (f->rank != 2 || !f->dims || n < 1 || n > m_options.maxElements || !NumericValues(f, values) ||
+      values.size() != f->dims[0] * f->dims[1])
+    return fail(RecordFileErrorKind::kVariableNotSignal, f->isComplex ? "complex" : ClassName(f->class_type));
+  channelsOf(name, values, f->dims[0], f->dims[1]);
+}
+
+void FileReader::channelsOf(const std::string& name, const std::vector<double>& values, std::size_t rows,
+                            std::size_t columns) {
   // One signal per row when there are fewer rows than columns, else one per column.
   const bool byRow = rows < columns;
   const std::size_t signals = byRow ? rows : columns, length = byRow ? columns : rows;

@@ -27,7 +27,8 @@ struct MatVariableInfo {
 };
 
 struct MatReadOptions {
-  std::string variable;              // a plain file's variable; empty: its only signal variable
+  std::string variable;              // a plain file's variable ("NAME", or "NAME.FIELD" for a field of a 1x1
+                                     // struct); empty: its only signal variable
   std::vector<ChannelRef> channels;  // the channels read (a matrix's rows or columns, an export's channels by
                                      // number or title); empty: all
   long long maxSamples = -1;         // at most this many samples of a channel in a block; < 0: all

@@ -374,9 +374,10 @@ TEST(FuzzSeeds, Written) {
                              MatValue::Text("note", "x")}));
   MatWriteOptions v73;
   v73.version73 = true;
-  if (MatVersion73Supported())
+  if (MatVersion73Supported()) {
     ASSERT_FALSE(WriteMatFile((fs::path(root) / "mat_file" / "plain73").string(),
                               {MatValue::Row("t", {1, 2, 3, 4}), MatValue::Scalar("fs", 2)}, v73));
+  }
 }
 
 }  // namespace
