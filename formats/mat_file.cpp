@@ -3,12 +3,15 @@
 
 #include <matio.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <istream>
 #include <memory>
 #include <limits>
 #include <map>
@@ -693,6 +696,130 @@ bool Version73SupportedLocked() {
   return supported;
 }
 
+
+// Level 5 files are checked before MATIO reads them: MATIO allocates the cells of a cell array and the fields of
+// a struct array as their dimensions claim, so a few bytes could ask for gigabytes. Every element of a cell or
+// struct takes at least a tag of 8 bytes, so a claim beyond the bytes that follow is refused, as is a
+// compressed variable that does not inflate whole or inflates beyond the limit.
+class Level5Scan {
+ public:
+  Level5Scan(bool swap, std::size_t inflateLimit) : m_swap(swap), m_limit(inflateLimit) {}
+
+  // Gives the fault, or an empty text when the file may be read.
+  std::string file(std::istream& in) {
+    in.seekg(128);
+    std::uint8_t tag[8];
+    while (in.read(reinterpret_cast<char*>(tag), 8)) {
+      const std::uint32_t type = word(tag), size = word(tag + 4);
+      std::vector<std::uint8_t> payload(size);
+      if (size > 0 && !in.read(reinterpret_cast<char*>(payload.data()), size)) return "truncated";
+      if (type == 15) {
+        std::vector<std::uint8_t> element;
+        if (!inflate(payload, element)) return "compressed data";
+        if (element.size() < 8 || word(element.data()) != 14) continue;
+        const std::uint32_t inner = word(element.data() + 4);
+        if (inner > element.size() - 8) return "compressed variable";
+        if (!matrix(element.data() + 8, inner, 0)) return "variable";
+      } else if (type == 14) {
+        if (!matrix(payload.data(), size, 0)) return "variable";
+        const std::size_t padding = (8 - size % 8) % 8;
+        in.seekg(static_cast<std::streamoff>(padding), std::ios::cur);
+      }
+    }
+    return {};
+  }
+
+ private:
+  std::uint32_t word(const std::uint8_t* p) const {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return m_swap ? __builtin_bswap32(w) : w;
+  }
+
+  // One data element at `at` of `bytes` (n long): its type, data and the next element's offset.
+  bool element(const std::uint8_t* bytes, std::size_t n, std::size_t at, std::uint32_t& type, std::size_t& data,
+               std::size_t& size, std::size_t& next) const {
+    if (at + 8 > n) return false;
+    const std::uint32_t first = word(bytes + at);
+    if ((first >> 16) != 0) {  // the small format: type and size in one word, the data in the next four bytes
+      type = first & 0xFFFF;
+      size = first >> 16;
+      data = at + 4;
+      next = at + 8;
+      return size <= 4;
+    }
+    type = first;
+    size = word(bytes + at + 4);
+    data = at + 8;
+    if (size > n - data) return false;
+    next = data + size + (8 - size % 8) % 8;
+    if (next > n) next = n;
+    return true;
+  }
+
+  bool matrix(const std::uint8_t* b, std::size_t n, int depth) {
+    if (n == 0) return true;
+    if (depth > 32) return false;
+    std::uint32_t type = 0;
+    std::size_t data = 0, size = 0, next = 0;
+    if (!element(b, n, 0, type, data, size, next) || size < 4) return false;  // array flags
+    const unsigned cls = word(b + data) & 0xFF;
+    if (!element(b, n, next, type, data, size, next) || size % 4 != 0) return false;  // dimensions
+    unsigned long long count = 1;
+    for (std::size_t i = 0; i < size / 4; ++i) {
+      const unsigned long long d = word(b + data + 4 * i);
+      if (d != 0 && count > (1ULL << 40) / d) return false;
+      count *= d;
+    }
+    if (!element(b, n, next, type, data, size, next)) return false;  // name
+    if (cls == 1) return children(b, n, next, count, depth);  // cell
+    if (cls == 2 || cls == 3) {                               // struct, object
+      if (cls == 3 && !element(b, n, next, type, data, size, next)) return false;  // class name
+      if (!element(b, n, next, type, data, size, next) || size < 4) return false;  // field name length
+      const std::uint32_t length = word(b + data);
+      if (!element(b, n, next, type, data, size, next)) return false;  // field names
+      const unsigned long long fields = length == 0 ? 0 : size / length;
+      if (fields != 0 && count > (1ULL << 40) / fields) return false;
+      return children(b, n, next, count * fields, depth);
+    }
+    return true;
+  }
+
+  bool children(const std::uint8_t* b, std::size_t n, std::size_t at, unsigned long long count, int depth) {
+    if (count > (n - std::min(n, at)) / 8) return false;
+    for (unsigned long long i = 0; i < count; ++i) {
+      std::uint32_t type = 0;
+      std::size_t data = 0, size = 0, next = 0;
+      if (!element(b, n, at, type, data, size, next) || type != 14) return false;
+      if (!matrix(b + data, size, depth + 1)) return false;
+      at = next;
+    }
+    return true;
+  }
+
+  bool inflate(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out) const {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(in.size());
+    int status = Z_OK;
+    std::uint8_t piece[1 << 16];
+    while (status == Z_OK) {
+      z.next_out = piece;
+      z.avail_out = sizeof piece;
+      status = ::inflate(&z, Z_NO_FLUSH);
+      out.insert(out.end(), piece, piece + (sizeof piece - z.avail_out));
+      if (out.size() > m_limit) status = Z_MEM_ERROR;
+      if (status == Z_BUF_ERROR && z.avail_in == 0) break;
+    }
+    inflateEnd(&z);
+    return status == Z_STREAM_END;
+  }
+
+  bool m_swap;
+  std::size_t m_limit;
+};
+
 }  // namespace
 
 bool LooksLikeMatFile(std::string_view start) {
@@ -711,6 +838,24 @@ MatReadResult ReadMatFile(const std::string& path, const MatReadOptions& options
   std::lock_guard<std::mutex> lock(MatioMutex());
   InitMatio();
   const std::string start = ReadFileStart(path, 600);
+  // A level 5 file ("MATLAB" text, version 0x0100 and the byte-order mark at bytes 124-127) is checked first.
+  if (start.size() >= 128 && start.compare(0, 6, "MATLAB") == 0 &&
+      (start.compare(126, 2, "IM") == 0 || start.compare(126, 2, "MI") == 0)) {
+    const bool swap = start.compare(126, 2, "MI") == 0;
+    const std::uint16_t version = static_cast<std::uint16_t>(static_cast<unsigned char>(start[swap ? 125 : 124]) |
+                                                             static_cast<unsigned char>(start[swap ? 124 : 125]) << 8);
+    if (version == 0x0100) {
+      std::ifstream in(path, std::ios::binary);
+      const auto limit = static_cast<std::size_t>(std::max<long long>(options.maxElements, 0)) * 8 + (64u << 20);
+      const std::string fault = Level5Scan(swap, limit).file(in);
+      if (!fault.empty()) {
+        RecordFileError e = MakeError(RecordFileErrorKind::kNotMatFile, path);
+        e.reason = "malformed " + fault;
+        result.error = e;
+        return result;
+      }
+    }
+  }
   MatCloser closer{Mat_Open(path.c_str(), MAT_ACC_RDONLY)};
   if (!closer.mat) {
     const bool hdf5 = LooksLikeMatFile(start) && start.substr(0, 6) != "MATLAB";

@@ -68,6 +68,9 @@ bool LooksLikeMatFile(std::string_view start);
 // - Values are converted to double; a NaN or infinite value is kNonFiniteValue (count: its 0-based sample,
 //   column: the channel, text: the variable). Channels by options.channels: FindByRef (kNoSuchChannel,
 //   kAmbiguousChannel).
+// - A level 5 file is checked before MATIO reads it: a compressed variable that does not inflate whole (or
+//   inflates beyond maxElements doubles and 64 MiB), or a cell or struct array claiming more elements than the
+//   bytes after it can hold, is kNotMatFile with reason "malformed ...".
 // - A file MATIO cannot open is kNotMatFile; a version 7.3 file when this build has no HDF5 support is
 //   kMatVersionUnsupported. kMissingFile, kCannotOpen when it cannot be read.
 // Cost: the variables read are held whole. Thread-safe: calls into MATIO are serialised.
