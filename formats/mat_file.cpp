@@ -707,24 +707,40 @@ class Level5Scan {
 
   // Gives the fault, or an empty text when the file may be read.
   std::string file(std::istream& in) {
-    in.seekg(128);
+    in.seekg(0, std::ios::end);
+    const auto total = static_cast<unsigned long long>(std::max<std::streamoff>(in.tellg(), 0));
+    unsigned long long at = 128;
+    in.seekg(static_cast<std::streamoff>(at));
     std::uint8_t tag[8];
-    while (in.read(reinterpret_cast<char*>(tag), 8)) {
+    while (at + 8 <= total && in.read(reinterpret_cast<char*>(tag), 8)) {
+      at += 8;
       const std::uint32_t type = word(tag), size = word(tag + 4);
-      std::vector<std::uint8_t> payload(size);
-      if (size > 0 && !in.read(reinterpret_cast<char*>(payload.data()), size)) return "truncated";
-      if (type == 15) {
+      if (size > total - at) return "truncated";
+      const bool compressed = type == 15;
+      // An uncompressed array is read whole only when it holds other arrays (a cell, struct or object).
+      std::vector<std::uint8_t> payload(compressed ? size : std::min<std::uint32_t>(size, 16));
+      if (!payload.empty() && !in.read(reinterpret_cast<char*>(payload.data()), static_cast<std::streamsize>(payload.size())))
+        return "truncated";
+      if (compressed) {
         std::vector<std::uint8_t> element;
         if (!inflate(payload, element)) return "compressed data";
-        if (element.size() < 8 || word(element.data()) != 14) continue;
-        const std::uint32_t inner = word(element.data() + 4);
-        if (inner > element.size() - 8) return "compressed variable";
-        if (!matrix(element.data() + 8, inner, 0)) return "variable";
-      } else if (type == 14) {
-        if (!matrix(payload.data(), size, 0)) return "variable";
-        const std::size_t padding = (8 - size % 8) % 8;
-        in.seekg(static_cast<std::streamoff>(padding), std::ios::cur);
+        if (element.size() >= 8 && word(element.data()) == 14) {
+          const std::uint32_t inner = word(element.data() + 4);
+          if (inner > element.size() - 8) return "compressed variable";
+          if (!matrix(element.data() + 8, inner, 0)) return "variable";
+        }
+      } else if (type == 14 && payload.size() == 16) {
+        const unsigned cls = word(payload.data() + 8) & 0xFF;
+        if (cls == 1 || cls == 2 || cls == 3) {
+          payload.resize(size);
+          if (!in.read(reinterpret_cast<char*>(payload.data()) + 16, static_cast<std::streamsize>(size - 16)))
+            return "truncated";
+          if (!matrix(payload.data(), size, 0)) return "variable";
+        }
       }
+      at += size;
+      if (!compressed) at += (8 - size % 8) % 8;
+      in.seekg(static_cast<std::streamoff>(at));
     }
     return {};
   }
@@ -856,10 +872,14 @@ MatReadResult ReadMatFile(const std::string& path, const MatReadOptions& options
       }
     }
   }
+  // Level 4 files have no text header; they are not read (nor is anything else MATIO would try as one).
+  if (start.compare(0, 6, "MATLAB") != 0) {
+    result.error = MakeError(RecordFileErrorKind::kNotMatFile, path);
+    return result;
+  }
   MatCloser closer{Mat_Open(path.c_str(), MAT_ACC_RDONLY)};
   if (!closer.mat) {
-    const bool hdf5 = LooksLikeMatFile(start) && start.substr(0, 6) != "MATLAB";
-    if ((start.substr(0, 10) == "MATLAB 7.3" || hdf5) && !Version73SupportedLocked()) {
+    if (start.compare(0, 10, "MATLAB 7.3") == 0 && !Version73SupportedLocked()) {
       RecordFileError e = MakeError(RecordFileErrorKind::kMatVersionUnsupported, path);
       e.text = "7.3";
       result.error = e;

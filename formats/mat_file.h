@@ -71,7 +71,8 @@ bool LooksLikeMatFile(std::string_view start);
 // - A level 5 file is checked before MATIO reads it: a compressed variable that does not inflate whole (or
 //   inflates beyond maxElements doubles and 64 MiB), or a cell or struct array claiming more elements than the
 //   bytes after it can hold, is kNotMatFile with reason "malformed ...".
-// - A file MATIO cannot open is kNotMatFile; a version 7.3 file when this build has no HDF5 support is
+// - A file without the text header (level 4 files among them) or that MATIO cannot open is kNotMatFile; a
+//   version 7.3 file when this build has no HDF5 support is
 //   kMatVersionUnsupported. kMissingFile, kCannotOpen when it cannot be read.
 // Cost: the variables read are held whole. Thread-safe: calls into MATIO are serialised.
 MatReadResult ReadMatFile(const std::string& path, const MatReadOptions& options = {});
