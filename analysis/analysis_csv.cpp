@@ -1,6 +1,6 @@
 #include "analysis/analysis_csv.h"
 
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 
 namespace kelvora {
 

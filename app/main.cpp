@@ -2,8 +2,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "main_window.h"
-#include "splash_window.h"
+#include "shell/main_window.h"
+#include "dialogs/splash_window.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

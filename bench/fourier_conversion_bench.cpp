@@ -3,7 +3,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/old/core/fourier_conversion.h"
 #include "core/fourier_conversion.h"
 
 namespace kelvora {
@@ -16,46 +15,34 @@ std::vector<double> Normalized(int count) {
 }
 
 // FurieT over the default T band (0 .. 0.1 Hz) on 20,000 samples at 2 Hz, caches cleared every run; the second
-// argument is the model (0 thermal wave, 1 derivative). `Transform` and `furie` are the current or the old code.
-template <typename Transform, typename Options, typename Furie>
-void RunFurieT(benchmark::State& state, Furie furie) {
+// argument is the model (0 thermal wave, 1 derivative).
+void BM_FurieT(benchmark::State& state) {
   const std::vector<double> x = Normalized(static_cast<int>(state.range(0)));
-  Transform transform;
-  Options options;
+  BandTransform transform;
+  FourierConversionOptions options;
   options.model = static_cast<ConversionModel>(state.range(1));
   for (auto _ : state) {
     transform.clearTemperatureSlots();
     transform.setBand(kTemperatureBandSlot, {0.0, 0.1});
-    benchmark::DoNotOptimize(furie(transform, x, 30.0, 34.0, 2, options, NullProgress()));
+    benchmark::DoNotOptimize(FurieT(transform, x, 30.0, 34.0, 2, options, NullProgress()));
   }
 }
 
 // FurieBF over the default BF band (0 .. 2 Hz, clamped to 1 Hz: every bin) on 20,000 samples at 2 Hz.
-template <typename Transform, typename Options, typename Furie>
-void RunFurieBF(benchmark::State& state, Furie furie) {
+void BM_FurieBF(benchmark::State& state) {
   const std::vector<double> x = Normalized(static_cast<int>(state.range(0)));
-  Transform transform;
-  Options options;
+  BandTransform transform;
+  FourierConversionOptions options;
   options.model = static_cast<ConversionModel>(state.range(1));
   for (auto _ : state) {
     transform.clearBloodFlowSlots();
     transform.setBand(kBloodFlowBandSlot, {0.0, 2.0});
-    benchmark::DoNotOptimize(furie(transform, x, 2, options, NullProgress()));
+    benchmark::DoNotOptimize(FurieBF(transform, x, 2, options, NullProgress()));
   }
 }
 
-void BM_FurieT(benchmark::State& state) { RunFurieT<BandTransform, FourierConversionOptions>(state, FurieT); }
-void BM_FurieTOld(benchmark::State& state) {
-  RunFurieT<old::BandTransform, old::FourierConversionOptions>(state, old::FurieT);
-}
-void BM_FurieBF(benchmark::State& state) { RunFurieBF<BandTransform, FourierConversionOptions>(state, FurieBF); }
-void BM_FurieBFOld(benchmark::State& state) {
-  RunFurieBF<old::BandTransform, old::FourierConversionOptions>(state, old::FurieBF);
-}
 BENCHMARK(BM_FurieT)->Args({20000, 0})->Args({20000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FurieTOld)->Args({20000, 0})->Args({20000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FurieBF)->Args({20000, 0})->Args({20000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FurieBFOld)->Args({20000, 0})->Args({20000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace kelvora

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/min_max_decimation.h"
+#include "app/charts/min_max_decimation.h"
 
 namespace {
 

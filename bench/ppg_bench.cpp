@@ -7,9 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "bench/old/signals/ppg_file.h"
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace {
 
@@ -48,27 +47,6 @@ void BM_PpgReadAndEnvelopeLargest(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PpgReadAndEnvelopeLargest)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// The same with the reader before the block reader (bench/old); its signal is handed to the envelope as is.
-void BM_PpgReadAndEnvelopeLargestOld(benchmark::State& state) {
-  const std::string& path = LargestPpgFile();
-  for (auto _ : state) {
-    kelvora::old::PpgReadResult read = kelvora::old::ReadPpgFile(path);
-    kelvora::PpgSignal signal;
-    signal.values = std::move(read.signal.values);
-    signal.minimum = read.signal.minimum;
-    signal.maximum = read.signal.maximum;
-    signal.scaled = std::move(read.signal.scaled);
-    signal.inRateHz = read.signal.inRateHz;
-    signal.durationS = read.signal.durationS;
-    kelvora::PpgEnvelopeParams params;
-    params.durationS = signal.durationS;
-    const kelvora::PpgEnvelopeResult result = kelvora::ComputePpgEnvelope(signal, params);
-    if (!result.ok() || result.envelope.values.size() != 80000) state.SkipWithError("envelope failed");
-    benchmark::DoNotOptimize(result.envelope.values.data());
-  }
-}
-BENCHMARK(BM_PpgReadAndEnvelopeLargestOld)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_PpgEnvelopeOnlyLargest(benchmark::State& state) {
   const kelvora::PpgReadResult read = kelvora::ReadPpgFile(LargestPpgFile());

@@ -1,10 +1,8 @@
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "bench/old/signals/shitzer_model.h"
 #include "signals/shitzer_model.h"
 
 namespace kelvora {
@@ -16,28 +14,13 @@ std::vector<double> Temperature(int count) {
   return t;
 }
 
-// ShitzerT with its Gaussian smoothing on a 20,000-sample record at 2 Hz, and the code before the window cut
-// (bench/old). The counter is the largest difference of the two results relative to the largest BF*.
+// ShitzerT with its Gaussian smoothing on a 20,000-sample record at 2 Hz.
 void BM_ShitzerT(benchmark::State& state) {
   const std::vector<double> t = Temperature(static_cast<int>(state.range(0)));
   const std::vector<double> d = TemperatureDerivative(t).values;
   for (auto _ : state) benchmark::DoNotOptimize(ShitzerT(t, d, {}, 2, NullProgress()));
-  const std::vector<double> now = ShitzerT(t, d, {}, 2, NullProgress()).values;
-  const std::vector<double> before = old::ShitzerT(t, d, {}, 2, NullProgress()).values;
-  double difference = 0.0, largest = 0.0;
-  for (std::size_t i = 0; i < now.size(); ++i) {
-    difference = std::max(difference, std::fabs(now[i] - before[i]));
-    largest = std::max(largest, std::fabs(before[i]));
-  }
-  state.counters["relative_difference_to_old"] = difference / largest;
-}
-void BM_ShitzerTOld(benchmark::State& state) {
-  const std::vector<double> t = Temperature(static_cast<int>(state.range(0)));
-  const std::vector<double> d = old::TemperatureDerivative(t).values;
-  for (auto _ : state) benchmark::DoNotOptimize(old::ShitzerT(t, d, {}, 2, NullProgress()));
 }
 BENCHMARK(BM_ShitzerT)->Arg(20000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ShitzerTOld)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void BM_ShitzerBF(benchmark::State& state) {
   const std::vector<double> bf = Temperature(static_cast<int>(state.range(0)));

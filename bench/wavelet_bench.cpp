@@ -1,7 +1,6 @@
 // Wavelet filtration speed: Morlet and Paul on 3601 samples over rows 6 .. 55 (0.005 .. 0.15 Hz) and rows
-// 1 .. 299, forward and reconstruction passes, 1 and 2 workers: the FFT engine of the program beside the direct
-// engine it replaced (bench/old), in the same run. Then the engine's forward pass over 72,000 samples x 299 rows
-// (the old engine held at most 3601 samples), with its peak memory, and the stop latency.
+// 1 .. 299, forward and reconstruction passes, 1 and 2 workers. Then the engine's forward pass over 72,000
+// samples x 299 rows, with its peak memory, and the stop latency.
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -11,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/old/wavelet/wavelet_engine.h"
 #include "bench/peak_memory.h"
 #include "wavelet/wavelet_engine.h"
 
@@ -32,19 +30,17 @@ std::vector<double> TestSignal(int n) {
 constexpr FrequencyBand kRows6To55{0.005, 0.15};
 constexpr FrequencyBand kRows1To299{0.0001, 2.0};
 
-template <typename Engine>
-Engine& SharedEngine() {
-  static auto engine = std::make_unique<Engine>();
+WaveletEngine& SharedEngine() {
+  static auto engine = std::make_unique<WaveletEngine>();
   return *engine;
 }
 
 // Arguments: type (0 Morlet, 1 Paul), workers, band (0 rows 6 .. 55, 1 rows 1 .. 299). A fresh load every run,
 // so both passes compute every row.
-template <typename Engine, typename Request>
-void RunFiltration(benchmark::State& state) {
-  Engine& engine = SharedEngine<Engine>();
+void BM_WaveletFiltration3601(benchmark::State& state) {
+  WaveletEngine& engine = SharedEngine();
   const std::vector<double> x = TestSignal(kWaveletMaxSamples);
-  Request request;
+  WaveletRunRequest request;
   request.type = state.range(0) == 0 ? WaveletType::Morlet : WaveletType::Paul;
   request.threads = static_cast<int>(state.range(1));
   request.band = state.range(2) == 0 ? kRows6To55 : kRows1To299;
@@ -62,14 +58,9 @@ void RunFiltration(benchmark::State& state) {
   state.counters["process_cpu_s"] = benchmark::Counter(cpuSeconds, benchmark::Counter::kAvgIterations);
 }
 
-void BM_WaveletFiltration3601(benchmark::State& state) { RunFiltration<WaveletEngine, WaveletRunRequest>(state); }
-void BM_WaveletFiltration3601Old(benchmark::State& state) {
-  RunFiltration<old::WaveletEngine, old::WaveletRunRequest>(state);
-}
-
 // A repeated run with the same band and type: the forward pass is skipped, the contributions are reused.
 void BM_MorletRepeatedRun3601(benchmark::State& state) {
-  WaveletEngine& engine = SharedEngine<WaveletEngine>();
+  WaveletEngine& engine = SharedEngine();
   const std::vector<double> x = TestSignal(kWaveletMaxSamples);
   WaveletRunRequest request;
   request.band = kRows6To55;
@@ -117,7 +108,7 @@ void BM_EngineForwardPass72000(benchmark::State& state) {
 // Time from requestStop() to the return of a running Paul run over rows 1 .. 299, stopped 5 ms after it started
 // (in the forward pass) or 25 ms after (in the reconstruction pass).
 void BM_StopLatency(benchmark::State& state) {
-  WaveletEngine& engine = SharedEngine<WaveletEngine>();
+  WaveletEngine& engine = SharedEngine();
   const std::vector<double> x = TestSignal(kWaveletMaxSamples);
   WaveletRunRequest request;
   request.band = kRows1To299;
@@ -146,11 +137,6 @@ void FiltrationArguments(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_WaveletFiltration3601)->Apply(FiltrationArguments)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_WaveletFiltration3601Old)
-    ->Apply(FiltrationArguments)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(1);
 BENCHMARK(BM_MorletRepeatedRun3601)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EngineForwardPass72000)
     ->Args({0, 2})

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "cli/command_support.h"
-#include "signals/csv_writer.h"
-#include "signals/edf_writer.h"
+#include "formats/csv_writer.h"
+#include "formats/edf_writer.h"
 #include "formats/mat_file.h"
 
 namespace kelvora::cli {

@@ -2,7 +2,7 @@
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace kelvora::cli {
 namespace {

@@ -6,9 +6,9 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "signals/record_file_error.h"
-#include "signals/signal_file.h"
-#include "signals/signal_record.h"
+#include "formats/record_file_error.h"
+#include "formats/signal_file.h"
+#include "core/signal_record.h"
 
 namespace kelvora::cli {
 

@@ -7,13 +7,13 @@
 
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
+#include "formats/block_resample.h"
+#include "formats/delimited_reader.h"
+#include "formats/edf_header_check.h"
+#include "formats/edf_reader.h"
 #include "formats/labchart_text.h"
 #include "formats/mat_file.h"
-#include "signals/block_resample.h"
-#include "signals/delimited_reader.h"
-#include "signals/edf_header_check.h"
-#include "signals/edf_reader.h"
-#include "signals/record_import.h"
+#include "formats/record_import.h"
 
 namespace kelvora::cli {
 namespace {

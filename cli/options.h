@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/frequency_band.h"
-#include "signals/signal_record.h"
+#include "core/signal_record.h"
 
 namespace kelvora::cli {
 

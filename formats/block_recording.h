@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "signals/imported_channel.h"
-#include "signals/record_file_error.h"
+#include "formats/imported_channel.h"
+#include "formats/record_file_error.h"
 
 namespace kelvora {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "core/text_helpers.h"
-#include "signals/line_splitter.h"
+#include "formats/line_splitter.h"
 
 namespace kelvora {
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "signals/csv_writer.h"
-#include "signals/delimited_reader.h"
+#include "formats/csv_writer.h"
+#include "formats/delimited_reader.h"
 
 namespace kelvora::fuzz {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "signals/edf_reader.h"
+#include "formats/edf_reader.h"
 
 namespace kelvora::fuzz {
 

@@ -11,7 +11,7 @@
 #include "core/progress.h"
 #include "fuzz/fuzz_check.h"
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace kelvora::fuzz {
 // Runs one input; gives the failed check, or an empty text when every check held.

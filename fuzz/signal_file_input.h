@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 
 namespace kelvora::fuzz {
 

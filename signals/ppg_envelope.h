@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/progress.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace kelvora {
 

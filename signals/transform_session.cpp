@@ -9,7 +9,7 @@
 #include "core/band_transform.h"
 #include "core/fourier_conversion.h"
 #include "core/text_helpers.h"
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 #include "wavelet/wavelet_types.h"
 
 namespace kelvora {

@@ -30,7 +30,7 @@
 #include "core/thermal_wave.h"
 #include "signals/parameter_grid.h"
 #include "signals/shitzer_model.h"
-#include "signals/signal_record.h"
+#include "core/signal_record.h"
 
 namespace kelvora {
 

@@ -10,11 +10,11 @@
 
 #include "cli/commands.h"
 #include "tests/cli/cli_run.h"
-#include "signals/delimited_reader.h"
-#include "signals/edf_reader.h"
-#include "signals/edf_writer.h"
-#include "signals/record_import.h"
-#include "signals/signal_file.h"
+#include "formats/delimited_reader.h"
+#include "formats/edf_reader.h"
+#include "formats/edf_writer.h"
+#include "formats/record_import.h"
+#include "formats/signal_file.h"
 #include "tests/signals/temp_dir.h"
 
 namespace kelvora::cli {

@@ -9,7 +9,7 @@
 
 #include "core/band_reconstruction.h"
 #include "core/fft.h"
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 #include "tests/core/direct_dft_reference.h"
 
 namespace kelvora {

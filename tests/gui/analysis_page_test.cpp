@@ -1,6 +1,6 @@
 // The "Analysis" page: a run on a record of known tones against the library and the tones themselves, STOP, a
 // failed load keeping the result, and the pair run whose band depth goes to the Transform page's D.
-#include "analysis_page.h"
+#include "pages/analysis_page.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,16 +16,16 @@
 #include <numbers>
 
 #include "analysis/record_analysis.h"
-#include "app_context.h"
-#include "import_dialog.h"
+#include "shell/app_context.h"
+#include "dialogs/import_dialog.h"
 #include "core/text_helpers.h"
-#include "language_tables.h"
-#include "main_window.h"
-#include "number_text.h"
-#include "scalogram_view.h"
+#include "shell/language_tables.h"
+#include "shell/main_window.h"
+#include "shell/number_text.h"
+#include "charts/scalogram_view.h"
 #include "signals/transform_session.h"
-#include "task_runner.h"
-#include "transform_page.h"
+#include "shell/task_runner.h"
+#include "pages/transform_page.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;
@@ -82,7 +82,9 @@ class AnalysisPageTest : public QObject {
   void stopEndsTheRunAndKeepsThePreviousResult();
   void failedLoadKeepsThePreviousResult();
   void pairRunHandsTheBandDepthToTheTransformPage();
-  void instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource();
+  void instrumentCsvArrivesAtItsOwnRateAndCancelKeepsTheSource();
+  void fortyHertzTwoChannelCsvIsAnalysedAtFortyHertzWithTheProposedSettings();
+  void pairOfTwoHertzAndOneHertzFilesIsRefusedNamingBothRates();
 
  private:
   AnalysisPage* page() const { return m_window->analysisPage(); }
@@ -93,6 +95,7 @@ class AnalysisPageTest : public QObject {
     return widget;
   }
   void runToneRecord();
+  void expectSpectrumOf(const std::vector<double>& values, double rateHz);
 
   std::unique_ptr<QTemporaryDir> m_dir;
   std::unique_ptr<TForm1> m_window;
@@ -302,58 +305,13 @@ void AnalysisPageTest::pairRunHandsTheBandDepthToTheTransformPage() {
 }
 
 
-// A CSV with a title line, a names line and a time column at 8 Hz, imported at 2 Hz: the page analyses the block
-// means of four samples, worked out here; a cancelled import afterwards keeps that source and its rate.
-void AnalysisPageTest::instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource() {
-  const int rows = 8 * 600;
-  auto at = [](int i) { return 1.5 * std::cos(2 * kPi * 0.1 * i / 8.0) + 0.002 * (i % 5); };
-  const QString csv = m_dir->filePath(QStringLiteral("monitor.csv"));
-  {
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("Monitor export\ntime (s),BF (PU)\n");
-    for (int i = 0; i < rows; ++i) {
-      file.write(QByteArray::number(i / 8.0, 'f', 4) + ',' + QByteArray::number(at(i), 'g', 17) + '\n');
-    }
-  }
-  std::vector<double> means;
-  for (int start = 0; start + 4 <= rows; start += 4) {
-    long double sum = 0;
-    for (int i = start; i < start + 4; ++i) sum += at(i);
-    means.push_back(static_cast<double>(sum / 4));
-  }
-  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("7"));
-  bool shown = false;
-  OnNextDialog([&](ImportDialog* dialog) {
-    shown = true;
-    dialog->findChild<QSpinBox*>(QStringLiteral("ImportTargetRate"))->setValue(2);
-    dialog->findChild<QPushButton*>(QStringLiteral("ImportButton"))->click();
-  });
-  QVERIFY(page()->openFile(AnalysisPage::FileSlot::Single, csv));
-  QVERIFY(shown);
-  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("2"));
-  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
-
-  // A cancelled import of another file changes nothing.
-  const QString other = m_dir->filePath(QStringLiteral("other.csv"));
-  {
-    QFile file(other);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("t,x\n0,1\n1,2\n2,3\n3,4\n");
-  }
-  OnNextDialog([](ImportDialog* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"))->click(); });
-  QVERIFY(!page()->openFile(AnalysisPage::FileSlot::Single, other));
-  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("2"));
-  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
-
-  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
-  m_window->runner()->waitForIdle();
-  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+// The page's spectrum against the library's analysis of `values` at `rateHz`.
+void AnalysisPageTest::expectSpectrumOf(const std::vector<double>& values, double rateHz) {
   QVERIFY(page()->result());
   AnalysisOptions options;
-  options.sampleRateHz = 2.0;
+  options.sampleRateHz = rateHz;
   options.threads = 1;
-  const AnalysisOutcome expected = AnalyzeRecord(means, options);
+  const AnalysisOutcome expected = AnalyzeRecord(values, options);
   QVERIFY(expected.ok());
   const std::vector<SpectrumPoint>& got = page()->result()->spectrum;
   QCOMPARE(got.size(), expected.result.spectrum.size());
@@ -362,6 +320,118 @@ void AnalysisPageTest::instrumentCsvImportsAsBlockMeansAndCancelKeepsTheSource()
     QCOMPARE(got[i].amplitude.has_value(), want.has_value());
     if (want) QVERIFY(std::abs(*got[i].amplitude - *want) <= 1e-9 * (1.0 + std::abs(*want)));
   }
+}
+
+// A CSV with a title line, a names line and one signal column timed at 8 Hz states its rate and needs no choice:
+// it arrives without the dialog at 8 Hz, and the typed "File rate" (for one-column files) stays as it was; a
+// cancelled import afterwards keeps that source.
+void AnalysisPageTest::instrumentCsvArrivesAtItsOwnRateAndCancelKeepsTheSource() {
+  const int rows = 8 * 600;
+  auto at = [](int i) { return 1.5 * std::cos(2 * kPi * 0.1 * i / 8.0) + 0.002 * (i % 5); };
+  const QString csv = m_dir->filePath(QStringLiteral("monitor.csv"));
+  std::vector<double> samples;
+  {
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Monitor export\ntime (s),BF (PU)\n");
+    for (int i = 0; i < rows; ++i) {
+      file.write(QByteArray::number(i / 8.0, 'f', 4) + ',' + QByteArray::number(at(i), 'g', 17) + '\n');
+      samples.push_back(at(i));
+    }
+  }
+  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("7"));
+  bool shown = false;
+  OnNextDialog([&](ImportDialog* dialog) {
+    shown = true;
+    dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"))->click();
+  });
+  QVERIFY(page()->openFile(AnalysisPage::FileSlot::Single, csv));
+  QVERIFY(!shown);
+  QTest::qWait(50);  // lets the armed dialog step run out
+  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("7"));
+  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
+
+  // A cancelled import of a file with a choice to make (two signals) changes nothing.
+  const QString other = m_dir->filePath(QStringLiteral("other.csv"));
+  {
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("t,x,y\n0,1,5\n1,2,6\n2,3,7\n3,4,8\n");
+  }
+  OnNextDialog([](ImportDialog* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"))->click(); });
+  QVERIFY(!page()->openFile(AnalysisPage::FileSlot::Single, other));
+  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("7"));
+  QCOMPARE(find<QLineEdit>("EditAnalysisSourceName")->text(), QStringLiteral("monitor.csv"));
+
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  expectSpectrumOf(samples, 8.0);
+}
+
+// The fault: the dialog proposed "Resample to, Hz: 1" for every file, so a 40 Hz Doppler CSV arrived as 1 Hz block
+// means and lost its respiratory and cardiac bands. With the dialog's proposed settings it is analysed at 40 Hz.
+void AnalysisPageTest::fortyHertzTwoChannelCsvIsAnalysedAtFortyHertzWithTheProposedSettings() {
+  const int rows = 40 * 120;
+  auto flux = [](int i) { return 50 + 10 * std::cos(2 * kPi * 1.1 * i / 40.0) + 3 * std::cos(2 * kPi * 0.25 * i / 40.0); };
+  const QString csv = m_dir->filePath(QStringLiteral("ldf40.csv"));
+  std::vector<double> bf;
+  {
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("time_s,T,BF\n");
+    for (int i = 0; i < rows; ++i) {
+      file.write(QByteArray::number(i / 40.0, 'f', 3) + ',' + QByteArray::number(33 + 0.001 * i, 'g', 17) + ',' +
+                 QByteArray::number(flux(i), 'g', 17) + '\n');
+      bf.push_back(flux(i));
+    }
+  }
+  int proposed = -1;
+  OnNextDialog([&](ImportDialog* dialog) {
+    proposed = dialog->findChild<QSpinBox*>(QStringLiteral("ImportTargetRate"))->value();
+    dialog->findChild<QComboBox*>(QStringLiteral("ImportChoice"))->setCurrentIndex(1);  // BF
+    dialog->findChild<QPushButton*>(QStringLiteral("ImportButton"))->click();
+  });
+  QVERIFY(page()->openFile(AnalysisPage::FileSlot::Single, csv));
+  QCOMPARE(proposed, 0);  // "as in the file"
+  QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  // Up to min(2 Hz, fs / 3): the cardiac tone at 1.1 Hz is on the grid.
+  expectSpectrumOf(bf, 40.0);
+}
+
+// The fault: one "File rate" edit served both files of a pair and every import rewrote it, so a one-column T at a
+// typed 2 Hz was analysed at the 1 Hz of a BF CSV. Now the second file is refused, naming both rates, and the
+// page keeps what it had.
+void AnalysisPageTest::pairOfTwoHertzAndOneHertzFilesIsRefusedNamingBothRates() {
+  const QString t = m_dir->filePath(QStringLiteral("T1.txt"));
+  {
+    QFile file(t);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 600; ++i) file.write(QByteArray::number(33 + 0.1 * std::sin(i / 30.0), 'f', 3) + '\n');
+  }
+  const QString bf = m_dir->filePath(QStringLiteral("bf1hz.csv"));
+  {
+    QFile file(bf);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("t,BF\n");
+    for (int i = 0; i < 300; ++i) file.write(QByteArray::number(i) + ',' + QByteArray::number(40 + i % 7) + '\n');
+  }
+  find<QRadioButton>("RadioAnalysisPair")->setChecked(true);
+  find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("2"));
+  QVERIFY(page()->openFile(AnalysisPage::FileSlot::PairT, t));
+  OnNextDialog([](ImportDialog* dialog) {
+    // The page needs 2 Hz: resampling is proposed, but 1 Hz cannot reach it; keep the file's rate.
+    dialog->findChild<QSpinBox*>(QStringLiteral("ImportTargetRate"))->setValue(0);
+    dialog->findChild<QPushButton*>(QStringLiteral("ImportButton"))->click();
+  });
+  QVERIFY(!page()->openFile(AnalysisPage::FileSlot::PairBF, bf));
+  QCOMPARE(m_errors.size(), 1);
+  QVERIFY2(m_errors.front().contains(QStringLiteral("2 Hz")) && m_errors.front().contains(QStringLiteral("1 Hz")),
+           qPrintable(m_errors.front()));
+  QCOMPARE(find<QLineEdit>("EditAnalysisRate")->text(), QStringLiteral("2"));
+  QVERIFY(!page()->result());
 }
 
 QTEST_MAIN(AnalysisPageTest)

@@ -10,13 +10,13 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app_context.h"
-#include "frequency_strip.h"
-#include "main_window.h"
-#include "plot_view.h"
-#include "settings.h"
-#include "task_runner.h"
-#include "transform_page.h"
+#include "shell/app_context.h"
+#include "charts/frequency_strip.h"
+#include "shell/main_window.h"
+#include "charts/plot_view.h"
+#include "shell/settings.h"
+#include "shell/task_runner.h"
+#include "pages/transform_page.h"
 
 using namespace kelvora;
 

@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "plot_view.h"
-#include "signals/delimited_reader.h"
-#include "signals/edf_reader.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "charts/plot_view.h"
+#include "formats/delimited_reader.h"
+#include "formats/edf_reader.h"
 #include "signals/transform_session.h"
-#include "transform_page.h"
+#include "pages/transform_page.h"
 
 using namespace kelvora;
 

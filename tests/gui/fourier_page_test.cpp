@@ -1,6 +1,6 @@
 // The "Fourier filtration" page: dragging the band edges, "Calculation", the amplitude spectrum, "Log Ox",
 // saving, and bad input.
-#include "fourier_page.h"
+#include "pages/fourier_page.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,13 +14,13 @@
 #include <complex>
 #include <memory>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "number_text.h"
-#include "plot_view.h"
-#include "fourier_bars_chart.h"
-#include "task_runner.h"
-#include "workspace_strip.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "shell/number_text.h"
+#include "charts/plot_view.h"
+#include "charts/fourier_bars_chart.h"
+#include "shell/task_runner.h"
+#include "charts/workspace_strip.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;

@@ -1,5 +1,5 @@
 // The logarithmic band strip: its scale, dragging with the mouse, and the band edits' key filter.
-#include "frequency_strip.h"
+#include "charts/frequency_strip.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "band_edit_filter.h"
+#include "shell/band_edit_filter.h"
 
 using namespace kelvora;
 

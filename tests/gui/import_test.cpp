@@ -1,6 +1,6 @@
 // Instrument files into the window: the Import dialog on delimited text and on EDF, the pair import with its
 // block means, a cancelled and a failed import, drops of files on the charts, and the "Recent files" list.
-#include "import_dialog.h"
+#include "dialogs/import_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,13 +24,18 @@
 #include <cmath>
 #include <functional>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "plot_view.h"
-#include "settings.h"
-#include "signals/edf_writer.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "charts/plot_view.h"
+#include "shell/settings.h"
+#include "formats/edf_writer.h"
 #include "signals/transform_session.h"
-#include "transform_page.h"
+#include "pages/analysis_page.h"
+#include "pages/fourier_page.h"
+#include "pages/ppg_page.h"
+#include "pages/transform_page.h"
+#include "pages/wavelet_page.h"
+#include "shell/task_runner.h"
 
 using namespace kelvora;
 
@@ -113,6 +118,7 @@ class ImportTest : public QObject {
   void edfChannelsAtOneAndThirtyTwoHertzImportAtTheChosenRate();
   void dropOfOneColumnFileLoadsIt();
   void recentFilesNewestFirstAtMostEight();
+  void headerlessTabFileWithTimeColumnGivesItsSignalOnEveryPage();
 
  private:
   template <typename T>
@@ -148,7 +154,7 @@ void ImportTest::cleanup() {
 void ImportTest::csvPairArrivesAsBlockMeansAndConvertsAsOneColumnFiles() {
   const int rows = 32 * 60 * 2;  // two minutes at 32 Hz: 240 samples at 2 Hz
   const QString csv = WriteInstrumentCsv(m_dir->filePath(QStringLiteral("monitor.csv")), rows);
-  QVERIFY(!IsSignalTextFile(csv));
+  QCOMPARE(ReadFileLayout(csv.toStdString()).layout.format, FileFormat::kDelimited);
   bool checked = false;
   OnNextDialog([&](ImportDialog* dialog) {
     // What detection found: comma, point, two header lines, time in column 1, T chosen for the T button.
@@ -162,6 +168,9 @@ void ImportTest::csvPairArrivesAsBlockMeansAndConvertsAsOneColumnFiles() {
     find<QCheckBox>(dialog, "ImportPair")->setChecked(true);
     QCOMPARE(find<QComboBox>(dialog, "ImportChoiceBF")->currentText(), QStringLiteral("3: BF (PU)"));
     QVERIFY(find<QLabel>(dialog, "ImportRateInfo")->text().startsWith(QStringLiteral("32 Hz")));
+    // The file's own rate is proposed; block means to 2 Hz are the user's choice.
+    QCOMPARE(find<QSpinBox>(dialog, "ImportTargetRate")->value(), 0);
+    find<QSpinBox>(dialog, "ImportTargetRate")->setValue(2);
     QVERIFY(find<QLabel>(dialog, "ImportResampleInfo")->text().contains(QStringLiteral("16")));
     SaveShot(dialog, "import_dialog_csv.png");
     checked = true;
@@ -253,7 +262,9 @@ void ImportTest::edfChannelsAtOneAndThirtyTwoHertzImportAtTheChosenRate() {
   options.rateHz = 2;
   options.rateEditable = true;
   options.pairAllowed = true;
-  ImportDialog dialog(path, options, m_window);
+  const FileLayoutResult layout = ReadFileLayout(path.toStdString());
+  QVERIFY(layout.ok());
+  ImportDialog dialog(path, layout.layout, options, m_window);
   dialog.show();
   QVERIFY(dialog.isEdf());
   auto* channels = find<QTableWidget>(&dialog, "ImportChannels");
@@ -300,7 +311,7 @@ void ImportTest::edfChannelsAtOneAndThirtyTwoHertzImportAtTheChosenRate() {
 void ImportTest::dropOfOneColumnFileLoadsIt() {
   const std::vector<double> values = {12.5, 13.0, 12.75, 14.25, 13.5, 12.0, 12.25};
   const QString path = WriteColumn(m_dir->filePath(QStringLiteral("flow.txt")), values);
-  QVERIFY(IsSignalTextFile(path));
+  QCOMPARE(ReadFileLayout(path.toStdString()).layout.format, FileFormat::kSignalText);
   auto* chart = find<PlotView>(m_window, "Chart2");
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(path)});
@@ -343,6 +354,56 @@ void ImportTest::recentFilesNewestFirstAtMostEight() {
   delete m_window;
   m_window = new TForm1(nullptr, ini);
   QCOMPARE(m_window->recentFiles(), expected);
+}
+
+// The fault: a headerless TAB file whose first column is the sample time loaded its time ramp as the signal on
+// every page. Its first column rises in uniform steps, so it is the time column, and the signal is the second.
+void ImportTest::headerlessTabFileWithTimeColumnGivesItsSignalOnEveryPage() {
+  std::vector<double> values;
+  const QString path = m_dir->filePath(QStringLiteral("logger.txt"));
+  {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 120; ++i) {
+      values.push_back(std::round((12.0 + 3.0 * std::sin(0.3 * i) + 0.01 * (i % 7)) * 1000.0) / 1000.0);
+      file.write(QByteArray::number(i * 0.5, 'f', 1) + '\t' + QByteArray::number(values.back(), 'f', 3) + '\n');
+    }
+  }
+  const FileLayoutResult layout = ReadFileLayout(path.toStdString());
+  QVERIFY(layout.ok());
+  QCOMPARE(layout.layout.format, FileFormat::kDelimited);
+  QCOMPARE(layout.layout.delimited.timeColumn, 1);
+  QCOMPARE(layout.layout.fileRateHz, 2.0);
+  bool dialogShown = false;
+  OnNextDialog([&](ImportDialog* dialog) {
+    dialogShown = true;
+    find<QPushButton>(dialog, "ImportCancel")->click();
+  });
+
+  QVERIFY(m_window->transformPage()->openFile(Side::BloodFlow, path));
+  m_window->transformPage()->waitForIdle();
+  ExpectSamples(session()->record(Side::BloodFlow).values, values, 1e-12);
+
+  QVERIFY(m_window->fourierPage()->openFile(path));
+  m_window->runner()->waitForIdle();
+  ExpectSamples(m_window->fourierPage()->signal().values, values, 1e-12);
+
+  QVERIFY(m_window->waveletPage()->openFile(path));
+  m_window->runner()->waitForIdle();
+  const auto [low, high] = std::minmax_element(values.begin(), values.end());
+  std::vector<double> normalised;
+  for (double v : values) normalised.push_back((v - *low) / (*high - *low));
+  ExpectSamples(m_window->waveletPage()->pageSignal(), normalised, 1e-9);
+
+  QVERIFY(m_window->ppgPage()->openFile(path));
+  m_window->runner()->waitForIdle();
+  ExpectSamples(m_window->ppgPage()->ppg().values, values, 1e-12);
+
+  QVERIFY(m_window->analysisPage()->openFile(AnalysisPage::FileSlot::Single, path));
+  ExpectSamples(m_window->analysisPage()->fileValues(AnalysisPage::FileSlot::Single), values, 1e-12);
+
+  QVERIFY(!dialogShown);  // one signal at a stated rate: nothing to choose
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
 }
 
 QTEST_MAIN(ImportTest)

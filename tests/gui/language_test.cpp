@@ -13,10 +13,10 @@
 #include <QValueAxis>
 #include <QtTest>
 
-#include "app_context.h"
-#include "language_tables.h"
-#include "main_window.h"
-#include "signal_messages.h"
+#include "shell/app_context.h"
+#include "shell/language_tables.h"
+#include "shell/main_window.h"
+#include "shell/signal_messages.h"
 
 using namespace kelvora;
 

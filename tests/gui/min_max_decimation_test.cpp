@@ -1,5 +1,5 @@
 // The min/max decimation, checked against a plain per-column scan written out here.
-#include "min_max_decimation.h"
+#include "charts/min_max_decimation.h"
 
 #include <QtTest>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The chart helper: what a decimated series keeps, and that it follows zoom and size.
-#include "plot_view.h"
+#include "charts/plot_view.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

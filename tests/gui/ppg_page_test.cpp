@@ -1,6 +1,6 @@
 // The "PPG-->BloodFlow" page: the examples, the envelope, saving, the "<--" hand-over to the Transform page's BF
 // record, bad input, and drawing a long PPG through the decimating chart.
-#include "ppg_page.h"
+#include "pages/ppg_page.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,12 +10,12 @@
 #include <cmath>
 #include <memory>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "plot_view.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "charts/plot_view.h"
 #include "signals/transform_session.h"
-#include "task_runner.h"
-#include "transform_page.h"
+#include "shell/task_runner.h"
+#include "pages/transform_page.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;

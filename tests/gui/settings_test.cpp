@@ -1,5 +1,5 @@
 // option.ini: defaults, bad values, the potoks rules, and what the window reads at start and writes at close.
-#include "settings.h"
+#include "shell/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app_context.h"
-#include "main_window.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
 #include "signals/wavelet_transform_methods.h"
 
 using namespace kelvora;

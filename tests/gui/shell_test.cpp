@@ -10,14 +10,14 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "app_context.h"
-#include "help_panel.h"
-#include "language_tables.h"
-#include "main_window.h"
-#include "page_run.h"
-#include "run_progress.h"
-#include "splash_window.h"
-#include "task_runner.h"
+#include "shell/app_context.h"
+#include "dialogs/help_panel.h"
+#include "shell/language_tables.h"
+#include "shell/main_window.h"
+#include "shell/page_run.h"
+#include "shell/run_progress.h"
+#include "dialogs/splash_window.h"
+#include "shell/task_runner.h"
 
 using namespace kelvora;
 

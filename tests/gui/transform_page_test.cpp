@@ -1,6 +1,6 @@
 // The Transform page driven as a user would: Example 1, both conversions by Fourier and Shitzer, the "Output"
 // overlays with their correlation, the wavelet arrow, band presets, strip dragging, band edits and bad files.
-#include "transform_page.h"
+#include "pages/transform_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,11 +19,11 @@
 #include <QtTest>
 #include <cmath>
 
-#include "app_context.h"
-#include "frequency_strip.h"
-#include "main_window.h"
-#include "number_text.h"
-#include "plot_view.h"
+#include "shell/app_context.h"
+#include "charts/frequency_strip.h"
+#include "shell/main_window.h"
+#include "shell/number_text.h"
+#include "charts/plot_view.h"
 #include "signals/transform_session.h"
 
 using namespace kelvora;

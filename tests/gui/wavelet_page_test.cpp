@@ -1,6 +1,6 @@
 // The "Wavelet filtration" page and the run display: a full run, STOP, closing the window and a superseding run
 // during a run, a signal the engine cannot hold, the strip, and the texts of the elapsed and remaining times.
-#include "wavelet_page.h"
+#include "pages/wavelet_page.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,17 +15,17 @@
 #include <cmath>
 #include <memory>
 
-#include "app_context.h"
-#include "main_window.h"
-#include "number_text.h"
-#include "plot_view.h"
-#include "run_progress.h"
-#include "run_progress_view.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "shell/number_text.h"
+#include "charts/plot_view.h"
+#include "shell/run_progress.h"
+#include "shell/run_progress_view.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
-#include "transform_page.h"
-#include "task_runner.h"
-#include "workspace_strip.h"
+#include "pages/transform_page.h"
+#include "shell/task_runner.h"
+#include "charts/workspace_strip.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 
 namespace kelvora {
 namespace {

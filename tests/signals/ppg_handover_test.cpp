@@ -6,7 +6,7 @@
 
 #include "core/progress.h"
 #include "signals/ppg_envelope.h"
-#include "signals/ppg_file.h"
+#include "formats/ppg_file.h"
 #include "signals/transform_session.h"
 
 namespace kelvora {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "signals/signal_file.h"
+#include "formats/signal_file.h"
 #include "tests/wavelet/wavelet_test_support.h"
 
 namespace kelvora {

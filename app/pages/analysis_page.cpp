@@ -1,0 +1,930 @@
+#include "pages/analysis_page.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPainter>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "analysis/analysis_csv.h"
+#include "analysis/png_encoder.h"
+#include "shell/app_context.h"
+#include "shell/file_drop.h"
+#include "shell/file_intake.h"
+#include "core/text_helpers.h"
+#include "shell/language_tables.h"
+#include "charts/log_frequency_chart.h"
+#include "shell/named_controls.h"
+#include "shell/number_text.h"
+#include "shell/page_run.h"
+#include "shell/pdf_report.h"
+#include "charts/plot_view.h"
+#include "charts/scalogram_view.h"
+#include "shell/signal_messages.h"
+#include "formats/signal_file.h"
+#include "signals/transform_session.h"
+#include "shell/task_runner.h"
+
+namespace kelvora {
+
+namespace {
+
+using W = AnalysisWord;
+
+// Table columns: those of every run, then the pair run's.
+enum Column {
+  kBand, kLow, kHigh, kAmplitude, kPower, kRelAmplitude, kRelPower, kCoverage,
+  kCoherence, kThreshold, kSignificant, kLag, kDepth, kNote, kColumnCount
+};
+constexpr W kColumnWords[kColumnCount] = {
+    W::kColumnBand,     W::kColumnLow,       W::kColumnHigh,        W::kColumnAmplitude, W::kColumnPower,
+    W::kColumnRelAmplitude, W::kColumnRelPower, W::kColumnCoverage, W::kColumnCoherence, W::kColumnThreshold,
+    W::kColumnSignificant, W::kColumnLag,    W::kColumnDepth,       W::kColumnNote};
+
+// The picture's rows are repeated until it is at least this tall, as the CLI writes it.
+constexpr int kPngMinHeight = 400;
+
+QString Number(const std::optional<double>& value, int digits = 6) {
+  return value && std::isfinite(*value) ? FormatDecimal(*value, digits) : QString();
+}
+
+char Separator() {
+  const char c = DecimalSeparator().toLatin1();
+  return c ? c : '.';
+}
+
+QLabel* Caption(const char* name, const char* text, QWidget* parent) {
+  return NamedLabel(name, QString::fromUtf8(text), parent);
+}
+
+QComboBox* NamedCombo(const char* name, int items, QWidget* parent) {
+  auto* combo = new QComboBox(parent);
+  combo->setObjectName(QString::fromLatin1(name));
+  for (int i = 0; i < items; ++i) combo->addItem(QString());
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // the longer Russian items stay whole
+  return combo;
+}
+
+void SetItems(QComboBox* combo, std::initializer_list<W> words, Language language) {
+  int i = 0;
+  for (W word : words) combo->setItemText(i++, AnalysisText(word, language));
+}
+
+}  // namespace
+
+AnalysisPage::AnalysisPage(AppContext* context, QWidget* parent) : QWidget(parent), m_context(context) {
+  setObjectName(QStringLiteral("TabSheet5"));
+  buildControls();
+  m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
+  connect(m_context, &AppContext::languageChanged, this, &AnalysisPage::retranslate);
+  retranslate();
+  showMode();
+  updateButtons();
+}
+
+AnalysisPage::~AnalysisPage() = default;
+
+void AnalysisPage::buildControls() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(4);
+
+  // Row 1: mode and source.
+  auto* row1 = new QHBoxLayout;
+  m_radioSingle = new QRadioButton(QStringLiteral("One record"), this);
+  m_radioSingle->setObjectName(QStringLiteral("RadioAnalysisSingle"));
+  m_radioSingle->setChecked(true);
+  m_radioPair = new QRadioButton(QStringLiteral("T and BF pair"), this);
+  m_radioPair->setObjectName(QStringLiteral("RadioAnalysisPair"));
+  m_source = NamedCombo("ComboAnalysisSource", 4, this);
+  m_pairSource = NamedCombo("ComboAnalysisPairSource", 2, this);
+  m_btnOpen = NamedButton("BtnAnalysisOpen", QStringLiteral("File..."), this);
+  m_btnOpenT = NamedButton("BtnAnalysisOpenT", QStringLiteral("T file..."), this);
+  m_btnOpenBF = NamedButton("BtnAnalysisOpenBF", QStringLiteral("BF file..."), this);
+  m_sourceName = NamedEdit("EditAnalysisSourceName", QString(), this);
+  m_sourceName->setReadOnly(true);
+  m_sourceName->setMinimumWidth(160);
+  m_rate = NamedEdit("EditAnalysisRate", QStringLiteral("2"), this, 60);
+  row1->addWidget(m_radioSingle);
+  row1->addWidget(m_radioPair);
+  row1->addSpacing(12);
+  row1->addWidget(Caption("LabelAnalysisSource", "Source:", this));
+  row1->addWidget(m_source);
+  row1->addWidget(m_pairSource);
+  row1->addWidget(m_btnOpen);
+  row1->addWidget(m_btnOpenT);
+  row1->addWidget(m_btnOpenBF);
+  row1->addWidget(m_sourceName, 1);
+  row1->addWidget(Caption("LabelAnalysisRate", "File rate, Hz", this));
+  row1->addWidget(m_rate);
+  layout->addLayout(row1);
+
+  // Row 2: the settings and "Calculation".
+  auto* row2 = new QHBoxLayout;
+  m_bands = NamedCombo("ComboAnalysisBands", 3, this);
+  m_customBands = NamedEdit("EditAnalysisBands", QStringLiteral("slow:0.01:0.05,fast:0.05:0.2"), this);
+  m_customBands->setMinimumWidth(120);
+  m_customBands->setMaximumWidth(260);
+  m_f0 = NamedEdit("EditAnalysisF0", FormatDecimal(1.0), this, 44);
+  m_voices = new QSpinBox(this);
+  m_voices->setObjectName(QStringLiteral("SpinAnalysisVoices"));
+  m_voices->setRange(1, kMaxVoicesPerOctave);
+  m_voices->setValue(32);
+  m_fmin = NamedEdit("EditAnalysisFmin", FormatDecimal(0.005), this, 60);
+  m_fmax = NamedEdit("EditAnalysisFmax", QString(), this, 60);
+  m_detrend = NamedCombo("ComboAnalysisDetrend", 4, this);
+  m_detrend->setCurrentIndex(3);
+  m_surrogatesLabel = Caption("LabelAnalysisSurrogates", "Surrogates", this);
+  m_surrogates = new QSpinBox(this);
+  m_surrogates->setObjectName(QStringLiteral("SpinAnalysisSurrogates"));
+  m_surrogates->setRange(0, kMaxSurrogatePairs);
+  m_surrogates->setValue(100);
+  m_seedLabel = Caption("LabelAnalysisSeed", "Seed", this);
+  m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 60);
+  m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
+  row2->addWidget(Caption("LabelAnalysisBands", "Bands", this));
+  row2->addWidget(m_bands);
+  row2->addWidget(m_customBands, 1);
+  row2->addStretch(1);
+  row2->addWidget(Caption("LabelAnalysisF0", "f0", this));
+  row2->addWidget(m_f0);
+  row2->addWidget(Caption("LabelAnalysisVoices", "Voices", this));
+  row2->addWidget(m_voices);
+  row2->addWidget(Caption("LabelAnalysisFmin", "f min, Hz", this));
+  row2->addWidget(m_fmin);
+  row2->addWidget(Caption("LabelAnalysisFmax", "f max, Hz", this));
+  row2->addWidget(m_fmax);
+  row2->addWidget(Caption("LabelAnalysisDetrend", "Detrend", this));
+  row2->addWidget(m_detrend);
+  row2->addWidget(m_surrogatesLabel);
+  row2->addWidget(m_surrogates);
+  row2->addWidget(m_seedLabel);
+  row2->addWidget(m_seed);
+  row2->addWidget(m_btnCalc);
+  layout->addLayout(row2);
+
+  // Row 3: what the picture shows, the exports and the depth.
+  auto* row3 = new QHBoxLayout;
+  m_quantity = NamedCombo("ComboAnalysisQuantity", 2, this);
+  m_colour = NamedCombo("ComboAnalysisColour", 2, this);
+  const char* exportNames[4] = {"BtnAnalysisSaveTable", "BtnAnalysisSaveSpectrum", "BtnAnalysisSavePng",
+                                "BtnAnalysisSaveMatrix"};
+  row3->addWidget(Caption("LabelAnalysisShow", "Show:", this));
+  row3->addWidget(m_quantity);
+  row3->addWidget(m_colour);
+  row3->addSpacing(12);
+  for (int i = 0; i < 4; ++i) {
+    m_btnExport[i] = NamedButton(exportNames[i], QString(), this);
+    row3->addWidget(m_btnExport[i]);
+    connect(m_btnExport[i], &QPushButton::clicked, this, [this, i] { saveDialog(static_cast<Export>(i)); });
+  }
+  row3->addSpacing(12);
+  m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
+  row3->addWidget(m_btnUseDepth);
+  m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
+  row3->addWidget(m_status, 1);
+  layout->addLayout(row3);
+
+  // The charts and the table.
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->setObjectName(QStringLiteral("SplitterAnalysis"));
+  auto* left = new QSplitter(Qt::Vertical, split);
+  m_signalChart = new PlotView(QStringLiteral("ChartAnalysisSignal"), left);
+  m_signalChart->setTitle(QStringLiteral("Signal"));
+  m_signalChart->setBottomTitle(QStringLiteral("t, min"));
+  m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSignal"), QColor(0x20, 0x40, 0xc0));
+  m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSecond"), QColor(0xc0, 0x20, 0x20));
+  FileDrop::Install(m_signalChart, [this](const QString& path) { dropFile(path); });
+  m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
+  left->addWidget(m_signalChart);
+  left->addWidget(m_scalogram);
+  left->setStretchFactor(0, 2);
+  left->setStretchFactor(1, 3);
+  left->setSizes({320, 480});
+
+  auto* right = new QSplitter(Qt::Vertical, split);
+  right->setObjectName(QStringLiteral("SplitterAnalysisRight"));
+  m_curves = new QStackedWidget(right);
+  m_curves->setObjectName(QStringLiteral("StackAnalysisCurves"));
+  m_spectrumChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisSpectrum"), m_curves);
+  m_spectrumChart->setTitle(QStringLiteral("Time-averaged amplitude"));
+  m_spectrumChart->setBottomTitle(QStringLiteral("f, Hz"));
+  auto* pairCharts = new QWidget(m_curves);
+  auto* pairLayout = new QVBoxLayout(pairCharts);
+  pairLayout->setContentsMargins(0, 0, 0, 0);
+  pairLayout->setSpacing(2);
+  m_coherenceChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisCoherence"), pairCharts);
+  m_lagChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisLag"), pairCharts);
+  m_depthChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisDepth"), pairCharts);
+  for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
+    chart->setBottomTitle(QStringLiteral("f, Hz"));
+    chart->setMinimumHeight(150);
+    pairLayout->addWidget(chart, 1);
+  }
+  m_curves->addWidget(m_spectrumChart);
+  m_curves->addWidget(pairCharts);
+  m_table = new QTableWidget(0, kColumnCount, right);
+  m_table->setObjectName(QStringLiteral("AnalysisBandTable"));
+  m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_table->verticalHeader()->hide();
+  m_table->horizontalHeader()->setStretchLastSection(true);
+  m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  right->addWidget(m_curves);
+  right->addWidget(m_table);
+  right->setStretchFactor(0, 3);
+  right->setStretchFactor(1, 2);
+  right->setSizes({480, 320});
+  split->addWidget(left);
+  split->addWidget(right);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  split->setSizes({800, 800});
+  layout->addWidget(split, 1);
+
+  connect(m_radioPair, &QRadioButton::toggled, this, [this](bool on) { setPairMode(on); });
+  connect(m_btnOpen, &QPushButton::clicked, this, [this] { openDialog(FileSlot::Single); });
+  connect(m_btnOpenT, &QPushButton::clicked, this, [this] { openDialog(FileSlot::PairT); });
+  connect(m_btnOpenBF, &QPushButton::clicked, this, [this] { openDialog(FileSlot::PairBF); });
+  connect(m_source, &QComboBox::currentIndexChanged, this, [this] { showMode(); });
+  connect(m_pairSource, &QComboBox::currentIndexChanged, this, [this] { showMode(); });
+  connect(m_bands, &QComboBox::currentIndexChanged, this, [this] { showMode(); });
+  connect(m_btnCalc, &QPushButton::clicked, this, &AnalysisPage::calculate);
+  connect(m_quantity, &QComboBox::currentIndexChanged, this, &AnalysisPage::showPicture);
+  connect(m_colour, &QComboBox::currentIndexChanged, this, &AnalysisPage::showPicture);
+  connect(m_btnUseDepth, &QPushButton::clicked, this, &AnalysisPage::useSelectedDepth);
+  connect(m_table, &QTableWidget::itemSelectionChanged, this, &AnalysisPage::updateButtons);
+}
+
+void AnalysisPage::retranslate() {
+  const Language language = m_context->language();
+  SetItems(m_source, {W::kSourceFile, W::kSourceT, W::kSourceBF, W::kSourcePpg}, language);
+  SetItems(m_pairSource, {W::kPairTransform, W::kPairFiles}, language);
+  SetItems(m_bands, {W::kBandsDefault, W::kBandsSix, W::kBandsCustom}, language);
+  SetItems(m_detrend, {W::kDetrendNone, W::kDetrendMean, W::kDetrendLinear, W::kDetrendCubic}, language);
+  SetItems(m_quantity, {W::kAmplitude, W::kPower}, language);
+  SetItems(m_colour, {W::kColourLinear, W::kColourLog}, language);
+  m_fmax->setPlaceholderText(AnalysisText(W::kAutomatic, language));
+  QStringList headers;
+  for (W word : kColumnWords) headers << AnalysisText(word, language);
+  m_table->setHorizontalHeaderLabels(headers);
+  m_spectrumChart->setLeftTitle(AnalysisText(W::kAxisAmplitude, language));
+  m_coherenceChart->setLeftTitle(AnalysisText(W::kAxisCoherence, language));
+  m_lagChart->setLeftTitle(AnalysisText(W::kAxisLag, language));
+  m_depthChart->setLeftTitle(AnalysisText(W::kAxisDepth, language));
+  m_scalogram->setLabels({AnalysisText(m_coherence ? W::kScalogramTitleBF : W::kScalogramTitle, language),
+                          AnalysisText(W::kAxisTime, language), AnalysisText(W::kAxisFrequency, language),
+                          AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
+                          AnalysisText(W::kHoverValue, language), AnalysisText(W::kHoverOutsideCone, language),
+                          AnalysisText(W::kUnitMinutes, language), AnalysisText(W::kUnitHertz, language)});
+  // The shown result's band names, notes and curve names follow the language.
+  showResult();
+}
+
+void AnalysisPage::showMode() {
+  const bool single = !m_pair;
+  const Source source = static_cast<Source>(m_source->currentIndex());
+  const bool pairFiles = m_pairSource->currentIndex() == static_cast<int>(PairSource::Files);
+  m_source->setVisible(single);
+  m_btnOpen->setVisible(single);
+  m_pairSource->setVisible(!single);
+  m_btnOpenT->setVisible(!single && pairFiles);
+  m_btnOpenBF->setVisible(!single && pairFiles);
+  m_surrogatesLabel->setVisible(!single);
+  m_surrogates->setVisible(!single);
+  m_seedLabel->setVisible(!single);
+  m_seed->setVisible(!single);
+  m_btnUseDepth->setVisible(!single);
+  m_customBands->setEnabled(m_bands->currentIndex() == 2);
+  m_rate->setEnabled(single ? source == Source::File : pairFiles);
+  if (single) {
+    m_sourceName->setText(source == Source::File ? m_files[0].label : QString());
+  } else if (pairFiles) {
+    m_sourceName->setText(m_files[1].label + QStringLiteral("  |  ") + m_files[2].label);
+  } else {
+    m_sourceName->clear();
+  }
+}
+
+void AnalysisPage::setPairMode(bool pair) {
+  if (m_radioPair->isChecked() != pair) m_radioPair->setChecked(pair);  // comes back here through toggled
+  if (pair == m_pair) return;
+  m_pair = pair;
+  showMode();
+  updateButtons();
+}
+
+void AnalysisPage::openDialog(FileSlot slot) {
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  if (!path.isEmpty()) openFile(slot, path);
+}
+
+void AnalysisPage::dropFile(const QString& path) {
+  FileSlot slot = FileSlot::Single;
+  if (m_pair) slot = m_files[static_cast<std::size_t>(FileSlot::PairT)].values.empty() ? FileSlot::PairT
+                                                                                      : FileSlot::PairBF;
+  openFile(slot, path);
+}
+
+bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
+  if (isBusy()) return false;
+  IntakeRequest request;
+  request.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
+                   : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
+                                              : ImportTarget::Signal;
+  request.maxSamples = kMaxAnalysisRecordSamples;
+  bool ok = false;
+  const double typed = ParseDecimal(m_rate->text(), &ok);
+  if (ok && typed >= 1.0 && typed == std::floor(typed)) request.typedRateHz = static_cast<int>(typed);
+  // The other file of a pair fixes the rate this one must have.
+  const std::optional<double> otherRate = pairPartnerRate(slot);
+  if (otherRate && *otherRate == std::floor(*otherRate)) request.requiredRateHz = static_cast<int>(*otherRate);
+  const std::optional<IntakeResult> taken = TakeFile(this, *m_context, path, request);
+  if (!taken || isBusy()) return false;
+  if (taken->signalText()) return loadFile(slot, path);
+  const ImportedRecord& record = taken->records.front();
+  if (record.record.values.empty() || !(record.rateHz > 0.0)) return false;
+  if (!pairRatesAgree(slot, record.rateHz)) return false;
+  Input& input = m_files[static_cast<std::size_t>(slot)];
+  input.values.assign(record.record.values.begin(), record.record.values.begin() + record.record.count());
+  input.label = QFileInfo(path).fileName();
+  input.rateHz = record.rateHz;
+  input.rateFromFile = true;
+  showFileSlot(slot);
+  return true;
+}
+
+std::optional<double> AnalysisPage::pairPartnerRate(FileSlot slot) const {
+  if (slot == FileSlot::Single) return std::nullopt;
+  const Input& other = m_files[static_cast<std::size_t>(slot == FileSlot::PairT ? FileSlot::PairBF : FileSlot::PairT)];
+  if (other.values.empty()) return std::nullopt;
+  if (other.rateFromFile) return other.rateHz;
+  bool ok = false;
+  const double typed = ParseDecimal(m_rate->text(), &ok);
+  return ok && typed > 0.0 ? std::optional<double>(typed) : std::nullopt;
+}
+
+bool AnalysisPage::pairRatesAgree(FileSlot slot, double rateHz) {
+  const std::optional<double> other = pairPartnerRate(slot);
+  if (!other || *other == rateHz) return true;
+  const double t = slot == FileSlot::PairT ? rateHz : *other;
+  const double bf = slot == FileSlot::PairT ? *other : rateHz;
+  m_context->showError(
+      AnalysisText(W::kPairRatesDiffer, m_context->language()).arg(FormatDecimal(t, 6)).arg(FormatDecimal(bf, 6)));
+  return false;
+}
+
+void AnalysisPage::showFileSlot(FileSlot slot) {
+  if (slot == FileSlot::Single) {
+    m_source->setCurrentIndex(static_cast<int>(Source::File));
+  } else {
+    m_pairSource->setCurrentIndex(static_cast<int>(PairSource::Files));
+  }
+  showMode();
+}
+
+bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
+  if (isBusy()) return false;
+  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(Separator()),
+                                          kMaxAnalysisRecordSamples);
+  if (!read.ok()) {
+    m_context->showError(FileErrorText(*read.error));
+    return false;
+  }
+  if (read.record.empty()) {
+    m_context->showError(QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                         AnalysisText(W::kNoFile, m_context->language()));
+    return false;
+  }
+  // A one-column file has no rate of its own: it is at the typed "File rate, Hz".
+  bool typedOk = false;
+  const double typed = ParseDecimal(m_rate->text(), &typedOk);
+  if (typedOk && typed > 0.0 && !pairRatesAgree(slot, typed)) return false;
+  Input& input = m_files[static_cast<std::size_t>(slot)];
+  input.values = std::move(read.record.values);
+  input.values.resize(static_cast<std::size_t>(read.record.count()));
+  input.label = QFileInfo(path).fileName();
+  input.rateHz = 0.0;
+  input.rateFromFile = false;
+  showFileSlot(slot);
+  if (!read.warning.empty()) m_context->showError(QString::fromStdString(read.warning));
+  return true;
+}
+
+std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
+  const Language language = m_context->language();
+  const Source source = static_cast<Source>(m_source->currentIndex());
+  if (source == Source::File) {
+    if (m_files[0].values.empty()) {
+      m_context->showError(AnalysisText(W::kNoFile, language));
+      return std::nullopt;
+    }
+    return fileInput(m_files[0]);
+  }
+  if (source == Source::PpgEnvelope) {
+    Envelope envelope = m_envelopeSource ? m_envelopeSource() : Envelope{};
+    if (envelope.values.empty() || !(envelope.rateHz > 0.0)) {
+      m_context->showError(AnalysisText(W::kNoEnvelope, language));
+      return std::nullopt;
+    }
+    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language)};
+  }
+  return pairInput(source == Source::Temperature ? 0 : 1);
+}
+
+// A loaded file at its own rate, or a one-column file at the rate of "File rate, Hz"; nothing (with the message shown) when that is not a positive number.
+std::optional<AnalysisPage::Input> AnalysisPage::fileInput(const Input& file) {
+  if (file.rateFromFile) return file;
+  bool ok = false;
+  const double rateHz = ParseDecimal(m_rate->text(), &ok);
+  if (!ok || !(rateHz > 0.0)) {
+    m_context->showError(AnalysisText(W::kBadRate, m_context->language()));
+    return std::nullopt;
+  }
+  Input input = file;
+  input.rateHz = rateHz;
+  return input;
+}
+
+// Side 0 is T, 1 BF: the pair's file or the Transform page's record (read here, on the UI thread, as a copy).
+std::optional<AnalysisPage::Input> AnalysisPage::pairInput(int side) {
+  const Language language = m_context->language();
+  const bool files = m_pair && m_pairSource->currentIndex() == static_cast<int>(PairSource::Files);
+  if (files) {
+    const Input& file = m_files[static_cast<std::size_t>(side + 1)];
+    if (file.values.empty()) {
+      m_context->showError((side == 0 ? QStringLiteral("T: ") : QStringLiteral("BF: ")) +
+                           AnalysisText(W::kNoFile, language));
+      return std::nullopt;
+    }
+    return fileInput(file);
+  }
+  const TransformSession* session = m_context->session();
+  const Side which = side == 0 ? Side::Temperature : Side::BloodFlow;
+  if (!session || !session->loaded(which)) {
+    m_context->showError(AnalysisText(side == 0 ? W::kNoRecordT : W::kNoRecordBF, language));
+    return std::nullopt;
+  }
+  const SignalRecord& record = session->record(which);
+  Input input;
+  input.values.assign(record.values.begin(), record.values.begin() + record.count());
+  input.rateHz = session->sampleRate();
+  input.label = side == 0 ? QStringLiteral("T") : QStringLiteral("BF");
+  return input;
+}
+
+std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) {
+  const Language language = m_context->language();
+  Settings s;
+  AnalysisOptions& o = s.analysis;
+  o.sampleRateHz = rateHz;
+  bool ok = false;
+  o.centreFrequency = ParseDecimal(m_f0->text(), &ok);
+  if (!ok) {
+    m_context->showError(AnalysisText(W::kBadF0, language));
+    return std::nullopt;
+  }
+  o.voicesPerOctave = m_voices->value();
+  o.minFrequencyHz = ParseDecimal(m_fmin->text(), &ok);
+  if (!ok || !(o.minFrequencyHz > 0.0)) {
+    m_context->showError(AnalysisText(W::kBadFmin, language));
+    return std::nullopt;
+  }
+  o.maxFrequencyHz = 0.0;
+  if (!m_fmax->text().trimmed().isEmpty()) {
+    o.maxFrequencyHz = ParseDecimal(m_fmax->text(), &ok);
+    if (!ok || !(o.maxFrequencyHz > 0.0)) {
+      m_context->showError(AnalysisText(W::kBadFmax, language));
+      return std::nullopt;
+    }
+  }
+  constexpr DetrendMode kModes[] = {DetrendMode::kNone, DetrendMode::kMean, DetrendMode::kLinear,
+                                    DetrendMode::kCubic};
+  o.detrend = kModes[std::clamp(m_detrend->currentIndex(), 0, 3)];
+  switch (m_bands->currentIndex()) {
+    case 1:
+      o.bands = SixBands();
+      break;
+    case 2: {
+      const BandSetParse parsed = ParseBandSet(m_customBands->text().toStdString());
+      if (!parsed.ok()) {
+        m_context->showError(BandSetErrorText(*parsed.error, language));
+        return std::nullopt;
+      }
+      o.bands = parsed.bands;
+      break;
+    }
+    default:
+      o.bands = DefaultBands();
+  }
+  o.threads = std::clamp(m_context->potoks(), 1, kMaxAnalysisThreads);
+  if (const std::optional<AnalysisError> error = CheckAnalysisOptions(o)) {
+    m_context->showError(AnalysisErrorText(*error, o, language));
+    return std::nullopt;
+  }
+  s.surrogates = m_surrogates->value();
+  const qulonglong seed = m_seed->text().trimmed().toULongLong(&ok);
+  if (m_pair && !ok) {
+    m_context->showError(AnalysisText(W::kBadSeed, language));
+    return std::nullopt;
+  }
+  s.seed = seed;
+  return s;
+}
+
+bool AnalysisPage::calculate() {
+  if (isBusy() || m_context->runner()->isBusy()) return false;
+  ProgressSink* sink = &m_run->sink();
+  if (!m_pair) {
+    std::optional<Input> input = singleInput();
+    if (!input) return false;
+    const std::optional<Settings> settings = readSettings(input->rateHz);
+    if (!settings) return false;
+    auto shared = std::make_shared<Input>(std::move(*input));
+    return m_run->start([this, shared, options = settings->analysis, sink]() -> PageRun::Outcome {
+      auto outcome = std::make_shared<AnalysisOutcome>(AnalyzeRecord(shared->values, options, *sink));
+      return {[this, outcome, shared, options] {
+                if (!outcome->ok()) {
+                  if (outcome->error->kind != AnalysisErrorKind::kStopped) {
+                    m_context->showError(AnalysisErrorText(*outcome->error, options, m_context->language()));
+                  }
+                  return;
+                }
+                showSingle(std::make_shared<const AnalysisResult>(std::move(outcome->result)), std::move(*shared));
+              },
+              outcome->ok()};
+    });
+  }
+
+  std::optional<Input> t = pairInput(0);
+  if (!t) return false;
+  std::optional<Input> bf = pairInput(1);
+  if (!bf) return false;
+  if (t->rateHz != bf->rateHz) {
+    m_context->showError(AnalysisText(W::kPairRatesDiffer, m_context->language())
+                             .arg(FormatDecimal(t->rateHz, 6))
+                             .arg(FormatDecimal(bf->rateHz, 6)));
+    return false;
+  }
+  const std::optional<Settings> settings = readSettings(t->rateHz);
+  if (!settings) return false;
+  CoherenceOptions coherence;
+  coherence.analysis = settings->analysis;
+  coherence.surrogatePairs = settings->surrogates;
+  coherence.seed = settings->seed;
+  if (const TransformSession* session = m_context->session()) {
+    const TissueParameters& tissue = session->tissueParameters();
+    coherence.tissue.lambda = tissue.wave.lambda;
+    coherence.tissue.rho = tissue.shitzer.rhoSkin;
+    coherence.tissue.heatCapacity = tissue.wave.heatCapacity;
+  }
+  if (const std::optional<CoherenceError> error = CheckCoherenceOptions(coherence)) {
+    m_context->showError(CoherenceErrorText(*error, coherence.analysis, m_context->language()));
+    return false;
+  }
+  auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
+  return m_run->start([this, inputs, coherence, sink]() -> PageRun::Outcome {
+    struct Both {
+      AnalysisOutcome record;
+      CoherenceOutcome pair;
+    };
+    auto both = std::make_shared<Both>();
+    // The picture and the amplitude columns are those of BF, cut to the samples the coherence uses.
+    const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
+    both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
+    if (both->record.ok()) both->pair = AnalyzeCoherence((*inputs)[0].values, (*inputs)[1].values, coherence, *sink);
+    const bool ok = both->record.ok() && both->pair.ok();
+    return {[this, both, inputs, options = coherence.analysis] {
+              const Language language = m_context->language();
+              if (!both->record.ok()) {
+                if (both->record.error->kind != AnalysisErrorKind::kStopped) {
+                  m_context->showError(QStringLiteral("BF: ") +
+                                       AnalysisErrorText(*both->record.error, options, language));
+                }
+                return;
+              }
+              if (!both->pair.ok()) {
+                if (both->pair.error->kind != CoherenceErrorKind::kStopped) {
+                  m_context->showError(CoherenceErrorText(*both->pair.error, options, language));
+                }
+                return;
+              }
+              showPair(std::make_shared<const AnalysisResult>(std::move(both->record.result)),
+                       std::make_shared<const CoherenceResult>(std::move(both->pair.result)),
+                       std::move((*inputs)[0]), std::move((*inputs)[1]));
+            },
+            ok};
+  });
+}
+
+void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Input input) {
+  m_result = std::move(result);
+  m_coherence.reset();
+  m_resultLabel = input.label;
+  m_status->clear();
+  const double step = 1.0 / input.rateHz / 60.0;
+  m_signalChart->clearAll();
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
+                                0.0, step);
+  m_curves->setCurrentIndex(0);
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
+  if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(m_resultLabel);
+  m_signalChart->chart()->legend()->setVisible(false);
+  retranslate();  // the titles that depend on the kind of result, then the result itself
+}
+
+void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
+                            std::shared_ptr<const CoherenceResult> coherence, Input t, Input bf) {
+  m_result = std::move(result);
+  m_coherence = std::move(coherence);
+  m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
+  const Language language = m_context->language();
+  m_status->setText(m_coherence->truncated
+                        ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
+                        : QString());
+  const double step = 1.0 / t.rateHz / 60.0;
+  // T and BF have different units: both are drawn on a 0 .. 1 scale of their own range.
+  auto scaled = [](std::vector<double> values) {
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    const double low = *lo, span = *hi - *lo;
+    for (double& v : values) v = span > 0.0 ? (v - low) / span : 0.0;
+    return values;
+  };
+  m_signalChart->clearAll();
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), scaled(bf.values), 0.0,
+                                step);
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSecond")), scaled(t.values), 0.0,
+                                step);
+  m_curves->setCurrentIndex(1);
+  // The three curve charts need the height more than the few band rows.
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
+  if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({700, 900});
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
+  m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));
+  m_signalChart->chart()->legend()->setAlignment(Qt::AlignRight);
+  m_signalChart->chart()->legend()->setVisible(true);
+  retranslate();
+}
+
+void AnalysisPage::showResult() {
+  fillTable();
+  showPicture();
+  const Language language = m_context->language();
+  std::vector<LogFrequencyChart::Shade> shades;
+  std::vector<ScalogramView::BandLine> lines;
+  std::set<double> edges;
+  if (m_result) {
+    for (const BandRow& row : m_result->table.rows) {
+      shades.push_back({row.band.range.low, row.band.range.high});
+      lines.push_back({row.band.range.low, AnalysisBandName(row.band, language)});
+      edges.insert(row.band.range.low);
+    }
+    for (const BandRow& row : m_result->table.rows) {
+      if (!edges.count(row.band.range.high)) lines.push_back({row.band.range.high, QString()});
+    }
+  }
+  m_scalogram->setResult(m_result, std::move(lines));
+  if (!m_result) return;
+  LogFrequencyChart::Curve amplitude{AnalysisText(W::kAmplitude, language), QColor(0x20, 0x40, 0xc0), {}, {}};
+  for (const SpectrumPoint& p : m_result->spectrum) {
+    amplitude.frequenciesHz.push_back(p.frequencyHz);
+    amplitude.values.push_back(p.amplitude);
+  }
+  amplitude.name = QStringLiteral("SeriesAnalysisSpectrum");
+  m_spectrumChart->setCurves({amplitude}, shades, 0.0);
+  if (m_coherence) {
+    LogFrequencyChart::Curve pi{AnalysisText(W::kCurveCoherence, language), QColor(0x20, 0x40, 0xc0), {}, {}};
+    LogFrequencyChart::Curve threshold{AnalysisText(W::kCurveThreshold, language), QColor(0xd0, 0x30, 0x30), {}, {}};
+    threshold.dashed = true;
+    LogFrequencyChart::Curve lag{AnalysisText(W::kAxisLag, language), QColor(0x10, 0x80, 0x40), {}, {}};
+    LogFrequencyChart::Curve depth{AnalysisText(W::kAxisDepth, language), QColor(0x80, 0x30, 0xa0), {}, {}};
+    depth.points = true;
+    for (const CoherencePoint& p : m_coherence->points) {
+      for (LogFrequencyChart::Curve* c : {&pi, &threshold, &lag, &depth}) c->frequenciesHz.push_back(p.frequencyHz);
+      pi.values.push_back(p.coherence);
+      threshold.values.push_back(p.threshold);
+      lag.values.push_back(p.lagSeconds);
+      depth.values.push_back(p.depthMm);
+    }
+    m_coherenceChart->setCurves({pi, threshold}, shades, 0.0, 1.0);
+    m_lagChart->setCurves({lag}, shades);
+    m_depthChart->setCurves({depth}, shades, 0.0);
+  }
+}
+
+void AnalysisPage::fillTable() {
+  // A refill (a language switch) keeps the chosen band for "Use this depth".
+  const int selected = m_table->currentRow();
+  m_table->clearContents();
+  m_table->setRowCount(0);
+  for (int c = kCoherence; c <= kDepth; ++c) m_table->setColumnHidden(c, !m_coherence);
+  // The pair's columns take the place of the relative values and the coverage (they stay in the single run).
+  for (int c : {kRelAmplitude, kRelPower, kCoverage}) m_table->setColumnHidden(c, m_coherence != nullptr);
+  if (!m_result) return;
+  const Language language = m_context->language();
+  const std::vector<BandRow>& rows = m_result->table.rows;
+  m_table->setRowCount(static_cast<int>(rows.size()));
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const BandRow& row = rows[static_cast<std::size_t>(r)];
+    QString cells[kColumnCount];
+    cells[kBand] = AnalysisBandName(row.band, language);
+    cells[kLow] = FormatDecimal(row.band.range.low);
+    cells[kHigh] = FormatDecimal(row.band.range.high);
+    cells[kAmplitude] = Number(row.amplitude);
+    cells[kPower] = Number(row.power);
+    cells[kRelAmplitude] = Number(row.relativeAmplitude, 4);
+    cells[kRelPower] = Number(row.relativePower, 4);
+    cells[kCoverage] = FormatDecimal(100.0 * row.coverage, 4);
+    cells[kNote] = AnalysisNoteText(row.note, row.neededMinutes, language, Separator());
+    if (m_coherence) {
+      for (const CoherenceBandRow& band : m_coherence->bands) {
+        if (band.band.name != row.band.name) continue;
+        cells[kCoherence] = Number(band.coherence, 4);
+        cells[kThreshold] = Number(band.threshold, 4);
+        cells[kSignificant] = FormatDecimal(100.0 * band.significantShare, 4);
+        cells[kLag] = Number(band.lagSeconds, 4);
+        cells[kDepth] = Number(band.depthMm, 4);
+      }
+    }
+    for (int c = 0; c < kColumnCount; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      if (c != kBand && c != kNote) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      m_table->setItem(r, c, item);
+    }
+  }
+  if (selected >= 0 && selected < m_table->rowCount()) m_table->selectRow(selected);
+  updateButtons();
+}
+
+void AnalysisPage::showPicture() {
+  m_scalogram->setQuantity(m_quantity->currentIndex() == 1 ? ScalogramQuantity::kPower : ScalogramQuantity::kAmplitude,
+                           m_colour->currentIndex() == 1 ? ColourScale::kLogarithmic : ColourScale::kLinear);
+}
+
+void AnalysisPage::reportDialog() {
+  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+                                                    QStringLiteral("PDF file (*.pdf)"));
+  if (!name.isEmpty()) writeReport(name);
+}
+
+bool AnalysisPage::writeReport(const QString& name) {
+  if (isBusy()) return false;
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return false;
+  }
+  const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
+  PdfReport report;
+  report.title = QStringLiteral("Kelvora - Analysis");
+  report.textPercent = 14;
+  std::vector<QWidget*> cells = {m_signalChart, m_coherence ? static_cast<QWidget*>(m_coherenceChart) : m_spectrumChart,
+                                 m_scalogram};
+  if (m_coherence) {
+    cells.insert(cells.end(), {m_lagChart, m_table, m_depthChart});
+  } else {
+    cells.push_back(m_table);
+  }
+  for (QWidget* widget : cells) {
+    report.cells.push_back([widget](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, widget, cell); });
+  }
+  const AnalysisResult& r = *m_result;
+  const auto number = [](double v) { return QString::number(v, 'g', 6); };
+  report.lines << QStringLiteral("source: ") + m_resultLabel
+               << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
+                      number(r.sampleRateHz) + QStringLiteral(" Hz")
+               << QStringLiteral("f0: ") + number(r.centreFrequency) + QStringLiteral(", voices per octave: ") +
+                      QString::number(m_voices->value()) + QStringLiteral(", frequencies: ") +
+                      QString::number(r.frequenciesHz.size())
+               << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
+                      number(r.frequencyRange.high)
+               << QStringLiteral("detrend: ") + m_detrend->currentText()
+               << QStringLiteral("bands: ") + m_bands->currentText() +
+                      (m_customBands->isEnabled() ? QStringLiteral(" ") + m_customBands->text() : QString());
+  if (m_coherence) {
+    report.lines << QStringLiteral("surrogate pairs: ") + QString::number(m_surrogates->value()) +
+                        QStringLiteral(", seed: ") + m_seed->text().trimmed() +
+                        QStringLiteral(", threshold: 95th percentile");
+  }
+  if (const std::optional<QString> error = WritePdfReport(path, report)) {
+    m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
+    return false;
+  }
+  return true;
+}
+
+bool AnalysisPage::exportTo(Export kind, const QString& path) {
+  const Language language = m_context->language();
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, language));
+    return false;
+  }
+  std::string text;
+  switch (kind) {
+    case Export::Table:
+      if (m_coherence) {
+        text = CoherenceTableCsv(*m_coherence);
+      } else {
+        text = std::string(kBandTableCsvHeader) +
+               BandTableCsvRows(m_resultLabel.toStdString(), m_result->table, [language](const BandRow& row) {
+                 return AnalysisNoteText(row.note, row.neededMinutes, language, '.').toStdString();
+               });
+      }
+      break;
+    case Export::Spectrum:
+      if (m_coherence) {
+        text = CoherenceCurvesCsv(*m_coherence);
+      } else {
+        text = SpectrumCsv(*m_result);
+      }
+      break;
+    case Export::ScalogramPng: {
+      const int rows = static_cast<int>(m_result->picture.rows());
+      if (rows == 0) {
+        m_context->showError(AnalysisText(W::kNoResult, language));
+        return false;
+      }
+      const int rowHeight = std::max(1, (kPngMinHeight + rows - 1) / rows);
+      text = EncodePng(RenderScalogram(
+          m_result->picture, m_quantity->currentIndex() == 1 ? ScalogramQuantity::kPower : ScalogramQuantity::kAmplitude,
+          m_colour->currentIndex() == 1 ? ColourScale::kLogarithmic : ColourScale::kLinear, rowHeight));
+      break;
+    }
+    case Export::ScalogramCsv:
+      text = ScalogramCsv(*m_result);
+      break;
+  }
+  if (const std::optional<SignalFileError> error = WriteTextFileAtomically(path.toStdString(), text)) {
+    m_context->showError(FileErrorText(*error));
+    return false;
+  }
+  return true;
+}
+
+void AnalysisPage::saveDialog(Export kind) {
+  const bool png = kind == Export::ScalogramPng;
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Kelvora"), QString(),
+      png ? QStringLiteral("PNG picture (*.png)") : QStringLiteral("CSV file (*.csv)"));
+  if (path.isEmpty()) return;
+  const std::string ending = png ? ".png" : ".csv";
+  exportTo(kind, QString::fromStdString(EnsureExtension(path.toStdString(), ending)));
+}
+
+bool AnalysisPage::useSelectedDepth() {
+  const Language language = m_context->language();
+  const int r = m_table->currentRow();
+  std::optional<double> depth;
+  if (m_coherence && m_result && r >= 0 && r < static_cast<int>(m_result->table.rows.size())) {
+    const std::string& name = m_result->table.rows[static_cast<std::size_t>(r)].band.name;
+    for (const CoherenceBandRow& band : m_coherence->bands) {
+      if (band.band.name == name) depth = band.depthMm;
+    }
+  }
+  if (!depth || !(*depth > 0.0) || !std::isfinite(*depth)) {
+    m_context->showError(AnalysisText(W::kNoDepth, language));
+    return false;
+  }
+  if (!m_context->handOverDepth(*depth)) {
+    m_context->showError(AnalysisText(W::kTransformBusy, language));
+    return false;
+  }
+  return true;
+}
+
+bool AnalysisPage::isBusy() const { return m_run->isBusy(); }
+
+void AnalysisPage::updateButtons() {
+  const bool busy = m_run && m_run->isBusy();
+  for (QPushButton* button : m_btnExport) button->setEnabled(!busy && m_result);
+  m_btnExport[2]->setEnabled(!busy && m_result && !m_result->picture.empty());
+  m_btnExport[3]->setEnabled(!busy && m_result && !m_result->picture.empty());
+  m_btnUseDepth->setEnabled(!busy && m_coherence && m_table->currentRow() >= 0);
+}
+
+void AnalysisPage::showBusy(bool busy) {
+  for (QWidget* w : std::initializer_list<QWidget*>{m_btnCalc, m_btnOpen, m_btnOpenT, m_btnOpenBF, m_radioSingle,
+                                                    m_radioPair, m_source, m_pairSource}) {
+    w->setEnabled(!busy);
+  }
+  updateButtons();
+  setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
+}
+
+}  // namespace kelvora

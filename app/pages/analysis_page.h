@@ -1,0 +1,174 @@
+#pragma once
+// Page of the main window: the time-frequency analysis of a record (scalogram, time-averaged spectrum, band
+// table) and, in pair mode, the phase coherence of T and BF with the lag and the depth it implies.
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "analysis/phase_coherence.h"
+#include "analysis/record_analysis.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStackedWidget;
+class QTableWidget;
+
+namespace kelvora {
+
+class AppContext;
+class LogFrequencyChart;
+class PageRun;
+class PlotView;
+class ScalogramView;
+
+// One page of PageControl1 (object name "TabSheet5"). One record: a signal file, or the T or BF record of the
+// Transform page, or the PPG page's envelope; its analysis runs on the page-run helper ("Calculation", with the
+// window's progress and STOP). Pair mode: T and BF of the Transform page or two files; the coherence run adds the
+// coherence, lag and depth charts and columns, and "Use this depth" hands the chosen band's median depth to the
+// Transform page's tissue grid. A failed load or run leaves the page's previous result. UI thread only.
+class AnalysisPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class Source { File = 0, Temperature = 1, BloodFlow = 2, PpgEnvelope = 3 };
+  enum class PairSource { Transform = 0, Files = 1 };
+  // The file slots: the one record's file, the pair's T file and its BF file.
+  enum class FileSlot { Single = 0, PairT = 1, PairBF = 2 };
+  enum class Export { Table, Spectrum, ScalogramPng, ScalogramCsv };
+  // The PPG envelope and its rate, as the PPG page holds them (values empty when there is none).
+  struct Envelope {
+    std::vector<double> values;
+    double rateHz = 0.0;
+  };
+
+  AnalysisPage(AppContext* context, QWidget* parent = nullptr);
+  ~AnalysisPage() override;
+
+  // Where the envelope source reads from (the main window connects the PPG page).
+  void setEnvelopeSource(std::function<Envelope()> source) { m_envelopeSource = std::move(source); }
+
+  // Reads a one-column signal file into `slot` (the open buttons after their dialogs). A failed read shows the
+  // error and keeps the slot and the result as they were.
+  bool loadFile(FileSlot slot, const QString& path);
+  // A file for `slot` from the open buttons or a drop: a one-column signal file is read by loadFile, any other
+  // file goes through the Import dialog, whose record fills the slot and whose rate the "File rate, Hz" edit
+  // takes. A cancelled or failed import keeps the slot as it was.
+  bool openFile(FileSlot slot, const QString& path);
+  // A file dropped on the signal chart: the single file; in pair mode the T file while it is empty, else BF.
+  void dropFile(const QString& path);
+  void setPairMode(bool pair);
+  bool pairMode() const { return m_pair; }
+  // "Calculation": reads the settings and the source and starts the run; false (with the reason shown) when it
+  // cannot start.
+  bool calculate();
+  // The export buttons after their dialogs; false (with the reason shown) when there is nothing to write or the
+  // file cannot be written, which then keeps an existing file as it was.
+  bool exportTo(Export kind, const QString& path);
+  // The one-page PDF report of the result: the charts, the scalogram, the band table and the settings.
+  bool writeReport(const QString& path);
+  // File -> "Analysis page report (PDF)...": the save dialog, then writeReport.
+  void reportDialog();
+  // "Use this depth": the median depth of the selected band row to the Transform page's D.
+  bool useSelectedDepth();
+
+  bool isBusy() const;
+  // The shown results (null before the first run).
+  const AnalysisResult* result() const { return m_result.get(); }
+  // The samples of the file loaded into `slot` (empty until one is).
+  const std::vector<double>& fileValues(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].values; }
+  const CoherenceResult* coherence() const { return m_coherence.get(); }
+
+ private:
+  struct Input {
+    std::vector<double> values;
+    double rateHz = 0.0;  // the record's own rate; for a one-column file, "File rate, Hz" as typed when it is used
+    QString label;
+    bool rateFromFile = false;  // the file states its rate (an import); else the typed "File rate, Hz" applies
+  };
+  struct Settings {
+    AnalysisOptions analysis;
+    int surrogates = 100;
+    std::uint64_t seed = 1;
+  };
+
+  void buildControls();
+  void retranslate();
+  void showMode();
+  void showBusy(bool busy);
+  void openDialog(FileSlot slot);
+  void showFileSlot(FileSlot slot);
+  void saveDialog(Export kind);
+  // The record of a single-mode source or a pair side; shows the reason and gives nothing when it is missing.
+  std::optional<Input> singleInput();
+  std::optional<Input> pairInput(int side);
+  std::optional<Input> fileInput(const Input& file);
+  // The rate of the other file of a pair (its own, or the typed one of a one-column file); nothing for the
+  // single file or while the other slot is empty.
+  std::optional<double> pairPartnerRate(FileSlot slot) const;
+  // True when a record at `rateHz` may go into `slot`; else the refusal naming both rates is shown.
+  bool pairRatesAgree(FileSlot slot, double rateHz);
+  std::optional<Settings> readSettings(double rateHz);
+  void showSingle(std::shared_ptr<const AnalysisResult> result, Input input);
+  void showPair(std::shared_ptr<const AnalysisResult> result, std::shared_ptr<const CoherenceResult> coherence,
+                Input t, Input bf);
+  void showResult();
+  void fillTable();
+  void showPicture();
+  void updateButtons();
+  QString analysisError(const AnalysisError& error) const;
+
+  AppContext* m_context;
+  PageRun* m_run = nullptr;
+  std::function<Envelope()> m_envelopeSource;
+
+  QRadioButton* m_radioSingle = nullptr;
+  QRadioButton* m_radioPair = nullptr;
+  QComboBox* m_source = nullptr;
+  QComboBox* m_pairSource = nullptr;
+  QPushButton* m_btnOpen = nullptr;
+  QPushButton* m_btnOpenT = nullptr;
+  QPushButton* m_btnOpenBF = nullptr;
+  QLineEdit* m_sourceName = nullptr;
+  QLineEdit* m_rate = nullptr;
+  QComboBox* m_bands = nullptr;
+  QLineEdit* m_customBands = nullptr;
+  QLineEdit* m_f0 = nullptr;
+  QSpinBox* m_voices = nullptr;
+  QLineEdit* m_fmin = nullptr;
+  QLineEdit* m_fmax = nullptr;
+  QComboBox* m_detrend = nullptr;
+  QLabel* m_surrogatesLabel = nullptr;
+  QSpinBox* m_surrogates = nullptr;
+  QLabel* m_seedLabel = nullptr;
+  QLineEdit* m_seed = nullptr;
+  QPushButton* m_btnCalc = nullptr;
+  QComboBox* m_quantity = nullptr;
+  QComboBox* m_colour = nullptr;
+  std::array<QPushButton*, 4> m_btnExport{};
+  QPushButton* m_btnUseDepth = nullptr;
+  QLabel* m_status = nullptr;
+  PlotView* m_signalChart = nullptr;
+  ScalogramView* m_scalogram = nullptr;
+  QStackedWidget* m_curves = nullptr;
+  LogFrequencyChart* m_spectrumChart = nullptr;
+  LogFrequencyChart* m_coherenceChart = nullptr;
+  LogFrequencyChart* m_lagChart = nullptr;
+  LogFrequencyChart* m_depthChart = nullptr;
+  QTableWidget* m_table = nullptr;
+
+  bool m_pair = false;
+  std::array<Input, 3> m_files;  // by FileSlot; values empty until loaded
+  // The shown results and what they were computed from.
+  std::shared_ptr<const AnalysisResult> m_result;
+  std::shared_ptr<const CoherenceResult> m_coherence;  // set only by a pair run
+  QString m_resultLabel;
+};
+
+}  // namespace kelvora

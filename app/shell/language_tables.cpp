@@ -1,0 +1,670 @@
+#include "shell/language_tables.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QChartView>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QValueAxis>
+#include <QWidget>
+#include <cmath>
+
+#include "core/text_helpers.h"
+#include "formats/record_file_error.h"
+
+namespace kelvora {
+
+namespace {
+
+using T = TextTarget;
+
+const std::vector<TextEntry> kTable = {
+    {"PageControl1", T::PageTitle, 0, "Transform", "Преобразование"},
+    {"PageControl1", T::PageTitle, 1, "PPG-->BloodFlow", "ФПГ-->Кровоток"},
+    {"PageControl1", T::PageTitle, 2, "Fourier filtration", "Фурье фильтрация"},
+    {"PageControl1", T::PageTitle, 3, "Wavelet filtration", "Вейвлет фильтрация"},
+    {"PageControl1", T::PageTitle, 4, "Analysis", "Анализ"},
+    {"Label5", T::Text, 0, "Signal frequency, Hz:", "Частота сигнала, Гц:"},
+    {"BtnReadT", T::Text, 0, "Temperature", "Температура"},
+    {"Chart1", T::ChartTitle, 0, "Temperature", "Температура"},
+    {"Chart2", T::ChartTitle, 0, "BloodFlow", "Кровоток"},
+    {"Chart3", T::ChartTitle, 0, "BloodFlow*", "Кровоток*"},
+    {"Chart4", T::ChartTitle, 0, "Temperature*", "Температура*"},
+    {"Chart5", T::ChartTitle, 0, "Signal", "Сигнал"},
+    {"Chart6", T::ChartTitle, 0, "Filtered Signal", "Фильтрованный сигнал"},
+    {"Chart7", T::ChartTitle, 0, "PPG", "ФПГ"},
+    {"Chart8", T::ChartTitle, 0, "Blood Flow (envelope of PPG)", "Кровоток (полученный из ФПГ)"},
+    {"Chart9", T::ChartTitle, 0, "Spectrum Signal", "Спектр сигнала"},
+    {"Chart10", T::ChartTitle, 0, "Spectrum Filtered Signal", "Спектр фильтрованного сигнала"},
+    {"Chart9", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"Chart10", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"Chart11", T::ChartTitle, 0, "Signal", "Сигнал"},
+    {"Chart12", T::ChartTitle, 0, "Filtered Signal", "Фильтрованный сигнал"},
+    {"Chart1", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart2", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart3", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart4", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart5", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart6", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart7", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart8", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart11", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"Chart12", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"BtnReadBF", T::Text, 0, "BloodFlow", "Кровоток"},
+    {"BitBtn9", T::Text, 0, "Filtering", "Фильтр."},
+    {"BitBtn10", T::Text, 0, "Filtering", "Фильтр."},
+    {"CheckBox1", T::Text, 0, "Nonlinear Relationship", "Нелинейное отношение"},
+    {"CheckBox2", T::Text, 0, "Input Signal", "Входн. сигнал"},
+    {"CheckBox4", T::Text, 0, "Input Signal", "Входн. сигнал"},
+    {"CBFilterSignalT", T::Text, 0, "Filtered Signal", "Фильтр.сигн."},
+    {"CBFilterSignalBF", T::Text, 0, "Filtered Signal", "Фильтр.сигн."},
+    {"Label3", T::Text, 0, "Type of", "Тип"},
+    {"Label24", T::Text, 0, "transformation", "преобраз."},
+    {"Label11", T::Text, 0, "Input Sample Rate, Hz", "Вход. част. дискр., Гц"},
+    {"Label12", T::Text, 0, "Output Sample Rate, Hz", "Выход. част. дискр., Гц"},
+    {"Label14", T::Text, 0, "Time, sec", "Время, сек"},
+    {"Label15", T::Text, 0, "Min pulse, BPM", "Мин пульс,уд/мин"},
+    {"Label16", T::Text, 0, "Max pulse, BPM", "Макс пульс,уд/мин"},
+    {"Label21", T::Text, 0, "Hz", "Гц"},
+    {"AutoSchet", T::Text, 0, "Automatic", "Автовыч."},
+    {"AutoSchetW", T::Text, 0, "Automatic", "Автовыч."},
+    {"BitBtn25", T::Text, 0, "Signal", "Сигнал"},
+    {"BtnSaveF", T::Text, 0, "Signal", "Сигнал"},
+    {"BitBtn11", T::Text, 0, "Signal", "Сигнал"},
+    {"BtnSaveW", T::Text, 0, "Signal", "Сигнал"},
+    {"BtnPPG", T::Text, 0, "PPG", "ФПГ"},
+    {"BtnPPGintoBF", T::Text, 0, "PPG-->BF", "ФПГ-->BF"},
+    {"SpeedButton1", T::Text, 0, "Endothelial", "Эндотелиальный"},
+    {"SpeedButton16", T::Text, 0, "Endothelial", "Эндотелиальный"},
+    {"SpeedButton10", T::Text, 0, "Neurogenic", "Нейрогенный"},
+    {"SpeedButton17", T::Text, 0, "Neurogenic", "Нейрогенный"},
+    {"SpeedButton11", T::Text, 0, "Myogenic", "Миогенный"},
+    {"SpeedButton18", T::Text, 0, "Myogenic", "Миогенный"},
+    {"CheckSPKTR", T::Text, 0, "Show Spectrum", "Показ спектры"},
+    {"RadioGroupFF", T::RadioItem, 0, "Frequence filtering", "Частотная фильтр."},
+    {"RadioGroupFF", T::RadioItem, 1, "Amplitude filtering", "Амплитудная фильтр."},
+    {"RadioGroup3", T::Text, 0, "Type of wavelet", "Тип вейвлета"},
+    {"RadioGroup3", T::RadioItem, 0, "Morle", "Морле"},
+    {"RadioGroup3", T::RadioItem, 1, "Paul", "Пауль"},
+    {"SpeedButton6", T::Text, 0, "E", "Э"},
+    {"SpeedButton9", T::Text, 0, "E", "Э"},
+    {"SpeedButton7", T::Text, 0, "N", "Н"},
+    {"SpeedButton13", T::Text, 0, "N", "Н"},
+    {"BtnOutputBF", T::Text, 0, "Output BF", "Вывод BF"},
+    {"BtnOutputT", T::Text, 0, "Output T", "Вывод T"},
+    {"BtnSaveBF", T::Text, 0, "BF*", "BF*"},
+    {"BtnSaveT", T::Text, 0, "T*", "T*"},
+    {"BtnPlotBF", T::Text, 0, "Plot", "График"},
+    {"BtnPlotT", T::Text, 0, "Plot", "График"},
+    {"RadioGroup2", T::Text, 0, "Fourier filtration", "Фурье фильтрация"},
+    {"RadioGroup2", T::RadioItem, 0, "Thermal wave", "Тепл. волна"},
+    {"RadioGroup2", T::RadioItem, 1, "Derivative", "Производная"},
+    {"GroupBox1", T::Text, 0, "Scaling", "Масштабирование"},
+    {"RadioNormaliz1", T::Text, 0, "Normalized values", "Нормиров. знач."},
+    {"RadioNormaliz2", T::Text, 0, "Absolute values", "Абсолютные знач."},
+    {"RadioNormaliz3", T::Text, 0, "Scaled values:", "Масштаб. знач."},
+    {"GroupBox2", T::Text, 0, "Shitzer", "Шитцер"},
+    {"Button1", T::Text, 0, "Skin", "Кожа"},
+    {"Button2", T::TextIfButton2On, 0, "Blood", "Кровь"},
+    {"Button3", T::TextIfButton2On, 0, "Air", "Воздух"},
+    {"N1", T::Text, 0, "Examples", "Примеры"},
+    {"Example21", T::Text, 0, "Example 1 (Rest)", "Приемер 1(Покой)"},
+    {"Example11", T::Text, 0, "Example 2 (Cuff Test)", "Приемер 2(Манжета)"},
+    {"ExamplePPG21", T::Text, 0, "Example PPG 1", "Приемер PPG 1"},
+    {"ExamplePPG11", T::Text, 0, "Example PPG 2", "Приемер PPG 2"},
+    {"Options1", T::Text, 0, "Options", "Опции"},
+    {"Signal1", T::Text, 0, "Sound", "Звук"},
+    {"Potoks1", T::Text, 0, "Number of threads", "Количество потоков"},
+    {"Animation1", T::Text, 0, "Plots animation", "Анимация графиков"},
+    {"WaveletDelays1", T::Text, 0, "Legacy wavelet delays", "Прежние задержки вейвлета"},
+    {"Language1", T::Text, 0, "Language", "Язык"},
+    {"Help1", T::Text, 0, "Help", "Справка"},
+    {"Help2", T::Text, 0, "Help", "Справка"},
+    {"About1", T::Text, 0, "About Kelvora", "О программе Kelvora"},
+    {"RadioTypeFourier", T::Text, 0, "Fourier filtration", "Фурье фильтр."},
+    {"RadioTypeWavelet", T::Text, 0, "Wavelet filtration", "Вейвлет фильтр."},
+    {"RadioTypeShitzer", T::Text, 0, "Shitzer's model", "Модель Шитцера"},
+    {"RadioAnalysisSingle", T::Text, 0, "One record", "Одна запись"},
+    {"RadioAnalysisPair", T::Text, 0, "T and BF pair", "Пара T и BF"},
+    {"LabelAnalysisSource", T::Text, 0, "Source:", "Источник:"},
+    {"BtnAnalysisOpen", T::Text, 0, "File...", "Файл..."},
+    {"BtnAnalysisOpenT", T::Text, 0, "T file...", "Файл T..."},
+    {"BtnAnalysisOpenBF", T::Text, 0, "BF file...", "Файл BF..."},
+    {"LabelAnalysisRate", T::Text, 0, "File rate, Hz", "Частота файла, Гц"},
+    {"LabelAnalysisBands", T::Text, 0, "Bands", "Полосы"},
+    {"LabelAnalysisF0", T::Text, 0, "f0", "f0"},
+    {"LabelAnalysisVoices", T::Text, 0, "Voices", "Голосов"},
+    {"LabelAnalysisFmin", T::Text, 0, "f min, Hz", "f мин, Гц"},
+    {"LabelAnalysisFmax", T::Text, 0, "f max, Hz", "f макс, Гц"},
+    {"LabelAnalysisDetrend", T::Text, 0, "Detrend", "Тренд"},
+    {"LabelAnalysisSurrogates", T::Text, 0, "Surrogates", "Суррогаты"},
+    {"LabelAnalysisSeed", T::Text, 0, "Seed", "Зерно"},
+    {"BtnAnalysisCalc", T::Text, 0, "Calculation", "Расчёт"},
+    {"LabelAnalysisShow", T::Text, 0, "Show:", "Показ:"},
+    {"BtnAnalysisSaveTable", T::Text, 0, "Table CSV", "Таблица CSV"},
+    {"BtnAnalysisSaveSpectrum", T::Text, 0, "Spectrum CSV", "Спектр CSV"},
+    {"BtnAnalysisSavePng", T::Text, 0, "Scalogram PNG", "Скалограмма PNG"},
+    {"BtnAnalysisSaveMatrix", T::Text, 0, "Scalogram CSV", "Скалограмма CSV"},
+    {"BtnAnalysisUseDepth", T::Text, 0, "Use this depth", "Использовать эту глубину"},
+    {"ChartAnalysisSignal", T::ChartTitle, 0, "Signal", "Сигнал"},
+    {"ChartAnalysisSignal", T::ChartBottomAxis, 0, "t, min", "t, мин"},
+    {"ChartAnalysisSpectrum", T::ChartTitle, 0, "Time-averaged amplitude", "Усреднённая по времени амплитуда"},
+    {"ChartAnalysisSpectrum", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisCoherence", T::ChartTitle, 0, "Phase coherence of T and BF", "Фазовая когерентность T и BF"},
+    {"ChartAnalysisCoherence", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisLag", T::ChartTitle, 0, "Lag of T behind BF", "Запаздывание T относительно BF"},
+    {"ChartAnalysisLag", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"ChartAnalysisDepth", T::ChartTitle, 0, "Depth of the heat source", "Глубина источника тепла"},
+    {"ChartAnalysisDepth", T::ChartBottomAxis, 0, "f, Hz", "f, Гц"},
+    {"BtnStop", T::Text, 0, "STOP", "СТОП"},
+    {"ImportLayoutBox", T::Text, 0, "Layout", "Формат"},
+    {"ImportSeparatorLabel", T::Text, 0, "Separator:", "Разделитель:"},
+    {"ImportDecimalLabel", T::Text, 0, "Decimal mark:", "Десятичный знак:"},
+    {"ImportHeaderLinesLabel", T::Text, 0, "Header lines:", "Строк заголовка:"},
+    {"ImportTimeColumnLabel", T::Text, 0, "Time column:", "Столбец времени:"},
+    {"ImportChannelsBox", T::Text, 0, "Channels", "Каналы"},
+    {"ImportAnnotationsBox", T::Text, 0, "Annotations", "Аннотации"},
+    {"ImportRecordBox", T::Text, 0, "Record", "Запись"},
+    {"ImportRateFromTime", T::Text, 0, "Rate from the time column", "Частота по столбцу времени"},
+    {"ImportRateTyped", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
+    {"ImportTargetRateLabel", T::Text, 0, "Resample to, Hz:", "Передискретизация до, Гц:"},
+    {"ImportPair", T::Text, 0, "Import pair (T and BF from this file)", "Импорт пары (T и BF из этого файла)"},
+    {"ImportButton", T::Text, 0, "Import", "Импорт"},
+    {"ImportCancel", T::Text, 0, "Cancel", "Отмена"},
+    {"FileMenu", T::Text, 0, "File", "Файл"},
+    {"RecentFiles", T::Text, 0, "Recent files", "Последние файлы"},
+    {"ExportEdf", T::Text, 0, "Export T, BF, T*, BF* as EDF+...", "Экспорт T, BF, T*, BF* в EDF+..."},
+    {"ExportReport", T::Text, 0, "Transform page report (PDF)...", "Отчёт страницы преобразования (PDF)..."},
+    {"ExportAnalysisReport", T::Text, 0, "Analysis page report (PDF)...", "Отчёт страницы анализа (PDF)..."},
+};
+
+// Writes `text` as the caption of whatever kind of object `object` is.
+void SetCaption(QObject* object, const QString& text) {
+  if (auto* action = qobject_cast<QAction*>(object)) {
+    action->setText(text);
+  } else if (auto* menu = qobject_cast<QMenu*>(object)) {
+    menu->setTitle(text);
+  } else if (auto* group = qobject_cast<QGroupBox*>(object)) {
+    group->setTitle(text);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+    button->setText(text);
+  } else if (auto* label = qobject_cast<QLabel*>(object)) {
+    label->setText(text);
+  }
+}
+
+QObject* FindNamed(QWidget* root, const QString& name) {
+  if (root->objectName() == name) return root;
+  return root->findChild<QObject*>(name);
+}
+
+void Apply(QWidget* root, Language language) {
+  const char* ownItem = language == Language::Russian ? "N2" : "English1";
+  if (auto* item = root->findChild<QAction*>(QString::fromLatin1(ownItem))) item->setChecked(true);
+  const bool russian = language == Language::Russian;
+  for (const TextEntry& entry : kTable) {
+    const QString name = QString::fromLatin1(entry.objectName);
+    const QString text = QString::fromUtf8(russian ? entry.russian : entry.english);
+    switch (entry.target) {
+      case T::Text:
+        if (QObject* object = FindNamed(root, name)) SetCaption(object, text);
+        break;
+      case T::PageTitle:
+        if (auto* tabs = root->findChild<QTabWidget*>(name); tabs && entry.index < tabs->count()) {
+          tabs->setTabText(entry.index, text);
+        }
+        break;
+      case T::ChartTitle:
+        if (auto* view = root->findChild<QChartView*>(name); view && view->chart()) view->chart()->setTitle(text);
+        break;
+      case T::ChartBottomAxis:
+        if (auto* view = root->findChild<QChartView*>(name); view && view->chart()) {
+          const auto axes = view->chart()->axes(Qt::Horizontal);
+          if (!axes.isEmpty()) axes.first()->setTitleText(text);
+        }
+        break;
+      case T::RadioItem:
+        if (auto* group = root->findChild<QGroupBox*>(name)) {
+          const auto items = group->findChildren<QRadioButton*>();
+          if (entry.index < items.size()) items.at(entry.index)->setText(text);
+        }
+        break;
+      case T::TextIfButton2On: {
+        auto* button2 = root->findChild<QWidget*>(QStringLiteral("Button2"));
+        if (button2 && button2->isEnabled()) {
+          if (QObject* object = FindNamed(root, name)) SetCaption(object, text);
+        }
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+const std::vector<TextEntry>& LanguageTable() { return kTable; }
+
+namespace {
+
+struct AnalysisWordEntry {
+  AnalysisWord word;
+  const char* english;
+  const char* russian;
+};
+
+using W = AnalysisWord;
+
+const AnalysisWordEntry kAnalysisWords[] = {
+    {W::kSourceFile, "File", "Файл"},
+    {W::kSourceT, "Temperature (Transform page)", "Температура (стр. Преобразование)"},
+    {W::kSourceBF, "Blood flow (Transform page)", "Кровоток (стр. Преобразование)"},
+    {W::kSourcePpg, "PPG envelope (PPG page)", "Огибающая ФПГ (стр. ФПГ)"},
+    {W::kPairTransform, "T and BF of the Transform page", "T и BF страницы Преобразование"},
+    {W::kPairFiles, "Two files", "Два файла"},
+    {W::kBandsDefault, "Five bands", "Пять полос"},
+    {W::kBandsSix, "Six LDF intervals", "Шесть интервалов ЛДФ"},
+    {W::kBandsCustom, "Own list:", "Свой список:"},
+    {W::kDetrendNone, "none", "нет"},
+    {W::kDetrendMean, "mean", "среднее"},
+    {W::kDetrendLinear, "linear", "линейный"},
+    {W::kDetrendCubic, "cubic", "кубический"},
+    {W::kAmplitude, "Amplitude", "Амплитуда"},
+    {W::kPower, "Power", "Мощность"},
+    {W::kColourLinear, "Linear colour", "Линейный цвет"},
+    {W::kColourLog, "Log colour", "Логарифм. цвет"},
+    {W::kColumnBand, "Band", "Полоса"},
+    {W::kColumnLow, "From, Hz", "От, Гц"},
+    {W::kColumnHigh, "To, Hz", "До, Гц"},
+    {W::kColumnAmplitude, "Amplitude", "Амплитуда"},
+    {W::kColumnPower, "Power", "Мощность"},
+    {W::kColumnRelAmplitude, "Rel. amplitude", "Отн. амплитуда"},
+    {W::kColumnRelPower, "Rel. power", "Отн. мощность"},
+    {W::kColumnCoverage, "Coverage, %", "Покрытие, %"},
+    {W::kColumnCoherence, "Coherence", "Когерентность"},
+    {W::kColumnThreshold, "Threshold", "Порог"},
+    {W::kColumnSignificant, "Significant, %", "Значимо, %"},
+    {W::kColumnLag, "Lag, s", "Задержка, с"},
+    {W::kColumnDepth, "Depth, mm", "Глубина, мм"},
+    {W::kColumnNote, "Note", "Примечание"},
+    {W::kScalogramTitle, "Scalogram", "Скалограмма"},
+    {W::kScalogramTitleBF, "Scalogram of BF", "Скалограмма BF"},
+    {W::kAxisFrequency, "f, Hz", "f, Гц"},
+    {W::kAxisTime, "t, min", "t, мин"},
+    {W::kAxisAmplitude, "Amplitude", "Амплитуда"},
+    {W::kAxisCoherence, "Coherence", "Когерентность"},
+    {W::kAxisLag, "Lag, s", "Задержка, с"},
+    {W::kAxisDepth, "Depth, mm", "Глубина, мм"},
+    {W::kCurveCoherence, "coherence", "когерентность"},
+    {W::kCurveThreshold, "95% of surrogates", "95% суррогатов"},
+    {W::kCurveT, "T", "T"},
+    {W::kCurveBF, "BF", "BF"},
+    {W::kHoverTime, "t", "t"},
+    {W::kHoverFrequency, "f", "f"},
+    {W::kHoverValue, "value", "значение"},
+    {W::kHoverOutsideCone, "outside the cone of influence", "вне конуса влияния"},
+    {W::kUnitMinutes, "min", "мин"},
+    {W::kUnitHertz, "Hz", "Гц"},
+    {W::kNoFile, "No file is loaded", "Файл не загружен"},
+    {W::kNoRecordT, "The Transform page has no temperature record", "На странице Преобразование нет записи температуры"},
+    {W::kNoRecordBF, "The Transform page has no blood flow record", "На странице Преобразование нет записи кровотока"},
+    {W::kNoEnvelope, "The PPG page has no envelope", "На странице ФПГ нет огибающей"},
+    {W::kNoResult, "Nothing to save: run the calculation first", "Нечего сохранять: сначала выполните расчёт"},
+    {W::kNoDepth, "Choose a band row that has a depth", "Выберите строку полосы с глубиной"},
+    {W::kTransformBusy, "The Transform page is busy", "Страница Преобразование занята"},
+    {W::kTruncated, "The longer record was cut to the shorter one: %1 samples left out",
+     "Более длинная запись обрезана до более короткой: отброшено отсчётов: %1"},
+    {W::kBadRate, "The file rate must be a number of Hz above 0", "Частота файла должна быть числом Гц больше 0"},
+    {W::kBadF0, "f0 must be a number from 0.5 to 3", "f0 должно быть числом от 0,5 до 3"},
+    {W::kBadFmin, "f min must be a number of Hz above 0", "f мин должна быть числом Гц больше 0"},
+    {W::kBadFmax, "f max must be empty (automatic) or a number of Hz above 0",
+     "f макс должна быть пустой (авто) или числом Гц больше 0"},
+    {W::kBadSeed, "The seed must be a whole number from 0", "Зерно должно быть целым числом от 0"},
+    {W::kAutomatic, "auto", "авто"},
+    {W::kPairRatesDiffer, "T is at %1 Hz and BF at %2 Hz: the two records of a pair need one rate",
+     "T с частотой %1 Гц, BF с частотой %2 Гц: у двух записей пары должна быть одна частота"},
+};
+
+QString Pick(Language language, const char* english, const char* russian) {
+  return QString::fromUtf8(language == Language::Russian ? russian : english);
+}
+
+}  // namespace
+
+QString AnalysisText(AnalysisWord word, Language language) {
+  for (const AnalysisWordEntry& entry : kAnalysisWords) {
+    if (entry.word == word) return Pick(language, entry.english, entry.russian);
+  }
+  return QString();
+}
+
+QString AnalysisBandName(const AnalysisBand& band, Language language) {
+  if (!band.preset) return QString::fromStdString(band.name);
+  struct Preset {
+    const char* key;
+    const char* english;
+    const char* russian;
+  };
+  static const Preset kPresets[] = {
+      {"endothelial", "Endothelial", "Эндотелиальный"},
+      {"endothelial_1", "Endothelial (NO-independent)", "Эндотелиальный (NO-независимый)"},
+      {"endothelial_2", "Endothelial (NO-dependent)", "Эндотелиальный (NO-зависимый)"},
+      {"neurogenic", "Neurogenic", "Нейрогенный"},
+      {"myogenic", "Myogenic", "Миогенный"},
+      {"respiratory", "Respiratory", "Дыхательный"},
+      {"cardiac", "Cardiac", "Сердечный"},
+  };
+  for (const Preset& preset : kPresets) {
+    if (band.name == preset.key) return Pick(language, preset.english, preset.russian);
+  }
+  return QString::fromStdString(band.name);
+}
+
+QString AnalysisNoteText(BandNote note, double neededMinutes, Language language, char separator) {
+  switch (note) {
+    case BandNote::kNone:
+      return QString();
+    case BandNote::kNoFrequency:
+      return Pick(language, "no analysis frequency lies in this band", "в этой полосе нет частот анализа");
+    case BandNote::kRecordTooShort: {
+      const double tenths = std::ceil(neededMinutes * 10.0 - 1e-9) / 10.0;
+      QString minutes = QString::number(tenths, 'f', 1);
+      minutes.replace(QLatin1Char('.'), QLatin1Char(separator));
+      return Pick(language, "record too short for this band: it needs at least %1 min",
+                  "запись слишком коротка для этой полосы: нужно не менее %1 мин")
+          .arg(minutes);
+    }
+  }
+  return QString();
+}
+
+QString AnalysisErrorText(const AnalysisError& error, const AnalysisOptions& options, Language language) {
+  switch (error.kind) {
+    case AnalysisErrorKind::kNoSamples:
+      return Pick(language, "The record has no samples", "В записи нет отсчётов");
+    case AnalysisErrorKind::kNonFiniteSample:
+      return Pick(language, "Sample %1 is not a finite number", "Отсчёт %1 не является конечным числом")
+          .arg(error.sample + 1);
+    case AnalysisErrorKind::kBadSampleRate:
+      return Pick(language, "The sample rate must be above 0 Hz", "Частота дискретизации должна быть больше 0 Гц");
+    case AnalysisErrorKind::kBadCentreFrequency:
+      return AnalysisText(AnalysisWord::kBadF0, language);
+    case AnalysisErrorKind::kBadVoices:
+      return Pick(language, "Voices per octave must be 1 to 128", "Голосов на октаву: от 1 до 128");
+    case AnalysisErrorKind::kBadFrequencyRange:
+      return Pick(language, "f min and f max need 0 < f min <= f max <= fs/2 = %1 Hz",
+                  "Нужно 0 < f мин <= f макс <= fs/2 = %1 Гц")
+          .arg(options.sampleRateHz / 2.0);
+    case AnalysisErrorKind::kNoFrequencies:
+      return Pick(language, "No frequency of the grid lies between f min and f max",
+                  "Между f мин и f макс нет ни одной частоты сетки");
+    case AnalysisErrorKind::kBadThreads:
+      return Pick(language, "The thread count must be 1 to 32", "Число потоков: от 1 до 32");
+    case AnalysisErrorKind::kBadPictureColumns:
+      return Pick(language, "The picture size is not valid", "Неверный размер изображения");
+    case AnalysisErrorKind::kTooLong:
+      return Pick(language, "The record is too long for the transform at this f min",
+                  "Запись слишком длинна для преобразования при этой f мин");
+    case AnalysisErrorKind::kValuesTooLarge:
+      return Pick(language, "The values are too large for the transform", "Значения слишком велики для преобразования");
+    case AnalysisErrorKind::kOutOfMemory:
+      return Pick(language, "Not enough memory for the transform", "Недостаточно памяти для преобразования");
+    case AnalysisErrorKind::kStopped:
+      return Pick(language, "The analysis was stopped", "Анализ остановлен");
+  }
+  return QString();
+}
+
+QString BandSetErrorText(const BandSetError& error, Language language) {
+  const QString item = QString::number(error.item);
+  const QString text = QString::fromStdString(error.text);
+  switch (error.kind) {
+    case BandSetErrorKind::kEmpty:
+      return Pick(language, "The band list needs NAME:LO:HI items separated by commas",
+                  "Список полос: элементы ИМЯ:ОТ:ДО через запятую");
+    case BandSetErrorKind::kMissingField:
+      return Pick(language, "Band %1 '%2' is not NAME:LO:HI", "Полоса %1 '%2' не в виде ИМЯ:ОТ:ДО").arg(item, text);
+    case BandSetErrorKind::kEmptyName:
+      return Pick(language, "Band %1 '%2' has no name", "У полосы %1 '%2' нет имени").arg(item, text);
+    case BandSetErrorKind::kBadNumber:
+      return Pick(language, "Band %1: '%2' is not a number of Hz (use \".\")",
+                  "Полоса %1: '%2' не число Гц (используйте \".\")")
+          .arg(item, text);
+    case BandSetErrorKind::kBadRange:
+      return Pick(language, "Band %1 '%2' needs 0 < LO < HI", "Для полосы %1 '%2' нужно 0 < ОТ < ДО").arg(item, text);
+    case BandSetErrorKind::kDuplicateName:
+      return Pick(language, "Band %1 '%2' repeats a name", "Полоса %1 '%2' повторяет имя").arg(item, text);
+  }
+  return QString();
+}
+
+QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& options, Language language) {
+  switch (error.kind) {
+    case CoherenceErrorKind::kAnalysis: {
+      const QString reason = AnalysisErrorText(error.analysis, options, language);
+      if (error.record == 0) return QStringLiteral("T: ") + reason;
+      if (error.record == 1) return QStringLiteral("BF: ") + reason;
+      return reason;
+    }
+    case CoherenceErrorKind::kBadTissue:
+      return Pick(language, "Lambda, Rho and C of the Transform page must be above 0",
+                  "Lambda, Rho и C страницы Преобразование должны быть больше 0");
+    case CoherenceErrorKind::kBadSurrogateCount:
+      return Pick(language, "Surrogates: 0 to %1", "Суррогатов: от 0 до %1").arg(kMaxSurrogatePairs);
+    case CoherenceErrorKind::kOutOfMemory:
+      return Pick(language, "Not enough memory for the coherence", "Недостаточно памяти для когерентности");
+    case CoherenceErrorKind::kStopped:
+      return Pick(language, "The analysis was stopped", "Анализ остановлен");
+  }
+  return QString();
+}
+
+void ApplyEnglish(QWidget* root) { Apply(root, Language::English); }
+
+void ApplyRussian(QWidget* root) { Apply(root, Language::Russian); }
+
+void ApplyLanguage(QWidget* root, Language language) {
+  if (language == Language::Russian) {
+    ApplyRussian(root);
+  } else {
+    ApplyEnglish(root);
+  }
+}
+
+QString CorrelationPrefix(Language language) {
+  return language == Language::Russian ? QStringLiteral("Корреляция: ") : QStringLiteral("Correlation: ");
+}
+
+QString SourceText(Side side, const QString& source) {
+  return (side == Side::Temperature ? QStringLiteral("Temperature: ") : QStringLiteral("  Blood Flow:  ")) + source;
+}
+
+QString PointsText(int count) { return QString::number(count) + QStringLiteral(" points"); }
+
+QString CorrelationLabel(Language language, double r, char separator) {
+  return CorrelationPrefix(language) + QString::fromStdString(FormatRealText(RoundedCorrelation(r), separator));
+}
+
+QString ConvertedAxisTitle(Side side, AxisUnits units) {
+  const bool bloodFlow = side == Side::Temperature;  // the temperature side's converted record is BF*
+  switch (units) {
+    case AxisUnits::Normalized:
+      return bloodFlow ? QStringLiteral("BF, arb. units") : QStringLiteral("T, arb. units");
+    case AxisUnits::Measured:
+      return bloodFlow ? QStringLiteral("BF, V") : QStringLiteral("T, °C");
+    case AxisUnits::Physical:
+      break;
+  }
+  return bloodFlow ? QStringLiteral("BF, mm^3/sec") : QStringLiteral("T, °C");
+}
+
+QString AboutText(Language language) {
+  const QString version = QStringLiteral(KELVORA_VERSION);
+  if (language == Language::Russian) {
+    return QStringLiteral(
+               "<h3>Kelvora %1</h3>"
+               "<p>Анализ сигналов микроциркуляции кожи: температура, кровоток (ЛДФ) и ФПГ.</p>"
+               "<p>Copyright © 2026 разработчики Kelvora.</p>"
+               "<p>Программа распространяется на условиях GNU General Public License версии 3 или любой более "
+               "поздней версии (GPL-3.0-or-later) и поставляется БЕЗ КАКИХ-ЛИБО ГАРАНТИЙ. Текст лицензии: файл "
+               "LICENSE и <a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">gnu.org/licenses/gpl-3.0</a>.</p>"
+               "<p>Использует Qt %2 (GPL-3).</p>")
+        .arg(version, QString::fromLatin1(qVersion()));
+  }
+  return QStringLiteral(
+             "<h3>Kelvora %1</h3>"
+             "<p>Analysis of skin microcirculation signals: temperature, blood flow (LDF) and PPG.</p>"
+             "<p>Copyright © 2026 the Kelvora developers.</p>"
+             "<p>This program is free software under the GNU General Public License, version 3 or any later version "
+             "(GPL-3.0-or-later). It comes WITHOUT ANY WARRANTY. The licence text is in the file LICENSE and at "
+             "<a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">gnu.org/licenses/gpl-3.0</a>.</p>"
+             "<p>Built with Qt %2 (GPL-3).</p>")
+      .arg(version, QString::fromLatin1(qVersion()));
+}
+
+
+namespace {
+
+QString Tr(Language language, const char* english, const char* russian) {
+  return QString::fromUtf8(language == Language::Russian ? russian : english);
+}
+
+QString Num(double value) { return QString::number(value, 'g', 6); }
+
+QString QuotedText(const std::string& text) { return QStringLiteral("'") + QString::fromStdString(EscapeBytes(text)) + QStringLiteral("'"); }
+
+QString FieldText(EdfHeaderField field, Language l) {
+  using F = EdfHeaderField;
+  switch (field) {
+    case F::kNone: return Tr(l, "header", "заголовок");
+    case F::kVersion: return Tr(l, "version", "версия");
+    case F::kPatient: return Tr(l, "patient", "пациент");
+    case F::kRecording: return Tr(l, "recording", "запись");
+    case F::kStartDate: return Tr(l, "start date", "дата начала");
+    case F::kStartTime: return Tr(l, "start time", "время начала");
+    case F::kHeaderBytes: return Tr(l, "number of header bytes", "число байт заголовка");
+    case F::kReserved: return Tr(l, "reserved", "резерв");
+    case F::kDataRecords: return Tr(l, "number of data records", "число записей данных");
+    case F::kRecordDuration: return Tr(l, "data record duration", "длительность записи данных");
+    case F::kSignalCount: return Tr(l, "number of signals", "число сигналов");
+    case F::kLabel: return Tr(l, "label", "метка");
+    case F::kTransducer: return Tr(l, "transducer type", "тип датчика");
+    case F::kPhysicalDimension: return Tr(l, "physical dimension", "физическая размерность");
+    case F::kPhysicalMinimum: return Tr(l, "physical minimum", "физический минимум");
+    case F::kPhysicalMaximum: return Tr(l, "physical maximum", "физический максимум");
+    case F::kDigitalMinimum: return Tr(l, "digital minimum", "цифровой минимум");
+    case F::kDigitalMaximum: return Tr(l, "digital maximum", "цифровой максимум");
+    case F::kPrefilter: return Tr(l, "prefiltering", "предфильтрация");
+    case F::kSamplesPerRecord: return Tr(l, "number of samples in each data record", "число отсчётов в записи данных");
+    case F::kSignalReserved: return Tr(l, "signal reserved", "резерв сигнала");
+    case F::kFileSize: return Tr(l, "file size", "размер файла");
+    case F::kAnnotations: return Tr(l, "annotations", "аннотации");
+  }
+  return Tr(l, "header", "заголовок");
+}
+
+QString ErrorBody(const RecordFileError& e, Language l) {
+  using K = RecordFileErrorKind;
+  const QString column = Tr(l, "column %1: ", "столбец %1: ").arg(e.column);
+  switch (e.kind) {
+    case K::kMissingFile: return Tr(l, "the file does not exist", "файл не существует");
+    case K::kCannotOpen: return Tr(l, "cannot open the file", "не удаётся открыть файл");
+    case K::kCannotWrite: return Tr(l, "cannot write the file; an existing file is unchanged", "не удаётся записать файл; существующий файл не изменён");
+    case K::kNoData:
+      return e.line > 0 ? Tr(l, "no rows of numbers after line %1", "нет строк с числами после строки %1").arg(e.line)
+                        : Tr(l, "no rows of numbers", "нет строк с числами");
+    case K::kBadNumber: return column + Tr(l, "%1 is not a valid number", "%1 не является числом").arg(QuotedText(e.text));
+    case K::kRaggedRow: return Tr(l, "%1 cells where the rows have %2", "%1 ячеек, а в строках %2").arg(e.count).arg(e.expected);
+    case K::kLineTooLong: return Tr(l, "the line is longer than %1 bytes", "строка длиннее %1 байт").arg(e.expected);
+    case K::kMissingValue: return column + Tr(l, "empty cell with values after it", "пустая ячейка, после которой есть значения");
+    case K::kNoSuchColumn: return Tr(l, "no column %1 among the %2 columns", "нет столбца %1 среди %2 столбцов").arg(QuotedText(e.text)).arg(e.count);
+    case K::kAmbiguousColumn: return Tr(l, "%1 names more than one column", "%1 называет несколько столбцов").arg(QuotedText(e.text));
+    case K::kColumnNeeded: return Tr(l, "no signal column", "нет столбца сигнала");
+    case K::kTimeNotUniform:
+      return Tr(l, "time column %1: at t = %2 s the step is %3 s where the usual step is %4 s (not uniform within 1 %)",
+                "столбец времени %1: при t = %2 с шаг %3 с, обычный шаг %4 с (неравномерно более чем на 1 %)")
+          .arg(e.column).arg(Num(e.timeS), Num(e.stepS), Num(e.expectedStepS));
+    case K::kTooFewSamples: return Tr(l, "the time column has %1 samples; a rate needs at least 2", "в столбце времени %1 отсчётов; для частоты нужно не меньше 2").arg(e.count);
+    case K::kNoSampleRate: return Tr(l, "no time column: type the rate", "нет столбца времени: введите частоту");
+    case K::kEdfHeader: {
+      if (e.field == EdfHeaderField::kVersion)
+        return Tr(l, "not an EDF or BDF file (version field %1)", "не файл EDF или BDF (поле версии %1)").arg(QuotedText(e.text));
+      if (e.field == EdfHeaderField::kFileSize && e.expected > 0)
+        return Tr(l, "EDF file size is %1 bytes where the header says %2", "размер файла EDF %1 байт, а по заголовку %2").arg(e.count).arg(e.expected);
+      QString text = Tr(l, "EDF header field '%1'", "поле заголовка EDF '%1'").arg(FieldText(e.field, l));
+      if (e.signal > 0) text += Tr(l, " of signal %1", " сигнала %1").arg(e.signal);
+      text += Tr(l, " is malformed", " неверно");
+      if (!e.text.empty()) text += QStringLiteral(" (") + QuotedText(e.text) + QStringLiteral(")");
+      return text;
+    }
+    case K::kEdfDiscontinuous: return Tr(l, "discontinuous EDF+D and BDF+D files are not read", "прерывистые файлы EDF+D и BDF+D не читаются");
+    case K::kNoSuchChannel: return Tr(l, "no channel %1 among the %2 signals", "нет канала %1 среди %2 сигналов").arg(QuotedText(e.text)).arg(e.count);
+    case K::kAmbiguousChannel: return Tr(l, "%1 is the label of more than one signal", "%1 — метка нескольких сигналов").arg(QuotedText(e.text));
+    case K::kEdfReadFailed: return Tr(l, "the samples of channel %1 cannot be read", "отсчёты канала %1 не читаются").arg(e.column);
+    case K::kRatioNotWhole:
+      return Tr(l, "cannot resample %1 Hz to %2 Hz: the ratio %3 is not a whole number",
+                "нельзя передискретизировать %1 Гц в %2 Гц: отношение %3 не целое")
+          .arg(Num(e.fromRateHz), Num(e.toRateHz), Num(e.toRateHz > 0 ? e.fromRateHz / e.toRateHz : 0.0));
+    case K::kRateNotWhole: return Tr(l, "the rate %1 Hz is not a whole number of hertz; choose a rate to resample to", "частота %1 Гц не целая; выберите частоту передискретизации").arg(Num(e.fromRateHz));
+    case K::kNoSamples: return Tr(l, "no samples", "нет отсчётов");
+    case K::kNonFiniteValue: return Tr(l, "sample %1 of channel %2 is not a finite number", "отсчёт %1 канала %2 не является конечным числом").arg(e.count).arg(e.column);
+    case K::kValueTooLarge: return Tr(l, "channel %1 has values too large for an EDF header", "значения канала %1 слишком велики для заголовка EDF").arg(e.column);
+    case K::kBadChannel:
+      return e.column > 0 ? Tr(l, "channel %1 has no samples or no rate", "у канала %1 нет отсчётов или частоты").arg(e.column)
+                          : Tr(l, "no channels", "нет каналов");
+  }
+  return Tr(l, "error", "ошибка");
+}
+
+}  // namespace
+
+QString RecordFileErrorText(const RecordFileError& error, Language language) {
+  QString text = QString::fromStdString(error.path);
+  if (error.line > 0 && error.kind != RecordFileErrorKind::kNoData) {
+    text += Tr(language, ", line %1", ", строка %1").arg(error.line);
+  }
+  if (!text.isEmpty()) text += QStringLiteral(": ");
+  text += ErrorBody(error, language);
+  if (!error.reason.empty()) text += QStringLiteral(" (") + QString::fromStdString(error.reason) + QStringLiteral(")");
+  return text;
+}
+
+QString ImportText(ImportWord word, Language l) {
+  using W = ImportWord;
+  switch (word) {
+    case W::kTitle: return Tr(l, "Import", "Импорт");
+    case W::kComma: return Tr(l, "Comma", "Запятая");
+    case W::kSemicolon: return Tr(l, "Semicolon", "Точка с запятой");
+    case W::kTab: return Tr(l, "Tab", "Табуляция");
+    case W::kWhitespace: return Tr(l, "Blanks", "Пробелы");
+    case W::kPoint: return Tr(l, "Point (.)", "Точка (.)");
+    case W::kDecimalComma: return Tr(l, "Comma (,)", "Запятая (,)");
+    case W::kNoTimeColumn: return Tr(l, "none", "нет");
+    case W::kColumnHeader: return Tr(l, "Column", "Столбец");
+    case W::kNameHeader: return Tr(l, "Name", "Имя");
+    case W::kUnitHeader: return Tr(l, "Unit", "Единица");
+    case W::kLabelHeader: return Tr(l, "Label", "Метка");
+    case W::kRateHeader: return Tr(l, "Rate, Hz", "Частота, Гц");
+    case W::kSamplesHeader: return Tr(l, "Samples", "Отсчётов");
+    case W::kTimeHeader: return Tr(l, "Time, s", "Время, с");
+    case W::kDurationHeader: return Tr(l, "Duration, s", "Длит., с");
+    case W::kTextHeader: return Tr(l, "Text", "Текст");
+    case W::kTemperature: return Tr(l, "Temperature (T):", "Температура (T):");
+    case W::kBloodFlow: return Tr(l, "Blood flow (BF):", "Кровоток (BF):");
+    case W::kPpg: return Tr(l, "PPG:", "ФПГ:");
+    case W::kSignal: return Tr(l, "Signal:", "Сигнал:");
+    case W::kFileRate: return Tr(l, "as in the file", "как в файле");
+    case W::kRateMeasured: return Tr(l, "%1 Hz from the time column (uniform within 1 % over the first %2 rows)", "%1 Гц по столбцу времени (равномерно в пределах 1 % по первым %2 строкам)");
+    case W::kRateOfChannel: return Tr(l, "The channel is at %1 Hz", "Частота канала %1 Гц");
+    case W::kResampled: return Tr(l, "Block means of %1 samples: %2 Hz to %3 Hz", "Средние по блокам из %1 отсчётов: %2 Гц в %3 Гц");
+    case W::kNotResampled: return Tr(l, "Read at %1 Hz as it stands", "Читается с частотой %1 Гц как есть");
+    case W::kBadRate: return Tr(l, "The rate must be a number above 0", "Частота должна быть числом больше 0");
+    case W::kSampleLimit: return Tr(l, "The record holds more than 20000 samples after resampling: the first 20000 are kept", "После передискретизации в записи больше 20000 отсчётов: сохранены первые 20000");
+    case W::kRateDiffers: return Tr(l, "The record is at %1 Hz, the loaded record at %2 Hz", "Запись с частотой %1 Гц, загруженная запись %2 Гц");
+  }
+  return {};
+}
+
+}  // namespace kelvora

@@ -1,0 +1,109 @@
+#pragma once
+// The interface texts in English and Russian, keyed by object name, and the two routines that apply them.
+#include <QString>
+#include <vector>
+
+#include "analysis/band_set.h"
+#include "analysis/band_table.h"
+#include "analysis/phase_coherence.h"
+#include "analysis/record_analysis.h"
+#include "shell/app_context.h"
+#include "signals/transform_session.h"
+
+class QWidget;
+
+namespace kelvora {
+
+struct RecordFileError;
+
+// What part of the named object a text goes to.
+enum class TextTarget {
+  Text,             // caption of a button, check box, radio button, label, group box title, menu or action
+  PageTitle,        // title of page `index` of the QTabWidget
+  ChartTitle,       // title of the chart view
+  ChartBottomAxis,  // title of the chart view's bottom axis
+  RadioItem,        // caption of the index-th QRadioButton child of the group box
+  TextIfButton2On,  // caption written only while the object "Button2" is enabled
+};
+
+struct TextEntry {
+  const char* objectName;
+  TextTarget target;
+  int index;
+  const char* english;  // UTF-8
+  const char* russian;  // UTF-8
+};
+
+// The complete table, in the order the routines write it.
+const std::vector<TextEntry>& LanguageTable();
+
+// English routine: checks the menu item "English1", then writes every English text of the table into the
+// objects below `root` that carry the names (objects that do not exist are skipped).
+void ApplyEnglish(QWidget* root);
+// Russian routine: checks "N2", then writes every Russian text.
+void ApplyRussian(QWidget* root);
+// ApplyEnglish or ApplyRussian.
+void ApplyLanguage(QWidget* root, Language language);
+
+// "Correlation: " or "Корреляция: ".
+QString CorrelationPrefix(Language language);
+
+// The words around the Transform session's values, the same in both languages:
+// Edit10 / Edit16: "Temperature: " + source, "  Blood Flow:  " + source (two blanks before and after);
+QString SourceText(Side side, const QString& source);
+// Edit17 / Edit18: the count followed by " points";
+QString PointsText(int count);
+// LBCorrel1 / LBCorrel2: the prefix of `language` and r rounded to three decimals with `separator`;
+QString CorrelationLabel(Language language, double r, char separator);
+// the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
+// "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
+QString ConvertedAxisTitle(Side side, AxisUnits units);
+
+// The words of the Analysis page that change with its state (list items, table headers, axis titles, messages).
+enum class AnalysisWord {
+  kSourceFile, kSourceT, kSourceBF, kSourcePpg, kPairTransform, kPairFiles,
+  kBandsDefault, kBandsSix, kBandsCustom,
+  kDetrendNone, kDetrendMean, kDetrendLinear, kDetrendCubic,
+  kAmplitude, kPower, kColourLinear, kColourLog,
+  kColumnBand, kColumnLow, kColumnHigh, kColumnAmplitude, kColumnPower, kColumnRelAmplitude, kColumnRelPower,
+  kColumnCoverage, kColumnCoherence, kColumnThreshold, kColumnSignificant, kColumnLag, kColumnDepth, kColumnNote,
+  kScalogramTitle, kScalogramTitleBF, kAxisFrequency, kAxisTime, kAxisAmplitude, kAxisCoherence, kAxisLag,
+  kAxisDepth, kCurveCoherence, kCurveThreshold, kCurveT, kCurveBF, kHoverTime, kHoverFrequency, kHoverValue,
+  kHoverOutsideCone, kUnitMinutes, kUnitHertz, kNoFile, kNoRecordT, kNoRecordBF, kNoEnvelope, kNoResult, kNoDepth, kTransformBusy,
+  kTruncated, kBadRate, kBadF0, kBadFmin, kBadFmax, kBadSeed, kAutomatic,
+  kPairRatesDiffer,  // %1 the T record's rate, %2 the BF record's
+};
+QString AnalysisText(AnalysisWord word, Language language);
+// A band's name as the page shows it: a preset's key translated, the user's own name as given.
+QString AnalysisBandName(const AnalysisBand& band, Language language);
+// The note of a band row ("record too short for this band: it needs at least M min", M rounded up to a tenth
+// and written with `separator`); empty without a note.
+QString AnalysisNoteText(BandNote note, double neededMinutes, Language language, char separator);
+// Why the options or a record were refused, or why a run ended without a result.
+QString AnalysisErrorText(const AnalysisError& error, const AnalysisOptions& options, Language language);
+QString BandSetErrorText(const BandSetError& error, Language language);
+QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& options, Language language);
+
+// The text of Help -> "About Kelvora": the program, its version and its licence (GPL-3.0-or-later).
+QString AboutText(Language language);
+
+
+// The window's text of an import or export error of an instrument file (signals/record_file_error.h): the file,
+// the line of a text file, then what is wrong (the column of a cell, the header field and signal of an EDF file).
+QString RecordFileErrorText(const RecordFileError& error, Language language);
+
+// The words of the Import dialog that are not captions of named controls.
+enum class ImportWord {
+  kTitle, kComma, kSemicolon, kTab, kWhitespace, kPoint, kDecimalComma, kNoTimeColumn,
+  kColumnHeader, kNameHeader, kUnitHeader, kLabelHeader, kRateHeader, kSamplesHeader, kTimeHeader,
+  kDurationHeader, kTextHeader, kTemperature, kBloodFlow, kPpg, kSignal, kFileRate,
+  kRateMeasured,   // %1 rate, %2 rows
+  kRateOfChannel,  // %1 rate
+  kResampled,      // %1 ratio, %2 from, %3 to
+  kNotResampled,   // %1 rate
+  kBadRate, kSampleLimit,
+  kRateDiffers,  // %1 the record's rate, %2 the loaded record's
+};
+QString ImportText(ImportWord word, Language language);
+
+}  // namespace kelvora

@@ -1,0 +1,140 @@
+#include "shell/run_progress_view.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cmath>
+
+#include "shell/app_context.h"
+#include "shell/run_progress.h"
+
+namespace kelvora {
+
+namespace {
+
+constexpr int kElapsedIntervalMs = 15;
+constexpr int kRemainingIntervalMs = 1000;
+// Below this many elapsed seconds the elapsed time shows its milliseconds.
+constexpr qint64 kMillisecondsShownBelowS = 20;
+
+QString TwoDigits(long long value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+
+qint64 SteadyMilliseconds() {
+  static QElapsedTimer timer = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  return timer.elapsed();
+}
+
+}  // namespace
+
+QString ElapsedPanelText(qint64 elapsedMs) {
+  if (elapsedMs < 0) elapsedMs = 0;
+  const qint64 seconds = elapsedMs / 1000;
+  const qint64 hours = seconds / 3600;
+  const qint64 beyondHours = seconds - hours * 3600;
+  QString text = QStringLiteral("Elapsed Time: ");
+  if (hours >= 24) text += QString::number(hours / 24) + QStringLiteral("d.:");
+  text += QString::number(hours % 24) + QLatin1Char(':') + TwoDigits(beyondHours / 60) + QLatin1Char(':') +
+          TwoDigits(beyondHours % 60);
+  if (seconds < kMillisecondsShownBelowS)
+    text += QLatin1Char(':') + QStringLiteral("%1").arg(elapsedMs % 1000, 3, 10, QLatin1Char('0'));
+  return text;
+}
+
+QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum) {
+  if (!std::isfinite(elapsedSeconds)) elapsedSeconds = 0.0;
+  long long remaining = 0;
+  if (position > 0 && maximum > position) {
+    remaining = std::llround(elapsedSeconds / static_cast<double>(position) * static_cast<double>(maximum - position));
+  }
+  if (remaining < 0) remaining = 0;
+  return QStringLiteral("Remaining Time: ") + QString::number(remaining / 86400) + QStringLiteral(" d. :") +
+         QString::number(remaining % 86400 / 3600) + QLatin1Char(':') + TwoDigits(remaining % 3600 / 60) +
+         QLatin1Char(':') + TwoDigits(remaining % 60);
+}
+
+QString PercentPanelText(long long position, long long maximum) {
+  long long percent = 0;
+  if (maximum > 0) percent = std::llround(static_cast<double>(position) / static_cast<double>(maximum) * 100.0);
+  return QString::number(percent) + QStringLiteral(" %");
+}
+
+RunProgressView::RunProgressView(AppContext* context, QObject* parent, Clock clock)
+    : QObject(parent), m_context(context), m_clock(clock ? std::move(clock) : Clock(SteadyMilliseconds)) {
+  m_timer2.setObjectName(QStringLiteral("Timer2"));
+  m_timer2.setInterval(kElapsedIntervalMs);
+  m_timer3.setObjectName(QStringLiteral("Timer3"));
+  m_timer3.setInterval(kRemainingIntervalMs);
+  connect(&m_timer2, &QTimer::timeout, this, &RunProgressView::elapsedTick);
+  connect(&m_timer3, &QTimer::timeout, this, &RunProgressView::remainingTick);
+}
+
+void RunProgressView::begin() {
+  m_start = m_clock();
+  m_elapsedMs = 0;
+  m_running = true;
+  if (RunProgress* progress = m_context->progress()) {
+    progress->begin();
+    progress->progressLabel()->setText(QStringLiteral("0%"));
+    progress->stopButton()->setEnabled(true);
+  }
+  if (QMainWindow* window = m_context->window()) window->setCursor(Qt::BusyCursor);
+  m_timer2.start();
+  m_timer3.start();
+  elapsedTick();
+}
+
+void RunProgressView::end(bool completed) {
+  if (!m_running) return;
+  elapsedTick();
+  m_running = false;
+  m_timer2.stop();
+  m_timer3.stop();
+  if (RunProgress* progress = m_context->progress()) {
+    if (progress->isRunning()) progress->end();
+    if (completed) {
+      const QLabel* panel0 =
+          m_context->window() ? m_context->window()->findChild<QLabel*>(QStringLiteral("StatusPanel0")) : nullptr;
+      progress->setStatusText(0, (panel0 ? panel0->text() : QString()) + QStringLiteral(" ГОТОВО"));
+    }
+    progress->progressLabel()->setText(QStringLiteral("100%"));
+    progress->bar()->setValue(progress->bar()->minimum());
+    progress->stopButton()->setEnabled(false);
+  }
+  if (QMainWindow* window = m_context->window()) window->unsetCursor();
+  if (completed && m_context->sound()) QApplication::beep();
+}
+
+void RunProgressView::stop() {
+  if (!m_running) return;
+  end(false);
+  if (RunProgress* progress = m_context->progress()) progress->setStatusText(1, QStringLiteral("Stop"));
+}
+
+void RunProgressView::elapsedTick() {
+  if (!m_running) return;
+  m_elapsedMs = m_clock() - m_start;
+  if (RunProgress* progress = m_context->progress()) progress->setStatusText(0, ElapsedPanelText(m_elapsedMs));
+}
+
+void RunProgressView::remainingTick() {
+  RunProgress* progress = m_context->progress();
+  if (!progress) return;
+  if (!m_timer2.isActive()) {
+    progress->setStatusText(1, QStringLiteral("Remaining Time: 0:00:00"));
+    return;
+  }
+  const SharedProgressSink& sink = progress->sink();
+  const long long position = sink.position() - sink.minimum();
+  const long long maximum = sink.maximum() - sink.minimum();
+  progress->setStatusText(1, RemainingPanelText(static_cast<double>(m_elapsedMs) / 1000.0, position, maximum));
+  progress->progressLabel()->setText(PercentPanelText(position, maximum));
+}
+
+}  // namespace kelvora
