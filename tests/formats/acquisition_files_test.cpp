@@ -210,6 +210,32 @@ TEST(MatFile, AcquisitionExportReadsExactly) {
   EXPECT_EQ(r.blocks[1].markers[0].source, "labchart");
 }
 
+// With a tickrate, comment positions count its ticks; blocks of the export join when they follow.
+TEST(MatFile, AcquisitionExportCommentsAtTicksAndBlocksJoined) {
+  testing::ExportSpec spec;
+  spec.blocks = {{{"BF", "PU", 40, Wave(400, 10, 0.01), 0.0}}, {{"BF", "PU", 40, Wave(200, 12, 0.0), 0.0}}};
+  spec.blockTimes = {739000.0, 739000.0 + 10.0 / 86400.0};  // the second starts 10 s (400 samples) later
+  spec.comments = {{1, 2, 2500, "cuff on"}};
+  spec.tickRateHz = 1000;
+  TempDir dir;
+  const std::string path = dir.file("ticks.mat");
+  MatWriteOptions v73;
+  v73.version73 = MatVersion73Supported();
+  ASSERT_FALSE(WriteMatFile(path, testing::AcquisitionExport(spec), v73).has_value());
+  const MatReadResult r = ReadMatFile(path);
+  ASSERT_TRUE(r.ok());
+  ASSERT_EQ(r.blocks.size(), 2u);
+  ASSERT_EQ(r.blocks[1].markers.size(), 1u);
+  EXPECT_DOUBLE_EQ(r.blocks[1].markers[0].timeS, 2.5);
+  RecordBlock joined;
+  ASSERT_FALSE(JoinBlocks(r.blocks, joined).has_value());
+  std::vector<double> all = spec.blocks[0][0].values;
+  all.insert(all.end(), spec.blocks[1][0].values.begin(), spec.blocks[1][0].values.end());
+  EXPECT_EQ(joined.channels[0].values, all);
+  ASSERT_EQ(joined.markers.size(), 1u);
+  EXPECT_DOUBLE_EQ(joined.markers[0].timeS, 12.5);
+}
+
 TEST(MatFile, AcquisitionExportWithADataEndBeyondTheDataIsRefused) {
   TempDir dir;
   std::vector<MatValue> vars = testing::AcquisitionExport(TwoRateExport());
