@@ -87,7 +87,7 @@ std::vector<MatValue> ScalogramMat(const AnalysisResult& result) {
 std::vector<MatValue> CoherenceMat(const CoherenceResult& result) {
   std::vector<std::string> names;
   std::vector<double> low, high;
-  OptionalColumn coherence, threshold, share, lag, depth;
+  OptionalColumn coherence, threshold, share, lag, depth, depthAmp;
   for (const CoherenceBandRow& row : result.bands) {
     names.push_back(row.band.name);
     low.push_back(row.band.range.low);
@@ -97,6 +97,7 @@ std::vector<MatValue> CoherenceMat(const CoherenceResult& result) {
     share.add(row.coherence ? std::optional<double>(row.significantShare) : std::nullopt);
     lag.add(row.lagSeconds);
     depth.add(row.depthMm);
+    depthAmp.add(row.depthAmpMm);
   }
   std::vector<MatValue> bandFields = {MatValue::TextRows("band", names), MatValue::Column("low_hz", low),
                                       MatValue::Column("high_hz", high)};
@@ -105,6 +106,7 @@ std::vector<MatValue> CoherenceMat(const CoherenceResult& result) {
   share.into(bandFields, "significant_share");
   lag.into(bandFields, "lag_s");
   depth.into(bandFields, "depth_mm");
+  depthAmp.into(bandFields, "depth_amp_mm");
 
   std::vector<double> frequency, significant;
   OptionalColumn pointCoherence, pointThreshold, pointLag, pointDepth;

@@ -29,7 +29,7 @@ MatValue SpectrumMat(const AnalysisResult& result);
 std::vector<MatValue> ScalogramMat(const AnalysisResult& result);
 
 // `coherence_bands`: band (char rows), low_hz, high_hz, coherence, threshold, significant_share, lag_s,
-// depth_mm (each optional one with *_valid); `coherence_curves`: frequency_hz, coherence, threshold, lag_s,
+// depth_mm, depth_amp_mm (each optional one with *_valid); `coherence_curves`: frequency_hz, coherence, threshold, lag_s,
 // depth_mm (with *_valid) and significant (0/1). Pure.
 std::vector<MatValue> CoherenceMat(const CoherenceResult& result);
 

@@ -144,6 +144,11 @@ bool AllFinite(const CoherenceResult& result) {
 
 }  // namespace
 
+CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
+                                    double centreFrequency) {
+  return BandRowOf(band, points, centreFrequency);
+}
+
 std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options) {
   if (const auto fault = CheckAnalysisOptions(options.analysis))
     return CoherenceError{CoherenceErrorKind::kAnalysis, *fault, -1};

@@ -44,6 +44,7 @@ enum class CoherenceErrorKind {
   kBadSurrogateCount,  // outside 0 .. kMaxSurrogatePairs
   kOutOfMemory,
   kStopped,            // the progress sink asked to stop
+  kBadWindow,          // the coherence over time's window or columns are not valid (coherence_modes.h)
 };
 
 struct CoherenceError {
@@ -70,6 +71,7 @@ struct CoherenceBandRow {
   double significantShare = 0.0;            // significant frequencies / frequencies with a value, 0 .. 1
   std::optional<double> lagSeconds;         // mean of dt over the band's frequencies that have a value
   std::optional<double> depthMm;            // median of x(f) over the band; empty where none is significant
+  std::optional<double> depthAmpMm;         // the depth from the amplitudes (coherence_modes.h), where computed
   BandNote note = BandNote::kNone;          // as in the band table (record too short)
   double neededMinutes = 0.0;
 };
@@ -96,6 +98,10 @@ std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& opti
 
 // Depth in mm of a lag of dt seconds at frequency f under the tissue; empty unless 0 < dt < 1 / (2 f). Pure.
 std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const CoherenceTissue& tissue);
+
+// The band row of the points (the means, share and median depth above; depthAmpMm left empty). Pure.
+CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
+                                    double centreFrequency);
 
 // Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress: range 0 .. 1 + pairs
 // (the records, then each surrogate pair), reported when the percentage changes; a stop request is seen between

@@ -142,6 +142,7 @@ const std::vector<TextEntry> kTable = {
     {"LabelAnalysisDetrend", T::Text, 0, "Detrend", "Тренд"},
     {"LabelAnalysisSurrogates", T::Text, 0, "Surrogates", "Суррогаты"},
     {"LabelAnalysisSeed", T::Text, 0, "Seed", "Зерно"},
+    {"CheckAnalysisModa", T::Text, 0, "MODA-compatible", "Как в MODA"},
     {"BtnAnalysisCalc", T::Text, 0, "Calculation", "Расчёт"},
     {"LabelAnalysisShow", T::Text, 0, "Show:", "Показ:"},
     {"BtnAnalysisSaveTable", T::Text, 0, "Table CSV", "Таблица CSV"},
@@ -291,6 +292,8 @@ const AnalysisWordEntry kAnalysisWords[] = {
     {W::kColumnNote, "Note", "Примечание"},
     {W::kScalogramTitle, "Scalogram", "Скалограмма"},
     {W::kScalogramTitleBF, "Scalogram of BF", "Скалограмма BF"},
+    {W::kCoherenceMapTitle, "Coherence over time (white: above the surrogate threshold)",
+     "Когерентность во времени (белым: выше порога суррогатов)"},
     {W::kAxisFrequency, "f, Hz", "f, Гц"},
     {W::kAxisTime, "t, min", "t, мин"},
     {W::kAxisAmplitude, "Amplitude", "Амплитуда"},
@@ -457,6 +460,9 @@ QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& o
       return Pick(language, "Not enough memory for the coherence", "Недостаточно памяти для когерентности");
     case CoherenceErrorKind::kStopped:
       return Pick(language, "The analysis was stopped", "Анализ остановлен");
+    case CoherenceErrorKind::kBadWindow:
+      return Pick(language, "The coherence-over-time window must be a positive number of cycles",
+                  "Окно когерентности во времени должно быть положительным числом периодов");
   }
   return QString();
 }
