@@ -323,7 +323,8 @@ class Reader {
 
   void closeBlock() {
     if (!m_block.open) return;
-    if (m_block.sampleRows > 0) {
+    // A block of times alone (no channel in its header or rows) holds no signal.
+    if (m_block.sampleRows > 0 && m_block.channelCount > 0) {
       RecordBlock block;
       block.firstLine = m_block.firstLine;
       block.startDays = m_block.header.startDays;

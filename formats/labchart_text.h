@@ -45,7 +45,7 @@ bool LooksLikeLabChartText(std::string_view start);
 // - A header after data rows, or a time below the row before it, starts a new block. Within a block the times
 //   must step by the interval, to within half of it (kTimeNotUniform).
 // - Blank lines are skipped. The channels of a block are all those of its header (or of its first row, when the
-//   header has no titles); options.channels picks among them by FindByRef on the titles (kNoSuchChannel,
+//   header has no titles); a block without channels is dropped; options.channels picks among them by FindByRef on the titles (kNoSuchChannel,
 //   kAmbiguousChannel). Comments are markers with source "labchart", at the row's time from the block's first
 //   row. A block without rows is dropped; a file without any row is kNoData.
 // `path` only names the file in errors. Cost: one pass; memory for the channels read. Pure; any thread.

@@ -150,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadText{"NaN", "Interval=\t0.5 s\n0\tnan\n", RecordFileErrorKind::kBadNumber, 2},
         BadText{"Gap", "Interval=\t0.5 s\n0\t1\n1.5\t2\n", RecordFileErrorKind::kTimeNotUniform, 3},
         BadText{"NoInterval", "ChannelTitle=\tA\n0\t1\n", RecordFileErrorKind::kNoSampleRate, 2},
-        BadText{"NoRows", "Interval=\t0.5 s\nChannelTitle=\tA\n", RecordFileErrorKind::kNoData, 0}),
+        BadText{"NoRows", "Interval=\t0.5 s\nChannelTitle=\tA\n", RecordFileErrorKind::kNoData, 0},
+        BadText{"TimesAlone", "Interval=\t0.5 s\n0\n0.5\t#* note\n0.5\n1\n", RecordFileErrorKind::kNoData, 0}),
     [](const ::testing::TestParamInfo<BadText>& info) { return std::string(info.param.name); });
 
 TEST(LabChartText, ATimeGoingBackStartsABlockAndMillisecondsAreRead) {
