@@ -181,7 +181,7 @@ SampleRange TimeLocalisedCoherence(std::span<const fft::ComplexD> t, std::span<c
 }
 
 std::optional<double> AmplitudeDepthMm(std::span<const double> frequenciesHz, std::span<const double> amplitudeT,
-                                       std::span<const double> amplitudeBF, const CoherenceTissue& tissue) {
+                                       std::span<const double> amplitudeBF, const ThermalWaveTissue& tissue) {
   const std::size_t m = frequenciesHz.size();
   if (m < 2 || amplitudeT.size() != m || amplitudeBF.size() != m) return std::nullopt;
   long double sx = 0.0L, sy = 0.0L;
@@ -207,7 +207,7 @@ std::optional<double> AmplitudeDepthMm(std::span<const double> frequenciesHz, st
 }
 
 void AddAmplitudeDepths(CoherenceResult& result, std::span<const std::optional<double>> amplitudeT,
-                        std::span<const std::optional<double>> amplitudeBF, const CoherenceTissue& tissue) {
+                        std::span<const std::optional<double>> amplitudeBF, const ThermalWaveTissue& tissue) {
   if (amplitudeT.size() != result.points.size() || amplitudeBF.size() != result.points.size()) return;
   for (CoherenceBandRow& row : result.bands) {
     std::vector<double> f, at, ab;

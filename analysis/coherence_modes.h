@@ -90,11 +90,11 @@ SampleRange TimeLocalisedCoherence(std::span<const fft::ComplexD> t, std::span<c
 // x_amp in mm from the frequencies and the amplitudes (equal lengths); empty with fewer than two distinct
 // frequencies, a non-positive amplitude, or a slope that gives no positive depth. Pure.
 std::optional<double> AmplitudeDepthMm(std::span<const double> frequenciesHz, std::span<const double> amplitudeT,
-                                       std::span<const double> amplitudeBF, const CoherenceTissue& tissue);
+                                       std::span<const double> amplitudeBF, const ThermalWaveTissue& tissue);
 
 // Fills bands[].depthAmpMm of a coherence result from the amplitudes of its rows. Pure.
 void AddAmplitudeDepths(CoherenceResult& result, std::span<const std::optional<double>> amplitudeT,
-                        std::span<const std::optional<double>> amplitudeBF, const CoherenceTissue& tissue);
+                        std::span<const std::optional<double>> amplitudeBF, const ThermalWaveTissue& tissue);
 
 // A_T and A_BF under the analysis transform of the options, for a result of AnalyzeCoherence (the longer
 // record cut as there). Empty vectors when the transform is refused. Cost: one transform of each record.

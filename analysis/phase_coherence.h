@@ -20,20 +20,15 @@
 #include "analysis/band_set.h"
 #include "analysis/record_analysis.h"
 #include "core/progress.h"
+#include "core/thermal_wave.h"
 
 namespace kelvora {
 
 inline constexpr int kMaxSurrogatePairs = 10000;
 
-struct CoherenceTissue {
-  double lambda = 0.33;       // thermal conductivity, W/(m*K); > 0
-  double rho = 1057.0;        // density, kg/m^3; > 0
-  double heatCapacity = 3780; // specific heat c, J/(kg*K); > 0
-};
-
 struct CoherenceOptions {
   AnalysisOptions analysis;  // the transform of both records (pictureColumns is not used)
-  CoherenceTissue tissue;
+  ThermalWaveTissue tissue;  // lambda, rho and c give the depth of a lag (its depthM is not used)
   int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
   std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
 };
@@ -97,7 +92,7 @@ struct CoherenceOutcome {
 std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options);
 
 // Depth in mm of a lag of dt seconds at frequency f under the tissue; empty unless 0 < dt < 1 / (2 f). Pure.
-std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const CoherenceTissue& tissue);
+std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const ThermalWaveTissue& tissue);
 
 // The band row of the points (the means, share and median depth above; depthAmpMm left empty). Pure.
 CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,

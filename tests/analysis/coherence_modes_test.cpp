@@ -38,7 +38,7 @@ struct Pair {
 };
 
 Pair ThermalFilterPair(std::size_t n, double fs, double depthM, double lowHz, double highHz, double noise,
-                       std::uint64_t seed, const CoherenceTissue& tissue = {}) {
+                       std::uint64_t seed, const ThermalWaveTissue& tissue = {}) {
   std::mt19937_64 rng(seed);
   std::vector<Complex> flow(n / 2 + 1), temp(n / 2 + 1);
   for (std::size_t k = 1; k < flow.size(); ++k) {
