@@ -8,6 +8,7 @@
 
 
 #include "analysis/analysis_csv.h"
+#include "analysis/analysis_mat.h"
 #include "analysis/coherence_modes.h"
 #include "analysis/coherence_over_time_output.h"
 #include "analysis/phase_coherence.h"
@@ -40,7 +41,8 @@ std::vector<OptionDef> CoherenceCommandOptionDefs() {
       {"wavelet", 0, "sampled|band-limited", "the Morlet kernel (default sampled; --compat moda: band-limited)"},
       {"preprocess", 0, "detrend|moda", "detrend as --detrend says, or MODA's cubic fit and band-pass"},
       {"padding", 0, "zero|predictive", "the padding of the transform (default zero; --compat moda: predictive)"},
-      {"amplitude-scale", 0, "full|half", "A or A/2 for a cosine of amplitude A (default full; --compat moda: half)"}};
+      {"amplitude-scale", 0, "full|half", "A or A/2 for a cosine of amplitude A (default full; --compat moda: half)"},
+      {"mat", 0, "FILE", "write the band table and the curves to a MATLAB file"}};
   options.insert(options.end(), own.begin(), own.end());
   options.push_back(SegmentsOptionDef());
   for (const std::vector<OptionDef>& more : {MarkerSourceOptionDefs(), OcclusionFinderOptionDefs()})
@@ -121,7 +123,7 @@ std::optional<std::string> ReadModeOptions(const ParsedArgs& parsed, CoherenceMo
 // The options beyond the analysis ones; gives a usage error text for a bad value.
 std::optional<std::string> ReadOwnOptions(const ParsedArgs& parsed, CoherenceOptions& options) {
   if (const auto error = ReadCoherenceOptions(parsed, options)) return error;
-  for (const char* name : {"table", "curves"}) {
+  for (const char* name : {"table", "curves", "mat"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
@@ -153,7 +155,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   if (const auto done = ParseCommandLine(args, context, kName, CoherenceCommandOptionDefs(),
         "coherence T_INPUT BF_INPUT [--surrogates N] [--seed S] [--bands SET] [--lambda L --rho R "
         "--heat-capacity C] [--table FILE] [--curves FILE] [--over-time FILE.png|FILE.csv [--window-cycles C]] "
-        "[--compat moda] [--surrogates-of bf|t|both] [--threshold-rule weibull|rank] [options]",
+        "[--compat moda] [--surrogates-of bf|t|both] [--threshold-rule weibull|rank] [--mat FILE.mat] [options]",
         "The wavelet phase coherence of a temperature record T_INPUT (read with the kelvin check) and a blood-flow\n"
         "record BF_INPUT of one rate: both are transformed as analyze does (a longer record is cut to the shorter\n"
         "one), and at each frequency f Pi(f) = |mean of exp(i (phi_BF - phi_T))| over the time inside the cone of\n"
@@ -185,7 +187,9 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         "\n"
         "--segments (as for analyze; markers are those of BF_INPUT) gives one table per segment, segment,start_s,\n"
         "end_s first: the averages over the segment's samples inside the cone of the whole records' transforms\n"
-        "(depth_amp_mm is left empty there).",
+        "(depth_amp_mm is left empty there).\n"
+        "--mat writes a MATLAB file with the structs 'coherence_bands' and 'coherence_curves' (a column per\n"
+        "field; a value that may be empty is 0 where it is, beside its 0/1 column NAME_valid) and fs.",
         line, InputCount::kExactlyTwo))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -255,6 +259,9 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
     context.out << table << std::flush;
     if (!context.out) status = InputError(context, "cannot write the table to standard output");
   }
+  if (const auto matPath = parsed.value("mat"))
+    if (const auto error = WriteMatFile(*matPath, CoherenceMat(result)))
+      status = InputError(context, DescribeRecordFileError(*error));
   if (const auto curvesPath = parsed.value("curves"))
     if (const int written = WriteOutputFile(context, *curvesPath, CoherenceCurvesCsv(result)); written != kExitSuccess)
       status = written;
