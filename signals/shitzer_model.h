@@ -28,6 +28,7 @@ struct ShitzerParameters {
   int cBlood = 3650;    // blood heat capacity, J/(kg*K)
   int hAir = 6;         // heat-transfer coefficient to air, W*K/m^2
   int tAir = 24;        // air temperature, °C
+  bool operator==(const ShitzerParameters&) const = default;
 };
 
 // The plane thermal-wave parameters of the Fourier and wavelet methods. The density is the skin density
@@ -36,12 +37,14 @@ struct ThermalWaveParameters {
   int heatCapacity = 3780;  // C, J/(kg*K)
   double lambda = 0.33;     // thermal conductivity, W/(m*K)
   double depthM = 0.002;    // depth x in metres (entered in millimetres)
+  bool operator==(const ThermalWaveParameters&) const = default;
 };
 
 // Everything the parameter grid edits.
 struct TissueParameters {
   ShitzerParameters shitzer;
   ThermalWaveParameters wave;
+  bool operator==(const TissueParameters&) const = default;
 };
 
 // Derivative of T used as the temperature rate (per-sample slope times 2, no division by the sample rate):
