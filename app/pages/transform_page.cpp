@@ -256,7 +256,9 @@ void TransformPage::connectControls() {
     showOutdated();
   });
   connect(m_context, &AppContext::languageChanged, this, &TransformPage::showGrid);
-  connect(m_context, &AppContext::languageChanged, this, &TransformPage::showOutdated);
+  // After the window has written the language's fixed texts (the chart titles among them).
+  connect(m_context, &AppContext::languageChanged, this,
+          [this] { QMetaObject::invokeMethod(this, [this] { showOutdated(); }, Qt::QueuedConnection); });
   connect(m_context, &AppContext::sessionChanged, this, [this] {
     if (!isBusy()) showView();
   });

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -56,6 +57,11 @@ class ProvenanceTest : public QObject {
     return view->sourcePointCount(view->series(QString::fromLatin1(series)));
   }
   void loadExample();
+  // With KELVORA_SHOTS set, the window as a picture in that folder.
+  void shot(const char* name) const {
+    const QByteArray folder = qgetenv("KELVORA_SHOTS");
+    if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+  }
   void click(const char* button) {
     find<QPushButton>(button)->click();
     page()->waitForIdle();
@@ -108,10 +114,15 @@ void ProvenanceTest::exportsAfterDepthAndMethodChangeDescribeTheFourierRunAtTwoM
   QCOMPARE(session()->tissueParameters().wave.depthM, 0.003);
   // The chart says its record is out of date, in both languages.
   QCOMPARE(find<PlotView>("Chart3")->chart()->title(), QStringLiteral("BloodFlow*") + OutdatedSuffix(Language::English));
+  shot("transform_outdated_en");
   m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QCoreApplication::processEvents();
   QCOMPARE(find<PlotView>("Chart3")->chart()->title(),
            QStringLiteral("Кровоток*") + QStringLiteral(" (устарело: настройки изменены)"));
+  shot("transform_outdated_ru");
   m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+  QCoreApplication::processEvents();
+  QCOMPARE(find<PlotView>("Chart3")->chart()->title(), QStringLiteral("BloodFlow*") + OutdatedSuffix(Language::English));
 
   // CSV: the comment block of the run.
   const QString csv = m_dir->filePath(QStringLiteral("bf_star.csv"));
@@ -174,6 +185,7 @@ void ProvenanceTest::newTAndBFRecordsLeaveNoOldConvertedCurveDrawn() {
                                session()->record(Side::BloodFlow).values.begin() + session()->record(Side::BloodFlow).count());
   QVERIFY(m_window->context()->handOverBloodFlow(bf, QStringLiteral("PPG")));
   page()->waitForIdle();
+  shot("transform_after_ppg_handover");
   QCOMPARE(points("Chart4", "Series4"), qsizetype{0});
   QCOMPARE(points("Chart4", "Series6"), qsizetype{0});
   QCOMPARE(points("Chart3", "Series5"), qsizetype{0});
@@ -208,8 +220,11 @@ void ProvenanceTest::analysisResultGoesAfterModeSwitchOrNewFile() {
     QCOMPARE(analysis->provenance()->options.sampleRateHz, 2.0);
   };
   run();
+  find<QTabWidget>("PageControl1")->setCurrentWidget(analysis);
+  shot("analysis_single_result");
   analysis->setPairMode(true);
   QVERIFY(!analysis->result());
+  shot("analysis_after_mode_switch");
   QVERIFY(analysis->reportLines().isEmpty());
   analysis->setPairMode(false);
   run();
@@ -224,6 +239,7 @@ void ProvenanceTest::analysisResultGoesAfterModeSwitchOrNewFile() {
   const int voices = analysis->provenance()->options.voicesPerOctave;
   find<QSpinBox>("SpinAnalysisVoices")->setValue(voices + 1);
   QVERIFY(analysis->resultOutdated());
+  shot("analysis_outdated");
   QVERIFY(find<QLabel>("LabelAnalysisStatus")->text().contains(OutdatedSuffix(Language::English)));
   QVERIFY(analysis->reportLines().join('\n').contains(QStringLiteral("voices per octave: %1,").arg(voices)));
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
