@@ -335,7 +335,9 @@ void AnalysisPage::showMode() {
 }
 
 void AnalysisPage::setPairMode(bool pair) {
-  if (m_radioPair->isChecked() != pair) m_radioPair->setChecked(pair);  // comes back here through toggled
+  // Unchecking the checked radio of the pair does nothing: the other one is checked. Comes back here through
+  // toggled.
+  if (m_radioPair->isChecked() != pair) (pair ? m_radioPair : m_radioSingle)->setChecked(true);
   if (pair == m_pair) return;
   m_pair = pair;
   // The result of the other mode is not shown under this one.

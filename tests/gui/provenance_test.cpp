@@ -60,6 +60,7 @@ class ProvenanceTest : public QObject {
   // With KELVORA_SHOTS set, the window as a picture in that folder.
   void shot(const char* name) const {
     const QByteArray folder = qgetenv("KELVORA_SHOTS");
+    QCoreApplication::processEvents();
     if (!folder.isEmpty()) m_window->grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
   }
   void click(const char* button) {
@@ -227,6 +228,7 @@ void ProvenanceTest::analysisResultGoesAfterModeSwitchOrNewFile() {
   shot("analysis_after_mode_switch");
   QVERIFY(analysis->reportLines().isEmpty());
   analysis->setPairMode(false);
+  QVERIFY(find<QRadioButton>("RadioAnalysisSingle")->isChecked());
   run();
   QVERIFY(analysis->loadFile(AnalysisPage::FileSlot::Single, path));
   QVERIFY(!analysis->result());
