@@ -14,14 +14,11 @@ namespace {
 
 const char* kName = "coherence";
 
-std::vector<OptionDef> CoherenceOptionDefs() {
+std::vector<OptionDef> CoherenceCommandOptionDefs() {
   std::vector<OptionDef> options = AnalysisOptionDefs();
+  const std::vector<OptionDef> coherence = CoherenceOptionDefs();
+  options.insert(options.end(), coherence.begin(), coherence.end());
   const std::vector<OptionDef> own = {
-      {"surrogates", 0, "N", "IAAFT surrogate pairs for the significance, 0 .. 10000 (default 100)"},
-      {"seed", 0, "S", "seed of the surrogates, a whole number >= 0 (default 1)"},
-      {"lambda", 0, "L", "thermal conductivity of the tissue, W/(m*K) (default 0.33)"},
-      {"rho", 0, "R", "tissue density, kg/m^3 (default 1057)"},
-      {"heat-capacity", 0, "C", "tissue heat capacity, J/(kg*K) (default 3780)"},
       {"table", 0, "FILE", "write the band table here (default: standard output)"},
       {"curves", 0, "FILE", "write frequency_hz,coherence,threshold,lag_s,depth_mm here"}};
   options.insert(options.end(), own.begin(), own.end());
@@ -30,38 +27,11 @@ std::vector<OptionDef> CoherenceOptionDefs() {
 
 // The options beyond the analysis ones; gives a usage error text for a bad value.
 std::optional<std::string> ReadOwnOptions(const ParsedArgs& parsed, CoherenceOptions& options) {
-  if (const auto text = parsed.value("surrogates")) {
-    const std::optional<long long> value = ParseIntegerValue(*text);
-    if (!value || *value < 0 || *value > kMaxSurrogatePairs)
-      return "--surrogates needs a whole number from 0 to " + std::to_string(kMaxSurrogatePairs) + ", not '" +
-             EscapeBytes(*text) + "'";
-    options.surrogatePairs = static_cast<int>(*value);
-  }
-  if (const auto text = parsed.value("seed")) {
-    const std::optional<long long> value = ParseIntegerValue(*text);
-    if (!value || *value < 0) return "--seed needs a whole number >= 0, not '" + EscapeBytes(*text) + "'";
-    options.seed = static_cast<std::uint64_t>(*value);
-  }
-  struct TissueOption {
-    const char* name;
-    double& target;
-  };
-  for (const TissueOption& option : {TissueOption{"lambda", options.tissue.lambda},
-                                     TissueOption{"rho", options.tissue.rho},
-                                     TissueOption{"heat-capacity", options.tissue.heatCapacity}}) {
-    const auto text = parsed.value(option.name);
-    if (!text) continue;
-    const std::optional<double> value = ParseRealValue(*text);
-    if (!value || !(*value > 0.0))
-      return "--" + std::string(option.name) + " needs a positive number, not '" + EscapeBytes(*text) + "'";
-    option.target = *value;
-  }
+  if (const auto error = ReadCoherenceOptions(parsed, options)) return error;
   for (const char* name : {"table", "curves"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
-  if (const auto fault = CheckCoherenceOptions(options); fault && fault->kind != CoherenceErrorKind::kAnalysis)
-    return "the tissue or surrogate options are not valid";
   return std::nullopt;
 }
 
@@ -86,7 +56,7 @@ std::string CoherenceErrorText(const CoherenceError& error, const std::string& t
 
 int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   CommandLine line;
-  if (const auto done = ParseCommandLine(args, context, kName, CoherenceOptionDefs(),
+  if (const auto done = ParseCommandLine(args, context, kName, CoherenceCommandOptionDefs(),
         "coherence T_INPUT BF_INPUT [--surrogates N] [--seed S] [--bands SET] [--lambda L --rho R "
         "--heat-capacity C] [--table FILE] [--curves FILE] [options]",
         "The wavelet phase coherence of a temperature record T_INPUT (read with the kelvin check) and a blood-flow\n"

@@ -14,6 +14,7 @@
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
+#include "fuzz/study_files_input.h"
 
 namespace kelvora {
 namespace {
@@ -60,6 +61,8 @@ TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {
   EXPECT_EQ(r.error->line, 2);
   EXPECT_EQ(r.error->column, 2);
 }
+
+TEST(FuzzRegression, StudyFilesInputs) { Replay("study_files", fuzz::RunStudyFilesInput); }
 
 TEST(FuzzRegression, SettingsInputs) { Replay("settings", fuzz::RunSettingsInput); }
 
