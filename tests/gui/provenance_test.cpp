@@ -21,6 +21,7 @@
 #include "dialogs/import_dialog.h"
 #include "formats/edf_reader.h"
 #include "pages/analysis_page.h"
+#include "pages/fourier_page.h"
 #include "pages/transform_page.h"
 #include "shell/app_context.h"
 #include "shell/language_tables.h"
@@ -42,6 +43,7 @@ class ProvenanceTest : public QObject {
   void newTAndBFRecordsLeaveNoOldConvertedCurveDrawn();
   void analysisResultGoesAfterModeSwitchOrNewFile();
   void savesWithNothingToWriteSaySoWithoutAskingForAFileName();
+  void fourierFilteredCsvKeepsTheRateAndBandOfItsRun();
 
  private:
   TransformPage* page() const { return m_window->transformPage(); }
@@ -266,6 +268,30 @@ void ProvenanceTest::savesWithNothingToWriteSaySoWithoutAskingForAFileName() {
   QCOMPARE(m_errors.size(), 3);
   QCOMPARE(dialogs, 0);
   for (const QString& e : m_errors) QVERIFY2(!e.isEmpty(), qPrintable(e));
+}
+
+// The fault: the filtered signal's CSV took the band, mode and rate from the page at save time.
+void ProvenanceTest::fourierFilteredCsvKeepsTheRateAndBandOfItsRun() {
+  std::vector<double> values(1200);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::cos(2 * M_PI * 0.1 * static_cast<double>(i) / 2.0);
+  const QString path = m_dir->filePath(QStringLiteral("tones.txt"));
+  QVERIFY(test::WriteSamples(path, values));
+  FourierPage* fourier = m_window->fourierPage();
+  QVERIFY(fourier->loadSignal(path));
+  m_window->runner()->waitForIdle();
+  fourier->setBand(0.05, 0.15);
+  m_window->runner()->waitForIdle();
+  QVERIFY(!fourier->filteredSignal().empty());
+  // The records' rate changes afterwards on the Transform page; the filtered signal was made at 2 Hz.
+  find<QSpinBox>("UpDown1")->setValue(5);
+  QCOMPARE(m_window->context()->gerc(), 5);
+  const QString csv = m_dir->filePath(QStringLiteral("filtered.csv"));
+  QVERIFY(fourier->saveFilteredCsv(csv));
+  const QStringList lines = test::ReadLines(csv);
+  QVERIFY2(lines.contains(QStringLiteral("# sample_rate_hz: 2")), qPrintable(lines.join('\n')));
+  QVERIFY(lines.contains(QStringLiteral("# band_Hz: 0.05 .. 0.15")));
+  QVERIFY(lines.contains(QStringLiteral("# method: Fourier frequency filtering")));
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
 }
 
 QTEST_MAIN(ProvenanceTest)
