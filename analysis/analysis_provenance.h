@@ -14,6 +14,7 @@ struct AnalysisProvenance {
   bool pair = false;                 // a coherence run of T and BF
   int surrogatePairs = 0;            // pair runs only
   std::uint64_t seed = 0;            // pair runs only
+  bool rankThresholdOfBloodFlowSurrogates = false;  // pair runs: the other transform form, BF surrogates, rank rule
   double lambda = 0.0;               // the tissue the depths were worked out with (pair runs only)
   double rho = 0.0;
   double heatCapacity = 0.0;

@@ -121,7 +121,7 @@ void ReportOmittedBands(CliContext& context, const std::string& command, const s
 }
 
 int WriteOutputFile(CliContext& context, const std::string& path, const std::string& text) {
-  if (const auto error = WriteTextFileAtomically(path, text)) return InputError(context, DescribeFileError(*error));
+  if (const auto error = WriteTextFileAtomically(path, text)) return InputError(context, DescribeRecordFileError(RecordErrorOf(*error)));
   return kExitSuccess;
 }
 

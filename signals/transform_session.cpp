@@ -177,8 +177,10 @@ bool ConversionOutdated(const ConversionProvenance& made, const ConversionProven
     if (made.tissue.shitzer != now.tissue.shitzer || made.inputRateHz != now.inputRateHz) return true;
     return made.from == Side::BloodFlow && made.startTemperature != now.startTemperature;
   }
-  if (made.model != now.model || made.tissue.wave != now.tissue.wave ||
-      made.tissue.shitzer.rhoSkin != now.tissue.shitzer.rhoSkin || made.band.low != now.band.low ||
+  const ThermalWaveTissue& a = made.tissue.wave;
+  const ThermalWaveTissue& b = now.tissue.wave;
+  if (made.model != now.model || a.lambda != b.lambda || a.rho != b.rho || a.heatCapacity != b.heatCapacity ||
+      a.depthM != b.depthM || made.band.low != now.band.low ||
       made.band.high != now.band.high)
     return true;
   if (made.method == ConversionMethod::Fourier) return made.inputRateHz != now.inputRateHz;
@@ -610,9 +612,7 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
     case ConversionMethod::Fourier: {
       FourierConversionOptions options;
       options.model = settings.model;
-      options.tissue = {settings.tissue.wave.lambda,
-                        static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity,
-                        settings.tissue.wave.depthM};
+      options.tissue = settings.tissue.wave;
       options.nonlinear = settings.nonlinear;
       options.scaling = finish.scaling;
       options.a = finish.a;
@@ -675,9 +675,7 @@ ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, Prog
   input.tMaximum = t.maximum;
   input.band = settings.of(Side::Temperature).band;
   input.model = settings.model;
-  input.tissue.lambda = settings.tissue.wave.lambda;
-  input.tissue.rhoC = static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity;
-  input.tissue.depthM = settings.tissue.wave.depthM;
+  input.tissue = settings.tissue.wave;
   input.nonlinear = settings.nonlinear;
   input.scaling = settings.scaling;
   input.type = settings.waveletType;

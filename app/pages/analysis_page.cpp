@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCheckBox>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -22,6 +23,7 @@
 #include <set>
 
 #include "analysis/analysis_csv.h"
+#include "analysis/coherence_modes.h"
 #include "analysis/png_encoder.h"
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
@@ -34,6 +36,7 @@
 #include "shell/page_run.h"
 #include "shell/pdf_report.h"
 #include "charts/plot_view.h"
+#include "charts/coherence_map_view.h"
 #include "charts/scalogram_view.h"
 #include "shell/signal_messages.h"
 #include "formats/signal_file.h"
@@ -157,6 +160,8 @@ void AnalysisPage::buildControls() {
   m_surrogates->setValue(100);
   m_seedLabel = Caption("LabelAnalysisSeed", "Seed", this);
   m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 60);
+  m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
+  m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
   row2->addWidget(Caption("LabelAnalysisBands", "Bands", this));
   row2->addWidget(m_bands);
@@ -176,6 +181,7 @@ void AnalysisPage::buildControls() {
   row2->addWidget(m_surrogates);
   row2->addWidget(m_seedLabel);
   row2->addWidget(m_seed);
+  row2->addWidget(m_moda);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
 
@@ -214,8 +220,12 @@ void AnalysisPage::buildControls() {
   m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
   left->addWidget(m_signalChart);
   left->addWidget(m_scalogram);
+  m_map = new CoherenceMapView(QStringLiteral("AnalysisCoherenceMap"), left);
+  left->addWidget(m_map);
+  m_map->hide();
   left->setStretchFactor(0, 2);
   left->setStretchFactor(1, 3);
+  left->setStretchFactor(2, 2);
   left->setSizes({320, 480});
 
   auto* right = new QSplitter(Qt::Vertical, split);
@@ -305,6 +315,7 @@ void AnalysisPage::retranslate() {
                           AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
                           AnalysisText(W::kHoverValue, language), AnalysisText(W::kHoverOutsideCone, language),
                           AnalysisText(W::kUnitMinutes, language), AnalysisText(W::kUnitHertz, language)});
+  m_map->setTitle(AnalysisText(W::kCoherenceMapTitle, language));
   // The shown result's band names, notes and curve names follow the language.
   showResult();
 }
@@ -322,6 +333,7 @@ void AnalysisPage::showMode() {
   m_surrogates->setVisible(!single);
   m_seedLabel->setVisible(!single);
   m_seed->setVisible(!single);
+  m_moda->setVisible(!single);
   m_btnUseDepth->setVisible(!single);
   m_customBands->setEnabled(m_bands->currentIndex() == 2);
   m_rate->setEnabled(single ? source == Source::File : pairFiles);
@@ -633,18 +645,27 @@ bool AnalysisPage::calculate() {
   made.rho = coherence.tissue.rho;
   made.heatCapacity = coherence.tissue.heatCapacity;
   made.sources = {t->label.toStdString(), bf->label.toStdString()};
+  made.rankThresholdOfBloodFlowSurrogates = m_moda->isChecked();
   const bool fromTransform = m_pairSource->currentIndex() == static_cast<int>(PairSource::Transform);
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
-  return m_run->start([this, inputs, coherence, sink, made, fromTransform]() -> PageRun::Outcome {
+  CoherenceModeOptions modes;
+  if (m_moda->isChecked()) {
+    modes.transform = ModaTransformForm();
+    modes.surrogatesOf = SurrogatesOf::kBloodFlow;
+    modes.thresholdRule = ThresholdRule::kRank;
+  }
+  modes.overTime = true;
+  modes.coherence = coherence;
+  return m_run->start([this, inputs, coherence, modes, sink, made, fromTransform]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
-      CoherenceOutcome pair;
+      CoherenceModeOutcome pair;
     };
     auto both = std::make_shared<Both>();
     // The picture and the amplitude columns are those of BF, cut to the samples the coherence uses.
     const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
-    if (both->record.ok()) both->pair = AnalyzeCoherence((*inputs)[0].values, (*inputs)[1].values, coherence, *sink);
+    if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
     const bool ok = both->record.ok() && both->pair.ok();
     return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
               const Language language = m_context->language();
@@ -664,8 +685,11 @@ bool AnalysisPage::calculate() {
               m_made = made;
               m_outdated = false;
               m_resultFromTransform = fromTransform;
+              std::shared_ptr<const CoherenceOverTime> map;
+              if (both->pair.result.overTime)
+                map = std::make_shared<const CoherenceOverTime>(std::move(*both->pair.result.overTime));
               showPair(std::make_shared<const AnalysisResult>(std::move(both->record.result)),
-                       std::make_shared<const CoherenceResult>(std::move(both->pair.result)),
+                       std::make_shared<const CoherenceResult>(std::move(both->pair.result.coherence)), std::move(map),
                        std::move((*inputs)[0]), std::move((*inputs)[1]));
             },
             ok};
@@ -675,6 +699,8 @@ bool AnalysisPage::calculate() {
 void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Input input) {
   m_result = std::move(result);
   m_coherence.reset();
+  m_map->setMap(nullptr);
+  m_map->hide();
   m_resultLabel = input.label;
   m_statusText.clear();
   showStatus();
@@ -691,9 +717,12 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
 }
 
 void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
-                            std::shared_ptr<const CoherenceResult> coherence, Input t, Input bf) {
+                            std::shared_ptr<const CoherenceResult> coherence,
+                            std::shared_ptr<const CoherenceOverTime> map, Input t, Input bf) {
   m_result = std::move(result);
   m_coherence = std::move(coherence);
+  m_map->setMap(std::move(map));
+  m_map->show();
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
   m_statusText = m_coherence->truncated ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
@@ -822,6 +851,8 @@ void AnalysisPage::clearResult() {
   if (!m_result && !m_coherence) return;
   m_result.reset();
   m_coherence.reset();
+  m_map->setMap(nullptr);
+  m_map->hide();
   m_made.reset();
   m_outdated = false;
   m_resultFromTransform = false;
@@ -879,7 +910,9 @@ QStringList AnalysisPage::reportLines() const {
   lines << QStringLiteral("bands, Hz: ") + bands.join(QStringLiteral(", "));
   if (p.pair) {
     lines << QStringLiteral("surrogate pairs: ") + QString::number(p.surrogatePairs) + QStringLiteral(", seed: ") +
-                 QString::number(p.seed) + QStringLiteral(", threshold: 95th percentile")
+                 QString::number(p.seed) +
+                 (p.rankThresholdOfBloodFlowSurrogates ? QStringLiteral(", BF surrogates, rank threshold")
+                                                       : QStringLiteral(", threshold: 95th percentile"))
           << QStringLiteral("tissue: lambda ") + number(p.lambda) + QStringLiteral(" W/(m K), rho ") + number(p.rho) +
                  QStringLiteral(" kg/m^3, c ") + number(p.heatCapacity) + QStringLiteral(" J/(kg K)");
   }

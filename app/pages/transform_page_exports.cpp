@@ -79,8 +79,8 @@ std::vector<std::pair<std::string, std::string>> ProvenanceComments(const Conver
   if (p.method != ConversionMethod::Shitzer) {
     comments.emplace_back("model", p.model == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
     comments.emplace_back("lambda_W_per_m_K", FormatRealText(p.tissue.wave.lambda, '.'));
-    comments.emplace_back("rho_kg_per_m3", std::to_string(p.tissue.shitzer.rhoSkin));
-    comments.emplace_back("C_J_per_kg_K", std::to_string(p.tissue.wave.heatCapacity));
+    comments.emplace_back("rho_kg_per_m3", FormatRealText(p.tissue.wave.rho, '.'));
+    comments.emplace_back("C_J_per_kg_K", FormatRealText(p.tissue.wave.heatCapacity, '.'));
     comments.emplace_back("depth_mm", FormatRealText(p.tissue.wave.depthM * 1000.0, '.'));
     comments.emplace_back(std::string(p.from == Side::Temperature ? "T" : "BF") + "_band_Hz",
                           FormatRealText(p.band.low, '.') + " .. " + FormatRealText(p.band.high, '.'));
