@@ -96,6 +96,7 @@ AnalysisPage::AnalysisPage(AppContext* context, QWidget* parent) : QWidget(paren
   buildControls();
   m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
   connect(m_context, &AppContext::languageChanged, this, &AnalysisPage::retranslate);
+  connect(m_context, &AppContext::languageChanged, this, &AnalysisPage::showStatus);
   retranslate();
   showMode();
   updateButtons();
@@ -281,6 +282,17 @@ void AnalysisPage::buildControls() {
   connect(m_colour, &QComboBox::currentIndexChanged, this, &AnalysisPage::showPicture);
   connect(m_btnUseDepth, &QPushButton::clicked, this, &AnalysisPage::useSelectedDepth);
   connect(m_table, &QTableWidget::itemSelectionChanged, this, &AnalysisPage::updateButtons);
+  // A setting of the next run that changes after a run marks the shown result out of date.
+  for (QLineEdit* edit : {m_rate, m_customBands, m_f0, m_fmin, m_fmax, m_seed})
+    connect(edit, &QLineEdit::textEdited, this, &AnalysisPage::markOutdated);
+  for (QComboBox* box : {m_bands, m_detrend})
+    connect(box, &QComboBox::currentIndexChanged, this, &AnalysisPage::markOutdated);
+  for (QSpinBox* box : {m_voices, m_surrogates})
+    connect(box, &QSpinBox::valueChanged, this, &AnalysisPage::markOutdated);
+  // A result made from the Transform page's records goes when they are replaced.
+  connect(m_context, &AppContext::transformRecordsReplaced, this, [this] {
+    if (m_resultFromTransform) clearResult();
+  });
 }
 
 void AnalysisPage::retranslate() {
@@ -336,9 +348,13 @@ void AnalysisPage::showMode() {
 }
 
 void AnalysisPage::setPairMode(bool pair) {
-  if (m_radioPair->isChecked() != pair) m_radioPair->setChecked(pair);  // comes back here through toggled
+  // Unchecking the checked radio of the pair does nothing: the other one is checked. Comes back here through
+  // toggled.
+  if (m_radioPair->isChecked() != pair) (pair ? m_radioPair : m_radioSingle)->setChecked(true);
   if (pair == m_pair) return;
   m_pair = pair;
+  // The result of the other mode is not shown under this one.
+  clearResult();
   showMode();
   updateButtons();
 }
@@ -405,6 +421,8 @@ bool AnalysisPage::pairRatesAgree(FileSlot slot, double rateHz) {
 }
 
 void AnalysisPage::showFileSlot(FileSlot slot) {
+  // A new file replaces a record: nothing made before it stays shown.
+  clearResult();
   if (slot == FileSlot::Single) {
     m_source->setCurrentIndex(static_cast<int>(Source::File));
   } else {
@@ -571,16 +589,24 @@ bool AnalysisPage::calculate() {
     if (!input) return false;
     const std::optional<Settings> settings = readSettings(input->rateHz);
     if (!settings) return false;
+    AnalysisProvenance made;
+    made.options = settings->analysis;
+    made.sources = {input->label.toStdString()};
+    const Source source = static_cast<Source>(m_source->currentIndex());
+    const bool fromTransform = source == Source::Temperature || source == Source::BloodFlow;
     auto shared = std::make_shared<Input>(std::move(*input));
-    return m_run->start([this, shared, options = settings->analysis, sink]() -> PageRun::Outcome {
+    return m_run->start([this, shared, options = settings->analysis, sink, made, fromTransform]() -> PageRun::Outcome {
       auto outcome = std::make_shared<AnalysisOutcome>(AnalyzeRecord(shared->values, options, *sink));
-      return {[this, outcome, shared, options] {
+      return {[this, outcome, shared, options, made, fromTransform] {
                 if (!outcome->ok()) {
                   if (outcome->error->kind != AnalysisErrorKind::kStopped) {
                     m_context->showError(AnalysisErrorText(*outcome->error, options, m_context->language()));
                   }
                   return;
                 }
+                m_made = made;
+                m_outdated = false;
+                m_resultFromTransform = fromTransform;
                 showSingle(std::make_shared<const AnalysisResult>(std::move(outcome->result)), std::move(*shared));
               },
               outcome->ok()};
@@ -613,6 +639,17 @@ bool AnalysisPage::calculate() {
     m_context->showError(CoherenceErrorText(*error, coherence.analysis, m_context->language()));
     return false;
   }
+  AnalysisProvenance made;
+  made.options = coherence.analysis;
+  made.pair = true;
+  made.surrogatePairs = coherence.surrogatePairs;
+  made.seed = coherence.seed;
+  made.lambda = coherence.tissue.lambda;
+  made.rho = coherence.tissue.rho;
+  made.heatCapacity = coherence.tissue.heatCapacity;
+  made.sources = {t->label.toStdString(), bf->label.toStdString()};
+  made.rankThresholdOfBloodFlowSurrogates = m_moda->isChecked();
+  const bool fromTransform = m_pairSource->currentIndex() == static_cast<int>(PairSource::Transform);
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
   CoherenceModeOptions modes;
   if (m_moda->isChecked()) {
@@ -622,7 +659,7 @@ bool AnalysisPage::calculate() {
   }
   modes.overTime = true;
   modes.coherence = coherence;
-  return m_run->start([this, inputs, coherence, modes, sink]() -> PageRun::Outcome {
+  return m_run->start([this, inputs, coherence, modes, sink, made, fromTransform]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
       CoherenceModeOutcome pair;
@@ -633,7 +670,7 @@ bool AnalysisPage::calculate() {
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
     if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
     const bool ok = both->record.ok() && both->pair.ok();
-    return {[this, both, inputs, options = coherence.analysis] {
+    return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
               const Language language = m_context->language();
               if (!both->record.ok()) {
                 if (both->record.error->kind != AnalysisErrorKind::kStopped) {
@@ -648,6 +685,9 @@ bool AnalysisPage::calculate() {
                 }
                 return;
               }
+              m_made = made;
+              m_outdated = false;
+              m_resultFromTransform = fromTransform;
               std::shared_ptr<const CoherenceOverTime> map;
               if (both->pair.result.overTime)
                 map = std::make_shared<const CoherenceOverTime>(std::move(*both->pair.result.overTime));
@@ -665,7 +705,8 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_map->setMap(nullptr);
   m_map->hide();
   m_resultLabel = input.label;
-  m_status->clear();
+  m_statusText.clear();
+  showStatus();
   const double step = 1.0 / input.rateHz / 60.0;
   const double durationS = static_cast<double>(input.values.size()) / input.rateHz;
   m_signalChart->clearAll();
@@ -689,9 +730,9 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_map->show();
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
-  m_status->setText(m_coherence->truncated
-                        ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
-                        : QString());
+  m_statusText = m_coherence->truncated ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
+                                        : QString();
+  showStatus();
   const double step = 1.0 / t.rateHz / 60.0;
   // T and BF have different units: both are drawn on a 0 .. 1 scale of their own range.
   auto scaled = [](std::vector<double> values) {
@@ -813,7 +854,84 @@ void AnalysisPage::showPicture() {
                            m_colour->currentIndex() == 1 ? ColourScale::kLogarithmic : ColourScale::kLinear);
 }
 
+void AnalysisPage::clearResult() {
+  if (!m_result && !m_coherence) return;
+  m_result.reset();
+  m_coherence.reset();
+  m_map->setMap(nullptr);
+  m_map->hide();
+  m_made.reset();
+  m_outdated = false;
+  m_resultFromTransform = false;
+  m_resultLabel.clear();
+  m_statusText.clear();
+  m_signalChart->clearAll();
+  m_spectrumChart->setCurves({}, {}, 0.0);
+  m_coherenceChart->setCurves({}, {}, 0.0, 1.0);
+  m_lagChart->setCurves({}, {});
+  m_depthChart->setCurves({}, {}, 0.0);
+  showResult();
+  showStatus();
+  updateButtons();
+}
+
+void AnalysisPage::markOutdated() {
+  if (!m_result || m_outdated) return;
+  m_outdated = true;
+  showStatus();
+}
+
+void AnalysisPage::showStatus() {
+  QString text = m_statusText;
+  if (m_result && m_outdated)
+    text = m_resultLabel + OutdatedSuffix(m_context->language()) + (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
+  m_status->setText(text);
+}
+
+QStringList AnalysisPage::reportLines() const {
+  QStringList lines;
+  if (!m_result || !m_made) return lines;
+  const AnalysisProvenance& p = *m_made;
+  const AnalysisOptions& o = p.options;
+  const AnalysisResult& r = *m_result;
+  const Language language = m_context->language();
+  const auto number = [](double v) { return QString::number(v, 'g', 6); };
+  QStringList sources;
+  for (const std::string& source : p.sources) sources << QString::fromStdString(source);
+  lines << QStringLiteral("program: Kelvora ") + QString::fromStdString(p.programVersion)
+        << QStringLiteral("source: ") + sources.join(QStringLiteral(" / ")) +
+               (m_outdated ? OutdatedSuffix(language) : QString())
+        << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
+               number(o.sampleRateHz) + QStringLiteral(" Hz")
+        << QStringLiteral("f0: ") + number(o.centreFrequency) + QStringLiteral(", voices per octave: ") +
+               QString::number(o.voicesPerOctave) + QStringLiteral(", frequencies: ") +
+               QString::number(r.frequenciesHz.size())
+        << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
+               number(r.frequencyRange.high);
+  constexpr W kDetrendWords[] = {W::kDetrendNone, W::kDetrendMean, W::kDetrendLinear, W::kDetrendCubic};
+  lines << QStringLiteral("detrend: ") + AnalysisText(kDetrendWords[static_cast<int>(o.detrend)], language);
+  QStringList bands;
+  for (const AnalysisBand& band : o.bands)
+    bands << AnalysisBandName(band, language) + QStringLiteral(" ") + number(band.range.low) + QStringLiteral("-") +
+                 number(band.range.high);
+  lines << QStringLiteral("bands, Hz: ") + bands.join(QStringLiteral(", "));
+  if (p.pair) {
+    lines << QStringLiteral("surrogate pairs: ") + QString::number(p.surrogatePairs) + QStringLiteral(", seed: ") +
+                 QString::number(p.seed) +
+                 (p.rankThresholdOfBloodFlowSurrogates ? QStringLiteral(", BF surrogates, rank threshold")
+                                                       : QStringLiteral(", threshold: 95th percentile"))
+          << QStringLiteral("tissue: lambda ") + number(p.lambda) + QStringLiteral(" W/(m K), rho ") + number(p.rho) +
+                 QStringLiteral(" kg/m^3, c ") + number(p.heatCapacity) + QStringLiteral(" J/(kg K)");
+  }
+  return lines;
+}
+
 void AnalysisPage::reportDialog() {
+  // Nothing to write is said before a file name is asked for.
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return;
+  }
   const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
@@ -839,24 +957,7 @@ bool AnalysisPage::writeReport(const QString& name) {
   for (QWidget* widget : cells) {
     report.cells.push_back([widget](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, widget, cell); });
   }
-  const AnalysisResult& r = *m_result;
-  const auto number = [](double v) { return QString::number(v, 'g', 6); };
-  report.lines << QStringLiteral("source: ") + m_resultLabel
-               << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
-                      number(r.sampleRateHz) + QStringLiteral(" Hz")
-               << QStringLiteral("f0: ") + number(r.centreFrequency) + QStringLiteral(", voices per octave: ") +
-                      QString::number(m_voices->value()) + QStringLiteral(", frequencies: ") +
-                      QString::number(r.frequenciesHz.size())
-               << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
-                      number(r.frequencyRange.high)
-               << QStringLiteral("detrend: ") + m_detrend->currentText()
-               << QStringLiteral("bands: ") + m_bands->currentText() +
-                      (m_customBands->isEnabled() ? QStringLiteral(" ") + m_customBands->text() : QString());
-  if (m_coherence) {
-    report.lines << QStringLiteral("surrogate pairs: ") + QString::number(m_surrogates->value()) +
-                        QStringLiteral(", seed: ") + m_seed->text().trimmed() +
-                        QStringLiteral(", threshold: 95th percentile");
-  }
+  report.lines = reportLines();
   if (const std::optional<QString> error = WritePdfReport(path, report)) {
     m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
     return false;
@@ -913,6 +1014,10 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
 }
 
 void AnalysisPage::saveDialog(Export kind) {
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return;
+  }
   const bool png = kind == Export::ScalogramPng;
   const QString path = QFileDialog::getSaveFileName(
       this, QStringLiteral("Kelvora"), QString(),

@@ -2,12 +2,15 @@
 // Page of the main window: the time-frequency analysis of a record (scalogram, time-averaged spectrum, band
 // table) and, in pair mode, the phase coherence of T and BF with the lag and the depth it implies.
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "analysis/analysis_provenance.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 
@@ -87,6 +90,11 @@ class AnalysisPage : public QWidget {
   // The samples of the file loaded into `slot` (empty until one is).
   const std::vector<double>& fileValues(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].values; }
   const CoherenceResult* coherence() const { return m_coherence.get(); }
+  // The settings the shown result was made with (none before a run), and whether a setting changed since.
+  const std::optional<AnalysisProvenance>& provenance() const { return m_made; }
+  bool resultOutdated() const { return m_outdated; }
+  // The text lines of the PDF report, written from provenance(); empty without a result.
+  QStringList reportLines() const;
 
  private:
   struct Input {
@@ -124,6 +132,12 @@ class AnalysisPage : public QWidget {
                 std::shared_ptr<const CoherenceOverTime> map,
                 Input t, Input bf);
   void showResult();
+  // Removes the shown result (its charts, table and picture): the records it was made from were replaced or
+  // the mode changed.
+  void clearResult();
+  // A setting of the next run changed: the shown result says it is out of date.
+  void markOutdated();
+  void showStatus();
   void fillTable();
   void showPicture();
   void updateButtons();
@@ -176,6 +190,10 @@ class AnalysisPage : public QWidget {
   std::shared_ptr<const AnalysisResult> m_result;
   std::shared_ptr<const CoherenceResult> m_coherence;  // set only by a pair run
   QString m_resultLabel;
+  std::optional<AnalysisProvenance> m_made;
+  bool m_outdated = false;
+  bool m_resultFromTransform = false;  // made from the Transform page's records
+  QString m_statusText;               // the run's own remark (a cut record)
 };
 
 }  // namespace kelvora

@@ -90,6 +90,7 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
 
   m_animation = new WidthAnimation("Timer1", this);
   connectControls();
+  writeSettings();
 
   for (Side side : kBothSides) arrow(side)->setIcon(ArrowIcon(false));
   refreshSeriesColours();
@@ -214,7 +215,8 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
-    if (TransformSession* s = session(); s && !isBusy()) s->setSampleRate(hz);
+    if (TransformSession* s = session()) s->setSampleRate(hz);
+    showOutdated();
   });
   connect(m_btnTtoBF, &QPushButton::clicked, this, [this] { convert(Side::Temperature); });
   connect(m_btnBFtoT, &QPushButton::clicked, this, [this] { convert(Side::BloodFlow); });
@@ -228,7 +230,7 @@ void TransformPage::connectControls() {
     RecordSidePanel* p = panel(side);
     connect(p, &RecordSidePanel::bandChosen, this, [this, side] { filterSide(side); });
     connect(p, &RecordSidePanel::filteredTickChanged, this, [this, side](bool ticked) {
-      if (TransformSession* s = session(); s && !isBusy()) s->setFilterSignal(side, ticked);
+      if (TransformSession* s = session()) s->setFilterSignal(side, ticked);
     });
     connect(p, &RecordSidePanel::numberRefused, this, [this](const QString& text) {
       m_context->showError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
@@ -238,6 +240,10 @@ void TransformPage::connectControls() {
   connect(m_speedButton4, &QToolButton::clicked, this, [this] { toggleEnlarged(true); });
   connect(m_speedButton3, &QToolButton::clicked, this, [this] { toggleEnlarged(false); });
   connect(m_controls, &ConversionControls::methodChanged, this, &TransformPage::onMethodChanged);
+  connect(m_controls, &ConversionControls::settingsChanged, this, [this] {
+    writeSettings();
+    showOutdated();
+  });
   ParameterGridView* gridView = m_controls->gridView();
   connect(gridView, &ParameterGridView::cellEdited, this, &TransformPage::onGridEdited);
   connect(gridView, &ParameterGridView::defaultsPressed, this, [this](ParameterGridView::Defaults defaults) {
@@ -247,8 +253,12 @@ void TransformPage::connectControls() {
     if (defaults == ParameterGridView::Defaults::Blood) s->pressBloodDefaults();
     if (defaults == ParameterGridView::Defaults::Air) s->pressAirDefaults();
     showGrid();
+    showOutdated();
   });
   connect(m_context, &AppContext::languageChanged, this, &TransformPage::showGrid);
+  // After the window has written the language's fixed texts (the chart titles among them).
+  connect(m_context, &AppContext::languageChanged, this,
+          [this] { QMetaObject::invokeMethod(this, [this] { showOutdated(); }, Qt::QueuedConnection); });
   connect(m_context, &AppContext::sessionChanged, this, [this] {
     if (!isBusy()) showView();
   });
@@ -350,6 +360,7 @@ void TransformPage::onGridEdited(int column, int row, const std::string& text) {
     m_context->showError(GridEditMessage(result));
     showGrid();
   }
+  showOutdated();
 }
 
 bool TransformPage::takeDepth(double depthMm) {
@@ -360,12 +371,14 @@ bool TransformPage::takeDepth(double depthMm) {
   parameters.wave.depthM = std::round(depthMm * 1000.0) / 1e6;
   s->setTissueParameters(parameters);
   showGrid();
+  showOutdated();
   return true;
 }
 
 void TransformPage::onMethodChanged() {
-  if (TransformSession* s = session(); s && !isBusy()) s->setMethod(m_controls->method());
+  if (TransformSession* s = session()) s->setMethod(m_controls->method());
   m_controls->showMethodControls();
+  writeSettings();
   showView();
 }
 
@@ -412,9 +425,9 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
   const Side first = pair ? Side::Temperature : side;
   const QString role = first == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
   auto noted = [this, role, path](bool ok) {
+    if (ok) m_context->notifyTransformRecordsReplaced();
     if (ok && !path.isEmpty()) m_context->noteOpenedFile(role, path);
   };
-  syncSession();
   if (!pair) {
     return runJob(s->prepareLoadRecord(side, records.front().record, records.front().source.toStdString()),
                   [noted](const SessionResult& result) { noted(result.ok()); });
@@ -427,8 +440,10 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
                   noted(true);
                   TransformSession* session = this->session();
                   if (!session || isBusy()) return;
-                  syncSession();
-                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()), nullptr);
+                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()),
+                         [this](const SessionResult& result) {
+                           if (result.ok()) m_context->notifyTransformRecordsReplaced();
+                         });
                 });
 }
 
@@ -460,9 +475,9 @@ bool TransformPage::loadBF(const QString& path) { return loadRecord(Side::BloodF
 bool TransformPage::loadRecord(Side side, const QString& path, const QString& label, std::function<void(bool)> then) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   return runJob(s->prepareLoadFile(side, path.toStdString(), label.toStdString()),
-                [then = std::move(then)](const SessionResult& result) {
+                [this, then = std::move(then)](const SessionResult& result) {
+                  if (result.ok()) m_context->notifyTransformRecordsReplaced();
                   if (then) then(result.ok());
                 });
 }
@@ -470,9 +485,9 @@ bool TransformPage::loadRecord(Side side, const QString& path, const QString& la
 bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QString& source) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   return runJob(s->prepareLoadBFFromSamples(samples, source.toStdString()), [this](const SessionResult& result) {
     if (!result.ok()) return;
+    m_context->notifyTransformRecordsReplaced();
     m_context->notifySessionChanged();
     showPageZero();
   });
@@ -481,7 +496,9 @@ bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QStr
 void TransformPage::filterSide(Side side) {
   TransformSession* s = session();
   if (!s || isBusy()) return;
-  syncSession();
+  // A band was chosen: it is written to the session as every setting is when it changes.
+  writeSettings();
+  showOutdated();
   if (!s->loaded(side)) return;
   if (panel(side)->noBandChosen()) {
     s->setFilterSignal(side, false);
@@ -495,7 +512,6 @@ void TransformPage::filterSide(Side side) {
 void TransformPage::convert(Side side) {
   TransformSession* s = session();
   if (!s || isBusy() || arrow(side)->property("tag").toInt() != 1) return;
-  syncSession();
   if (side == Side::BloodFlow) setFocus();
   m_converted[SideIndex(side)]->clearCorrelation();
   runJob(s->prepareConversion(side), [this, side](const SessionResult&) {
@@ -506,7 +522,6 @@ void TransformPage::convert(Side side) {
 void TransformPage::output(Side side) {
   TransformSession* s = session();
   if (!s || isBusy()) return;
-  syncSession();
   finishOperation(s->Output(side));
 }
 
@@ -541,9 +556,9 @@ void TransformPage::showBusy(bool busy) {
   setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
 }
 
-void TransformPage::syncSession() {
+void TransformPage::writeSettings() {
   TransformSession* s = session();
-  if (!s || isBusy()) return;
+  if (!s) return;
   s->setDecimalSeparator(DecimalSeparator().toLatin1());
   s->setSampleRate(m_context->gerc());
   s->setModel(m_controls->model());
@@ -560,7 +575,21 @@ void TransformPage::syncSession() {
   if (WaveletMethods* wavelet = m_context->waveletMethods()) {
     wavelet->setConversionType(m_controls->waveletType());
     wavelet->setThreads(m_context->potoks());
+    s->setWaveletChoices(m_controls->waveletType(), wavelet->delayRule());
+  } else {
+    s->setWaveletChoices(m_controls->waveletType(), std::nullopt);
   }
+}
+
+void TransformPage::takeSettings() {
+  writeSettings();
+  showOutdated();
+}
+
+void TransformPage::showOutdated() {
+  TransformSession* s = session();
+  if (!s) return;
+  for (Side side : kBothSides) m_converted[SideIndex(side)]->showOutdated(s->convertedOutdated(side), m_context->language());
 }
 
 void TransformPage::finishOperation(const SessionResult& result) {

@@ -73,6 +73,8 @@ class AppContext : public QObject {
   }
   // Tells the pages that the session's records were changed by a hand-over from another page (the PPG "<--").
   void notifySessionChanged() { emit sessionChanged(); }
+  // The Transform page's T or BF record was replaced (a load, an import, an example, the PPG hand-over).
+  void notifyTransformRecordsReplaced() { emit transformRecordsReplaced(); }
 
   // The session's owner (the Transform page) takes blood-flow curves handed over by other pages: `receiver`
   // starts the load and returns whether it started. handOverBloodFlow() is false while no receiver is set.
@@ -130,6 +132,7 @@ class AppContext : public QObject {
   void potoksChanged(int threads);
   // The session was set, or its records were changed from outside the Transform page.
   void sessionChanged();
+  void transformRecordsReplaced();
   void fileOpened(const QString& role, const QString& path);
 
  private:

@@ -490,6 +490,18 @@ void ApplyLanguage(QWidget* root, Language language) {
   }
 }
 
+QString OutdatedSuffix(Language language) {
+  return language == Language::Russian ? QStringLiteral(" (устарело: настройки изменены)")
+                                       : QStringLiteral(" (out of date: settings changed)");
+}
+
+QString ConvertedChartTitle(Side side, Language language, bool outdated) {
+  const bool russian = language == Language::Russian;
+  const QString title = side == Side::Temperature ? (russian ? QStringLiteral("Кровоток*") : QStringLiteral("BloodFlow*"))
+                                                  : (russian ? QStringLiteral("Температура*") : QStringLiteral("Temperature*"));
+  return outdated ? title + OutdatedSuffix(language) : title;
+}
+
 QString CorrelationPrefix(Language language) {
   return language == Language::Russian ? QStringLiteral("Корреляция: ") : QStringLiteral("Correlation: ");
 }

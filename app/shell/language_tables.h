@@ -58,6 +58,12 @@ QString CorrelationLabel(Language language, double r, char separator);
 // the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
 // "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
 QString ConvertedAxisTitle(Side side, AxisUnits units);
+// The title of Chart3 (BF*, converted from the temperature side) or Chart4 (T*) in `language`, with
+// OutdatedSuffix when a setting changed since the conversion.
+QString ConvertedChartTitle(Side side, Language language, bool outdated);
+// What a result made before its settings changed adds to its title or label: " (out of date: settings
+// changed)".
+QString OutdatedSuffix(Language language);
 
 // The words of the Analysis page that change with its state (list items, table headers, axis titles, messages).
 enum class AnalysisWord {

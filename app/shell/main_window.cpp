@@ -157,6 +157,7 @@ void TForm1::buildMenus() {
   m_legacyWaveletDelays->setCheckable(true);
   connect(m_legacyWaveletDelays, &QAction::toggled, this, [this](bool on) {
     m_waveletMethods->setDelayRule(on ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
+    if (transformPage()) transformPage()->takeSettings();
   });
 
   QMenu* language = options->addMenu(QStringLiteral("Language"));
@@ -269,6 +270,7 @@ void TForm1::applySettings(const AppSettings& s) {
   m_context->setLogOx(s.logOx == 1);
   m_legacyWaveletDelays->setChecked(s.waveletDelays == 1);
   m_waveletMethods->setDelayRule(s.waveletDelays == 1 ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
+  if (transformPage()) transformPage()->takeSettings();
   setLanguage(s.lang == 1 ? 1 : 0);
   setRecentFiles(s.recentFiles);
   for (QAction* action : m_threadGroup->actions()) {

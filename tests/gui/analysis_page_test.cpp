@@ -203,13 +203,14 @@ void AnalysisPageTest::toneRecordGivesTheLibrarysTableAndTheToneAmplitudes() {
 
 void AnalysisPageTest::stopEndsTheRunAndKeepsThePreviousResult() {
   runToneRecord();
-  const AnalysisResult* first = page()->result();
   // A long run: 20,000 samples at 40 Hz over 0.005 .. 13 Hz at 128 voices.
   std::vector<double> values(20000);
   for (std::size_t n = 0; n < values.size(); ++n) values[n] = std::sin(0.37 * static_cast<double>(n));
   const QString path = m_dir->filePath(QStringLiteral("long.txt"));
   QVERIFY(test::WriteSamples(path, values));
   QVERIFY(page()->loadFile(AnalysisPage::FileSlot::Single, path));
+  // The new file took the tone record's result away.
+  QVERIFY(!page()->result());
   find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("40"));
   find<QSpinBox>("SpinAnalysisVoices")->setValue(128);
   QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
@@ -220,7 +221,8 @@ void AnalysisPageTest::stopEndsTheRunAndKeepsThePreviousResult() {
   QCoreApplication::processEvents();
   QVERIFY(!page()->isBusy());
   QVERIFY(m_errors.isEmpty());
-  QCOMPARE(page()->result(), first);
+  // The stopped run left no half result.
+  QVERIFY(!page()->result());
   QVERIFY(find<QPushButton>("BtnAnalysisCalc")->isEnabled());
 }
 
