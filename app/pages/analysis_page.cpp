@@ -1,5 +1,6 @@
 #include "pages/analysis_page.h"
 
+#include <thread>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -244,7 +245,8 @@ void AnalysisPage::buildControls() {
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->verticalHeader()->hide();
-  m_table->horizontalHeader()->setStretchLastSection(true);
+  // Every column as wide as its header and its cells (the notes are long sentences): the table scrolls instead.
+  m_table->horizontalHeader()->setStretchLastSection(false);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   right->addWidget(m_curves);
   right->addWidget(m_table);
@@ -295,6 +297,25 @@ void AnalysisPage::retranslate() {
                           AnalysisText(W::kUnitMinutes, language), AnalysisText(W::kUnitHertz, language)});
   // The shown result's band names, notes and curve names follow the language.
   showResult();
+  showStatus();
+}
+
+void AnalysisPage::showStatus() {
+  const Language language = m_context->language();
+  QStringList parts;
+  if (m_coherence && m_coherence->truncated) {
+    parts << AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples);
+  }
+  if (m_result) {
+    // A band of the chosen set that lies outside the analysed range is not in the table: the page names it and
+    // says why.
+    const FrequencyBand range = m_result->frequencyRange;
+    for (const AnalysisBand& band : m_result->table.omitted) {
+      parts << AnalysisOmittedBandText(band, range, language);
+    }
+  }
+  m_status->setText(parts.join(QStringLiteral("; ")));
+  m_status->setToolTip(m_status->text());
 }
 
 void AnalysisPage::showMode() {
@@ -343,7 +364,7 @@ void AnalysisPage::dropFile(const QString& path) {
 }
 
 bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
                    : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
@@ -533,7 +554,7 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
     default:
       o.bands = DefaultBands();
   }
-  o.threads = std::clamp(m_context->potoks(), 1, kMaxAnalysisThreads);
+  o.threads = AnalysisWorkerCount(m_context->potoks());
   if (const std::optional<AnalysisError> error = CheckAnalysisOptions(o)) {
     m_context->showError(AnalysisErrorText(*error, o, language));
     return std::nullopt;
@@ -549,7 +570,7 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
 }
 
 bool AnalysisPage::calculate() {
-  if (isBusy() || m_context->runner()->isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   ProgressSink* sink = &m_run->sink();
   if (!m_pair) {
     std::optional<Input> input = singleInput();
@@ -557,6 +578,7 @@ bool AnalysisPage::calculate() {
     const std::optional<Settings> settings = readSettings(input->rateHz);
     if (!settings) return false;
     auto shared = std::make_shared<Input>(std::move(*input));
+    m_run->setKind(RunKind::Analysis);
     return m_run->start([this, shared, options = settings->analysis, sink]() -> PageRun::Outcome {
       auto outcome = std::make_shared<AnalysisOutcome>(AnalyzeRecord(shared->values, options, *sink));
       return {[this, outcome, shared, options] {
@@ -599,6 +621,7 @@ bool AnalysisPage::calculate() {
     return false;
   }
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
+  m_run->setKind(RunKind::Coherence);
   return m_run->start([this, inputs, coherence, sink]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
@@ -637,7 +660,6 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_result = std::move(result);
   m_coherence.reset();
   m_resultLabel = input.label;
-  m_status->clear();
   const double step = 1.0 / input.rateHz / 60.0;
   m_signalChart->clearAll();
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
@@ -656,9 +678,7 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_coherence = std::move(coherence);
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
-  m_status->setText(m_coherence->truncated
-                        ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
-                        : QString());
+  (void)language;
   const double step = 1.0 / t.rateHz / 60.0;
   // T and BF have different units: both are drawn on a 0 .. 1 scale of their own range.
   auto scaled = [](std::vector<double> values) {
@@ -906,6 +926,11 @@ bool AnalysisPage::useSelectedDepth() {
     return false;
   }
   return true;
+}
+
+int AnalysisWorkerCount(int potoks) {
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return std::clamp(potoks, 1, std::min(cores, kMaxAnalysisThreads));
 }
 
 bool AnalysisPage::isBusy() const { return m_run->isBusy(); }

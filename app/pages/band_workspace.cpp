@@ -158,7 +158,7 @@ void BandWorkspace::openDialog() {
 }
 
 bool BandWorkspace::openFile(const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = ImportTarget::Signal;
   request.typedRateHz = signalRateHz();

@@ -354,6 +354,7 @@ void FourierPage::computeAmplitudeSpectrum() {
   std::vector<double> x = m_signal.normalized;
   const int fs = m_context->gerc();
   ProgressSink* sink = &m_run->sink();
+  m_run->setKind(RunKind::Fourier);
   m_run->start([this, engine, x = std::move(x), fs, sink]() -> PageRun::Outcome {
     engine->transform.setBand(kFourierAmplitudeSlot, kAmplitudeBand);
     const BandSpectrum spectrum = engine->transform.transform(kFourierAmplitudeSlot, x, fs, *sink);
@@ -380,6 +381,7 @@ void FourierPage::calculate() {
   const FrequencyBand band = amplitude ? kAmplitudeBand : FrequencyBand{m_lowHz, m_highHz};
   std::shared_ptr<Engine> engine = m_engine;
   ProgressSink* sink = &m_run->sink();
+  m_run->setKind(RunKind::Fourier);
   m_run->start([this, engine, request = std::move(request), band, sink]() -> PageRun::Outcome {
     engine->transform.setBand(request.slot, band);
     auto result = std::make_shared<BandFilterResult>(engine->filter.run(request, *sink));

@@ -248,7 +248,9 @@ void TransformPage::connectControls() {
     if (defaults == ParameterGridView::Defaults::Air) s->pressAirDefaults();
     showGrid();
   });
-  connect(m_context, &AppContext::languageChanged, this, &TransformPage::showGrid);
+  connect(m_context, &AppContext::languageChanged, this, [this] {
+    if (isBusy()) showGrid(); else showView();
+  });
   connect(m_context, &AppContext::sessionChanged, this, [this] {
     if (!isBusy()) showView();
   });
@@ -376,7 +378,7 @@ void TransformPage::readRecord(Side side) {
 }
 
 bool TransformPage::openFile(Side side, const QString& path) {
-  if (!session() || isBusy()) return false;
+  if (!session() || m_context->refuseWhileHeld()) return false;
   const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
   IntakeRequest request;
   request.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
@@ -433,12 +435,12 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
 }
 
 void TransformPage::loadExample(int number) {
-  if (isBusy()) return;
+  if (m_context->refuseWhileHeld()) return;
   const QString folder = AppContext::dataFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
   if (!QFileInfo::exists(t)) {
-    m_context->showError(QStringLiteral("File ") + t + QStringLiteral(" does not exist"));
+    m_context->showError(FileMissingText(t, m_context->language()));
     return;
   }
   const QString label = QStringLiteral("Example %1").arg(number);
@@ -446,7 +448,7 @@ void TransformPage::loadExample(int number) {
   loadRecord(Side::Temperature, t, label, [this, bf, label](bool ok) {
     if (!ok) return;
     if (!QFileInfo::exists(bf)) {
-      m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
+      m_context->showError(FileMissingText(bf, m_context->language()));
       return;
     }
     loadRecord(Side::BloodFlow, bf, label, nullptr);
@@ -489,7 +491,7 @@ void TransformPage::filterSide(Side side) {
     return;
   }
   if (m_controls->method() == ConversionMethod::Shitzer) return;
-  runJob(s->prepareFilter(side), nullptr);
+  runJob(s->prepareFilter(side), nullptr, RunKind::Filter);
 }
 
 void TransformPage::convert(Side side) {
@@ -498,9 +500,12 @@ void TransformPage::convert(Side side) {
   syncSession();
   if (side == Side::BloodFlow) setFocus();
   m_converted[SideIndex(side)]->clearCorrelation();
-  runJob(s->prepareConversion(side), [this, side](const SessionResult&) {
-    if (side == Side::Temperature) showPageZero();
-  });
+  runJob(
+      s->prepareConversion(side),
+      [this, side](const SessionResult&) {
+        if (side == Side::Temperature) showPageZero();
+      },
+      RunKind::Conversion);
 }
 
 void TransformPage::output(Side side) {
@@ -518,7 +523,8 @@ void TransformPage::showPageZero() {
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
 
-bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then) {
+bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then, RunKind kind) {
+  m_run->setKind(kind);
   // The job computes on its own copies; the session is touched again only by the commit, on this thread.
   auto shared = std::make_shared<TransformSession::Job>(std::move(job));
   ProgressSink* sink = &m_run->sink();
@@ -585,8 +591,8 @@ void TransformPage::showView() {
     arrow(side)->setIcon(ArrowIcon(view.loaded));
     arrow(side)->setProperty("tag", view.loaded ? 1 : 0);
     if (view.loaded) {
-      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source)));
-      m_countEdit[i]->setText(PointsText(view.sampleCount));
+      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source), m_context->language()));
+      m_countEdit[i]->setText(PointsText(view.sampleCount, m_context->language()));
     }
     panel(side)->showRecord(view);
 

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "shell/run_progress_view.h"
+
 namespace kelvora {
 
 void SharedProgressSink::setRange(long long minimum, long long maximum) {
@@ -78,9 +80,9 @@ void RunProgress::show() {
   // The bar works in per-mille so that ranges beyond int never overflow it.
   m_bar->setRange(0, 1000);
   m_bar->setValue(static_cast<int>((pos - lo) * 1000 / (hi - lo)));
-  const std::string text = m_sink->text();
-  m_percent->setText(text.empty() ? QString::number((pos - lo) * 100 / (hi - lo)) + QLatin1Char('%')
-                                  : QString::fromStdString(text));
+  // One percentage, in `Progress`; `Label13` beside it carries only what the computation says it is doing.
+  m_progress->setText(PercentPanelText(pos - lo, hi - lo));
+  m_percent->setText(QString::fromStdString(m_sink->text()));
 }
 
 }  // namespace kelvora
