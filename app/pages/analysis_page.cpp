@@ -198,6 +198,7 @@ void AnalysisPage::buildControls() {
   m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
   row3->addWidget(m_btnUseDepth);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
+  m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
   row3->addWidget(m_status, 1);
   layout->addLayout(row3);
 
@@ -235,8 +236,12 @@ void AnalysisPage::buildControls() {
   for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
     chart->setBottomTitle(QStringLiteral("f, Hz"));
     chart->setMinimumHeight(150);
+    // Three charts share the height: thin margins, and the legend beside the plot, so that each plot keeps room
+    // for its axis titles and labels.
+    chart->chart()->setMargins(QMargins(2, 2, 2, 2));
     pairLayout->addWidget(chart, 1);
   }
+  m_coherenceChart->chart()->legend()->setAlignment(Qt::AlignRight);
   m_curves->addWidget(m_spectrumChart);
   m_curves->addWidget(pairCharts);
   m_table = new QTableWidget(0, kColumnCount, right);
@@ -287,9 +292,13 @@ void AnalysisPage::retranslate() {
   for (W word : kColumnWords) headers << AnalysisText(word, language);
   m_table->setHorizontalHeaderLabels(headers);
   m_spectrumChart->setLeftTitle(AnalysisText(W::kAxisAmplitude, language));
-  m_coherenceChart->setLeftTitle(AnalysisText(W::kAxisCoherence, language));
-  m_lagChart->setLeftTitle(AnalysisText(W::kAxisLag, language));
-  m_depthChart->setLeftTitle(AnalysisText(W::kAxisDepth, language));
+  // The three pair charts are low: their titles name the quantity, the left axes only the unit.
+  const bool ru = language == Language::Russian;
+  m_coherenceChart->setLeftTitle(QString());
+  m_lagChart->setLeftTitle(ru ? QStringLiteral("с") : QStringLiteral("s"));
+  m_depthChart->setLeftTitle(ru ? QStringLiteral("мм") : QStringLiteral("mm"));
+  // A list never gets narrower than its longest item in the chosen language.
+  for (QComboBox* combo : findChildren<QComboBox*>()) combo->setMinimumWidth(combo->sizeHint().width());
   m_scalogram->setLabels({AnalysisText(m_coherence ? W::kScalogramTitleBF : W::kScalogramTitle, language),
                           AnalysisText(W::kAxisTime, language), AnalysisText(W::kAxisFrequency, language),
                           AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
@@ -352,7 +361,8 @@ void AnalysisPage::setPairMode(bool pair) {
 }
 
 void AnalysisPage::openDialog(FileSlot slot) {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(slot, path);
 }
 
@@ -799,7 +809,7 @@ void AnalysisPage::showPicture() {
 }
 
 void AnalysisPage::reportDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
 }

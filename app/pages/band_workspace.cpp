@@ -153,7 +153,8 @@ bool BandWorkspace::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BandWorkspace::openDialog() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(path);
 }
 
@@ -187,7 +188,7 @@ void BandWorkspace::saveDialog() {
   const QString csv = QStringLiteral("CSV with header (*.csv)");
   QString filter = text;
   const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+      QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Сохранить") : QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
   if (name.isEmpty()) return;
   if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     saveFilteredCsv(name);

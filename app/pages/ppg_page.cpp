@@ -156,7 +156,8 @@ bool PpgPage::loadExample(int number) {
 }
 
 void PpgPage::readPpg() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("ФПГ") : QStringLiteral("PPG"), QString(), OpenFileFilter());
   if (path.isEmpty()) return;
   openFile(path);
 }
@@ -197,7 +198,8 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
   bool ok = false;
   const double inRate = ParseDecimal(m_edit11->text(), &ok);
   if (!ok || !(inRate > 0.0)) {
-    m_context->showError(ok ? QStringLiteral("The input sample rate must be above 0") : NotAReal(m_edit11->text()));
+    m_context->showError(ok ? (m_context->russian() ? QStringLiteral("Входная частота должна быть больше 0")
+                                  : QStringLiteral("The input sample rate must be above 0")) : NotAReal(m_edit11->text()));
     return false;
   }
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
@@ -332,7 +334,9 @@ std::optional<std::vector<double>> PpgPage::envelopeSamples() {
   }
   std::vector<double> samples = PpgEnvelopeSamples(m_envelope, seconds, outRate);
   if (samples.empty()) {
-    m_context->showError(QStringLiteral("No envelope samples for this time and output rate"));
+    m_context->showError(m_context->russian()
+                             ? QStringLiteral("Для этого времени и выходной частоты нет отсчётов огибающей")
+                             : QStringLiteral("No envelope samples for this time and output rate"));
     return std::nullopt;
   }
   return samples;

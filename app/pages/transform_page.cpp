@@ -372,7 +372,9 @@ void TransformPage::onMethodChanged() {
 }
 
 void TransformPage::readRecord(Side side) {
-  const QString title = side == Side::Temperature ? QStringLiteral("Temperature") : QStringLiteral("BloodFlow");
+  const bool ru = m_context->russian();
+  const QString title = side == Side::Temperature ? (ru ? QStringLiteral("Температура") : QStringLiteral("Temperature"))
+                                                  : (ru ? QStringLiteral("Кровоток") : QStringLiteral("BloodFlow"));
   const QString path = QFileDialog::getOpenFileName(this, title, QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(side, path);
 }

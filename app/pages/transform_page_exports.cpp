@@ -173,7 +173,7 @@ void TransformPage::exportEdfDialog() {
 }
 
 void TransformPage::reportDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
 }

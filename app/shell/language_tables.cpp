@@ -76,6 +76,8 @@ const std::vector<TextEntry> kTable = {
     {"Label16", T::Text, 0, "Max pulse, BPM", "Макс пульс,уд/мин"},
     {"Label21", T::Text, 0, "Hz", "Гц"},
     {"AutoSchet", T::Text, 0, "Automatic", "Автовыч."},
+    {"SpeedButton12", T::Text, 0, "Calculation", "Расчёт"},
+    {"SpeedButton15", T::Text, 0, "Calculation", "Расчёт"},
     {"AutoSchetW", T::Text, 0, "Automatic", "Автовыч."},
     {"BitBtn25", T::Text, 0, "Signal", "Сигнал"},
     {"BtnSaveF", T::Text, 0, "Signal", "Сигнал"},
@@ -582,8 +584,19 @@ QString CorrelationLabel(Language language, double r, char separator) {
   return CorrelationPrefix(language) + QString::fromStdString(FormatRealText(RoundedCorrelation(r), separator));
 }
 
-QString ConvertedAxisTitle(Side side, AxisUnits units) {
+QString ConvertedAxisTitle(Side side, AxisUnits units, Language language) {
   const bool bloodFlow = side == Side::Temperature;  // the temperature side's converted record is BF*
+  if (language == Language::Russian) {
+    switch (units) {
+      case AxisUnits::Normalized:
+        return bloodFlow ? QStringLiteral("BF, отн. ед.") : QStringLiteral("T, отн. ед.");
+      case AxisUnits::Measured:
+        return bloodFlow ? QStringLiteral("BF, В") : QStringLiteral("T, °C");
+      case AxisUnits::Physical:
+        break;
+    }
+    return bloodFlow ? QStringLiteral("BF, мм^3/с") : QStringLiteral("T, °C");
+  }
   switch (units) {
     case AxisUnits::Normalized:
       return bloodFlow ? QStringLiteral("BF, arb. units") : QStringLiteral("T, arb. units");

@@ -73,7 +73,8 @@ QString PointsText(int count, Language language = Language::English);
 QString CorrelationLabel(Language language, double r, char separator);
 // the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
 // "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
-QString ConvertedAxisTitle(Side side, AxisUnits units);
+// In Russian the units are Russian ("BF, отн. ед.", "BF, В", "BF, мм^3/с").
+QString ConvertedAxisTitle(Side side, AxisUnits units, Language language = Language::English);
 
 // The words of the Analysis page that change with its state (list items, table headers, axis titles, messages).
 enum class AnalysisWord {

@@ -66,6 +66,7 @@ void RunProgress::end() {
   m_running = false;
   m_bar->setValue(m_bar->minimum());
   m_progress->setText(QStringLiteral("100%"));
+  m_percent->clear();
   m_stop->setEnabled(false);
 }
 
@@ -82,7 +83,9 @@ void RunProgress::show() {
   m_bar->setValue(static_cast<int>((pos - lo) * 1000 / (hi - lo)));
   // One percentage, in `Progress`; `Label13` beside it carries only what the computation says it is doing.
   m_progress->setText(PercentPanelText(pos - lo, hi - lo));
-  m_percent->setText(QString::fromStdString(m_sink->text()));
+  // A computation that reports its percentage as text says nothing `Progress` does not already say.
+  const QString text = QString::fromStdString(m_sink->text());
+  m_percent->setText(text.trimmed().endsWith(QLatin1Char('%')) ? QString() : text);
 }
 
 }  // namespace kelvora
