@@ -62,7 +62,7 @@ std::string CoherenceTableCsv(const CoherenceResult& result) {
     const std::optional<double> share = row.coherence ? std::optional<double>(row.significantShare) : std::nullopt;
     text += CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) +
             ',' + CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
-            CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + '\n';
+            CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + ',' + CsvNumber(row.depthAmpMm) + '\n';
   }
   return text;
 }

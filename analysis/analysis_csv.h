@@ -35,7 +35,7 @@ std::string SpectrumCsv(const AnalysisResult& result);
 std::string ScalogramCsv(const AnalysisResult& result);
 
 inline constexpr const char* kCoherenceTableCsvHeader =
-    "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n";
+    "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n";
 inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence,threshold,lag_s,depth_mm\n";
 
 // The header and one line per reported band of a coherence run; the share is empty where the band has no

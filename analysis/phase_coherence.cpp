@@ -144,10 +144,15 @@ bool AllFinite(const CoherenceResult& result) {
 
 }  // namespace
 
+CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
+                                    double centreFrequency) {
+  return BandRowOf(band, points, centreFrequency);
+}
+
 std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options) {
   if (const auto fault = CheckAnalysisOptions(options.analysis))
     return CoherenceError{CoherenceErrorKind::kAnalysis, *fault, -1};
-  const CoherenceTissue& tissue = options.tissue;
+  const ThermalWaveTissue& tissue = options.tissue;
   if (!PositiveFinite(tissue.lambda) || !PositiveFinite(tissue.rho) || !PositiveFinite(tissue.heatCapacity))
     return CoherenceError{CoherenceErrorKind::kBadTissue, {}, -1};
   if (options.surrogatePairs < 0 || options.surrogatePairs > kMaxSurrogatePairs)
@@ -155,7 +160,7 @@ std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& opti
   return std::nullopt;
 }
 
-std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const CoherenceTissue& tissue) {
+std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const ThermalWaveTissue& tissue) {
   if (!(frequencyHz > 0.0) || !(lagSeconds > 0.0) || !(lagSeconds < 1.0 / (2.0 * frequencyHz))) return std::nullopt;
   const double diffusivity = tissue.lambda / (tissue.rho * tissue.heatCapacity);
   const double depthM = 2.0 * lagSeconds * std::sqrt(std::numbers::pi * frequencyHz * diffusivity);

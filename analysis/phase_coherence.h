@@ -20,20 +20,15 @@
 #include "analysis/band_set.h"
 #include "analysis/record_analysis.h"
 #include "core/progress.h"
+#include "core/thermal_wave.h"
 
 namespace kelvora {
 
 inline constexpr int kMaxSurrogatePairs = 10000;
 
-struct CoherenceTissue {
-  double lambda = 0.33;       // thermal conductivity, W/(m*K); > 0
-  double rho = 1057.0;        // density, kg/m^3; > 0
-  double heatCapacity = 3780; // specific heat c, J/(kg*K); > 0
-};
-
 struct CoherenceOptions {
   AnalysisOptions analysis;  // the transform of both records (pictureColumns is not used)
-  CoherenceTissue tissue;
+  ThermalWaveTissue tissue;  // lambda, rho and c give the depth of a lag (its depthM is not used)
   int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
   std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
 };
@@ -44,6 +39,7 @@ enum class CoherenceErrorKind {
   kBadSurrogateCount,  // outside 0 .. kMaxSurrogatePairs
   kOutOfMemory,
   kStopped,            // the progress sink asked to stop
+  kBadWindow,          // the coherence over time's window or columns are not valid (coherence_modes.h)
 };
 
 struct CoherenceError {
@@ -70,6 +66,7 @@ struct CoherenceBandRow {
   double significantShare = 0.0;            // significant frequencies / frequencies with a value, 0 .. 1
   std::optional<double> lagSeconds;         // mean of dt over the band's frequencies that have a value
   std::optional<double> depthMm;            // median of x(f) over the band; empty where none is significant
+  std::optional<double> depthAmpMm;         // the depth from the amplitudes (coherence_modes.h), where computed
   BandNote note = BandNote::kNone;          // as in the band table (record too short)
   double neededMinutes = 0.0;
 };
@@ -95,7 +92,11 @@ struct CoherenceOutcome {
 std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options);
 
 // Depth in mm of a lag of dt seconds at frequency f under the tissue; empty unless 0 < dt < 1 / (2 f). Pure.
-std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const CoherenceTissue& tissue);
+std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, const ThermalWaveTissue& tissue);
+
+// The band row of the points (the means, share and median depth above; depthAmpMm left empty). Pure.
+CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
+                                    double centreFrequency);
 
 // Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress: range 0 .. 1 + pairs
 // (the records, then each surrogate pair), reported when the percentage changes; a stop request is seen between

@@ -121,8 +121,48 @@ void ReportOmittedBands(CliContext& context, const std::string& command, const s
 }
 
 int WriteOutputFile(CliContext& context, const std::string& path, const std::string& text) {
-  if (const auto error = WriteTextFileAtomically(path, text)) return InputError(context, DescribeFileError(*error));
+  if (const auto error = WriteTextFileAtomically(path, text)) return InputError(context, DescribeRecordFileError(RecordErrorOf(*error)));
   return kExitSuccess;
+}
+
+std::vector<OptionDef> CoherenceOptionDefs() {
+  return {{"surrogates", 0, "N", "IAAFT surrogate pairs for the significance, 0 .. 10000 (default 100)"},
+          {"seed", 0, "S", "seed of the surrogates, a whole number >= 0 (default 1)"},
+          {"lambda", 0, "L", "thermal conductivity of the tissue, W/(m*K) (default 0.33)"},
+          {"rho", 0, "R", "tissue density, kg/m^3 (default 1057)"},
+          {"heat-capacity", 0, "C", "tissue heat capacity, J/(kg*K) (default 3780)"}};
+}
+
+std::optional<std::string> ReadCoherenceOptions(const ParsedArgs& parsed, CoherenceOptions& options) {
+  if (const auto text = parsed.value("surrogates")) {
+    const std::optional<long long> value = ParseIntegerValue(*text);
+    if (!value || *value < 0 || *value > kMaxSurrogatePairs)
+      return "--surrogates needs a whole number from 0 to " + std::to_string(kMaxSurrogatePairs) + ", not '" +
+             EscapeBytes(*text) + "'";
+    options.surrogatePairs = static_cast<int>(*value);
+  }
+  if (const auto text = parsed.value("seed")) {
+    const std::optional<long long> value = ParseIntegerValue(*text);
+    if (!value || *value < 0) return "--seed needs a whole number >= 0, not '" + EscapeBytes(*text) + "'";
+    options.seed = static_cast<std::uint64_t>(*value);
+  }
+  struct TissueOption {
+    const char* name;
+    double& target;
+  };
+  for (const TissueOption& option : {TissueOption{"lambda", options.tissue.lambda},
+                                     TissueOption{"rho", options.tissue.rho},
+                                     TissueOption{"heat-capacity", options.tissue.heatCapacity}}) {
+    const auto text = parsed.value(option.name);
+    if (!text) continue;
+    const std::optional<double> value = ParseRealValue(*text);
+    if (!value || !(*value > 0.0))
+      return "--" + std::string(option.name) + " needs a positive number, not '" + EscapeBytes(*text) + "'";
+    option.target = *value;
+  }
+  if (const auto fault = CheckCoherenceOptions(options); fault && fault->kind != CoherenceErrorKind::kAnalysis)
+    return "the tissue or surrogate options are not valid";
+  return std::nullopt;
 }
 
 }  // namespace kelvora::cli

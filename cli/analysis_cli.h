@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 #include "cli/commands.h"
 #include "cli/options.h"
@@ -18,6 +19,12 @@ std::vector<OptionDef> AnalysisOptionDefs();
 // text for a bad value. The options depend on the rate, which an imported file sets when it is read: call it at
 // --fs first, so that a usage error needs no file, and again at the rate of the first record read.
 std::optional<std::string> ReadAnalysisOptions(const ParsedArgs& parsed, int sampleRateHz, AnalysisOptions& options);
+
+// --surrogates, --seed, --lambda, --rho, --heat-capacity: what coherence and study take beyond the analysis.
+std::vector<OptionDef> CoherenceOptionDefs();
+
+// Reads those options into `options` and checks them; gives a usage error text for a bad value.
+std::optional<std::string> ReadCoherenceOptions(const ParsedArgs& parsed, CoherenceOptions& options);
 
 // The reason an analysis of a record failed: "sample 3 is not a finite number", ...
 std::string AnalysisErrorText(const AnalysisError& error);

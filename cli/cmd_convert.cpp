@@ -141,10 +141,11 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
     }
   }
   double depthMm = s.tissue.wave.depthM * 1000.0;
+  int heatCapacity = static_cast<int>(s.tissue.wave.heatCapacity);
   for (const auto& error :
        {ReadReal(parsed, "lambda", s.tissue.wave.lambda, true, false),
         ReadInteger(parsed, "rho", s.tissue.shitzer.rhoSkin, 1),
-        ReadInteger(parsed, "heat-capacity", s.tissue.wave.heatCapacity, 1),
+        ReadInteger(parsed, "heat-capacity", heatCapacity, 1),
         ReadReal(parsed, "depth-mm", depthMm, false, false),
         ReadInteger(parsed, "rho-skin", s.tissue.shitzer.rhoSkin, 1),
         ReadInteger(parsed, "c-skin", s.tissue.shitzer.cSkin, 1),
@@ -158,6 +159,8 @@ std::optional<std::string> ReadSettings(const ParsedArgs& parsed, ConvertSetting
     if (error) return error;
   }
   s.tissue.wave.depthM = depthMm / 1000.0;
+  s.tissue.wave.heatCapacity = heatCapacity;
+  s.tissue.wave.rho = s.tissue.shitzer.rhoSkin;  // --rho and --rho-skin set the one skin density
   s.nonlinear = parsed.has("nonlinear");
   if (const std::optional<std::string> scaling = parsed.value("scaling")) {
     if (*scaling == "normalized") {

@@ -65,7 +65,7 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context) {
   const std::string& path = parsed.positionals.front();
   const PpgReadResult read = ReadPpgFile(path, params.inRateHz, context.format.separator);
   if (const std::optional<SignalFileError> error = PpgFileError(read, path))
-    return InputError(context, DescribeFileError(*error));
+    return InputError(context, DescribeRecordFileError(RecordErrorOf(*error)));
   if (read.status == PpgReadStatus::kBigFile) context.err << "kelvora-cli: " << path << ": " << read.message << "\n";
   if (!parsed.has("duration")) params.durationS = read.signal.durationS;
 

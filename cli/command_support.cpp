@@ -26,7 +26,7 @@ int EmitText(CliContext& context, const CommonOptions& options, const std::strin
     return kExitSuccess;
   }
   if (const auto error = WriteTextFileAtomically(options.output, text))
-    return InputError(context, DescribeFileError(*error));
+    return InputError(context, DescribeRecordFileError(RecordErrorOf(*error)));
   return kExitSuccess;
 }
 

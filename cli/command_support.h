@@ -26,24 +26,27 @@ struct InputDetails {
   bool imported = false;      // read by the delimited-text or EDF reader, not as a one-column signal file
 };
 
-// The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike. `temperature` applies the
-// kelvin rule (a first sample above 250 is kelvin). Which reader reads `path`:
-// - a ".csv" or ".tsv" file, or any file when a reading option (--column, --time-column, --skip-lines,
-//   --resample-to) is given: the delimited-text reader (layout detected, the options override it);
-// - a ".edf", ".bdf" or ".rec" file, or a file other than ".txt" that begins as an EDF or BDF header, or another
-//   file with --channel: the EDF reader;
-// - otherwise (a ".txt" file without reading options) ReadSignalFile, exactly as the program reads it, at --fs.
+// The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike, through ReadRecordFile
+// (formats/record_file.h), which tells the format by ReadFileLayout. `temperature` applies the kelvin rule (a
+// first sample above 250 is kelvin). The reading options choose the reader as there: --column, --time-column,
+// --skip-lines or --resample-to read a signal text as delimited text; --channel alone reads a file as EDF
+// unless it is ".csv" or ".tsv"; ".edf", ".bdf" and ".rec" files are EDF.
 // Records are counted in the order of the calls: the k-th call takes the k-th --column, --time-column,
-// --skip-lines and --channel when an option is given several times, else its single value. An imported record's
-// rate is --resample-to when given (block means), else the file's own (the time column, --fs as given, or the EDF
-// header; delimited text without a time column is at --fs): it must be a whole number of hertz. The first record
-// read fixes options.sampleRateHz; a later record at another rate is an error. A delimited file with several
-// signal columns, or an EDF file with several channels, needs --column / --channel.
+// --skip-lines and --channel when an option is given several times, else its single value. A record's rate is
+// --resample-to when given (block means), else the file's own (the time column, the EDF header; a file that
+// states none is at --fs, or at the rate the records before it have): it must be a whole number of hertz, and a
+// --fs that disagrees with the file's own rate, or a time column that is not uniform, is refused. The first
+// record read fixes options.sampleRateHz; a later record at another rate is an error. A delimited file with
+// several signal columns, or an EDF file with several channels, needs --column / --channel.
 // Prints the "Big file" warning (the load goes on) or the error ("FILE:LINE: ..."); an empty record is an error
 // ("no samples"). On failure sets exitStatus (1 bad input, 2 a reading option given more often than records are
 // read) and gives nothing.
 std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& options, const std::string& path,
                                       bool temperature, int& exitStatus, InputDetails* details = nullptr);
+
+// The "Big file" warning of a record cut at `maxSamples` samples; the one-number layout of the program's signal
+// files has a trailing blank at the usual limit.
+std::string BigFileText(int maxSamples, bool trailingBlank);
 
 // The one-line message of an import or export error: "FILE:LINE: column 2: 'x' is not a valid number", ...
 std::string DescribeRecordFileError(const RecordFileError& error);

@@ -18,6 +18,7 @@ const std::vector<Command>& CommandTable() {
       {"coherence", "wavelet phase coherence of a T and a BF record, its significance, the lag and the depth",
        RunCoherence},
       {"export", "write a record read from any supported file as .txt, .csv or .edf", RunExport},
+      {"study", "measures, summaries, rank tests and a report over the recordings of a manifest", RunStudy},
   };
   return table;
 }

@@ -38,6 +38,7 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context);
 int RunAnalyze(const std::vector<std::string>& args, CliContext& context);
 int RunCoherence(const std::vector<std::string>& args, CliContext& context);
 int RunExport(const std::vector<std::string>& args, CliContext& context);
+int RunStudy(const std::vector<std::string>& args, CliContext& context);
 
 // Every command, in the order the global help lists them.
 const std::vector<Command>& CommandTable();

@@ -1,46 +1,12 @@
-// LoadInput: how every command reads its records, one-column signal files and instrument files alike.
-#include <algorithm>
-#include <cctype>
-#include <cmath>
+// LoadInput: how every command reads its records, through the library's one way in (ReadRecordFile).
 #include <filesystem>
-#include <fstream>
 
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
-#include "formats/block_resample.h"
-#include "formats/delimited_reader.h"
-#include "formats/edf_header_check.h"
-#include "formats/edf_reader.h"
-#include "formats/record_import.h"
+#include "formats/record_file.h"
 
 namespace kelvora::cli {
 namespace {
-
-enum class InputKind { kSignalText, kDelimited, kEdf };
-
-std::string LowerExtension(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-bool StartsAsEdf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char start[8] = {};
-  in.read(start, sizeof start);
-  return in.gcount() == static_cast<std::streamsize>(sizeof start) && LooksLikeEdf(std::string_view(start, 8));
-}
-
-InputKind KindOf(const std::string& path, const ReadingOptions& reading) {
-  const std::string extension = LowerExtension(path);
-  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") return InputKind::kEdf;
-  if (extension == ".csv" || extension == ".tsv") return InputKind::kDelimited;
-  if (extension != ".txt" && StartsAsEdf(path)) return InputKind::kEdf;
-  const bool columnOptions = !reading.columns.empty() || !reading.timeColumns.empty() || !reading.skipLines.empty();
-  if (!reading.channels.empty() && !columnOptions) return InputKind::kEdf;
-  if (reading.any()) return InputKind::kDelimited;
-  return InputKind::kSignalText;
-}
 
 // The value of a per-record option for record `index`: its single value, or the index-th of several.
 template <typename T>
@@ -53,163 +19,68 @@ std::optional<T> ForRecord(const std::vector<T>& values, int index, const std::s
   return std::nullopt;
 }
 
-std::string NumberText(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.6g", value);
-  return buffer;
-}
-
-// "2 'T', 3 'BF'": each name with its number (numbers[i], else i + 1).
-std::string NameList(const std::vector<std::string>& names, const std::vector<int>& numbers = {}) {
+// "2 'T', 3 'BF'": each signal with its number.
+std::string ChannelList(const std::vector<FileChannel>& channels) {
   std::string text;
-  for (std::size_t i = 0; i < names.size(); ++i) {
+  for (std::size_t i = 0; i < channels.size(); ++i) {
     if (i > 0) text += ", ";
-    text += std::to_string(i < numbers.size() ? numbers[i] : static_cast<int>(i) + 1);
-    if (!names[i].empty()) text += " '" + EscapeBytes(names[i]) + "'";
+    text += std::to_string(channels[i].number);
+    if (!channels[i].name.empty()) text += " '" + EscapeBytes(channels[i].name) + "'";
   }
   return text;
 }
 
-// Reads the wanted column of a delimited file.
-std::optional<ImportedChannel> ReadDelimitedChannel(CliContext& context, const CommonOptions& options,
-                                                const std::string& path, int index, int& exitStatus) {
-  std::string usage;
-  const std::optional<std::string> column = ForRecord(options.reading.columns, index, "column", usage);
-  const std::optional<std::string> time = ForRecord(options.reading.timeColumns, index, "time-column", usage);
-  const std::optional<int> skip = ForRecord(options.reading.skipLines, index, "skip-lines", usage);
-  if (!usage.empty()) {
-    context.err << "kelvora-cli: " << usage << "\n";
-    exitStatus = kExitUsage;
-    return std::nullopt;
-  }
-  DelimitedReadOptions read;
-  read.layout.headerLines = skip;
-  if (time) read.layout.timeColumn = *time == "none" ? ChannelRef{} : ChannelRef::Parse(*time);
-  if (column) read.columns.push_back(ChannelRef::Parse(*column));
-  if (options.givenRateHz) read.sampleRateHz = *options.givenRateHz;
-  DelimitedReadResult result = ReadDelimitedFile(path, read);
-  // Without a time column the file is at --fs, whose default is 2 Hz as for one-column files.
-  if (!result.ok() && result.error->kind == RecordFileErrorKind::kNoSampleRate && !read.sampleRateHz) {
-    read.sampleRateHz = options.sampleRateHz;
-    result = ReadDelimitedFile(path, read);
-  }
-  if (!result.ok()) {
-    exitStatus = InputError(context, DescribeRecordFileError(*result.error));
-    return std::nullopt;
-  }
-  if (result.channels.size() != 1) {
-    std::vector<std::string> names;
-    for (const ImportedChannel& c : result.channels) names.push_back(c.name);
-    exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(names.size()) +
-                                         " signal columns (" + NameList(names, result.columnNumbers) +
-                                         "); choose one with --column");
-    return std::nullopt;
-  }
-  return std::move(result.channels.front());
-}
-
-// Reads the wanted channel of an EDF file, no more samples than the record can take.
-std::optional<ImportedChannel> ReadEdfChannel(CliContext& context, const CommonOptions& options, const std::string& path,
-                                          int index, int& exitStatus) {
-  std::string usage;
-  const std::optional<std::string> channel = ForRecord(options.reading.channels, index, "channel", usage);
-  if (!usage.empty()) {
-    context.err << "kelvora-cli: " << usage << "\n";
-    exitStatus = kExitUsage;
-    return std::nullopt;
-  }
-  EdfReadResult info = ReadEdfFile(path);
-  if (!info.ok()) {
-    exitStatus = InputError(context, DescribeRecordFileError(*info.error));
-    return std::nullopt;
-  }
-  ChannelRef ref{1, {}};
-  if (channel) {
-    ref = ChannelRef::Parse(*channel);
-  } else if (info.info.channels.size() != 1) {
-    std::vector<std::string> labels;
-    for (const EdfChannelInfo& c : info.info.channels) labels.push_back(c.label);
-    exitStatus = InputError(context, EscapeBytes(path, true) + ": " + std::to_string(labels.size()) + " channels (" +
-                                         NameList(labels) + "); choose one with --channel");
-    return std::nullopt;
-  }
-  int number = 0;
-  if (auto error = FindEdfChannel(info.info, ref, number)) {
-    error->path = path;
-    exitStatus = InputError(context, DescribeRecordFileError(*error));
-    return std::nullopt;
-  }
-  EdfReadOptions read;
-  read.channels = {ChannelRef{number, {}}};
-  const double rate = info.info.channels[static_cast<std::size_t>(number - 1)].sampleRateHz;
-  read.maxSamples = InputSamplesNeeded(rate, options.reading.resampleToHz, options.maxRecordSamples);
-  EdfReadResult result = ReadEdfFile(path, read);
-  if (!result.ok()) {
-    exitStatus = InputError(context, DescribeRecordFileError(*result.error));
-    return std::nullopt;
-  }
-  return std::move(result.channels.front());
+// The message of a failed read: the one of its kind, or the list of signals to choose from.
+std::string ReadFailure(const std::string& path, const RecordFileResult& read) {
+  const RecordFileError& error = *read.error;
+  if (error.kind == RecordFileErrorKind::kColumnNeeded && error.count > 1)
+    return EscapeBytes(path, true) + ": " + std::to_string(error.count) + " signal columns (" +
+           ChannelList(read.channels) + "); choose one with --column";
+  if (error.kind == RecordFileErrorKind::kChannelNeeded)
+    return EscapeBytes(path, true) + ": " + std::to_string(error.count) + " channels (" + ChannelList(read.channels) +
+           "); choose one with --channel";
+  return DescribeRecordFileError(error);
 }
 
 }  // namespace
 
+std::string BigFileText(int maxSamples, bool trailingBlank) {
+  return "Big file - points > " + std::to_string(maxSamples) +
+         (trailingBlank && maxSamples == kMaxRecordSamples ? " " : "");
+}
+
 std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& options, const std::string& path,
                                       bool temperature, int& exitStatus, InputDetails* details) {
   const int index = options.recordsRead++;
-  const InputKind kind = KindOf(path, options.reading);
-  InputDetails found;
-  found.name = std::filesystem::path(path).stem().string();
-  if (kind == InputKind::kSignalText) {
-    SignalReadResult read = ReadSignalFile(path, temperature, context.format, options.maxRecordSamples);
-    if (!read.ok()) {
-      // A temperature file is checked for kelvin on its first value, which an empty file lacks: such a file holds
-      // no samples, as it does for the other commands.
-      const SignalFileError& error = *read.error;
-      const bool noFirstValue = temperature && error.kind == SignalFileErrorKind::kInvalidNumber &&
-                                error.line == 1 && error.text.empty();
-      if (noFirstValue) {
-        const SignalReadResult plain = ReadSignalFile(path, false, context.format, options.maxRecordSamples);
-        if (plain.ok() && plain.record.empty()) {
-          exitStatus = InputError(context, path + ": no samples");
-          return std::nullopt;
-        }
-      }
-      exitStatus = InputError(context, DescribeFileError(error));
-      return std::nullopt;
-    }
-    if (!read.warning.empty()) context.err << "kelvora-cli: " << path << ": " << read.warning << "\n";
-    if (read.record.empty()) {
-      exitStatus = InputError(context, path + ": no samples");
-      return std::nullopt;
-    }
-    options.rateSettled = true;
-    found.sourceRateHz = options.sampleRateHz;
-    if (details) *details = found;
-    return std::move(read.record);
-  }
-
-  const std::optional<ImportedChannel> read = kind == InputKind::kEdf
-                                        ? ReadEdfChannel(context, options, path, index, exitStatus)
-                                        : ReadDelimitedChannel(context, options, path, index, exitStatus);
-  if (!read) return std::nullopt;
-  if (kind == InputKind::kEdf && options.givenRateHz && !options.reading.resampleToHz &&
-      WholeRatio(read->sampleRateHz, *options.givenRateHz).value_or(0) != 1) {
-    exitStatus = InputError(context, EscapeBytes(path, true) + ": the channel is at " +
-                                         NumberText(read->sampleRateHz) + " Hz, not the " +
-                                         std::to_string(*options.givenRateHz) + " Hz of --fs");
+  const ReadingOptions& reading = options.reading;
+  std::string usage;
+  const std::optional<std::string> column = ForRecord(reading.columns, index, "column", usage);
+  const std::optional<std::string> time = ForRecord(reading.timeColumns, index, "time-column", usage);
+  const std::optional<int> skip = ForRecord(reading.skipLines, index, "skip-lines", usage);
+  const std::optional<std::string> channel = ForRecord(reading.channels, index, "channel", usage);
+  if (!usage.empty()) {
+    context.err << "kelvora-cli: " << usage << "\n";
+    exitStatus = kExitUsage;
     return std::nullopt;
   }
-  RecordImportOptions make;
-  make.resampleToHz = options.reading.resampleToHz;
-  make.temperature = temperature;
-  make.maxSamples = options.maxRecordSamples;
-  RecordImportResult record = MakeImportedRecord(*read, make);
+  RecordReadOptions read;
+  read.givenRateHz = options.givenRateHz;
+  read.defaultRateHz = options.sampleRateHz;
+  read.resampleToHz = reading.resampleToHz;
+  read.temperature = temperature;
+  read.maxSamples = options.maxRecordSamples;
+  read.decimal = context.format;
+  if (column) read.column = ChannelRef::Parse(*column);
+  if (time) read.timeColumn = *time == "none" ? ChannelRef{} : ChannelRef::Parse(*time);
+  read.headerLines = skip;
+  if (channel) read.channel = ChannelRef::Parse(*channel);
+  RecordFileResult record = ReadRecordFile(path, read);
   if (!record.ok()) {
-    record.error->path = path;
-    exitStatus = InputError(context, DescribeRecordFileError(*record.error));
+    exitStatus = InputError(context, ReadFailure(path, record));
     return std::nullopt;
   }
-  if (options.rateSettled && record.sampleRateHz != options.sampleRateHz) {
+  const bool imported = record.format != FileFormat::kSignalText;
+  if (imported && options.rateSettled && record.sampleRateHz != options.sampleRateHz) {
     exitStatus = InputError(context, EscapeBytes(path, true) + ": the record is at " +
                                          std::to_string(record.sampleRateHz) + " Hz, the records before it at " +
                                          std::to_string(options.sampleRateHz) + " Hz");
@@ -217,18 +88,15 @@ std::optional<SignalRecord> LoadInput(CliContext& context, CommonOptions& option
   }
   options.sampleRateHz = record.sampleRateHz;
   options.rateSettled = true;
-  if (record.truncated) {
+  if (record.truncated)
     context.err << "kelvora-cli: " << path << ": "
-                << (options.maxRecordSamples == kMaxRecordSamples
-                        ? std::string(kBigFileTabMessage)
-                        : "Big file - points > " + std::to_string(options.maxRecordSamples))
-                << "\n";
-  }
-  if (!read->name.empty()) found.name = read->name;
-  found.unit = read->unit;
+                << BigFileText(options.maxRecordSamples, !imported && !record.tabLayout) << "\n";
+  InputDetails found;
+  found.name = record.name.empty() ? std::filesystem::path(path).stem().string() : record.name;
+  found.unit = record.unit;
   found.sourceRateHz = record.sourceRateHz;
   found.ratio = record.ratio;
-  found.imported = true;
+  found.imported = imported;
   if (details) *details = found;
   return std::move(record.record);
 }

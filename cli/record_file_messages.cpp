@@ -1,4 +1,4 @@
-// The words of the import and export errors (signals/record_file_error.h) on the command line.
+// The words of the import and export errors (formats/record_file_error.h) on the command line.
 #include <cstdio>
 
 #include "cli/command_support.h"
@@ -95,7 +95,8 @@ std::string EdfHeaderText(const RecordFileError& e) {
 // The message without the file name in front.
 std::string Body(const RecordFileError& e) {
   using K = RecordFileErrorKind;
-  const std::string column = "column " + std::to_string(e.column) + ": ";
+  // A signal text has one column, which its messages do not name.
+  const std::string column = e.column > 0 ? "column " + std::to_string(e.column) + ": " : std::string();
   switch (e.kind) {
     case K::kMissingFile:
       return "File does not exist";
@@ -118,7 +119,7 @@ std::string Body(const RecordFileError& e) {
     case K::kAmbiguousColumn:
       return Quoted(e.text) + " names more than one column";
     case K::kColumnNeeded:
-      return "no signal column";
+      return e.count > 1 ? std::to_string(e.count) + " signal columns; choose one with --column" : "no signal column";
     case K::kTimeNotUniform:
       return "time column " + std::to_string(e.column) + ": at t = " + Number(e.timeS) + " s the step is " +
              Number(e.stepS) + " s where the usual step is " + Number(e.expectedStepS) +
@@ -127,10 +128,15 @@ std::string Body(const RecordFileError& e) {
       return "the time column has " + std::to_string(e.count) + " samples; a rate needs at least 2";
     case K::kNoSampleRate:
       return "no time column and no rate (--fs)";
+    case K::kRateDisagrees:
+      return (e.line > 0 ? "the time column gives " : "the channel is at ") + Number(e.fromRateHz) + " Hz, not the " +
+             Number(e.toRateHz) + " Hz of --fs";
     case K::kEdfHeader:
       return EdfHeaderText(e);
     case K::kEdfDiscontinuous:
       return "discontinuous EDF+D and BDF+D files are not read";
+    case K::kChannelNeeded:
+      return std::to_string(e.count) + " channels; choose one with --channel";
     case K::kNoSuchChannel:
       return "no channel " + Quoted(e.text) + " among the " + std::to_string(e.count) + " signals";
     case K::kAmbiguousChannel:
@@ -145,6 +151,7 @@ std::string Body(const RecordFileError& e) {
     case K::kNoSamples:
       return "no samples";
     case K::kNonFiniteValue:
+      if (e.column == 0) return "Value is not a finite number";  // a signal file's line
       return "sample " + std::to_string(e.count) + " of channel " + std::to_string(e.column) +
              " is not a finite number";
     case K::kValueTooLarge:

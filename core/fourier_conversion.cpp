@@ -17,7 +17,7 @@ ConversionResult ConvertInSlot(BandTransform& transform, int slot, const std::ve
   if (input.empty()) return ConversionResult::Failure("The record to convert is empty");
   if (sampleRateHz < 1) return ConversionResult::Failure("The signal frequency must be at least 1 Hz");
   if (options.model == ConversionModel::ThermalWave &&
-      !(options.tissue.lambda > 0.0 && options.tissue.rhoC > 0 && std::isfinite(options.tissue.depthM)))
+      !(options.tissue.lambda > 0.0 && options.tissue.rhoC() > 0 && std::isfinite(options.tissue.depthM)))
     return ConversionResult::Failure("The thermal-wave parameters must be positive (Lambda, Rho, C)");
   if (!std::all_of(input.begin(), input.end(), [](double v) { return std::isfinite(v); }))
     return ConversionResult::Failure("The record to convert holds a value that is not a number");

@@ -4,9 +4,12 @@
 
 namespace kelvora {
 
-// Samples at the common sample rate `gerc`; sample i lies at i / gerc / 60 minutes.
+// Samples at a whole rate; sample i lies at i / sampleRateHz / 60 minutes.
 struct SignalRecord {
   std::vector<double> values;      // samples 0 .. lastIndex, in file order
+  // The record's own rate in hertz (the `gerc` of the program's records): the rate it was read or made at. 0 only
+  // for samples whose rate no one has stated yet (a signal text read by ReadSignalFile, which holds no rate).
+  int sampleRateHz = 0;
   int lastIndex = -1;              // index of the last sample; -1 for an empty record
   double minimum = 0.0;            // true minimum of the samples
   double maximum = 0.0;            // true maximum of the samples

@@ -13,7 +13,7 @@ ComponentTransfer TransferOfComponent(ConversionModel model, ConversionDirection
   if (model == ConversionModel::ThermalWave) {
     const long double x = tissue.depthM;
     const long double lambda = tissue.lambda;
-    const long double rhoC = static_cast<long double>(tissue.rhoC);
+    const long double rhoC = tissue.rhoC();
     const long double shift = x / (2.0L * std::sqrt(kPi * (lambda / rhoC) * f));
     const long double exponent = x * std::sqrt(kPi * rhoC * f / lambda);
     transfer.shiftSeconds = forward ? shift : -shift;

@@ -9,12 +9,16 @@ enum class ConversionModel { ThermalWave, Derivative };
 // Which way a conversion goes: temperature -> blood flow (T -> BF*) or blood flow -> temperature (BF -> T*).
 enum class ConversionDirection { TemperatureToBloodFlow, BloodFlowToTemperature };
 
-// Tissue of the thermal wave. rhoC is the product of density and heat capacity, formed from the two integer
-// parameters (default 1057 * 3780).
+// The tissue of every model and analysis that moves heat through skin: the Fourier and wavelet conversions,
+// the Transform session and its parameter grid, and the lag-to-depth reading of the coherence.
 struct ThermalWaveTissue {
-  double lambda = 0.33;            // thermal conductivity, W/(m*K); > 0
-  long long rhoC = 1057LL * 3780;  // J/(m^3*K); > 0
-  double depthM = 0.002;           // depth x, metres
+  double lambda = 0.33;         // thermal conductivity, W/(m*K); > 0
+  double rho = 1057.0;          // density, kg/m^3; > 0
+  double heatCapacity = 3780.0; // specific heat c, J/(kg*K); > 0
+  double depthM = 0.002;        // depth x, metres
+
+  // rho * c, J/(m^3*K), in extended precision (exact for the grid's whole numbers).
+  long double rhoC() const { return static_cast<long double>(rho) * static_cast<long double>(heatCapacity); }
 };
 
 // Time shift tau (seconds) and gain g of a component of frequency f > 0 (Hz):

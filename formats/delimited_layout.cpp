@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kMaxDetectionLines = 200;
 constexpr std::size_t kPreviewLines = 20;
-constexpr std::size_t kMaxDetectionLineBytes = 16 * 1024;
+// Every line of the head is kept whole: a names line cut short would no longer have the data's cell count and
+// its names (the time column's among them) would be lost.
+constexpr std::size_t kMaxDetectionLineBytes = kLayoutDetectionBytes;
 
 struct Candidate {
   char separator;

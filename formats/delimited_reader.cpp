@@ -172,6 +172,7 @@ void RowReader::measureRate() {
   }
   m_result.sampleRateHz = 1.0 / (mean * unit);
   m_result.rateFromTimeColumn = true;
+  m_result.timeStepLine = m_timeLines[1];
 }
 
 void RowReader::finish() {
@@ -189,6 +190,8 @@ void RowReader::finish() {
   } else if (m_time.number > 0) {
     measureRate();
     if (!m_result.ok()) return;
+  } else if (m_options.untimedRateHz && *m_options.untimedRateHz > 0 && std::isfinite(*m_options.untimedRateHz)) {
+    m_result.sampleRateHz = *m_options.untimedRateHz;
   } else {
     fail(RecordFileErrorKind::kNoSampleRate, 0);
     return;

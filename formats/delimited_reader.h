@@ -21,6 +21,9 @@ struct DelimitedReadOptions {
   DelimitedLayoutOverrides layout;     // what the caller fixes; detection fills in the rest
   std::vector<ChannelRef> columns;     // the signal columns, in the order wanted; empty: all but the time column
   std::optional<double> sampleRateHz;  // the rate as given (> 0): the time column is then read but not used
+  // The rate of a file without a time column when sampleRateHz is not given (> 0); a time column still gives
+  // its own rate (and is refused when not uniform).
+  std::optional<double> untimedRateHz;
   long long maxRows = kMaxDelimitedRows;  // rows beyond it are not read (`truncated`)
 };
 
@@ -31,6 +34,7 @@ struct DelimitedReadResult {
   std::vector<int> columnNumbers;         // the 1-based column of each channel
   double sampleRateHz = 0.0;              // the channels' rate
   bool rateFromTimeColumn = false;        // the rate was measured from the time column
+  long long timeStepLine = 0;             // then the line of the second time value, where the first step ends
   long long rows = 0;                     // data rows read
   bool truncated = false;                 // rows beyond options.maxRows were left unread
   std::optional<RecordFileError> error;
@@ -46,7 +50,7 @@ struct DelimitedReadResult {
 // is kMissingValue, and the time column has no empty cells.
 // The rate: options.sampleRateHz when given; else from the time column, 1 / mean step (its unit from
 // timeUnitS), when every step is within UniformStepTolerance of the usual (median) step (else kTimeNotUniform
-// naming the line, time and step, and the usual step); else kNoSampleRate. Cost: one pass; memory for the wanted columns and the times. Pure; any
+// naming the line, time and step, and the usual step); else options.untimedRateHz; else kNoSampleRate. Cost: one pass; memory for the wanted columns and the times. Pure; any
 // thread. `path` only names the file in errors.
 DelimitedReadResult ReadDelimitedText(std::string_view text, const DelimitedReadOptions& options,
                                       const std::string& path = {});

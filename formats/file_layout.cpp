@@ -8,13 +8,13 @@
 #include "formats/edf_header_check.h"
 
 namespace kelvora {
-namespace {
-
 std::string LowerExtension(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return extension;
 }
+
+namespace {
 
 // The head without its last line when the head may have cut it.
 std::string_view WholeLines(const std::string& head) {

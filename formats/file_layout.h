@@ -54,6 +54,9 @@ struct FileLayoutResult {
   bool ok() const { return !error.has_value(); }
 };
 
+// The extension of `path` in lower case, with its dot (".csv"); empty when it has none. Pure.
+std::string LowerExtension(const std::string& path);
+
 // Reads the beginning of the file at `path` once and tells what it holds:
 // - an EDF or BDF header (by its first bytes, whatever the name) is kEdf, with the header checked and the
 //   channels and annotations listed;

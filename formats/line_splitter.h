@@ -22,6 +22,10 @@ class LineSplitter {
   // Ends the text: a last line without a line end is given to the sink.
   void finish();
   long long lines() const { return m_number; }
+  // The line begun and not yet ended (at most `maxKept` bytes of it) and its length so far, so that a reader
+  // can judge a line that will not end soon (a source without line ends) before its end.
+  std::string_view pendingLine() const { return m_line; }
+  std::size_t pendingLength() const { return m_length; }
 
  private:
   void take(std::string_view text);

@@ -47,16 +47,19 @@ enum class RecordFileErrorKind {
   kMissingValue,    // `line`, `column`: an empty cell with values of the column after it
   kNoSuchColumn,    // `text` names no column (a name, or a number beyond `count` columns)
   kAmbiguousColumn, // `text` names more than one column
-  kColumnNeeded,    // the file has `count` signal columns and none was chosen
+  kColumnNeeded,    // the file has `count` signal columns and none was chosen (0: it has none)
   kTimeNotUniform,  // at `line` (time `timeS`) the step is `stepS` where the usual step is `expectedStepS`
   kTooFewSamples,   // a rate from a time column needs two samples; the column has `count`
   kNoSampleRate,    // no time column and no rate given
+  kRateDisagrees,   // the file's rate `fromRateHz` is not the given rate `toRateHz`: a time column (`column`, its
+                    // first step ending at `line`) or an EDF channel (`column`, `line` 0)
 
   // EDF, EDF+, BDF.
   kEdfHeader,         // `field` of signal `signal` (1-based as in the header; 0 for the main header) is
                       // malformed; `text` holds the field's bytes as they stand
   kEdfDiscontinuous,  // an EDF+D / BDF+D file (records with gaps), which is not read
   kNoSuchChannel,     // `text` names no ordinary signal (a label, or a number beyond `count`)
+  kChannelNeeded,     // the file has `count` ordinary signals and none was chosen
   kAmbiguousChannel,  // `text` is the label of more than one signal
   kEdfReadFailed,     // the samples of a channel could not be read (`reason`)
 

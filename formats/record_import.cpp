@@ -52,6 +52,7 @@ RecordImportResult MakeImportedRecord(const ImportedChannel& channel, const Reco
   }
   result.record.values = std::move(values);
   result.record.lastIndex = static_cast<int>(result.record.values.size()) - 1;
+  result.record.sampleRateHz = result.sampleRateHz;
   NormalizeRecord(result.record);
   return result;
 }

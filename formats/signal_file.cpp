@@ -44,7 +44,6 @@ SignalFileError MakeError(SignalFileErrorKind kind, const std::string& path, int
   return error;
 }
 
-constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kReadChunk = 1 << 16;
 
 // The system's text for an errno value ("No space left on device").
@@ -78,72 +77,29 @@ void NormalizeRecord(SignalRecord& record) {
 }
 
 SignalTextReader::SignalTextReader(std::string path, bool temperature, DecimalFormat format, int maxSamples)
-    : m_path(std::move(path)), m_temperature(temperature), m_format(format), m_maxSamples(std::max(1, maxSamples)) {}
+    : m_path(std::move(path)),
+      m_temperature(temperature),
+      m_format(format),
+      m_maxSamples(std::max(1, maxSamples)),
+      m_lines(kMaxLineKept + 1, [this](std::string_view line, long long number, std::size_t fullLength) {
+        return takeLine(line, number, fullLength);
+      }) {}
 
 bool SignalTextReader::feed(std::string_view piece) {
   if (m_done) return false;
-  // A UTF-8 byte-order mark before the first line is not part of the text; it may arrive split over pieces.
-  while (m_bomState >= 0 && !piece.empty()) {
-    if (piece.front() != kByteOrderMark[m_bomState]) {
-      const std::string_view seen(kByteOrderMark, static_cast<std::size_t>(m_bomState));
-      m_bomState = -1;
-      takeText(seen);
-      break;
-    }
-    piece.remove_prefix(1);
-    if (++m_bomState == 3) m_bomState = -1;
-  }
-  takeText(piece);
+  m_lines.feed(piece);
+  // A value already longer than any number makes the line bad whatever follows: decided now, so a source
+  // without line ends (/dev/zero) is not read on.
+  if (!m_done && pendingValueCannotFit())
+    takeLine(m_lines.pendingLine(), m_lines.lines() + 1, m_lines.pendingLength());
   return !m_done;
 }
 
-void SignalTextReader::takeText(std::string_view text) {
-  while (!text.empty() && !m_done) {
-    if (m_afterCr) {
-      m_afterCr = false;
-      if (text.front() == '\n') {
-        text.remove_prefix(1);
-        continue;
-      }
-    }
-    const std::size_t end = text.find_first_of("\r\n");
-    appendToLine(text.substr(0, end));
-    if (end == std::string_view::npos) {
-      // A value already longer than any number makes the line bad whatever follows: decided now, so a source
-      // without line ends (/dev/zero) is not read on.
-      if (valueCannotFit()) endLine();
-      return;
-    }
-    m_afterCr = text[end] == '\r';
-    text.remove_prefix(end + 1);
-    endLine();
-  }
-}
-
-bool SignalTextReader::valueCannotFit() const {
-  if (m_lineBytes <= kMaxLineKept) return false;
-  const bool tabInKeptPart = m_firstTab != std::string::npos && m_firstTab <= kMaxLineKept;
-  const bool tabLayout = m_lineNumber == 0 ? tabInKeptPart : m_result.tabLayout;  // the first line decides
+bool SignalTextReader::pendingValueCannotFit() const {
+  if (m_lines.pendingLength() <= kMaxLineKept) return false;
+  const bool tabInKeptPart = m_lines.pendingLine().find('\t') != std::string_view::npos;
+  const bool tabLayout = m_lines.lines() == 0 ? tabInKeptPart : m_result.tabLayout;  // the first line decides
   return !(tabLayout && tabInKeptPart);
-}
-
-void SignalTextReader::appendToLine(std::string_view part) {
-  if (m_firstTab == std::string::npos) {
-    const std::size_t tab = part.find('\t');
-    if (tab != std::string_view::npos) m_firstTab = m_lineBytes + tab;
-  }
-  if (m_line.size() < kMaxLineKept) m_line.append(part.substr(0, kMaxLineKept - m_line.size()));
-  m_lineBytes += part.size();
-  m_lineOpen = true;
-}
-
-void SignalTextReader::endLine() {
-  ++m_lineNumber;
-  takeLine();
-  m_line.clear();
-  m_lineBytes = 0;
-  m_firstTab = std::string::npos;
-  m_lineOpen = false;
 }
 
 void SignalTextReader::fail(const std::string& text) {
@@ -152,19 +108,19 @@ void SignalTextReader::fail(const std::string& text) {
   m_done = true;
 }
 
-void SignalTextReader::takeLine() {
-  if (m_lineNumber == 1) m_result.tabLayout = m_firstTab != std::string::npos;
+bool SignalTextReader::takeLine(std::string_view line, long long number, std::size_t fullLength) {
+  m_lineNumber = number;
+  const std::size_t firstTab = line.find('\t');
+  if (m_lineNumber == 1) m_result.tabLayout = firstTab != std::string_view::npos;
   // The value text; `whole` is false when it runs past the part of the line that is kept (it is then far too
   // long to be a number).
   bool whole = true;
-  std::string_view value = m_line;
-  if (m_result.tabLayout && m_firstTab != std::string::npos) {
-    if (m_firstTab <= m_line.size())
-      value = value.substr(0, m_firstTab);
-    else
-      whole = false;
-  } else if (m_lineBytes > m_line.size()) {
+  std::string_view value = line;
+  if (m_result.tabLayout && firstTab != std::string_view::npos) {
+    value = value.substr(0, firstTab);
+  } else if (fullLength > kMaxLineKept) {
     whole = false;
+    value = value.substr(0, kMaxLineKept);
   }
   const bool blank = whole && IsBlankText(value);
 
@@ -177,13 +133,16 @@ void SignalTextReader::takeLine() {
 
   if (m_lineNumber == 1 && m_temperature) {
     const std::optional<double> first = parse(value);
-    if (!first) return fail(std::string(value));
+    if (!first) {
+      fail(std::string(value));
+      return false;
+    }
     if (*first > kKelvinThreshold) {
       m_offset = kKelvinOffset;
       m_result.kelvin = true;
     }
   }
-  if (blank) return;  // a blank line keeps its index; it is filled when a later value arrives
+  if (blank) return true;  // a blank line keeps its index; it is filled when a later value arrives
 
   std::vector<double>& values = m_result.record.values;
   const long long index = m_lineNumber - 1;
@@ -195,21 +154,23 @@ void SignalTextReader::takeLine() {
       m_result.warning = "Big file - points > " + std::to_string(m_maxSamples);
     }
     m_done = true;
-    return;
+    return false;
   }
-  const std::optional<double> number = parse(value);
-  if (!number) return fail(std::string(value));
-  const double sample = *number - m_offset;
+  const std::optional<double> parsed = parse(value);
+  if (!parsed) {
+    fail(std::string(value));
+    return false;
+  }
+  const double sample = *parsed - m_offset;
   // Blank lines before this one take the previous sample, or this one when they come first.
   values.resize(static_cast<std::size_t>(index), values.empty() ? sample : values.back());
   values.push_back(sample);
+  return true;
 }
 
 SignalReadResult SignalTextReader::finish() {
   if (!m_done) {
-    if (m_bomState > 0) takeText(std::string_view(kByteOrderMark, static_cast<std::size_t>(m_bomState)));
-    m_bomState = -1;
-    if (m_lineOpen && !m_done) endLine();
+    m_lines.finish();
     // An empty first line of a temperature file fails the kelvin check, as an empty file does.
     if (m_lineNumber == 0 && m_temperature) {
       m_lineNumber = 1;
@@ -263,6 +224,33 @@ SignalReadResult ReadSignalFile(const std::string& path, bool temperature, Decim
     return result;
   }
   return reader.finish();
+}
+
+RecordFileError RecordErrorOf(const SignalFileError& error) {
+  RecordFileError record;
+  record.path = error.path;
+  record.line = error.line;
+  record.text = error.text;
+  record.reason = error.reason;
+  switch (error.kind) {
+    case SignalFileErrorKind::kMissingFile:
+      record.kind = RecordFileErrorKind::kMissingFile;
+      break;
+    case SignalFileErrorKind::kCannotOpen:
+      record.kind = RecordFileErrorKind::kCannotOpen;
+      break;
+    case SignalFileErrorKind::kInvalidNumber:
+      record.kind = RecordFileErrorKind::kBadNumber;
+      break;
+    case SignalFileErrorKind::kCannotWrite:
+      record.kind = RecordFileErrorKind::kCannotWrite;
+      break;
+    case SignalFileErrorKind::kInvalidValue:
+      record.kind = RecordFileErrorKind::kNonFiniteValue;
+      record.count = std::max(0, error.line - 1);
+      break;
+  }
+  return record;
 }
 
 std::string DescribeFileError(const SignalFileError& error) {

@@ -6,8 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/text_helpers.h"
 #include "core/signal_record.h"
+#include "core/text_helpers.h"
+#include "formats/line_splitter.h"
+#include "formats/record_file_error.h"
 
 namespace kelvora {
 
@@ -53,6 +55,11 @@ struct SignalFileError {
 // on one clean line.
 std::string DescribeFileError(const SignalFileError& error);
 
+// The error as the one-way-in reader (record_file.h) gives it: kMissingFile, kCannotOpen, kCannotWrite;
+// kBadNumber (column 0: a signal text has one) for an invalid number; kNonFiniteValue (`line`) for a value
+// that cannot be written.
+RecordFileError RecordErrorOf(const SignalFileError& error);
+
 struct SignalReadResult {
   SignalRecord record;                   // filled only when ok()
   std::optional<SignalFileError> error;  // set when the load failed
@@ -65,14 +72,16 @@ struct SignalReadResult {
 };
 
 // Reads a signal text by the rules of ReadSignalFile, fed in pieces that may split lines and line ends anywhere.
-// Lines end at LF, CR LF or a lone CR (old Mac files); a UTF-8 byte-order mark before the first line is
-// skipped. A value text longer than 4096 bytes is an invalid number without being kept whole, so a file of
+// The lines are LineSplitter's, as for delimited text: they end at LF, CR LF or a lone CR (old Mac files); a
+// UTF-8 byte-order mark before the first line is skipped. A value text longer than 4096 bytes is an invalid number without being kept whole, so a file of
 // one enormous line costs no more memory than a short one. `path` only names the file in errors.
 // One reader per text; not thread-safe, but any thread may own one.
 class SignalTextReader {
  public:
   // maxSamples >= 1: the samples kept (kMaxRecordSamples, the program's records, unless a caller reads more).
   SignalTextReader(std::string path, bool temperature, DecimalFormat format, int maxSamples = kMaxRecordSamples);
+  SignalTextReader(const SignalTextReader&) = delete;  // its line splitter calls back into it
+  SignalTextReader& operator=(const SignalTextReader&) = delete;
 
   // Takes the next piece of the text. Returns false once the rest cannot change the result (a bad line, or
   // more than kMaxRecordSamples samples), so the caller may stop reading.
@@ -83,11 +92,8 @@ class SignalTextReader {
  private:
   static constexpr std::size_t kMaxLineKept = 4096;
 
-  void takeText(std::string_view text);
-  void appendToLine(std::string_view part);
-  bool valueCannotFit() const;
-  void endLine();
-  void takeLine();
+  bool takeLine(std::string_view line, long long number, std::size_t fullLength);
+  bool pendingValueCannotFit() const;
   void fail(const std::string& text);
 
   std::string m_path;
@@ -97,13 +103,9 @@ class SignalTextReader {
   SignalReadResult m_result;
   double m_offset = 0.0;
   bool m_done = false;
-  int m_bomState = 0;                          // bytes of the byte-order mark matched so far; -1 once decided
-  bool m_afterCr = false;                      // the last line ended with CR: a following LF belongs to that line end
-  std::string m_line;                          // the current line, at most kMaxLineKept bytes of it
-  std::size_t m_lineBytes = 0;                 // the current line's full length
-  std::size_t m_firstTab = std::string::npos;  // position of its first TAB
-  bool m_lineOpen = false;     // the current line has begun (a last line without a line end still counts)
-  long long m_lineNumber = 0;  // lines completed
+  long long m_lineNumber = 0;  // the line being taken, then the last one taken
+  // One byte beyond the longest value kept, so that a TAB right after a value of kMaxLineKept bytes is seen.
+  LineSplitter m_lines;
 };
 
 // Reads a signal file into a new record; the caller assigns it to its destination only when ok(), so a failed

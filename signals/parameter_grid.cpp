@@ -31,8 +31,8 @@ void SetThermalWaveLayout(ParameterGrid& grid, const TissueParameters& tp, char 
     grid.setCell(column, 1, labels[column]);
     grid.setCell(column, 2, "");
   }
-  grid.setCell(1, 1, std::to_string(tp.shitzer.rhoSkin));
-  grid.setCell(4, 1, std::to_string(tp.wave.heatCapacity));
+  grid.setCell(1, 1, FormatRealText(tp.wave.rho, separator));
+  grid.setCell(4, 1, FormatRealText(tp.wave.heatCapacity, separator));
   grid.setCell(7, 1, FormatRealText(tp.wave.lambda, separator));
   grid.setCell(10, 1, FormatRealText(tp.wave.depthM * 1000.0, separator));
 }
@@ -74,8 +74,10 @@ GridEditResult EditParameterGrid(const ParameterGrid& grid, int column, int row,
     }
   } else {
     if (grid.cell(3, 1) == "C" && !grid.cell(4, 1).empty()) {
-      if (!ParseIntegerText(grid.cell(4, 1), updated.wave.heatCapacity))
+      int heatCapacity = 0;
+      if (!ParseIntegerText(grid.cell(4, 1), heatCapacity))
         return Refused(GridEditFault::NotAnInteger, grid.cell(4, 1));
+      updated.wave.heatCapacity = heatCapacity;
     }
     if (grid.cell(6, 1) == "Lambda" && !grid.cell(7, 1).empty()) {
       if (!ParseRealText(grid.cell(7, 1), decimalSeparator, updated.wave.lambda))
@@ -102,6 +104,7 @@ void ApplySkinDefaults(ParameterGrid& grid, GridMode mode, char decimalSeparator
     grid.setCell(10, 1, FormatRealText(2, decimalSeparator));
   }
   parameters.shitzer.rhoSkin = 1057;
+  parameters.wave.rho = 1057;
   parameters.shitzer.cSkin = 3780;
   parameters.wave.heatCapacity = 3780;
   parameters.wave.lambda = 0.33;

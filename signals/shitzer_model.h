@@ -10,6 +10,7 @@
 
 #include "core/conversion_result.h"
 #include "core/progress.h"
+#include "core/thermal_wave.h"
 
 namespace kelvora {
 
@@ -30,18 +31,13 @@ struct ShitzerParameters {
   int tAir = 24;        // air temperature, °C
 };
 
-// The plane thermal-wave parameters of the Fourier and wavelet methods. The density is the skin density
-// `ShitzerParameters::rhoSkin`; the heat capacity C is kept here (the "Skin" button sets it with cSkin).
-struct ThermalWaveParameters {
-  int heatCapacity = 3780;  // C, J/(kg*K)
-  double lambda = 0.33;     // thermal conductivity, W/(m*K)
-  double depthM = 0.002;    // depth x in metres (entered in millimetres)
-};
-
-// Everything the parameter grid edits.
+// Everything the parameter grid edits: Shitzer's six numbers and the thermal wave's tissue of the Fourier and
+// wavelet methods (core/thermal_wave.h). The grid's one skin density is both shitzer.rhoSkin and wave.rho:
+// whatever sets it sets both; the heat capacity C (wave.heatCapacity, a whole number in the grid) is the
+// wave's own (the "Skin" button sets it with cSkin).
 struct TissueParameters {
   ShitzerParameters shitzer;
-  ThermalWaveParameters wave;
+  ThermalWaveTissue wave;
 };
 
 // Derivative of T used as the temperature rate (per-sample slope times 2, no division by the sample rate):

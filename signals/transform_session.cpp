@@ -543,9 +543,7 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
     case ConversionMethod::Fourier: {
       FourierConversionOptions options;
       options.model = settings.model;
-      options.tissue = {settings.tissue.wave.lambda,
-                        static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity,
-                        settings.tissue.wave.depthM};
+      options.tissue = settings.tissue.wave;
       options.nonlinear = settings.nonlinear;
       options.scaling = finish.scaling;
       options.a = finish.a;
@@ -606,9 +604,7 @@ ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, Prog
   input.tMaximum = t.maximum;
   input.band = settings.of(Side::Temperature).band;
   input.model = settings.model;
-  input.tissue.lambda = settings.tissue.wave.lambda;
-  input.tissue.rhoC = static_cast<long long>(settings.tissue.shitzer.rhoSkin) * settings.tissue.wave.heatCapacity;
-  input.tissue.depthM = settings.tissue.wave.depthM;
+  input.tissue = settings.tissue.wave;
   input.nonlinear = settings.nonlinear;
   input.scaling = settings.scaling;
   if (settings.scaling == ScalingMode::Scaled) {

@@ -32,7 +32,7 @@ ThermalShift ThermalShiftOfScale(int k, const ThermalReconstruction& params) {
   const long double frequency = static_cast<long double>(params.sampleRateHz) * 0.79L / (2000.0L * power);
   if (params.model == ConversionModel::ThermalWave) {
     const long double lambda = params.tissue.lambda;
-    const long double rhoC = static_cast<long double>(params.tissue.rhoC);
+    const long double rhoC = params.tissue.rhoC();
     shift.delay = 0.002L / (2.0L * std::sqrt(kPi * frequency * lambda / rhoC));
     shift.gain = std::exp(0.002L * std::sqrt(kPi * frequency * rhoC / lambda));
   } else {
@@ -58,7 +58,7 @@ ConversionFinish WaveLetTFinish(const WaveLetTInput& input) {
 WaveletRunResult WaveLetTReconstruction(WaveletEngine& engine, std::span<const double> normalizedT,
                                         FrequencyBand tBand, const ThermalReconstruction& tissue, WaveletType type,
                                         int threads, ProgressSink& progress) {
-  if (!(tissue.tissue.lambda > 0.0) || tissue.tissue.rhoC <= 0) {
+  if (!(tissue.tissue.lambda > 0.0) || !(tissue.tissue.rhoC() > 0)) {
     WaveletRunResult refused;
     refused.error = WaveletError{"The tissue parameters must be positive"};
     return refused;
@@ -101,7 +101,7 @@ WaveLetTResult WaveLetT(WaveletEngine& engine, const WaveLetTInput& input, Progr
     result.error = WaveletError{"The conversion parameters must be finite numbers"};
     return result;
   }
-  if (!(input.tissue.lambda > 0.0) || !std::isfinite(input.tissue.lambda) || input.tissue.rhoC <= 0) {
+  if (!(input.tissue.lambda > 0.0) || !std::isfinite(input.tissue.lambda) || !(input.tissue.rhoC() > 0)) {
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;
   }

@@ -83,7 +83,7 @@ WaveletRunResult WaveletEngine::run(const WaveletRunRequest& request, ProgressSi
     return result;
   }
   if (request.thermal && (!(request.thermal->tissue.lambda > 0.0) || !std::isfinite(request.thermal->tissue.lambda) ||
-                          request.thermal->tissue.rhoC <= 0 || !std::isfinite(request.thermal->tissue.depthM) ||
+                          !(request.thermal->tissue.rhoC() > 0) || !std::isfinite(request.thermal->tissue.depthM) ||
                           request.thermal->sampleRateHz < 1)) {
     result.error = WaveletError{"The tissue parameters must be positive"};
     return result;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCheckBox>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -23,6 +24,7 @@
 #include <set>
 
 #include "analysis/analysis_csv.h"
+#include "analysis/coherence_modes.h"
 #include "analysis/png_encoder.h"
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
@@ -35,6 +37,7 @@
 #include "shell/page_run.h"
 #include "shell/pdf_report.h"
 #include "charts/plot_view.h"
+#include "charts/coherence_map_view.h"
 #include "charts/scalogram_view.h"
 #include "shell/signal_messages.h"
 #include "formats/signal_file.h"
@@ -157,6 +160,8 @@ void AnalysisPage::buildControls() {
   m_surrogates->setValue(100);
   m_seedLabel = Caption("LabelAnalysisSeed", "Seed", this);
   m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 60);
+  m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
+  m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
   row2->addWidget(Caption("LabelAnalysisBands", "Bands", this));
   row2->addWidget(m_bands);
@@ -176,6 +181,7 @@ void AnalysisPage::buildControls() {
   row2->addWidget(m_surrogates);
   row2->addWidget(m_seedLabel);
   row2->addWidget(m_seed);
+  row2->addWidget(m_moda);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
 
@@ -215,8 +221,12 @@ void AnalysisPage::buildControls() {
   m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
   left->addWidget(m_signalChart);
   left->addWidget(m_scalogram);
+  m_map = new CoherenceMapView(QStringLiteral("AnalysisCoherenceMap"), left);
+  left->addWidget(m_map);
+  m_map->hide();
   left->setStretchFactor(0, 2);
   left->setStretchFactor(1, 3);
+  left->setStretchFactor(2, 2);
   left->setSizes({320, 480});
 
   auto* right = new QSplitter(Qt::Vertical, split);
@@ -304,6 +314,7 @@ void AnalysisPage::retranslate() {
                           AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
                           AnalysisText(W::kHoverValue, language), AnalysisText(W::kHoverOutsideCone, language),
                           AnalysisText(W::kUnitMinutes, language), AnalysisText(W::kUnitHertz, language)});
+  m_map->setTitle(AnalysisText(W::kCoherenceMapTitle, language));
   // The shown result's band names, notes and curve names follow the language.
   showResult();
   showStatus();
@@ -340,6 +351,7 @@ void AnalysisPage::showMode() {
   m_surrogates->setVisible(!single);
   m_seedLabel->setVisible(!single);
   m_seed->setVisible(!single);
+  m_moda->setVisible(!single);
   m_btnUseDepth->setVisible(!single);
   m_customBands->setEnabled(m_bands->currentIndex() == 2);
   m_rate->setEnabled(single ? source == Source::File : pairFiles);
@@ -632,16 +644,24 @@ bool AnalysisPage::calculate() {
   }
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
   m_run->setKind(RunKind::Coherence);
-  return m_run->start([this, inputs, coherence, sink]() -> PageRun::Outcome {
+  CoherenceModeOptions modes;
+  if (m_moda->isChecked()) {
+    modes.transform = ModaTransformForm();
+    modes.surrogatesOf = SurrogatesOf::kBloodFlow;
+    modes.thresholdRule = ThresholdRule::kRank;
+  }
+  modes.overTime = true;
+  modes.coherence = coherence;
+  return m_run->start([this, inputs, coherence, modes, sink]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
-      CoherenceOutcome pair;
+      CoherenceModeOutcome pair;
     };
     auto both = std::make_shared<Both>();
     // The picture and the amplitude columns are those of BF, cut to the samples the coherence uses.
     const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
-    if (both->record.ok()) both->pair = AnalyzeCoherence((*inputs)[0].values, (*inputs)[1].values, coherence, *sink);
+    if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
     const bool ok = both->record.ok() && both->pair.ok();
     return {[this, both, inputs, options = coherence.analysis] {
               const Language language = m_context->language();
@@ -658,8 +678,11 @@ bool AnalysisPage::calculate() {
                 }
                 return;
               }
+              std::shared_ptr<const CoherenceOverTime> map;
+              if (both->pair.result.overTime)
+                map = std::make_shared<const CoherenceOverTime>(std::move(*both->pair.result.overTime));
               showPair(std::make_shared<const AnalysisResult>(std::move(both->record.result)),
-                       std::make_shared<const CoherenceResult>(std::move(both->pair.result)),
+                       std::make_shared<const CoherenceResult>(std::move(both->pair.result.coherence)), std::move(map),
                        std::move((*inputs)[0]), std::move((*inputs)[1]));
             },
             ok};
@@ -669,6 +692,8 @@ bool AnalysisPage::calculate() {
 void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Input input) {
   m_result = std::move(result);
   m_coherence.reset();
+  m_map->setMap(nullptr);
+  m_map->hide();
   m_resultLabel = input.label;
   const double step = 1.0 / input.rateHz / 60.0;
   m_signalChart->clearAll();
@@ -683,9 +708,12 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
 }
 
 void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
-                            std::shared_ptr<const CoherenceResult> coherence, Input t, Input bf) {
+                            std::shared_ptr<const CoherenceResult> coherence,
+                            std::shared_ptr<const CoherenceOverTime> map, Input t, Input bf) {
   m_result = std::move(result);
   m_coherence = std::move(coherence);
+  m_map->setMap(std::move(map));
+  m_map->show();
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
   (void)language;

@@ -17,12 +17,15 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QCheckBox;
 class QStackedWidget;
 class QTableWidget;
 
 namespace kelvora {
 
 class AppContext;
+class CoherenceMapView;
+struct CoherenceOverTime;
 class LogFrequencyChart;
 class PageRun;
 class PlotView;
@@ -122,6 +125,7 @@ class AnalysisPage : public QWidget {
   std::optional<Settings> readSettings(double rateHz);
   void showSingle(std::shared_ptr<const AnalysisResult> result, Input input);
   void showPair(std::shared_ptr<const AnalysisResult> result, std::shared_ptr<const CoherenceResult> coherence,
+                std::shared_ptr<const CoherenceOverTime> map,
                 Input t, Input bf);
   void showResult();
   // The status line under the settings: the samples a pair left out and the bands the table leaves out, why.
@@ -163,6 +167,8 @@ class AnalysisPage : public QWidget {
   QLabel* m_status = nullptr;
   PlotView* m_signalChart = nullptr;
   ScalogramView* m_scalogram = nullptr;
+  CoherenceMapView* m_map = nullptr;    // pair mode: the coherence over time under the scalogram
+  QCheckBox* m_moda = nullptr;          // pair mode: compute as MODA does
   QStackedWidget* m_curves = nullptr;
   LogFrequencyChart* m_spectrumChart = nullptr;
   LogFrequencyChart* m_coherenceChart = nullptr;

@@ -73,10 +73,10 @@ std::vector<std::pair<std::string, std::string>> TransformPage::methodComments()
                                                                         : "Shitzer's model");
   if (method != ConversionMethod::Shitzer) {
     comments.emplace_back("model", s->model() == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
-    const ThermalWaveParameters& wave = s->tissueParameters().wave;
+    const ThermalWaveTissue& wave = s->tissueParameters().wave;
     comments.emplace_back("lambda_W_per_m_K", FormatRealText(wave.lambda, '.'));
-    comments.emplace_back("rho_kg_per_m3", std::to_string(s->tissueParameters().shitzer.rhoSkin));
-    comments.emplace_back("C_J_per_kg_K", std::to_string(wave.heatCapacity));
+    comments.emplace_back("rho_kg_per_m3", FormatRealText(wave.rho, '.'));
+    comments.emplace_back("C_J_per_kg_K", FormatRealText(wave.heatCapacity, '.'));
     comments.emplace_back("depth_mm", FormatRealText(wave.depthM * 1000.0, '.'));
   } else {
     const ShitzerParameters& sh = s->tissueParameters().shitzer;

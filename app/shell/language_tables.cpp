@@ -150,6 +150,7 @@ const std::vector<TextEntry> kTable = {
     {"LabelAnalysisDetrend", T::Text, 0, "Detrend", "Тренд"},
     {"LabelAnalysisSurrogates", T::Text, 0, "Surrogates", "Суррогаты"},
     {"LabelAnalysisSeed", T::Text, 0, "Seed", "Зерно"},
+    {"CheckAnalysisModa", T::Text, 0, "MODA-compatible", "Как в MODA"},
     {"BtnAnalysisCalc", T::Text, 0, "Calculation", "Расчёт"},
     {"LabelAnalysisShow", T::Text, 0, "Show:", "Показ:"},
     {"BtnAnalysisSaveTable", T::Text, 0, "Table CSV", "Таблица CSV"},
@@ -300,6 +301,8 @@ const AnalysisWordEntry kAnalysisWords[] = {
     {W::kColumnNote, "Note", "Примечание"},
     {W::kScalogramTitle, "Scalogram", "Скалограмма"},
     {W::kScalogramTitleBF, "Scalogram of BF", "Скалограмма BF"},
+    {W::kCoherenceMapTitle, "Coherence over time (white: above the surrogate threshold)",
+     "Когерентность во времени (белым: выше порога суррогатов)"},
     {W::kAxisFrequency, "f, Hz", "f, Гц"},
     {W::kAxisTime, "t, min", "t, мин"},
     {W::kAxisAmplitude, "Amplitude", "Амплитуда"},
@@ -482,6 +485,9 @@ QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& o
       return Pick(language, "Not enough memory for the coherence", "Недостаточно памяти для когерентности");
     case CoherenceErrorKind::kStopped:
       return Pick(language, "The analysis was stopped", "Анализ остановлен");
+    case CoherenceErrorKind::kBadWindow:
+      return Pick(language, "The coherence-over-time window must be a positive number of cycles",
+                  "Окно когерентности во времени должно быть положительным числом периодов");
   }
   return QString();
 }
@@ -675,7 +681,7 @@ QString FieldText(EdfHeaderField field, Language l) {
 
 QString ErrorBody(const RecordFileError& e, Language l) {
   using K = RecordFileErrorKind;
-  const QString column = Tr(l, "column %1: ", "столбец %1: ").arg(e.column);
+  const QString column = e.column > 0 ? Tr(l, "column %1: ", "столбец %1: ").arg(e.column) : QString();
   switch (e.kind) {
     case K::kMissingFile: return Tr(l, "the file does not exist", "файл не существует");
     case K::kCannotOpen: return Tr(l, "cannot open the file", "не удаётся открыть файл");
@@ -689,7 +695,13 @@ QString ErrorBody(const RecordFileError& e, Language l) {
     case K::kMissingValue: return column + Tr(l, "empty cell with values after it", "пустая ячейка, после которой есть значения");
     case K::kNoSuchColumn: return Tr(l, "no column %1 among the %2 columns", "нет столбца %1 среди %2 столбцов").arg(QuotedText(e.text)).arg(e.count);
     case K::kAmbiguousColumn: return Tr(l, "%1 names more than one column", "%1 называет несколько столбцов").arg(QuotedText(e.text));
-    case K::kColumnNeeded: return Tr(l, "no signal column", "нет столбца сигнала");
+    case K::kColumnNeeded:
+      return e.count > 1 ? Tr(l, "%1 signal columns: choose one", "%1 столбцов сигнала: выберите один").arg(e.count)
+                         : Tr(l, "no signal column", "нет столбца сигнала");
+    case K::kRateDisagrees:
+      return (e.line > 0 ? Tr(l, "the time column gives %1 Hz, not the %2 Hz typed", "столбец времени даёт %1 Гц, а не введённые %2 Гц")
+                         : Tr(l, "the channel is at %1 Hz, not the %2 Hz typed", "частота канала %1 Гц, а не введённые %2 Гц"))
+          .arg(Num(e.fromRateHz), Num(e.toRateHz));
     case K::kTimeNotUniform:
       return Tr(l, "time column %1: at t = %2 s the step is %3 s where the usual step is %4 s (not uniform within 1 %)",
                 "столбец времени %1: при t = %2 с шаг %3 с, обычный шаг %4 с (неравномерно более чем на 1 %)")
@@ -708,6 +720,7 @@ QString ErrorBody(const RecordFileError& e, Language l) {
       return text;
     }
     case K::kEdfDiscontinuous: return Tr(l, "discontinuous EDF+D and BDF+D files are not read", "прерывистые файлы EDF+D и BDF+D не читаются");
+    case K::kChannelNeeded: return Tr(l, "%1 channels: choose one", "%1 каналов: выберите один").arg(e.count);
     case K::kNoSuchChannel: return Tr(l, "no channel %1 among the %2 signals", "нет канала %1 среди %2 сигналов").arg(QuotedText(e.text)).arg(e.count);
     case K::kAmbiguousChannel: return Tr(l, "%1 is the label of more than one signal", "%1 — метка нескольких сигналов").arg(QuotedText(e.text));
     case K::kEdfReadFailed: return Tr(l, "the samples of channel %1 cannot be read", "отсчёты канала %1 не читаются").arg(e.column);

@@ -84,7 +84,7 @@ enum class AnalysisWord {
   kAmplitude, kPower, kColourLinear, kColourLog,
   kColumnBand, kColumnLow, kColumnHigh, kColumnAmplitude, kColumnPower, kColumnRelAmplitude, kColumnRelPower,
   kColumnCoverage, kColumnCoherence, kColumnThreshold, kColumnSignificant, kColumnLag, kColumnDepth, kColumnNote,
-  kScalogramTitle, kScalogramTitleBF, kAxisFrequency, kAxisTime, kAxisAmplitude, kAxisCoherence, kAxisLag,
+  kScalogramTitle, kScalogramTitleBF, kCoherenceMapTitle, kAxisFrequency, kAxisTime, kAxisAmplitude, kAxisCoherence, kAxisLag,
   kAxisDepth, kCurveCoherence, kCurveThreshold, kCurveT, kCurveBF, kHoverTime, kHoverFrequency, kHoverValue,
   kHoverOutsideCone, kUnitMinutes, kUnitHertz, kNoFile, kNoRecordT, kNoRecordBF, kNoEnvelope, kNoResult, kNoDepth, kTransformBusy,
   kTruncated, kBadRate, kBadF0, kBadFmin, kBadFmax, kBadSeed, kAutomatic,

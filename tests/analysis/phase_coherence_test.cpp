@@ -167,9 +167,9 @@ TEST(PhaseCoherence, AgreesWithDirectEvaluationOfTheTransform) {
     ThermalWaveTissue tissue;
     const ComponentTransfer transfer = TransferOfComponent(ConversionModel::ThermalWave,
                                                            ConversionDirection::TemperatureToBloodFlow, tissue, f);
-    EXPECT_NEAR(ThermalDepthMm(static_cast<double>(transfer.shiftSeconds), f, CoherenceTissue{}).value(), 2.0, 1e-9);
-    EXPECT_FALSE(ThermalDepthMm(0.5 / f, f, CoherenceTissue{}).has_value());
-    EXPECT_FALSE(ThermalDepthMm(-1.0, f, CoherenceTissue{}).has_value());
+    EXPECT_NEAR(ThermalDepthMm(static_cast<double>(transfer.shiftSeconds), f, ThermalWaveTissue{}).value(), 2.0, 1e-9);
+    EXPECT_FALSE(ThermalDepthMm(0.5 / f, f, ThermalWaveTissue{}).has_value());
+    EXPECT_FALSE(ThermalDepthMm(-1.0, f, ThermalWaveTissue{}).has_value());
   }
 }
 

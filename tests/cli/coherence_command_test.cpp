@@ -56,9 +56,9 @@ TEST_P(CoherenceExample, GivesTheDepthOfTheThermalWave) {
   EXPECT_NE(run.err.find("band cardiac (0.6 .. 1.6 Hz) lies outside"), std::string::npos) << run.err;
   const auto table = Rows(ReadAll(dir.file("table.csv")));
   ASSERT_EQ(table.size(), 5u);
-  EXPECT_EQ(ReadAll(dir.file("table.csv")).substr(0, 73),
-            "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm\n");
-  for (const auto& row : table) ASSERT_EQ(row.size(), 8u);
+  EXPECT_EQ(ReadAll(dir.file("table.csv")).substr(0, 86),
+            "band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n");
+  for (const auto& row : table) ASSERT_EQ(row.size(), 9u);
   for (std::size_t r = 1; r <= 2; ++r) {
     EXPECT_EQ(table[r][0], r == 1 ? "endothelial" : "neurogenic");
     EXPECT_NEAR(std::stod(table[r][7]), 2.0, 0.3) << table[r][0];
@@ -107,6 +107,13 @@ TEST(CoherenceCommand, RefusesBadFilesAndOptions) {
       {Example("T1.txt"), Example("BF1.txt"), "--heat-capacity", "nan"},
       {Example("T1.txt"), Example("BF1.txt"), "--voices", "0"},
       {Example("T1.txt"), Example("BF1.txt"), "-o", "x.csv"},
+      {Example("T1.txt"), Example("BF1.txt"), "--compat", "pyboat"},
+      {Example("T1.txt"), Example("BF1.txt"), "--surrogates-of", "both-of-them"},
+      {Example("T1.txt"), Example("BF1.txt"), "--threshold-rule", "median"},
+      {Example("T1.txt"), Example("BF1.txt"), "--padding", "mirror"},
+      {Example("T1.txt"), Example("BF1.txt"), "--over-time", "map.txt"},
+      {Example("T1.txt"), Example("BF1.txt"), "--window-cycles", "5"},
+      {Example("T1.txt"), Example("BF1.txt"), "--over-time", "map.csv", "--window-cycles", "0"},
   };
   for (std::vector<std::string> args : usages) {
     args.insert(args.begin(), "coherence");
@@ -114,6 +121,33 @@ TEST(CoherenceCommand, RefusesBadFilesAndOptions) {
     EXPECT_EQ(run.status, kExitUsage) << args.back() << ": " << run.err;
     EXPECT_NE(run.err.find("kelvora-cli coherence: "), std::string::npos) << run.err;
   }
+}
+
+// --over-time FILE.csv: the scalogram's layout, a row per frequency and a column per time, every field a number
+// in 0 .. 1 or empty; the PNG is a PNG.
+TEST(CoherenceCommand, WritesTheCoherenceOverTime) {
+  TempDir dir;
+  for (const char* name : {"map.csv", "map.png"}) {
+    const CliRun run = Cli({"coherence", Example("T1.txt"), Example("BF1.txt"), "--surrogates", "5", "--table",
+                            dir.file("table.csv"), "--over-time", dir.file(name), "--window-cycles", "6"});
+    ASSERT_EQ(run.status, kExitSuccess) << run.err;
+  }
+  const auto rows = Rows(ReadAll(dir.file("map.csv")));
+  ASSERT_EQ(rows.size(), 227u);  // the header and 226 frequencies
+  EXPECT_EQ(rows[0][0], "frequency_hz");
+  EXPECT_EQ(rows[0].size(), 2001u);  // 2000 columns of 3000 samples
+  int values = 0;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    ASSERT_EQ(rows[r].size(), 2001u);
+    for (std::size_t c = 1; c < rows[r].size(); ++c) {
+      if (rows[r][c].empty()) continue;
+      const double v = std::stod(rows[r][c]);
+      EXPECT_TRUE(v >= 0.0 && v <= 1.0 + 1e-12) << rows[r][c];
+      ++values;
+    }
+  }
+  EXPECT_GT(values, 100000);
+  EXPECT_EQ(ReadAll(dir.file("map.png")).substr(1, 3), "PNG");
 }
 
 // The real pairs (15-minute finger recordings at 2 Hz): a table of the four bands for each.

@@ -162,6 +162,37 @@ TEST(ImportCli, ExportWritesTextCsvAndEdfOfTheRecordItRead) {
   EXPECT_EQ(Cli({"ppg", in, "--column", "BF"}).status, kExitUsage);
 }
 
+// A time column with a gap was accepted by analyze when --fs was given (the rate given, the times unread),
+// while export of the same file refused it.
+TEST(ImportCli, AnalyzeRefusesATimeColumnWithAGapEvenWithAGivenRate) {
+  TempDir dir;
+  std::string text = "t,T\n";
+  for (int i = 0; i < 400; ++i) text += std::to_string(i < 200 ? i * 0.5 : i * 0.5 + 3) + "," + std::to_string(30 + i % 7) + "\n";
+  const std::string in = dir.write("gap.csv", text);
+  for (const char* command : {"analyze", "export"}) {
+    std::vector<std::string> args = {command, in, "--fs", "2"};
+    if (std::string(command) == "export") args.insert(args.end(), {"-o", dir.file("out.txt")});
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, kExitBadInput) << command << ": " << run.err;
+    EXPECT_NE(run.err.find(in + ":202: time column 1: at t = 103 s the step is 3.5 s"), std::string::npos)
+        << command << ": " << run.err;
+  }
+}
+
+// A headerless TAB text whose first column rises in uniform steps was read as a one-column signal file: the
+// time ramp became the record.
+TEST(ImportCli, AHeaderlessTabFileWithATimeColumnGivesItsSignalColumn) {
+  TempDir dir;
+  const std::string in = dir.write("tab.txt", "0\t33.5\n0.5\t34\n1\t34.25\n1.5\t35\n");
+  const CliRun run = Cli({"export", in, "-o", dir.file("out.csv")});
+  ASSERT_EQ(run.status, kExitSuccess) << run.err;
+  EXPECT_NE(TempDir::read(dir.file("out.csv")).find("# sample_rate_hz: 2\nt_s,"), std::string::npos);
+  EXPECT_NE(TempDir::read(dir.file("out.csv")).find("\n0,33.5\n0.5,34\n1,34.25\n1.5,35\n"), std::string::npos)
+      << TempDir::read(dir.file("out.csv"));
+  // At 1 Hz the time column says otherwise: refused.
+  EXPECT_EQ(Cli({"export", in, "--fs", "1", "-o", dir.file("out.txt")}).status, kExitBadInput);
+}
+
 struct BadFile {
   const char* name;
   const char* file;
@@ -194,6 +225,10 @@ const std::vector<BadFile> kBadFiles = {
      ":5: time column 1: at t = 4 s the step is 2 s where the usual step is 1 s (not uniform within 1 %)"},
     {"RateNotWhole", "bad.csv", "t,T\n0,33\n0.4,34\n0.8,35\n", {}, ": the rate 2.5 Hz is not a whole number of hertz; give --resample-to HZ"},
     {"NoSuchColumn", "bad.csv", "t,T\n0,33\n1,34\n", {"--column", "BF"}, ": no column 'BF' among the 2 columns"},
+    {"TimeGapWithAGivenRate", "bad.csv", "t,T\n0,33\n0.5,34\n1,35\n2,36\n", {"--fs", "2"},
+     ":5: time column 1: at t = 2 s the step is 1 s where the usual step is 0.5 s (not uniform within 1 %)"},
+    {"GivenRateDisagreesWithTheTimeColumn", "bad.csv", "t,T\n0,33\n0.5,34\n1,35\n", {"--fs", "1"},
+     ":3: the time column gives 2 Hz, not the 1 Hz of --fs"},
     {"EdfHeader", "bad.edf", "0       " + std::string(300, ' '), {"--channel", "1"}, ": EDF header field 'start date' is malformed ('        ')"},
 };
 

@@ -14,6 +14,7 @@
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
+#include "fuzz/study_files_input.h"
 
 namespace kelvora {
 namespace {
@@ -60,6 +61,30 @@ TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {
   EXPECT_EQ(r.error->line, 2);
   EXPECT_EQ(r.error->column, 2);
 }
+
+// A header line longer than the detection kept of a line (the names of 3,120 columns) lost its names, so a
+// CSV written with its time column read back without one, as 3,120 channels.
+TEST(FuzzRegression, ALongNamesLineKeepsTheTimeColumnOnReadBack) {
+  CsvWriteRequest request;
+  request.sampleRateHz = 4.0;
+  for (int c = 1; c <= 3119; ++c) {
+    std::string name = "c";  // appended: GCC 12 warns falsely (-Wrestrict) about "c" + std::string
+    name += std::to_string(c);
+    request.columns.push_back({name, {1.0}});
+  }
+  const CsvTextResult csv = MakeCsvText(request);
+  ASSERT_FALSE(csv.error);
+  ASSERT_GT(csv.text.find('\n'), 16u * 1024u);  // the names line alone
+  DelimitedReadOptions again;
+  again.sampleRateHz = 4.0;
+  const DelimitedReadResult back = ReadDelimitedText(csv.text, again, "back.csv");
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ(back.layout.timeColumn, 1);
+  EXPECT_EQ(back.layout.namesLine, 1);
+  EXPECT_EQ(back.channels.size(), 3119u);
+}
+
+TEST(FuzzRegression, StudyFilesInputs) { Replay("study_files", fuzz::RunStudyFilesInput); }
 
 TEST(FuzzRegression, SettingsInputs) { Replay("settings", fuzz::RunSettingsInput); }
 

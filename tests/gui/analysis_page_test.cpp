@@ -276,6 +276,9 @@ void AnalysisPageTest::pairRunHandsTheBandDepthToTheTransformPage() {
   m_window->runner()->waitForIdle();
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
   QVERIFY(page()->coherence());
+  // The coherence over time sits under the scalogram in pair mode, beside the MODA-compatible choice.
+  QVERIFY(page()->findChild<QWidget*>(QStringLiteral("AnalysisCoherenceMap"))->isVisibleTo(page()));
+  QVERIFY(page()->findChild<QWidget*>(QStringLiteral("CheckAnalysisModa"))->isVisibleTo(page()));
 
   auto* table = find<QTableWidget>("AnalysisBandTable");
   const int row = RowOf(table, QStringLiteral("Neurogenic"));

@@ -126,7 +126,7 @@ DirectShift ShiftFor(const WaveLetTInput& input) {
   shift.legacyPaul = input.delays == WaveletDelayRule::Legacy;
   shift.shift = [input](int k, long double& delay, long double& gain) {
     const long double pi = 3.1415926535897932385L;
-    const long double lambda = input.tissue.lambda, rhoC = static_cast<long double>(input.tissue.rhoC);
+    const long double lambda = input.tissue.lambda, rhoC = input.tissue.rhoC();
     if (input.delays == WaveletDelayRule::Corrected) {
       // The scale's centre frequency in Hz, the tissue's depth, delays in samples at 2 Hz.
       const long double f = 0.79L / (2000.0L * std::pow(static_cast<long double>(k), -1.48L));
