@@ -1,5 +1,6 @@
 #include "pages/analysis_page.h"
 
+#include <thread>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -205,6 +206,7 @@ void AnalysisPage::buildControls() {
   m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
   row3->addWidget(m_btnUseDepth);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
+  m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
   row3->addWidget(m_status, 1);
   layout->addLayout(row3);
 
@@ -246,8 +248,12 @@ void AnalysisPage::buildControls() {
   for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
     chart->setBottomTitle(QStringLiteral("f, Hz"));
     chart->setMinimumHeight(150);
+    // Three charts share the height: thin margins, and the legend beside the plot, so that each plot keeps room
+    // for its axis titles and labels.
+    chart->chart()->setMargins(QMargins(2, 2, 2, 2));
     pairLayout->addWidget(chart, 1);
   }
+  m_coherenceChart->chart()->legend()->setAlignment(Qt::AlignRight);
   m_curves->addWidget(m_spectrumChart);
   m_curves->addWidget(pairCharts);
   m_table = new QTableWidget(0, kColumnCount, right);
@@ -256,7 +262,8 @@ void AnalysisPage::buildControls() {
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->verticalHeader()->hide();
-  m_table->horizontalHeader()->setStretchLastSection(true);
+  // Every column as wide as its header and its cells (the notes are long sentences): the table scrolls instead.
+  m_table->horizontalHeader()->setStretchLastSection(false);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   right->addWidget(m_curves);
   right->addWidget(m_table);
@@ -308,9 +315,13 @@ void AnalysisPage::retranslate() {
   for (W word : kColumnWords) headers << AnalysisText(word, language);
   m_table->setHorizontalHeaderLabels(headers);
   m_spectrumChart->setLeftTitle(AnalysisText(W::kAxisAmplitude, language));
-  m_coherenceChart->setLeftTitle(AnalysisText(W::kAxisCoherence, language));
-  m_lagChart->setLeftTitle(AnalysisText(W::kAxisLag, language));
-  m_depthChart->setLeftTitle(AnalysisText(W::kAxisDepth, language));
+  // The three pair charts are low: their titles name the quantity, the left axes only the unit.
+  const bool ru = language == Language::Russian;
+  m_coherenceChart->setLeftTitle(QString());
+  m_lagChart->setLeftTitle(ru ? QStringLiteral("с") : QStringLiteral("s"));
+  m_depthChart->setLeftTitle(ru ? QStringLiteral("мм") : QStringLiteral("mm"));
+  // A list never gets narrower than its longest item in the chosen language.
+  for (QComboBox* combo : findChildren<QComboBox*>()) combo->setMinimumWidth(combo->sizeHint().width());
   m_scalogram->setLabels({AnalysisText(m_coherence ? W::kScalogramTitleBF : W::kScalogramTitle, language),
                           AnalysisText(W::kAxisTime, language), AnalysisText(W::kAxisFrequency, language),
                           AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
@@ -319,6 +330,29 @@ void AnalysisPage::retranslate() {
   m_map->setTitle(AnalysisText(W::kCoherenceMapTitle, language));
   // The shown result's band names, notes and curve names follow the language.
   showResult();
+  showStatus();
+}
+
+void AnalysisPage::showStatus() {
+  const Language language = m_context->language();
+  QStringList parts;
+  if (m_coherence && m_coherence->truncated) {
+    parts << AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples);
+  }
+  if (m_result) {
+    // A band of the chosen set that lies outside the analysed range is not in the table: the page names it and
+    // says why.
+    const FrequencyBand range = m_result->frequencyRange;
+    for (const AnalysisBand& band : m_result->table.omitted) {
+      parts << AnalysisOmittedBandText(band, range, language);
+    }
+  }
+  QString text = parts.join(QStringLiteral("; "));
+  // A result made before a setting changed says so first.
+  if (m_result && m_outdated)
+    text = m_resultLabel + OutdatedSuffix(language) + (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
+  m_status->setText(text);
+  m_status->setToolTip(m_status->text());
 }
 
 void AnalysisPage::showMode() {
@@ -360,7 +394,8 @@ void AnalysisPage::setPairMode(bool pair) {
 }
 
 void AnalysisPage::openDialog(FileSlot slot) {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(slot, path);
 }
 
@@ -372,7 +407,7 @@ void AnalysisPage::dropFile(const QString& path) {
 }
 
 bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
                    : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
@@ -566,7 +601,7 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
     default:
       o.bands = DefaultBands();
   }
-  o.threads = std::clamp(m_context->potoks(), 1, kMaxAnalysisThreads);
+  o.threads = AnalysisWorkerCount(m_context->potoks());
   if (const std::optional<AnalysisError> error = CheckAnalysisOptions(o)) {
     m_context->showError(AnalysisErrorText(*error, o, language));
     return std::nullopt;
@@ -582,7 +617,7 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
 }
 
 bool AnalysisPage::calculate() {
-  if (isBusy() || m_context->runner()->isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   ProgressSink* sink = &m_run->sink();
   if (!m_pair) {
     std::optional<Input> input = singleInput();
@@ -595,6 +630,7 @@ bool AnalysisPage::calculate() {
     const Source source = static_cast<Source>(m_source->currentIndex());
     const bool fromTransform = source == Source::Temperature || source == Source::BloodFlow;
     auto shared = std::make_shared<Input>(std::move(*input));
+    m_run->setKind(RunKind::Analysis);
     return m_run->start([this, shared, options = settings->analysis, sink, made, fromTransform]() -> PageRun::Outcome {
       auto outcome = std::make_shared<AnalysisOutcome>(AnalyzeRecord(shared->values, options, *sink));
       return {[this, outcome, shared, options, made, fromTransform] {
@@ -651,6 +687,7 @@ bool AnalysisPage::calculate() {
   made.rankThresholdOfBloodFlowSurrogates = m_moda->isChecked();
   const bool fromTransform = m_pairSource->currentIndex() == static_cast<int>(PairSource::Transform);
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
+  m_run->setKind(RunKind::Coherence);
   CoherenceModeOptions modes;
   if (m_moda->isChecked()) {
     modes.transform = ModaTransformForm();
@@ -705,7 +742,6 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_map->setMap(nullptr);
   m_map->hide();
   m_resultLabel = input.label;
-  m_statusText.clear();
   showStatus();
   const double step = 1.0 / input.rateHz / 60.0;
   const double durationS = static_cast<double>(input.values.size()) / input.rateHz;
@@ -730,8 +766,7 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_map->show();
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
-  m_statusText = m_coherence->truncated ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
-                                        : QString();
+  (void)language;
   showStatus();
   const double step = 1.0 / t.rateHz / 60.0;
   // T and BF have different units: both are drawn on a 0 .. 1 scale of their own range.
@@ -864,7 +899,6 @@ void AnalysisPage::clearResult() {
   m_outdated = false;
   m_resultFromTransform = false;
   m_resultLabel.clear();
-  m_statusText.clear();
   m_signalChart->clearAll();
   m_spectrumChart->setCurves({}, {}, 0.0);
   m_coherenceChart->setCurves({}, {}, 0.0, 1.0);
@@ -879,13 +913,6 @@ void AnalysisPage::markOutdated() {
   if (!m_result || m_outdated) return;
   m_outdated = true;
   showStatus();
-}
-
-void AnalysisPage::showStatus() {
-  QString text = m_statusText;
-  if (m_result && m_outdated)
-    text = m_resultLabel + OutdatedSuffix(m_context->language()) + (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
-  m_status->setText(text);
 }
 
 QStringList AnalysisPage::reportLines() const {
@@ -932,7 +959,7 @@ void AnalysisPage::reportDialog() {
     m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
     return;
   }
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
 }
@@ -1046,6 +1073,11 @@ bool AnalysisPage::useSelectedDepth() {
     return false;
   }
   return true;
+}
+
+int AnalysisWorkerCount(int potoks) {
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return std::clamp(potoks, 1, std::min(cores, kMaxAnalysisThreads));
 }
 
 bool AnalysisPage::isBusy() const { return m_run->isBusy(); }

@@ -34,6 +34,11 @@ class PageRun;
 class PlotView;
 class ScalogramView;
 
+// The workers of an analysis or coherence run for the "Number of threads" option `potoks`: the option, capped at
+// the machine's cores (std::thread::hardware_concurrency(); a larger option is for the wavelet pages) and at
+// kMaxAnalysisThreads; at least 1.
+int AnalysisWorkerCount(int potoks);
+
 // One page of PageControl1 (object name "TabSheet5"). One record: a signal file, or the T or BF record of the
 // Transform page, or the PPG page's envelope; its analysis runs on the page-run helper ("Calculation", with the
 // window's progress and STOP). Pair mode: T and BF of the Transform page or two files; the coherence run adds the
@@ -137,6 +142,7 @@ class AnalysisPage : public QWidget {
   void clearResult();
   // A setting of the next run changed: the shown result says it is out of date.
   void markOutdated();
+  // The status line under the settings: the samples a pair left out and the bands the table leaves out, why.
   void showStatus();
   void fillTable();
   void showPicture();
@@ -193,7 +199,6 @@ class AnalysisPage : public QWidget {
   std::optional<AnalysisProvenance> m_made;
   bool m_outdated = false;
   bool m_resultFromTransform = false;  // made from the Transform page's records
-  QString m_statusText;               // the run's own remark (a cut record)
 };
 
 }  // namespace kelvora

@@ -153,12 +153,13 @@ bool BandWorkspace::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BandWorkspace::openDialog() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(path);
 }
 
 bool BandWorkspace::openFile(const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = ImportTarget::Signal;
   request.typedRateHz = signalRateHz();
@@ -187,7 +188,7 @@ void BandWorkspace::saveDialog() {
   const QString csv = QStringLiteral("CSV with header (*.csv)");
   QString filter = text;
   const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+      QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Сохранить") : QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
   if (name.isEmpty()) return;
   if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     saveFilteredCsv(name);

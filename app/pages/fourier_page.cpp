@@ -350,6 +350,7 @@ void FourierPage::computeAmplitudeSpectrum() {
   std::vector<double> x = m_signal.normalized;
   const int fs = m_context->gerc();
   ProgressSink* sink = &m_run->sink();
+  m_run->setKind(RunKind::Fourier);
   m_run->start([this, engine, x = std::move(x), fs, sink]() -> PageRun::Outcome {
     engine->transform.setBand(kFourierAmplitudeSlot, kAmplitudeBand);
     const BandSpectrum spectrum = engine->transform.transform(kFourierAmplitudeSlot, x, fs, *sink);
@@ -382,6 +383,7 @@ void FourierPage::calculate() {
   made.sampleRateHz = request.sampleRateHz;
   std::shared_ptr<Engine> engine = m_engine;
   ProgressSink* sink = &m_run->sink();
+  m_run->setKind(RunKind::Fourier);
   m_run->start([this, engine, request = std::move(request), band, sink, made]() -> PageRun::Outcome {
     engine->transform.setBand(request.slot, band);
     auto result = std::make_shared<BandFilterResult>(engine->filter.run(request, *sink));

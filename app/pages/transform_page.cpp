@@ -255,7 +255,9 @@ void TransformPage::connectControls() {
     showGrid();
     showOutdated();
   });
-  connect(m_context, &AppContext::languageChanged, this, &TransformPage::showGrid);
+  connect(m_context, &AppContext::languageChanged, this, [this] {
+    if (isBusy()) showGrid(); else showView();
+  });
   // After the window has written the language's fixed texts (the chart titles among them).
   connect(m_context, &AppContext::languageChanged, this,
           [this] { QMetaObject::invokeMethod(this, [this] { showOutdated(); }, Qt::QueuedConnection); });
@@ -383,13 +385,15 @@ void TransformPage::onMethodChanged() {
 }
 
 void TransformPage::readRecord(Side side) {
-  const QString title = side == Side::Temperature ? QStringLiteral("Temperature") : QStringLiteral("BloodFlow");
+  const bool ru = m_context->russian();
+  const QString title = side == Side::Temperature ? (ru ? QStringLiteral("Температура") : QStringLiteral("Temperature"))
+                                                  : (ru ? QStringLiteral("Кровоток") : QStringLiteral("BloodFlow"));
   const QString path = QFileDialog::getOpenFileName(this, title, QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(side, path);
 }
 
 bool TransformPage::openFile(Side side, const QString& path) {
-  if (!session() || isBusy()) return false;
+  if (!session() || m_context->refuseWhileHeld()) return false;
   const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
   IntakeRequest request;
   request.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
@@ -448,12 +452,12 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
 }
 
 void TransformPage::loadExample(int number) {
-  if (isBusy()) return;
+  if (m_context->refuseWhileHeld()) return;
   const QString folder = AppContext::dataFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
   if (!QFileInfo::exists(t)) {
-    m_context->showError(QStringLiteral("File ") + t + QStringLiteral(" does not exist"));
+    m_context->showError(FileMissingText(t, m_context->language()));
     return;
   }
   const QString label = QStringLiteral("Example %1").arg(number);
@@ -461,7 +465,7 @@ void TransformPage::loadExample(int number) {
   loadRecord(Side::Temperature, t, label, [this, bf, label](bool ok) {
     if (!ok) return;
     if (!QFileInfo::exists(bf)) {
-      m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
+      m_context->showError(FileMissingText(bf, m_context->language()));
       return;
     }
     loadRecord(Side::BloodFlow, bf, label, nullptr);
@@ -506,7 +510,7 @@ void TransformPage::filterSide(Side side) {
     return;
   }
   if (m_controls->method() == ConversionMethod::Shitzer) return;
-  runJob(s->prepareFilter(side), nullptr);
+  runJob(s->prepareFilter(side), nullptr, RunKind::Filter);
 }
 
 void TransformPage::convert(Side side) {
@@ -514,9 +518,12 @@ void TransformPage::convert(Side side) {
   if (!s || isBusy() || arrow(side)->property("tag").toInt() != 1) return;
   if (side == Side::BloodFlow) setFocus();
   m_converted[SideIndex(side)]->clearCorrelation();
-  runJob(s->prepareConversion(side), [this, side](const SessionResult&) {
-    if (side == Side::Temperature) showPageZero();
-  });
+  runJob(
+      s->prepareConversion(side),
+      [this, side](const SessionResult&) {
+        if (side == Side::Temperature) showPageZero();
+      },
+      RunKind::Conversion);
 }
 
 void TransformPage::output(Side side) {
@@ -533,7 +540,8 @@ void TransformPage::showPageZero() {
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
 
-bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then) {
+bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then, RunKind kind) {
+  m_run->setKind(kind);
   // The job computes on its own copies; the session is touched again only by the commit, on this thread.
   auto shared = std::make_shared<TransformSession::Job>(std::move(job));
   ProgressSink* sink = &m_run->sink();
@@ -614,8 +622,8 @@ void TransformPage::showView() {
     arrow(side)->setIcon(ArrowIcon(view.loaded));
     arrow(side)->setProperty("tag", view.loaded ? 1 : 0);
     if (view.loaded) {
-      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source)));
-      m_countEdit[i]->setText(PointsText(view.sampleCount));
+      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source), m_context->language()));
+      m_countEdit[i]->setText(PointsText(view.sampleCount, m_context->language()));
     }
     panel(side)->showRecord(view);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialogs/import_dialog.h"
+#include "shell/app_context.h"
 #include "signals/transform_session.h"
 
 class QCheckBox;
@@ -152,7 +153,8 @@ class TransformPage : public QWidget {
 
   // Runs the session job off the UI thread and commits it on the UI thread; `then` (may be empty) follows with
   // the outcome.
-  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then);
+  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then,
+              RunKind kind = RunKind::Load);
   // The controls a run disables.
   void showBusy(bool busy);
   // Hands the controls' inputs (method, model, scaling, edits, bands, boxes, wavelet) to the session; called at

@@ -215,10 +215,10 @@ void TransformPage::exportEdfDialog() {
 
 void TransformPage::reportDialog() {
   if (!hasExport()) {
-    m_context->showError(QStringLiteral("Nothing to save"));
+    m_context->showError(m_context->russian() ? QStringLiteral("Нечего сохранять") : QStringLiteral("Nothing to save"));
     return;
   }
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
 }

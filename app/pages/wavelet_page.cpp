@@ -56,6 +56,7 @@ WaveletPage::WaveletPage(AppContext* context, QWidget* parent) : BandWorkspace(c
   // The page's runs show the elapsed and remaining times; superseding one stops the engine first.
   m_run->setDisplay({[this] { m_view->begin(); }, [this](bool completed) { m_view->end(completed); }});
   m_run->setStopHook([this] { methods()->stop(); });
+  m_run->setKind(RunKind::Wavelet);
   if (RunProgress* progress = m_context->progress()) {
     connect(progress, &RunProgress::stopPressed, this, &WaveletPage::onStopPressed);
   }
@@ -218,11 +219,9 @@ bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {
 bool WaveletPage::engineFree() {
   TaskRunner* runner = m_context->runner();
   m_run->supersede();
-  if (!runner || runner->isBusy()) {
-    // Another page's computation uses the engine's thread: nothing is read or changed.
-    m_context->showError(QStringLiteral("Wait until the running computation has ended"));
-    return false;
-  }
+  if (!runner) return false;
+  // Another page's computation uses the engine's thread: nothing is read or changed.
+  if (m_context->refuseWhileHeld()) return false;
   return true;
 }
 

@@ -128,7 +128,7 @@ void WaveletPageTest::fullRunShowsReadyAndTheFilteredSignal() {
   settle();
   QVERIFY(!page()->isRunning());
   QVERIFY(panel(0).startsWith(QStringLiteral("Elapsed Time: ")));
-  QVERIFY2(panel(0).endsWith(QStringLiteral(" ГОТОВО")), qPrintable(panel(0)));
+  QVERIFY2(panel(0).endsWith(QStringLiteral(" DONE")), qPrintable(panel(0)));
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("100%"));
   QCOMPARE(find<QProgressBar>("ProgressBarP")->value(), find<QProgressBar>("ProgressBarP")->minimum());
   QCOMPARE(filteredPoints(), 120);
@@ -148,15 +148,15 @@ void WaveletPageTest::fullRunShowsReadyAndTheFilteredSignal() {
 void WaveletPageTest::stopLeavesNoResultAndEnabledControls() {
   startLongRun();
   QTest::mouseClick(find<QPushButton>("BtnStop"), Qt::LeftButton);
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   settle();
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 0);
   QVERIFY(page()->filteredSignal().empty());
   QVERIFY(!find<QPushButton>("BtnSaveW")->isEnabled());
-  QVERIFY(!panel(0).contains(QStringLiteral("ГОТОВО")));
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QVERIFY(!panel(0).contains(QStringLiteral("DONE")));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   QVERIFY(m_errors.isEmpty());
   // The page still runs afterwards.
   page()->setBand(0.05, 0.15);
@@ -178,7 +178,7 @@ void WaveletPageTest::closingTheWindowDuringARunEndsItSilently() {
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 0);
-  QVERIFY(!panel(0).contains(QStringLiteral("ГОТОВО")));
+  QVERIFY(!panel(0).contains(QStringLiteral("DONE")));
   QVERIFY(m_errors.isEmpty());
   m_window.reset();
 }
@@ -218,7 +218,7 @@ void WaveletPageTest::aNewBandDuringARunSupersedesIt() {
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 3601);
-  QVERIFY(panel(0).endsWith(QStringLiteral(" ГОТОВО")));
+  QVERIFY(panel(0).endsWith(QStringLiteral(" DONE")));
   QVERIFY(m_errors.isEmpty());
 }
 
@@ -365,7 +365,7 @@ void WaveletPageTest::runDisplayWithAnInjectedClock() {
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("25 %"));
   view.end(true);
   QVERIFY(!view.timer2()->isActive() && !view.timer3()->isActive());
-  QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:25 ГОТОВО"));
+  QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:25 DONE"));
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("100%"));
   view.remainingTick();
   QCOMPARE(panel(1), QStringLiteral("Remaining Time: 0:00:00"));
@@ -373,7 +373,7 @@ void WaveletPageTest::runDisplayWithAnInjectedClock() {
   view.begin();
   now += 3000;
   view.stop();
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:03:000"));
 }
 
