@@ -30,10 +30,36 @@ std::string BandTableCsvRows(const std::string& file, const BandTable& table,
   return text;
 }
 
+std::string SegmentBandTableCsvRows(const std::string& file, const SegmentAnalysis& segment,
+                                    const std::function<std::string(const BandRow&)>& noteText) {
+  const std::string prefix = CsvField(file) + ',' + CsvField(segment.segment.name) + ',' +
+                             CsvNumber(segment.segment.startS) + ',' + CsvNumber(segment.segment.endS) + ',';
+  std::string text;
+  for (const BandRow& row : segment.table.rows) {
+    text += prefix + CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' +
+            CsvNumber(row.band.range.high) + ',' + CsvNumber(row.amplitude) + ',' + CsvNumber(row.power) + ',' +
+            CsvNumber(row.relativeAmplitude) + ',' + CsvNumber(row.relativePower) + ',' + CsvNumber(row.coverage) +
+            ',' + CsvField(noteText(row)) + '\n';
+  }
+  return text;
+}
+
 std::string SpectrumCsv(const AnalysisResult& result) {
   std::string text = "frequency_hz,amplitude,power\n";
   for (const SpectrumPoint& point : result.spectrum)
     text += CsvNumber(point.frequencyHz) + ',' + CsvNumber(point.amplitude) + ',' + CsvNumber(point.power) + '\n';
+  return text;
+}
+
+std::string SegmentSpectrumCsv(const AnalysisResult& result) {
+  std::string text = "segment,start_s,end_s,frequency_hz,amplitude,power\n";
+  for (const SegmentAnalysis& part : result.segments) {
+    const std::string prefix = CsvField(part.segment.name) + ',' + CsvNumber(part.segment.startS) + ',' +
+                               CsvNumber(part.segment.endS) + ',';
+    for (const SpectrumPoint& point : part.spectrum)
+      text += prefix + CsvNumber(point.frequencyHz) + ',' + CsvNumber(point.amplitude) + ',' + CsvNumber(point.power) +
+              '\n';
+  }
   return text;
 }
 
@@ -63,6 +89,27 @@ std::string CoherenceTableCsv(const CoherenceResult& result) {
     text += CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) +
             ',' + CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
             CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + ',' + CsvNumber(row.depthAmpMm) + '\n';
+  }
+  return text;
+}
+
+namespace {
+
+std::string CoherenceBandCsvFields(const CoherenceBandRow& row) {
+  const std::optional<double> share = row.coherence ? std::optional<double>(row.significantShare) : std::nullopt;
+  return CsvField(row.band.name) + ',' + CsvNumber(row.band.range.low) + ',' + CsvNumber(row.band.range.high) + ',' +
+         CsvNumber(row.coherence) + ',' + CsvNumber(row.threshold) + ',' + CsvNumber(share) + ',' +
+         CsvNumber(row.lagSeconds) + ',' + CsvNumber(row.depthMm) + ',' + CsvNumber(row.depthAmpMm);
+}
+
+}  // namespace
+
+std::string SegmentCoherenceTableCsv(const CoherenceResult& result) {
+  std::string text = kSegmentCoherenceTableCsvHeader;
+  for (const CoherenceSegmentResult& part : result.segments) {
+    const std::string prefix = CsvField(part.segment.name) + ',' + CsvNumber(part.segment.startS) + ',' +
+                               CsvNumber(part.segment.endS) + ',';
+    for (const CoherenceBandRow& row : part.bands) text += prefix + CoherenceBandCsvFields(row) + '\n';
   }
   return text;
 }

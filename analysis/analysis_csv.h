@@ -26,8 +26,19 @@ std::string CsvNumber(const std::optional<double>& value);
 std::string BandTableCsvRows(const std::string& file, const BandTable& table,
                              const std::function<std::string(const BandRow&)>& noteText);
 
+inline constexpr const char* kSegmentBandTableCsvHeader =
+    "file,segment,start_s,end_s,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note\n";
+
+// The lines of a segment's band table: as BandTableCsvRows with the segment's name, start and end after the file.
+std::string SegmentBandTableCsvRows(const std::string& file, const SegmentAnalysis& segment,
+                                    const std::function<std::string(const BandRow&)>& noteText);
+
 // "frequency_hz,amplitude,power", then one line per grid frequency, increasing. Pure.
 std::string SpectrumCsv(const AnalysisResult& result);
+
+// "segment,start_s,end_s,frequency_hz,amplitude,power", then one line per segment and grid frequency: each
+// segment's time-averaged spectrum. Pure.
+std::string SegmentSpectrumCsv(const AnalysisResult& result);
 
 // The picture as a matrix: a header "frequency_hz" and the columns' centre times in seconds, then one line per
 // frequency (increasing) with the block means of |W|; cells outside the cone of influence are empty. Cost:
@@ -41,6 +52,13 @@ inline constexpr const char* kCoherenceCurvesCsvHeader = "frequency_hz,coherence
 // The header and one line per reported band of a coherence run; the share is empty where the band has no
 // coherence value (a record too short for it). Pure.
 std::string CoherenceTableCsv(const CoherenceResult& result);
+
+inline constexpr const char* kSegmentCoherenceTableCsvHeader =
+    "segment,start_s,end_s,band,low_hz,high_hz,coherence,threshold,significant_share,lag_s,depth_mm,depth_amp_mm\n";
+
+// The header and one line per segment and reported band of a coherence run with segments: the segment's name,
+// start and end, then the band's fields as CoherenceTableCsv has them. Pure.
+std::string SegmentCoherenceTableCsv(const CoherenceResult& result);
 
 // The header and one line per grid frequency, increasing. Pure.
 std::string CoherenceCurvesCsv(const CoherenceResult& result);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/cone_of_influence.h"
+#include "analysis/protocol_segments.h"
 
 namespace kelvora {
 
@@ -85,6 +86,24 @@ BandTable ComputeBandTable(std::span<const SpectrumPoint> spectrum, long long sa
       row.neededMinutes = NeededRecordMinutes(band.range.low, centreFrequency);
     }
     table.rows.push_back(std::move(row));
+  }
+  return table;
+}
+
+BandTable ComputeSegmentBandTable(std::span<const SpectrumPoint> segmentSpectrum, long long segmentSampleCount,
+                                  double sampleRateHz, const std::vector<AnalysisBand>& bands,
+                                  FrequencyBand analysedRange, double centreFrequency) {
+  BandTable table = ComputeBandTable(segmentSpectrum, segmentSampleCount, bands, analysedRange, centreFrequency);
+  const double seconds = static_cast<double>(segmentSampleCount) / sampleRateHz;
+  for (BandRow& row : table.rows) {
+    if (row.note == BandNote::kNoFrequency) continue;
+    if (seconds < kSegmentPeriods / row.band.range.low) {
+      row.note = BandNote::kSegmentTooShort;
+      row.neededMinutes = NeededSegmentMinutes(row.band.range.low);
+    } else if (row.note == BandNote::kRecordTooShort) {
+      row.note = BandNote::kSegmentOutsideCone;
+      row.neededMinutes = 0.0;
+    }
   }
   return table;
 }

@@ -15,6 +15,10 @@ enum class BandNote {
   kNone,
   kRecordTooShort,  // the band's lowest grid frequency has no valid value: the record needs neededMinutes
   kNoFrequency,     // no grid frequency lies in the band (a band narrower than the grid's step)
+  kSegmentTooShort, // a segment's table: the segment is shorter than five periods of the band's lower edge
+                    // (neededMinutes: NeededSegmentMinutes(low))
+  kSegmentOutsideCone,  // a segment's table: none of the segment's samples lies inside the cone of influence
+                        // of the band's lowest grid frequency
 };
 
 struct BandRow {
@@ -26,7 +30,8 @@ struct BandRow {
   std::optional<double> relativePower;      // power / mean of P(f_j) likewise
   double coverage = 0.0;                    // valid (f_j, n) of the band / (frequencyCount * N), 0 .. 1
   BandNote note = BandNote::kNone;
-  double neededMinutes = 0.0;               // for kRecordTooShort: NeededRecordMinutes(low, f0)
+  double neededMinutes = 0.0;               // for kRecordTooShort: NeededRecordMinutes(low, f0); for
+                                            // kSegmentTooShort: NeededSegmentMinutes(low)
 };
 
 struct BandTable {
@@ -42,5 +47,13 @@ struct BandTable {
 BandTable ComputeBandTable(std::span<const SpectrumPoint> spectrum, long long sampleCount,
                            const std::vector<AnalysisBand>& bands, FrequencyBand analysedRange,
                            double centreFrequency);
+
+// The table of a segment of sampleCount samples at sampleRateHz: ComputeBandTable over the segment's spectrum
+// (each point averaged over the segment's samples inside the cone), so coverage is the share of the segment's
+// (f_j, n) used; a band whose lower edge needs a longer segment (fewer than five periods) gets kSegmentTooShort,
+// and a band whose lowest frequency has no valid sample in the segment kSegmentOutsideCone. Pure; any thread.
+BandTable ComputeSegmentBandTable(std::span<const SpectrumPoint> segmentSpectrum, long long segmentSampleCount,
+                                  double sampleRateHz, const std::vector<AnalysisBand>& bands,
+                                  FrequencyBand analysedRange, double centreFrequency);
 
 }  // namespace kelvora

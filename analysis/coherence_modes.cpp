@@ -322,7 +322,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
     ~FinishShown() { shown.finish(); }
   } finishShown{shown};
   ParallelTaskControl control;
-  control.threads = analysis.threads > 0 ? analysis.threads : HardwareThreadCount();
+  control.threads = CappedThreadCount(analysis.threads);
   control.threadName = "CoherenceModes";
   control.stop = &stop;
   control.progress = &progress;
@@ -401,8 +401,11 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
           for (int r = 0; r < 2; ++r) {
             if (!surrogateOf[r]) continue;
             if (stop) return;
+            IaaftOptions iaaft;
+            iaaft.stop = &stop;
             const IaaftSurrogate surrogate =
-                MakeIaaftSurrogate(detrended[r], SurrogateSeed(options.coherence.seed, streams[r], index));
+                MakeIaaftSurrogate(detrended[r], SurrogateSeed(options.coherence.seed, streams[r], index), iaaft);
+            if (surrogate.stopped) return;
             own[r].emplace(transformOf(surrogate.values, false));
             used[r] = &*own[r];
           }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <random>
 
@@ -48,6 +49,49 @@ bool InsertionSortWithin(std::vector<std::pair<double, std::size_t>>& v, std::si
   return true;
 }
 
+// The indices 0 .. n-1 ordered by (series[i], i): a stable LSD radix sort of the values' bit patterns (mapped
+// so that unsigned order is numeric order, -0 taken as +0) over 11-bit digits, the passes whose digit all keys
+// share skipped. O(n) per round where a comparison sort costs O(n log n).
+// False, the order unfinished, when `stop` became true between the passes.
+bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order,
+                 std::vector<std::pair<std::uint64_t, std::size_t>>& keys,
+                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare, const std::atomic<bool>* stop) {
+  const std::size_t n = series.size();
+  keys.resize(n);
+  spare.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double v = series[i] + 0.0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+    keys[i] = {bits, i};
+  }
+  constexpr int kDigitBits = 11;
+  constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+  constexpr int kPasses = (64 + kDigitBits - 1) / kDigitBits;
+  std::vector<std::size_t> histograms(kPasses * kBuckets, 0);
+  for (const auto& key : keys)
+    for (int pass = 0; pass < kPasses; ++pass)
+      ++histograms[pass * kBuckets + ((key.first >> (pass * kDigitBits)) & (kBuckets - 1))];
+  for (int pass = 0; pass < kPasses; ++pass) {
+    const int shift = pass * kDigitBits;
+    const std::span<std::size_t> counts(histograms.data() + pass * kBuckets, kBuckets);
+    if (counts[(keys[0].first >> shift) & (kBuckets - 1)] == n) continue;
+    if (stop && stop->load(std::memory_order_relaxed)) return false;
+    std::size_t start = 0;
+    for (std::size_t& count : counts) {
+      const std::size_t c = count;
+      count = start;
+      start += c;
+    }
+    for (const auto& key : keys) spare[counts[(key.first >> shift) & (kBuckets - 1)]++] = key;
+    keys.swap(spare);
+  }
+  order.resize(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+  return true;
+}
+
 }  // namespace
 
 std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
@@ -71,43 +115,77 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   fft::AlignedVector<fft::ComplexD> spectrum(bins);
   fft::ForwardReal(series, spectrum);
   std::vector<double> amplitude(bins);
-  for (std::size_t k = 0; k < bins; ++k) amplitude[k] = std::abs(spectrum[k]);
+  double energy = 0.0;
+  for (std::size_t k = 0; k < bins; ++k) {
+    amplitude[k] = std::abs(spectrum[k]);
+    energy += amplitude[k] * amplitude[k];
+  }
+  // The squared deviation of the amplitudes below which the spectrum counts as reached.
+  const double allowed = options.spectrumTolerance * options.spectrumTolerance * energy;
+  auto goOn = [&options, &result](int round) {
+    if ((!options.onRound || options.onRound(round)) && !(options.stop && options.stop->load())) return true;
+    result.stopped = true;
+    return false;
+  };
+  auto stopped = [&options, &result] {
+    if (!options.stop || !options.stop->load(std::memory_order_relaxed)) return false;
+    result.stopped = true;
+    return true;
+  };
+  if (!goOn(0)) return result;
 
   std::mt19937_64 rng(seed);
   std::vector<double>& values = result.values;
   values.assign(record.begin(), record.end());
   for (std::size_t i = n - 1; i > 0; --i) std::swap(values[i], values[Below(rng, i + 1)]);
 
-  // Each round ranks the series by sorting (value, index) pairs; ties keep time order, so the ranking is
-  // deterministic. The round ends the iteration when it ranks exactly as the one before.
-  std::vector<std::pair<double, std::size_t>> ranked(n);
+  // Each round ranks the series by (value, index); ties keep time order, so the ranking is deterministic
+  // whichever sort makes it. The round ends the iteration when it ranks exactly as the one before.
+  std::vector<std::pair<double, std::size_t>> ranked;
+  std::vector<std::pair<std::uint64_t, std::size_t>> keys, spare;
   std::vector<std::size_t> order(n), previous;
+  // Rounds until the next attempt at an insertion sort: 0 after one that succeeded; after one that gave up,
+  // the ranking changes too much for it and the next rounds take the radix sort.
+  int insertionPause = 1;
   const int rounds = std::max(1, options.maxIterations);
   for (int round = 1; round <= rounds; ++round) {
     std::copy(values.begin(), values.end(), series.begin());
     fft::ForwardReal(series, spectrum);
+    double deviation = 0.0;
     for (std::size_t k = 0; k < bins; ++k) {
       const double m = std::sqrt(std::norm(spectrum[k]));
+      deviation += (m - amplitude[k]) * (m - amplitude[k]);
       spectrum[k] = m > 0 ? spectrum[k] * (amplitude[k] / m) : fft::ComplexD(amplitude[k], 0.0);
     }
+    // The ranked series of the last round already has the amplitudes closely enough.
+    if (round > 1 && deviation <= allowed) {
+      result.converged = true;
+      break;
+    }
+    if (stopped()) return result;
     fft::BackwardReal(spectrum, series);
-    if (previous.empty()) {
-      for (std::size_t i = 0; i < n; ++i) ranked[i] = {series[i], i};
-      std::sort(ranked.begin(), ranked.end());
-    } else {
-      // After the first rounds the ranking changes little: start from the last order and insertion-sort it.
+    if (stopped()) return result;
+    bool sortedInPlace = false;
+    if (!previous.empty() && --insertionPause <= 0) {
+      // Once the ranking changes little, start from the last order and insertion-sort it.
+      ranked.resize(n);
       for (std::size_t i = 0; i < n; ++i) ranked[i] = {series[previous[i]], previous[i]};
-      if (!InsertionSortWithin(ranked, 8 * n + 64)) std::sort(ranked.begin(), ranked.end());
+      sortedInPlace = InsertionSortWithin(ranked, 2 * n + 64);
+      insertionPause = sortedInPlace ? 0 : 4;
+      if (sortedInPlace)
+        for (std::size_t i = 0; i < n; ++i) order[i] = ranked[i].second;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-      order[i] = ranked[i].second;
-      values[order[i]] = sorted[i];
+    if (!sortedInPlace && !RankByValue(series, order, keys, spare, options.stop)) {
+      result.stopped = true;
+      return result;
     }
+    for (std::size_t i = 0; i < n; ++i) values[order[i]] = sorted[i];
     result.iterations = round;
     if (order == previous) {
       result.converged = true;
       break;
     }
+    if (!goOn(round)) return result;
     previous.swap(order);
     order.resize(n);
   }

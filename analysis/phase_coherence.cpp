@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -9,8 +10,9 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
-#include "analysis/morlet_transform.h"
+#include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
 
@@ -23,6 +25,9 @@ constexpr std::uint64_t kTemperatureStream = 0;
 constexpr std::uint64_t kBloodFlowStream = 1;
 // The threshold's percentile.
 constexpr double kThresholdQuantile = 0.95;
+// For the progress, a surrogate counts as half the rows of its pair and is taken to need about this many
+// rounds (it advances by round, and jumps to its end when it converges sooner).
+constexpr long long kNominalRounds = 20;
 
 CoherenceOutcome Failure(CoherenceErrorKind kind) {
   CoherenceOutcome outcome;
@@ -37,35 +42,6 @@ CoherenceOutcome AnalysisFailure(AnalysisErrorKind kind, int record, long long s
 }
 
 bool PositiveFinite(double value) { return value > 0.0 && std::isfinite(value); }
-
-// The mean of exp(i (phi_BF - phi_T)) over the valid samples of one row, as the unnormalised sum and its count:
-// each term is BF conj(T) / (|BF| |T|). A sample where either transform is exactly 0 has no phase and is left out.
-struct PhaseSum {
-  fft::ComplexD sum{0.0, 0.0};
-  long long count = 0;
-};
-
-PhaseSum SumPhaseDifferences(std::span<const fft::ComplexD> temperature, std::span<const fft::ComplexD> bloodFlow,
-                             const SampleRange& valid) {
-  PhaseSum result;
-  double re = 0.0;
-  double im = 0.0;
-  for (long long n = valid.first; n <= valid.last; ++n) {
-    const fft::ComplexD t = temperature[static_cast<std::size_t>(n)];
-    const fft::ComplexD b = bloodFlow[static_cast<std::size_t>(n)];
-    // b conj(t), and its modulus |b| |t|.
-    const double zr = b.real() * t.real() + b.imag() * t.imag();
-    const double zi = b.imag() * t.real() - b.real() * t.imag();
-    const double modulus = std::sqrt(std::norm(b) * std::norm(t));
-    if (!(modulus > 0.0)) continue;
-    const double inverse = 1.0 / modulus;
-    re += zr * inverse;
-    im += zi * inverse;
-    ++result.count;
-  }
-  result.sum = {re, im};
-  return result;
-}
 
 std::optional<double> Coherence(const PhaseSum& phases) {
   if (phases.count == 0) return std::nullopt;
@@ -137,8 +113,14 @@ CoherenceBandRow BandRowOf(const AnalysisBand& band, std::span<const CoherencePo
 
 bool AllFinite(const CoherenceResult& result) {
   auto finite = [](const std::optional<double>& v) { return !v || std::isfinite(*v); };
-  for (const CoherencePoint& p : result.points)
-    if (!finite(p.coherence) || !finite(p.threshold) || !finite(p.lagSeconds) || !finite(p.depthMm)) return false;
+  auto allFinite = [&](const std::vector<CoherencePoint>& points) {
+    for (const CoherencePoint& p : points)
+      if (!finite(p.coherence) || !finite(p.threshold) || !finite(p.lagSeconds) || !finite(p.depthMm)) return false;
+    return true;
+  };
+  if (!allFinite(result.points)) return false;
+  for (const CoherenceSegmentResult& part : result.segments)
+    if (!allFinite(part.points)) return false;
   return true;
 }
 
@@ -194,78 +176,120 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   result.sampleRateHz = analysis.sampleRateHz;
 
   const int pairs = options.surrogatePairs;
-  std::vector<double> surrogateCoherence;  // pair p, row j at p * J + j; NaN where the row has no valid sample
-  std::vector<PhaseSum> measured;
+  // Part 0 is the whole records, part 1 + k segment k: the same rows averaged over other samples.
+  const std::size_t parts = 1 + options.segments.size();
+  // Part q, pair p, row j at p * J + j; NaN where the row has no valid sample.
+  std::vector<std::vector<double>> surrogateCoherence(parts);
+  std::vector<std::vector<PhaseSum>> measured(parts);
+  std::vector<SampleRange> segmentSamples(parts);  // part 0: every sample
   std::vector<double> frequencies;
-  std::vector<SampleRange> valid;
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
-  PercentProgress shown(progress, 0, 1 + static_cast<long long>(pairs));
-  // The position goes back to the start however the run ends.
-  struct FinishShown {
-    PercentProgress& shown;
-    ~FinishShown() { shown.finish(); }
-  } finishShown{shown};
+  // Progress in rows: the measured pair's, then per surrogate pair its rows and as many for its two surrogates.
+  std::atomic<long long> done{0};
   ParallelTaskControl control;
-  control.threads = analysis.threads > 0 ? analysis.threads : HardwareThreadCount();
+  control.threads = CappedThreadCount(analysis.threads);
   control.threadName = "Coherence";
   control.stop = &stop;
   control.progress = &progress;  // asked on the calling thread only; the workers read the flag
   try {
-    // One set of kernel spectra for the two records and every surrogate: they share length, rate, f0 and grid.
-    const std::shared_ptr<const MorletKernels> kernels = MakeAnalysisKernels(result.sampleCount, analysis);
+    // One set of kernels for the two records and every surrogate: they share length, rate, f0 and grid.
+    const auto kernels = std::make_shared<const CoherenceKernels>(result.sampleCount, analysis.sampleRateHz,
+                                                                  analysis.centreFrequency, AnalysisFrequencies(analysis));
     frequencies = kernels->frequencies();
     const std::size_t rows = frequencies.size();
-    const MorletTransform transforms[2] = {MakeAnalysisTransform(records[0], analysis, kernels),
-                                           MakeAnalysisTransform(records[1], analysis, kernels)};
-    valid = transforms[0].validRanges();
-    measured.resize(rows);
+    const auto rowCount = static_cast<long long>(rows);
+    const long long perSurrogate = std::max(1LL, rowCount / 2);
+    const long long total = rowCount + static_cast<long long>(pairs) * (rowCount + 2 * perSurrogate);
+    PercentProgress shown(progress, 0, total);
+    shown.setHeartbeat(std::chrono::milliseconds(250));
+    // The position goes back to the start however the run ends.
+    struct FinishShown {
+      PercentProgress& shown;
+      ~FinishShown() { shown.finish(); }
+    } finishShown{shown};
+    control.onWake = [&shown, &done] { shown.update(done.load(std::memory_order_relaxed)); };
 
-    // Two row buffers per worker: the T row and the BF row of one frequency.
-    struct Scratch {
-      MorletWorkspace t, bf;
-    };
-    std::vector<std::unique_ptr<Scratch>> scratch(static_cast<std::size_t>(kMaxTaskThreads));
-    auto scratchOf = [&scratch](int worker) -> Scratch& {
-      std::unique_ptr<Scratch>& s = scratch[static_cast<std::size_t>(worker)];
-      if (!s) s = std::make_unique<Scratch>();
+    // The surrogates are made from the detrended records (the values the transforms saw) and transformed as
+    // they are: the same values and nearly the same spectrum as what the coherence was measured on.
+    std::vector<double> detrended[2] = {Detrended(records[0], analysis.detrend),
+                                        Detrended(records[1], analysis.detrend)};
+    const CoherenceSpectra spectra[2] = {CoherenceSpectra(detrended[0], kernels),
+                                         CoherenceSpectra(detrended[1], kernels)};
+    if (pairs == 0) {
+      detrended[0] = {};
+      detrended[1] = {};
+    }
+    segmentSamples[0] = SampleRange{0, static_cast<long long>(result.sampleCount) - 1};
+    for (std::size_t q = 1; q < parts; ++q) {
+      const Segment& segment = options.segments[q - 1];
+      segmentSamples[q] = SamplesInInterval(segment.startS, segment.endS, analysis.sampleRateHz, result.sampleCount);
+    }
+    for (std::vector<PhaseSum>& sums : measured) sums.resize(rows);
+
+    // One small workspace per worker: a few arrays of one row's kernel terms and FFT length.
+    std::vector<std::unique_ptr<CoherenceWorkspace>> scratch(static_cast<std::size_t>(kMaxTaskThreads));
+    auto scratchOf = [&scratch](int worker) -> CoherenceWorkspace& {
+      std::unique_ptr<CoherenceWorkspace>& s = scratch[static_cast<std::size_t>(worker)];
+      if (!s) s = std::make_unique<CoherenceWorkspace>();
       return *s;
     };
-    RunParallelTasks(static_cast<long long>(rows), control, [&](long long j, int worker) {
+    RunParallelTasks(rowCount, control, [&](long long j, int worker) {
       try {
-        Scratch& s = scratchOf(worker);
         const auto row = static_cast<std::size_t>(j);
-        measured[row] = SumPhaseDifferences(transforms[0].row(row, s.t), transforms[1].row(row, s.bf), valid[row]);
+        std::vector<PhaseSum> sums(parts);
+        if (!SumPhaseDifferencesOver(spectra[0], spectra[1], row, segmentSamples, sums, scratchOf(worker), &stop)) return;
+        for (std::size_t q = 0; q < parts; ++q) measured[q][row] = sums[q];
+        done.fetch_add(1, std::memory_order_relaxed);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         stop = true;
       }
     });
     if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-    if (stop) return Failure(CoherenceErrorKind::kStopped);
-    shown.update(1);
+    if (stop || progress.stopRequested()) {
+      progress.setPosition(done.load());
+      return Failure(CoherenceErrorKind::kStopped);
+    }
+    shown.update(done.load());
 
     if (pairs > 0) {
-      // The surrogates are made from the detrended records (the values the transforms saw) and transformed as
-      // they are: the same values and nearly the same spectrum as what the coherence was measured on.
-      const std::vector<double> detrended[2] = {Detrended(records[0], analysis.detrend),
-                                                Detrended(records[1], analysis.detrend)};
-      surrogateCoherence.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
-      control.onProgress = [&shown](long long done) { shown.update(1 + done); };
+      for (std::vector<double>& values : surrogateCoherence) values.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
-          Scratch& s = scratchOf(worker);
           const auto index = static_cast<std::uint64_t>(pair);
-          const IaaftSurrogate t = MakeIaaftSurrogate(detrended[0], SurrogateSeed(options.seed, kTemperatureStream, index));
-          if (stop) return;
-          const IaaftSurrogate bf = MakeIaaftSurrogate(detrended[1], SurrogateSeed(options.seed, kBloodFlowStream, index));
-          const MorletTransform ts(t.values, kernels);
-          const MorletTransform bfs(bf.values, kernels);
-          double* out = surrogateCoherence.data() + static_cast<std::size_t>(pair) * rows;
+          // A surrogate's progress by round, topped up to its share when it ends; a stop ends it between rounds.
+          auto surrogate = [&](int record, std::uint64_t stream) {
+            long long counted = 0;
+            IaaftOptions iaaft;
+            iaaft.stop = &stop;
+            iaaft.onRound = [&](int round) {
+              const long long due = std::min<long long>(perSurrogate, round * perSurrogate / kNominalRounds);
+              if (due > counted) done.fetch_add(due - counted, std::memory_order_relaxed);
+              counted = std::max(counted, due);
+              return !stop.load(std::memory_order_relaxed);
+            };
+            IaaftSurrogate made = MakeIaaftSurrogate(detrended[record], SurrogateSeed(options.seed, stream, index), iaaft);
+            if (!made.stopped && counted < perSurrogate) done.fetch_add(perSurrogate - counted, std::memory_order_relaxed);
+            return made;
+          };
+          const IaaftSurrogate t = surrogate(0, kTemperatureStream);
+          if (t.stopped || stop) return;
+          const IaaftSurrogate bf = surrogate(1, kBloodFlowStream);
+          if (bf.stopped || stop) return;
+          const CoherenceSpectra ts(t.values, kernels);
+          const CoherenceSpectra bfs(bf.values, kernels);
+          CoherenceWorkspace& workspace = scratchOf(worker);
+          const std::size_t offset = static_cast<std::size_t>(pair) * rows;
+          std::vector<PhaseSum> sums(parts);
           for (std::size_t j = 0; j < rows; ++j) {
             if (stop) return;
-            const std::optional<double> pi = Coherence(SumPhaseDifferences(ts.row(j, s.t), bfs.row(j, s.bf), valid[j]));
-            out[j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
+            if (!SumPhaseDifferencesOver(ts, bfs, j, segmentSamples, sums, workspace, &stop)) return;
+            for (std::size_t q = 0; q < parts; ++q) {
+              const std::optional<double> pi = Coherence(sums[q]);
+              surrogateCoherence[q][offset + j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
+            }
+            done.fetch_add(1, std::memory_order_relaxed);
           }
         } catch (const std::bad_alloc&) {
           outOfMemory = true;
@@ -273,7 +297,12 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
         }
       });
       if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-      if (stop) return Failure(CoherenceErrorKind::kStopped);
+      if (stop || progress.stopRequested()) {
+        // The rows done up to the stop, before the position goes back to the start.
+        progress.setPosition(done.load());
+        return Failure(CoherenceErrorKind::kStopped);
+      }
+      shown.update(total);
     }
   } catch (const std::length_error&) {
     return AnalysisFailure(AnalysisErrorKind::kTooLong, -1);
@@ -282,25 +311,36 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   }
 
   const std::size_t rows = frequencies.size();
-  result.points.resize(rows);
-  std::vector<double> column;
-  for (std::size_t j = 0; j < rows; ++j) {
-    CoherencePoint& point = result.points[j];
-    point.frequencyHz = frequencies[j];
-    point.coherence = Coherence(measured[j]);
-    if (!point.coherence) continue;
-    // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
-    double angle = std::arg(measured[j].sum);
-    if (angle <= -std::numbers::pi) angle = std::numbers::pi;
-    point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
-    column.clear();
-    for (int p = 0; p < pairs; ++p) {
-      const double value = surrogateCoherence[static_cast<std::size_t>(p) * rows + j];
-      if (!std::isnan(value)) column.push_back(value);
+  // The points of part q.
+  auto pointsOf = [&](std::size_t q) {
+    std::vector<CoherencePoint> points(rows);
+    std::vector<double> column;
+    for (std::size_t j = 0; j < rows; ++j) {
+      CoherencePoint& point = points[j];
+      point.frequencyHz = frequencies[j];
+      point.coherence = Coherence(measured[q][j]);
+      if (!point.coherence) continue;
+      // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
+      double angle = std::arg(measured[q][j].sum);
+      if (angle <= -std::numbers::pi) angle = std::numbers::pi;
+      point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
+      column.clear();
+      for (int p = 0; p < pairs; ++p) {
+        const double value = surrogateCoherence[q][static_cast<std::size_t>(p) * rows + j];
+        if (!std::isnan(value)) column.push_back(value);
+      }
+      if (!column.empty()) point.threshold = Quantile(column, kThresholdQuantile);
+      point.significant = point.threshold && *point.coherence > *point.threshold;
+      if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
     }
-    if (!column.empty()) point.threshold = Quantile(column, kThresholdQuantile);
-    point.significant = point.threshold && *point.coherence > *point.threshold;
-    if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
+    return points;
+  };
+  result.points = pointsOf(0);
+  for (std::size_t q = 1; q < parts; ++q) {
+    CoherenceSegmentResult part;
+    part.segment = options.segments[q - 1];
+    part.points = pointsOf(q);
+    result.segments.push_back(std::move(part));
   }
   if (!AllFinite(result)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
 
@@ -314,6 +354,21 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       continue;
     }
     result.bands.push_back(BandRowOf(band, result.points, analysis.centreFrequency));
+    for (CoherenceSegmentResult& part : result.segments) {
+      CoherenceBandRow row = BandRowOf(band, part.points, analysis.centreFrequency);
+      if (row.note != BandNote::kNoFrequency) {
+        const SampleRange samples =
+            SamplesInInterval(part.segment.startS, part.segment.endS, analysis.sampleRateHz, result.sampleCount);
+        if (static_cast<double>(samples.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
+          row.note = BandNote::kSegmentTooShort;
+          row.neededMinutes = NeededSegmentMinutes(band.range.low);
+        } else if (row.note == BandNote::kRecordTooShort) {
+          row.note = BandNote::kSegmentOutsideCone;
+          row.neededMinutes = 0.0;
+        }
+      }
+      part.bands.push_back(std::move(row));
+    }
   }
   return outcome;
 }

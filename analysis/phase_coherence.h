@@ -31,6 +31,10 @@ struct CoherenceOptions {
   ThermalWaveTissue tissue;  // lambda, rho and c give the depth of a lag (its depthM is not used)
   int surrogatePairs = 100;  // 0 .. kMaxSurrogatePairs; 0 computes no threshold (nothing is significant)
   std::uint64_t seed = 1;    // the surrogates' random streams (SurrogateSeed(seed, record, pair))
+  // Segments of the records, each with points and bands of its own: the averages over its samples inside the
+  // cone of influence of the whole records' transforms (the measured ones and the surrogates' alike, so the
+  // segments cost no transform of their own); the band notes are a segment table's.
+  std::vector<Segment> segments;
 };
 
 enum class CoherenceErrorKind {
@@ -67,8 +71,14 @@ struct CoherenceBandRow {
   std::optional<double> lagSeconds;         // mean of dt over the band's frequencies that have a value
   std::optional<double> depthMm;            // median of x(f) over the band; empty where none is significant
   std::optional<double> depthAmpMm;         // the depth from the amplitudes (coherence_modes.h), where computed
-  BandNote note = BandNote::kNone;          // as in the band table (record too short)
+  BandNote note = BandNote::kNone;          // as in the band table (record or segment too short)
   double neededMinutes = 0.0;
+};
+
+struct CoherenceSegmentResult {
+  Segment segment;
+  std::vector<CoherencePoint> points;   // as CoherenceResult::points, over the segment's samples
+  std::vector<CoherenceBandRow> bands;  // as CoherenceResult::bands
 };
 
 struct CoherenceResult {
@@ -80,6 +90,7 @@ struct CoherenceResult {
   std::vector<CoherencePoint> points;   // by increasing frequency
   std::vector<CoherenceBandRow> bands;  // the reported bands, in the order of options.analysis.bands
   std::vector<AnalysisBand> omitted;    // bands outside the analysed range
+  std::vector<CoherenceSegmentResult> segments;  // one per options.segments, in that order
 };
 
 struct CoherenceOutcome {
@@ -98,11 +109,15 @@ std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, cons
 CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
                                     double centreFrequency);
 
-// Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress: range 0 .. 1 + pairs
-// (the records, then each surrogate pair), reported when the percentage changes; a stop request is seen between
-// pairs and between frequencies and ends the run with kStopped. The surrogates and their transforms are spread
-// over options.analysis.threads; the result does not depend on the thread count. Blocking; call it from a
-// worker thread.
+// Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress counts rows: range
+// 0 .. J + pairs (J + 2 S), S = max(1, J / 2), the measured pair's J rows, then per surrogate pair S for each of
+// its surrogates (advanced by IAAFT round) and its J rows; reported when the percentage changes and every 0.25 s
+// the position moves between. A stop request is seen between rows, inside a row between its FFTs and between
+// IAAFT rounds, and ends the run with kStopped and no result (the position of the rows done is reported last,
+// then put back to the start). The rows and the surrogate pairs are spread over
+// options.analysis.threads workers, at most one per core; the result does not depend on the thread count.
+// Memory: the two records' spectra and kernels, and per worker one surrogate pair in the making (about 90 N
+// bytes) and a few arrays of one row's kernel terms. Blocking; call it from a worker thread.
 CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span<const double> bloodFlow,
                                   const CoherenceOptions& options, ProgressSink& progress = NullProgress());
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <new>
 #include <stdexcept>
 
 #include "analysis/frequency_grid.h"
+#include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
 
@@ -31,6 +33,14 @@ bool AllFinite(const AnalysisResult& result) {
     if (!Finite(row.amplitude) || !Finite(row.power) || !Finite(row.relativeAmplitude) ||
         !Finite(row.relativePower))
       return false;
+  }
+  for (const SegmentAnalysis& segment : result.segments) {
+    for (const SpectrumPoint& point : segment.spectrum)
+      if (!Finite(point.amplitude) || !Finite(point.power)) return false;
+    for (const BandRow& row : segment.table.rows)
+      if (!Finite(row.amplitude) || !Finite(row.power) || !Finite(row.relativeAmplitude) ||
+          !Finite(row.relativePower))
+        return false;
   }
   for (std::size_t j = 0; j < result.picture.rows(); ++j)
     for (int c = 0; c < result.picture.columns(); ++c)
@@ -108,16 +118,24 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     result.frequenciesHz = transform.frequencies();
     result.validRanges = transform.validRanges();
     result.spectrum.resize(rows);
+    for (const Segment& segment : options.segments) {
+      SegmentAnalysis part;
+      part.segment = segment;
+      part.samples = SamplesInInterval(segment.startS, segment.endS, options.sampleRateHz, result.sampleCount);
+      part.spectrum.resize(rows);
+      result.segments.push_back(std::move(part));
+    }
     if (options.pictureColumns > 0) result.picture = ScalogramPicture(rows, result.sampleCount, options.pictureColumns);
 
     std::atomic<bool> stop{false};
     std::atomic<bool> outOfMemory{false};
     PercentProgress shown(progress, 0, static_cast<long long>(rows));
     ParallelTaskControl control;
-    control.threads = options.threads > 0 ? options.threads : HardwareThreadCount();
+    control.threads = CappedThreadCount(options.threads);
     control.threadName = "Analysis";
     control.stop = &stop;
     control.progress = &progress;  // asked on the calling thread only; the workers read the flag
+    shown.setHeartbeat(std::chrono::milliseconds(250));
     control.onProgress = [&shown](long long done) { shown.update(done); };
     // One workspace per worker: a row's buffer is too large to allocate per row.
     std::vector<std::unique_ptr<MorletWorkspace>> workspaces(static_cast<std::size_t>(kMaxTaskThreads));
@@ -128,6 +146,9 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
         const auto row = static_cast<std::size_t>(j);
         const std::span<const fft::ComplexD> w = transform.row(row, *workspace);
         result.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w, result.validRanges[row]);
+        for (SegmentAnalysis& part : result.segments)
+          part.spectrum[row] = AverageOverValidSamples(result.frequenciesHz[row], w,
+                                                       Intersection(result.validRanges[row], part.samples));
         if (!result.picture.empty()) result.picture.setRow(row, w, result.validRanges[row]);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
@@ -143,6 +164,9 @@ AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOpti
     return Failure(AnalysisErrorKind::kOutOfMemory);
   }
   result.table = ComputeBandTable(result.spectrum, result.sampleCount, options.bands, range, options.centreFrequency);
+  for (SegmentAnalysis& part : result.segments)
+    part.table = ComputeSegmentBandTable(part.spectrum, part.samples.size(), options.sampleRateHz, options.bands, range,
+                                         options.centreFrequency);
   if (!AllFinite(result)) return Failure(AnalysisErrorKind::kValuesTooLarge);
   return outcome;
 }

@@ -19,6 +19,7 @@
 #include "analysis/scalogram_picture.h"
 #include "analysis/time_averaged_spectrum.h"
 #include "core/frequency_band.h"
+#include "formats/marker.h"
 #include "core/progress.h"
 
 namespace kelvora {
@@ -38,7 +39,20 @@ struct AnalysisOptions {
   DetrendMode detrend = DetrendMode::kCubic;
   std::vector<AnalysisBand> bands = DefaultBands();
   int pictureColumns = kDefaultPictureColumns;  // at most this many picture columns; 0 makes no picture
-  int threads = 0;                              // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount()
+  int threads = 0;  // 1 .. kMaxAnalysisThreads; 0 takes HardwareThreadCount(); never more than the cores are used
+  // Segments [startS, endS) of the record (seconds from its first sample) that get a spectrum and a band table
+  // of their own, from the same transform of the whole record.
+  std::vector<Segment> segments;
+};
+
+// The statistics of one segment: its samples (SamplesInInterval), the time-averaged spectrum over the samples
+// of the segment that lie inside each row's cone of influence, and the band table of that spectrum
+// (ComputeSegmentBandTable).
+struct SegmentAnalysis {
+  Segment segment;
+  SampleRange samples;
+  std::vector<SpectrumPoint> spectrum;
+  BandTable table;
 };
 
 enum class AnalysisErrorKind {
@@ -72,6 +86,7 @@ struct AnalysisResult {
   std::vector<SpectrumPoint> spectrum;     // A(f_j), P(f_j)
   BandTable table;
   ScalogramPicture picture;                // empty when pictureColumns was 0
+  std::vector<SegmentAnalysis> segments;   // one per options.segments, in that order
 
   // Time of sample n in seconds.
   double seconds(long long n) const { return static_cast<double>(n) / sampleRateHz; }
@@ -112,8 +127,9 @@ MorletTransform MakeAnalysisTransform(std::span<const double> values, const Anal
 std::shared_ptr<const MorletKernels> MakeAnalysisKernels(long long sampleCount, const AnalysisOptions& options);
 
 // Analyses values[0 .. N-1] (sample n at n / fs seconds): detrends a copy, transforms it at every grid frequency
-// and returns the spectrum, the band table of options.bands and the picture. Progress: range 0 .. J (rows done),
-// reported when the percentage changes; a stop request is seen between frequencies and ends the run with
+// and returns the spectrum, the band table of options.bands, the picture and each segment's spectrum and table.
+// Progress: range 0 .. J (rows done), reported when the percentage changes and every 0.25 s the position moves
+// between; a stop request is seen between frequencies and ends the run with
 // kStopped. Cost: one real FFT of length L and one complex FFT of length L per frequency, L = about
 // N + 7.4 f0 fs / f_min, spread over the threads. Blocking; call it from a worker thread, never the UI thread.
 AnalysisOutcome AnalyzeRecord(std::span<const double> values, const AnalysisOptions& options,

@@ -43,7 +43,7 @@ std::vector<OptionDef> AnalysisOptionDefs() {
           {"fmin", 0, "HZ", "lowest frequency (default 0.005)"},
           {"fmax", 0, "HZ", "highest frequency, at most fs/2 (default min(2, fs/3))"},
           {"detrend", 0, "MODE", "none, mean, linear or cubic (default cubic)"},
-          {"threads", 0, "N", "worker threads, 1 .. 32 (default: the number of cores)"}};
+          {"threads", 0, "N", "worker threads, 1 .. 32 (default: the number of cores); never more than the cores are used"}};
 }
 
 std::optional<std::string> ReadAnalysisOptions(const ParsedArgs& parsed, int sampleRateHz, AnalysisOptions& options) {

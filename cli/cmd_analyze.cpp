@@ -5,11 +5,13 @@
 #include <cmath>
 
 #include "analysis/analysis_csv.h"
+#include "analysis/analysis_mat.h"
 #include "analysis/png_encoder.h"
 #include "analysis/record_analysis.h"
 #include "analysis/scalogram_image.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
+#include "cli/marker_cli.h"
 #include "core/text_helpers.h"
 #include "cli/console_progress.h"
 
@@ -27,13 +29,17 @@ std::vector<OptionDef> AnalyzeOptions() {
   options.push_back({"spectrum", 0, "FILE", "write frequency_hz,amplitude,power of the first INPUT here"});
   options.push_back(
       {"scalogram", 0, "FILE", "write the first INPUT's scalogram as a picture (.png) or a matrix (.csv)"});
+  options.push_back(SegmentsOptionDef());
+  for (const std::vector<OptionDef>& more : {MarkerSourceOptionDefs(), OcclusionFinderOptionDefs()})
+    options.insert(options.end(), more.begin(), more.end());
+  options.push_back({"mat", 0, "FILE", "write the band table, the first INPUT's spectrum and scalogram to a MATLAB file"});
   return options;
 }
 
 // The record of one INPUT. Every input of this command is read here, so a change of reader is one line.
 std::optional<SignalRecord> LoadAnalysisInput(CliContext& context, CommonOptions& common, const std::string& path,
-                                              int& exitStatus) {
-  return LoadInput(context, common, path, false, exitStatus);
+                                              int& exitStatus, InputDetails& details) {
+  return LoadInput(context, common, path, false, exitStatus, &details);
 }
 
 bool EndsWith(std::string text, const std::string& suffix) {
@@ -52,6 +58,13 @@ std::string NoteText(const BandRow& row) {
       const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
       return "record too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
     }
+    case BandNote::kSegmentTooShort: {
+      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
+      char buffer[64];
+      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
+      return "segment too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
+    }
+    case BandNote::kSegmentOutsideCone: return "the segment lies outside the cone of influence for this band";
   }
   return {};
 }
@@ -64,12 +77,14 @@ std::string ScalogramPng(const AnalysisResult& result) {
 
 // The analysis options and the files this command writes; gives a usage error text for a bad value.
 std::optional<std::string> ReadAnalyzeOptions(const ParsedArgs& parsed, int sampleRateHz, AnalysisOptions& options) {
-  for (const char* name : {"table", "spectrum", "scalogram"}) {
+  for (const char* name : {"table", "spectrum", "scalogram", "mat"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
   if (const auto text = parsed.value("scalogram"); text && !EndsWith(*text, ".png") && !EndsWith(*text, ".csv"))
     return "--scalogram needs a file name ending in .png or .csv, not '" + *text + "'";
+  if (const auto text = parsed.value("mat"); text && !EndsWith(*text, ".mat"))
+    return "--mat needs a file name ending in .mat, not '" + *text + "'";
   return ReadAnalysisOptions(parsed, sampleRateHz, options);
 }
 
@@ -79,7 +94,7 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   CommandLine line;
   if (const auto done = ParseCommandLine(args, context, kName, AnalyzeOptions(),
         "analyze INPUT... [--bands SET] [--fmin HZ] [--fmax HZ] [--table FILE] [--spectrum FILE] "
-        "[--scalogram FILE.png|FILE.csv] [options]",
+        "[--scalogram FILE.png|FILE.csv] [--mat FILE.mat] [options]",
         "The Morlet wavelet transform of each INPUT (its least-squares trend removed) at 2^(j/V) Hz from fmin to\n"
         "fmax, averaged over the time inside the cone of influence, and the band table: one CSV line per INPUT and\n"
         "band, file,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note, in full precision\n"
@@ -87,7 +102,17 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
         "value over the mean of the whole listed range. --spectrum and --scalogram describe the first INPUT (the\n"
         "matrix holds the block means of |W|, empty outside the cone; the picture shows them on a linear colour\n"
         "scale from 0 to their largest value, dimmed outside the cone, highest frequency at the top).\n"
-        "A bad INPUT is reported and the others' lines are kept; the exit status is then 1.",
+        "A bad INPUT is reported and the others' lines are kept; the exit status is then 1.\n"
+        "--segments gives one line per segment and band instead, with segment,start_s,end_s after file: the\n"
+        "statistics of the segment's samples inside the cone of influence of the whole record's transform, the\n"
+        "coverage the share of the segment's samples used. 'markers' takes the segments between the record's\n"
+        "markers (see markers --help; with --find-occlusions also the occlusions found), each named by the marker\n"
+        "that opens it; NAME:START:END,... or a name,start_s,end_s file gives them in seconds. --spectrum then\n"
+        "writes segment,start_s,end_s,frequency_hz,amplitude,power: each segment's spectrum.\n"
+        "--mat writes a MATLAB file: the struct 'bands' (a column per field of the table; a value that may be\n"
+        "empty is 0 where it is, beside its 0/1 column NAME_valid), the struct 'spectrum' (frequency_hz,\n"
+        "amplitude, power, valid_samples) and the first INPUT's scalogram_amplitude (frequencies x times),\n"
+        "scalogram_valid (1 inside the cone), scalogram_frequency_hz and scalogram_time_s, and fs.",
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -101,17 +126,28 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
   bool optionsAtRecordRate = false;
   const std::optional<std::string> spectrumPath = parsed.value("spectrum");
   const std::optional<std::string> scalogramPath = parsed.value("scalogram");
+  const std::optional<std::string> matPath = parsed.value("mat");
+  std::vector<std::pair<std::string, BandTable>> tables;  // for --mat: every INPUT's table
+  std::vector<std::string> notes;
 
   int status = kExitSuccess;
-  std::string table = kBandTableCsvHeader;
+  const bool bySegment = parsed.has("segments");
+  std::string table = bySegment ? kSegmentBandTableCsvHeader : kBandTableCsvHeader;
   bool anyRows = false;
   bool omittedReported = false;
   std::optional<AnalysisResult> first;
   for (std::size_t i = 0; i < parsed.positionals.size(); ++i) {
     const std::string& path = parsed.positionals[i];
     int loadStatus = kExitSuccess;
-    const std::optional<SignalRecord> record = LoadAnalysisInput(context, line.options, path, loadStatus);
+    InputDetails details;
+    const std::optional<SignalRecord> record = LoadAnalysisInput(context, line.options, path, loadStatus, details);
     if (!record) {
+      status = loadStatus;
+      continue;
+    }
+    const std::optional<std::vector<Segment>> segments =
+        ReadSegments(context, line.options, parsed, path, *record, details, loadStatus);
+    if (!segments) {
       status = loadStatus;
       continue;
     }
@@ -121,7 +157,8 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
         return UsageError(context, kName, *error);
     }
     // The picture costs memory and time; only the first input's is written.
-    options.pictureColumns = i == 0 && scalogramPath ? kDefaultPictureColumns : 0;
+    options.pictureColumns = i == 0 && (scalogramPath || matPath) ? kDefaultPictureColumns : 0;
+    options.segments = *segments;
     AnalysisOutcome outcome;
     {
       ConsoleProgress progress(context.err, line.options.progress, kName);
@@ -136,7 +173,16 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
       ReportOmittedBands(context, kName, outcome.result.table.omitted, outcome.result.frequencyRange);
       omittedReported = true;
     }
-    table += BandTableCsvRows(path, outcome.result.table, NoteText);
+    if (bySegment) {
+      for (const SegmentAnalysis& segment : outcome.result.segments)
+        table += SegmentBandTableCsvRows(path, segment, NoteText);
+    } else {
+      table += BandTableCsvRows(path, outcome.result.table, NoteText);
+    }
+    if (matPath) {
+      tables.emplace_back(path, outcome.result.table);
+      for (const BandRow& row : outcome.result.table.rows) notes.push_back(NoteText(row));
+    }
     anyRows = true;
     if (i == 0) first = std::move(outcome.result);
   }
@@ -148,11 +194,22 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     context.out << table << std::flush;
     if (!context.out) status = InputError(context, "cannot write the table to standard output");
   }
-  if ((spectrumPath || scalogramPath) && !first) {
-    return InputError(context, "--spectrum and --scalogram describe the first INPUT, which failed; nothing written");
+  if ((spectrumPath || scalogramPath || matPath) && !first) {
+    return InputError(context,
+                      "--spectrum, --scalogram and --mat describe the first INPUT, which failed; nothing written");
+  }
+  if (matPath) {
+    std::vector<std::pair<std::string, const BandTable*>> tableRefs;
+    for (const auto& [file, t] : tables) tableRefs.emplace_back(file, &t);
+    std::vector<MatValue> variables = {BandTableMat(tableRefs, notes), SpectrumMat(*first)};
+    for (MatValue& v : ScalogramMat(*first)) variables.push_back(std::move(v));
+    variables.push_back(MatValue::Scalar("fs", first->sampleRateHz));
+    if (const auto error = WriteMatFile(*matPath, variables)) status = InputError(context, DescribeRecordFileError(*error));
   }
   if (spectrumPath)
-    if (const int written = WriteOutputFile(context, *spectrumPath, SpectrumCsv(*first)); written != kExitSuccess)
+    if (const int written =
+            WriteOutputFile(context, *spectrumPath, bySegment ? SegmentSpectrumCsv(*first) : SpectrumCsv(*first));
+        written != kExitSuccess)
       status = written;
   if (scalogramPath) {
     const std::string bytes = EndsWith(*scalogramPath, ".png") ? ScalogramPng(*first) : ScalogramCsv(*first);

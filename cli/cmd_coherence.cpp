@@ -8,12 +8,14 @@
 
 
 #include "analysis/analysis_csv.h"
+#include "analysis/analysis_mat.h"
 #include "analysis/coherence_modes.h"
 #include "analysis/coherence_over_time_output.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/png_encoder.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
+#include "cli/marker_cli.h"
 #include "cli/console_progress.h"
 #include "core/text_helpers.h"
 
@@ -39,8 +41,12 @@ std::vector<OptionDef> CoherenceCommandOptionDefs() {
       {"wavelet", 0, "sampled|band-limited", "the Morlet kernel (default sampled; --compat moda: band-limited)"},
       {"preprocess", 0, "detrend|moda", "detrend as --detrend says, or MODA's cubic fit and band-pass"},
       {"padding", 0, "zero|predictive", "the padding of the transform (default zero; --compat moda: predictive)"},
-      {"amplitude-scale", 0, "full|half", "A or A/2 for a cosine of amplitude A (default full; --compat moda: half)"}};
+      {"amplitude-scale", 0, "full|half", "A or A/2 for a cosine of amplitude A (default full; --compat moda: half)"},
+      {"mat", 0, "FILE", "write the band table and the curves to a MATLAB file"}};
   options.insert(options.end(), own.begin(), own.end());
+  options.push_back(SegmentsOptionDef());
+  for (const std::vector<OptionDef>& more : {MarkerSourceOptionDefs(), OcclusionFinderOptionDefs()})
+    options.insert(options.end(), more.begin(), more.end());
   return options;
 }
 
@@ -117,7 +123,7 @@ std::optional<std::string> ReadModeOptions(const ParsedArgs& parsed, CoherenceMo
 // The options beyond the analysis ones; gives a usage error text for a bad value.
 std::optional<std::string> ReadOwnOptions(const ParsedArgs& parsed, CoherenceOptions& options) {
   if (const auto error = ReadCoherenceOptions(parsed, options)) return error;
-  for (const char* name : {"table", "curves"}) {
+  for (const char* name : {"table", "curves", "mat"}) {
     const auto text = parsed.value(name);
     if (text && text->empty()) return "--" + std::string(name) + " needs a file name";
   }
@@ -149,7 +155,7 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   if (const auto done = ParseCommandLine(args, context, kName, CoherenceCommandOptionDefs(),
         "coherence T_INPUT BF_INPUT [--surrogates N] [--seed S] [--bands SET] [--lambda L --rho R "
         "--heat-capacity C] [--table FILE] [--curves FILE] [--over-time FILE.png|FILE.csv [--window-cycles C]] "
-        "[--compat moda] [--surrogates-of bf|t|both] [--threshold-rule weibull|rank] [options]",
+        "[--compat moda] [--surrogates-of bf|t|both] [--threshold-rule weibull|rank] [--mat FILE.mat] [options]",
         "The wavelet phase coherence of a temperature record T_INPUT (read with the kelvin check) and a blood-flow\n"
         "record BF_INPUT of one rate: both are transformed as analyze does (a longer record is cut to the shorter\n"
         "one), and at each frequency f Pi(f) = |mean of exp(i (phi_BF - phi_T))| over the time inside the cone of\n"
@@ -177,7 +183,13 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
         "--padding, --amplitude-scale, --surrogates-of, --threshold-rule (given with --compat, they override it).\n"
         "Sources: MODA's wt.m (wavelet transform, D. Iatsenko), tlphcoh.m (time-localised phase coherence) and\n"
         "surrcalc.m (surrogates); D. Iatsenko, P. V. E. McClintock, A. Stefanovska, Digital Signal Processing 42\n"
-        "(2015) 1-26; V. Ticcinelli et al., Frontiers in Physiology 8 (2017) 749.",
+        "(2015) 1-26; V. Ticcinelli et al., Frontiers in Physiology 8 (2017) 749.\n"
+        "\n"
+        "--segments (as for analyze; markers are those of BF_INPUT) gives one table per segment, segment,start_s,\n"
+        "end_s first: the averages over the segment's samples inside the cone of the whole records' transforms\n"
+        "(depth_amp_mm is left empty there).\n"
+        "--mat writes a MATLAB file with the structs 'coherence_bands' and 'coherence_curves' (a column per\n"
+        "field; a value that may be empty is 0 where it is, beside its 0/1 column NAME_valid) and fs.",
         line, InputCount::kExactlyTwo))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -196,12 +208,22 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   int status = kExitSuccess;
   const std::optional<SignalRecord> temperature = LoadInput(context, line.options, temperaturePath, true, status);
   if (!temperature) return status;
-  const std::optional<SignalRecord> bloodFlow = LoadInput(context, line.options, bloodFlowPath, false, status);
+  InputDetails bloodFlowDetails;
+  const std::optional<SignalRecord> bloodFlow =
+      LoadInput(context, line.options, bloodFlowPath, false, status, &bloodFlowDetails);
   if (!bloodFlow) return status;
+  const std::optional<std::vector<Segment>> segments =
+      ReadSegments(context, line.options, parsed, bloodFlowPath, *bloodFlow, bloodFlowDetails, status);
+  if (!segments) return status;
+  if (parsed.has("segments") && parsed.has("curves"))
+    return UsageError(context, kName, "--curves describes the whole records; leave out --segments for it");
   // An imported record sets the rate: the options again at the records' rate.
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, options.analysis))
     return UsageError(context, kName, *error);
 
+  if (parsed.has("segments") && modesNeeded)
+    return UsageError(context, kName, "--segments goes with the plain coherence only, not with --compat or its choices");
+  options.segments = *segments;
   CoherenceModeOutcome outcome;
   {
     ConsoleProgress progress(context.err, line.options.progress, kName);
@@ -230,13 +252,16 @@ int RunCoherence(const std::vector<std::string>& args, CliContext& context) {
   }
   ReportOmittedBands(context, kName, result.omitted, AnalysisFrequencyRange(options.analysis));
 
-  const std::string table = CoherenceTableCsv(result);
+  const std::string table = parsed.has("segments") ? SegmentCoherenceTableCsv(result) : CoherenceTableCsv(result);
   if (const auto tablePath = parsed.value("table")) {
     if (const int written = WriteOutputFile(context, *tablePath, table); written != kExitSuccess) status = written;
   } else {
     context.out << table << std::flush;
     if (!context.out) status = InputError(context, "cannot write the table to standard output");
   }
+  if (const auto matPath = parsed.value("mat"))
+    if (const auto error = WriteMatFile(*matPath, CoherenceMat(result)))
+      status = InputError(context, DescribeRecordFileError(*error));
   if (const auto curvesPath = parsed.value("curves"))
     if (const int written = WriteOutputFile(context, *curvesPath, CoherenceCurvesCsv(result)); written != kExitSuccess)
       status = written;

@@ -24,15 +24,21 @@ struct InputDetails {
   double sourceRateHz = 0.0;  // the file's rate before resampling
   long long ratio = 1;        // file samples per record sample
   bool imported = false;      // read by the delimited-text or EDF reader, not as a one-column signal file
+  bool edf = false;           // read by the EDF reader
 };
 
 // The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike, through ReadRecordFile
 // (formats/record_file.h), which tells the format by ReadFileLayout. `temperature` applies the kelvin rule (a
 // first sample above 250 is kelvin). The reading options choose the reader as there: --column, --time-column,
 // --skip-lines or --resample-to read a signal text as delimited text; --channel alone reads a file as EDF
-// unless it is ".csv" or ".tsv"; ".edf", ".bdf" and ".rec" files are EDF.
+// unless it is ".csv" or ".tsv"; ".edf", ".bdf" and ".rec" files are EDF. Before it, a ".mat" file or one
+// that begins as a MATLAB file (its text header or an HDF5 signature), or any other file with --variable, is
+// read by the MATLAB reader (--variable; --channel for a matrix's row or column or an export's channel; --block
+// or --join-blocks for an export's blocks; a plain file's rate is its fs, else --fs), and a file whose first
+// line is a header line of an acquisition-system text export ("Interval=", ...) by that reader (--channel; a
+// file of several blocks needs --block N or --join-blocks).
 // Records are counted in the order of the calls: the k-th call takes the k-th --column, --time-column,
-// --skip-lines and --channel when an option is given several times, else its single value. A record's rate is
+// --skip-lines, --channel, --variable and --block when an option is given several times, else its single value. A record's rate is
 // --resample-to when given (block means), else the file's own (the time column, the EDF header; a file that
 // states none is at --fs, or at the rate the records before it have): it must be a whole number of hertz, and a
 // --fs that disagrees with the file's own rate, or a time column that is not uniform, is refused. The first

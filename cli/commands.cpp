@@ -18,6 +18,9 @@ const std::vector<Command>& CommandTable() {
       {"coherence", "wavelet phase coherence of a T and a BF record, its significance, the lag and the depth",
        RunCoherence},
       {"export", "write a record read from any supported file as .txt, .csv or .edf", RunExport},
+      {"markers", "list a record's protocol markers (file, sidecar, found occlusions)", RunMarkers},
+      {"porh", "post-occlusive reactive hyperaemia of each occlusion of a flux record", RunPorh},
+      {"heating", "local thermal hyperaemia of a heating phase of a flux record", RunHeating},
       {"study", "measures, summaries, rank tests and a report over the recordings of a manifest", RunStudy},
   };
   return table;

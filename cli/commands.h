@@ -38,6 +38,9 @@ int RunPpg(const std::vector<std::string>& args, CliContext& context);
 int RunAnalyze(const std::vector<std::string>& args, CliContext& context);
 int RunCoherence(const std::vector<std::string>& args, CliContext& context);
 int RunExport(const std::vector<std::string>& args, CliContext& context);
+int RunMarkers(const std::vector<std::string>& args, CliContext& context);
+int RunPorh(const std::vector<std::string>& args, CliContext& context);
+int RunHeating(const std::vector<std::string>& args, CliContext& context);
 int RunStudy(const std::vector<std::string>& args, CliContext& context);
 
 // Every command, in the order the global help lists them.

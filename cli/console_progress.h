@@ -1,5 +1,6 @@
 #pragma once
 // A text progress bar on standard error for --progress.
+#include <chrono>
 #include <ostream>
 #include <string>
 
@@ -7,7 +8,9 @@
 
 namespace kelvora::cli {
 
-// Draws "\r[#########           ] 42%" whenever the percentage text changes; the line is ended when the sink is
+// Draws "\rlabel [#########           ] 42%  elapsed 0:01:05  left 0:01:30" whenever the percentage text
+// changes, and at most twice a second when only the position moves; the time left is elapsed / done * (to do),
+// shown once some work is done. The clock starts when the range is set. The line is ended when the sink is
 // destroyed. A disabled bar draws nothing.
 class ConsoleProgress : public ProgressSink {
  public:
@@ -28,6 +31,14 @@ class ConsoleProgress : public ProgressSink {
   long long m_maximum = 0;
   long long m_position = 0;
   bool m_drawn = false;
+  std::string m_text;
+  std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point m_lastDraw{};
+
+  void draw();
 };
+
+// "H:MM:SS" of whole seconds (negative taken as 0).
+std::string ClockText(double seconds);
 
 }  // namespace kelvora::cli

@@ -77,7 +77,10 @@ std::vector<OptionDef> ReadingOptionDefs() {
       {"column", 0, "NAME|N", "signal column of delimited text (by name or number from 1)"},
       {"time-column", 0, "NAME|N", "time column of delimited text, or 'none' (default: detected)"},
       {"skip-lines", 0, "K", "header lines before the data of delimited text (default: detected)"},
-      {"channel", 0, "LABEL|N", "channel of an EDF, EDF+ or BDF file (by label or number from 1)"},
+      {"channel", 0, "LABEL|N", "channel of an EDF, EDF+ or BDF file, an acquisition export or a MATLAB matrix"},
+      {"variable", 0, "NAME", "variable of a MATLAB file (default: its only numeric vector or matrix)"},
+      {"block", 0, "N", "block of an acquisition-system export (by number from 1)"},
+      {"join-blocks", 0, "", "join the blocks of an acquisition-system export when they follow without a gap"},
       {"resample-to", 0, "HZ", "block means down to HZ (a whole-number ratio of the file's rate)"},
   };
 }
@@ -115,6 +118,14 @@ std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOpt
   reading.columns = AllValues(parsed, "column");
   reading.timeColumns = AllValues(parsed, "time-column");
   reading.channels = AllValues(parsed, "channel");
+  reading.variables = AllValues(parsed, "variable");
+  for (const std::string& text : AllValues(parsed, "block")) {
+    int block = 0;
+    if (const auto error = ReadWhole("block", text, 1, 1000000, block)) return error;
+    reading.blocks.push_back(block);
+  }
+  reading.joinBlocks = parsed.has("join-blocks");
+  if (reading.joinBlocks && !reading.blocks.empty()) return "--block and --join-blocks cannot be given together";
   for (const std::string& text : AllValues(parsed, "skip-lines")) {
     int lines = 0;
     if (const auto error = ReadWhole("skip-lines", text, 0, 1000000, lines)) return error;
@@ -128,6 +139,8 @@ std::optional<std::string> ReadCommonOptions(const ParsedArgs& parsed, CommonOpt
   for (const auto* list : {&reading.columns, &reading.timeColumns, &reading.channels})
     for (const std::string& text : *list)
       if (text.empty()) return "--column, --time-column and --channel need a name or a number";
+  for (const std::string& text : reading.variables)
+    if (text.empty()) return "--variable needs a name";
   if (const auto output = parsed.value("output")) {
     if (output->empty()) return "--output needs a file name";
     options.output = *output;

@@ -35,7 +35,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
 // The options every command takes: --fs, -o/--output, --full-precision, --progress, --help.
 std::vector<OptionDef> CommonOptionDefs();
 // The options of every command that reads a record: --column, --time-column, --skip-lines, --channel,
-// --resample-to.
+// --variable, --block, --join-blocks, --resample-to.
 std::vector<OptionDef> ReadingOptionDefs();
 
 // How the records a command reads are read (see LoadInput in cli/command_support.h). --column, --time-column,
@@ -46,6 +46,9 @@ struct ReadingOptions {
   std::vector<std::string> timeColumns;  // --time-column NAME|N|none
   std::vector<int> skipLines;            // --skip-lines K
   std::vector<std::string> channels;     // --channel LABEL|N
+  std::vector<std::string> variables;    // --variable NAME (MATLAB files)
+  std::vector<int> blocks;               // --block N (acquisition-system exports)
+  bool joinBlocks = false;               // --join-blocks
   std::optional<int> resampleToHz;       // --resample-to HZ
 
   bool any() const {

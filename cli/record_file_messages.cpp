@@ -152,12 +152,42 @@ std::string Body(const RecordFileError& e) {
       return "no samples";
     case K::kNonFiniteValue:
       if (e.column == 0) return "Value is not a finite number";  // a signal file's line
+      if (!e.text.empty())
+        return "value " + std::to_string(e.count + 1) + " of " + Quoted(e.text) + " is not a finite number";
       return "sample " + std::to_string(e.count) + " of channel " + std::to_string(e.column) +
              " is not a finite number";
     case K::kValueTooLarge:
       return "channel " + std::to_string(e.column) + " has values too large for an EDF header";
     case K::kBadChannel:
+      if (!e.text.empty()) return "'" + EscapeBytes(e.text) + "' cannot be a MATLAB variable";
       return e.column > 0 ? "channel " + std::to_string(e.column) + " has no samples or no rate" : "no channels";
+    case K::kBadHeaderValue:
+      return "the header line " + Quoted(e.text) + " has a value that cannot be used";
+    case K::kMissingSample:
+      return "channel " + std::to_string(e.column) + ": missing value " + Quoted(e.text) + " in a channel read";
+    case K::kBlocksNotContiguous:
+      return "block " + std::to_string(e.count) + " does not follow block " + std::to_string(e.count - 1) +
+             " without a gap; the blocks cannot be joined (choose one with --block)";
+    case K::kNoSuchBlock:
+      return "no block " + std::to_string(e.count) + "; the file has " + std::to_string(e.expected);
+    case K::kBlockNeeded:
+      return std::to_string(e.count) + " blocks; choose one with --block N or give --join-blocks";
+    case K::kNotMatFile:
+      return "not a MATLAB file that can be read";
+    case K::kMatVersionUnsupported:
+      return "MATLAB version " + e.text + " files cannot be read by this build";
+    case K::kNoSuchVariable:
+      return "no variable " + Quoted(e.text);
+    case K::kVariableNeeded:
+      return std::to_string(e.count) + " numeric variables; choose one with --variable";
+    case K::kVariableNotSignal:
+      return "the variable " + Quoted(e.text) + " is not a real numeric vector or matrix";
+    case K::kMatLayout: {
+      std::string text = "the variable " + Quoted(e.text) + " is missing or does not fit the export";
+      if (e.column > 0) text += " (channel " + std::to_string(e.column) + ", block " + std::to_string(e.count) + ")";
+      else if (e.count > 0) text += " (block " + std::to_string(e.count) + ")";
+      return text;
+    }
   }
   return "error";
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <tuple>
+#include <vector>
 
 namespace kelvora::fft {
 
@@ -23,10 +24,13 @@ struct PlanKey {
   bool operator<(const PlanKey& o) const {
     return std::tie(kind, precision, n, aligned, inPlace) < std::tie(o.kind, o.precision, o.n, o.aligned, o.inPlace);
   }
+  bool operator==(const PlanKey& o) const { return !(*this < o) && !(o < *this); }
 };
 
-// The plans, made on first use and never destroyed. The planner of either precision is not thread-safe, so
-// making a plan holds the mutex; the map itself is read under it too.
+// The plans, made on first use, held by shared pointers and let go least recently used first beyond the bounds.
+// A transform holds its plan's pointer while it runs, so a plan let go meanwhile is destroyed after it. The
+// planner of either precision is not thread-safe, so making and destroying a plan holds the mutex; the map is
+// read under it too. Plans let go are destroyed after the mutex is released (their deleter takes it).
 class PlanCache {
  public:
   // Never destroyed, so that plans stay valid for transforms run by other objects' destructors at exit (and
@@ -36,10 +40,10 @@ class PlanCache {
     return *cache;
   }
 
-  fftw_plan doublePlan(const PlanKey& key) {
+  std::shared_ptr<void> doublePlan(const PlanKey& key) {
+    std::vector<std::shared_ptr<void>> released;  // declared before the lock: destroyed after its release
     std::lock_guard lock(m_mutex);
-    auto it = m_double.find(key);
-    if (it != m_double.end()) return it->second;
+    if (auto found = lookUp(key)) return found;
     const int n = checkedLength(key.n);
     const unsigned flags = FFTW_ESTIMATE | (key.aligned ? 0u : FFTW_UNALIGNED);
     const std::size_t complexCount = key.kind == Kind::Forward || key.kind == Kind::Backward ? key.n : key.n / 2 + 1;
@@ -59,14 +63,18 @@ class PlanCache {
     fftw_free(a);
     fftw_free(real);
     if (!plan) throw std::bad_alloc();
-    m_double.emplace(key, plan);
-    return plan;
+    std::shared_ptr<void> held(plan, [this](void* p) {
+      std::lock_guard destroying(m_mutex);
+      fftw_destroy_plan(static_cast<fftw_plan>(p));
+    });
+    insert(key, held, released);
+    return held;
   }
 
-  fftwl_plan longPlan(const PlanKey& key) {
+  std::shared_ptr<void> longPlan(const PlanKey& key) {
+    std::vector<std::shared_ptr<void>> released;
     std::lock_guard lock(m_mutex);
-    auto it = m_long.find(key);
-    if (it != m_long.end()) return it->second;
+    if (auto found = lookUp(key)) return found;
     const int n = checkedLength(key.n);
     const unsigned flags = FFTW_ESTIMATE | (key.aligned ? 0u : FFTW_UNALIGNED);
     auto* real = static_cast<long double*>(fftwl_malloc(sizeof(long double) * (key.n + 2)));
@@ -79,24 +87,63 @@ class PlanCache {
     fftwl_free(half);
     fftwl_free(real);
     if (!plan) throw std::bad_alloc();
-    m_long.emplace(key, plan);
-    return plan;
+    std::shared_ptr<void> held(plan, [this](void* p) {
+      std::lock_guard destroying(m_mutex);
+      fftwl_destroy_plan(static_cast<fftwl_plan>(p));
+    });
+    insert(key, held, released);
+    return held;
   }
 
-  std::size_t size() {
+  std::size_t made() {
     std::lock_guard lock(m_mutex);
-    return m_double.size() + m_long.size();
+    return m_made;
+  }
+  std::size_t cached() {
+    std::lock_guard lock(m_mutex);
+    return m_plans.size();
   }
 
  private:
+  struct Entry {
+    std::shared_ptr<void> plan;
+    unsigned long long lastUse = 0;
+  };
+
   static int checkedLength(std::size_t n) {
     if (n < 1 || n > static_cast<std::size_t>(1) << 30) throw std::length_error("transform length out of range");
     return static_cast<int>(n);
   }
 
+  std::shared_ptr<void> lookUp(const PlanKey& key) {
+    auto it = m_plans.find(key);
+    if (it == m_plans.end()) return nullptr;
+    it->second.lastUse = ++m_clock;
+    return it->second.plan;
+  }
+
+  // Adds the plan and lets go of the least recently used others while the bounds are exceeded (the new plan
+  // stays even when it alone exceeds them). Called with the mutex held; the plans let go move to `released`.
+  void insert(const PlanKey& key, const std::shared_ptr<void>& plan, std::vector<std::shared_ptr<void>>& released) {
+    m_plans.emplace(key, Entry{plan, ++m_clock});
+    m_points += key.n;
+    ++m_made;
+    while (m_plans.size() > 1 && (m_plans.size() > kMaxCachedPlans || m_points > kMaxCachedPlanPoints)) {
+      auto oldest = m_plans.end();
+      for (auto it = m_plans.begin(); it != m_plans.end(); ++it)
+        if (!(it->first == key) && (oldest == m_plans.end() || it->second.lastUse < oldest->second.lastUse)) oldest = it;
+      if (oldest == m_plans.end()) break;
+      m_points -= oldest->first.n;
+      released.push_back(std::move(oldest->second.plan));
+      m_plans.erase(oldest);
+    }
+  }
+
   std::mutex m_mutex;
-  std::map<PlanKey, fftw_plan> m_double;
-  std::map<PlanKey, fftwl_plan> m_long;
+  std::map<PlanKey, Entry> m_plans;
+  std::size_t m_points = 0;
+  std::size_t m_made = 0;
+  unsigned long long m_clock = 0;
 };
 
 bool Aligned(const void* p) { return fftw_alignment_of(static_cast<double*>(const_cast<void*>(p))) == 0; }
@@ -113,7 +160,8 @@ void Complex(Kind kind, std::span<const ComplexD> in, std::span<ComplexD> out) {
   auto* dst = reinterpret_cast<fftw_complex*>(out.data());
   const bool inPlace = src == dst;
   const PlanKey key{kind, Precision::Double, in.size(), Aligned(src) && Aligned(dst), inPlace};
-  fftw_execute_dft(PlanCache::instance().doublePlan(key), src, dst);
+  const std::shared_ptr<void> plan = PlanCache::instance().doublePlan(key);
+  fftw_execute_dft(static_cast<fftw_plan>(plan.get()), src, dst);
 }
 
 }  // namespace
@@ -131,7 +179,8 @@ void ForwardReal(std::span<const double> in, std::span<ComplexD> out) {
   auto* src = const_cast<double*>(in.data());  // an out-of-place real forward transform keeps its input
   auto* dst = reinterpret_cast<fftw_complex*>(out.data());
   const PlanKey key{Kind::ForwardReal, Precision::Double, in.size(), Aligned(src) && Aligned(dst), false};
-  fftw_execute_dft_r2c(PlanCache::instance().doublePlan(key), src, dst);
+  const std::shared_ptr<void> plan = PlanCache::instance().doublePlan(key);
+  fftw_execute_dft_r2c(static_cast<fftw_plan>(plan.get()), src, dst);
 }
 
 void ForwardReal(std::span<const long double> in, std::span<ComplexL> out) {
@@ -139,14 +188,16 @@ void ForwardReal(std::span<const long double> in, std::span<ComplexL> out) {
   auto* src = const_cast<long double*>(in.data());
   auto* dst = reinterpret_cast<fftwl_complex*>(out.data());
   const PlanKey key{Kind::ForwardReal, Precision::Long, in.size(), AlignedLong(src) && AlignedLong(dst), false};
-  fftwl_execute_dft_r2c(PlanCache::instance().longPlan(key), src, dst);
+  const std::shared_ptr<void> plan = PlanCache::instance().longPlan(key);
+  fftwl_execute_dft_r2c(static_cast<fftwl_plan>(plan.get()), src, dst);
 }
 
 void BackwardReal(std::span<ComplexD> in, std::span<double> out) {
   CheckSizes(out.size(), in.size());
   auto* src = reinterpret_cast<fftw_complex*>(in.data());
   const PlanKey key{Kind::BackwardReal, Precision::Double, out.size(), Aligned(src) && Aligned(out.data()), false};
-  fftw_execute_dft_c2r(PlanCache::instance().doublePlan(key), src, out.data());
+  const std::shared_ptr<void> plan = PlanCache::instance().doublePlan(key);
+  fftw_execute_dft_c2r(static_cast<fftw_plan>(plan.get()), src, out.data());
 }
 
 void BackwardReal(std::span<ComplexL> in, std::span<long double> out) {
@@ -154,7 +205,8 @@ void BackwardReal(std::span<ComplexL> in, std::span<long double> out) {
   auto* src = reinterpret_cast<fftwl_complex*>(in.data());
   const PlanKey key{Kind::BackwardReal, Precision::Long, out.size(), AlignedLong(src) && AlignedLong(out.data()),
                     false};
-  fftwl_execute_dft_c2r(PlanCache::instance().longPlan(key), src, out.data());
+  const std::shared_ptr<void> plan = PlanCache::instance().longPlan(key);
+  fftwl_execute_dft_c2r(static_cast<fftwl_plan>(plan.get()), src, out.data());
 }
 
 void Forward(std::span<const ComplexD> in, std::span<ComplexD> out) { Complex(Kind::Forward, in, out); }
@@ -169,6 +221,24 @@ std::size_t FastLength(std::size_t n) {
   }
 }
 
-std::size_t PlanCount() { return PlanCache::instance().size(); }
+std::size_t PlanCount() { return PlanCache::instance().made(); }
+
+std::size_t CachedPlanCount() { return PlanCache::instance().cached(); }
+
+BackwardTransform::BackwardTransform(std::size_t n, bool inPlace)
+    : m_n(n),
+      m_inPlace(inPlace),
+      m_plan(PlanCache::instance().doublePlan(PlanKey{Kind::Backward, Precision::Double, n, true, inPlace})) {}
+
+void BackwardTransform::operator()(std::span<const ComplexD> in, std::span<ComplexD> out) const {
+  if (in.size() != m_n || out.size() != m_n) throw std::invalid_argument("complex transform: lengths differ");
+  auto* src = reinterpret_cast<fftw_complex*>(const_cast<ComplexD*>(in.data()));
+  auto* dst = reinterpret_cast<fftw_complex*>(out.data());
+  if (!Aligned(src) || !Aligned(dst) || (src == dst) != m_inPlace) {
+    Backward(in, out);
+    return;
+  }
+  fftw_execute_dft(static_cast<fftw_plan>(m_plan.get()), src, dst);
+}
 
 }  // namespace kelvora::fft

@@ -40,6 +40,11 @@ int HardwareThreadCount() {
   return cores == 0 ? 1 : static_cast<int>(std::min(cores, 1024u));
 }
 
+int CappedThreadCount(int threads) {
+  const int cores = HardwareThreadCount();
+  return threads > 0 ? std::min(threads, cores) : cores;
+}
+
 bool RunParallelTasks(long long count, const ParallelTaskControl& control,
                       const std::function<void(long long, int)>& task) {
   if (StopRequested(control)) return false;
@@ -94,9 +99,15 @@ bool RunParallelTasks(long long count, const ParallelTaskControl& control,
         stopped = true;
         halt.store(true);
       }
+      if (control.onWake && !stopped) control.onWake();
       if (now != shown && control.onProgress && !stopped) {
         shown = now;
         control.onProgress(now);
+      }
+      // A stop asked from within the reports takes effect at once.
+      if (!stopped && (control.onWake || control.onProgress) && StopRequested(control)) {
+        stopped = true;
+        halt.store(true);
       }
       lock.lock();
     }

@@ -21,6 +21,9 @@ struct ParallelTaskControl {
   // per finished unit, and not more often than the calling thread wakes), and once more at the end when every
   // unit ran. Never concurrently with itself.
   std::function<void(long long done)> onProgress;
+  // Called on the calling thread every time it wakes while units run (at least every 10 ms), for progress
+  // that the tasks count themselves in finer steps than units. Never concurrently with itself or onProgress.
+  std::function<void()> onWake;
 };
 
 // Runs task(index, worker) for index = 0 .. count - 1 on control.threads worker threads; each worker takes the
@@ -36,5 +39,9 @@ bool RunParallelTasks(long long count, const ParallelTaskControl& control,
 
 // The number of cores, at least 1: the default worker count.
 int HardwareThreadCount();
+
+// The workers of a computation that asks for `threads` (0 or less: one per core): never more than the cores,
+// since more only add memory and switching, not speed.
+int CappedThreadCount(int threads);
 
 }  // namespace kelvora

@@ -3,11 +3,13 @@
 #include <edflib.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 
 #include "formats/edf_header_check.h"
@@ -93,6 +95,38 @@ class OpenEdf {
   std::unique_ptr<edf_hdr_struct> m_header;  // about 150 KiB: not on the stack
   bool m_open = false;
 };
+
+// The channel (1-based) and sample count of a padding mark "channel C has N samples"; none for any other text.
+std::optional<std::pair<int, long long>> SampleCountMark(const std::string& text) {
+  static const std::string kStart = "channel ", kMiddle = " has ", kEnd = " samples";
+  if (text.rfind(kStart, 0) != 0) return std::nullopt;
+  const char* p = text.data() + kStart.size();
+  const char* end = text.data() + text.size();
+  int channel = 0;
+  auto r = std::from_chars(p, end, channel);
+  if (r.ec != std::errc() || std::string_view(r.ptr, end).rfind(kMiddle, 0) != 0) return std::nullopt;
+  p = r.ptr + kMiddle.size();
+  long long count = 0;
+  r = std::from_chars(p, end, count);
+  if (r.ec != std::errc() || std::string_view(r.ptr, end) != kEnd) return std::nullopt;
+  return std::make_pair(channel, count);
+}
+
+// Padding marks (written by WriteEdfFile when the records could not divide every channel) shorten their
+// channel to its own samples and leave the list of annotations.
+void DropMarkedPadding(EdfFileInfo& info) {
+  std::vector<EdfAnnotation> kept;
+  for (EdfAnnotation& a : info.annotations) {
+    const auto mark = SampleCountMark(a.text);
+    if (mark && mark->first >= 1 && mark->first <= static_cast<int>(info.channels.size()) && mark->second >= 1 &&
+        mark->second <= info.channels[static_cast<std::size_t>(mark->first - 1)].sampleCount) {
+      info.channels[static_cast<std::size_t>(mark->first - 1)].sampleCount = mark->second;
+      continue;
+    }
+    kept.push_back(std::move(a));
+  }
+  info.annotations = std::move(kept);
+}
 
 EdfFileInfo InfoOf(const edf_hdr_struct& h, int handle) {
   EdfFileInfo info;
@@ -212,6 +246,7 @@ EdfReadResult ReadEdfFile(const std::string& path, const EdfReadOptions& options
     return result;
   }
   result.info = InfoOf(file.header(), file.handle());
+  DropMarkedPadding(result.info);
 
   for (const ChannelRef& ref : options.channels) {
     int number = 0;

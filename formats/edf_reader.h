@@ -60,6 +60,8 @@ struct EdfReadResult {
 // kAnnotations; EDF+D / BDF+D files are kEdfDiscontinuous. A channel is chosen by 1-based number among the
 // ordinary signals or by label (FindByRef: kNoSuchChannel, kAmbiguousChannel). Values are physical
 // (EDFlib's scaling of the digital samples); a channel's rate is samples per record / record duration.
+// A padding mark of WriteEdfFile ("channel C has N samples") makes channel C's sampleCount N and is not listed
+// among the annotations.
 // Missing or unreadable files: kMissingFile, kCannotOpen. Cost: the header, the annotation signal and the wanted
 // samples are read once. Thread-safe: calls into EDFlib are serialised.
 EdfReadResult ReadEdfFile(const std::string& path, const EdfReadOptions& options = {});

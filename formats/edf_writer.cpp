@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <system_error>
 
 #include "core/atomic_file.h"
@@ -19,6 +20,9 @@ constexpr int kMaxChannels = 64;
 constexpr std::size_t kLimitChars = 8;
 constexpr std::size_t kLabelChars = 16;
 constexpr std::size_t kUnitChars = 8;
+// What EDFlib keeps of the recording's additional text (the header's recording field holds 80 characters with
+// the start date and the other subfields).
+constexpr std::size_t kRecordingChars = 40;
 
 // The shortest fixed text of value with `decimals` decimals, or an empty text when it is longer than 8.
 std::string FixedText(double value, int decimals) {
@@ -71,7 +75,52 @@ std::string WriteReason(int error) {
   return std::generic_category().message(error != 0 ? error : EIO);
 }
 
+// EDFlib's unit of time (10 microseconds) per second, and the data-record durations it accepts.
+constexpr long long kUnitsPerSecond = 100000;
+constexpr long long kShortestRecordUnits = 100;      // 0.001 s
+constexpr long long kLongestRecordUnits = 6000000;   // 60 s
+
 }  // namespace
+
+std::optional<EdfRecordLayout> ChooseEdfRecordLayout(const std::vector<EdfWriteChannel>& channels) {
+  if (channels.empty()) return std::nullopt;
+  long long common = 0;
+  for (const EdfWriteChannel& c : channels) {
+    if (c.values.empty() || c.sampleRateHz < 1) return std::nullopt;
+    const long long n = static_cast<long long>(c.values.size());
+    // Every channel must last the same time: n_c / rate_c = n_0 / rate_0.
+    if (n * channels.front().sampleRateHz != static_cast<long long>(channels.front().values.size()) * c.sampleRateHz)
+      return std::nullopt;
+    common = std::gcd(common, n);
+  }
+  const long long n0 = static_cast<long long>(channels.front().values.size());
+  const long long rate0 = channels.front().sampleRateHz;
+  // Records R dividing every length; the duration n0 / (R rate0) s must be a whole number of EDFlib's units
+  // within its range. The longest duration up to 1 s wins, else the shortest above it.
+  std::optional<EdfRecordLayout> best;
+  auto consider = [&](long long records) {
+    const long long numerator = n0 * kUnitsPerSecond;
+    const long long denominator = records * rate0;
+    if (numerator % denominator != 0) return;
+    const long long units = numerator / denominator;
+    if (units < kShortestRecordUnits || units > kLongestRecordUnits) return;
+    const bool better = !best || (units <= kUnitsPerSecond ? (best->durationUnits > kUnitsPerSecond ||
+                                                               units > best->durationUnits)
+                                                           : (best->durationUnits > kUnitsPerSecond &&
+                                                              units < best->durationUnits));
+    if (better) best = EdfRecordLayout{records, units};
+  };
+  for (long long d = 1; d * d <= common; ++d) {
+    if (common % d != 0) continue;
+    consider(d);
+    consider(common / d);
+  }
+  return best;
+}
+
+std::string EdfSampleCountMark(int channel, long long count) {
+  return "channel " + std::to_string(channel) + " has " + std::to_string(count) + " samples";
+}
 
 std::string ToEdfText(const std::string& text, std::size_t maxLength) {
   std::string out;
@@ -136,6 +185,21 @@ std::optional<RecordFileError> WriteEdfFile(const std::string& path, const EdfWr
     const long long rate = channel.sampleRateHz;
     records = std::max(records, (static_cast<long long>(channel.values.size()) + rate - 1) / rate);
   }
+  // Data records that divide every channel keep each one's samples exactly; otherwise 1-second records, the
+  // tails padded and each padding marked by an annotation that the reader drops it by.
+  const std::optional<EdfRecordLayout> layout = ChooseEdfRecordLayout(request.channels);
+  if (layout) records = layout->records;
+  std::vector<long long> perRecord;
+  std::vector<EdfAnnotation> annotations = request.annotations;
+  for (int c = 0; c < channelCount; ++c) {
+    const EdfWriteChannel& channel = request.channels[static_cast<std::size_t>(c)];
+    const long long n = static_cast<long long>(channel.values.size());
+    perRecord.push_back(layout ? n / records : channel.sampleRateHz);
+    if (!layout && n < records * channel.sampleRateHz) {
+      const double end = static_cast<double>(n) / channel.sampleRateHz;
+      annotations.push_back(EdfAnnotation{end, static_cast<double>(records) - end, EdfSampleCountMark(c + 1, n)});
+    }
+  }
 
   const auto write = [&](const std::string& temporary) -> std::optional<std::string> {
     std::lock_guard<std::mutex> lock(EdflibMutex());
@@ -144,13 +208,17 @@ std::optional<RecordFileError> WriteEdfFile(const std::string& path, const EdfWr
     if (handle < 0) return WriteReason(errno);
     bool ok = true;
     const long long annotationSignals =
-        std::clamp((static_cast<long long>(request.annotations.size()) + records - 1) / records, 1LL, 64LL);
+        std::clamp((static_cast<long long>(annotations.size()) + records - 1) / records, 1LL, 64LL);
     ok = ok && edf_set_number_of_annotation_signals(handle, static_cast<int>(annotationSignals)) == 0;
+    if (ok && layout && layout->durationUnits != kUnitsPerSecond)
+      ok = edf_set_datarecord_duration(handle, static_cast<int>(layout->durationUnits)) == 0;
+    if (ok && !request.recording.empty())
+      ok = edf_set_recording_additional(handle, ToEdfText(request.recording, kRecordingChars).c_str()) == 0;
     for (int c = 0; c < channelCount && ok; ++c) {
       const EdfWriteChannel& channel = request.channels[static_cast<std::size_t>(c)];
       const std::string label = ToEdfText(channel.label, kLabelChars);
       const std::string unit = ToEdfText(channel.unit, kUnitChars);
-      ok = edf_set_samplefrequency(handle, c, channel.sampleRateHz) == 0 &&
+      ok = edf_set_samplefrequency(handle, c, static_cast<int>(perRecord[static_cast<std::size_t>(c)])) == 0 &&
            edf_set_physical_minimum(handle, c, ForEdflib(limits[c].first)) == 0 &&
            edf_set_physical_maximum(handle, c, ForEdflib(limits[c].second)) == 0 &&
            edf_set_digital_minimum(handle, c, -32768) == 0 && edf_set_digital_maximum(handle, c, 32767) == 0 &&
@@ -164,7 +232,7 @@ std::optional<RecordFileError> WriteEdfFile(const std::string& path, const EdfWr
     for (long long r = 0; r < records && ok; ++r) {
       for (int c = 0; c < channelCount && ok; ++c) {
         const EdfWriteChannel& channel = request.channels[static_cast<std::size_t>(c)];
-        const std::size_t rate = static_cast<std::size_t>(channel.sampleRateHz);
+        const std::size_t rate = static_cast<std::size_t>(perRecord[static_cast<std::size_t>(c)]);
         block.resize(rate);
         for (std::size_t i = 0; i < rate; ++i) {
           const std::size_t index = static_cast<std::size_t>(r) * rate + i;
@@ -173,8 +241,8 @@ std::optional<RecordFileError> WriteEdfFile(const std::string& path, const EdfWr
         ok = edfwrite_physical_samples(handle, block.data()) == 0;
       }
     }
-    for (std::size_t a = 0; a < request.annotations.size() && ok; ++a) {
-      const EdfAnnotation& annotation = request.annotations[a];
+    for (std::size_t a = 0; a < annotations.size() && ok; ++a) {
+      const EdfAnnotation& annotation = annotations[a];
       // EDFlib takes onsets and durations in units of 100 microseconds.
       const long long onset = std::llround(std::max(0.0, annotation.onsetS) * 10000.0);
       const long long duration = annotation.durationS >= 0 ? std::llround(annotation.durationS * 10000.0) : -1;

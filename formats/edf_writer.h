@@ -25,7 +25,22 @@ struct EdfWriteRequest {
   std::vector<EdfWriteChannel> channels;   // 1 .. 64
   std::vector<EdfAnnotation> annotations;  // onsets >= 0 s; texts cut to 40 bytes by EDFlib
   std::optional<EdfStartTime> start;       // none: the time of writing
+  std::string recording;                   // the recording field's additional text (ASCII, cut to 40)
 };
+
+// Data records that hold every channel without padding: `records` of `durationUnits` x 10 us each, every
+// channel's length a whole number of samples per record.
+struct EdfRecordLayout {
+  long long records = 0;
+  long long durationUnits = 100000;
+};
+// The layout for `channels` when they all last the same time (n_c / rate_c equal) and a record count R dividing
+// every length gives a duration n_0 / (R rate_0) that is a whole number of 10 us within 0.001 .. 60 s: the
+// longest such duration up to 1 s, else the shortest above 1 s. None otherwise (different durations, or a
+// length whose divisors give no such duration). Cost O(sqrt(n)).
+std::optional<EdfRecordLayout> ChooseEdfRecordLayout(const std::vector<EdfWriteChannel>& channels);
+// The annotation text that marks the padded tail of channel `channel` (1-based) after its `count` samples.
+std::string EdfSampleCountMark(int channel, long long count);
 
 // `text` as an EDF header keeps it: "°" becomes "deg", "µ" "u", "²" "2", "³" "3", other non-ASCII characters
 // and control bytes "_", then cut to `maxLength` characters.
@@ -37,10 +52,12 @@ std::string ToEdfText(const std::string& text, std::size_t maxLength);
 // (|value| >= 10^7 roughly) or is not finite.
 std::optional<std::pair<std::string, std::string>> EdfPhysicalLimits(double minimum, double maximum);
 
-// Writes the channels as an EDF+ file of 1-second data records through EDFlib: each channel's label and unit,
-// its own rate, physical limits from EdfPhysicalLimits (so no sample is clipped; the quantisation step is
-// (maximum - minimum) / 65535), digital range -32768 .. 32767. The file lasts as long as the longest channel,
-// rounded up to whole seconds; a channel that ends earlier repeats its last sample to the end. The annotations
+// Writes the channels as an EDF+ file through EDFlib: each channel's label and unit, its own rate, physical
+// limits from EdfPhysicalLimits (so no sample is clipped; the quantisation step is (maximum - minimum) / 65535),
+// digital range -32768 .. 32767. The data records are those of ChooseEdfRecordLayout, so every channel keeps
+// its sample count; without one, 1-second records: the file lasts as long as the longest channel rounded up to
+// whole seconds, a channel that ends earlier repeats its last sample to the end and an annotation
+// (EdfSampleCountMark, at the end of its samples) marks the padding, which ReadEdfFile drops. The annotations
 // follow. The file is written to a temporary file beside `path` that then replaces it (core/atomic_file.h
 // WriteFileAtomicallyThrough): on any failure the target is as it was and no temporary file is left.
 // Errors: kBadChannel (`column`: no samples, rate < 1, or no channels / more than 64), kNonFiniteValue, kValueTooLarge,

@@ -1,5 +1,7 @@
 #include "formats/record_file.h"
 
+#include "formats/record_markers.h"
+
 #include "formats/block_resample.h"
 #include "formats/delimited_reader.h"
 #include "formats/edf_reader.h"
@@ -67,6 +69,7 @@ std::optional<ImportedChannel> ReadDelimitedChannel(const std::string& path, con
   read.layout.headerLines = options.headerLines;
   read.layout.timeColumn = options.timeColumn;
   if (options.column) read.columns.push_back(*options.column);
+  else read.columns = SignalColumnsBesideMarkers(path, read.layout);
   read.untimedRateHz = options.givenRateHz.value_or(options.defaultRateHz);
   DelimitedReadResult rows = ReadDelimitedFile(path, read);
   if (!rows.ok()) {

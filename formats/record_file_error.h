@@ -70,6 +70,24 @@ enum class RecordFileErrorKind {
   kNonFiniteValue,  // sample `count` (0-based) of channel `column` (1-based) is NaN or infinite: not written
   kValueTooLarge,   // sample values beyond +-99,999,999 cannot be described in an EDF header (`column`)
   kBadChannel,      // a channel to write has no samples or a rate below 1 Hz (`column`)
+
+  // Acquisition-system text exports (header lines, then time and values separated by tabs).
+  kBadHeaderValue,       // `line`: the header line `text` (its key) has a value that cannot be used (`reason`
+                         // holds the value as it stands, at most 40 bytes)
+  kMissingSample,        // `line`, `column` (1-based channel): the missing-value mark `text` ("*") in a channel read
+  kBlocksNotContiguous,  // block `count` (1-based) does not follow the block before it, so they cannot be joined
+  kNoSuchBlock,          // block `count` was asked; the file has `expected` blocks
+  kBlockNeeded,          // the file has `count` blocks and none was chosen
+
+  // MATLAB files.
+  kNotMatFile,           // the file is not a MATLAB file that can be read (`reason`: the library's word, or empty)
+  kMatVersionUnsupported,// a MATLAB file of a version this build cannot read (`text`: "7.3", "4")
+  kNoSuchVariable,       // `text` names no variable of the file
+  kVariableNeeded,       // the file has `count` numeric variables that can be signals and none was chosen
+  kVariableNotSignal,    // the variable `text` is not a real numeric vector or 2-D matrix with samples (`reason`:
+                         // its class, "complex", "sparse", "3-D", "empty" or "too large")
+  kMatLayout,            // an acquisition-system MATLAB export whose variable `text` is missing or does not fit
+                         // the others: about channel `column` of block `count` (each 0 when not about one)
 };
 
 struct RecordFileError {

@@ -29,6 +29,7 @@ struct ShitzerParameters {
   int cBlood = 3650;    // blood heat capacity, J/(kg*K)
   int hAir = 6;         // heat-transfer coefficient to air, W*K/m^2
   int tAir = 24;        // air temperature, °C
+  bool operator==(const ShitzerParameters&) const = default;
 };
 
 // Everything the parameter grid edits: Shitzer's six numbers and the thermal wave's tissue of the Fourier and

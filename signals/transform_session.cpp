@@ -131,6 +131,8 @@ struct TransformSession::Settings {
   ScalingMode scaling = ScalingMode::Normalized;
   std::string startTemperature = StartTemperatureText('.');
   TissueParameters tissue;
+  std::optional<WaveletType> waveletType;
+  std::optional<WaveletDelayRule> delayRule;
   ParameterGrid grid;
   std::array<SideSettings, 2> sides{SideSettings{{0.0, 0.1}, "0", TenthText('.')},
                                     SideSettings{{0.0, 2.0}, "0", "2"}};
@@ -157,6 +159,7 @@ struct TransformSession::SideState {
   ChartSeries overlayCurve;
   AxisUnits convertedAxis = AxisUnits::Physical;
   std::optional<double> correlation;
+  std::optional<ConversionProvenance> provenance;  // set with every converted record
 
   void clearFiltered() {
     filtered.clear();
@@ -182,6 +185,53 @@ struct TransformSession::Engine {
   WaveletConverter waveletConverter;
   WaveletBandFilter waveletFilter;
 };
+
+bool ConversionOutdated(const ConversionProvenance& made, const ConversionProvenance& now) {
+  if (made.method != now.method || made.from != now.from || made.scaling != now.scaling) return true;
+  if (made.scaling == ScalingMode::Scaled && (made.scaleA != now.scaleA || made.scaleB != now.scaleB)) return true;
+  const bool shitzer = made.method == ConversionMethod::Shitzer;
+  // Shitzer's T -> BF* has no power law.
+  if (!(shitzer && made.from == Side::Temperature) && made.nonlinear != now.nonlinear) return true;
+  if (shitzer) {
+    if (made.tissue.shitzer != now.tissue.shitzer || made.inputRateHz != now.inputRateHz) return true;
+    return made.from == Side::BloodFlow && made.startTemperature != now.startTemperature;
+  }
+  const ThermalWaveTissue& a = made.tissue.wave;
+  const ThermalWaveTissue& b = now.tissue.wave;
+  if (made.model != now.model || a.lambda != b.lambda || a.rho != b.rho || a.heatCapacity != b.heatCapacity ||
+      a.depthM != b.depthM || made.band.low != now.band.low ||
+      made.band.high != now.band.high)
+    return true;
+  if (made.method == ConversionMethod::Fourier) return made.inputRateHz != now.inputRateHz;
+  return made.waveletType != now.waveletType || made.delayRule != now.delayRule;
+}
+
+namespace {
+
+// The provenance of a conversion of `side` with `settings`, of the record `record` from `source`.
+ConversionProvenance ProvenanceOf(const auto& settings, Side side, const std::string& source) {
+  ConversionProvenance p;
+  p.method = settings.method;
+  p.from = side;
+  p.model = settings.model;
+  p.tissue = settings.tissue;
+  p.nonlinear = settings.nonlinear;
+  p.scaling = settings.scaling;
+  p.scaleA = settings.of(side).scaleA;
+  p.scaleB = settings.of(side).scaleB;
+  p.startTemperature = settings.startTemperature;
+  p.band = settings.of(side).band;
+  p.inputRateHz = settings.gerc;
+  p.resultRateHz = settings.gerc;
+  if (settings.method == ConversionMethod::Wavelet) {
+    p.waveletType = settings.waveletType;
+    p.delayRule = settings.delayRule;
+  }
+  p.source = source;
+  return p;
+}
+
+}  // namespace
 
 TransformSession::TransformSession() : m_state(std::make_unique<State>()), m_engine(std::make_shared<Engine>()) {
   Settings& s = m_state->settings;
@@ -250,6 +300,11 @@ void TransformSession::setBandTexts(Side side, std::string lowText, std::string 
   Settings::SideSettings& s = m_state->settings.sides[SideIndex(side)];
   s.bandLowText = std::move(lowText);
   s.bandHighText = std::move(highText);
+}
+
+void TransformSession::setWaveletChoices(std::optional<WaveletType> type, std::optional<WaveletDelayRule> delays) {
+  m_state->settings.waveletType = type;
+  m_state->settings.delayRule = delays;
 }
 
 void TransformSession::setFilterSignal(Side side, bool ticked) { m_state->of(side).filterTicked = ticked; }
@@ -383,9 +438,22 @@ SessionResult TransformSession::LoadBFFromSamples(const std::vector<double>& sam
 SessionResult TransformSession::adoptRecord(State& next, Engine& engine, Side side, const SignalRecord& record,
                                             const std::string& source, ProgressSink& progress) {
   // The reset of the side (Action1 / Action2): its converted record is no longer ready, both correlations go.
+  // Nothing made from the record it replaces stays drawn: its converted record goes, and the other side's
+  // converted record loses the overlay of it.
   SideState& own = next.of(side);
   own.convertedReady = false;
+  own.converted.clear();
+  own.convertedCurve = ChartSeries{};
+  own.overlayCurve = ChartSeries{};
+  own.provenance.reset();
   for (SideState& any : next.sides) any.correlation.reset();
+  SideState& other = next.of(OtherSide(side));
+  other.overlayCurve = ChartSeries{};
+  if (other.convertedReady && other.provenance) {
+    other.convertedCurve = SeriesOf(other.converted, other.provenance->resultRateHz);
+    other.convertedAxis =
+        other.provenance->scaling == ScalingMode::Normalized ? AxisUnits::Normalized : AxisUnits::Physical;
+  }
 
   own.record = record;
   own.loaded = true;
@@ -537,6 +605,7 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
   Settings& settings = next.settings;
   SideState& own = next.of(side);
   const bool fromTemperature = side == Side::Temperature;
+  ConversionProvenance made = ProvenanceOf(settings, side, own.source);
   const auto clearConverted = [&] {
     own.correlation.reset();
     own.convertedCurve = ChartSeries{};
@@ -614,6 +683,8 @@ SessionResult TransformSession::runConversion(State& next, Engine& engine, Side 
   own.convertedAxis = finish.scaling == ScalingMode::Normalized ? AxisUnits::Normalized : AxisUnits::Physical;
   own.convertedCurve = SeriesOf(own.converted, settings.gerc);
   own.convertedReady = true;
+  made.resultRateHz = settings.gerc;
+  own.provenance = std::move(made);
   return {};
 }
 
@@ -630,6 +701,8 @@ ConversionResult TransformSession::WaveLetT(const State& s, Engine& engine, Prog
   input.tissue = settings.tissue.wave;
   input.nonlinear = settings.nonlinear;
   input.scaling = settings.scaling;
+  input.type = settings.waveletType;
+  input.delays = settings.delayRule;
   if (settings.scaling == ScalingMode::Scaled) {
     const Settings::SideSettings& texts = settings.of(Side::Temperature);
     ParseRealText(texts.scaleA, settings.separator, input.a);
@@ -693,6 +766,16 @@ const std::vector<double>& TransformSession::converted(Side side) const { return
 const std::vector<double>& TransformSession::filtered(Side side) const { return m_state->of(side).filtered; }
 bool TransformSession::loaded(Side side) const { return m_state->of(side).loaded; }
 bool TransformSession::convertedReady(Side side) const { return m_state->of(side).convertedReady; }
+const std::optional<ConversionProvenance>& TransformSession::provenance(Side side) const {
+  return m_state->of(side).provenance;
+}
+ConversionProvenance TransformSession::provenanceNow(Side side) const {
+  return ProvenanceOf(m_state->settings, side, m_state->of(side).source);
+}
+bool TransformSession::convertedOutdated(Side side) const {
+  const SideState& own = m_state->of(side);
+  return own.convertedReady && own.provenance && ConversionOutdated(*own.provenance, provenanceNow(side));
+}
 std::optional<double> TransformSession::correlation(Side side) const { return m_state->of(side).correlation; }
 int TransformSession::activeRecord() const { return m_state->activeRecord; }
 int TransformSession::currentLength() const { return m_state->currentLength; }
@@ -716,6 +799,8 @@ TransformViewState TransformSession::viewState() const {
     converted.overlay = own.overlayCurve;
     converted.axis = own.convertedAxis;
     converted.correlation = own.correlation;
+    converted.outdated = own.convertedReady && own.provenance &&
+                         ConversionOutdated(*own.provenance, ProvenanceOf(s.settings, side, own.source));
   }
   v.startTemperatureShown = s.settings.method == ConversionMethod::Shitzer;
   v.sampleRateHz = s.settings.gerc;

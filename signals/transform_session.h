@@ -33,6 +33,7 @@
 #include "signals/parameter_grid.h"
 #include "signals/shitzer_model.h"
 #include "core/signal_record.h"
+#include "wavelet/wavelet_types.h"
 
 namespace kelvora {
 
@@ -72,6 +73,7 @@ struct ConvertedView {
   ChartSeries overlay;         // Series5 / Series6: the other side's measured (or filtered) record after "Output"
   AxisUnits axis = AxisUnits::Physical;  // left axis of Chart3 / Chart4
   std::optional<double> correlation;     // LBCorrel1 / LBCorrel2: with the other side's record; none when emptied
+  bool outdated = false;                 // ready, and a setting changed since its conversion would change it
 };
 
 // One side of the page as the window shows it.
@@ -84,6 +86,32 @@ struct SideView {
   ChartSeries filtered;        // Series19 / Series21, in the record's own units
   ConvertedView converted;
 };
+
+// The settings a converted record was made with: a copy of those the conversion ran on, taken when it started,
+// so that files and labels describe the record and not what the controls hold later.
+struct ConversionProvenance {
+  ConversionMethod method = ConversionMethod::Fourier;
+  Side from = Side::Temperature;       // BF* is converted from T, T* from BF
+  ConversionModel model = ConversionModel::ThermalWave;
+  TissueParameters tissue;
+  bool nonlinear = false;
+  ScalingMode scaling = ScalingMode::Normalized;
+  std::string scaleA, scaleB;          // "Scaled values:" a and b, as typed
+  std::string startTemperature;        // T0 of Shitzer's BF -> T*, as typed
+  FrequencyBand band{0.0, 0.0};        // the band of the record converted from
+  int inputRateHz = 2;                 // the rate of the record converted from
+  int resultRateHz = 2;                // the rate of the converted record (the wavelet method gives 2 Hz)
+  std::optional<WaveletType> waveletType;        // the wavelet method only
+  std::optional<WaveletDelayRule> delayRule;     // the wavelet method only
+  std::string source;                  // the source of the record converted from
+  std::string programVersion = KELVORA_VERSION;
+};
+
+// True when a conversion with `now` would compute something else than the one `made` describes: a setting
+// the method uses differs (method, model, tissue values of the method, power law, scaling with its a and b, the
+// band of the Fourier and wavelet methods, T0 of Shitzer's BF -> T*, the wavelet and its delay rule, the rate
+// of the Fourier and Shitzer methods).
+bool ConversionOutdated(const ConversionProvenance& made, const ConversionProvenance& now);
 
 // Everything the window shows of the Transform page.
 struct TransformViewState {
@@ -109,6 +137,9 @@ struct WaveletConversionInput {
   ScalingMode scaling = ScalingMode::Normalized;
   double a = 1.0;
   double b = 0.0;
+  // The wavelet and delay rule the session was given (setWaveletChoices); none: the converter's own.
+  std::optional<WaveletType> type;
+  std::optional<WaveletDelayRule> delays;
 };
 using WaveletConverter = std::function<ConversionResult(const WaveletConversionInput&, ProgressSink&)>;
 
@@ -158,6 +189,10 @@ class TransformSession {
   void setBand(Side side, double lowHz, double highHz);
   FrequencyBand band(Side side) const;
   void setBandTexts(Side side, std::string lowText, std::string highText);
+
+  // The wavelet of "Wavelet filtration" and the delay rule the wavelet conversion uses; none leaves them to the
+  // installed converter.
+  void setWaveletChoices(std::optional<WaveletType> type, std::optional<WaveletDelayRule> delays);
 
   // The side's "Filtered Signal" box. A job committed later brings the box it computed.
   void setFilterSignal(Side side, bool ticked);
@@ -261,6 +296,12 @@ class TransformSession {
   const std::vector<double>& filtered(Side side) const;  // normalised scale
   bool loaded(Side side) const;
   bool convertedReady(Side side) const;
+  // The settings the record converted from `side` was made with (none before a conversion or after its record
+  // was replaced), and whether a setting changed since would change it.
+  const std::optional<ConversionProvenance>& provenance(Side side) const;
+  bool convertedOutdated(Side side) const;
+  // The provenance a conversion of `side` started now would have.
+  ConversionProvenance provenanceNow(Side side) const;
   // The correlation shown last under the record converted from `side` (none when emptied or undefined).
   std::optional<double> correlation(Side side) const;
   // The record the filtering pages work on (1 = T after a T load, 2 = BF after a BF load; 0 at start) and its

@@ -54,8 +54,8 @@ ConversionResult WaveletMethods::convert(const WaveletConversionInput& input, Pr
   request.tBand = input.band;
   request.model = input.model;
   request.tissue = input.tissue;
-  request.delays = m_delayRule;
-  request.type = m_conversionType;
+  request.delays = input.delays.value_or(m_delayRule.load());
+  request.type = input.type.value_or(m_conversionType.load());
   request.nonlinear = input.nonlinear;
   request.scaling = input.scaling;
   request.scaleA = input.a;

@@ -8,7 +8,8 @@ build=$(cd "${1:?build folder}" && pwd)
 seconds=${2:-30}
 shift 2 || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(signal_file_fuzz ppg_file_fuzz settings_fuzz cli_args_fuzz delimited_file_fuzz edf_file_fuzz study_files_fuzz)
+[ ${#targets[@]} -eq 0 ] && targets=(signal_file_fuzz ppg_file_fuzz settings_fuzz cli_args_fuzz delimited_file_fuzz edf_file_fuzz study_files_fuzz
+  marker_file_fuzz labchart_text_fuzz mat_file_fuzz)
 root=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 for t in "${targets[@]}"; do

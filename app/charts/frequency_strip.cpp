@@ -35,6 +35,12 @@ double MarkerToFrequency(int markerLeft, int stripWidth) {
   return std::max(f, 0.0);
 }
 
+void FrequencyStrip::setCaption(const QString& caption) {
+  if (caption == m_caption) return;
+  m_caption = caption;
+  update();
+}
+
 FrequencyStrip::FrequencyStrip(const QString& objectName, QWidget* parent) : QWidget(parent) {
   setObjectName(objectName);
   setMinimumHeight(33);
@@ -110,7 +116,8 @@ void FrequencyStrip::paintEvent(QPaintEvent*) {
       caption.setPointSize(8);
       p.setFont(caption);
       p.setPen(QColor(0, 0, 128));
-      p.drawText(w / 2 - 39, 16 + p.fontMetrics().ascent() - 2, QStringLiteral("Frequency Band"));
+      p.drawText(w / 2 - p.fontMetrics().horizontalAdvance(m_caption) / 2, 16 + p.fontMetrics().ascent() - 2,
+                 m_caption);
     }
   }
 

@@ -44,6 +44,9 @@ class FrequencyStrip : public QWidget {
   void setDraggingEnabled(bool enabled) { m_draggingEnabled = enabled; }
   // Tick labels (the 0.001 ... 2 Hz table) and the "Frequency Band" caption (on by default).
   void setLabelsVisible(bool visible);
+  // The caption drawn in the middle of the strip ("Frequency Band" by default).
+  void setCaption(const QString& caption);
+  QString caption() const { return m_caption; }
   // Minimum distance kept between the markers while dragging, pixels (41 by default).
   void setMinimumGap(int pixels) { m_minimumGap = pixels; }
 
@@ -81,6 +84,7 @@ class FrequencyStrip : public QWidget {
   bool m_dragging = false;
   bool m_draggingEnabled = true;
   bool m_labelsVisible = true;
+  QString m_caption = QStringLiteral("Frequency Band");
   int m_minimumGap = 41;
 };
 

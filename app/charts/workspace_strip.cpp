@@ -141,6 +141,9 @@ void WorkspaceStrip::paintEvent(QPaintEvent*) {
   }
 
   QString caption = m_caption;
+  const bool russian = property("russian").toBool();
+  if (caption.isEmpty() && russian)
+    caption = m_scale == Scale::Frequency ? QStringLiteral("Частота, Гц") : QStringLiteral("Амплитуда, %");
   if (caption.isEmpty())
     caption = m_scale == Scale::Frequency ? QStringLiteral("Frequency, Hz") : QStringLiteral("Amplitude, %");
   QFont captionFont(QStringLiteral("Arial"));

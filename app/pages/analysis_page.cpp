@@ -1,5 +1,6 @@
 #include "pages/analysis_page.h"
 
+#include <thread>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -31,6 +32,7 @@
 #include "core/text_helpers.h"
 #include "shell/language_tables.h"
 #include "charts/log_frequency_chart.h"
+#include "charts/marker_overlay.h"
 #include "shell/named_controls.h"
 #include "shell/number_text.h"
 #include "shell/page_run.h"
@@ -95,6 +97,7 @@ AnalysisPage::AnalysisPage(AppContext* context, QWidget* parent) : QWidget(paren
   buildControls();
   m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
   connect(m_context, &AppContext::languageChanged, this, &AnalysisPage::retranslate);
+  connect(m_context, &AppContext::languageChanged, this, &AnalysisPage::showStatus);
   retranslate();
   showMode();
   updateButtons();
@@ -203,6 +206,7 @@ void AnalysisPage::buildControls() {
   m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
   row3->addWidget(m_btnUseDepth);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
+  m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
   row3->addWidget(m_status, 1);
   layout->addLayout(row3);
 
@@ -244,8 +248,12 @@ void AnalysisPage::buildControls() {
   for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
     chart->setBottomTitle(QStringLiteral("f, Hz"));
     chart->setMinimumHeight(150);
+    // Three charts share the height: thin margins, and the legend beside the plot, so that each plot keeps room
+    // for its axis titles and labels.
+    chart->chart()->setMargins(QMargins(2, 2, 2, 2));
     pairLayout->addWidget(chart, 1);
   }
+  m_coherenceChart->chart()->legend()->setAlignment(Qt::AlignRight);
   m_curves->addWidget(m_spectrumChart);
   m_curves->addWidget(pairCharts);
   m_table = new QTableWidget(0, kColumnCount, right);
@@ -254,7 +262,8 @@ void AnalysisPage::buildControls() {
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->verticalHeader()->hide();
-  m_table->horizontalHeader()->setStretchLastSection(true);
+  // Every column as wide as its header and its cells (the notes are long sentences): the table scrolls instead.
+  m_table->horizontalHeader()->setStretchLastSection(false);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   right->addWidget(m_curves);
   right->addWidget(m_table);
@@ -280,6 +289,17 @@ void AnalysisPage::buildControls() {
   connect(m_colour, &QComboBox::currentIndexChanged, this, &AnalysisPage::showPicture);
   connect(m_btnUseDepth, &QPushButton::clicked, this, &AnalysisPage::useSelectedDepth);
   connect(m_table, &QTableWidget::itemSelectionChanged, this, &AnalysisPage::updateButtons);
+  // A setting of the next run that changes after a run marks the shown result out of date.
+  for (QLineEdit* edit : {m_rate, m_customBands, m_f0, m_fmin, m_fmax, m_seed})
+    connect(edit, &QLineEdit::textEdited, this, &AnalysisPage::markOutdated);
+  for (QComboBox* box : {m_bands, m_detrend})
+    connect(box, &QComboBox::currentIndexChanged, this, &AnalysisPage::markOutdated);
+  for (QSpinBox* box : {m_voices, m_surrogates})
+    connect(box, &QSpinBox::valueChanged, this, &AnalysisPage::markOutdated);
+  // A result made from the Transform page's records goes when they are replaced.
+  connect(m_context, &AppContext::transformRecordsReplaced, this, [this] {
+    if (m_resultFromTransform) clearResult();
+  });
 }
 
 void AnalysisPage::retranslate() {
@@ -295,9 +315,13 @@ void AnalysisPage::retranslate() {
   for (W word : kColumnWords) headers << AnalysisText(word, language);
   m_table->setHorizontalHeaderLabels(headers);
   m_spectrumChart->setLeftTitle(AnalysisText(W::kAxisAmplitude, language));
-  m_coherenceChart->setLeftTitle(AnalysisText(W::kAxisCoherence, language));
-  m_lagChart->setLeftTitle(AnalysisText(W::kAxisLag, language));
-  m_depthChart->setLeftTitle(AnalysisText(W::kAxisDepth, language));
+  // The three pair charts are low: their titles name the quantity, the left axes only the unit.
+  const bool ru = language == Language::Russian;
+  m_coherenceChart->setLeftTitle(QString());
+  m_lagChart->setLeftTitle(ru ? QStringLiteral("с") : QStringLiteral("s"));
+  m_depthChart->setLeftTitle(ru ? QStringLiteral("мм") : QStringLiteral("mm"));
+  // A list never gets narrower than its longest item in the chosen language.
+  for (QComboBox* combo : findChildren<QComboBox*>()) combo->setMinimumWidth(combo->sizeHint().width());
   m_scalogram->setLabels({AnalysisText(m_coherence ? W::kScalogramTitleBF : W::kScalogramTitle, language),
                           AnalysisText(W::kAxisTime, language), AnalysisText(W::kAxisFrequency, language),
                           AnalysisText(W::kHoverTime, language), AnalysisText(W::kHoverFrequency, language),
@@ -306,6 +330,29 @@ void AnalysisPage::retranslate() {
   m_map->setTitle(AnalysisText(W::kCoherenceMapTitle, language));
   // The shown result's band names, notes and curve names follow the language.
   showResult();
+  showStatus();
+}
+
+void AnalysisPage::showStatus() {
+  const Language language = m_context->language();
+  QStringList parts;
+  if (m_coherence && m_coherence->truncated) {
+    parts << AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples);
+  }
+  if (m_result) {
+    // A band of the chosen set that lies outside the analysed range is not in the table: the page names it and
+    // says why.
+    const FrequencyBand range = m_result->frequencyRange;
+    for (const AnalysisBand& band : m_result->table.omitted) {
+      parts << AnalysisOmittedBandText(band, range, language);
+    }
+  }
+  QString text = parts.join(QStringLiteral("; "));
+  // A result made before a setting changed says so first.
+  if (m_result && m_outdated)
+    text = m_resultLabel + OutdatedSuffix(language) + (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
+  m_status->setText(text);
+  m_status->setToolTip(m_status->text());
 }
 
 void AnalysisPage::showMode() {
@@ -335,15 +382,20 @@ void AnalysisPage::showMode() {
 }
 
 void AnalysisPage::setPairMode(bool pair) {
-  if (m_radioPair->isChecked() != pair) m_radioPair->setChecked(pair);  // comes back here through toggled
+  // Unchecking the checked radio of the pair does nothing: the other one is checked. Comes back here through
+  // toggled.
+  if (m_radioPair->isChecked() != pair) (pair ? m_radioPair : m_radioSingle)->setChecked(true);
   if (pair == m_pair) return;
   m_pair = pair;
+  // The result of the other mode is not shown under this one.
+  clearResult();
   showMode();
   updateButtons();
 }
 
 void AnalysisPage::openDialog(FileSlot slot) {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(slot, path);
 }
 
@@ -355,7 +407,7 @@ void AnalysisPage::dropFile(const QString& path) {
 }
 
 bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = slot == FileSlot::PairT    ? ImportTarget::Temperature
                    : slot == FileSlot::PairBF ? ImportTarget::BloodFlow
@@ -378,6 +430,7 @@ bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
   input.label = QFileInfo(path).fileName();
   input.rateHz = record.rateHz;
   input.rateFromFile = true;
+  input.markers = RecordFileMarkers(path.toStdString());
   showFileSlot(slot);
   return true;
 }
@@ -403,6 +456,8 @@ bool AnalysisPage::pairRatesAgree(FileSlot slot, double rateHz) {
 }
 
 void AnalysisPage::showFileSlot(FileSlot slot) {
+  // A new file replaces a record: nothing made before it stays shown.
+  clearResult();
   if (slot == FileSlot::Single) {
     m_source->setCurrentIndex(static_cast<int>(Source::File));
   } else {
@@ -434,6 +489,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   input.label = QFileInfo(path).fileName();
   input.rateHz = 0.0;
   input.rateFromFile = false;
+  input.markers = RecordFileMarkers(path.toStdString());
   showFileSlot(slot);
   if (read.truncated) m_context->showError(BigFileText(read, m_context->language()));
   return true;
@@ -455,7 +511,7 @@ std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
       m_context->showError(AnalysisText(W::kNoEnvelope, language));
       return std::nullopt;
     }
-    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language)};
+    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language), false, {}};
   }
   return pairInput(source == Source::Temperature ? 0 : 1);
 }
@@ -545,7 +601,7 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
     default:
       o.bands = DefaultBands();
   }
-  o.threads = std::clamp(m_context->potoks(), 1, kMaxAnalysisThreads);
+  o.threads = AnalysisWorkerCount(m_context->potoks());
   if (const std::optional<AnalysisError> error = CheckAnalysisOptions(o)) {
     m_context->showError(AnalysisErrorText(*error, o, language));
     return std::nullopt;
@@ -561,23 +617,32 @@ std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) 
 }
 
 bool AnalysisPage::calculate() {
-  if (isBusy() || m_context->runner()->isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   ProgressSink* sink = &m_run->sink();
   if (!m_pair) {
     std::optional<Input> input = singleInput();
     if (!input) return false;
     const std::optional<Settings> settings = readSettings(input->rateHz);
     if (!settings) return false;
+    AnalysisProvenance made;
+    made.options = settings->analysis;
+    made.sources = {input->label.toStdString()};
+    const Source source = static_cast<Source>(m_source->currentIndex());
+    const bool fromTransform = source == Source::Temperature || source == Source::BloodFlow;
     auto shared = std::make_shared<Input>(std::move(*input));
-    return m_run->start([this, shared, options = settings->analysis, sink]() -> PageRun::Outcome {
+    m_run->setKind(RunKind::Analysis);
+    return m_run->start([this, shared, options = settings->analysis, sink, made, fromTransform]() -> PageRun::Outcome {
       auto outcome = std::make_shared<AnalysisOutcome>(AnalyzeRecord(shared->values, options, *sink));
-      return {[this, outcome, shared, options] {
+      return {[this, outcome, shared, options, made, fromTransform] {
                 if (!outcome->ok()) {
                   if (outcome->error->kind != AnalysisErrorKind::kStopped) {
                     m_context->showError(AnalysisErrorText(*outcome->error, options, m_context->language()));
                   }
                   return;
                 }
+                m_made = made;
+                m_outdated = false;
+                m_resultFromTransform = fromTransform;
                 showSingle(std::make_shared<const AnalysisResult>(std::move(outcome->result)), std::move(*shared));
               },
               outcome->ok()};
@@ -610,7 +675,19 @@ bool AnalysisPage::calculate() {
     m_context->showError(CoherenceErrorText(*error, coherence.analysis, m_context->language()));
     return false;
   }
+  AnalysisProvenance made;
+  made.options = coherence.analysis;
+  made.pair = true;
+  made.surrogatePairs = coherence.surrogatePairs;
+  made.seed = coherence.seed;
+  made.lambda = coherence.tissue.lambda;
+  made.rho = coherence.tissue.rho;
+  made.heatCapacity = coherence.tissue.heatCapacity;
+  made.sources = {t->label.toStdString(), bf->label.toStdString()};
+  made.rankThresholdOfBloodFlowSurrogates = m_moda->isChecked();
+  const bool fromTransform = m_pairSource->currentIndex() == static_cast<int>(PairSource::Transform);
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
+  m_run->setKind(RunKind::Coherence);
   CoherenceModeOptions modes;
   if (m_moda->isChecked()) {
     modes.transform = ModaTransformForm();
@@ -619,7 +696,7 @@ bool AnalysisPage::calculate() {
   }
   modes.overTime = true;
   modes.coherence = coherence;
-  return m_run->start([this, inputs, coherence, modes, sink]() -> PageRun::Outcome {
+  return m_run->start([this, inputs, coherence, modes, sink, made, fromTransform]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
       CoherenceModeOutcome pair;
@@ -630,7 +707,7 @@ bool AnalysisPage::calculate() {
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
     if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
     const bool ok = both->record.ok() && both->pair.ok();
-    return {[this, both, inputs, options = coherence.analysis] {
+    return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
               const Language language = m_context->language();
               if (!both->record.ok()) {
                 if (both->record.error->kind != AnalysisErrorKind::kStopped) {
@@ -645,6 +722,9 @@ bool AnalysisPage::calculate() {
                 }
                 return;
               }
+              m_made = made;
+              m_outdated = false;
+              m_resultFromTransform = fromTransform;
               std::shared_ptr<const CoherenceOverTime> map;
               if (both->pair.result.overTime)
                 map = std::make_shared<const CoherenceOverTime>(std::move(*both->pair.result.overTime));
@@ -662,11 +742,13 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_map->setMap(nullptr);
   m_map->hide();
   m_resultLabel = input.label;
-  m_status->clear();
+  showStatus();
   const double step = 1.0 / input.rateHz / 60.0;
+  const double durationS = static_cast<double>(input.values.size()) / input.rateHz;
   m_signalChart->clearAll();
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
                                 0.0, step);
+  ShowMarkers(m_signalChart, input.markers, durationS);
   m_curves->setCurrentIndex(0);
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
@@ -684,9 +766,8 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   m_map->show();
   m_resultLabel = t.label + QStringLiteral(" / ") + bf.label;
   const Language language = m_context->language();
-  m_status->setText(m_coherence->truncated
-                        ? AnalysisText(W::kTruncated, language).arg(m_coherence->droppedSamples)
-                        : QString());
+  (void)language;
+  showStatus();
   const double step = 1.0 / t.rateHz / 60.0;
   // T and BF have different units: both are drawn on a 0 .. 1 scale of their own range.
   auto scaled = [](std::vector<double> values) {
@@ -700,6 +781,8 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
                                 step);
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSecond")), scaled(t.values), 0.0,
                                 step);
+  ShowMarkers(m_signalChart, bf.markers.empty() ? t.markers : bf.markers,
+              static_cast<double>(std::min(t.values.size(), bf.values.size())) / t.rateHz);
   m_curves->setCurrentIndex(1);
   // The three curve charts need the height more than the few band rows.
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
@@ -806,8 +889,77 @@ void AnalysisPage::showPicture() {
                            m_colour->currentIndex() == 1 ? ColourScale::kLogarithmic : ColourScale::kLinear);
 }
 
+void AnalysisPage::clearResult() {
+  if (!m_result && !m_coherence) return;
+  m_result.reset();
+  m_coherence.reset();
+  m_map->setMap(nullptr);
+  m_map->hide();
+  m_made.reset();
+  m_outdated = false;
+  m_resultFromTransform = false;
+  m_resultLabel.clear();
+  m_signalChart->clearAll();
+  m_spectrumChart->setCurves({}, {}, 0.0);
+  m_coherenceChart->setCurves({}, {}, 0.0, 1.0);
+  m_lagChart->setCurves({}, {});
+  m_depthChart->setCurves({}, {}, 0.0);
+  showResult();
+  showStatus();
+  updateButtons();
+}
+
+void AnalysisPage::markOutdated() {
+  if (!m_result || m_outdated) return;
+  m_outdated = true;
+  showStatus();
+}
+
+QStringList AnalysisPage::reportLines() const {
+  QStringList lines;
+  if (!m_result || !m_made) return lines;
+  const AnalysisProvenance& p = *m_made;
+  const AnalysisOptions& o = p.options;
+  const AnalysisResult& r = *m_result;
+  const Language language = m_context->language();
+  const auto number = [](double v) { return QString::number(v, 'g', 6); };
+  QStringList sources;
+  for (const std::string& source : p.sources) sources << QString::fromStdString(source);
+  lines << QStringLiteral("program: Kelvora ") + QString::fromStdString(p.programVersion)
+        << QStringLiteral("source: ") + sources.join(QStringLiteral(" / ")) +
+               (m_outdated ? OutdatedSuffix(language) : QString())
+        << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
+               number(o.sampleRateHz) + QStringLiteral(" Hz")
+        << QStringLiteral("f0: ") + number(o.centreFrequency) + QStringLiteral(", voices per octave: ") +
+               QString::number(o.voicesPerOctave) + QStringLiteral(", frequencies: ") +
+               QString::number(r.frequenciesHz.size())
+        << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
+               number(r.frequencyRange.high);
+  constexpr W kDetrendWords[] = {W::kDetrendNone, W::kDetrendMean, W::kDetrendLinear, W::kDetrendCubic};
+  lines << QStringLiteral("detrend: ") + AnalysisText(kDetrendWords[static_cast<int>(o.detrend)], language);
+  QStringList bands;
+  for (const AnalysisBand& band : o.bands)
+    bands << AnalysisBandName(band, language) + QStringLiteral(" ") + number(band.range.low) + QStringLiteral("-") +
+                 number(band.range.high);
+  lines << QStringLiteral("bands, Hz: ") + bands.join(QStringLiteral(", "));
+  if (p.pair) {
+    lines << QStringLiteral("surrogate pairs: ") + QString::number(p.surrogatePairs) + QStringLiteral(", seed: ") +
+                 QString::number(p.seed) +
+                 (p.rankThresholdOfBloodFlowSurrogates ? QStringLiteral(", BF surrogates, rank threshold")
+                                                       : QStringLiteral(", threshold: 95th percentile"))
+          << QStringLiteral("tissue: lambda ") + number(p.lambda) + QStringLiteral(" W/(m K), rho ") + number(p.rho) +
+                 QStringLiteral(" kg/m^3, c ") + number(p.heatCapacity) + QStringLiteral(" J/(kg K)");
+  }
+  return lines;
+}
+
 void AnalysisPage::reportDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  // Nothing to write is said before a file name is asked for.
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return;
+  }
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
 }
@@ -832,24 +984,7 @@ bool AnalysisPage::writeReport(const QString& name) {
   for (QWidget* widget : cells) {
     report.cells.push_back([widget](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, widget, cell); });
   }
-  const AnalysisResult& r = *m_result;
-  const auto number = [](double v) { return QString::number(v, 'g', 6); };
-  report.lines << QStringLiteral("source: ") + m_resultLabel
-               << QStringLiteral("samples: ") + QString::number(r.sampleCount) + QStringLiteral(" at ") +
-                      number(r.sampleRateHz) + QStringLiteral(" Hz")
-               << QStringLiteral("f0: ") + number(r.centreFrequency) + QStringLiteral(", voices per octave: ") +
-                      QString::number(m_voices->value()) + QStringLiteral(", frequencies: ") +
-                      QString::number(r.frequenciesHz.size())
-               << QStringLiteral("f_min .. f_max, Hz: ") + number(r.frequencyRange.low) + QStringLiteral(" .. ") +
-                      number(r.frequencyRange.high)
-               << QStringLiteral("detrend: ") + m_detrend->currentText()
-               << QStringLiteral("bands: ") + m_bands->currentText() +
-                      (m_customBands->isEnabled() ? QStringLiteral(" ") + m_customBands->text() : QString());
-  if (m_coherence) {
-    report.lines << QStringLiteral("surrogate pairs: ") + QString::number(m_surrogates->value()) +
-                        QStringLiteral(", seed: ") + m_seed->text().trimmed() +
-                        QStringLiteral(", threshold: 95th percentile");
-  }
+  report.lines = reportLines();
   if (const std::optional<QString> error = WritePdfReport(path, report)) {
     m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
     return false;
@@ -906,6 +1041,10 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
 }
 
 void AnalysisPage::saveDialog(Export kind) {
+  if (!m_result) {
+    m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
+    return;
+  }
   const bool png = kind == Export::ScalogramPng;
   const QString path = QFileDialog::getSaveFileName(
       this, QStringLiteral("Kelvora"), QString(),
@@ -934,6 +1073,11 @@ bool AnalysisPage::useSelectedDepth() {
     return false;
   }
   return true;
+}
+
+int AnalysisWorkerCount(int potoks) {
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return std::clamp(potoks, 1, std::min(cores, kMaxAnalysisThreads));
 }
 
 bool AnalysisPage::isBusy() const { return m_run->isBusy(); }

@@ -2,12 +2,15 @@
 // Page of the main window: the time-frequency analysis of a record (scalogram, time-averaged spectrum, band
 // table) and, in pair mode, the phase coherence of T and BF with the lag and the depth it implies.
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "analysis/analysis_provenance.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 
@@ -30,6 +33,11 @@ class LogFrequencyChart;
 class PageRun;
 class PlotView;
 class ScalogramView;
+
+// The workers of an analysis or coherence run for the "Number of threads" option `potoks`: the option, capped at
+// the machine's cores (std::thread::hardware_concurrency(); a larger option is for the wavelet pages) and at
+// kMaxAnalysisThreads; at least 1.
+int AnalysisWorkerCount(int potoks);
 
 // One page of PageControl1 (object name "TabSheet5"). One record: a signal file, or the T or BF record of the
 // Transform page, or the PPG page's envelope; its analysis runs on the page-run helper ("Calculation", with the
@@ -87,6 +95,11 @@ class AnalysisPage : public QWidget {
   // The samples of the file loaded into `slot` (empty until one is).
   const std::vector<double>& fileValues(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].values; }
   const CoherenceResult* coherence() const { return m_coherence.get(); }
+  // The settings the shown result was made with (none before a run), and whether a setting changed since.
+  const std::optional<AnalysisProvenance>& provenance() const { return m_made; }
+  bool resultOutdated() const { return m_outdated; }
+  // The text lines of the PDF report, written from provenance(); empty without a result.
+  QStringList reportLines() const;
 
  private:
   struct Input {
@@ -94,6 +107,7 @@ class AnalysisPage : public QWidget {
     double rateHz = 0.0;  // the record's own rate; for a one-column file, "File rate, Hz" as typed when it is used
     QString label;
     bool rateFromFile = false;  // the file states its rate (an import); else the typed "File rate, Hz" applies
+    std::vector<Marker> markers;  // the file's protocol markers (drawn on the signal chart)
   };
   struct Settings {
     AnalysisOptions analysis;
@@ -123,6 +137,13 @@ class AnalysisPage : public QWidget {
                 std::shared_ptr<const CoherenceOverTime> map,
                 Input t, Input bf);
   void showResult();
+  // Removes the shown result (its charts, table and picture): the records it was made from were replaced or
+  // the mode changed.
+  void clearResult();
+  // A setting of the next run changed: the shown result says it is out of date.
+  void markOutdated();
+  // The status line under the settings: the samples a pair left out and the bands the table leaves out, why.
+  void showStatus();
   void fillTable();
   void showPicture();
   void updateButtons();
@@ -175,6 +196,9 @@ class AnalysisPage : public QWidget {
   std::shared_ptr<const AnalysisResult> m_result;
   std::shared_ptr<const CoherenceResult> m_coherence;  // set only by a pair run
   QString m_resultLabel;
+  std::optional<AnalysisProvenance> m_made;
+  bool m_outdated = false;
+  bool m_resultFromTransform = false;  // made from the Transform page's records
 };
 
 }  // namespace kelvora

@@ -153,12 +153,13 @@ bool BandWorkspace::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BandWorkspace::openDialog() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signal"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("Сигнал") : QStringLiteral("Signal"), QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(path);
 }
 
 bool BandWorkspace::openFile(const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = ImportTarget::Signal;
   request.typedRateHz = signalRateHz();
@@ -187,7 +188,7 @@ void BandWorkspace::saveDialog() {
   const QString csv = QStringLiteral("CSV with header (*.csv)");
   QString filter = text;
   const QString name =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+      QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Сохранить") : QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
   if (name.isEmpty()) return;
   if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     saveFilteredCsv(name);
@@ -197,12 +198,29 @@ void BandWorkspace::saveDialog() {
 }
 
 bool BandWorkspace::saveFilteredCsv(const QString& name) {
-  if (isBusy() || !hasFilteredSignal()) return false;
+  const std::optional<FilterProvenance> made = filterProvenance();
+  if (isBusy() || !hasFilteredSignal() || !made) return false;
+  // The comments are those of the run that made the signal, whatever the controls hold now.
   CsvWriteRequest request;
-  request.comments = {{"program", "Kelvora " KELVORA_VERSION}, {"record", "filtered signal"}};
-  for (auto& comment : filterComments()) request.comments.push_back(std::move(comment));
-  request.comments.emplace_back("sample_rate_hz", std::to_string(signalRateHz()));
-  request.sampleRateHz = signalRateHz();
+  request.comments = {{"program", "Kelvora " + made->programVersion}, {"record", "filtered signal"}};
+  switch (made->method) {
+    case FilterMethod::FourierFrequency:
+      request.comments.emplace_back("method", "Fourier frequency filtering");
+      break;
+    case FilterMethod::FourierAmplitude:
+      request.comments.emplace_back("method", "Fourier amplitude filtering");
+      request.comments.emplace_back("amplitude_percent", FormatRealText(made->amplitudeLowPercent, '.') + " .. " +
+                                                             FormatRealText(made->amplitudeHighPercent, '.'));
+      break;
+    case FilterMethod::Wavelet:
+      request.comments.emplace_back("method", "wavelet filtration");
+      if (made->wavelet) request.comments.emplace_back("wavelet", *made->wavelet == WaveletType::Paul ? "Paul" : "Morlet");
+      break;
+  }
+  if (made->method != FilterMethod::FourierAmplitude)
+    request.comments.emplace_back("band_Hz", FormatRealText(made->band.low, '.') + " .. " + FormatRealText(made->band.high, '.'));
+  request.comments.emplace_back("sample_rate_hz", std::to_string(made->sampleRateHz));
+  request.sampleRateHz = made->sampleRateHz;
   request.columns = {CsvColumn{"filtered", filteredForCsv()}};
   if (const auto error = WriteCsvFile(EnsureExtension(name.toStdString(), ".csv"), request)) {
     m_context->showError(RecordFileErrorText(*error, m_context->language()));

@@ -10,6 +10,7 @@
 
 #include "core/frequency_band.h"
 #include "core/signal_record.h"
+#include "signals/filter_provenance.h"
 
 class QAction;
 class QCheckBox;
@@ -108,9 +109,10 @@ class BandWorkspace : public QWidget {
   virtual int signalRateHz() const = 0;
   // "Fourier" / "Wavelet": the page's role in the "Recent files" menu.
   virtual QString recentRole() const = 0;
-  // What a CSV of the filtered signal holds: its values and the comment lines naming the method and band.
+  // What a CSV of the filtered signal holds: its values and the settings its run was made with (none while
+  // there is no filtered signal).
   virtual std::vector<double> filteredForCsv() const = 0;
-  virtual std::vector<std::pair<std::string, std::string>> filterComments() const = 0;
+  virtual std::optional<FilterProvenance> filterProvenance() const = 0;
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 

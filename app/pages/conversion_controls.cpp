@@ -123,6 +123,16 @@ ConversionControls::ConversionControls(QWidget* parent) : QFrame(parent) {
       if (on) emit methodChanged();
     });
   }
+  // Every other choice reports itself as it changes, so that the page hands it to its session at once.
+  for (QRadioButton* radio : {thermalWave, m_derivative, morlet, m_paul, m_normaliz[0], m_normaliz[1], m_normaliz[2]}) {
+    connect(radio, &QRadioButton::toggled, this, [this](bool on) {
+      if (on) emit settingsChanged();
+    });
+  }
+  connect(m_checkBox1, &QCheckBox::toggled, this, &ConversionControls::settingsChanged);
+  connect(m_edit9, &QLineEdit::textChanged, this, &ConversionControls::settingsChanged);
+  for (auto& pair : m_scaleEdits)
+    for (QLineEdit* edit : pair) connect(edit, &QLineEdit::textChanged, this, &ConversionControls::settingsChanged);
   showMethodControls();
 }
 

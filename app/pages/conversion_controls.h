@@ -19,7 +19,7 @@ namespace kelvora {
 class ParameterGridView;
 
 // The controls that choose how the records are converted; they only hold the choices, which the Transform page
-// hands to its session. UI thread only.
+// hands to its session as they change. UI thread only.
 class ConversionControls : public QFrame {
   Q_OBJECT
 
@@ -44,6 +44,8 @@ class ConversionControls : public QFrame {
  signals:
   // The user chose another method.
   void methodChanged();
+  // The user changed the model, the power law, the wavelet, the scaling or one of its texts, or T0.
+  void settingsChanged();
 
  private:
   QRadioButton* m_methods[3] = {};  // Fourier, wavelet, Shitzer

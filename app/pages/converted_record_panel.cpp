@@ -86,7 +86,13 @@ void ConvertedRecordPanel::showConverted(const ConvertedView& view, Language lan
   m_chart->setPoints(m_overlay, view.overlay.x, view.overlay.y, false);
   m_overlay->setVisible(!view.overlay.empty());
   m_chart->fitToData();
-  m_chart->setLeftTitle(ConvertedAxisTitle(m_side, view.axis));
+  m_chart->setLeftTitle(ConvertedAxisTitle(m_side, view.axis, language));
+  showOutdated(view.outdated, language);
+}
+
+void ConvertedRecordPanel::showOutdated(bool outdated, Language language) {
+  m_outdated = outdated;
+  m_chart->setTitle(ConvertedChartTitle(m_side, language, outdated));
 }
 
 void ConvertedRecordPanel::clearCorrelation() { m_correlation->clear(); }

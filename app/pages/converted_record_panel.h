@@ -31,6 +31,9 @@ class ConvertedRecordPanel : public QWidget {
   // Buttons, curves, the axis title and the correlation label (in `language`, with `separator`).
   void showConverted(const ConvertedView& view, Language language, char separator);
   void clearCorrelation();
+  // The chart's title in `language`, marked when the record's settings changed since its conversion.
+  void showOutdated(bool outdated, Language language);
+  bool outdatedShown() const { return m_outdated; }
 
  signals:
   void outputPressed();
@@ -46,6 +49,7 @@ class ConvertedRecordPanel : public QWidget {
   QLabel* m_correlation = nullptr;
   QPushButton* m_save = nullptr;
   QPushButton* m_plot = nullptr;
+  bool m_outdated = false;
 };
 
 }  // namespace kelvora

@@ -313,11 +313,6 @@ bool FourierPage::loadSignal(const QString& path) {
   return true;
 }
 
-std::vector<std::pair<std::string, std::string>> FourierPage::filterComments() const {
-  return {{"method", m_mode == Mode::Amplitude ? "Fourier amplitude filtering" : "Fourier frequency filtering"},
-          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
-}
-
 int FourierPage::signalRateHz() const { return m_context->gerc(); }
 
 bool FourierPage::loadRecord(SignalRecord record, bool truncated) {
@@ -333,6 +328,7 @@ void FourierPage::showSignal(SignalRecord record) {
   m_loaded = true;
   m_engine->transform.clearFourierPageSlots();
   m_filteredUnits.clear();
+  m_filterMade.reset();
   m_filteredRaised.clear();
   m_btnSave->setEnabled(false);
   const double fs = m_context->gerc();
@@ -354,6 +350,7 @@ void FourierPage::computeAmplitudeSpectrum() {
   std::vector<double> x = m_signal.normalized;
   const int fs = m_context->gerc();
   ProgressSink* sink = &m_run->sink();
+  m_run->setKind(RunKind::Fourier);
   m_run->start([this, engine, x = std::move(x), fs, sink]() -> PageRun::Outcome {
     engine->transform.setBand(kFourierAmplitudeSlot, kAmplitudeBand);
     const BandSpectrum spectrum = engine->transform.transform(kFourierAmplitudeSlot, x, fs, *sink);
@@ -378,16 +375,23 @@ void FourierPage::calculate() {
   request.amplitudeLowPercent = m_lowPercent;
   request.amplitudeHighPercent = m_highPercent;
   const FrequencyBand band = amplitude ? kAmplitudeBand : FrequencyBand{m_lowHz, m_highHz};
+  FilterProvenance made;
+  made.method = amplitude ? FilterMethod::FourierAmplitude : FilterMethod::FourierFrequency;
+  made.band = band;
+  made.amplitudeLowPercent = m_lowPercent;
+  made.amplitudeHighPercent = m_highPercent;
+  made.sampleRateHz = request.sampleRateHz;
   std::shared_ptr<Engine> engine = m_engine;
   ProgressSink* sink = &m_run->sink();
-  m_run->start([this, engine, request = std::move(request), band, sink]() -> PageRun::Outcome {
+  m_run->setKind(RunKind::Fourier);
+  m_run->start([this, engine, request = std::move(request), band, sink, made]() -> PageRun::Outcome {
     engine->transform.setBand(request.slot, band);
     auto result = std::make_shared<BandFilterResult>(engine->filter.run(request, *sink));
-    return {[this, result] { showFiltered(std::move(*result)); }};
+    return {[this, result, made] { showFiltered(std::move(*result), made); }};
   });
 }
 
-void FourierPage::showFiltered(BandFilterResult result) {
+void FourierPage::showFiltered(BandFilterResult result, const FilterProvenance& made) {
   if (!result.ok()) {
     if (m_context->progress() && m_context->progress()->sink().stopRequested()) return;
     m_context->showError(QStringLiteral("The signal cannot be filtered"));
@@ -400,6 +404,7 @@ void FourierPage::showFiltered(BandFilterResult result) {
     }
   }
   m_filteredUnits = std::move(result.signalUnits);
+  m_filterMade = made;
   m_filteredRaised = std::move(result.filtered);
   const double fs = m_context->gerc();
   m_filteredChart->setUniformData(m_filteredChart->series(QStringLiteral("Series8")), m_filteredUnits, 0.0,

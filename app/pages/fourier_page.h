@@ -73,7 +73,7 @@ class FourierPage : public BandWorkspace {
   int signalRateHz() const override;
   QString recentRole() const override { return QStringLiteral("Fourier"); }
   std::vector<double> filteredForCsv() const override { return m_filteredUnits; }
-  std::vector<std::pair<std::string, std::string>> filterComments() const override;
+  std::optional<FilterProvenance> filterProvenance() const override { return m_filterMade; }
   // A new signal in the chart, the filtered results and spectra emptied; then its spectrum when shown.
   void showSignal(SignalRecord record);
   void showSpectrumOfSignal();
@@ -88,7 +88,7 @@ class FourierPage : public BandWorkspace {
   void applyLogOx(bool on);
   void showEdgeTexts();
   void computeAmplitudeSpectrum();
-  void showFiltered(BandFilterResult result);
+  void showFiltered(BandFilterResult result, const FilterProvenance& made);
   int stripWidth() const;
 
   std::shared_ptr<Engine> m_engine;
@@ -120,6 +120,7 @@ class FourierPage : public BandWorkspace {
   bool m_leftGrabbed = false;
   bool m_rightGrabbed = false;
   std::vector<double> m_filteredUnits;
+  std::optional<FilterProvenance> m_filterMade;  // the settings of the run that made m_filteredUnits
   std::vector<double> m_filteredRaised;
 
   LayoutState m_layoutState = SpectrumHidden;

@@ -5,10 +5,20 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "shell/named_controls.h"
 
 namespace kelvora {
+
+namespace {
+
+// The columns' design widths, pixels; a wider text widens its column.
+constexpr int kColumnWidths[kGridColumns] = {44, 40, 66, 44, 40, 66, 50, 36, 74, 24, 30, 30};
+// Room a cell needs beside its text (margins and the grid line), pixels.
+constexpr int kCellPadding = 10;
+
+}  // namespace
 
 ParameterGridView::ParameterGridView(QWidget* parent) : QGroupBox(QStringLiteral("Shitzer"), parent) {
   setObjectName(QStringLiteral("GroupBox2"));
@@ -24,8 +34,7 @@ ParameterGridView::ParameterGridView(QWidget* parent) : QGroupBox(QStringLiteral
   m_grid->verticalHeader()->setDefaultSectionSize(19);
   m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_grid->horizontalHeader()->setMinimumSectionSize(20);
-  const int widths[kGridColumns] = {44, 40, 66, 44, 40, 66, 50, 36, 74, 24, 30, 30};
-  for (int c = 0; c < kGridColumns; ++c) m_grid->setColumnWidth(c, widths[c]);
+  for (int c = 0; c < kGridColumns; ++c) m_grid->setColumnWidth(c, kColumnWidths[c]);
   m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_grid->setFixedHeight(3 * 19 + 4 + m_grid->horizontalScrollBar()->sizeHint().height());
@@ -81,6 +90,13 @@ void ParameterGridView::showGrid(const ParameterGrid& grid, bool shitzer, bool r
     }
   }
   m_updating = false;
+  // Every value shows in full: a column is at least as wide as its widest text (a depth of "1.234" mm too).
+  const QFontMetrics metrics(m_grid->font());
+  for (int c = 0; c < kGridColumns; ++c) {
+    int widest = 0;
+    for (int r = 0; r < kGridRows; ++r) widest = std::max(widest, metrics.horizontalAdvance(m_grid->item(r, c)->text()));
+    m_grid->setColumnWidth(c, std::max(kColumnWidths[c], widest + kCellPadding));
+  }
 }
 
 }  // namespace kelvora

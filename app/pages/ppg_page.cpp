@@ -16,6 +16,7 @@
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
 #include "shell/file_intake.h"
+#include "shell/language_tables.h"
 #include "shell/named_controls.h"
 #include "shell/page_run.h"
 #include "shell/number_text.h"
@@ -47,6 +48,10 @@ PpgPage::PpgPage(AppContext* context, QWidget* parent) : QWidget(parent), m_cont
   setObjectName(QStringLiteral("TabSheet3"));
   buildControls();
   m_run = new PageRun(context, this, [this](bool busy) { showBusy(busy); });
+  m_run->setKind(RunKind::Ppg);
+  connect(context, &AppContext::languageChanged, this, [this] {
+    if (m_loaded) m_edit20->setText(PointsText(m_ppg.count(), m_context->language()));
+  });
 }
 
 PpgPage::~PpgPage() = default;
@@ -141,22 +146,24 @@ void PpgPage::buildControls() {
 }
 
 bool PpgPage::loadExample(int number) {
+  if (m_context->refuseWhileHeld()) return false;
   const QString path = QDir(AppContext::dataFolder()).filePath(QStringLiteral("Examples/PPG%1.txt").arg(number));
   if (!QFileInfo::exists(path)) {
-    m_context->showError(QStringLiteral("File ") + QDir::toNativeSeparators(path) + QStringLiteral(" does not exist"));
+    m_context->showError(FileMissingText(QDir::toNativeSeparators(path), m_context->language()));
     return false;
   }
   return loadPpg(path, QStringLiteral("PPG: Example %1").arg(number));
 }
 
 void PpgPage::readPpg() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PPG"), QString(), OpenFileFilter());
+  const QString path = QFileDialog::getOpenFileName(
+      this, m_context->russian() ? QStringLiteral("ФПГ") : QStringLiteral("PPG"), QString(), OpenFileFilter());
   if (path.isEmpty()) return;
   openFile(path);
 }
 
 bool PpgPage::openFile(const QString& path) {
-  if (isBusy()) return false;
+  if (m_context->refuseWhileHeld()) return false;
   IntakeRequest request;
   request.target = ImportTarget::Ppg;
   request.maxSamples = kMaxPpgSamples;
@@ -191,7 +198,8 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
   bool ok = false;
   const double inRate = ParseDecimal(m_edit11->text(), &ok);
   if (!ok || !(inRate > 0.0)) {
-    m_context->showError(ok ? QStringLiteral("The input sample rate must be above 0") : NotAReal(m_edit11->text()));
+    m_context->showError(ok ? (m_context->russian() ? QStringLiteral("Входная частота должна быть больше 0")
+                                  : QStringLiteral("The input sample rate must be above 0")) : NotAReal(m_edit11->text()));
     return false;
   }
   PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
@@ -218,7 +226,7 @@ void PpgPage::showPpg(PpgSignal signal, const QString& name, const QString& titl
   // Sample i is drawn at (i + 1) / r_in seconds.
   const double step = 1.0 / m_ppg.inRateHz / 60.0;
   m_chart7->setUniformData(m_chart7->series(QStringLiteral("Series9")), m_ppg.values, step, step);
-  m_edit20->setText(QString::number(m_ppg.count()) + QStringLiteral(" points"));
+  m_edit20->setText(PointsText(m_ppg.count(), m_context->language()));
   m_edit13->setText(QString::number(m_ppg.durationS));
   m_btnEnvelope->setEnabled(true);
   if (bigFile) m_context->showError(PpgBigFileText(m_context->language()));
@@ -249,8 +257,31 @@ std::optional<PpgEnvelopeParams> PpgPage::readParams() {
   return params;
 }
 
+void PpgPage::retime(double inRateHz) {
+  const int oldDuration = m_ppg.durationS;
+  m_ppg.inRateHz = inRateHz;
+  FinishPpgSignal(m_ppg);
+  // A time that was the whole record stays the whole record; a shorter one the user chose stays, within it.
+  bool ok = false;
+  const int typed = m_edit13->text().trimmed().toInt(&ok);
+  if (!ok || typed == oldDuration || typed > m_ppg.durationS) m_edit13->setText(QString::number(m_ppg.durationS));
+  m_envelope = PpgEnvelope{};
+  m_label17->clear();
+  m_btnSave->setEnabled(false);
+  m_btnHandOver->setEnabled(false);
+  m_chart7->clearAll();
+  m_chart8->clearAll();
+  const double step = 1.0 / m_ppg.inRateHz / 60.0;
+  m_chart7->setUniformData(m_chart7->series(QStringLiteral("Series9")), m_ppg.values, step, step);
+}
+
 bool PpgPage::computeEnvelope() {
   if (!m_loaded || isBusy()) return false;
+  // A rate typed after loading re-times the record before the run: its time axis, its length and the peaks'
+  // places all follow the typed rate.
+  bool rateOk = false;
+  const double typedRate = ParseDecimal(m_edit11->text(), &rateOk);
+  if (rateOk && typedRate > 0.0 && std::isfinite(typedRate) && typedRate != m_ppg.inRateHz) retime(typedRate);
   const std::optional<PpgEnvelopeParams> params = readParams();
   if (!params) return false;
   auto ppg = std::make_shared<PpgSignal>(m_ppg);
@@ -303,7 +334,9 @@ std::optional<std::vector<double>> PpgPage::envelopeSamples() {
   }
   std::vector<double> samples = PpgEnvelopeSamples(m_envelope, seconds, outRate);
   if (samples.empty()) {
-    m_context->showError(QStringLiteral("No envelope samples for this time and output rate"));
+    m_context->showError(m_context->russian()
+                             ? QStringLiteral("Для этого времени и выходной частоты нет отсчётов огибающей")
+                             : QStringLiteral("No envelope samples for this time and output rate"));
     return std::nullopt;
   }
   return samples;

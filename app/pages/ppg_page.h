@@ -55,6 +55,8 @@ class PpgPage : public QWidget {
   bool isBusy() const;
 
  private:
+  // Makes `inRateHz` the rate of the loaded record: its length, its chart and the time field; the envelope goes.
+  void retime(double inRateHz);
   void buildControls();
   void readPpg();
   void saveDialog();

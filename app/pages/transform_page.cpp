@@ -90,6 +90,7 @@ TransformPage::TransformPage(AppContext* context, QWidget* parent) : QWidget(par
 
   m_animation = new WidthAnimation("Timer1", this);
   connectControls();
+  writeSettings();
 
   for (Side side : kBothSides) arrow(side)->setIcon(ArrowIcon(false));
   refreshSeriesColours();
@@ -214,7 +215,8 @@ void TransformPage::connectControls() {
   connect(m_upDown1, &QSpinBox::valueChanged, this, [this](int hz) {
     m_context->setGerc(hz);
     setSampleRate(hz);
-    if (TransformSession* s = session(); s && !isBusy()) s->setSampleRate(hz);
+    if (TransformSession* s = session()) s->setSampleRate(hz);
+    showOutdated();
   });
   connect(m_btnTtoBF, &QPushButton::clicked, this, [this] { convert(Side::Temperature); });
   connect(m_btnBFtoT, &QPushButton::clicked, this, [this] { convert(Side::BloodFlow); });
@@ -228,7 +230,7 @@ void TransformPage::connectControls() {
     RecordSidePanel* p = panel(side);
     connect(p, &RecordSidePanel::bandChosen, this, [this, side] { filterSide(side); });
     connect(p, &RecordSidePanel::filteredTickChanged, this, [this, side](bool ticked) {
-      if (TransformSession* s = session(); s && !isBusy()) s->setFilterSignal(side, ticked);
+      if (TransformSession* s = session()) s->setFilterSignal(side, ticked);
     });
     connect(p, &RecordSidePanel::numberRefused, this, [this](const QString& text) {
       m_context->showError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
@@ -238,6 +240,10 @@ void TransformPage::connectControls() {
   connect(m_speedButton4, &QToolButton::clicked, this, [this] { toggleEnlarged(true); });
   connect(m_speedButton3, &QToolButton::clicked, this, [this] { toggleEnlarged(false); });
   connect(m_controls, &ConversionControls::methodChanged, this, &TransformPage::onMethodChanged);
+  connect(m_controls, &ConversionControls::settingsChanged, this, [this] {
+    writeSettings();
+    showOutdated();
+  });
   ParameterGridView* gridView = m_controls->gridView();
   connect(gridView, &ParameterGridView::cellEdited, this, &TransformPage::onGridEdited);
   connect(gridView, &ParameterGridView::defaultsPressed, this, [this](ParameterGridView::Defaults defaults) {
@@ -247,8 +253,14 @@ void TransformPage::connectControls() {
     if (defaults == ParameterGridView::Defaults::Blood) s->pressBloodDefaults();
     if (defaults == ParameterGridView::Defaults::Air) s->pressAirDefaults();
     showGrid();
+    showOutdated();
   });
-  connect(m_context, &AppContext::languageChanged, this, &TransformPage::showGrid);
+  connect(m_context, &AppContext::languageChanged, this, [this] {
+    if (isBusy()) showGrid(); else showView();
+  });
+  // After the window has written the language's fixed texts (the chart titles among them).
+  connect(m_context, &AppContext::languageChanged, this,
+          [this] { QMetaObject::invokeMethod(this, [this] { showOutdated(); }, Qt::QueuedConnection); });
   connect(m_context, &AppContext::sessionChanged, this, [this] {
     if (!isBusy()) showView();
   });
@@ -350,6 +362,7 @@ void TransformPage::onGridEdited(int column, int row, const std::string& text) {
     m_context->showError(GridEditMessage(result));
     showGrid();
   }
+  showOutdated();
 }
 
 bool TransformPage::takeDepth(double depthMm) {
@@ -360,23 +373,27 @@ bool TransformPage::takeDepth(double depthMm) {
   parameters.wave.depthM = std::round(depthMm * 1000.0) / 1e6;
   s->setTissueParameters(parameters);
   showGrid();
+  showOutdated();
   return true;
 }
 
 void TransformPage::onMethodChanged() {
-  if (TransformSession* s = session(); s && !isBusy()) s->setMethod(m_controls->method());
+  if (TransformSession* s = session()) s->setMethod(m_controls->method());
   m_controls->showMethodControls();
+  writeSettings();
   showView();
 }
 
 void TransformPage::readRecord(Side side) {
-  const QString title = side == Side::Temperature ? QStringLiteral("Temperature") : QStringLiteral("BloodFlow");
+  const bool ru = m_context->russian();
+  const QString title = side == Side::Temperature ? (ru ? QStringLiteral("Температура") : QStringLiteral("Temperature"))
+                                                  : (ru ? QStringLiteral("Кровоток") : QStringLiteral("BloodFlow"));
   const QString path = QFileDialog::getOpenFileName(this, title, QString(), OpenFileFilter());
   if (!path.isEmpty()) openFile(side, path);
 }
 
 bool TransformPage::openFile(Side side, const QString& path) {
-  if (!session() || isBusy()) return false;
+  if (!session() || m_context->refuseWhileHeld()) return false;
   const QString role = side == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
   IntakeRequest request;
   request.target = side == Side::Temperature ? ImportTarget::Temperature : ImportTarget::BloodFlow;
@@ -412,9 +429,9 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
   const Side first = pair ? Side::Temperature : side;
   const QString role = first == Side::Temperature ? QStringLiteral("T") : QStringLiteral("BF");
   auto noted = [this, role, path](bool ok) {
+    if (ok) m_context->notifyTransformRecordsReplaced();
     if (ok && !path.isEmpty()) m_context->noteOpenedFile(role, path);
   };
-  syncSession();
   if (!pair) {
     return runJob(s->prepareLoadRecord(side, records.front().record, records.front().source.toStdString()),
                   [noted](const SessionResult& result) { noted(result.ok()); });
@@ -427,18 +444,20 @@ bool TransformPage::loadImported(Side side, const std::vector<ImportedRecord>& r
                   noted(true);
                   TransformSession* session = this->session();
                   if (!session || isBusy()) return;
-                  syncSession();
-                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()), nullptr);
+                  runJob(session->prepareLoadRecord(Side::BloodFlow, bf.record, bf.source.toStdString()),
+                         [this](const SessionResult& result) {
+                           if (result.ok()) m_context->notifyTransformRecordsReplaced();
+                         });
                 });
 }
 
 void TransformPage::loadExample(int number) {
-  if (isBusy()) return;
+  if (m_context->refuseWhileHeld()) return;
   const QString folder = AppContext::dataFolder() + QStringLiteral("/Examples/");
   const QString t = folder + QStringLiteral("T%1.txt").arg(number);
   const QString bf = folder + QStringLiteral("BF%1.txt").arg(number);
   if (!QFileInfo::exists(t)) {
-    m_context->showError(QStringLiteral("File ") + t + QStringLiteral(" does not exist"));
+    m_context->showError(FileMissingText(t, m_context->language()));
     return;
   }
   const QString label = QStringLiteral("Example %1").arg(number);
@@ -446,7 +465,7 @@ void TransformPage::loadExample(int number) {
   loadRecord(Side::Temperature, t, label, [this, bf, label](bool ok) {
     if (!ok) return;
     if (!QFileInfo::exists(bf)) {
-      m_context->showError(QStringLiteral("File ") + bf + QStringLiteral(" does not exist"));
+      m_context->showError(FileMissingText(bf, m_context->language()));
       return;
     }
     loadRecord(Side::BloodFlow, bf, label, nullptr);
@@ -460,9 +479,9 @@ bool TransformPage::loadBF(const QString& path) { return loadRecord(Side::BloodF
 bool TransformPage::loadRecord(Side side, const QString& path, const QString& label, std::function<void(bool)> then) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   return runJob(s->prepareLoadFile(side, path.toStdString(), label.toStdString()),
-                [then = std::move(then)](const SessionResult& result) {
+                [this, then = std::move(then)](const SessionResult& result) {
+                  if (result.ok()) m_context->notifyTransformRecordsReplaced();
                   if (then) then(result.ok());
                 });
 }
@@ -470,9 +489,9 @@ bool TransformPage::loadRecord(Side side, const QString& path, const QString& la
 bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QString& source) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   return runJob(s->prepareLoadBFFromSamples(samples, source.toStdString()), [this](const SessionResult& result) {
     if (!result.ok()) return;
+    m_context->notifyTransformRecordsReplaced();
     m_context->notifySessionChanged();
     showPageZero();
   });
@@ -481,7 +500,9 @@ bool TransformPage::takeBloodFlow(const std::vector<double>& samples, const QStr
 void TransformPage::filterSide(Side side) {
   TransformSession* s = session();
   if (!s || isBusy()) return;
-  syncSession();
+  // A band was chosen: it is written to the session as every setting is when it changes.
+  writeSettings();
+  showOutdated();
   if (!s->loaded(side)) return;
   if (panel(side)->noBandChosen()) {
     s->setFilterSignal(side, false);
@@ -489,24 +510,25 @@ void TransformPage::filterSide(Side side) {
     return;
   }
   if (m_controls->method() == ConversionMethod::Shitzer) return;
-  runJob(s->prepareFilter(side), nullptr);
+  runJob(s->prepareFilter(side), nullptr, RunKind::Filter);
 }
 
 void TransformPage::convert(Side side) {
   TransformSession* s = session();
   if (!s || isBusy() || arrow(side)->property("tag").toInt() != 1) return;
-  syncSession();
   if (side == Side::BloodFlow) setFocus();
   m_converted[SideIndex(side)]->clearCorrelation();
-  runJob(s->prepareConversion(side), [this, side](const SessionResult&) {
-    if (side == Side::Temperature) showPageZero();
-  });
+  runJob(
+      s->prepareConversion(side),
+      [this, side](const SessionResult&) {
+        if (side == Side::Temperature) showPageZero();
+      },
+      RunKind::Conversion);
 }
 
 void TransformPage::output(Side side) {
   TransformSession* s = session();
   if (!s || isBusy()) return;
-  syncSession();
   finishOperation(s->Output(side));
 }
 
@@ -518,7 +540,8 @@ void TransformPage::showPageZero() {
 
 TransformSession* TransformPage::session() const { return m_context->session(); }
 
-bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then) {
+bool TransformPage::runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then, RunKind kind) {
+  m_run->setKind(kind);
   // The job computes on its own copies; the session is touched again only by the commit, on this thread.
   auto shared = std::make_shared<TransformSession::Job>(std::move(job));
   ProgressSink* sink = &m_run->sink();
@@ -541,9 +564,9 @@ void TransformPage::showBusy(bool busy) {
   setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
 }
 
-void TransformPage::syncSession() {
+void TransformPage::writeSettings() {
   TransformSession* s = session();
-  if (!s || isBusy()) return;
+  if (!s) return;
   s->setDecimalSeparator(DecimalSeparator().toLatin1());
   s->setSampleRate(m_context->gerc());
   s->setModel(m_controls->model());
@@ -560,7 +583,21 @@ void TransformPage::syncSession() {
   if (WaveletMethods* wavelet = m_context->waveletMethods()) {
     wavelet->setConversionType(m_controls->waveletType());
     wavelet->setThreads(m_context->potoks());
+    s->setWaveletChoices(m_controls->waveletType(), wavelet->delayRule());
+  } else {
+    s->setWaveletChoices(m_controls->waveletType(), std::nullopt);
   }
+}
+
+void TransformPage::takeSettings() {
+  writeSettings();
+  showOutdated();
+}
+
+void TransformPage::showOutdated() {
+  TransformSession* s = session();
+  if (!s) return;
+  for (Side side : kBothSides) m_converted[SideIndex(side)]->showOutdated(s->convertedOutdated(side), m_context->language());
 }
 
 void TransformPage::finishOperation(const SessionResult& result) {
@@ -585,8 +622,8 @@ void TransformPage::showView() {
     arrow(side)->setIcon(ArrowIcon(view.loaded));
     arrow(side)->setProperty("tag", view.loaded ? 1 : 0);
     if (view.loaded) {
-      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source)));
-      m_countEdit[i]->setText(PointsText(view.sampleCount));
+      m_sourceEdit[i]->setText(SourceText(side, QString::fromStdString(view.source), m_context->language()));
+      m_countEdit[i]->setText(PointsText(view.sampleCount, m_context->language()));
     }
     panel(side)->showRecord(view);
 

@@ -1,11 +1,13 @@
 #pragma once
 // The "Transform" page: T and BF records, their conversion into BF* and T*, band strips and charts.
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <vector>
 
 #include "dialogs/import_dialog.h"
+#include "shell/app_context.h"
 #include "signals/transform_session.h"
 
 class QCheckBox;
@@ -78,8 +80,15 @@ class TransformPage : public QWidget {
   // the method, its parameters and the sources, the header "t_s,<record>", then a row per sample with its time
   // in seconds. An existing file is replaced only by a complete one; false with the error shown otherwise.
   bool saveConvertedCsvTo(bool temperature, const QString& path);
-  // The comment lines of the files this page writes: the method and its parameters, the rate and the sources.
-  std::vector<std::pair<std::string, std::string>> methodComments() const;
+  // The comment lines of the files written of the record converted from `from`: the settings it was made with
+  // (method, model, tissue, band, scaling, rates, source, program version), whatever the controls hold now;
+  // empty before a conversion.
+  std::vector<std::pair<std::string, std::string>> methodComments(Side from) const;
+  // The text lines of the PDF report: correlations, then each converted record's methodComments (its record
+  // line marked when settings changed since), then the sources.
+  QStringList reportLines() const;
+  // True when there is something to export (a record loaded).
+  bool hasExport() const;
   // Writes T, BF, T* and BF* (those that are there) as one EDF+ file (".edf" appended when missing), each with
   // its label and unit, at the records' rate. False with the error shown when nothing is loaded or the file
   // cannot be written; an existing file then stays as it was.
@@ -100,6 +109,10 @@ class TransformPage : public QWidget {
   // The band setter of a Transform strip (presets and the page): shows the band and filters the side's record
   // when one is loaded and a band is chosen.
   void setBand(Side side, double lowHz, double highHz);
+
+  // Hands the page's settings (and the window's wavelet options) to the session again and marks the converted
+  // records they outdate: the window calls it when an option of the session's runs changes.
+  void takeSettings();
 
   // Smallest width the page's controls need, pixels.
   int minimumContentWidth() const;
@@ -140,11 +153,15 @@ class TransformPage : public QWidget {
 
   // Runs the session job off the UI thread and commits it on the UI thread; `then` (may be empty) follows with
   // the outcome.
-  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then);
+  bool runJob(TransformSession::Job job, std::function<void(const SessionResult&)> then,
+              RunKind kind = RunKind::Load);
   // The controls a run disables.
   void showBusy(bool busy);
-  // Hands the controls' current inputs (method, model, scaling, edits, bands, boxes) to the session.
-  void syncSession();
+  // Hands the controls' inputs (method, model, scaling, edits, bands, boxes, wavelet) to the session; called at
+  // every change of a control.
+  void writeSettings();
+  // Marks the converted records whose settings changed since their conversion.
+  void showOutdated();
   // Shows the outcome of a session operation: its error or notice in the error box, then the view state.
   void finishOperation(const SessionResult& result);
   // Shows the session's view state: records in the charts, texts, enabled buttons.

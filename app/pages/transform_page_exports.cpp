@@ -62,64 +62,90 @@ void TransformPage::saveConverted(Side side) {
   }
 }
 
-std::vector<std::pair<std::string, std::string>> TransformPage::methodComments() const {
+namespace {
+
+const char* MethodName(ConversionMethod method) {
+  return method == ConversionMethod::Fourier   ? "Fourier filtration"
+         : method == ConversionMethod::Wavelet ? "Wavelet filtration"
+                                               : "Shitzer's model";
+}
+
+// The key and value lines of a converted record's settings, as the comment lines of its files.
+std::vector<std::pair<std::string, std::string>> ProvenanceComments(const ConversionProvenance& p) {
   std::vector<std::pair<std::string, std::string>> comments;
-  const TransformSession* s = session();
-  if (!s) return comments;
-  const ConversionMethod method = s->method();
-  comments.emplace_back("program", "Kelvora " KELVORA_VERSION);
-  comments.emplace_back("method", method == ConversionMethod::Fourier   ? "Fourier filtration"
-                                  : method == ConversionMethod::Wavelet ? "Wavelet filtration"
-                                                                        : "Shitzer's model");
-  if (method != ConversionMethod::Shitzer) {
-    comments.emplace_back("model", s->model() == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
-    const ThermalWaveTissue& wave = s->tissueParameters().wave;
-    comments.emplace_back("lambda_W_per_m_K", FormatRealText(wave.lambda, '.'));
-    comments.emplace_back("rho_kg_per_m3", FormatRealText(wave.rho, '.'));
-    comments.emplace_back("C_J_per_kg_K", FormatRealText(wave.heatCapacity, '.'));
-    comments.emplace_back("depth_mm", FormatRealText(wave.depthM * 1000.0, '.'));
+  comments.emplace_back("program", "Kelvora " + p.programVersion);
+  comments.emplace_back("record", p.from == Side::Temperature ? "BF*" : "T*");
+  comments.emplace_back("method", MethodName(p.method));
+  if (p.method != ConversionMethod::Shitzer) {
+    comments.emplace_back("model", p.model == ConversionModel::ThermalWave ? "thermal wave" : "derivative");
+    comments.emplace_back("lambda_W_per_m_K", FormatRealText(p.tissue.wave.lambda, '.'));
+    comments.emplace_back("rho_kg_per_m3", FormatRealText(p.tissue.wave.rho, '.'));
+    comments.emplace_back("C_J_per_kg_K", FormatRealText(p.tissue.wave.heatCapacity, '.'));
+    comments.emplace_back("depth_mm", FormatRealText(p.tissue.wave.depthM * 1000.0, '.'));
+    comments.emplace_back(std::string(p.from == Side::Temperature ? "T" : "BF") + "_band_Hz",
+                          FormatRealText(p.band.low, '.') + " .. " + FormatRealText(p.band.high, '.'));
   } else {
-    const ShitzerParameters& sh = s->tissueParameters().shitzer;
+    const ShitzerParameters& sh = p.tissue.shitzer;
     comments.emplace_back("skin_rho_kg_per_m3", std::to_string(sh.rhoSkin));
     comments.emplace_back("skin_C_J_per_kg_K", std::to_string(sh.cSkin));
     comments.emplace_back("blood_rho_kg_per_m3", std::to_string(sh.rhoBlood));
     comments.emplace_back("blood_C_J_per_kg_K", std::to_string(sh.cBlood));
     comments.emplace_back("h_air_W_per_m2_K", std::to_string(sh.hAir));
     comments.emplace_back("t_air_C", std::to_string(sh.tAir));
-    comments.emplace_back("T0_C", s->startTemperatureText());
+    if (p.from == Side::BloodFlow) comments.emplace_back("T0_C", p.startTemperature);
   }
-  comments.emplace_back("nonlinear", s->nonlinear() ? "yes" : "no");
-  const ScalingMode scaling = s->scalingMode();
-  comments.emplace_back("scaling", scaling == ScalingMode::Normalized ? "normalized"
-                                   : scaling == ScalingMode::Absolute ? "absolute"
-                                                                      : "scaled");
-  for (Side side : kBothSides) {
-    const FrequencyBand band = s->band(side);
-    const char* name = side == Side::Temperature ? "T" : "BF";
-    comments.emplace_back(std::string(name) + "_band_Hz",
-                          FormatRealText(band.low, '.') + " .. " + FormatRealText(band.high, '.'));
+  if (p.waveletType) comments.emplace_back("wavelet", *p.waveletType == WaveletType::Paul ? "Paul" : "Morlet");
+  if (p.delayRule)
+    comments.emplace_back("wavelet_delays", *p.delayRule == WaveletDelayRule::Legacy ? "legacy" : "corrected");
+  comments.emplace_back("nonlinear", p.nonlinear ? "yes" : "no");
+  comments.emplace_back("scaling", p.scaling == ScalingMode::Normalized ? "normalized"
+                                   : p.scaling == ScalingMode::Absolute ? "absolute"
+                                                                        : "scaled");
+  if (p.scaling == ScalingMode::Scaled) {
+    comments.emplace_back("scale_a", p.scaleA);
+    comments.emplace_back("scale_b", p.scaleB);
   }
-  comments.emplace_back("sample_rate_hz", std::to_string(s->sampleRate()));
-  const TransformViewState view = s->viewState();
-  if (view.temperature.loaded) comments.emplace_back("T_source", view.temperature.source);
-  if (view.bloodFlow.loaded) comments.emplace_back("BF_source", view.bloodFlow.source);
+  comments.emplace_back("input_rate_hz", std::to_string(p.inputRateHz));
+  comments.emplace_back("sample_rate_hz", std::to_string(p.resultRateHz));
+  comments.emplace_back(p.from == Side::Temperature ? "T_source" : "BF_source", p.source);
   return comments;
+}
+
+// The short form of a converted record's settings that fits an EDF+ annotation (40 bytes).
+std::string ProvenanceAnnotation(const ConversionProvenance& p) {
+  const std::string record = p.from == Side::Temperature ? "BF*" : "T*";
+  const std::string method = p.method == ConversionMethod::Fourier   ? "Fourier"
+                             : p.method == ConversionMethod::Wavelet ? "wavelet"
+                                                                     : "Shitzer";
+  std::string text = record + ": " + method;
+  if (p.method != ConversionMethod::Shitzer)
+    text += (p.model == ConversionModel::ThermalWave ? " wave" : " deriv") + std::string(" D=") +
+            FormatRealText(p.tissue.wave.depthM * 1000.0, '.') + "mm " + FormatRealText(p.band.low, '.') + "-" +
+            FormatRealText(p.band.high, '.') + "Hz";
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> TransformPage::methodComments(Side from) const {
+  const TransformSession* s = session();
+  if (!s || !s->convertedReady(from) || !s->provenance(from)) return {};
+  return ProvenanceComments(*s->provenance(from));
 }
 
 bool TransformPage::saveConvertedCsvTo(bool temperature, const QString& name) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   const Side from = temperature ? Side::BloodFlow : Side::Temperature;
-  if (!s->convertedReady(from)) {
+  if (!s->convertedReady(from) || !s->provenance(from)) {
     m_context->showError(QStringLiteral("Nothing to save"));
     return false;
   }
+  const ConversionProvenance& made = *s->provenance(from);
   const std::string path = EnsureExtension(name.toStdString(), ".csv");
   CsvWriteRequest request;
-  request.comments = methodComments();
-  request.comments.insert(request.comments.begin() + 1, {"record", temperature ? "T*" : "BF*"});
-  request.sampleRateHz = s->sampleRate();
+  request.comments = ProvenanceComments(made);
+  request.sampleRateHz = made.resultRateHz;
   std::vector<double> values = s->converted(from);
   values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(from).count())));
   request.columns = {CsvColumn{temperature ? "T*" : "BF*", std::move(values)}};
@@ -130,28 +156,38 @@ bool TransformPage::saveConvertedCsvTo(bool temperature, const QString& name) {
   return true;
 }
 
+bool TransformPage::hasExport() const {
+  const TransformSession* s = session();
+  return s && (s->loaded(Side::Temperature) || s->loaded(Side::BloodFlow));
+}
+
 bool TransformPage::exportEdf(const QString& name) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
   EdfWriteRequest request;
-  const int rate = s->sampleRate();
-  auto add = [&](const char* label, const char* unit, std::vector<double> values) {
+  // The measured records are at the rate their conversions ran on, or the session's when none has run.
+  auto add = [&](const char* label, const char* unit, int rate, std::vector<double> values) {
     if (!values.empty()) request.channels.push_back(EdfWriteChannel{label, unit, rate, std::move(values)});
   };
   for (Side side : kBothSides) {
     if (s->loaded(side)) {
       const SignalRecord& r = s->record(side);
-      add(side == Side::Temperature ? "T" : "BF", side == Side::Temperature ? "degC" : "",
+      add(side == Side::Temperature ? "T" : "BF", side == Side::Temperature ? "degC" : "", s->sampleRate(),
           std::vector<double>(r.values.begin(), r.values.begin() + r.count()));
     }
   }
+  std::string recording = "Kelvora " KELVORA_VERSION;
   for (Side side : kBothSides) {
-    if (s->convertedReady(side)) {
+    if (s->convertedReady(side) && s->provenance(side)) {
+      const ConversionProvenance& made = *s->provenance(side);
       std::vector<double> values = s->converted(side);
       values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(side).count())));
-      add(side == Side::Temperature ? "BF*" : "T*", side == Side::Temperature ? "" : "degC", std::move(values));
+      add(side == Side::Temperature ? "BF*" : "T*", side == Side::Temperature ? "" : "degC", made.resultRateHz,
+          std::move(values));
+      request.annotations.push_back(EdfAnnotation{0.0, -1.0, ProvenanceAnnotation(made)});
     }
   }
+  request.recording = recording;
   if (request.channels.empty()) {
     m_context->showError(QStringLiteral("Nothing to save"));
     return false;
@@ -167,21 +203,58 @@ bool TransformPage::exportEdf(const QString& name) {
 }
 
 void TransformPage::exportEdfDialog() {
+  // Nothing to write is said before a file name is asked for.
+  if (!hasExport()) {
+    m_context->showError(QStringLiteral("Nothing to save"));
+    return;
+  }
   const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("EDF+"), QString(),
                                                     QStringLiteral("EDF+ file (*.edf)"));
   if (!name.isEmpty()) exportEdf(name);
 }
 
 void TransformPage::reportDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Report"), QString(),
+  if (!hasExport()) {
+    m_context->showError(m_context->russian() ? QStringLiteral("Нечего сохранять") : QStringLiteral("Nothing to save"));
+    return;
+  }
+  const QString name = QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Отчёт") : QStringLiteral("Report"), QString(),
                                                     QStringLiteral("PDF file (*.pdf)"));
   if (!name.isEmpty()) writeReport(name);
+}
+
+QStringList TransformPage::reportLines() const {
+  QStringList lines;
+  const TransformSession* s = session();
+  if (!s) return lines;
+  const Language language = m_context->language();
+  for (Side side : kBothSides) {
+    const std::optional<double> r = s->correlation(side);
+    const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
+    lines << record + QStringLiteral(": ") +
+                 (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
+  }
+  // Each converted record with the settings it was made with; a record whose settings changed since says so.
+  for (Side side : kBothSides) {
+    const std::vector<std::pair<std::string, std::string>> comments = methodComments(side);
+    if (comments.empty()) continue;
+    for (const auto& [key, value] : comments) {
+      QString line = QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
+      if (key == "record" && s->convertedOutdated(side)) line += OutdatedSuffix(language);
+      lines << line;
+    }
+  }
+  for (Side side : kBothSides) {
+    if (s->loaded(side))
+      lines << QString::fromLatin1(side == Side::Temperature ? "T_source: " : "BF_source: ") +
+                   QString::fromStdString(s->viewState().side(side).source);
+  }
+  return lines;
 }
 
 bool TransformPage::writeReport(const QString& name) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
   PdfReport report;
   report.title = QStringLiteral("Kelvora - Transform");
@@ -190,17 +263,7 @@ bool TransformPage::writeReport(const QString& name) {
                           m_converted[1]->chart()}) {
     report.cells.push_back([chart](QPainter& painter, const QRect& cell) { RenderWidgetCell(painter, chart, cell); });
   }
-  // Correlations, method and parameters, sources.
-  const Language language = m_context->language();
-  for (Side side : kBothSides) {
-    const std::optional<double> r = s->correlation(side);
-    const QString record = side == Side::Temperature ? QStringLiteral("BF* with BF") : QStringLiteral("T* with T");
-    report.lines << record + QStringLiteral(": ") +
-                        (r ? CorrelationLabel(language, *r, '.') : CorrelationPrefix(language) + QStringLiteral("-"));
-  }
-  for (const auto& [key, value] : methodComments()) {
-    report.lines << QString::fromStdString(key) + QStringLiteral(": ") + QString::fromStdString(value);
-  }
+  report.lines = reportLines();
   if (const std::optional<QString> error = WritePdfReport(path, report)) {
     m_context->showError(QStringLiteral("Cannot write the report ") + path + QStringLiteral(": ") + *error);
     return false;
@@ -211,7 +274,6 @@ bool TransformPage::writeReport(const QString& name) {
 bool TransformPage::saveConvertedTo(bool temperature, const QString& name) {
   TransformSession* s = session();
   if (!s || isBusy()) return false;
-  syncSession();
   // T* is the record converted from the blood-flow side, BF* the one from the temperature side.
   const SessionResult result = s->Save(temperature ? Side::BloodFlow : Side::Temperature,
                                        EnsureExtension(name.toStdString(), ".txt"));

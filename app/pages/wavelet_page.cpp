@@ -56,6 +56,7 @@ WaveletPage::WaveletPage(AppContext* context, QWidget* parent) : BandWorkspace(c
   // The page's runs show the elapsed and remaining times; superseding one stops the engine first.
   m_run->setDisplay({[this] { m_view->begin(); }, [this](bool completed) { m_view->end(completed); }});
   m_run->setStopHook([this] { methods()->stop(); });
+  m_run->setKind(RunKind::Wavelet);
   if (RunProgress* progress = m_context->progress()) {
     connect(progress, &RunProgress::stopPressed, this, &WaveletPage::onStopPressed);
   }
@@ -205,12 +206,6 @@ bool WaveletPage::loadSignal(const QString& path) {
   return true;
 }
 
-std::vector<std::pair<std::string, std::string>> WaveletPage::filterComments() const {
-  return {{"method", "wavelet filtration"},
-          {"wavelet", runSettings().type == WaveletType::Paul ? "Paul" : "Morlet"},
-          {"band_Hz", FormatRealText(m_lowHz, '.') + " .. " + FormatRealText(m_highHz, '.')}};
-}
-
 int WaveletPage::signalRateHz() const { return static_cast<int>(kWaveletSampleRateHz); }
 
 bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {
@@ -224,11 +219,9 @@ bool WaveletPage::loadRecord(SignalRecord record, bool truncated) {
 bool WaveletPage::engineFree() {
   TaskRunner* runner = m_context->runner();
   m_run->supersede();
-  if (!runner || runner->isBusy()) {
-    // Another page's computation uses the engine's thread: nothing is read or changed.
-    m_context->showError(QStringLiteral("Wait until the running computation has ended"));
-    return false;
-  }
+  if (!runner) return false;
+  // Another page's computation uses the engine's thread: nothing is read or changed.
+  if (m_context->refuseWhileHeld()) return false;
   return true;
 }
 
@@ -243,6 +236,7 @@ bool WaveletPage::showSignal(const SignalRecord& record) {
   m_pageSignal = record.normalized;
   m_loaded = true;
   m_filtered.clear();
+  m_filterMade.reset();
   m_btnSave->setEnabled(false);
   const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), record.values, 0.0,
@@ -269,18 +263,24 @@ bool WaveletPage::calculate() {
   WaveletMethods* shared = methods();
   std::shared_ptr<WaveletMethods> keep = m_ownMethods;
   ProgressSink* sink = &m_run->sink();
-  return m_run->start([this, shared, keep, band, settings, sink]() -> PageRun::Outcome {
+  FilterProvenance made;
+  made.method = FilterMethod::Wavelet;
+  made.band = ApplyWaveletLowEdgeRule(band);
+  made.wavelet = settings.type;
+  made.sampleRateHz = static_cast<int>(kWaveletSampleRateHz);
+  return m_run->start([this, shared, keep, band, settings, sink, made]() -> PageRun::Outcome {
     WaveletFiltering& filtering = shared->page();
     filtering.setBand(band);
     auto result = std::make_shared<WaveletRunResult>(filtering.calculate(settings, *sink));
-    return {[this, result] { finishRun(*result); }, result->completed()};
+    return {[this, result, made] { finishRun(*result, made); }, result->completed()};
   });
 }
 
-void WaveletPage::finishRun(const WaveletRunResult& result) {
+void WaveletPage::finishRun(const WaveletRunResult& result, const FilterProvenance& made) {
   const bool stopped = result.status == WaveletRunStatus::Stopped || m_run->sink().stopRequested();
   if (result.completed()) {
     m_filtered = result.output;
+    m_filterMade = made;
     const double fs = kWaveletSampleRateHz;  // the wavelet page works at 2 Hz whatever the records' rate
     m_filteredChart->setUniformData(m_filteredChart->series(QStringLiteral("Series23")), m_filtered, 0.0,
                                     1.0 / fs / 60.0);
@@ -327,6 +327,13 @@ void WaveletPage::refreshFromEngine() {
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("Series22")), m_pageSignal, 0.0,
                                 1.0 / fs / 60.0);
   m_filtered = filtering.output();
+  // The Transform page's wavelet filtering made it: its band and the wavelet filter type it ran with.
+  FilterProvenance made;
+  made.method = FilterMethod::Wavelet;
+  made.band = filtering.band();
+  made.wavelet = methods()->filterType();
+  made.sampleRateHz = static_cast<int>(kWaveletSampleRateHz);
+  m_filterMade = made;
   if (m_filtered.empty()) {
     m_filteredChart->clearAll();
   } else {

@@ -63,7 +63,7 @@ class WaveletPage : public BandWorkspace {
   int signalRateHz() const override;
   QString recentRole() const override { return QStringLiteral("Wavelet"); }
   std::vector<double> filteredForCsv() const override { return m_filtered; }
-  std::vector<std::pair<std::string, std::string>> filterComments() const override;
+  std::optional<FilterProvenance> filterProvenance() const override { return m_filterMade; }
   // False (with the message shown) while another page's computation holds the engine.
   bool engineFree();
   // Hands the record to the engine and shows it; false (with the engine's message) when refused.
@@ -74,7 +74,7 @@ class WaveletPage : public BandWorkspace {
   void onStripMoved(int x);
   void onStripReleased(int x);
   void onStopPressed();
-  void finishRun(const WaveletRunResult& result);
+  void finishRun(const WaveletRunResult& result, const FilterProvenance& made);
   void refreshFromEngine();
   WaveletRunSettings runSettings() const;
 
@@ -99,6 +99,7 @@ class WaveletPage : public BandWorkspace {
 
   bool m_loaded = false;
   std::vector<double> m_filtered;
+  std::optional<FilterProvenance> m_filterMade;  // the settings of the run that made m_filtered
   std::vector<double> m_pageSignal;  // the normalised signal of the page, as the engine was given it
 };
 

@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QMessageBox>
 
+#include "shell/language_tables.h"
+#include "shell/task_runner.h"
+
 namespace kelvora {
 
 void AppContext::showError(const QString& message) const {
@@ -13,10 +16,16 @@ void AppContext::showError(const QString& message) const {
     m_errorInterceptor(message);
     return;
   }
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok | QMessageBox::Cancel,
+  QMessageBox box(QMessageBox::Critical, m_language == Language::Russian ? QStringLiteral("Ошибка") : QStringLiteral("Error"), message, QMessageBox::Ok | QMessageBox::Cancel,
                   m_window);
   box.setObjectName(QStringLiteral("ErrorBox"));
   box.exec();
+}
+
+bool AppContext::refuseWhileHeld() const {
+  if (!m_runner || !m_runner->isBusy()) return false;
+  showError(RunRefusedText(m_runHolder, m_language));
+  return true;
 }
 
 QString AppContext::programFolder() { return QCoreApplication::applicationDirPath(); }

@@ -16,6 +16,10 @@ class WaveletMethods;
 
 enum class Language { English = 0, Russian = 1 };
 
+// What the window's one runner is doing: the kind of run that holds it, named in the status bar and in the message
+// of every action refused meanwhile.
+enum class RunKind { None, Load, Filter, Conversion, Fourier, Wavelet, Ppg, Analysis, Coherence };
+
 // Owned by the main window; every page gets a pointer at construction and may keep it for its whole life.
 // The setters emit the matching signal when the value changes. UI thread only.
 class AppContext : public QObject {
@@ -73,6 +77,8 @@ class AppContext : public QObject {
   }
   // Tells the pages that the session's records were changed by a hand-over from another page (the PPG "<--").
   void notifySessionChanged() { emit sessionChanged(); }
+  // The Transform page's T or BF record was replaced (a load, an import, an example, the PPG hand-over).
+  void notifyTransformRecordsReplaced() { emit transformRecordsReplaced(); }
 
   // The session's owner (the Transform page) takes blood-flow curves handed over by other pages: `receiver`
   // starts the load and returns whether it started. handOverBloodFlow() is false while no receiver is set.
@@ -104,6 +110,25 @@ class AppContext : public QObject {
     m_runner = runner;
   }
 
+  // The run that holds the runner (RunKind::None while it is free), and whether the last run ended by STOP.
+  RunKind runHolder() const { return m_runHolder; }
+  bool lastRunStopped() const { return m_lastRunStopped; }
+  // A run of `kind` holds the runner from now on.
+  void setRunHolder(RunKind kind) {
+    m_runHolder = kind;
+    if (kind != RunKind::None) m_lastRunStopped = false;
+    emit runStateChanged();
+  }
+  // The run that held the runner has ended (`stopped`: by STOP, without its result).
+  void setRunEnded(bool stopped) {
+    m_runHolder = RunKind::None;
+    m_lastRunStopped = stopped;
+    emit runStateChanged();
+  }
+  // True while a run holds the runner: an action that would start a load or a run is refused, and the error box
+  // says which run holds it. False, saying nothing, when the runner is free.
+  bool refuseWhileHeld() const;
+
   // A page opened `path` for `role` ("T", "BF", "PPG", "Fourier", "Wavelet") and loaded it: the window puts it
   // first in the "Recent files" menu.
   void noteOpenedFile(const QString& role, const QString& path) { emit fileOpened(role, path); }
@@ -130,7 +155,10 @@ class AppContext : public QObject {
   void potoksChanged(int threads);
   // The session was set, or its records were changed from outside the Transform page.
   void sessionChanged();
+  void transformRecordsReplaced();
   void fileOpened(const QString& role, const QString& path);
+  // The run holder or the stopped state changed.
+  void runStateChanged();
 
  private:
   int m_gerc = 2;
@@ -139,6 +167,8 @@ class AppContext : public QObject {
   bool m_animation = false;
   bool m_logOx = false;
   Language m_language = Language::English;
+  RunKind m_runHolder = RunKind::None;
+  bool m_lastRunStopped = false;
   TransformSession* m_session = nullptr;
   WaveletMethods* m_waveletMethods = nullptr;
   RunProgress* m_progress = nullptr;

@@ -1,5 +1,9 @@
 #include "shell/language_tables.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QChartView>
@@ -12,6 +16,8 @@
 #include <QWidget>
 #include <cmath>
 
+#include "charts/frequency_strip.h"
+#include "charts/workspace_strip.h"
 #include "core/text_helpers.h"
 #include "formats/record_file_error.h"
 
@@ -70,6 +76,8 @@ const std::vector<TextEntry> kTable = {
     {"Label16", T::Text, 0, "Max pulse, BPM", "Макс пульс,уд/мин"},
     {"Label21", T::Text, 0, "Hz", "Гц"},
     {"AutoSchet", T::Text, 0, "Automatic", "Автовыч."},
+    {"SpeedButton12", T::Text, 0, "Calculation", "Расчёт"},
+    {"SpeedButton15", T::Text, 0, "Calculation", "Расчёт"},
     {"AutoSchetW", T::Text, 0, "Automatic", "Автовыч."},
     {"BitBtn25", T::Text, 0, "Signal", "Сигнал"},
     {"BtnSaveF", T::Text, 0, "Signal", "Сигнал"},
@@ -180,6 +188,7 @@ const std::vector<TextEntry> kTable = {
     {"ExportEdf", T::Text, 0, "Export T, BF, T*, BF* as EDF+...", "Экспорт T, BF, T*, BF* в EDF+..."},
     {"ExportReport", T::Text, 0, "Transform page report (PDF)...", "Отчёт страницы преобразования (PDF)..."},
     {"ExportAnalysisReport", T::Text, 0, "Analysis page report (PDF)...", "Отчёт страницы анализа (PDF)..."},
+    {"Quit1", T::Text, 0, "Quit", "Выход"},
 };
 
 // Writes `text` as the caption of whatever kind of object `object` is.
@@ -379,6 +388,17 @@ QString AnalysisNoteText(BandNote note, double neededMinutes, Language language,
                   "запись слишком коротка для этой полосы: нужно не менее %1 мин")
           .arg(minutes);
     }
+    case BandNote::kSegmentTooShort: {
+      const double tenths = std::ceil(neededMinutes * 10.0 - 1e-9) / 10.0;
+      QString minutes = QString::number(tenths, 'f', 1);
+      minutes.replace(QLatin1Char('.'), QLatin1Char(separator));
+      return Pick(language, "segment too short for this band: it needs at least %1 min",
+                  "отрезок слишком короток для этой полосы: нужно не менее %1 мин")
+          .arg(minutes);
+    }
+    case BandNote::kSegmentOutsideCone:
+      return Pick(language, "the segment lies outside the cone of influence for this band",
+                  "отрезок лежит вне конуса влияния для этой полосы");
   }
   return QString();
 }
@@ -443,6 +463,22 @@ QString BandSetErrorText(const BandSetError& error, Language language) {
   return QString();
 }
 
+QString AnalysisOmittedBandText(const AnalysisBand& band, FrequencyBand analysed, Language language) {
+  const QString name = AnalysisBandName(band, language);
+  const QString range = QString::number(band.range.low, 'g', 6) + QStringLiteral("–") + QString::number(band.range.high, 'g', 6);
+  const bool ru = language == Language::Russian;
+  QString reason;
+  if (band.range.high > analysed.high) {
+    reason = ru ? QStringLiteral("выше f макс %1 Гц") : QStringLiteral("above f max %1 Hz");
+    reason = reason.arg(QString::number(analysed.high, 'g', 3));
+  } else {
+    reason = ru ? QStringLiteral("ниже f мин %1 Гц") : QStringLiteral("below f min %1 Hz");
+    reason = reason.arg(QString::number(analysed.low, 'g', 3));
+  }
+  return ru ? QStringLiteral("%1 (%2 Гц) пропущен: %3").arg(name, range, reason)
+            : QStringLiteral("%1 (%2 Hz) left out: %3").arg(name, range, reason);
+}
+
 QString CoherenceErrorText(const CoherenceError& error, const AnalysisOptions& options, Language language) {
   switch (error.kind) {
     case CoherenceErrorKind::kAnalysis: {
@@ -472,6 +508,14 @@ void ApplyEnglish(QWidget* root) { Apply(root, Language::English); }
 void ApplyRussian(QWidget* root) { Apply(root, Language::Russian); }
 
 void ApplyLanguage(QWidget* root, Language language) {
+  // The band pages' strips: their default captions in the chosen language.
+  for (WorkspaceStrip* strip : root->findChildren<WorkspaceStrip*>()) {
+    strip->setProperty("russian", language == Language::Russian);
+    strip->update();
+  }
+  for (FrequencyStrip* strip : root->findChildren<FrequencyStrip*>()) {
+    strip->setCaption(language == Language::Russian ? QStringLiteral("Полоса частот") : QStringLiteral("Frequency Band"));
+  }
   if (language == Language::Russian) {
     ApplyRussian(root);
   } else {
@@ -479,22 +523,109 @@ void ApplyLanguage(QWidget* root, Language language) {
   }
 }
 
+QString OutdatedSuffix(Language language) {
+  return language == Language::Russian ? QStringLiteral(" (устарело: настройки изменены)")
+                                       : QStringLiteral(" (out of date: settings changed)");
+}
+
+QString ConvertedChartTitle(Side side, Language language, bool outdated) {
+  const bool russian = language == Language::Russian;
+  const QString title = side == Side::Temperature ? (russian ? QStringLiteral("Кровоток*") : QStringLiteral("BloodFlow*"))
+                                                  : (russian ? QStringLiteral("Температура*") : QStringLiteral("Temperature*"));
+  return outdated ? title + OutdatedSuffix(language) : title;
+}
+
 QString CorrelationPrefix(Language language) {
   return language == Language::Russian ? QStringLiteral("Корреляция: ") : QStringLiteral("Correlation: ");
 }
 
-QString SourceText(Side side, const QString& source) {
+QString SourceText(Side side, const QString& source, Language language) {
+  if (language == Language::Russian) {
+    return (side == Side::Temperature ? QStringLiteral("Температура: ") : QStringLiteral("  Кровоток:  ")) + source;
+  }
   return (side == Side::Temperature ? QStringLiteral("Temperature: ") : QStringLiteral("  Blood Flow:  ")) + source;
 }
 
-QString PointsText(int count) { return QString::number(count) + QStringLiteral(" points"); }
+QString PointsText(int count, Language language) {
+  return QString::number(count) + (language == Language::Russian ? QStringLiteral(" точек") : QStringLiteral(" points"));
+}
+
+QString RunHolderText(RunKind kind, Language language) {
+  const bool ru = language == Language::Russian;
+  switch (kind) {
+    case RunKind::None: return {};
+    case RunKind::Load: return ru ? QStringLiteral("Идёт загрузка записи") : QStringLiteral("Record loading in progress");
+    case RunKind::Filter: return ru ? QStringLiteral("Идёт фильтрация записи") : QStringLiteral("Record filtering in progress");
+    case RunKind::Conversion: return ru ? QStringLiteral("Идёт преобразование") : QStringLiteral("Conversion in progress");
+    case RunKind::Fourier: return ru ? QStringLiteral("Идёт фильтрация Фурье") : QStringLiteral("Fourier filtration in progress");
+    case RunKind::Wavelet: return ru ? QStringLiteral("Идёт вейвлет-фильтрация") : QStringLiteral("Wavelet filtration in progress");
+    case RunKind::Ppg: return ru ? QStringLiteral("Идёт обработка ФПГ") : QStringLiteral("PPG run in progress");
+    case RunKind::Analysis: return ru ? QStringLiteral("Идёт анализ") : QStringLiteral("Analysis run in progress");
+    case RunKind::Coherence: return ru ? QStringLiteral("Идёт расчёт когерентности") : QStringLiteral("Coherence run in progress");
+  }
+  return {};
+}
+
+QString RunRefusedText(RunKind kind, Language language) {
+  const QString holder = kind == RunKind::None ? (language == Language::Russian ? QStringLiteral("Идёт расчёт")
+                                                                                : QStringLiteral("A run is in progress"))
+                                               : RunHolderText(kind, language);
+  return holder + (language == Language::Russian
+                       ? QStringLiteral(": дождитесь его окончания или нажмите СТОП, затем повторите.")
+                       : QStringLiteral(": wait until it ends or press STOP, then try again."));
+}
+
+QString FileMissingText(const QString& path, Language language) {
+  if (language == Language::Russian) {
+    return path.isEmpty() ? QStringLiteral("Файл не существует") : QStringLiteral("Файл ") + path + QStringLiteral(" не существует");
+  }
+  return path.isEmpty() ? QStringLiteral("File does not exist") : QStringLiteral("File ") + path + QStringLiteral(" does not exist");
+}
+
+bool InstallQtTranslations(Language language) {
+  static QTranslator* installed = nullptr;
+  if (!QCoreApplication::instance()) return false;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+    installed = nullptr;
+  }
+  if (language != Language::Russian) return false;
+  auto* translator = new QTranslator;
+  if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  installed = translator;
+  return true;
+}
+
+QString StoppedText(Language language) {
+  return language == Language::Russian ? QStringLiteral("Остановлено") : QStringLiteral("Stopped");
+}
+
+QString DoneText(Language language) {
+  return language == Language::Russian ? QStringLiteral(" ГОТОВО") : QStringLiteral(" DONE");
+}
 
 QString CorrelationLabel(Language language, double r, char separator) {
   return CorrelationPrefix(language) + QString::fromStdString(FormatRealText(RoundedCorrelation(r), separator));
 }
 
-QString ConvertedAxisTitle(Side side, AxisUnits units) {
+QString ConvertedAxisTitle(Side side, AxisUnits units, Language language) {
   const bool bloodFlow = side == Side::Temperature;  // the temperature side's converted record is BF*
+  if (language == Language::Russian) {
+    switch (units) {
+      case AxisUnits::Normalized:
+        return bloodFlow ? QStringLiteral("BF, отн. ед.") : QStringLiteral("T, отн. ед.");
+      case AxisUnits::Measured:
+        return bloodFlow ? QStringLiteral("BF, В") : QStringLiteral("T, °C");
+      case AxisUnits::Physical:
+        break;
+    }
+    return bloodFlow ? QStringLiteral("BF, мм^3/с") : QStringLiteral("T, °C");
+  }
   switch (units) {
     case AxisUnits::Normalized:
       return bloodFlow ? QStringLiteral("BF, arb. units") : QStringLiteral("T, arb. units");

@@ -45,19 +45,42 @@ void ApplyRussian(QWidget* root);
 // ApplyEnglish or ApplyRussian.
 void ApplyLanguage(QWidget* root, Language language);
 
+// The status bar's words for the run that holds the runner ("Coherence run in progress"), empty for none.
+QString RunHolderText(RunKind kind, Language language);
+// Why an action was refused while a run holds the runner.
+QString RunRefusedText(RunKind kind, Language language);
+// "Stopped" / "Остановлено": a run ended by STOP, without its result.
+QString StoppedText(Language language);
+// " DONE" / " ГОТОВО", appended to the elapsed time after a run that ended with its result.
+QString DoneText(Language language);
+
+// "File <path> does not exist" (or "File does not exist" for an empty path) in `language`.
+QString FileMissingText(const QString& path, Language language);
+// Qt's own texts (file dialogs, the buttons of message boxes) in `language`: Qt's translations of its base
+// module are installed for Russian and removed for English. Returns whether they are in place for Russian (a
+// system without them keeps Qt's English).
+bool InstallQtTranslations(Language language);
+
 // "Correlation: " or "Корреляция: ".
 QString CorrelationPrefix(Language language);
 
 // The words around the Transform session's values, the same in both languages:
 // Edit10 / Edit16: "Temperature: " + source, "  Blood Flow:  " + source (two blanks before and after);
-QString SourceText(Side side, const QString& source);
+QString SourceText(Side side, const QString& source, Language language = Language::English);
 // Edit17 / Edit18: the count followed by " points";
-QString PointsText(int count);
+QString PointsText(int count, Language language = Language::English);
 // LBCorrel1 / LBCorrel2: the prefix of `language` and r rounded to three decimals with `separator`;
 QString CorrelationLabel(Language language, double r, char separator);
 // the left axis of Chart3 (BF*, converted from the temperature side) or Chart4 (T*): "BF, mm^3/sec",
 // "BF, arb. units", "BF, V" and "T, °C", "T, arb. units", "T, °C".
-QString ConvertedAxisTitle(Side side, AxisUnits units);
+// In Russian the units are Russian ("BF, отн. ед.", "BF, В", "BF, мм^3/с").
+QString ConvertedAxisTitle(Side side, AxisUnits units, Language language = Language::English);
+// The title of Chart3 (BF*, converted from the temperature side) or Chart4 (T*) in `language`, with
+// OutdatedSuffix when a setting changed since the conversion.
+QString ConvertedChartTitle(Side side, Language language, bool outdated);
+// What a result made before its settings changed adds to its title or label: " (out of date: settings
+// changed)".
+QString OutdatedSuffix(Language language);
 
 // The words of the Analysis page that change with its state (list items, table headers, axis titles, messages).
 enum class AnalysisWord {
@@ -79,6 +102,9 @@ QString AnalysisBandName(const AnalysisBand& band, Language language);
 // The note of a band row ("record too short for this band: it needs at least M min", M rounded up to a tenth
 // and written with `separator`); empty without a note.
 QString AnalysisNoteText(BandNote note, double neededMinutes, Language language, char separator);
+// A band of the chosen set that the table leaves out: its name, its range and why ("Cardiac (0.6–1.6 Hz) left
+// out: above f max 0.667 Hz").
+QString AnalysisOmittedBandText(const AnalysisBand& band, FrequencyBand analysed, Language language);
 // Why the options or a record were refused, or why a run ended without a result.
 QString AnalysisErrorText(const AnalysisError& error, const AnalysisOptions& options, Language language);
 QString BandSetErrorText(const BandSetError& error, Language language);

@@ -100,12 +100,18 @@ void TForm1::buildMenus() {
   connect(report, &QAction::triggered, this, [this] { m_transform->reportDialog(); });
   QAction* analysisReport = addAction(file, "ExportAnalysisReport", QStringLiteral("Analysis page report (PDF)..."));
   connect(analysisReport, &QAction::triggered, this, [this] { m_analysis->reportDialog(); });
+  file->addSeparator();
+  QAction* quit = addAction(file, "Quit1", QStringLiteral("Quit"));
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit->setShortcutContext(Qt::ApplicationShortcut);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
   connect(m_context, &AppContext::fileOpened, this, [this](const QString& role, const QString& path) {
     setRecentFiles(WithRecentFile(m_recentFiles, role + QLatin1Char('|') + path));
   });
 
   QMenu* examples = bar->addMenu(QStringLiteral("Examples"));
   examples->setObjectName(QStringLiteral("N1"));
+  m_examplesMenu = examples;
   QAction* example1 = addAction(examples, "Example21", QStringLiteral("Example 1 (Rest)"));
   QAction* example2 = addAction(examples, "Example11", QStringLiteral("Example 2 (Cuff Test)"));
   examples->addSeparator();
@@ -157,6 +163,7 @@ void TForm1::buildMenus() {
   m_legacyWaveletDelays->setCheckable(true);
   connect(m_legacyWaveletDelays, &QAction::toggled, this, [this](bool on) {
     m_waveletMethods->setDelayRule(on ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
+    if (transformPage()) transformPage()->takeSettings();
   });
 
   QMenu* language = options->addMenu(QStringLiteral("Language"));
@@ -216,8 +223,20 @@ void TForm1::buildCentre() {
   statusBar->addWidget(panel0);
   statusBar->addWidget(panel1, 1);
 
+  // Which run holds the runner, or that the last one was stopped.
+  m_runState = new QLabel(statusBar);
+  m_runState->setObjectName(QStringLiteral("StatusRun"));
+  statusBar->addPermanentWidget(m_runState);
+
   m_progress = new RunProgress(m_progressBar, m_label13, m_progressLabel, m_btnStop, panel0, panel1, this);
   m_context->setShell(this, m_progress, m_runner);
+  connect(m_context, &AppContext::runStateChanged, this, &TForm1::showRunState);
+  connect(m_context, &AppContext::languageChanged, this, &TForm1::showRunState);
+  // While a run holds the runner, nothing that would start another load or run can be chosen.
+  connect(m_runner, &TaskRunner::busyChanged, this, [this](bool busy) {
+    for (QAction* action : m_examplesMenu->actions()) action->setEnabled(!busy);
+    m_recentMenu->setEnabled(!busy && !m_recentFiles.isEmpty());
+  });
   connect(m_progress, &RunProgress::stopPressed, this, [this] {
     if (m_waveletMethods) m_waveletMethods->stop();
   });
@@ -269,6 +288,7 @@ void TForm1::applySettings(const AppSettings& s) {
   m_context->setLogOx(s.logOx == 1);
   m_legacyWaveletDelays->setChecked(s.waveletDelays == 1);
   m_waveletMethods->setDelayRule(s.waveletDelays == 1 ? WaveletDelayRule::Legacy : WaveletDelayRule::Corrected);
+  if (transformPage()) transformPage()->takeSettings();
   setLanguage(s.lang == 1 ? 1 : 0);
   setRecentFiles(s.recentFiles);
   for (QAction* action : m_threadGroup->actions()) {
@@ -288,12 +308,24 @@ void TForm1::setRecentFiles(const QStringList& entries) {
     action->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
     connect(action, &QAction::triggered, this, [this, role, path] { openRecent(role, path); });
   }
-  m_recentMenu->setEnabled(!m_recentFiles.isEmpty());
+  m_recentMenu->setEnabled(!m_recentFiles.isEmpty() && !m_runner->isBusy());
+}
+
+void TForm1::showRunState() {
+  const Language language = m_context->language();
+  if (m_context->runHolder() != RunKind::None) {
+    m_runState->setText(RunHolderText(m_context->runHolder(), language));
+  } else if (m_context->lastRunStopped()) {
+    m_runState->setText(StoppedText(language));
+  } else {
+    m_runState->clear();
+  }
 }
 
 void TForm1::openRecent(const QString& role, const QString& path) {
+  if (m_context->refuseWhileHeld()) return;
   if (!QFileInfo::exists(path)) {
-    m_context->showError(QStringLiteral("File ") + QDir::toNativeSeparators(path) + QStringLiteral(" does not exist"));
+    m_context->showError(FileMissingText(QDir::toNativeSeparators(path), m_context->language()));
     return;
   }
   if (role == QStringLiteral("PPG")) {
@@ -313,6 +345,7 @@ void TForm1::openRecent(const QString& role, const QString& path) {
 
 void TForm1::setLanguage(int lang) {
   const Language language = lang == 1 ? Language::Russian : Language::English;
+  InstallQtTranslations(language);
   m_context->setLanguage(language);
   ApplyLanguage(this, language);
 }
@@ -389,7 +422,7 @@ void TForm1::showAbout() {
 
 void TForm1::showHelp() {
   if (!m_help->showHelp(m_russian->isChecked())) {
-    m_context->showError(QStringLiteral("File does not exist"));
+    m_context->showError(FileMissingText(QString(), m_context->language()));
   }
 }
 

@@ -79,6 +79,8 @@ class TForm1 : public QMainWindow {
   void buildCentre();
   void applySettings(const AppSettings& settings);
   void setLanguage(int lang);
+  // The status bar's run state: the run holding the runner, "Stopped" after STOP, or nothing.
+  void showRunState();
 
   QString m_settingsPath;
   AppSettings m_startSettings;
@@ -104,6 +106,8 @@ class TForm1 : public QMainWindow {
   QAction* m_legacyWaveletDelays = nullptr;
   QAction* m_english = nullptr;
   QMenu* m_recentMenu = nullptr;
+  QMenu* m_examplesMenu = nullptr;
+  QLabel* m_runState = nullptr;
   QStringList m_recentFiles;
   QAction* m_russian = nullptr;
   int m_wasMaximized = 0;

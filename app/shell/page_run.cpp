@@ -5,22 +5,23 @@
 
 #include "shell/app_context.h"
 #include "shell/run_progress.h"
+#include "shell/run_progress_view.h"
 #include "shell/task_runner.h"
 
 namespace kelvora {
 
 PageRun::PageRun(AppContext* context, QObject* page, std::function<void(bool busy)> setBusy)
     : QObject(page), m_context(context), m_setBusy(std::move(setBusy)) {
-  m_display.begin = [this] {
-    if (RunProgress* progress = m_context->progress()) progress->begin();
-  };
-  m_display.end = [this](bool) {
-    if (RunProgress* progress = m_context->progress(); progress && progress->isRunning()) progress->end();
-  };
+  // Every run shows its elapsed and remaining time in the status bar.
+  auto* view = new RunProgressView(context, this);
+  m_display.begin = [view] { view->begin(); };
+  m_display.end = [view](bool completed) { view->end(completed); };
   if (TaskRunner* runner = m_context->runner()) {
     // The runner says it is idle before it delivers the result; a run whose result never comes (dropped when
     // the window closes, or when its computation threw) is ended once the delivery is over.
     connect(runner, &TaskRunner::busyChanged, this, [this](bool busy) {
+      // A run of another page holds the runner: nothing of this page may start meanwhile.
+      if (!m_running && m_setBusy) m_setBusy(busy);
       if (busy || !m_running) return;
       QTimer::singleShot(0, this, [this, id = m_runId] {
         if (m_running && id == m_runId) onRunnerIdle();
@@ -37,7 +38,11 @@ ProgressSink& PageRun::sink() const {
 
 bool PageRun::start(Work work) {
   TaskRunner* runner = m_context->runner();
-  if (m_running || !runner || runner->isBusy()) return false;
+  if (!runner) return false;
+  if (m_running || runner->isBusy()) {
+    m_context->refuseWhileHeld();
+    return false;
+  }
   // The display resets the stop request before the computation can see it.
   m_display.begin();
   const quint64 id = ++m_runId;
@@ -55,6 +60,7 @@ bool PageRun::start(Work work) {
     return false;
   }
   m_running = true;
+  m_context->setRunHolder(m_kind);
   if (m_setBusy) m_setBusy(true);
   return true;
 }
@@ -70,7 +76,9 @@ void PageRun::supersede() {
 
 void PageRun::end(bool completed) {
   m_running = false;
+  const bool stopped = sink().stopRequested();
   m_display.end(completed);
+  m_context->setRunEnded(stopped);
   if (m_setBusy) m_setBusy(false);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/progress.h"
+#include "shell/app_context.h"
 
 namespace kelvora {
 
@@ -13,7 +14,11 @@ class AppContext;
 // Runs a page's computations on the window's task runner (one computation at a time for the whole window) and
 // keeps the page's side of it:
 //  - busy state: `setBusy(true)` when a run starts, `setBusy(false)` when it has ended in any way (result
-//    shown, failed, stopped, dropped), so the page can disable its controls meanwhile;
+//    shown, failed, stopped, dropped), so the page can disable its controls meanwhile; a run of another page
+//    holds the one runner too, so `setBusy` follows it as well (nothing of this page can start meanwhile);
+//  - the holder: the run's kind (setKind) is the window's run holder while it runs, named in the status bar;
+//    a start refused because a run holds the runner says so in the error box; a run ended by STOP is noted as
+//    stopped;
 //  - run id: every start() begins a new run; the result of a run that was superseded or dropped is never
 //    shown, and a run of another page never ends this one;
 //  - the page's life: the result is shown only while the page (the helper's parent) exists;
@@ -63,6 +68,9 @@ class PageRun : public QObject {
   // Called by supersede() before it waits (for engines with a stop of their own).
   void setStopHook(std::function<void()> stop) { m_stopHook = std::move(stop); }
   void setDisplay(Display display) { m_display = std::move(display); }
+  // The kind of the runs started from now on (the page's default until changed).
+  void setKind(RunKind kind) { m_kind = kind; }
+  RunKind kind() const { return m_kind; }
 
  private:
   void end(bool completed);
@@ -73,6 +81,7 @@ class PageRun : public QObject {
   std::function<void(bool)> m_setBusy;
   std::function<void()> m_stopHook;
   Display m_display;
+  RunKind m_kind = RunKind::Load;
   quint64 m_runId = 0;
   bool m_running = false;
 };

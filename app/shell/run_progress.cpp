@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "shell/run_progress_view.h"
+
 namespace kelvora {
 
 void SharedProgressSink::setRange(long long minimum, long long maximum) {
@@ -64,6 +66,7 @@ void RunProgress::end() {
   m_running = false;
   m_bar->setValue(m_bar->minimum());
   m_progress->setText(QStringLiteral("100%"));
+  m_percent->clear();
   m_stop->setEnabled(false);
 }
 
@@ -78,9 +81,11 @@ void RunProgress::show() {
   // The bar works in per-mille so that ranges beyond int never overflow it.
   m_bar->setRange(0, 1000);
   m_bar->setValue(static_cast<int>((pos - lo) * 1000 / (hi - lo)));
-  const std::string text = m_sink->text();
-  m_percent->setText(text.empty() ? QString::number((pos - lo) * 100 / (hi - lo)) + QLatin1Char('%')
-                                  : QString::fromStdString(text));
+  // One percentage, in `Progress`; `Label13` beside it carries only what the computation says it is doing.
+  m_progress->setText(PercentPanelText(pos - lo, hi - lo));
+  // A computation that reports its percentage as text says nothing `Progress` does not already say.
+  const QString text = QString::fromStdString(m_sink->text());
+  m_percent->setText(text.trimmed().endsWith(QLatin1Char('%')) ? QString() : text);
 }
 
 }  // namespace kelvora

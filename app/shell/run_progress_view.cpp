@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "shell/app_context.h"
+#include "shell/language_tables.h"
 #include "shell/run_progress.h"
 
 namespace kelvora {
@@ -33,13 +34,14 @@ qint64 SteadyMilliseconds() {
 
 }  // namespace
 
-QString ElapsedPanelText(qint64 elapsedMs) {
+QString ElapsedPanelText(qint64 elapsedMs, Language language) {
   if (elapsedMs < 0) elapsedMs = 0;
   const qint64 seconds = elapsedMs / 1000;
   const qint64 hours = seconds / 3600;
   const qint64 beyondHours = seconds - hours * 3600;
-  QString text = QStringLiteral("Elapsed Time: ");
-  if (hours >= 24) text += QString::number(hours / 24) + QStringLiteral("d.:");
+  const bool ru = language == Language::Russian;
+  QString text = ru ? QStringLiteral("Прошло: ") : QStringLiteral("Elapsed Time: ");
+  if (hours >= 24) text += QString::number(hours / 24) + (ru ? QStringLiteral("д.:") : QStringLiteral("d.:"));
   text += QString::number(hours % 24) + QLatin1Char(':') + TwoDigits(beyondHours / 60) + QLatin1Char(':') +
           TwoDigits(beyondHours % 60);
   if (seconds < kMillisecondsShownBelowS)
@@ -47,14 +49,16 @@ QString ElapsedPanelText(qint64 elapsedMs) {
   return text;
 }
 
-QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum) {
+QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum, Language language) {
   if (!std::isfinite(elapsedSeconds)) elapsedSeconds = 0.0;
   long long remaining = 0;
   if (position > 0 && maximum > position) {
     remaining = std::llround(elapsedSeconds / static_cast<double>(position) * static_cast<double>(maximum - position));
   }
   if (remaining < 0) remaining = 0;
-  return QStringLiteral("Remaining Time: ") + QString::number(remaining / 86400) + QStringLiteral(" d. :") +
+  const bool ru = language == Language::Russian;
+  return (ru ? QStringLiteral("Осталось: ") : QStringLiteral("Remaining Time: ")) + QString::number(remaining / 86400) +
+         (ru ? QStringLiteral(" д. :") : QStringLiteral(" d. :")) +
          QString::number(remaining % 86400 / 3600) + QLatin1Char(':') + TwoDigits(remaining % 3600 / 60) +
          QLatin1Char(':') + TwoDigits(remaining % 60);
 }
@@ -101,7 +105,7 @@ void RunProgressView::end(bool completed) {
     if (completed) {
       const QLabel* panel0 =
           m_context->window() ? m_context->window()->findChild<QLabel*>(QStringLiteral("StatusPanel0")) : nullptr;
-      progress->setStatusText(0, (panel0 ? panel0->text() : QString()) + QStringLiteral(" ГОТОВО"));
+      progress->setStatusText(0, (panel0 ? panel0->text() : QString()) + DoneText(m_context->language()));
     }
     progress->progressLabel()->setText(QStringLiteral("100%"));
     progress->bar()->setValue(progress->bar()->minimum());
@@ -114,26 +118,28 @@ void RunProgressView::end(bool completed) {
 void RunProgressView::stop() {
   if (!m_running) return;
   end(false);
-  if (RunProgress* progress = m_context->progress()) progress->setStatusText(1, QStringLiteral("Stop"));
+  if (RunProgress* progress = m_context->progress()) progress->setStatusText(1, StoppedText(m_context->language()));
 }
 
 void RunProgressView::elapsedTick() {
   if (!m_running) return;
   m_elapsedMs = m_clock() - m_start;
-  if (RunProgress* progress = m_context->progress()) progress->setStatusText(0, ElapsedPanelText(m_elapsedMs));
+  if (RunProgress* progress = m_context->progress()) progress->setStatusText(0, ElapsedPanelText(m_elapsedMs, m_context->language()));
 }
 
 void RunProgressView::remainingTick() {
   RunProgress* progress = m_context->progress();
   if (!progress) return;
   if (!m_timer2.isActive()) {
-    progress->setStatusText(1, QStringLiteral("Remaining Time: 0:00:00"));
+    progress->setStatusText(1, m_context->russian() ? QStringLiteral("Осталось: 0:00:00")
+                                                    : QStringLiteral("Remaining Time: 0:00:00"));
     return;
   }
   const SharedProgressSink& sink = progress->sink();
   const long long position = sink.position() - sink.minimum();
   const long long maximum = sink.maximum() - sink.minimum();
-  progress->setStatusText(1, RemainingPanelText(static_cast<double>(m_elapsedMs) / 1000.0, position, maximum));
+  progress->setStatusText(
+      1, RemainingPanelText(static_cast<double>(m_elapsedMs) / 1000.0, position, maximum, m_context->language()));
   progress->progressLabel()->setText(PercentPanelText(position, maximum));
 }
 

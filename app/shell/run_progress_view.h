@@ -6,16 +6,18 @@
 #include <QTimer>
 #include <functional>
 
+#include "shell/app_context.h"
+
 namespace kelvora {
 
-class AppContext;
 
 // "Elapsed Time: " + [days "d.:"] + h:MM:SS, followed by ":" and three-digit milliseconds while the elapsed time is
 // under 20 seconds. `elapsedMs` >= 0.
-QString ElapsedPanelText(qint64 elapsedMs);
+QString ElapsedPanelText(qint64 elapsedMs, Language language = Language::English);
 // "Remaining Time: " + days + " d. :" + h:MM:SS with the remaining seconds round(elapsed / position x (maximum -
 // position)); 0 while the position is 0 or below.
-QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum);
+QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum,
+                           Language language = Language::English);
 // round(position / maximum x 100) + " %" ("0 %" for a maximum of 0).
 QString PercentPanelText(long long position, long long maximum);
 
@@ -33,10 +35,10 @@ class RunProgressView : public QObject {
 
   // Begins a run: clock reset, "0%", both timers on, the busy cursor on the window, BtnStop enabled.
   void begin();
-  // Ends a run. `completed` (no stop was requested): " ГОТОВО" is appended to panel 0 and, with "Sound" on, the
+  // Ends a run. `completed` (no stop was requested): " DONE" (" ГОТОВО") is appended to panel 0 and, with "Sound" on, the
   // beep sounds. Always: timers off, normal cursor, "100%", the progress bar at 0.
   void end(bool completed);
-  // STOP: ends the run without " ГОТОВО" or beep; panel 1 becomes "Stop".
+  // STOP: ends the run without " DONE" or beep; panel 1 becomes "Stopped" ("Остановлено").
   void stop();
   bool isRunning() const { return m_running; }
 

@@ -90,5 +90,32 @@ TEST(IaaftSeeds, TheSameSeedGivesTheSameSurrogateAndStreamsDiffer) {
   EXPECT_EQ(MakeIaaftSurrogate(flat, 9).values, flat);
 }
 
+// A stop asked after round 2 ends the iteration there, marked stopped; without the tolerance the iteration runs
+// on to a fixed rank order or the round limit, and the tolerance only ever ends it sooner on the same path.
+TEST(IaaftRounds, StopEndsBetweenRoundsAndTheToleranceOnlyShortensThePath) {
+  const std::vector<double> x = Record(3600, 4);
+  std::vector<int> seen;
+  IaaftOptions stopping;
+  stopping.onRound = [&seen](int round) {
+    seen.push_back(round);
+    return round < 2;
+  };
+  const IaaftSurrogate stopped = MakeIaaftSurrogate(x, 77, stopping);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_EQ(stopped.iterations, 2);
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+
+  IaaftOptions exact;
+  exact.spectrumTolerance = 0.0;
+  exact.maxIterations = 100;
+  const IaaftSurrogate full = MakeIaaftSurrogate(x, 77, exact);
+  const IaaftSurrogate early = MakeIaaftSurrogate(x, 77);
+  EXPECT_FALSE(full.stopped);
+  EXPECT_LE(early.iterations, full.iterations);
+  IaaftOptions same = exact;
+  same.maxIterations = early.iterations;
+  EXPECT_EQ(MakeIaaftSurrogate(x, 77, same).values, early.values);  // the same rounds, only fewer
+}
+
 }  // namespace
 }  // namespace kelvora

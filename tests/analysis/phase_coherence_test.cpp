@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <fstream>
+#include <limits>
+#include <string>
 #include <complex>
 #include <numbers>
 #include <random>
 
 #include "core/fft.h"
+#include "core/parallel_tasks.h"
 #include "core/thermal_wave.h"
 
 namespace kelvora {
@@ -241,6 +247,87 @@ TEST(PhaseCoherence, RefusesBadOptionsAndRecords) {
   const CoherenceOutcome stopped = AnalyzeCoherence(good, good, {}, stop);
   ASSERT_FALSE(stopped.ok());
   EXPECT_EQ(stopped.error->kind, CoherenceErrorKind::kStopped);
+}
+
+// Asks to stop once the position reaches `stopAt`; keeps every position reported and the largest thread count
+// of the process seen while reporting.
+class StopAtPosition : public ProgressSink {
+ public:
+  explicit StopAtPosition(long long stopAt) : m_stopAt(stopAt) {}
+  void setPosition(long long position) override {
+    positions.push_back(position);
+    threads = std::max(threads, ProcessThreads());
+    if (!m_stop && position >= m_stopAt) {
+      m_stop = true;
+      stoppedAt = position;
+    }
+  }
+  bool stopRequested() const override { return m_stop; }
+
+  static int ProcessThreads() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    return 0;
+  }
+
+  std::vector<long long> positions;
+  long long stoppedAt = -1;
+  int threads = 0;
+
+ private:
+  long long m_stopAt;
+  std::atomic<bool> m_stop{false};
+};
+
+// Regression: a stop while the surrogates ran was seen only between whole surrogate pairs (and long records
+// took a minute per pair). Now the workers stop within the row or IAAFT round they are in: after the request
+// at most one surrogate's share or one row per worker is counted, and no result comes back.
+TEST(PhaseCoherence, StopDuringTheSurrogatesEndsWithinOneUnitPerWorker) {
+  const ThermalPair pair = ThermalWavePair(3600, 2.0, 0.002, 3);
+  CoherenceOptions options;
+  options.surrogatePairs = kMaxSurrogatePairs;  // hours if the stop were not seen
+  options.analysis.threads = 2;
+  const auto rows = static_cast<long long>(AnalysisFrequencies(options.analysis).size());
+  const long long share = std::max(1LL, rows / 2);
+  const long long perPair = rows + 2 * share;
+  StopAtPosition sink(rows + 3 * perPair);
+  const CoherenceOutcome outcome = AnalyzeCoherence(pair.temperature, pair.bloodFlow, options, sink);
+  ASSERT_TRUE(outcome.error.has_value());
+  EXPECT_EQ(outcome.error->kind, CoherenceErrorKind::kStopped);
+  EXPECT_TRUE(outcome.result.points.empty());
+  EXPECT_TRUE(outcome.result.bands.empty());
+  ASSERT_GE(sink.positions.size(), 2u);
+  EXPECT_EQ(sink.positions.back(), 0);  // put back to the start
+  const long long last = sink.positions[sink.positions.size() - 2];
+  ASSERT_GE(sink.stoppedAt, rows + 3 * perPair);
+  const long long workers = CappedThreadCount(options.analysis.threads);
+  EXPECT_LE(last - sink.stoppedAt, workers * (share + 1));
+  EXPECT_GE(last, sink.stoppedAt);
+}
+
+// Regression: 32 worker threads asked for on a 2-core machine ran 32 workers, each with its own full-length
+// buffers. The analysis and the coherence run at most one worker per core.
+TEST(PhaseCoherence, ThirtyTwoThreadsAskedRunAtMostOneWorkerPerCore) {
+#if !defined(__linux__)
+  GTEST_SKIP() << "counts the threads in /proc/self/status";
+#endif
+  const int before = StopAtPosition::ProcessThreads();
+  ASSERT_GT(before, 0);
+  const ThermalPair pair = ThermalWavePair(1800, 2.0, 0.002, 5);
+  CoherenceOptions options;
+  options.analysis.threads = 32;
+  options.surrogatePairs = 40;
+  StopAtPosition coherenceSink(std::numeric_limits<long long>::max());
+  ASSERT_TRUE(AnalyzeCoherence(pair.temperature, pair.bloodFlow, options, coherenceSink).ok());
+  EXPECT_GT(coherenceSink.threads, before);
+  EXPECT_LE(coherenceSink.threads, before + HardwareThreadCount());
+  StopAtPosition analysisSink(std::numeric_limits<long long>::max());
+  ASSERT_TRUE(AnalyzeRecord(pair.bloodFlow, options.analysis, analysisSink).ok());
+  EXPECT_LE(analysisSink.threads, before + HardwareThreadCount());
+  EXPECT_EQ(CappedThreadCount(32), std::min(32, HardwareThreadCount()));
+  EXPECT_EQ(CappedThreadCount(0), HardwareThreadCount());
+  EXPECT_EQ(CappedThreadCount(1), 1);
 }
 
 }  // namespace

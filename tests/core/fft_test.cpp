@@ -128,3 +128,30 @@ TEST(Fft, BadSizesAreRefusedAndFastLengthsHaveSmallFactors) {
 
 }  // namespace
 }  // namespace kelvora::fft
+
+namespace kelvora::fft {
+namespace {
+
+// Regression: every length ever transformed kept its plan for the life of the process. The cache holds at most
+// kMaxCachedPlans; a held transform keeps working after the cache let its plan go.
+TEST(FftPlanCache, IsBoundedAndAHeldTransformOutlivesItsEntry) {
+  const std::size_t n = 48;
+  const BackwardTransform held(n, false);
+  for (std::size_t length = 1000; length < 1000 + 2 * kMaxCachedPlans; ++length) {
+    std::vector<ComplexD> x(length, ComplexD(1.0, 0.0));
+    Forward(x, x);
+  }
+  EXPECT_LE(CachedPlanCount(), kMaxCachedPlans);
+  AlignedVector<ComplexD> in(n, ComplexD(0.0, 0.0)), out(n);
+  in[1] = ComplexD(1.0, 0.0);  // e^{2 pi i j / n}
+  held(in, out);
+  for (std::size_t j = 0; j < n; ++j) {
+    const double angle = 2.0 * std::numbers::pi * static_cast<double>(j) / static_cast<double>(n);
+    EXPECT_NEAR(out[j].real(), std::cos(angle), 1e-14);
+    EXPECT_NEAR(out[j].imag(), std::sin(angle), 1e-14);
+  }
+  EXPECT_EQ(in[1], ComplexD(1.0, 0.0));  // kept
+}
+
+}  // namespace
+}  // namespace kelvora::fft

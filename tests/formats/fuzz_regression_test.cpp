@@ -11,10 +11,14 @@
 #include "fuzz/cli_args_input.h"
 #include "fuzz/delimited_file_input.h"
 #include "fuzz/edf_file_input.h"
+#include "fuzz/marker_file_input.h"
+#include "fuzz/labchart_text_input.h"
+#include "fuzz/mat_file_input.h"
 #include "fuzz/ppg_file_input.h"
 #include "fuzz/settings_input.h"
 #include "fuzz/signal_file_input.h"
 #include "fuzz/study_files_input.h"
+#include "tests/signals/temp_dir.h"
 
 namespace kelvora {
 namespace {
@@ -52,6 +56,48 @@ TEST(FuzzRegression, PpgFileInputs) { Replay("ppg_file", fuzz::RunPpgFileInput);
 TEST(FuzzRegression, DelimitedFileInputs) { Replay("delimited_file", fuzz::RunDelimitedFileInput); }
 
 TEST(FuzzRegression, EdfFileInputs) { Replay("edf_file", fuzz::RunEdfFileInput); }
+
+TEST(FuzzRegression, MarkerFileInputs) { Replay("marker_file", fuzz::RunMarkerFileInput); }
+
+TEST(FuzzRegression, LabChartTextInputs) { Replay("labchart_text", fuzz::RunLabChartTextInput); }
+
+TEST(FuzzRegression, MatFileInputs) { Replay("mat_file", fuzz::RunMatFileInput); }
+
+// A compressed variable whose stream is corrupt made MATIO ask for 5 GB while listing the variables: level 5
+// files are now checked before MATIO reads them.
+TEST(FuzzRegression, CorruptCompressedMatVariableIsRefusedBeforeMatioReadsIt) {
+  const MatReadResult r =
+      ReadMatFile(std::string(KELVORA_SOURCE_DIR) + "/tests/fuzz_regressions/mat_file/corrupt_compressed_oom");
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error->kind, RecordFileErrorKind::kNotMatFile);
+  EXPECT_EQ(r.error->reason, "malformed compressed data");
+}
+
+// A cell array of a billion cells in a file of 184 bytes: more cells than bytes to hold them.
+TEST(FuzzRegression, CellArrayClaimingMoreCellsThanBytesIsRefused) {
+  std::string file(128, ' ');
+  file.replace(0, 19, "MATLAB 5.0 MAT-file");
+  file[124] = 0;
+  file[125] = 1;
+  file[126] = 'I';
+  file[127] = 'M';
+  auto word = [&](std::uint32_t w) {
+    for (int i = 0; i < 4; ++i) file += static_cast<char>((w >> (8 * i)) & 0xFF);
+  };
+  word(14);           // miMATRIX
+  word(48);           // its bytes
+  word(6), word(8);   // array flags
+  word(1), word(0);   // class: cell
+  word(5), word(8);   // dimensions
+  word(1), word(1000000000);
+  word(1 | (1u << 16)), word('c');  // name "c", small format
+  word(0), word(0);   // where the cells would begin
+  testing::TempDir dir;
+  const MatReadResult r = ReadMatFile(dir.write("cells.mat", file));
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error->kind, RecordFileErrorKind::kNotMatFile);
+  EXPECT_EQ(r.error->reason, "malformed variable");
+}
 
 // A wanted column whose only cell is empty gave a channel without samples, which no file can hold.
 TEST(FuzzRegression, AColumnWithoutAnyValueIsAMissingValue) {

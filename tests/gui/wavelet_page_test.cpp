@@ -129,7 +129,7 @@ void WaveletPageTest::fullRunShowsReadyAndTheFilteredSignal() {
   settle();
   QVERIFY(!page()->isRunning());
   QVERIFY(panel(0).startsWith(QStringLiteral("Elapsed Time: ")));
-  QVERIFY2(panel(0).endsWith(QStringLiteral(" ГОТОВО")), qPrintable(panel(0)));
+  QVERIFY2(panel(0).endsWith(QStringLiteral(" DONE")), qPrintable(panel(0)));
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("100%"));
   QCOMPARE(find<QProgressBar>("ProgressBarP")->value(), find<QProgressBar>("ProgressBarP")->minimum());
   QCOMPARE(filteredPoints(), 120);
@@ -149,15 +149,15 @@ void WaveletPageTest::fullRunShowsReadyAndTheFilteredSignal() {
 void WaveletPageTest::stopLeavesNoResultAndEnabledControls() {
   startLongRun();
   QTest::mouseClick(find<QPushButton>("BtnStop"), Qt::LeftButton);
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   settle();
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 0);
   QVERIFY(page()->filteredSignal().empty());
   QVERIFY(!find<QPushButton>("BtnSaveW")->isEnabled());
-  QVERIFY(!panel(0).contains(QStringLiteral("ГОТОВО")));
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QVERIFY(!panel(0).contains(QStringLiteral("DONE")));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   QVERIFY(m_errors.isEmpty());
   // The page still runs afterwards.
   page()->setBand(0.05, 0.15);
@@ -179,7 +179,7 @@ void WaveletPageTest::closingTheWindowDuringARunEndsItSilently() {
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 0);
-  QVERIFY(!panel(0).contains(QStringLiteral("ГОТОВО")));
+  QVERIFY(!panel(0).contains(QStringLiteral("DONE")));
   QVERIFY(m_errors.isEmpty());
   m_window.reset();
 }
@@ -219,7 +219,7 @@ void WaveletPageTest::aNewBandDuringARunSupersedesIt() {
   QVERIFY(!page()->isRunning());
   QVERIFY(controlsEnabled());
   QCOMPARE(filteredPoints(), 3601);
-  QVERIFY(panel(0).endsWith(QStringLiteral(" ГОТОВО")));
+  QVERIFY(panel(0).endsWith(QStringLiteral(" DONE")));
   QVERIFY(m_errors.isEmpty());
 }
 
@@ -366,7 +366,7 @@ void WaveletPageTest::runDisplayWithAnInjectedClock() {
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("25 %"));
   view.end(true);
   QVERIFY(!view.timer2()->isActive() && !view.timer3()->isActive());
-  QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:25 ГОТОВО"));
+  QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:25 DONE"));
   QCOMPARE(find<QLabel>("Progress")->text(), QStringLiteral("100%"));
   view.remainingTick();
   QCOMPARE(panel(1), QStringLiteral("Remaining Time: 0:00:00"));
@@ -374,7 +374,7 @@ void WaveletPageTest::runDisplayWithAnInjectedClock() {
   view.begin();
   now += 3000;
   view.stop();
-  QCOMPARE(panel(1), QStringLiteral("Stop"));
+  QCOMPARE(panel(1), QStringLiteral("Stopped"));
   QCOMPARE(panel(0), QStringLiteral("Elapsed Time: 0:00:03:000"));
 }
 

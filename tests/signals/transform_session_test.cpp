@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -107,6 +108,92 @@ TEST_F(TransformSessionTest, LoadTResetsExactlyTheBloodFlowStarSide) {
   EXPECT_EQ(v.temperature.source, "Example 1");
   EXPECT_TRUE(v.temperature.loaded);
   EXPECT_EQ(session.record(Side::Temperature).count(), 250);
+}
+
+// After a new record, no curve made from the one it replaced stays: its converted curve and the other side's
+// overlay of it go; the other side's converted record stays, drawn as its conversion made it.
+TEST_F(TransformSessionTest, NewRecordLeavesNoCurveMadeFromTheOldOne) {
+  for (Side replaced : {Side::Temperature, Side::BloodFlow}) {
+    TransformSession session;
+    loadConvertAndOutput(session);
+    const Side other = OtherSide(replaced);
+    const TransformViewState before = session.viewState();
+    ASSERT_FALSE(before.side(replaced).converted.curve.empty());
+    ASSERT_FALSE(before.side(other).converted.overlay.empty());
+    ASSERT_EQ(before.side(other).converted.axis, AxisUnits::Measured);
+    const SessionResult load = replaced == Side::Temperature
+                                   ? session.LoadT(write("t2.txt", Temperature(250)), NullProgress())
+                                   : session.LoadBF(write("bf2.txt", BloodFlow(120)), NullProgress());
+    ASSERT_TRUE(load.ok());
+    const TransformViewState v = session.viewState();
+    EXPECT_TRUE(v.side(replaced).converted.curve.empty());
+    EXPECT_TRUE(v.side(replaced).converted.overlay.empty());
+    EXPECT_TRUE(session.converted(replaced).empty());
+    EXPECT_FALSE(session.provenance(replaced).has_value());
+    EXPECT_TRUE(v.side(other).converted.overlay.empty());
+    // The kept record is drawn as its conversion made it: one point per sample, normalised values.
+    EXPECT_EQ(v.side(other).converted.curve.y, session.converted(other));
+    EXPECT_EQ(v.side(other).converted.axis, AxisUnits::Normalized);
+  }
+}
+
+// The settings a conversion ran with stay with its record; a later change of one it uses marks it out of date
+// and a change of one it does not use does not.
+TEST_F(TransformSessionTest, ProvenanceIsTheConversionRunNotLaterSettings) {
+  TransformSession session;
+  TissueParameters tissue;
+  tissue.wave.depthM = 0.002;
+  session.setTissueParameters(tissue);
+  session.setMethod(ConversionMethod::Fourier);
+  ASSERT_TRUE(session.LoadT(write("t.txt", Temperature(400)), NullProgress(), "T file").ok());
+  ASSERT_TRUE(session.BtnTtoBF(NullProgress()).ok());
+  ASSERT_TRUE(session.provenance(Side::Temperature).has_value());
+  EXPECT_FALSE(session.convertedOutdated(Side::Temperature));
+  EXPECT_FALSE(session.viewState().temperature.converted.outdated);
+
+  struct Change {
+    const char* what;
+    std::function<void(TransformSession&)> apply;
+    bool outdates;
+  };
+  const std::vector<Change> changes = {
+      {"depth", [](TransformSession& s) { TissueParameters p = s.tissueParameters(); p.wave.depthM = 0.003; s.setTissueParameters(p); }, true},
+      {"method", [](TransformSession& s) { s.setMethod(ConversionMethod::Wavelet); }, true},
+      {"model", [](TransformSession& s) { s.setModel(ConversionModel::Derivative); }, true},
+      {"T band", [](TransformSession& s) { s.setBand(Side::Temperature, 0.01, 0.1); }, true},
+      {"rate", [](TransformSession& s) { s.setSampleRate(5); }, true},
+      {"power law", [](TransformSession& s) { s.setNonlinear(true); }, true},
+      {"scaling", [](TransformSession& s) { s.setScalingMode(ScalingMode::Absolute); }, true},
+      {"BF band (not used for BF*)", [](TransformSession& s) { s.setBand(Side::BloodFlow, 0.1, 1.0); }, false},
+      {"T0 (Shitzer's BF -> T* only)", [](TransformSession& s) { s.setStartTemperatureText("30"); }, false},
+      {"air (Shitzer only)", [](TransformSession& s) { TissueParameters p = s.tissueParameters(); p.shitzer.tAir = 30; s.setTissueParameters(p); }, false},
+      {"wavelet (wavelet method only)", [](TransformSession& s) { s.setWaveletChoices(WaveletType::Paul, std::nullopt); }, false},
+  };
+  for (const Change& change : changes) {
+    TransformSession fresh;
+    fresh.setTissueParameters(tissue);
+    ASSERT_TRUE(fresh.LoadT(write("t.txt", Temperature(400)), NullProgress(), "T file").ok());
+    ASSERT_TRUE(fresh.BtnTtoBF(NullProgress()).ok());
+    change.apply(fresh);
+    EXPECT_EQ(fresh.convertedOutdated(Side::Temperature), change.outdates) << change.what;
+    EXPECT_EQ(fresh.viewState().temperature.converted.outdated, change.outdates) << change.what;
+    // Whatever changed, the record's provenance is the run's.
+    const ConversionProvenance& made = *fresh.provenance(Side::Temperature);
+    EXPECT_EQ(made.method, ConversionMethod::Fourier) << change.what;
+    EXPECT_DOUBLE_EQ(made.tissue.wave.depthM, 0.002) << change.what;
+    EXPECT_EQ(made.band.low, 0.0) << change.what;
+    EXPECT_EQ(made.band.high, 0.1) << change.what;
+    EXPECT_EQ(made.inputRateHz, 2) << change.what;
+    EXPECT_EQ(made.source, "T file") << change.what;
+    EXPECT_EQ(made.programVersion, KELVORA_VERSION) << change.what;
+  }
+  // A change back to the run's settings makes the record current again.
+  TissueParameters deeper = tissue;
+  deeper.wave.depthM = 0.003;
+  session.setTissueParameters(deeper);
+  EXPECT_TRUE(session.convertedOutdated(Side::Temperature));
+  session.setTissueParameters(tissue);
+  EXPECT_FALSE(session.convertedOutdated(Side::Temperature));
 }
 
 TEST_F(TransformSessionTest, LoadBFResetsExactlyTheTemperatureStarSide) {
@@ -267,7 +354,9 @@ TEST_F(TransformSessionTest, UndefinedShitzerCasesLeaveResultsAndFlags) {
   ASSERT_TRUE(session.LoadT(write("t37.txt", {36.0, 37.0, 36.5, 36.2, 36.1}), NullProgress()).ok());
   EXPECT_FALSE(session.BtnTtoBF(NullProgress()).ok());
   EXPECT_FALSE(session.convertedReady(Side::Temperature));
-  EXPECT_EQ(session.converted(Side::Temperature), bfStar);  // the load reset the flag, the failed run changed nothing
+  // The load dropped the BF* of the replaced record and the failed run made none.
+  EXPECT_FALSE(bfStar.empty());
+  EXPECT_TRUE(session.converted(Side::Temperature).empty());
   ASSERT_TRUE(session.LoadT(write("t3.txt", {36.0, 36.5, 36.2}), NullProgress()).ok());
   const SessionResult three = session.BtnTtoBF(NullProgress());
   EXPECT_FALSE(three.ok());
@@ -279,7 +368,8 @@ TEST_F(TransformSessionTest, UndefinedShitzerCasesLeaveResultsAndFlags) {
   ASSERT_TRUE(session.LoadBF(write("flat.txt", {5, 5, 5, 5}), NullProgress()).ok());
   EXPECT_FALSE(session.BtnBFtoT(NullProgress()).ok());
   EXPECT_FALSE(session.convertedReady(Side::BloodFlow));
-  EXPECT_EQ(session.converted(Side::BloodFlow), tStar);
+  EXPECT_FALSE(tStar.empty());
+  EXPECT_TRUE(session.converted(Side::BloodFlow).empty());
 
   // One sample gives T* = [T0].
   ASSERT_TRUE(session.LoadBF(write("one.txt", {5}), NullProgress()).ok());

@@ -1,0 +1,249 @@
+#include "cli/marker_cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "analysis/protocol_segments.h"
+#include "core/text_helpers.h"
+#include "formats/record_markers.h"
+#include "formats/edf_reader.h"
+
+namespace kelvora::cli {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool EndsWithCsv(const std::string& text) {
+  const std::string lower = Lower(text);
+  return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".csv") == 0;
+}
+
+}  // namespace
+
+std::vector<OptionDef> MarkerSourceOptionDefs() {
+  return {{"markers", 0, "FILE", "the record's markers, time_s,label[,duration_s] (default: RECORD.markers.csv "
+                                 "beside the record when there is one)"},
+          {"marker-column", 0, "NAME|N", "the marker column of a delimited INPUT (default: a column named marker, "
+                                         "event, comment, annotation or label)"}};
+}
+
+std::vector<OptionDef> OcclusionFinderOptionDefs() {
+  return {{"find-occlusions", 0, "", "find the occlusions: the flux below a share of the median of the first 60 s"},
+          {"occlusion-below", 0, "PCT", "the share of that median, 1 .. 99 % (default 30)"},
+          {"occlusion-min", 0, "S", "the shortest occlusion in seconds (default 20)"},
+          {"occlusion-gap", 0, "S", "stretches below the share less than S seconds apart are one occlusion "
+                                    "(default 5; 0 joins none)"}};
+}
+
+std::optional<std::string> ReadOcclusionFinderOptions(const ParsedArgs& parsed, int sampleRateHz,
+                                                      OcclusionFinderOptions& options) {
+  options.sampleRateHz = sampleRateHz;
+  if (const auto text = parsed.value("occlusion-below")) {
+    const std::optional<double> value = ParseRealValue(*text);
+    if (!value || !(*value >= 1.0 && *value <= 99.0))
+      return "--occlusion-below needs a percentage from 1 to 99, not '" + EscapeBytes(*text) + "'";
+    options.thresholdShare = *value / 100.0;
+  }
+  if (const auto text = parsed.value("occlusion-min")) {
+    const std::optional<double> value = ParseRealValue(*text);
+    if (!value || !(*value > 0.0) || *value > 1e7)
+      return "--occlusion-min needs a positive number of seconds, not '" + EscapeBytes(*text) + "'";
+    options.minimumSeconds = *value;
+  }
+  if (const auto text = parsed.value("occlusion-gap")) {
+    const std::optional<double> value = ParseRealValue(*text);
+    if (!value || !(*value >= 0.0) || *value > 1e7)
+      return "--occlusion-gap needs a number of seconds >= 0, not '" + EscapeBytes(*text) + "'";
+    options.bridgeSeconds = *value;
+  }
+  return std::nullopt;
+}
+
+std::string MarkerFileErrorText(const MarkerFileError& error) {
+  const std::string file = EscapeBytes(error.path, true);
+  const std::string at = error.line > 0 ? file + ":" + std::to_string(error.line) : file;
+  const std::string field = error.field > 0 ? "field " + std::to_string(error.field) + ": " : std::string();
+  switch (error.kind) {
+    case MarkerFileErrorKind::kMissingFile: return file + ": no such file";
+    case MarkerFileErrorKind::kCannotOpen: return file + ": cannot be read: " + error.reason;
+    case MarkerFileErrorKind::kCannotWrite: return file + ": cannot be written: " + error.reason;
+    case MarkerFileErrorKind::kFieldCount:
+      return at + ": " + std::to_string(error.count) + " fields where " +
+             (error.expected == 3 ? std::string("time_s,label[,duration_s] or name,start_s,end_s")
+                                  : std::to_string(error.expected) + " (as the header names)") +
+             " are expected: '" + EscapeBytes(error.text) + "'";
+    case MarkerFileErrorKind::kBadTime:
+      return at + ": " + field + "'" + EscapeBytes(error.text) + "' is not a time in seconds >= 0";
+    case MarkerFileErrorKind::kBadDuration:
+      return at + ": " + field + "'" + EscapeBytes(error.text) + "' is not a duration in seconds >= 0";
+    case MarkerFileErrorKind::kEmptyLabel: return at + ": " + field + "the label is empty";
+    case MarkerFileErrorKind::kBadInterval:
+      return error.line > 0 ? at + ": the end is not after the start"
+                            : "segment '" + EscapeBytes(error.text) + "': the end is not after the start";
+    case MarkerFileErrorKind::kBadItem:
+      return "segment '" + EscapeBytes(error.text) + "' is not NAME:START:END (seconds >= 0)";
+    case MarkerFileErrorKind::kNonFiniteTime:
+      return file + ": marker " + std::to_string(error.count + 1) + " has no finite time: not written";
+    case MarkerFileErrorKind::kNoSuchColumn: return file + ": no marker column '" + EscapeBytes(error.text) + "'";
+    case MarkerFileErrorKind::kAmbiguousColumn:
+      return file + ": more than one column is named '" + EscapeBytes(error.text) + "'";
+  }
+  return file + ": the markers cannot be read";
+}
+
+std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const CommonOptions& common,
+                                                 const ParsedArgs& parsed, const std::string& path,
+                                                 const InputDetails& details, int& exitStatus) {
+  std::vector<Marker> markers;
+  auto fail = [&](const MarkerFileError& error) {
+    exitStatus = InputError(context, MarkerFileErrorText(error));
+    return std::optional<std::vector<Marker>>();
+  };
+  if (details.edf) {
+    const EdfReadResult info = ReadEdfFile(path);
+    if (info.ok()) {
+      const std::vector<Marker> annotations = MarkersFromEdfAnnotations(info.info.annotations);
+      markers.insert(markers.end(), annotations.begin(), annotations.end());
+    }
+  } else if (details.imported) {
+    MarkerColumnOptions options;
+    if (const auto column = parsed.value("marker-column")) options.column = ChannelRef::Parse(*column);
+    if (common.reading.skipLines.size() == 1) options.headerLines = common.reading.skipLines.front();
+    options.sampleRateHz = details.sourceRateHz > 0.0 ? details.sourceRateHz : common.sampleRateHz;
+    const MarkerReadResult column = ReadMarkerColumn(path, options);
+    if (!column.ok()) return fail(*column.error);
+    markers.insert(markers.end(), column.markers.begin(), column.markers.end());
+  } else if (parsed.has("marker-column")) {
+    exitStatus = InputError(context, EscapeBytes(path, true) + ": a one-column signal file has no marker column");
+    return std::nullopt;
+  }
+  // LabChart text and .mat exports carry comments: their reader gives them as markers of source kLabChart, and
+  // they join here as the EDF annotations do.
+  std::string sidecar = parsed.value("markers").value_or(std::string());
+  if (sidecar.empty()) {
+    std::error_code code;
+    const std::string beside = MarkerSidecarPath(path);
+    if (std::filesystem::is_regular_file(beside, code)) sidecar = beside;
+  }
+  if (!sidecar.empty()) {
+    const MarkerReadResult read = ReadMarkerSidecar(sidecar);
+    if (!read.ok()) return fail(*read.error);
+    markers.insert(markers.end(), read.markers.begin(), read.markers.end());
+  }
+  return SortedByTime(std::move(markers));
+}
+
+std::optional<std::vector<FoundOcclusion>> FindRecordOcclusions(CliContext& context, const std::string& path,
+                                                                const SignalRecord& record,
+                                                                const OcclusionFinderOptions& options,
+                                                                int& exitStatus) {
+  const OcclusionFinderResult found = FindOcclusions(record.values, options);
+  if (found.ok()) return found.occlusions;
+  std::string reason;
+  switch (found.error->kind) {
+    case OcclusionFinderErrorKind::kBadOptions: reason = "the occlusion finder's options are not valid"; break;
+    case OcclusionFinderErrorKind::kNoSamples: reason = "no samples"; break;
+    case OcclusionFinderErrorKind::kNonFiniteSample:
+      reason = "sample " + std::to_string(found.error->sample + 1) + " is not a finite number";
+      break;
+    case OcclusionFinderErrorKind::kNoReference:
+      reason = "the median flux of the first 60 s is not above 0: no occlusion can be found against it";
+      break;
+  }
+  exitStatus = InputError(context, EscapeBytes(path, true) + ": " + reason);
+  return std::nullopt;
+}
+
+std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions) {
+  std::vector<Marker> markers;
+  for (std::size_t i = 0; i < occlusions.size(); ++i) {
+    const std::string k = std::to_string(i + 1);
+    markers.push_back(Marker{occlusions[i].startS, 0.0, "occlusion " + k, MarkerSource::kFound});
+    markers.push_back(Marker{occlusions[i].endS, 0.0, "recovery " + k, MarkerSource::kFound});
+  }
+  return markers;
+}
+
+OptionDef SegmentsOptionDef() {
+  return {"segments", 0, "markers|NAME:START:END,...|FILE.csv",
+          "per-segment tables: between the record's markers, typed intervals in seconds, or a name,start_s,end_s "
+          "file"};
+}
+
+std::optional<std::vector<Segment>> ReadSegments(CliContext& context, const CommonOptions& common,
+                                                 const ParsedArgs& parsed, const std::string& path,
+                                                 const SignalRecord& record, const InputDetails& details,
+                                                 int& exitStatus) {
+  const std::optional<std::string> text = parsed.value("segments");
+  if (!text) return std::vector<Segment>();
+  const double durationS = static_cast<double>(record.values.size()) / common.sampleRateHz;
+  if (*text == "markers") {
+    std::optional<std::vector<Marker>> markers = GatherMarkers(context, common, parsed, path, details, exitStatus);
+    if (!markers) return std::nullopt;
+    if (parsed.has("find-occlusions")) {
+      OcclusionFinderOptions options;
+      if (const auto error = ReadOcclusionFinderOptions(parsed, common.sampleRateHz, options)) {
+        exitStatus = UsageError(context, "", *error);
+        return std::nullopt;
+      }
+      const auto found = FindRecordOcclusions(context, path, record, options, exitStatus);
+      if (!found) return std::nullopt;
+      const std::vector<Marker> more = OcclusionMarkers(*found);
+      markers->insert(markers->end(), more.begin(), more.end());
+    }
+    if (markers->empty()) {
+      exitStatus = InputError(context, EscapeBytes(path, true) + ": --segments markers: the record has no markers");
+      return std::nullopt;
+    }
+    std::vector<Segment> segments = SegmentsFromMarkers(*markers, durationS);
+    const std::vector<Marker> sorted = SortedByTime(*markers);
+    for (Segment& segment : segments)
+      if (segment.name.empty()) segment.name = "before " + sorted.front().label;
+    return segments;
+  }
+  const bool file = EndsWithCsv(*text) || (text->find(':') == std::string::npos);
+  const SegmentReadResult read = file ? ReadSegmentTable(*text) : ParseSegmentList(*text);
+  if (!read.ok()) {
+    exitStatus = InputError(context, MarkerFileErrorText(*read.error));
+    return std::nullopt;
+  }
+  return read.segments;
+}
+
+std::string MeasureNoteText(MeasureNote note) {
+  switch (note) {
+    case MeasureNote::kOutsideRecord: return "the interval does not lie inside the record";
+    case MeasureNote::kNoBaseline: return "no baseline: the 60 s before the onset (or --baseline) are not inside the record";
+    case MeasureNote::kBaselineNotPositive: return "the baseline is not above 0: no percentages or repayment";
+    case MeasureNote::kNoResponseWindow: return "no response window: the occlusion ends at the record's end or at the next occlusion";
+    case MeasureNote::kNoHyperaemia: return "no hyperaemia: the peak is not above the baseline";
+    case MeasureNote::kNoReturn: return "no return to baseline inside the window: the area runs to the window's end";
+    case MeasureNote::kNoHalfRecovery: return "no half recovery inside the window";
+    case MeasureNote::kNoDebt: return "no flux debt during the occlusion: no repayment";
+    case MeasureNote::kNoNadir: return "the initial peak is at the heating's end: no nadir";
+    case MeasureNote::kShortPlateau: return "heating shorter than 5 min: the plateau is its whole mean";
+    case MeasureNote::kNoMaximum: return "the maximum interval is not inside the record or its mean is not above 0";
+  }
+  return {};
+}
+
+std::string MeasureNotesText(const std::vector<MeasureNote>& notes) {
+  std::string text;
+  for (const MeasureNote note : notes) {
+    if (!text.empty()) text += "; ";
+    text += MeasureNoteText(note);
+  }
+  return text;
+}
+
+std::optional<TimeInterval> ParseTimeInterval(const std::string& text) {
+  const std::optional<FrequencyBand> range = ParseRangeValue(text);
+  if (!range || !(range->low >= 0.0) || !(range->high > range->low)) return std::nullopt;
+  return TimeInterval{range->low, range->high};
+}
+
+}  // namespace kelvora::cli
