@@ -703,6 +703,9 @@ bool Version73SupportedLocked() {
 // compressed variable that does not inflate whole or inflates beyond the limit.
 class Level5Scan {
  public:
+  // The bytes of a numeric array that its flags, dimensions and name are looked for in.
+  static constexpr std::size_t kArrayHeadBytes = 64 * 1024;
+
   Level5Scan(bool swap, std::size_t inflateLimit) : m_swap(swap), m_limit(inflateLimit) {}
 
   // Gives the fault, or an empty text when the file may be read.
@@ -731,12 +734,15 @@ class Level5Scan {
         }
       } else if (type == 14 && payload.size() == 16) {
         const unsigned cls = word(payload.data() + 8) & 0xFF;
-        if (cls == 1 || cls == 2 || cls == 3) {
-          payload.resize(size);
-          if (!in.read(reinterpret_cast<char*>(payload.data()) + 16, static_cast<std::streamsize>(size - 16)))
-            return "truncated";
-          if (!matrix(payload.data(), size, 0)) return "variable";
-        }
+        // A cell, struct or object is checked whole; any other array up to its name (flags, dimensions and
+        // name lie in its first bytes), so that a name or dimension claiming more bytes than follow is refused.
+        const bool nested = cls == 1 || cls == 2 || cls == 3;
+        const std::size_t checked = nested ? size : std::min<std::size_t>(size, kArrayHeadBytes);
+        payload.resize(checked);
+        if (checked > 16 &&
+            !in.read(reinterpret_cast<char*>(payload.data()) + 16, static_cast<std::streamsize>(checked - 16)))
+          return "truncated";
+        if (!matrix(payload.data(), checked, 0)) return "variable";
       }
       at += size;
       if (!compressed) at += (8 - size % 8) % 8;
