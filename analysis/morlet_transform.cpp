@@ -46,9 +46,9 @@ struct KernelSpectrum {
 void CheckParameters(long long sampleCount, double sampleRateHz, double centreFrequency,
                      const std::vector<double>& frequencies) {
   if (sampleCount <= 0 || !(sampleRateHz > 0.0) || !(centreFrequency > 0.0) || frequencies.empty())
-    throw std::invalid_argument("Morlet transform: empty record or bad parameters");
+    throw std::invalid_argument("MorletTransform: parameters");
   for (const double f : frequencies)
-    if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("Morlet transform: bad frequency");
+    if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("MorletTransform: frequencyHz");
 }
 
 }  // namespace
@@ -80,9 +80,9 @@ std::size_t MorletTransform::PaddedLength(long long sampleCount, double sampleRa
   const double largestScaleSamples = centreFrequency * sampleRateHz / lowestFrequencyHz;
   const double padding = std::ceil(kPaddingReach * largestScaleSamples);
   const double needed = static_cast<double>(sampleCount) + padding;
-  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("Morlet transform too long");
+  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("MorletTransform: length");
   const std::size_t length = fft::FastLength(static_cast<std::size_t>(needed));
-  if (length > kMaxPaddedLength) throw std::length_error("Morlet transform too long");
+  if (length > kMaxPaddedLength) throw std::length_error("MorletTransform: length");
   return length;
 }
 
@@ -103,7 +103,7 @@ MorletTransform::MorletTransform(std::span<const double> record, double sampleRa
 MorletTransform::MorletTransform(std::span<const double> record, std::shared_ptr<const MorletKernels> kernels)
     : m_kernels(std::move(kernels)) {
   if (!m_kernels || static_cast<long long>(record.size()) != m_kernels->sampleCount())
-    throw std::invalid_argument("Morlet transform: the record does not have the kernels' length");
+    throw std::invalid_argument("MorletTransform: kernels length");
   m_sampleCount = m_kernels->m_sampleCount;
   m_sampleRateHz = m_kernels->m_sampleRateHz;
   m_centreFrequency = m_kernels->m_centreFrequency;
@@ -157,7 +157,7 @@ std::span<const fft::ComplexD> MorletTransform::row(std::size_t j, MorletWorkspa
 
 void MorletTransform::row(std::size_t j, MorletWorkspace& workspace, std::span<fft::ComplexD> out) const {
   if (out.size() != static_cast<std::size_t>(m_sampleCount))
-    throw std::invalid_argument("Morlet transform: the row buffer must hold one value per sample");
+    throw std::invalid_argument("MorletTransform: row buffer");
   const std::span<const fft::ComplexD> values = row(j, workspace);
   std::copy(values.begin(), values.end(), out.begin());
 }

@@ -176,12 +176,12 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   result.sampleRateHz = analysis.sampleRateHz;
 
   const int pairs = options.surrogatePairs;
-  // Part 0 is the whole records, part 1 + k segment k: the same rows averaged over other samples.
+  // Slice 0 is the whole records, slice 1 + k segment k: the same rows averaged over other samples.
   const std::size_t parts = 1 + options.segments.size();
-  // Part q, pair p, row j at p * J + j; NaN where the row has no valid sample.
+  // Slice q, pair p, row j at p * J + j; NaN where the row has no valid sample.
   std::vector<std::vector<double>> surrogateCoherence(parts);
   std::vector<std::vector<PhaseSum>> measured(parts);
-  std::vector<SampleRange> segmentSamples(parts);  // part 0: every sample
+  std::vector<SampleRange> segmentSamples(parts);  // slice 0: every sample
   std::vector<double> frequencies;
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
@@ -311,7 +311,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   }
 
   const std::size_t rows = frequencies.size();
-  // The points of part q.
+  // The points of slice q.
   auto pointsOf = [&](std::size_t q) {
     std::vector<CoherencePoint> points(rows);
     std::vector<double> column;

@@ -41,7 +41,7 @@ std::vector<OptionDef> StudyOptionDefs() {
       {"measures", 0, "LIST", "bands, coherence (pairs), porh, heating, comma-separated (default: bands)"},
       {"intersubject", 0, "on|off", "the inter-subject coherence level of pairs (default on)"},
       {"shard", 0, "K/N", "run only every N-th recording from the K-th (1 <= K <= N)"},
-      {"segments", 0, "SPEC", "conditions from segments of the records"},
+      {"segments", 0, "LIST", "conditions from segments of the records"},
       {"markers", 0, "FILE", "markers of the records"}};
   options.insert(options.end(), own.begin(), own.end());
   return options;

@@ -172,6 +172,14 @@ std::string Body(const RecordFileError& e) {
       return "no block " + std::to_string(e.count) + "; the file has " + std::to_string(e.expected);
     case K::kBlockNeeded:
       return std::to_string(e.count) + " blocks; choose one with --block N or give --join-blocks";
+    case K::kMatWriteFailed: {
+      const auto step = static_cast<MatWriteStep>(e.expected);
+      const std::string what = step == MatWriteStep::kCreateFile    ? "the MATLAB file cannot be created"
+                               : step == MatWriteStep::kCloseFile   ? "the MATLAB file cannot be closed"
+                               : step == MatWriteStep::kMakeVariable ? "the variable " + e.text + " cannot be made"
+                                                                     : "the variable " + e.text + " cannot be written";
+      return "Cannot write file (" + what + ")";
+    }
     case K::kNotMatFile:
       return "not a MATLAB file that can be read";
     case K::kMatVersionUnsupported:

@@ -971,22 +971,36 @@ std::optional<RecordFileError> WriteMatFile(const std::string& path, const std::
     e.text = "7.3";
     return e;
   }
+  // The step MATIO failed at and its variable; the text returned to the atomic writer only marks the failure.
+  std::optional<MatWriteStep> failedStep;
+  std::string failedVariable;
   const std::optional<std::string> failure = WriteFileAtomicallyThrough(path, [&](const std::string& temporary)
                                                                             -> std::optional<std::string> {
+    auto failed = [&](MatWriteStep step, const std::string& name) -> std::optional<std::string> {
+      failedStep = step;
+      failedVariable = name;
+      return std::string("matio");
+    };
     mat_t* mat = Mat_CreateVer(temporary.c_str(), "MATLAB 5.0 MAT-file, written by Kelvora",
                                options.version73 ? MAT_FT_MAT73 : MAT_FT_MAT5);
-    if (!mat) return std::string("the MATLAB file cannot be created");
+    if (!mat) return failed(MatWriteStep::kCreateFile, {});
     MatCloser closer{mat};
     for (const MatValue& value : variables) {
       VarPtr v(Create(value, false));
-      if (!v) return std::string("the variable ") + value.name + " cannot be made";
+      if (!v) return failed(MatWriteStep::kMakeVariable, value.name);
       if (Mat_VarWrite(mat, v.get(), options.version73 ? MAT_COMPRESSION_NONE : MAT_COMPRESSION_ZLIB) != 0)
-        return std::string("the variable ") + value.name + " cannot be written";
+        return failed(MatWriteStep::kWriteVariable, value.name);
     }
     closer.mat = nullptr;
-    if (Mat_Close(mat) != 0) return std::string("the MATLAB file cannot be closed");
+    if (Mat_Close(mat) != 0) return failed(MatWriteStep::kCloseFile, {});
     return std::nullopt;
   });
+  if (failure && failedStep) {
+    RecordFileError e = MakeError(RecordFileErrorKind::kMatWriteFailed, path);
+    e.expected = static_cast<long long>(*failedStep);
+    e.text = failedVariable;
+    return e;
+  }
   if (failure) {
     RecordFileError e = MakeError(RecordFileErrorKind::kCannotWrite, path);
     e.reason = *failure;

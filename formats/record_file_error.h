@@ -80,6 +80,8 @@ enum class RecordFileErrorKind {
   kBlockNeeded,          // the file has `count` blocks and none was chosen
 
   // MATLAB files.
+  kMatWriteFailed,       // MATIO failed at step `expected` (a MatWriteStep) of writing the file; `text` names the
+                         // variable (empty for the file itself); any existing file is unchanged
   kNotMatFile,           // the file is not a MATLAB file that can be read (`reason`: the library's word, or empty)
   kMatVersionUnsupported,// a MATLAB file of a version this build cannot read (`text`: "7.3", "4")
   kNoSuchVariable,       // `text` names no variable of the file
@@ -89,6 +91,9 @@ enum class RecordFileErrorKind {
   kMatLayout,            // an acquisition-system MATLAB export whose variable `text` is missing or does not fit
                          // the others: about channel `column` of block `count` (each 0 when not about one)
 };
+
+// Where writing a MATLAB file failed: RecordFileError::expected of kMatWriteFailed.
+enum class MatWriteStep { kCreateFile = 1, kMakeVariable = 2, kWriteVariable = 3, kCloseFile = 4 };
 
 struct RecordFileError {
   RecordFileErrorKind kind = RecordFileErrorKind::kCannotOpen;

@@ -709,6 +709,14 @@ QString ErrorBody(const RecordFileError& e, Language l) {
     case K::kMissingFile: return Tr(l, "the file does not exist", "файл не существует");
     case K::kCannotOpen: return Tr(l, "cannot open the file", "не удаётся открыть файл");
     case K::kCannotWrite: return Tr(l, "cannot write the file; an existing file is unchanged", "не удаётся записать файл; существующий файл не изменён");
+    case K::kMatWriteFailed: {
+      const auto step = static_cast<MatWriteStep>(e.expected);
+      if (step == MatWriteStep::kCreateFile || step == MatWriteStep::kCloseFile)
+        return Tr(l, "the MATLAB file cannot be written; an existing file is unchanged",
+                  "не удаётся записать файл MATLAB; существующий файл не изменён");
+      return Tr(l, "the variable %1 cannot be written; an existing file is unchanged",
+                "не удаётся записать переменную %1; существующий файл не изменён").arg(QString::fromStdString(e.text));
+    }
     case K::kNoData:
       return e.line > 0 ? Tr(l, "no rows of numbers after line %1", "нет строк с числами после строки %1").arg(e.line)
                         : Tr(l, "no rows of numbers", "нет строк с числами");

@@ -64,14 +64,14 @@ std::vector<double> Where(const std::vector<double>& values, const std::vector<d
 
 TEST(AcquisitionCli, TextExportBlocksExportToMatExactly) {
   TempDir dir;
-  kelvora::testing::TextBlockSpec a;
+  kelvora::testing::TextBlockPlan a;
   a.intervalS = 0.025;
   a.titles = {"T", "BF"};
   a.units = {"C", "PU"};
   a.excelDays = 45000.25;
   a.channels = {Ramp(200, 30, 0.001), Ramp(200, 100, 0.2)};
   a.comments[3] = "start";
-  kelvora::testing::TextBlockSpec b = a;
+  kelvora::testing::TextBlockPlan b = a;
   b.excelDays = 45000.25 + 200 * 0.025 / 86400.0;
   b.channels = {Ramp(120, 31, 0.0), Ramp(120, 90, -0.1)};
   const std::string input = dir.write("rec.txt", kelvora::testing::LabChartText({a, b}));

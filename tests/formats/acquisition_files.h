@@ -11,7 +11,7 @@
 
 namespace kelvora::testing {
 
-struct TextBlockSpec {
+struct TextBlockPlan {
   double intervalS = 0.025;
   std::vector<std::string> titles;
   std::vector<std::string> units;       // "*" for none
@@ -29,9 +29,9 @@ inline std::string Exact(double value) {
 }
 
 // The text export of `blocks`: each block its full header, then its rows (time from 0 at its first row).
-inline std::string LabChartText(const std::vector<TextBlockSpec>& blocks) {
+inline std::string LabChartText(const std::vector<TextBlockPlan>& blocks) {
   std::string text;
-  for (const TextBlockSpec& b : blocks) {
+  for (const TextBlockPlan& b : blocks) {
     text += "Interval=\t" + Exact(b.intervalS) + " s\n";
     if (b.excelDays) text += "ExcelDateTime=\t" + Exact(*b.excelDays) + "\t01/02/2025 10:00:00.000000\n";
     text += "TimeFormat=\tStartOfBlock\nDateFormat=\t\nChannelTitle=";
@@ -72,22 +72,22 @@ struct ExportComment {
   double position = 0;  // ticks
   std::string text;
 };
-struct ExportSpec {
+struct ExportPlan {
   std::vector<std::vector<ExportChannel>> blocks;  // block -> channel (every block the same channels)
   std::vector<double> blockTimes;                  // MATLAB day numbers
   std::vector<ExportComment> comments;
   double tickRateHz = 0;  // 0: no tickrate variable
 };
 
-// The MATLAB export variables of `spec`, channel after channel within each block, block after block.
-inline std::vector<MatValue> AcquisitionExport(const ExportSpec& spec) {
-  const std::size_t blocks = spec.blocks.size(), channels = spec.blocks.front().size();
+// The MATLAB export variables of `layout`, channel after channel within each block, block after block.
+inline std::vector<MatValue> AcquisitionExport(const ExportPlan& layout) {
+  const std::size_t blocks = layout.blocks.size(), channels = layout.blocks.front().size();
   std::vector<double> data, starts(channels * blocks), ends(channels * blocks), rates(channels * blocks),
       unitMap(channels * blocks), offsets(channels * blocks);
   std::vector<std::string> titles, units;
   for (std::size_t b = 0; b < blocks; ++b) {
     for (std::size_t c = 0; c < channels; ++c) {
-      const ExportChannel& ch = spec.blocks[b][c];
+      const ExportChannel& ch = layout.blocks[b][c];
       const std::size_t at = c + b * channels;
       if (ch.values.empty()) {
         starts[at] = ends[at] = -1;
@@ -113,15 +113,15 @@ inline std::vector<MatValue> AcquisitionExport(const ExportSpec& spec) {
       MatValue::TextRows("titles", titles),
       MatValue::TextRows("unittext", units),
       MatValue::Matrix("unittextmap", channels, blocks, unitMap),
-      MatValue::Row("blocktimes", spec.blockTimes),
+      MatValue::Row("blocktimes", layout.blockTimes),
       MatValue::Matrix("firstsampleoffset", channels, blocks, offsets),
   };
-  if (!spec.comments.empty()) {
-    const std::size_t n = spec.comments.size();
+  if (!layout.comments.empty()) {
+    const std::size_t n = layout.comments.size();
     std::vector<double> com(n * 5);
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < n; ++i) {
-      const ExportComment& k = spec.comments[i];
+      const ExportComment& k = layout.comments[i];
       texts.push_back(k.text);
       com[i] = k.channel;
       com[i + n] = k.block;
@@ -132,7 +132,7 @@ inline std::vector<MatValue> AcquisitionExport(const ExportSpec& spec) {
     vars.push_back(MatValue::Matrix("com", n, 5, com));
     vars.push_back(MatValue::TextRows("comtext", texts));
   }
-  if (spec.tickRateHz > 0) vars.push_back(MatValue::Scalar("tickrate", spec.tickRateHz));
+  if (layout.tickRateHz > 0) vars.push_back(MatValue::Scalar("tickrate", layout.tickRateHz));
   return vars;
 }
 

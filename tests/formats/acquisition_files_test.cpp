@@ -23,8 +23,8 @@ std::vector<double> Wave(std::size_t n, double base, double step) {
 }
 
 // Two blocks of T and BF at 40 Hz, the second starting where the first ends.
-std::vector<testing::TextBlockSpec> TwoBlocks() {
-  testing::TextBlockSpec a;
+std::vector<testing::TextBlockPlan> TwoBlocks() {
+  testing::TextBlockPlan a;
   a.intervalS = 0.025;
   a.titles = {"T", "BF"};
   a.units = {"\xC2\xB0" "C", "PU"};
@@ -32,7 +32,7 @@ std::vector<testing::TextBlockSpec> TwoBlocks() {
   a.channels = {Wave(80, 30.0, 0.001), Wave(80, 100.0, 0.37)};
   a.comments[10] = "cold start";
   a.commentRows[40] = "probe moved";
-  testing::TextBlockSpec b = a;
+  testing::TextBlockPlan b = a;
   b.excelDays = 45000.5 + 80 * 0.025 / 86400.0;
   b.channels = {Wave(60, 31.0, -0.002), Wave(60, 90.0, 0.5)};
   b.comments.clear();
@@ -42,8 +42,8 @@ std::vector<testing::TextBlockSpec> TwoBlocks() {
 }
 
 TEST(LabChartText, TwoBlocksOfTwoChannelsAt40HzReadExactly) {
-  const std::vector<testing::TextBlockSpec> spec = TwoBlocks();
-  const std::string text = testing::LabChartText(spec);
+  const std::vector<testing::TextBlockPlan> blocks = TwoBlocks();
+  const std::string text = testing::LabChartText(blocks);
   EXPECT_TRUE(LooksLikeLabChartText(text));
   const LabChartTextResult r = ReadLabChartText(text, {});
   ASSERT_TRUE(r.ok()) << static_cast<int>(r.error->kind) << " line " << r.error->line;
@@ -57,10 +57,10 @@ TEST(LabChartText, TwoBlocksOfTwoChannelsAt40HzReadExactly) {
     EXPECT_EQ(block.channels[1].unit, "PU");
     for (std::size_t c = 0; c < 2; ++c) {
       EXPECT_EQ(block.channels[c].sampleRateHz, 40.0);
-      EXPECT_EQ(block.channels[c].values, spec[b].channels[c]);
+      EXPECT_EQ(block.channels[c].values, blocks[b].channels[c]);
     }
     ASSERT_TRUE(block.startDays.has_value());
-    EXPECT_EQ(*block.startDays, *spec[b].excelDays + kExcelToMatlabDays);
+    EXPECT_EQ(*block.startDays, *blocks[b].excelDays + kExcelToMatlabDays);
   }
   ASSERT_EQ(r.blocks[0].markers.size(), 2u);
   EXPECT_EQ(r.blocks[0].markers[0].label, "cold start");
@@ -76,8 +76,8 @@ TEST(LabChartText, TwoBlocksOfTwoChannelsAt40HzReadExactly) {
   // Joined: the second block's samples follow the first's, its comment 2 s later.
   RecordBlock joined;
   ASSERT_FALSE(JoinBlocks(r.blocks, joined).has_value());
-  std::vector<double> t = spec[0].channels[0];
-  t.insert(t.end(), spec[1].channels[0].begin(), spec[1].channels[0].end());
+  std::vector<double> t = blocks[0].channels[0];
+  t.insert(t.end(), blocks[1].channels[0].begin(), blocks[1].channels[0].end());
   EXPECT_EQ(joined.channels[0].values, t);
   ASSERT_EQ(joined.markers.size(), 3u);
   EXPECT_DOUBLE_EQ(joined.markers[2].timeS, 2.125);
@@ -88,14 +88,14 @@ TEST(LabChartText, TwoBlocksOfTwoChannelsAt40HzReadExactly) {
   const LabChartTextResult one = ReadLabChartText(text, bf);
   ASSERT_TRUE(one.ok());
   ASSERT_EQ(one.blocks[1].channels.size(), 1u);
-  EXPECT_EQ(one.blocks[1].channels[0].values, spec[1].channels[1]);
+  EXPECT_EQ(one.blocks[1].channels[0].values, blocks[1].channels[1]);
   EXPECT_EQ(one.blocks[1].channelNumbers, std::vector<int>{2});
 }
 
 TEST(LabChartText, BlocksWithAGapAreNotJoined) {
-  std::vector<testing::TextBlockSpec> spec = TwoBlocks();
-  *spec[1].excelDays += 1.0 / 86400.0;  // one second late
-  const LabChartTextResult r = ReadLabChartText(testing::LabChartText(spec), {});
+  std::vector<testing::TextBlockPlan> blocks = TwoBlocks();
+  *blocks[1].excelDays += 1.0 / 86400.0;  // one second late
+  const LabChartTextResult r = ReadLabChartText(testing::LabChartText(blocks), {});
   ASSERT_TRUE(r.ok());
   RecordBlock joined;
   const std::optional<RecordFileError> e = JoinBlocks(r.blocks, joined);
@@ -105,10 +105,10 @@ TEST(LabChartText, BlocksWithAGapAreNotJoined) {
 }
 
 TEST(LabChartText, MissingValueInAChannelReadIsRefusedWithItsLine) {
-  std::vector<testing::TextBlockSpec> spec = TwoBlocks();
-  spec[0].commentRows.clear();
-  spec[0].cells[{7, 1}] = "*";  // BF at row 7: header 9 lines, so line 17
-  const std::string text = testing::LabChartText(spec);
+  std::vector<testing::TextBlockPlan> blocks = TwoBlocks();
+  blocks[0].commentRows.clear();
+  blocks[0].cells[{7, 1}] = "*";  // BF at row 7: header 9 lines, so line 17
+  const std::string text = testing::LabChartText(blocks);
   const LabChartTextResult all = ReadLabChartText(text, {}, "x.txt");
   ASSERT_FALSE(all.ok());
   EXPECT_EQ(all.error->kind, RecordFileErrorKind::kMissingSample);
@@ -120,7 +120,7 @@ TEST(LabChartText, MissingValueInAChannelReadIsRefusedWithItsLine) {
   t.channels = {ChannelRef{1, {}}};
   const LabChartTextResult onlyT = ReadLabChartText(text, t);
   ASSERT_TRUE(onlyT.ok());
-  EXPECT_EQ(onlyT.blocks[0].channels[0].values, spec[0].channels[0]);
+  EXPECT_EQ(onlyT.blocks[0].channels[0].values, blocks[0].channels[0]);
 }
 
 struct BadText {
@@ -168,20 +168,20 @@ TEST(LabChartText, ATimeGoingBackStartsABlockAndMillisecondsAreRead) {
 }
 
 // The export of two channels at their own rates in two blocks, BF without samples in the second.
-testing::ExportSpec TwoRateExport() {
-  testing::ExportSpec spec;
-  spec.blocks = {{{"T", "\xC2\xB0" "C", 40, Wave(120, 30, 0.001), 0.0}, {"BF", "PU", 20, Wave(60, 100, 0.3), 0.025}},
+testing::ExportPlan TwoRateExport() {
+  testing::ExportPlan blocks;
+  blocks.blocks = {{{"T", "\xC2\xB0" "C", 40, Wave(120, 30, 0.001), 0.0}, {"BF", "PU", 20, Wave(60, 100, 0.3), 0.025}},
                  {{"T", "\xC2\xB0" "C", 40, Wave(80, 31, 0.0), 0.0}, {"BF", "PU", 20, {}, 0.0}}};
-  spec.blockTimes = {739000.25, 739000.5};
-  spec.comments = {{-1, 1, 80, "start"}, {2, 2, 20, "cuff"}};
-  return spec;
+  blocks.blockTimes = {739000.25, 739000.5};
+  blocks.comments = {{-1, 1, 80, "start"}, {2, 2, 20, "cuff"}};
+  return blocks;
 }
 
 TEST(MatFile, AcquisitionExportReadsExactly) {
   TempDir dir;
-  const testing::ExportSpec spec = TwoRateExport();
+  const testing::ExportPlan blocks = TwoRateExport();
   const std::string path = dir.file("export.mat");
-  ASSERT_FALSE(WriteMatFile(path, testing::AcquisitionExport(spec)).has_value());
+  ASSERT_FALSE(WriteMatFile(path, testing::AcquisitionExport(blocks)).has_value());
   EXPECT_TRUE(LooksLikeMatFile(TempDir::read(path)));
   const MatReadResult r = ReadMatFile(path);
   ASSERT_TRUE(r.ok()) << static_cast<int>(r.error->kind) << " " << r.error->text;
@@ -190,14 +190,14 @@ TEST(MatFile, AcquisitionExportReadsExactly) {
   ASSERT_EQ(r.blocks.size(), 2u);
   for (std::size_t b = 0; b < 2; ++b) {
     ASSERT_EQ(r.blocks[b].channels.size(), 2u);
-    EXPECT_EQ(*r.blocks[b].startDays, spec.blockTimes[b]);
+    EXPECT_EQ(*r.blocks[b].startDays, blocks.blockTimes[b]);
     for (std::size_t c = 0; c < 2; ++c) {
       const ImportedChannel& ch = r.blocks[b].channels[c];
-      EXPECT_EQ(ch.name, spec.blocks[b][c].title);
-      EXPECT_EQ(ch.unit, spec.blocks[b][c].unit);
-      EXPECT_EQ(ch.sampleRateHz, spec.blocks[b][c].rateHz);
-      EXPECT_EQ(ch.values, spec.blocks[b][c].values);
-      EXPECT_EQ(ch.startTimeS, spec.blocks[b][c].offsetS);
+      EXPECT_EQ(ch.name, blocks.blocks[b][c].title);
+      EXPECT_EQ(ch.unit, blocks.blocks[b][c].unit);
+      EXPECT_EQ(ch.sampleRateHz, blocks.blocks[b][c].rateHz);
+      EXPECT_EQ(ch.values, blocks.blocks[b][c].values);
+      EXPECT_EQ(ch.startTimeS, blocks.blocks[b][c].offsetS);
     }
   }
   // Comments at ticks of the fastest rate (40 Hz) without a tickrate.
@@ -213,16 +213,16 @@ TEST(MatFile, AcquisitionExportReadsExactly) {
 
 // With a tickrate, comment positions count its ticks; blocks of the export join when they follow.
 TEST(MatFile, AcquisitionExportCommentsAtTicksAndBlocksJoined) {
-  testing::ExportSpec spec;
-  spec.blocks = {{{"BF", "PU", 40, Wave(400, 10, 0.01), 0.0}}, {{"BF", "PU", 40, Wave(200, 12, 0.0), 0.0}}};
-  spec.blockTimes = {739000.0, 739000.0 + 10.0 / 86400.0};  // the second starts 10 s (400 samples) later
-  spec.comments = {{1, 2, 2500, "cuff on"}};
-  spec.tickRateHz = 1000;
+  testing::ExportPlan blocks;
+  blocks.blocks = {{{"BF", "PU", 40, Wave(400, 10, 0.01), 0.0}}, {{"BF", "PU", 40, Wave(200, 12, 0.0), 0.0}}};
+  blocks.blockTimes = {739000.0, 739000.0 + 10.0 / 86400.0};  // the second starts 10 s (400 samples) later
+  blocks.comments = {{1, 2, 2500, "cuff on"}};
+  blocks.tickRateHz = 1000;
   TempDir dir;
   const std::string path = dir.file("ticks.mat");
   MatWriteOptions v73;
   v73.version73 = MatVersion73Supported();
-  ASSERT_FALSE(WriteMatFile(path, testing::AcquisitionExport(spec), v73).has_value());
+  ASSERT_FALSE(WriteMatFile(path, testing::AcquisitionExport(blocks), v73).has_value());
   const MatReadResult r = ReadMatFile(path);
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(r.blocks.size(), 2u);
@@ -230,8 +230,8 @@ TEST(MatFile, AcquisitionExportCommentsAtTicksAndBlocksJoined) {
   EXPECT_DOUBLE_EQ(r.blocks[1].markers[0].timeS, 2.5);
   RecordBlock joined;
   ASSERT_FALSE(JoinBlocks(r.blocks, joined).has_value());
-  std::vector<double> all = spec.blocks[0][0].values;
-  all.insert(all.end(), spec.blocks[1][0].values.begin(), spec.blocks[1][0].values.end());
+  std::vector<double> all = blocks.blocks[0][0].values;
+  all.insert(all.end(), blocks.blocks[1][0].values.begin(), blocks.blocks[1][0].values.end());
   EXPECT_EQ(joined.channels[0].values, all);
   ASSERT_EQ(joined.markers.size(), 1u);
   EXPECT_DOUBLE_EQ(joined.markers[0].timeS, 12.5);
@@ -383,15 +383,15 @@ TEST(FuzzSeeds, Written) {
   namespace fs = std::filesystem;
   fs::create_directories(fs::path(root) / "labchart_text");
   fs::create_directories(fs::path(root) / "mat_file");
-  std::vector<testing::TextBlockSpec> spec = TwoBlocks();
-  for (auto& b : spec)
+  std::vector<testing::TextBlockPlan> blocks = TwoBlocks();
+  for (auto& b : blocks)
     for (auto& c : b.channels) c.resize(12);
-  std::ofstream(fs::path(root) / "labchart_text" / "two_blocks", std::ios::binary) << '\0' << testing::LabChartText(spec);
-  spec[0].cells[{3, 1}] = "*";
-  std::ofstream(fs::path(root) / "labchart_text" / "missing_value", std::ios::binary) << '\1' << testing::LabChartText(spec);
+  std::ofstream(fs::path(root) / "labchart_text" / "two_blocks", std::ios::binary) << '\0' << testing::LabChartText(blocks);
+  blocks[0].cells[{3, 1}] = "*";
+  std::ofstream(fs::path(root) / "labchart_text" / "missing_value", std::ios::binary) << '\1' << testing::LabChartText(blocks);
   std::ofstream(fs::path(root) / "labchart_text" / "time_back", std::ios::binary)
       << '\0' << "Interval=\t500 ms\n0\t1\n0.5\t2\n0\t3\t#2 re-zeroed\n0.5\t*\n";
-  testing::ExportSpec e = TwoRateExport();
+  testing::ExportPlan e = TwoRateExport();
   for (auto& b : e.blocks)
     for (auto& c : b)
       if (c.values.size() > 8) c.values.resize(8);
