@@ -9,6 +9,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
 #include "analysis/morlet_transform.h"
 #include "core/parallel_tasks.h"
@@ -49,11 +50,6 @@ inline bool UnitPhasor(const fft::ComplexD& t, const fft::ComplexD& b, double& r
   return true;
 }
 
-struct PhaseSum {
-  fft::ComplexD sum{0.0, 0.0};
-  long long count = 0;
-};
-
 // The sum of the unit phasors over the valid samples, in the order and precision AnalyzeCoherence uses.
 PhaseSum SumPhases(std::span<const fft::ComplexD> t, std::span<const fft::ComplexD> b, const SampleRange& valid) {
   PhaseSum result;
@@ -69,11 +65,6 @@ PhaseSum SumPhases(std::span<const fft::ComplexD> t, std::span<const fft::Comple
   return result;
 }
 
-std::optional<double> Coherence(const PhaseSum& phases) {
-  if (phases.count == 0) return std::nullopt;
-  return std::abs(phases.sum) / static_cast<double>(phases.count);
-}
-
 std::optional<double> MeanModulus(std::span<const fft::ComplexD> row, const SampleRange& valid, double factor) {
   if (valid.empty()) return std::nullopt;
   long double sum = 0.0L;
@@ -81,7 +72,7 @@ std::optional<double> MeanModulus(std::span<const fft::ComplexD> row, const Samp
   return factor * static_cast<double>(sum / static_cast<long double>(valid.size()));
 }
 
-// The Weibull-position quantile (phase_coherence.cpp) and the rank rule.
+// The Weibull-position quantile (WeibullQuantile) and the rank rule.
 std::optional<double> Threshold(std::vector<double>& values, ThresholdRule rule) {
   if (values.empty()) return std::nullopt;
   std::sort(values.begin(), values.end());
@@ -91,12 +82,7 @@ std::optional<double> Threshold(std::vector<double>& values, ThresholdRule rule)
     if (k < 1) return std::nullopt;
     return values[m - k];
   }
-  const double h = kThresholdQuantile * static_cast<double>(m + 1);
-  if (h <= 1.0) return values.front();
-  if (h >= static_cast<double>(m)) return values.back();
-  const auto below = static_cast<std::size_t>(std::floor(h));
-  const double fraction = h - static_cast<double>(below);
-  return values[below - 1] + fraction * (values[below] - values[below - 1]);
+  return WeibullQuantile(values, kThresholdQuantile);
 }
 
 // A transform of either kind with the scratch of its rows.

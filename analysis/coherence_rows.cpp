@@ -207,6 +207,21 @@ void Turn(fft::ComplexD* a, const fft::ComplexD* b, std::size_t n) {
 
 }  // namespace
 
+std::optional<double> Coherence(const PhaseSum& phases) {
+  if (phases.count == 0) return std::nullopt;
+  return std::abs(phases.sum) / static_cast<double>(phases.count);
+}
+
+double WeibullQuantile(std::vector<double>& values, double q) {
+  std::sort(values.begin(), values.end());
+  const double h = q * static_cast<double>(values.size() + 1);
+  if (h <= 1.0) return values.front();
+  if (h >= static_cast<double>(values.size())) return values.back();
+  const auto below = static_cast<std::size_t>(std::floor(h));  // 1-based
+  const double fraction = h - static_cast<double>(below);
+  return values[below - 1] + fraction * (values[below] - values[below - 1]);
+}
+
 std::optional<PhaseSum> SumPhaseDifferences(const CoherenceSpectra& temperature, const CoherenceSpectra& bloodFlow,
                                             std::size_t rowIndex, CoherenceWorkspace& workspace,
                                             const std::atomic<bool>* stop) {

@@ -36,6 +36,16 @@ struct PhaseSum {
   long long count = 0;
 };
 
+// |S| / count: the phase coherence of a sum; nothing without terms.
+std::optional<double> Coherence(const PhaseSum& phases);
+
+// The q-quantile of the values by the Weibull plotting position: with the values sorted, v_1 <= ... <= v_m, it
+// is v_h at h = q (m + 1), interpolated linearly between v_floor(h) and v_floor(h)+1 and held at v_1 and v_m
+// beyond them. For 100 values the 95th percentile lies at h = 95.95, almost v_96: a value exchangeable with
+// the m surrogates then exceeds it with probability 1 - q = 5 % (the rank rule of a Monte Carlo test), where
+// the interpolation over (m - 1) would let about 6 % through. Sorts `values`, which must not be empty.
+double WeibullQuantile(std::vector<double>& values, double q);
+
 class CoherenceSpectra;
 class CoherenceWorkspace;
 std::optional<PhaseSum> SumPhaseDifferences(const CoherenceSpectra& temperature, const CoherenceSpectra& bloodFlow,

@@ -43,26 +43,6 @@ CoherenceOutcome AnalysisFailure(AnalysisErrorKind kind, int record, long long s
 
 bool PositiveFinite(double value) { return value > 0.0 && std::isfinite(value); }
 
-std::optional<double> Coherence(const PhaseSum& phases) {
-  if (phases.count == 0) return std::nullopt;
-  return std::abs(phases.sum) / static_cast<double>(phases.count);
-}
-
-// The q-quantile of the values by the Weibull plotting position: with the values sorted, v_1 <= ... <= v_m, it
-// is v_h at h = q (m + 1), interpolated linearly between v_floor(h) and v_floor(h)+1 and held at v_1 and v_m
-// beyond them. For 100 values the 95th percentile lies at h = 95.95, almost v_96: a value exchangeable with
-// the m surrogates then exceeds it with probability 1 - q = 5 % (the rank rule of a Monte Carlo test), where
-// the interpolation over (m - 1) would let about 6 % through.
-double Quantile(std::vector<double>& values, double q) {
-  std::sort(values.begin(), values.end());
-  const double h = q * static_cast<double>(values.size() + 1);
-  if (h <= 1.0) return values.front();
-  if (h >= static_cast<double>(values.size())) return values.back();
-  const auto below = static_cast<std::size_t>(std::floor(h));  // 1-based
-  const double fraction = h - static_cast<double>(below);
-  return values[below - 1] + fraction * (values[below] - values[below - 1]);
-}
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t m = values.size();
@@ -329,7 +309,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
         const double value = surrogateCoherence[q][static_cast<std::size_t>(p) * rows + j];
         if (!std::isnan(value)) column.push_back(value);
       }
-      if (!column.empty()) point.threshold = Quantile(column, kThresholdQuantile);
+      if (!column.empty()) point.threshold = WeibullQuantile(column, kThresholdQuantile);
       point.significant = point.threshold && *point.coherence > *point.threshold;
       if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
     }
