@@ -14,6 +14,7 @@
 
 #include "analysis/analysis_csv.h"
 #include "analysis/study.h"
+#include "analysis/study_provenance.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
@@ -133,41 +134,14 @@ class StudyProgress : public ConsoleProgress {
   long long m_done = 0;
 };
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(c));
-      out += buffer;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
+std::string JsonString(const std::string& text) { return StudyJsonString(text); }
 
-struct ProvenanceInput {
-  int line = 0;
-  std::string role, path, digest;
-};
+using ProvenanceInput = StudyProvenanceInput;
 
 std::string ProvenanceJson(const std::string& command, const std::string& settingsJson,
                            const std::vector<std::pair<std::string, std::string>>& fields,
                            const std::vector<ProvenanceInput>& inputs) {
-  std::string json = "{\n  \"program\": \"kelvora-cli\",\n  \"version\": \"" KELVORA_VERSION "\",\n  \"command\": " +
-                     JsonString(command) + ",\n";
-  for (const auto& [key, value] : fields) json += "  " + JsonString(key) + ": " + value + ",\n";
-  json += "  \"settings\": " + settingsJson + ",\n  \"inputs\": [";
-  for (std::size_t i = 0; i < inputs.size(); ++i)
-    json += std::string(i ? "," : "") + "\n    {\"line\": " + std::to_string(inputs[i].line) +
-            ", \"role\": " + JsonString(inputs[i].role) + ", \"path\": " + JsonString(inputs[i].path) +
-            ", \"sha256\": " + JsonString(inputs[i].digest) + "}";
-  json += "\n  ]\n}\n";
-  return json;
+  return StudyProvenanceJson("kelvora-cli", command, settingsJson, fields, inputs);
 }
 
 // Writes the tables, the provenance and the report into `out`; gives the exit status of a write failure or 0.

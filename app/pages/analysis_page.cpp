@@ -142,47 +142,22 @@ void AnalysisPage::buildControls() {
 
   // Row 2: the settings and "Calculation".
   auto* row2 = new QHBoxLayout;
-  m_bands = NamedCombo("ComboAnalysisBands", 3, this);
-  m_customBands = NamedEdit("EditAnalysisBands", QStringLiteral("slow:0.01:0.05,fast:0.05:0.2"), this);
-  m_customBands->setMinimumWidth(120);
-  m_customBands->setMaximumWidth(260);
-  m_f0 = NamedEdit("EditAnalysisF0", FormatDecimal(1.0), this, 44);
-  m_voices = new QSpinBox(this);
-  m_voices->setObjectName(QStringLiteral("SpinAnalysisVoices"));
-  m_voices->setRange(1, kMaxVoicesPerOctave);
-  m_voices->setValue(32);
-  m_fmin = NamedEdit("EditAnalysisFmin", FormatDecimal(0.005), this, 60);
-  m_fmax = NamedEdit("EditAnalysisFmax", QString(), this, 60);
-  m_detrend = NamedCombo("ComboAnalysisDetrend", 4, this);
-  m_detrend->setCurrentIndex(3);
-  m_surrogatesLabel = Caption("LabelAnalysisSurrogates", "Surrogates", this);
-  m_surrogates = new QSpinBox(this);
-  m_surrogates->setObjectName(QStringLiteral("SpinAnalysisSurrogates"));
-  m_surrogates->setRange(0, kMaxSurrogatePairs);
-  m_surrogates->setValue(100);
-  m_seedLabel = Caption("LabelAnalysisSeed", "Seed", this);
-  m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 60);
+  m_controls = AnalysisControls::Make(this, "Analysis");
+  m_bands = m_controls.bands;
+  m_customBands = m_controls.customBands;
+  m_f0 = m_controls.f0;
+  m_voices = m_controls.voices;
+  m_fmin = m_controls.fmin;
+  m_fmax = m_controls.fmax;
+  m_detrend = m_controls.detrend;
+  m_surrogatesLabel = m_controls.surrogatesLabel;
+  m_surrogates = m_controls.surrogates;
+  m_seedLabel = m_controls.seedLabel;
+  m_seed = m_controls.seed;
   m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
   m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
-  row2->addWidget(Caption("LabelAnalysisBands", "Bands", this));
-  row2->addWidget(m_bands);
-  row2->addWidget(m_customBands, 1);
-  row2->addStretch(1);
-  row2->addWidget(Caption("LabelAnalysisF0", "f0", this));
-  row2->addWidget(m_f0);
-  row2->addWidget(Caption("LabelAnalysisVoices", "Voices", this));
-  row2->addWidget(m_voices);
-  row2->addWidget(Caption("LabelAnalysisFmin", "f min, Hz", this));
-  row2->addWidget(m_fmin);
-  row2->addWidget(Caption("LabelAnalysisFmax", "f max, Hz", this));
-  row2->addWidget(m_fmax);
-  row2->addWidget(Caption("LabelAnalysisDetrend", "Detrend", this));
-  row2->addWidget(m_detrend);
-  row2->addWidget(m_surrogatesLabel);
-  row2->addWidget(m_surrogates);
-  row2->addWidget(m_seedLabel);
-  row2->addWidget(m_seed);
+  m_controls.addTo(row2);
   row2->addWidget(m_moda);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
@@ -306,11 +281,9 @@ void AnalysisPage::retranslate() {
   const Language language = m_context->language();
   SetItems(m_source, {W::kSourceFile, W::kSourceT, W::kSourceBF, W::kSourcePpg}, language);
   SetItems(m_pairSource, {W::kPairTransform, W::kPairFiles}, language);
-  SetItems(m_bands, {W::kBandsDefault, W::kBandsSix, W::kBandsCustom}, language);
-  SetItems(m_detrend, {W::kDetrendNone, W::kDetrendMean, W::kDetrendLinear, W::kDetrendCubic}, language);
+  m_controls.retranslate(language);
   SetItems(m_quantity, {W::kAmplitude, W::kPower}, language);
   SetItems(m_colour, {W::kColourLinear, W::kColourLog}, language);
-  m_fmax->setPlaceholderText(AnalysisText(W::kAutomatic, language));
   QStringList headers;
   for (W word : kColumnWords) headers << AnalysisText(word, language);
   m_table->setHorizontalHeaderLabels(headers);
@@ -558,62 +531,14 @@ std::optional<AnalysisPage::Input> AnalysisPage::pairInput(int side) {
 }
 
 std::optional<AnalysisPage::Settings> AnalysisPage::readSettings(double rateHz) {
-  const Language language = m_context->language();
-  Settings s;
-  AnalysisOptions& o = s.analysis;
-  o.sampleRateHz = rateHz;
-  bool ok = false;
-  o.centreFrequency = ParseDecimal(m_f0->text(), &ok);
-  if (!ok) {
-    m_context->showError(AnalysisText(W::kBadF0, language));
+  QString error;
+  const std::optional<AnalysisControls::Values> values = m_controls.read(
+      rateHz, AnalysisWorkerCount(m_context->potoks()), m_pair, m_context->language(), &error);
+  if (!values) {
+    m_context->showError(error);
     return std::nullopt;
   }
-  o.voicesPerOctave = m_voices->value();
-  o.minFrequencyHz = ParseDecimal(m_fmin->text(), &ok);
-  if (!ok || !(o.minFrequencyHz > 0.0)) {
-    m_context->showError(AnalysisText(W::kBadFmin, language));
-    return std::nullopt;
-  }
-  o.maxFrequencyHz = 0.0;
-  if (!m_fmax->text().trimmed().isEmpty()) {
-    o.maxFrequencyHz = ParseDecimal(m_fmax->text(), &ok);
-    if (!ok || !(o.maxFrequencyHz > 0.0)) {
-      m_context->showError(AnalysisText(W::kBadFmax, language));
-      return std::nullopt;
-    }
-  }
-  constexpr DetrendMode kModes[] = {DetrendMode::kNone, DetrendMode::kMean, DetrendMode::kLinear,
-                                    DetrendMode::kCubic};
-  o.detrend = kModes[std::clamp(m_detrend->currentIndex(), 0, 3)];
-  switch (m_bands->currentIndex()) {
-    case 1:
-      o.bands = SixBands();
-      break;
-    case 2: {
-      const BandSetParse parsed = ParseBandSet(m_customBands->text().toStdString());
-      if (!parsed.ok()) {
-        m_context->showError(BandSetErrorText(*parsed.error, language));
-        return std::nullopt;
-      }
-      o.bands = parsed.bands;
-      break;
-    }
-    default:
-      o.bands = DefaultBands();
-  }
-  o.threads = AnalysisWorkerCount(m_context->potoks());
-  if (const std::optional<AnalysisError> error = CheckAnalysisOptions(o)) {
-    m_context->showError(AnalysisErrorText(*error, o, language));
-    return std::nullopt;
-  }
-  s.surrogates = m_surrogates->value();
-  const qulonglong seed = m_seed->text().trimmed().toULongLong(&ok);
-  if (m_pair && !ok) {
-    m_context->showError(AnalysisText(W::kBadSeed, language));
-    return std::nullopt;
-  }
-  s.seed = seed;
-  return s;
+  return Settings{values->analysis, values->surrogates, values->seed};
 }
 
 bool AnalysisPage::calculate() {

@@ -13,6 +13,7 @@
 #include "analysis/analysis_provenance.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
+#include "pages/analysis_controls.h"
 
 class QComboBox;
 class QLabel;
@@ -162,6 +163,7 @@ class AnalysisPage : public QWidget {
   QPushButton* m_btnOpenBF = nullptr;
   QLineEdit* m_sourceName = nullptr;
   QLineEdit* m_rate = nullptr;
+  AnalysisControls m_controls;  // the settings, shared with the Study page
   QComboBox* m_bands = nullptr;
   QLineEdit* m_customBands = nullptr;
   QLineEdit* m_f0 = nullptr;

@@ -18,7 +18,7 @@ enum class Language { English = 0, Russian = 1 };
 
 // What the window's one runner is doing: the kind of run that holds it, named in the status bar and in the message
 // of every action refused meanwhile.
-enum class RunKind { None, Load, Filter, Conversion, Fourier, Wavelet, Ppg, Analysis, Coherence };
+enum class RunKind { None, Load, Filter, Conversion, Fourier, Wavelet, Ppg, Analysis, Coherence, Study };
 
 // Owned by the main window; every page gets a pointer at construction and may keep it for its whole life.
 // The setters emit the matching signal when the value changes. UI thread only.

@@ -19,6 +19,14 @@ QString DroppedFilePath(const QMimeData* mime) {
   return {};
 }
 
+QStringList DroppedFilePaths(const QMimeData* mime) {
+  QStringList paths;
+  if (!mime || !mime->hasUrls()) return paths;
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
 FileDrop::FileDrop(QObject* parent, Handler handler) : QObject(parent), m_handler(std::move(handler)) {}
 
 FileDrop* FileDrop::Install(QWidget* target, Handler handler) {
@@ -29,6 +37,12 @@ FileDrop* FileDrop::Install(QWidget* target, Handler handler) {
     area->viewport()->setAcceptDrops(true);
     area->viewport()->installEventFilter(drop);
   }
+  return drop;
+}
+
+FileDrop* FileDrop::InstallMany(QWidget* target, ManyHandler handler) {
+  FileDrop* drop = Install(target, Handler());
+  drop->m_many = std::move(handler);
   return drop;
 }
 
@@ -47,7 +61,11 @@ bool FileDrop::eventFilter(QObject* watched, QEvent* event) {
       if (path.isEmpty()) return QObject::eventFilter(watched, event);
       drop->acceptProposedAction();
       // The drop ends first: the handler may open a modal dialog.
-      QTimer::singleShot(0, this, [this, path] { m_handler(path); });
+      if (m_many) {
+        QTimer::singleShot(0, this, [this, paths = DroppedFilePaths(drop->mimeData())] { m_many(paths); });
+      } else {
+        QTimer::singleShot(0, this, [this, path] { m_handler(path); });
+      }
       return true;
     }
     default:

@@ -33,6 +33,7 @@ const std::vector<TextEntry> kTable = {
     {"PageControl1", T::PageTitle, 2, "Fourier filtration", "Фурье фильтрация"},
     {"PageControl1", T::PageTitle, 3, "Wavelet filtration", "Вейвлет фильтрация"},
     {"PageControl1", T::PageTitle, 4, "Analysis", "Анализ"},
+    {"PageControl1", T::PageTitle, 5, "Study", "Исследование"},
     {"Label5", T::Text, 0, "Signal frequency, Hz:", "Частота сигнала, Гц:"},
     {"BtnReadT", T::Text, 0, "Temperature", "Температура"},
     {"Chart1", T::ChartTitle, 0, "Temperature", "Температура"},
@@ -153,6 +154,30 @@ const std::vector<TextEntry> kTable = {
     {"CheckAnalysisModa", T::Text, 0, "MODA-compatible", "Как в MODA"},
     {"BtnAnalysisCalc", T::Text, 0, "Calculation", "Расчёт"},
     {"LabelAnalysisShow", T::Text, 0, "Show:", "Показ:"},
+    {"BtnStudyNew", T::Text, 0, "New", "Новый"},
+    {"BtnStudyOpen", T::Text, 0, "Open manifest...", "Открыть список..."},
+    {"BtnStudySave", T::Text, 0, "Save manifest...", "Сохранить список..."},
+    {"BtnStudyAddFiles", T::Text, 0, "Add files...", "Добавить файлы..."},
+    {"BtnStudyRemove", T::Text, 0, "Remove rows", "Удалить строки"},
+    {"LabelStudyRate", T::Text, 0, "File rate, Hz", "Частота файла, Гц"},
+    {"LabelStudyMeasures", T::Text, 0, "Measures:", "Показатели:"},
+    {"CheckStudyBands", T::Text, 0, "Bands", "Полосы"},
+    {"CheckStudyCoherence", T::Text, 0, "Coherence", "Когерентность"},
+    {"CheckStudyInterSubject", T::Text, 0, "Inter-subject level", "Межсубъектный уровень"},
+    {"LabelStudyBands", T::Text, 0, "Bands", "Полосы"},
+    {"LabelStudyF0", T::Text, 0, "f0", "f0"},
+    {"LabelStudyVoices", T::Text, 0, "Voices", "Голосов"},
+    {"LabelStudyFmin", T::Text, 0, "f min, Hz", "f мин, Гц"},
+    {"LabelStudyFmax", T::Text, 0, "f max, Hz", "f макс, Гц"},
+    {"LabelStudyDetrend", T::Text, 0, "Detrend", "Тренд"},
+    {"LabelStudySurrogates", T::Text, 0, "Surrogates", "Суррогаты"},
+    {"LabelStudySeed", T::Text, 0, "Seed", "Зерно"},
+    {"LabelStudyOut", T::Text, 0, "Output folder", "Папка результатов"},
+    {"BtnStudyOutBrowse", T::Text, 0, "Folder...", "Папка..."},
+    {"BtnStudyRun", T::Text, 0, "Run study", "Запустить"},
+    {"BtnStudyReport", T::Text, 0, "PDF report...", "Отчёт PDF..."},
+    {"LabelStudyProblems", T::Text, 0, "Recordings without a result:", "Записи без результата:"},
+    {"LabelStudyMeasure", T::Text, 0, "Measure", "Показатель"},
     {"BtnAnalysisSaveTable", T::Text, 0, "Table CSV", "Таблица CSV"},
     {"BtnAnalysisSaveSpectrum", T::Text, 0, "Spectrum CSV", "Спектр CSV"},
     {"BtnAnalysisSavePng", T::Text, 0, "Scalogram PNG", "Скалограмма PNG"},
@@ -188,6 +213,7 @@ const std::vector<TextEntry> kTable = {
     {"ExportEdf", T::Text, 0, "Export T, BF, T*, BF* as EDF+...", "Экспорт T, BF, T*, BF* в EDF+..."},
     {"ExportReport", T::Text, 0, "Transform page report (PDF)...", "Отчёт страницы преобразования (PDF)..."},
     {"ExportAnalysisReport", T::Text, 0, "Analysis page report (PDF)...", "Отчёт страницы анализа (PDF)..."},
+    {"ExportStudyReport", T::Text, 0, "Study page report (PDF)...", "Отчёт страницы исследования (PDF)..."},
     {"Quit1", T::Text, 0, "Quit", "Выход"},
 };
 
@@ -562,6 +588,7 @@ QString RunHolderText(RunKind kind, Language language) {
     case RunKind::Ppg: return ru ? QStringLiteral("Идёт обработка ФПГ") : QStringLiteral("PPG run in progress");
     case RunKind::Analysis: return ru ? QStringLiteral("Идёт анализ") : QStringLiteral("Analysis run in progress");
     case RunKind::Coherence: return ru ? QStringLiteral("Идёт расчёт когерентности") : QStringLiteral("Coherence run in progress");
+    case RunKind::Study: return ru ? QStringLiteral("Идёт исследование") : QStringLiteral("Study run in progress");
   }
   return {};
 }
@@ -817,6 +844,148 @@ QString ImportText(ImportWord word, Language l) {
     case W::kRateDiffers: return Tr(l, "The record is at %1 Hz, the loaded record at %2 Hz", "Запись с частотой %1 Гц, загруженная запись %2 Гц");
   }
   return {};
+}
+
+namespace {
+
+struct StudyWordText {
+  StudyWord word;
+  const char* english;
+  const char* russian;
+};
+
+constexpr StudyWordText kStudyWords[] = {
+    {StudyWord::kColSubject, "subject", "испытуемый"},
+    {StudyWord::kColGroup, "group", "группа"},
+    {StudyWord::kColCondition, "condition", "условие"},
+    {StudyWord::kColFile, "file", "файл"},
+    {StudyWord::kColBfFile, "bf_file", "файл BF"},
+    {StudyWord::kSumGroup, "Group", "Группа"},
+    {StudyWord::kSumCondition, "Condition", "Условие"},
+    {StudyWord::kSumBand, "Band", "Полоса"},
+    {StudyWord::kSumMeasure, "Measure", "Показатель"},
+    {StudyWord::kSumN, "n", "n"},
+    {StudyWord::kSumMedian, "Median", "Медиана"},
+    {StudyWord::kSumQ1, "Q1", "Q1"},
+    {StudyWord::kSumQ3, "Q3", "Q3"},
+    {StudyWord::kSumMean, "Mean", "Среднее"},
+    {StudyWord::kSumSd, "SD", "СКО"},
+    {StudyWord::kTestBand, "Band", "Полоса"},
+    {StudyWord::kTestMeasure, "Measure", "Показатель"},
+    {StudyWord::kTestComparison, "Comparison", "Сравнение"},
+    {StudyWord::kTestName, "Test", "Критерий"},
+    {StudyWord::kTestN, "n", "n"},
+    {StudyWord::kTestStatistic, "Statistic", "Статистика"},
+    {StudyWord::kTestP, "p", "p"},
+    {StudyWord::kTestPHolm, "p (Holm)", "p (Холм)"},
+    {StudyWord::kTestEstimate, "Estimate", "Оценка"},
+    {StudyWord::kTabSummary, "Summary", "Сводка"},
+    {StudyWord::kTabTests, "Tests", "Критерии"},
+    {StudyWord::kByGroup, "by group", "по группам"},
+    {StudyWord::kByCondition, "by condition", "по условиям"},
+    {StudyWord::kChartTitle, "%1 per band", "%1 по полосам"},
+    {StudyWord::kNoGroup, "(none)", "(нет)"},
+    {StudyWord::kNoRows, "The manifest has no recordings: add files or open a manifest",
+     "В списке нет записей: добавьте файлы или откройте список"},
+    {StudyWord::kNoOut, "Choose the output folder of the study", "Выберите папку результатов исследования"},
+    {StudyWord::kNoMeasure, "Choose at least one measure", "Выберите хотя бы один показатель"},
+    {StudyWord::kNeedsPair, "Line %1: the coherence measure needs a bf_file",
+     "Строка %1: для когерентности нужен файл BF"},
+    {StudyWord::kDone, "%1 recordings: %2 computed, %3 reused, %4 failed",
+     "Записей: %1; рассчитано %2, взято готовыми %3, с ошибкой %4"},
+    {StudyWord::kLine, "Line %1: %2", "Строка %1: %2"},
+    {StudyWord::kNotRun, "not run (stopped)", "не рассчитана (остановлено)"},
+    {StudyWord::kNoResultFile, "its result file is missing or broken", "файл её результата отсутствует или испорчен"},
+    {StudyWord::kNoResult, "No study result yet: run the study first",
+     "Результатов исследования ещё нет: сначала запустите его"},
+    {StudyWord::kBadRate, "File rate must be a whole number of hertz from 1 to 1000000",
+     "Частота файла должна быть целым числом герц от 1 до 1000000"},
+    {StudyWord::kEmptyCell, "Row %1: '%2' is empty", "Строка %1: поле «%2» пусто"},
+    {StudyWord::kOpenTitle, "Open a study manifest", "Открыть список исследования"},
+    {StudyWord::kSaveTitle, "Save the study manifest", "Сохранить список исследования"},
+    {StudyWord::kAddTitle, "Add recordings", "Добавить записи"},
+    {StudyWord::kOutTitle, "Output folder of the study", "Папка результатов исследования"},
+    {StudyWord::kReportTitle, "Study page report (PDF)", "Отчёт страницы исследования (PDF)"},
+    {StudyWord::kManifestFilter, "Study manifest (*.csv);;All files (*)", "Список исследования (*.csv);;Все файлы (*)"},
+    {StudyWord::kReportHeading, "Study", "Исследование"},
+};
+
+}  // namespace
+
+QString StudyText(StudyWord word, Language language) {
+  for (const StudyWordText& entry : kStudyWords)
+    if (entry.word == word) return Pick(language, entry.english, entry.russian);
+  return {};
+}
+
+QString StudyManifestErrorText(const ManifestError& error, Language language) {
+  const QString at = Pick(language, "Line %1: ", "Строка %1: ").arg(error.line);
+  const QString column = QString::fromStdString(error.column);
+  const QString text = QString::fromStdString(error.text);
+  switch (error.kind) {
+    case ManifestErrorKind::kEmpty:
+      return Pick(language, "The manifest is empty: it needs a header line (subject,...,file,...)",
+                  "Список пуст: нужна строка заголовка (subject,...,file,...)");
+    case ManifestErrorKind::kUnknownColumn:
+      return at + Pick(language, "unknown column '%1' (subject, group, condition, file, bf_file, column, channel, "
+                                 "fs, markers)",
+                       "неизвестный столбец «%1» (subject, group, condition, file, bf_file, column, channel, fs, "
+                       "markers)")
+                      .arg(column);
+    case ManifestErrorKind::kDuplicateColumn:
+      return at + Pick(language, "column '%1' given twice", "столбец «%1» указан дважды").arg(column);
+    case ManifestErrorKind::kMissingColumn:
+      return at + Pick(language, "the header has no column '%1'", "в заголовке нет столбца «%1»").arg(column);
+    case ManifestErrorKind::kBadQuotes:
+      return at + Pick(language, "a quoted field is not closed or has text after its quote",
+                       "поле в кавычках не закрыто или после кавычки есть текст");
+    case ManifestErrorKind::kFieldCount:
+      return at + Pick(language, "%1 fields, but the header has another number",
+                       "полей %1, а в заголовке другое число")
+                      .arg(error.count);
+    case ManifestErrorKind::kEmptyField:
+      return at + Pick(language, "'%1' is empty", "поле «%1» пусто").arg(column);
+    case ManifestErrorKind::kBadRate:
+      return at + Pick(language, "fs '%1' is not a whole number of hertz from 1 to 1000000",
+                       "fs «%1» не целое число герц от 1 до 1000000")
+                      .arg(text);
+    case ManifestErrorKind::kSubjectInTwoGroups:
+      return at + Pick(language, "the subject is in group '%1' here but in another group on line %2",
+                       "испытуемый здесь в группе «%1», а в строке %2 в другой")
+                      .arg(text)
+                      .arg(error.otherLine);
+    case ManifestErrorKind::kDuplicateRecording:
+      return at + Pick(language, "the subject has condition '%1' on line %2 already",
+                       "у испытуемого уже есть условие «%1» в строке %2")
+                      .arg(text)
+                      .arg(error.otherLine);
+    case ManifestErrorKind::kNoRecordings:
+      return Pick(language, "The manifest has a header but no recording", "В списке есть заголовок, но нет записей");
+  }
+  return at;
+}
+
+QString StudyErrorText(const StudyError& error, const AnalysisOptions& options, Language language) {
+  const QString path = QString::fromStdString(error.path) + QStringLiteral(": ");
+  switch (error.kind) {
+    case StudyErrorKind::kUnreadable:
+      return path + Pick(language, "the file cannot be read", "файл не читается");
+    case StudyErrorKind::kLoad:
+      return error.message.empty() ? path + Pick(language, "the record cannot be read", "запись не читается")
+                                   : QString::fromStdString(error.message);
+    case StudyErrorKind::kAnalysis: return path + AnalysisErrorText(error.analysis, options, language);
+    case StudyErrorKind::kCoherence: return path + CoherenceErrorText(error.coherence, options, language);
+    case StudyErrorKind::kNeedsPair:
+      return Pick(language, "the coherence measure needs a bf_file for this recording",
+                  "для когерентности этой записи нужен файл BF");
+    case StudyErrorKind::kOtherRate:
+      return path + Pick(language, "its rate differs from the BF record of manifest line %1",
+                         "её частота отличается от частоты записи BF строки %1")
+                        .arg(error.otherLine);
+    case StudyErrorKind::kWrite: return path + QString::fromStdString(error.message);
+    case StudyErrorKind::kStopped: return StoppedText(language);
+  }
+  return path;
 }
 
 }  // namespace kelvora

@@ -7,6 +7,7 @@
 #include "analysis/band_table.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
+#include "analysis/study.h"
 #include "shell/app_context.h"
 #include "signals/transform_session.h"
 
@@ -131,5 +132,21 @@ enum class ImportWord {
   kRateDiffers,  // %1 the record's rate, %2 the loaded record's
 };
 QString ImportText(ImportWord word, Language language);
+
+// The words of the Study page that change with its state (headers, list items, titles, messages).
+enum class StudyWord {
+  kColSubject, kColGroup, kColCondition, kColFile, kColBfFile,
+  kSumGroup, kSumCondition, kSumBand, kSumMeasure, kSumN, kSumMedian, kSumQ1, kSumQ3, kSumMean, kSumSd,
+  kTestBand, kTestMeasure, kTestComparison, kTestName, kTestN, kTestStatistic, kTestP, kTestPHolm, kTestEstimate,
+  kTabSummary, kTabTests, kByGroup, kByCondition, kChartTitle /* %1 measure */, kNoGroup,
+  kNoRows, kNoOut, kNoMeasure, kNeedsPair /* %1 line */, kDone /* %1 total, %2 computed, %3 reused, %4 failed */,
+  kLine /* %1 line, %2 reason */, kNotRun, kNoResultFile, kNoResult, kBadRate, kEmptyCell /* %1 row, %2 column */,
+  kOpenTitle, kSaveTitle, kAddTitle, kOutTitle, kReportTitle, kManifestFilter, kReportHeading,
+};
+QString StudyText(StudyWord word, Language language);
+// Why a manifest was refused (its line and what is wrong).
+QString StudyManifestErrorText(const ManifestError& error, Language language);
+// Why one recording of a study has no result (`options`: the study's analysis settings).
+QString StudyErrorText(const StudyError& error, const AnalysisOptions& options, Language language);
 
 }  // namespace kelvora

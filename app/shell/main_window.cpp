@@ -28,6 +28,7 @@
 #include "shell/language_tables.h"
 #include "shell/number_text.h"
 #include "pages/ppg_page.h"
+#include "pages/study_page.h"
 #include "shell/run_progress.h"
 #include "signals/transform_session.h"
 #include "signals/wavelet_transform_methods.h"
@@ -100,6 +101,8 @@ void TForm1::buildMenus() {
   connect(report, &QAction::triggered, this, [this] { m_transform->reportDialog(); });
   QAction* analysisReport = addAction(file, "ExportAnalysisReport", QStringLiteral("Analysis page report (PDF)..."));
   connect(analysisReport, &QAction::triggered, this, [this] { m_analysis->reportDialog(); });
+  QAction* studyReport = addAction(file, "ExportStudyReport", QStringLiteral("Study page report (PDF)..."));
+  connect(studyReport, &QAction::triggered, this, [this] { m_study->reportDialog(); });
   file->addSeparator();
   QAction* quit = addAction(file, "Quit1", QStringLiteral("Quit"));
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -248,6 +251,7 @@ void TForm1::buildCentre() {
   m_fourier = new FourierPage(m_context, m_pages);
   m_wavelet = new WaveletPage(m_context, m_pages);
   m_analysis = new AnalysisPage(m_context, m_pages);
+  m_study = new StudyPage(m_context, m_pages);
   m_analysis->setEnvelopeSource([this] {
     return AnalysisPage::Envelope{m_ppg->envelope().values, m_ppg->envelope().outRateHz};
   });
@@ -256,6 +260,7 @@ void TForm1::buildCentre() {
   m_pages->addTab(m_fourier, QStringLiteral("Fourier filtration"));
   m_pages->addTab(m_wavelet, QStringLiteral("Wavelet filtration"));
   m_pages->addTab(m_analysis, QStringLiteral("Analysis"));
+  m_pages->addTab(m_study, QStringLiteral("Study"));
   layout->addWidget(m_pages, 1);
 
   auto* progressRow = new QHBoxLayout;

@@ -1,5 +1,5 @@
 #pragma once
-// The main window TForm1: menus, the five pages, the run-progress area, settings and language.
+// The main window TForm1: menus, the pages, the run-progress area, settings and language.
 #include <QMainWindow>
 #include <memory>
 
@@ -21,6 +21,7 @@ class FourierPage;
 class HelpPanel;
 class PpgPage;
 class RunProgress;
+class StudyPage;
 class TaskRunner;
 class TransformPage;
 class TransformSession;
@@ -47,6 +48,7 @@ class TForm1 : public QMainWindow {
   FourierPage* fourierPage() const { return m_fourier; }
   WaveletPage* waveletPage() const { return m_wavelet; }
   AnalysisPage* analysisPage() const { return m_analysis; }
+  StudyPage* studyPage() const { return m_study; }
   HelpPanel* helpPanel() const { return m_help; }
   RunProgress* runProgress() const { return m_progress; }
   TaskRunner* runner() const { return m_runner; }
@@ -93,6 +95,7 @@ class TForm1 : public QMainWindow {
   FourierPage* m_fourier = nullptr;
   WaveletPage* m_wavelet = nullptr;
   AnalysisPage* m_analysis = nullptr;
+  StudyPage* m_study = nullptr;
   HelpPanel* m_help = nullptr;
   QProgressBar* m_progressBar = nullptr;
   QLabel* m_label13 = nullptr;

@@ -1,0 +1,328 @@
+// The "Study" page: a manifest of generated recordings in two groups (one of them unreadable) dropped on the table
+// and run against the library's study of the same manifest, STOP and the resume after it, and a manifest saved and
+// opened again.
+#include "pages/study_page.h"
+
+#include <QAction>
+#include <QBoxPlotSeries>
+#include <QBoxSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numbers>
+#include <sstream>
+
+#include "analysis/study.h"
+#include "analysis/study_manifest.h"
+#include "core/file_digest.h"
+#include "formats/record_file.h"
+#include "shell/app_context.h"
+#include "shell/main_window.h"
+#include "shell/task_runner.h"
+#include "workspace_test_support.h"
+
+using namespace kelvora;
+
+namespace {
+
+// Subject k: tones at 0.1 and 0.3 Hz at 2 Hz whose sizes grow with k, so that the groups differ.
+std::vector<double> Recording(int k, int count) {
+  std::vector<double> values(static_cast<std::size_t>(count));
+  for (int n = 0; n < count; ++n) {
+    const double t = n / 2.0;
+    values[static_cast<std::size_t>(n)] = (1.0 + 0.3 * k) * std::cos(2 * std::numbers::pi * 0.1 * t) +
+                                          (0.5 + 0.1 * k * k) * std::cos(2 * std::numbers::pi * 0.3 * t + k);
+  }
+  return values;
+}
+
+std::string ReadAll(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The library's study of a manifest text (each file read through ReadRecordFile at 2 Hz), as the CLI runs it.
+StudyTables LibraryStudy(const std::string& manifest, const std::string& directory, int& failed) {
+  const ManifestParse parse = ParseStudyManifest(manifest, {});
+  StudySettings settings;
+  settings.programVersion = KELVORA_VERSION;
+  StudyLoader loader = [](const StudyEntry& entry, bool bloodFlow) {
+    RecordReadOptions options;
+    options.defaultRateHz = 2;
+    RecordFileResult read = ReadRecordFile(bloodFlow ? entry.bfFile : entry.file, options);
+    StudyLoadResult loaded;
+    if (!read.ok()) return loaded;
+    read.record.values.resize(static_cast<std::size_t>(read.record.count()));
+    loaded.record = StudyRecord{read.record.values, read.sampleRateHz};
+    return loaded;
+  };
+  StudyRunOptions run;
+  run.directory = directory;
+  run.workers = 2;
+  for (std::size_t i = 0; i < parse.entries.size(); ++i) run.selection.push_back(i);
+  const StudyRunOutcome outcome = RunStudy(parse.entries, settings, loader, run);
+  std::vector<StudyResultFile> results;
+  failed = 0;
+  for (const StudyRecordingOutcome& o : outcome.outcomes) {
+    const auto result = ParseStudyResult(
+        ReadAll(QString::fromStdString(directory + "/results/" + o.key + ".csv")));
+    if (o.state == StudyRecordingState::kFailed || !result) {
+      ++failed;
+      continue;
+    }
+    results.push_back(*result);
+  }
+  return BuildStudyTables(results);
+}
+
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) rows.push_back(*SplitCsvLine(line));
+  return rows;
+}
+
+}  // namespace
+
+class StudyPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed();
+  void stopSaysStoppedAndTheNextRunComputesOnlyWhatWasMissing();
+  void savedManifestOpensAgainAndABadOneIsRefused();
+
+ private:
+  StudyPage* page() const { return m_window->studyPage(); }
+  template <typename T>
+  T* find(const char* name) const {
+    T* widget = m_window->findChild<T*>(QString::fromLatin1(name));
+    if (!widget) qFatal("no widget %s", name);
+    return widget;
+  }
+  // `count` recordings of `samples` samples, named s01.txt ..; returns their paths.
+  QStringList writeRecordings(int count, int samples);
+  void drop(const QStringList& paths);
+  void setGroups(const QStringList& groups);
+  void runAndWait();
+  void shoot(const QString& name);
+
+  std::unique_ptr<QTemporaryDir> m_dir;
+  std::unique_ptr<TForm1> m_window;
+  QStringList m_errors;
+};
+
+void StudyPageTest::init() {
+  m_dir = std::make_unique<QTemporaryDir>();
+  m_window = std::make_unique<TForm1>(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
+  m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
+  m_errors.clear();
+  m_window->resize(1280, 800);
+  m_window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  find<QTabWidget>("PageControl1")->setCurrentWidget(page());
+}
+
+void StudyPageTest::cleanup() {
+  m_window.reset();
+  m_dir.reset();
+}
+
+QStringList StudyPageTest::writeRecordings(int count, int samples) {
+  QStringList paths;
+  for (int k = 1; k <= count; ++k) {
+    const QString path = m_dir->filePath(QStringLiteral("s%1_T.txt").arg(k, 2, 10, QLatin1Char('0')));
+    if (!test::WriteSamples(path, Recording(k, samples))) qFatal("cannot write %s", qPrintable(path));
+    paths << path;
+  }
+  return paths;
+}
+
+// Drops `paths` on the manifest table as a file manager would.
+void StudyPageTest::drop(const QStringList& paths) {
+  auto* table = find<QTableWidget>("TableStudyManifest");
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  mime.setUrls(urls);
+  const QPointF at(20, 20);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table->viewport(), &enter);
+  QDropEvent dropEvent(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table->viewport(), &dropEvent);
+  QCoreApplication::processEvents();
+}
+
+void StudyPageTest::setGroups(const QStringList& groups) {
+  auto* table = find<QTableWidget>("TableStudyManifest");
+  for (int r = 0; r < groups.size(); ++r) table->item(r, 1)->setText(groups[r]);
+}
+
+void StudyPageTest::runAndWait() {
+  QTest::mouseClick(find<QPushButton>("BtnStudyRun"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QCoreApplication::processEvents();
+}
+
+// With KELVORA_SHOTS set: the window as it is, in English and in Russian, into that folder.
+void StudyPageTest::shoot(const QString& name) {
+  const QString folder = qEnvironmentVariable("KELVORA_SHOTS");
+  if (folder.isEmpty()) return;
+  QDir().mkpath(folder);
+  for (const char* language : {"English1", "N2"}) {
+    find<QAction>(language)->trigger();
+    QCoreApplication::processEvents();
+    m_window->grab().save(QDir(folder).filePath(name + (language[0] == 'E' ? "_en.png" : "_ru.png")));
+  }
+  find<QAction>("English1")->trigger();
+}
+
+void StudyPageTest::droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed() {
+  QStringList paths = writeRecordings(6, 1200);
+  const QString bad = m_dir->filePath(QStringLiteral("s07_T.txt"));
+  QVERIFY(test::WriteSamples(bad, {}, QStringLiteral("not a number")));
+  paths.insert(4, bad);  // manifest line 6
+  drop(paths);
+  auto* table = find<QTableWidget>("TableStudyManifest");
+  QCOMPARE(table->rowCount(), 7);
+  QCOMPARE(table->item(0, 0)->text(), QStringLiteral("s01"));  // the subject from the file's name
+  setGroups({"control", "control", "control", "patient", "patient", "patient", "patient"});
+  const QString out = m_dir->filePath(QStringLiteral("out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  runAndWait();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QVERIFY(page()->lastRun());
+  QCOMPARE(page()->lastRun()->computed, 6);
+  QCOMPARE(page()->lastRun()->failed, 1);
+
+  // The bad recording is listed with its manifest line.
+  auto* problems = find<QListWidget>("ListStudyProblems");
+  QCOMPARE(problems->count(), 1);
+  QVERIFY2(problems->item(0)->text().startsWith(QStringLiteral("Line 6: ")), qPrintable(problems->item(0)->text()));
+
+  // The folder holds the library's tables of the same manifest, byte for byte.
+  int failed = 0;
+  const StudyTables oracle =
+      LibraryStudy(page()->manifestText(), m_dir->filePath(QStringLiteral("library")).toStdString(), failed);
+  QCOMPARE(failed, 1);
+  QVERIFY(oracle.summary.size() > 4);
+  QCOMPARE(ReadAll(out + QStringLiteral("/rows.csv")), oracle.rowsCsv);
+  QCOMPARE(ReadAll(out + QStringLiteral("/summary.csv")), oracle.summaryCsv);
+  QCOMPARE(ReadAll(out + QStringLiteral("/tests.csv")), oracle.testsCsv);
+  const std::string provenance = ReadAll(out + QStringLiteral("/provenance.json"));
+  QVERIFY(provenance.find(*FileSha256Hex(paths[0].toStdString())) != std::string::npos);
+
+  // The summary table shows the library's n and median of every group, band and measure.
+  auto* summary = qobject_cast<QStandardItemModel*>(find<QTableView>("TableStudySummary")->model());
+  const auto rows = CsvRows(oracle.summaryCsv);
+  QCOMPARE(summary->rowCount(), static_cast<int>(rows.size()));
+  for (int r = 0; r < summary->rowCount(); ++r) {
+    QCOMPARE(summary->item(r, 0)->text().toStdString(), rows[r][0]);
+    QCOMPARE(summary->item(r, 4)->data(Qt::UserRole).toDouble(), std::stod(rows[r][4]));
+    QCOMPARE(summary->item(r, 5)->data(Qt::UserRole).toDouble(), std::stod(rows[r][5]));
+  }
+  QCOMPARE(find<QTableView>("TableStudyTests")->model()->rowCount(), static_cast<int>(oracle.tests.size()));
+
+  // The box plots of "amplitude" by group: one series per group, its medians the summary's.
+  auto* measure = find<QComboBox>("ComboStudyMeasure");
+  measure->setCurrentIndex(measure->findText(QStringLiteral("amplitude")));
+  QVERIFY(measure->currentIndex() >= 0);
+  const QList<QAbstractSeries*> series = find<QChartView>("ChartStudyBoxes")->chart()->series();
+  QCOMPARE(series.size(), 2);
+  auto* patients = qobject_cast<QBoxPlotSeries*>(series[1]);
+  QCOMPARE(patients->name(), QStringLiteral("patient"));
+  auto* controls = qobject_cast<QBoxPlotSeries*>(series[0]);
+  int band = 0;
+  for (const auto& row : rows) {
+    if (row[3] != "amplitude" || row[0] != "control") continue;
+    QCOMPARE(controls->boxSets()[band]->at(QBoxSet::Median), std::stod(row[5]));
+    ++band;
+  }
+  QVERIFY(band >= 2);
+  QCOMPARE(patients->count(), band);
+  shoot(QStringLiteral("study"));
+}
+
+void StudyPageTest::stopSaysStoppedAndTheNextRunComputesOnlyWhatWasMissing() {
+  page()->addFiles(writeRecordings(16, 8000));
+  setGroups({"a", "a", "a", "a", "a", "a", "a", "a", "b", "b", "b", "b", "b", "b", "b", "b"});
+  const QString out = m_dir->filePath(QStringLiteral("out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  find<QAction>("N2")->trigger();
+  QTest::mouseClick(find<QPushButton>("BtnStudyRun"), Qt::LeftButton);
+  QVERIFY(page()->isBusy());
+  QVERIFY(!find<QPushButton>("BtnStudyRun")->isEnabled());
+  // STOP once the first recording's result is kept.
+  QTRY_VERIFY_WITH_TIMEOUT(!QDir(out + QStringLiteral("/results")).entryList(QDir::Files).isEmpty(), 30000);
+  QTest::mouseClick(find<QPushButton>("BtnStop"), Qt::LeftButton);
+  m_window->runner()->waitForIdle();
+  QCoreApplication::processEvents();
+  QVERIFY(m_errors.isEmpty());
+  QVERIFY(page()->lastRun() && page()->lastRun()->stopped);
+  QCOMPARE(find<QLabel>("LabelStudyStatus")->text(), QStringLiteral("Остановлено"));
+  QCOMPARE(find<QLabel>("StatusRun")->text(), QStringLiteral("Остановлено"));
+  const int done = page()->lastRun()->computed;
+  QVERIFY2(done >= 1 && done < 16, qPrintable(QString::number(done)));
+  // A stopped study writes no tables of part of its recordings.
+  QVERIFY(!QFile::exists(out + QStringLiteral("/summary.csv")));
+  QCOMPARE(QDir(out + QStringLiteral("/results")).entryList(QDir::Files).size(), done);
+
+  runAndWait();
+  QVERIFY(m_errors.isEmpty());
+  QCOMPARE(page()->lastRun()->reused, done);
+  QCOMPARE(page()->lastRun()->computed, 16 - done);
+  QVERIFY(QFile::exists(out + QStringLiteral("/summary.csv")));
+  QVERIFY(find<QPushButton>("BtnStudyRun")->isEnabled());
+}
+
+void StudyPageTest::savedManifestOpensAgainAndABadOneIsRefused() {
+  page()->addFiles(writeRecordings(3, 100));
+  setGroups({"g, with comma", "g, with comma", "h"});
+  const QString path = m_dir->filePath(QStringLiteral("sub/manifest.csv"));
+  QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("sub"))));
+  QVERIFY(page()->saveManifest(path));
+  const std::string saved = page()->manifestText();
+  QTest::mouseClick(find<QPushButton>("BtnStudyNew"), Qt::LeftButton);
+  QCOMPARE(find<QTableWidget>("TableStudyManifest")->rowCount(), 0);
+  QVERIFY(page()->openManifest(path));
+  QCOMPARE(page()->manifestText(), saved);
+  QCOMPARE(ReadAll(path), saved);
+
+  // A manifest with an unknown column is refused with its line, and the table stays.
+  const QString bad = m_dir->filePath(QStringLiteral("bad.csv"));
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("subject,file,colour\na,x.txt,red\n");
+  file.close();
+  QVERIFY(!page()->openManifest(bad));
+  QCOMPARE(m_errors.size(), 1);
+  QVERIFY2(m_errors[0].contains(QStringLiteral("colour")), qPrintable(m_errors[0]));
+  QCOMPARE(page()->manifestText(), saved);
+}
+
+QTEST_MAIN(StudyPageTest)
+#include "study_page_test.moc"
