@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -94,6 +95,12 @@ struct StudyJob {
   Language language = Language::English;
 };
 
+// The readers' faults of a run by path, kept so that their texts follow the language.
+struct ReadFaults {
+  std::mutex mutex;
+  std::map<std::string, RecordFileError> byPath;
+};
+
 struct StudyJobResult {
   StudyPage::RunReport report;
   std::shared_ptr<StudyTables> tables;  // null when stopped or the folder could not be made
@@ -107,7 +114,8 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
   const Language language = job.language;
   const int defaultRate = job.defaultRateHz;
   const char separator = job.separator;
-  StudyLoader loader = [defaultRate, separator, language](const StudyEntry& entry, bool bloodFlow) {
+  auto faults = std::make_shared<ReadFaults>();
+  StudyLoader loader = [defaultRate, separator, language, faults](const StudyEntry& entry, bool bloodFlow) {
     RecordReadOptions options;
     if (entry.fs) options.givenRateHz = *entry.fs;
     options.defaultRateHz = defaultRate;
@@ -116,10 +124,13 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
     options.decimal = DecimalFormat::ForSeparator(separator);
     if (!entry.column.empty()) options.column = ChannelRef::Parse(entry.column);
     if (!entry.channel.empty()) options.channel = ChannelRef::Parse(entry.channel);
-    RecordFileResult read = ReadRecordFile(bloodFlow ? entry.bfFile : entry.file, options);
+    const std::string& path = bloodFlow ? entry.bfFile : entry.file;
+    RecordFileResult read = ReadRecordFile(path, options);
     StudyLoadResult loaded;
     if (!read.ok()) {
       loaded.message = RecordFileErrorText(*read.error, language).toStdString();
+      std::lock_guard<std::mutex> lock(faults->mutex);
+      faults->byPath.emplace(path, *read.error);
       return loaded;
     }
     const auto count = static_cast<std::size_t>(read.record.count());
@@ -162,10 +173,13 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
     }
     if (!ok) {
       ++report.failed;
-      const QString reason = state.error ? StudyErrorText(*state.error, job.settings.analysis, language)
-                             : state.state == StudyRecordingState::kNotRun ? StudyText(SW::kNotRun, language)
-                                                                           : StudyText(SW::kNoResultFile, language);
-      report.problems << StudyText(SW::kLine, language).arg(entry.line).arg(reason);
+      StudyPage::Problem problem{entry.line, state.state, state.error, std::nullopt};
+      if (state.error && state.error->kind == StudyErrorKind::kLoad) {
+        std::lock_guard<std::mutex> lock(faults->mutex);
+        if (const auto it = faults->byPath.find(state.error->path); it != faults->byPath.end())
+          problem.readError = it->second;
+      }
+      report.problems.push_back(std::move(problem));
     } else {
       (state.state == StudyRecordingState::kComputed ? report.computed : report.reused) += 1;
       for (const auto& [digest, path] : file->inputs) inputs.push_back({entry.line, "input", path, digest});
@@ -243,9 +257,6 @@ void StudyPage::buildControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnNew, m_btnOpen, m_btnSave, m_btnAdd, m_btnRemove})
     row1->addWidget(w);
   row1->addSpacing(12);
-  row1->addWidget(NamedLabel("LabelStudyRate", QStringLiteral("File rate, Hz"), this));
-  row1->addWidget(m_rate);
-  row1->addSpacing(12);
   row1->addWidget(NamedLabel("LabelStudyMeasures", QStringLiteral("Measures:"), this));
   row1->addWidget(m_bands);
   row1->addWidget(m_coherence);
@@ -269,6 +280,8 @@ void StudyPage::buildControls() {
   row3->addWidget(NamedLabel("LabelStudyOut", QStringLiteral("Output folder"), this));
   row3->addWidget(m_out, 2);
   row3->addWidget(m_btnOut);
+  row3->addWidget(NamedLabel("LabelStudyRate", QStringLiteral("File rate, Hz"), this));
+  row3->addWidget(m_rate);
   row3->addWidget(m_btnRun);
   row3->addWidget(m_btnReport);
   row3->addWidget(m_status, 3);
@@ -281,6 +294,10 @@ void StudyPage::buildControls() {
   m_table->setObjectName(QStringLiteral("TableStudyManifest"));
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->horizontalHeader()->setStretchLastSection(true);
+  // Paths keep their file names in view: one line, cut at the left.
+  m_table->setWordWrap(false);
+  m_table->setTextElideMode(Qt::ElideLeft);
+  m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
   FileDrop::InstallMany(m_table, [this](const QStringList& paths) { addFiles(paths); });
   auto* problemsBox = new QWidget(left);
   auto* problemsLayout = new QVBoxLayout(problemsBox);
@@ -289,6 +306,7 @@ void StudyPage::buildControls() {
   problemsLayout->addWidget(NamedLabel("LabelStudyProblems", QStringLiteral("Recordings without a result:"), problemsBox));
   m_problems = new QListWidget(problemsBox);
   m_problems->setObjectName(QStringLiteral("ListStudyProblems"));
+  m_problems->setWordWrap(true);
   problemsLayout->addWidget(m_problems, 1);
   left->addWidget(m_table);
   left->addWidget(problemsBox);
@@ -393,6 +411,9 @@ void StudyPage::buildControls() {
   connect(m_coherence, &QCheckBox::toggled, m_interSubject, &QWidget::setEnabled);
   m_interSubject->setEnabled(false);
   connect(m_measure, &QComboBox::currentIndexChanged, this, &StudyPage::showChart);
+  auto customBands = [this] { m_controls.customBands->setEnabled(m_controls.bands->currentIndex() == 2); };
+  connect(m_controls.bands, &QComboBox::currentIndexChanged, this, customBands);
+  customBands();
   connect(m_by, &QComboBox::currentIndexChanged, this, &StudyPage::showChart);
 }
 
@@ -413,7 +434,12 @@ void StudyPage::retranslate() {
                                               .arg(m_report->reused)
                                               .arg(m_report->failed));
   }
+  m_problems->clear();
+  m_problems->addItems(problemTexts());
+  for (int i = 0; i < m_measure->count(); ++i)
+    m_measure->setItemText(i, StudyMeasureLabel(m_measure->itemData(i).toString().toStdString(), language));
   fillTables();
+  showChart();
 }
 
 void StudyPage::setColumns(const std::vector<std::string>& columns) {
@@ -428,6 +454,12 @@ void StudyPage::setColumns(const std::vector<std::string>& columns) {
     headers << header;
   }
   m_table->setHorizontalHeaderLabels(headers);
+  for (int c = 0; c < m_table->columnCount(); ++c) {
+    const std::string& name = m_columns[static_cast<std::size_t>(c)];
+    const bool path = name == "file" || name == "bf_file";
+    m_table->horizontalHeader()->setSectionResizeMode(c, path ? QHeaderView::Stretch : QHeaderView::Interactive);
+    if (!path) m_table->setColumnWidth(c, 90);
+  }
 }
 
 QString StudyPage::cell(int row, int column) const {
@@ -440,6 +472,8 @@ void StudyPage::addRow(const QStringList& cells) {
   m_table->insertRow(row);
   for (int c = 0; c < m_table->columnCount(); ++c)
     m_table->setItem(row, c, new QTableWidgetItem(c < cells.size() ? cells[c] : QString()));
+  // A cut path is whole in its tooltip.
+  for (int c = 0; c < m_table->columnCount(); ++c) m_table->item(row, c)->setToolTip(m_table->item(row, c)->text());
 }
 
 bool StudyPage::addFiles(const QStringList& paths) {
@@ -623,6 +657,20 @@ bool StudyPage::run() {
   });
 }
 
+QStringList StudyPage::problemTexts() const {
+  const Language language = m_context->language();
+  QStringList texts;
+  if (!m_report) return texts;
+  for (const Problem& problem : m_report->problems) {
+    const QString reason = problem.readError ? RecordFileErrorText(*problem.readError, language)
+                           : problem.error   ? StudyErrorText(*problem.error, m_madeWith, language)
+                           : problem.state == StudyRecordingState::kNotRun ? StudyText(SW::kNotRun, language)
+                                                                           : StudyText(SW::kNoResultFile, language);
+    texts << StudyText(SW::kLine, language).arg(problem.line).arg(reason);
+  }
+  return texts;
+}
+
 void StudyPage::showBusy(bool busy) {
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnNew, m_btnOpen, m_btnAdd, m_btnRemove, m_btnRun,
                                                    m_btnReport})
@@ -634,12 +682,9 @@ void StudyPage::showBusy(bool busy) {
 
 void StudyPage::showRun(const RunReport& report, std::shared_ptr<const StudyTables> tables) {
   m_report = report;
-  m_problems->clear();
-  m_problems->addItems(report.problems);
   if (tables) m_tables = std::move(tables);
-  retranslate();
   fillMeasures();
-  showChart();
+  retranslate();
 }
 
 void StudyPage::fillTables() {
@@ -655,20 +700,21 @@ void StudyPage::fillTables() {
   for (const StudySummaryRow& row : m_tables->summary) {
     const SampleSummary s = Summarize(row.values);
     m_summary->appendRow({TextItem(QString::fromStdString(row.group)), TextItem(QString::fromStdString(row.condition)),
-                          TextItem(BandName(row.band, language)), TextItem(QString::fromStdString(row.measure)),
+                          TextItem(BandName(row.band, language)), TextItem(StudyMeasureLabel(row.measure, language)),
                           NumberItem(static_cast<double>(s.n)), NumberItem(s.median), NumberItem(s.q1),
                           NumberItem(s.q3), NumberItem(s.mean), NumberItem(s.sd)});
   }
   for (const StudyTestRow& row : m_tables->tests) {
-    m_tests->appendRow({TextItem(BandName(row.band, language)), TextItem(QString::fromStdString(row.measure)),
-                        TextItem(QString::fromStdString(row.comparison)), TextItem(QString::fromStdString(row.test)),
+    m_tests->appendRow({TextItem(BandName(row.band, language)), TextItem(StudyMeasureLabel(row.measure, language)),
+                        TextItem(StudyComparisonLabel(row.comparison, language)),
+                        TextItem(StudyTestLabel(row.test, language)),
                         NumberItem(static_cast<double>(row.n)), NumberItem(row.statistic), NumberItem(row.p),
                         NumberItem(row.pHolm), NumberItem(row.estimate)});
   }
 }
 
 void StudyPage::fillMeasures() {
-  const QString current = m_measure->currentText();
+  const QString current = m_measure->currentData().toString();
   QStringList measures;
   if (m_tables)
     for (const StudySummaryRow& row : m_tables->summary) {
@@ -677,20 +723,22 @@ void StudyPage::fillMeasures() {
     }
   const QSignalBlocker block(m_measure);
   m_measure->clear();
-  m_measure->addItems(measures);
+  for (const QString& name : measures)
+    m_measure->addItem(StudyMeasureLabel(name.toStdString(), m_context->language()), name);
   const int keep = measures.indexOf(current);
   m_measure->setCurrentIndex(keep >= 0 ? keep : 0);
-  m_measure->setMinimumWidth(m_measure->sizeHint().width());
 }
 
 void StudyPage::showChart() {
   const Language language = m_context->language();
-  m_chart->removeAllSeries();
-  for (QAbstractAxis* axis : m_chart->axes()) {
-    m_chart->removeAxis(axis);
-    delete axis;
-  }
-  const std::string measure = m_measure->currentText().toStdString();
+  // A new chart each time: the axes of the last one go with it.
+  QChart* old = m_chart;
+  m_chart = new QChart;
+  m_chart->legend()->setAlignment(Qt::AlignBottom);
+  m_chart->setMargins(QMargins(2, 2, 2, 2));
+  m_chartView->setChart(m_chart);
+  delete old;
+  const std::string measure = m_measure->currentData().toString().toStdString();
   m_chart->setTitle(measure.empty() ? QString() : StudyText(SW::kChartTitle, language).arg(m_measure->currentText()));
   if (!m_tables || measure.empty()) return;
   const bool byGroup = m_by->currentIndex() == 0;
@@ -710,6 +758,7 @@ void StudyPage::showChart() {
   for (const std::string& band : bands) categories->append(BandName(band, language));
   auto* axisY = new QValueAxis;
   axisY->setTitleText(m_measure->currentText());
+  axisY->setLabelFormat(QStringLiteral("%.3g"));
   m_chart->addAxis(categories, Qt::AlignBottom);
   m_chart->addAxis(axisY, Qt::AlignLeft);
   double low = 0.0, high = 0.0;
@@ -768,12 +817,12 @@ bool StudyPage::writeReport(const QString& path) {
   report.lines << QString::fromStdString(m_report->settingsJson);
   for (const StudyTestRow& row : m_tables->tests) {
     report.lines << QStringLiteral("%1 %2 %3 %4: n %5, p %6, p Holm %7")
-                        .arg(BandName(row.band, language), QString::fromStdString(row.measure),
-                             QString::fromStdString(row.comparison), QString::fromStdString(row.test))
+                        .arg(BandName(row.band, language), StudyMeasureLabel(row.measure, language),
+                             StudyComparisonLabel(row.comparison, language), StudyTestLabel(row.test, language))
                         .arg(row.n)
                         .arg(FormatDecimal(row.p, 4), FormatDecimal(row.pHolm, 4));
   }
-  report.lines << m_report->problems;
+  report.lines << problemTexts();
   report.textPercent = 40;
   if (const auto error = WritePdfReport(path, report)) {
     m_context->showError(QDir::toNativeSeparators(path) + QStringLiteral(": ") + *error);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/study.h"
+#include "formats/record_file_error.h"
 #include "pages/analysis_controls.h"
 
 class QCheckBox;
@@ -43,12 +44,21 @@ class StudyPage : public QWidget {
 
  public:
   // What the last finished run gave.
+  // A recording without a result: its manifest line and why (worded when shown, in the language of the moment).
+  struct Problem {
+    int line = 0;
+    StudyRecordingState state = StudyRecordingState::kNotRun;
+    std::optional<StudyError> error;
+    std::optional<RecordFileError> readError;  // the reader's fault of a kLoad error
+  };
   struct RunReport {
     int recordings = 0, computed = 0, reused = 0, failed = 0;
     bool stopped = false;
-    QStringList problems;  // "Line N: reason", in manifest order
+    std::vector<Problem> problems;  // in manifest order
     std::string settingsJson;
   };
+  // "Line N: reason" of each problem of the last run.
+  QStringList problemTexts() const;
 
   StudyPage(AppContext* context, QWidget* parent = nullptr);
   ~StudyPage() override;

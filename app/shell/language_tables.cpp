@@ -918,6 +918,50 @@ QString StudyText(StudyWord word, Language language) {
   return {};
 }
 
+QString StudyMeasureLabel(const std::string& measure, Language language) {
+  struct Name {
+    const char* key;
+    const char* english;
+    const char* russian;
+  };
+  static const Name kNames[] = {
+      {"amplitude", "amplitude", "амплитуда"},
+      {"power", "power", "мощность"},
+      {"rel_amplitude", "relative amplitude", "отн. амплитуда"},
+      {"rel_power", "relative power", "отн. мощность"},
+      {"coherence", "coherence", "когерентность"},
+      {"threshold", "surrogate threshold", "порог суррогатов"},
+      {"residual_coherence", "residual coherence", "остаточная когерентность"},
+      {"significant_share", "significant share", "доля значимых"},
+      {"lag_s", "lag, s", "задержка, с"},
+      {"depth_mm", "depth, mm", "глубина, мм"},
+      {"intersubject_coherence", "inter-subject level", "межсубъектный уровень"},
+      {"residual_intersubject", "coherence less inter-subject level", "когерентность минус межсубъектный уровень"},
+  };
+  const bool bloodFlow = measure.rfind("bf_", 0) == 0;
+  const std::string key = bloodFlow ? measure.substr(3) : measure;
+  for (const Name& name : kNames)
+    if (key == name.key) return (bloodFlow ? QStringLiteral("BF ") : QString()) + Pick(language, name.english, name.russian);
+  return QString::fromStdString(measure);
+}
+
+QString StudyTestLabel(const std::string& test, Language language) {
+  if (test == "wilcoxon_signed_rank_exact")
+    return Pick(language, "Wilcoxon signed-rank, exact", "Уилкоксон, точный");
+  if (test == "wilcoxon_signed_rank_normal")
+    return Pick(language, "Wilcoxon signed-rank, normal", "Уилкоксон, нормальное прибл.");
+  if (test == "mann_whitney_u_exact") return Pick(language, "Mann-Whitney U, exact", "Манн-Уитни U, точный");
+  if (test == "mann_whitney_u_normal") return Pick(language, "Mann-Whitney U, normal", "Манн-Уитни U, нормальное прибл.");
+  return QString::fromStdString(test);
+}
+
+QString StudyComparisonLabel(const std::string& comparison, Language language) {
+  QString text = QString::fromStdString(comparison);
+  if (language == Language::Russian)
+    text.replace(QStringLiteral(" vs "), QStringLiteral(" против ")).replace(QStringLiteral(" in "), QStringLiteral(" при "));
+  return text;
+}
+
 QString StudyManifestErrorText(const ManifestError& error, Language language) {
   const QString at = Pick(language, "Line %1: ", "Строка %1: ").arg(error.line);
   const QString column = QString::fromStdString(error.column);

@@ -144,6 +144,12 @@ enum class StudyWord {
   kOpenTitle, kSaveTitle, kAddTitle, kOutTitle, kReportTitle, kManifestFilter, kReportHeading,
 };
 QString StudyText(StudyWord word, Language language);
+// A measure of a study's rows ("rel_amplitude", "bf_power", "coherence") as the page shows it; an unknown name as
+// it stands.
+QString StudyMeasureLabel(const std::string& measure, Language language);
+// A test of tests.csv ("mann_whitney_u_exact") and a comparison ("A vs B in C") as the page shows them.
+QString StudyTestLabel(const std::string& test, Language language);
+QString StudyComparisonLabel(const std::string& comparison, Language language);
 // Why a manifest was refused (its line and what is wrong).
 QString StudyManifestErrorText(const ManifestError& error, Language language);
 // Why one recording of a study has no result (`options`: the study's analysis settings).

@@ -249,7 +249,7 @@ void StudyPageTest::droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed()
 
   // The box plots of "amplitude" by group: one series per group, its medians the summary's.
   auto* measure = find<QComboBox>("ComboStudyMeasure");
-  measure->setCurrentIndex(measure->findText(QStringLiteral("amplitude")));
+  measure->setCurrentIndex(measure->findData(QStringLiteral("amplitude")));
   QVERIFY(measure->currentIndex() >= 0);
   const QList<QAbstractSeries*> series = find<QChartView>("ChartStudyBoxes")->chart()->series();
   QCOMPARE(series.size(), 2);
@@ -264,7 +264,14 @@ void StudyPageTest::droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed()
   }
   QVERIFY(band >= 2);
   QCOMPARE(patients->count(), band);
+
+  // The page's PDF.
+  const QString pdf = m_dir->filePath(QStringLiteral("page.pdf"));
+  QVERIFY(page()->writeReport(pdf));
+  QVERIFY(ReadAll(pdf).rfind("%PDF", 0) == 0);
   shoot(QStringLiteral("study"));
+  find<QTabWidget>("TabsStudyResults")->setCurrentIndex(1);
+  shoot(QStringLiteral("study_tests"));
 }
 
 void StudyPageTest::stopSaysStoppedAndTheNextRunComputesOnlyWhatWasMissing() {
