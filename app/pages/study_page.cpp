@@ -358,14 +358,14 @@ void StudyPage::buildControls() {
   m_resultTabs->addTab(m_testsView, QString());
   rightSplit->addWidget(m_chartView);
   rightSplit->addWidget(m_resultTabs);
-  rightSplit->setStretchFactor(0, 1);
-  rightSplit->setStretchFactor(1, 1);
+  rightSplit->setStretchFactor(0, 2);
+  rightSplit->setStretchFactor(1, 3);
   rightLayout->addWidget(rightSplit, 1);
   split->addWidget(left);
   split->addWidget(right);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 1);
-  split->setSizes({600, 700});
+  split->setSizes({470, 810});  // the results need the room more than the manifest
   layout->addWidget(split, 1);
 
   setColumns({kBaseColumns, kBaseColumns + 5});
@@ -458,7 +458,7 @@ void StudyPage::setColumns(const std::vector<std::string>& columns) {
     const std::string& name = m_columns[static_cast<std::size_t>(c)];
     const bool path = name == "file" || name == "bf_file";
     m_table->horizontalHeader()->setSectionResizeMode(c, path ? QHeaderView::Stretch : QHeaderView::Interactive);
-    if (!path) m_table->setColumnWidth(c, 90);
+    if (!path) m_table->setColumnWidth(c, std::max(60, m_table->horizontalHeader()->sectionSizeHint(c)));
   }
 }
 
@@ -478,12 +478,30 @@ void StudyPage::addRow(const QStringList& cells) {
 
 bool StudyPage::addFiles(const QStringList& paths) {
   if (m_context->refuseWhileHeld() || isBusy()) return false;
-  const auto fileColumn = static_cast<int>(std::find(m_columns.begin(), m_columns.end(), "file") - m_columns.begin());
+  auto columnOf = [this](const char* name) {
+    return static_cast<int>(std::find(m_columns.begin(), m_columns.end(), name) - m_columns.begin());
+  };
+  const int fileColumn = columnOf("file");
+  const int bfColumn = columnOf("bf_file");
+  static const QRegularExpression kBloodFlow(QStringLiteral("[_-]bf$"), QRegularExpression::CaseInsensitiveOption);
   for (const QString& path : paths) {
+    const QString subject = ProposedSubject(path);
+    const QString whole = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    // A BF file ("..._BF") joins the row of its T file when that row has no bf_file yet: one recording, a pair.
+    if (kBloodFlow.match(QFileInfo(path).completeBaseName()).hasMatch()) {
+      int partner = -1;
+      for (int r = 0; r < m_table->rowCount() && partner < 0; ++r)
+        if (cell(r, 0) == subject && cell(r, bfColumn).isEmpty()) partner = r;
+      if (partner >= 0) {
+        m_table->item(partner, bfColumn)->setText(whole);
+        m_table->item(partner, bfColumn)->setToolTip(whole);
+        continue;
+      }
+    }
     QStringList cells;
     for (int c = 0; c < static_cast<int>(m_columns.size()); ++c) cells << QString();
-    cells[0] = ProposedSubject(path);
-    cells[fileColumn] = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    cells[0] = subject;
+    cells[fileColumn] = whole;
     addRow(cells);
   }
   return !paths.isEmpty();

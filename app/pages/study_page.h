@@ -63,7 +63,8 @@ class StudyPage : public QWidget {
   StudyPage(AppContext* context, QWidget* parent = nullptr);
   ~StudyPage() override;
 
-  // One manifest row per file, subject proposed from the file name ("Add files...", a drop on the table).
+  // One manifest row per file, subject proposed from the file name ("Add files...", a drop on the table); a BF
+  // file ("s01_BF.txt") goes to the bf_file of its T file's row ("s01_T.txt") when that has none.
   bool addFiles(const QStringList& paths);
   // Replaces the table by the manifest at `path`; a manifest that cannot be read or is not valid is refused
   // with its reason and the table stays as it was.

@@ -8,7 +8,9 @@
 #include <QBoxSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -37,6 +39,7 @@
 #include "shell/app_context.h"
 #include "shell/main_window.h"
 #include "shell/task_runner.h"
+#include "signals/transform_session.h"
 #include "workspace_test_support.h"
 
 using namespace kelvora;
@@ -62,9 +65,9 @@ std::string ReadAll(const QString& path) {
 }
 
 // The library's study of a manifest text (each file read through ReadRecordFile at 2 Hz), as the CLI runs it.
-StudyTables LibraryStudy(const std::string& manifest, const std::string& directory, int& failed) {
+StudyTables LibraryStudy(const std::string& manifest, const std::string& directory, int& failed,
+                         StudySettings settings = {}, int* reused = nullptr) {
   const ManifestParse parse = ParseStudyManifest(manifest, {});
-  StudySettings settings;
   settings.programVersion = KELVORA_VERSION;
   StudyLoader loader = [](const StudyEntry& entry, bool bloodFlow) {
     RecordReadOptions options;
@@ -83,7 +86,9 @@ StudyTables LibraryStudy(const std::string& manifest, const std::string& directo
   const StudyRunOutcome outcome = RunStudy(parse.entries, settings, loader, run);
   std::vector<StudyResultFile> results;
   failed = 0;
+  if (reused) *reused = 0;
   for (const StudyRecordingOutcome& o : outcome.outcomes) {
+    if (reused && o.state == StudyRecordingState::kReused) ++*reused;
     const auto result = ParseStudyResult(
         ReadAll(QString::fromStdString(directory + "/results/" + o.key + ".csv")));
     if (o.state == StudyRecordingState::kFailed || !result) {
@@ -115,6 +120,7 @@ class StudyPageTest : public QObject {
   void droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed();
   void stopSaysStoppedAndTheNextRunComputesOnlyWhatWasMissing();
   void savedManifestOpensAgainAndABadOneIsRefused();
+  void pairsDroppedTogetherGiveTheLibrarysCoherenceSummary();
 
  private:
   StudyPage* page() const { return m_window->studyPage(); }
@@ -233,6 +239,10 @@ void StudyPageTest::droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed()
   QCOMPARE(ReadAll(out + QStringLiteral("/rows.csv")), oracle.rowsCsv);
   QCOMPARE(ReadAll(out + QStringLiteral("/summary.csv")), oracle.summaryCsv);
   QCOMPARE(ReadAll(out + QStringLiteral("/tests.csv")), oracle.testsCsv);
+  // The CLI's settings (the library's defaults) on the page's folder take every result the page kept.
+  int reused = 0;
+  LibraryStudy(page()->manifestText(), out.toStdString(), failed, {}, &reused);
+  QCOMPARE(reused, 6);
   const std::string provenance = ReadAll(out + QStringLiteral("/provenance.json"));
   QVERIFY(provenance.find(*FileSha256Hex(paths[0].toStdString())) != std::string::npos);
 
@@ -329,6 +339,47 @@ void StudyPageTest::savedManifestOpensAgainAndABadOneIsRefused() {
   QCOMPARE(m_errors.size(), 1);
   QVERIFY2(m_errors[0].contains(QStringLiteral("colour")), qPrintable(m_errors[0]));
   QCOMPARE(page()->manifestText(), saved);
+}
+
+void StudyPageTest::pairsDroppedTogetherGiveTheLibrarysCoherenceSummary() {
+  QStringList paths;
+  for (int k = 1; k <= 4; ++k) {
+    const std::vector<double> bf = Recording(k, 1200);
+    std::vector<double> t(bf.size());
+    for (std::size_t n = 0; n < bf.size(); ++n) t[n] = 30.0 + 0.05 * bf[n > 3 ? n - 3 : 0];
+    const QString stem = m_dir->filePath(QStringLiteral("p%1").arg(k));
+    QVERIFY(test::WriteSamples(stem + QStringLiteral("_T.txt"), t));
+    QVERIFY(test::WriteSamples(stem + QStringLiteral("_BF.txt"), bf));
+    paths << stem + QStringLiteral("_T.txt") << stem + QStringLiteral("_BF.txt");
+  }
+  drop(paths);
+  auto* table = find<QTableWidget>("TableStudyManifest");
+  QCOMPARE(table->rowCount(), 4);  // each BF file joined its T file's row
+  QVERIFY(table->item(3, 4)->text().endsWith(QStringLiteral("p4_BF.txt")));
+  setGroups({"a", "a", "b", "b"});
+  find<QCheckBox>("CheckStudyBands")->setChecked(false);
+  find<QCheckBox>("CheckStudyCoherence")->setChecked(true);
+  find<QSpinBox>("SpinStudySurrogates")->setValue(3);
+  const QString out = m_dir->filePath(QStringLiteral("out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  runAndWait();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QCOMPARE(page()->lastRun()->computed, 4);
+
+  StudySettings settings;
+  settings.measures = {StudyMeasure::kCoherence};
+  settings.coherence.surrogatePairs = 3;
+  const TissueParameters& tissue = m_window->context()->session()->tissueParameters();
+  settings.coherence.tissue.lambda = tissue.wave.lambda;
+  settings.coherence.tissue.rho = tissue.shitzer.rhoSkin;
+  settings.coherence.tissue.heatCapacity = tissue.wave.heatCapacity;
+  int failed = 0;
+  const StudyTables oracle = LibraryStudy(page()->manifestText(),
+                                          m_dir->filePath(QStringLiteral("library")).toStdString(), failed, settings);
+  QCOMPARE(failed, 0);
+  QVERIFY(oracle.summaryCsv.find(",coherence,2,") != std::string::npos);
+  QCOMPARE(ReadAll(out + QStringLiteral("/summary.csv")), oracle.summaryCsv);
+  QCOMPARE(ReadAll(out + QStringLiteral("/group_coherence.csv")), oracle.groupCoherenceCsv);
 }
 
 QTEST_MAIN(StudyPageTest)
