@@ -833,14 +833,21 @@ bool StudyPage::writeReport(const QString& path) {
   report.cells.push_back([this](QPainter& painter, const QRect& rect) { RenderWidgetCell(painter, m_summaryView, rect); });
   report.lines << m_status->text();
   report.lines << QString::fromStdString(m_report->settingsJson);
+  // The page has room for two columns of lines: the tests of the measure the box plots show, the first failures.
+  const std::string measure = m_measure->currentData().toString().toStdString();
   for (const StudyTestRow& row : m_tables->tests) {
+    if (row.measure != measure) continue;
     report.lines << QStringLiteral("%1 %2 %3 %4: n %5, p %6, p Holm %7")
                         .arg(BandName(row.band, language), StudyMeasureLabel(row.measure, language),
                              StudyComparisonLabel(row.comparison, language), StudyTestLabel(row.test, language))
                         .arg(row.n)
                         .arg(FormatDecimal(row.p, 4), FormatDecimal(row.pHolm, 4));
   }
-  report.lines << problemTexts();
+  const QStringList problems = problemTexts();
+  constexpr int kProblemLines = 8;
+  report.lines << problems.mid(0, kProblemLines);
+  if (problems.size() > kProblemLines)
+    report.lines << StudyText(SW::kMoreProblems, language).arg(problems.size() - kProblemLines);
   report.textPercent = 40;
   if (const auto error = WritePdfReport(path, report)) {
     m_context->showError(QDir::toNativeSeparators(path) + QStringLiteral(": ") + *error);

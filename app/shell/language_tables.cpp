@@ -908,6 +908,7 @@ constexpr StudyWordText kStudyWords[] = {
     {StudyWord::kReportTitle, "Study page report (PDF)", "Отчёт страницы исследования (PDF)"},
     {StudyWord::kManifestFilter, "Study manifest (*.csv);;All files (*)", "Список исследования (*.csv);;Все файлы (*)"},
     {StudyWord::kReportHeading, "Study", "Исследование"},
+    {StudyWord::kMoreProblems, "... and %1 more recordings without a result", "... и ещё записей без результата: %1"},
 };
 
 }  // namespace

@@ -142,6 +142,7 @@ enum class StudyWord {
   kNoRows, kNoOut, kNoMeasure, kNeedsPair /* %1 line */, kDone /* %1 total, %2 computed, %3 reused, %4 failed */,
   kLine /* %1 line, %2 reason */, kNotRun, kNoResultFile, kNoResult, kBadRate, kEmptyCell /* %1 row, %2 column */,
   kOpenTitle, kSaveTitle, kAddTitle, kOutTitle, kReportTitle, kManifestFilter, kReportHeading,
+  kMoreProblems /* %1 count */,
 };
 QString StudyText(StudyWord word, Language language);
 // A measure of a study's rows ("rel_amplitude", "bf_power", "coherence") as the page shows it; an unknown name as
