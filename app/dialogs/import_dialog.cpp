@@ -94,6 +94,14 @@ QTableWidget* NamedTable(const char* name, int columns, QWidget* parent) {
   return table;
 }
 
+// Compact rows, and room for `rows` of them (or all, when fewer) without a scroll bar.
+void FitRows(QTableWidget* table, int rows) {
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+  const int shown = std::max(1, std::min(rows, table->rowCount()));
+  table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
+                          shown * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth() + 2);
+}
+
 void SetRow(QTableWidget* table, int row, const QStringList& cells) {
   for (int c = 0; c < cells.size(); ++c) table->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
@@ -161,7 +169,7 @@ ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, co
     m_head = ReadFileStart(path.toStdString(), kLayoutDetectionBytes);
     detectLayout(false);
   }
-  resize(760, m_edf || m_block ? 600 : 640);
+  resize(760, m_edf ? 560 : m_block && !m_fileLayout.blocks.empty() ? 720 : 640);
 }
 
 ImportDialog::~ImportDialog() = default;
@@ -304,6 +312,7 @@ void ImportDialog::showBlockInfo() {
     numbers.push_back(static_cast<int>(i) + 1);  // the choice's data: the 1-based entry of the layout's signals
   }
   m_channels->resizeColumnsToContents();
+  FitRows(m_channels, 4);
   if (m_blocks) {
     m_blocks->setRowCount(static_cast<int>(m_fileLayout.blocks.size()));
     int comments = 0;
@@ -329,6 +338,8 @@ void ImportDialog::showBlockInfo() {
     }
     m_blocks->resizeColumnsToContents();
     m_annotations->resizeColumnsToContents();
+    FitRows(m_blocks, 3);
+    FitRows(m_annotations, 4);
   }
   if (m_blockChoice) {
     for (std::size_t i = 0; i < m_fileLayout.blocks.size(); ++i) m_blockChoice->addItem(QString::number(i + 1), static_cast<int>(i) + 1);
