@@ -413,14 +413,17 @@ void ImportDialog::buildRecordPart() {
     bool rated = true;
     for (const FileChannel& c : m_fileLayout.channels) rated = rated && c.sampleRateHz > 0;
     if (!rated) {
-      m_rateTyped = new QRadioButton(QStringLiteral("Rate, Hz:"), this);
-      m_rateTyped->setObjectName(QStringLiteral("ImportRateTyped"));
+      // The typed rate is the only choice here: a label, the radio button kept checked out of sight.
+      m_rateTyped = new QRadioButton(this);
       m_rateTyped->setChecked(true);
+      m_rateTyped->hide();
+      auto* rateLabel = new QLabel(QStringLiteral("Rate, Hz:"), this);
+      rateLabel->setObjectName(QStringLiteral("ImportRateTypedLabel"));
       m_rate = new QLineEdit(this);
       m_rate->setObjectName(QStringLiteral("ImportRate"));
       m_rate->setMaximumWidth(100);
       if (m_options.typedRateHz > 0) m_rate->setText(QString::number(m_options.typedRateHz));
-      grid->addWidget(m_rateTyped, row, 0);
+      grid->addWidget(rateLabel, row, 0);
       grid->addWidget(m_rate, row++, 1, Qt::AlignLeft);
       connect(m_rate, &QLineEdit::textEdited, this, [this] { updatePreview(); });
     }

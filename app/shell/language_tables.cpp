@@ -183,6 +183,7 @@ const std::vector<TextEntry> kTable = {
     {"ImportRecordBox", T::Text, 0, "Record", "Запись"},
     {"ImportRateFromTime", T::Text, 0, "Rate from the time column", "Частота по столбцу времени"},
     {"ImportRateTyped", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
+    {"ImportRateTypedLabel", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
     {"ImportTargetRateLabel", T::Text, 0, "Resample to, Hz:", "Передискретизация до, Гц:"},
     {"ImportPair", T::Text, 0, "Import pair (T and BF from this file)", "Импорт пары (T и BF из этого файла)"},
     {"ImportButton", T::Text, 0, "Import", "Импорт"},

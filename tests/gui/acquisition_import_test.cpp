@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
@@ -66,6 +67,7 @@ class AcquisitionImportTest : public QObject {
   void labChartTextChannelAndBlockChosenInTheDialog();
   void matVariablesListedWithTheirSizes();
   void matOfOneSignalWithFsNeedsNoDialog();
+  void matWithoutFsTakesTheTypedRate();
   void convertedRecordSavedAsMatReadsBack();
 
  private:
@@ -206,6 +208,32 @@ void AcquisitionImportTest::matOfOneSignalWithFsNeedsNoDialog() {
   QVERIFY(!shown);
   QCOMPARE(analysis()->fileValues(AnalysisPage::FileSlot::Single), flux);
   QCOMPARE(analysis()->fileRateHz(AnalysisPage::FileSlot::Single), 10.0);
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+}
+
+void AcquisitionImportTest::matWithoutFsTakesTheTypedRate() {
+  const std::vector<double> flux = Ramp(300, 3.0, 0.5);
+  const QString path = m_dir->filePath(QStringLiteral("nofs.mat"));
+  QVERIFY(!WriteMatFile(path.toStdString(), {MatValue::Column("flux", flux)}).has_value());
+  bool checked = false;
+  OnNextDialog([&](ImportDialog* dialog) {
+    auto* rate = find<QLineEdit>(dialog, "ImportRate");
+    QVERIFY(rate);
+    // Without a rate nothing can be imported; a rate that is not a whole number of hertz is refused too.
+    rate->clear();
+    QTest::keyClicks(rate, QStringLiteral("2.5"));
+    QVERIFY(!dialog->importNow());
+    rate->clear();
+    QTest::keyClicks(rate, QStringLiteral("5"));
+    QVERIFY2(dialog->message().isEmpty(), qPrintable(dialog->message()));
+    SaveShot(dialog, "import_dialog_mat_no_fs.png");
+    checked = true;
+    find<QPushButton>(dialog, "ImportButton")->click();
+  });
+  QVERIFY(analysis()->openFile(AnalysisPage::FileSlot::Single, path));
+  QVERIFY(checked);
+  QCOMPARE(analysis()->fileValues(AnalysisPage::FileSlot::Single), flux);
+  QCOMPARE(analysis()->fileRateHz(AnalysisPage::FileSlot::Single), 5.0);
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
 }
 
