@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "formats/marker.h"
 #include "formats/record_file_error.h"
 #include "formats/signal_file.h"
 #include "core/signal_record.h"
@@ -25,15 +26,17 @@ struct InputDetails {
   long long ratio = 1;        // file samples per record sample
   bool imported = false;      // read by the delimited-text or EDF reader, not as a one-column signal file
   bool edf = false;           // read by the EDF reader
+  bool acquisition = false;   // read by the LabChart text or the MATLAB reader
+  std::vector<Marker> markers;  // a LabChart text or .mat export: the comments of the block read (kLabChart)
 };
 
 // The one way a command reads a record: INPUT, --compare FILE, T_INPUT, BF_INPUT alike, through ReadRecordFile
 // (formats/record_file.h), which tells the format by ReadFileLayout. `temperature` applies the kelvin rule (a
 // first sample above 250 is kelvin). The reading options choose the reader as there: --column, --time-column,
 // --skip-lines or --resample-to read a signal text as delimited text; --channel alone reads a file as EDF
-// unless it is ".csv" or ".tsv"; ".edf", ".bdf" and ".rec" files are EDF. Before it, a ".mat" file or one
-// that begins as a MATLAB file (its text header or an HDF5 signature), or any other file with --variable, is
-// read by the MATLAB reader (--variable; --channel for a matrix's row or column or an export's channel; --block
+// unless it is ".csv" or ".tsv"; ".edf", ".bdf" and ".rec" files are EDF. There too (BlockFileFormat), a ".mat"
+// file or one that begins as a MATLAB file (its text header or an HDF5 signature), or any other file with
+// --variable, is read by the MATLAB reader (--variable; --channel for a matrix's row or column or an export's channel; --block
 // or --join-blocks for an export's blocks; a plain file's rate is its fs, else --fs), and a file whose first
 // line is a header line of an acquisition-system text export ("Interval=", ...) by that reader (--channel; a
 // file of several blocks needs --block N or --join-blocks).

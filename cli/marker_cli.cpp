@@ -109,7 +109,7 @@ std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const Comm
       const std::vector<Marker> annotations = MarkersFromEdfAnnotations(info.info.annotations);
       markers.insert(markers.end(), annotations.begin(), annotations.end());
     }
-  } else if (details.imported) {
+  } else if (details.imported && !details.acquisition) {
     MarkerColumnOptions options;
     if (const auto column = parsed.value("marker-column")) options.column = ChannelRef::Parse(*column);
     if (common.reading.skipLines.size() == 1) options.headerLines = common.reading.skipLines.front();
@@ -117,12 +117,13 @@ std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const Comm
     const MarkerReadResult column = ReadMarkerColumn(path, options);
     if (!column.ok()) return fail(*column.error);
     markers.insert(markers.end(), column.markers.begin(), column.markers.end());
-  } else if (parsed.has("marker-column")) {
+  } else if (!details.imported && parsed.has("marker-column")) {
     exitStatus = InputError(context, EscapeBytes(path, true) + ": a one-column signal file has no marker column");
     return std::nullopt;
   }
   // LabChart text and .mat exports carry comments: their reader gives them as markers of source kLabChart, and
   // they join here as the EDF annotations do.
+  markers.insert(markers.end(), details.markers.begin(), details.markers.end());
   std::string sidecar = parsed.value("markers").value_or(std::string());
   if (sidecar.empty()) {
     std::error_code code;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 
 #include "formats/delimited_reader.h"
 #include "formats/edf_header_check.h"
+#include "formats/labchart_text.h"
 
 namespace kelvora {
 std::string LowerExtension(const std::string& path) {
@@ -45,7 +47,104 @@ FileLayoutResult EdfLayout(const std::string& path) {
   return result;
 }
 
+// The rate every channel of `channels` shares; 0 when they differ or have none.
+double CommonRate(const std::vector<FileChannel>& channels) {
+  if (channels.empty()) return 0.0;
+  for (const FileChannel& c : channels)
+    if (c.sampleRateHz != channels.front().sampleRateHz) return 0.0;
+  return channels.front().sampleRateHz;
+}
+
+// The blocks of a LabChart export (text or .mat) as the layout lists them; channels: the first block's.
+void ListBlocks(std::vector<RecordBlock>& read, FileLayout& layout) {
+  for (RecordBlock& b : read) {
+    FileBlock block;
+    block.startDays = b.startDays;
+    block.markers = MarkersFromComments(b.markers);
+    for (std::size_t i = 0; i < b.channels.size(); ++i) {
+      const ImportedChannel& c = b.channels[i];
+      FileChannel channel{b.channelNumbers[i], c.name, c.unit, c.sampleRateHz};
+      channel.samples = static_cast<long long>(c.values.size());
+      block.channels.push_back(std::move(channel));
+    }
+    layout.blocks.push_back(std::move(block));
+  }
+  if (!layout.blocks.empty()) layout.channels = layout.blocks.front().channels;
+  layout.fileRateHz = CommonRate(layout.channels);
+}
+
+FileLayoutResult LabChartLayout(const std::string& path) {
+  FileLayoutResult result;
+  result.layout.format = FileFormat::kLabChartText;
+  LabChartTextOptions options;
+  options.forLayout = true;
+  LabChartTextResult read = ReadLabChartTextFile(path, options);
+  if (!read.ok()) {
+    result.error = std::move(read.error);
+    return result;
+  }
+  ListBlocks(read.blocks, result.layout);
+  return result;
+}
+
+FileLayoutResult MatLayout(const std::string& path) {
+  FileLayoutResult result;
+  FileLayout& layout = result.layout;
+  layout.format = FileFormat::kMat;
+  MatReadOptions options;
+  options.variablesOnly = true;
+  MatReadResult read = ReadMatFile(path, options);
+  layout.variables = read.variables;
+  layout.matVersion = read.version;
+  if (!read.ok()) {
+    result.error = std::move(read.error);
+    return result;
+  }
+  if (read.layout == MatFileLayout::kAcquisitionExport) {
+    layout.matExport = true;
+    ListBlocks(read.blocks, layout);
+    return result;
+  }
+  // A plain file: every signal its variables hold, one per row when a matrix has fewer rows than columns (as
+  // the reader takes them), at fs.
+  const double rate = read.fsHz.value_or(0.0);
+  for (const MatVariableInfo& v : read.variables) {
+    if (!v.signal || v.dims.size() != 2) continue;
+    const bool byRow = v.dims[0] < v.dims[1];
+    const std::size_t signals = byRow ? v.dims[0] : v.dims[1], length = byRow ? v.dims[1] : v.dims[0];
+    for (std::size_t k = 0; k < signals; ++k) {
+      FileChannel channel{static_cast<int>(k) + 1,
+                          signals == 1 ? v.name : v.name + "(" + std::to_string(k + 1) + ")", {}, rate};
+      channel.variable = v.name;
+      channel.samples = static_cast<long long>(length);
+      layout.channels.push_back(std::move(channel));
+    }
+  }
+  layout.fileRateHz = rate;
+  return result;
+}
+
 }  // namespace
+
+std::optional<FileFormat> BlockFileFormat(const std::string& path, bool matWanted) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") return std::nullopt;
+  const std::string start = ReadFileStart(path, 1024);
+  if (extension == ".mat" || LooksLikeMatFile(start)) return FileFormat::kMat;
+  if (LooksLikeLabChartText(start)) return FileFormat::kLabChartText;
+  if (matWanted) return FileFormat::kMat;
+  return std::nullopt;
+}
+
+std::vector<Marker> MarkersFromComments(const std::vector<RecordMarker>& comments) {
+  std::vector<Marker> markers;
+  for (const RecordMarker& c : comments) {
+    if (c.label.empty() || !std::isfinite(c.timeS)) continue;
+    markers.push_back(Marker{std::max(0.0, c.timeS), std::isfinite(c.durationS) ? std::max(0.0, c.durationS) : 0.0,
+                             c.label, MarkerSource::kLabChart});
+  }
+  return SortedByTime(std::move(markers));
+}
 
 FileLayoutResult ReadFileLayout(const std::string& path) {
   FileLayoutResult result;
@@ -55,6 +154,8 @@ FileLayoutResult ReadFileLayout(const std::string& path) {
   }
   const std::string head = ReadFileStart(path, kLayoutDetectionBytes);
   if (LooksLikeEdf(head)) return EdfLayout(path);
+  if (const std::optional<FileFormat> block = BlockFileFormat(path))
+    return *block == FileFormat::kMat ? MatLayout(path) : LabChartLayout(path);
 
   FileLayout& layout = result.layout;
   const std::string extension = LowerExtension(path);

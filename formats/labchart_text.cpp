@@ -264,6 +264,11 @@ class Reader {
       for (std::size_t w = 0; w < m_block.wanted.size(); ++w) {
         const int channel = m_block.wanted[w];
         const std::string_view cell = TrimBlanks(fields[static_cast<std::size_t>(channel) + 1]);
+        if (cell == "*" && m_options.forLayout) {
+          std::vector<double>& column = m_block.values[w];
+          if (m_options.maxSamples < 0 || static_cast<long long>(column.size()) < m_options.maxSamples) column.push_back(0.0);
+          continue;
+        }
         if (cell == "*") {
           fail(RecordFileErrorKind::kMissingSample, number);
           m_error->column = channel + 1;

@@ -15,6 +15,9 @@ inline constexpr std::size_t kMaxLabChartLineBytes = 1 << 20;
 struct LabChartTextOptions {
   std::vector<ChannelRef> channels;  // the channels read, by number or title; empty: all of them
   long long maxSamples = -1;         // at most this many samples of a channel in a block; < 0: all
+  // Listing the file's layout, not reading a record: a "*" counts as a sample (kept as 0, never shown) instead
+  // of being refused, so that a missing value in a channel nobody reads does not hide the file's channels.
+  bool forLayout = false;
 };
 
 struct LabChartTextResult {

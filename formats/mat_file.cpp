@@ -454,6 +454,7 @@ void FileReader::readPlain() {
         std::isfinite(1.0 / values[0]))
       m_result.fsHz = values[0];
   }
+  if (m_options.variablesOnly) return;
   std::string name = m_options.variable;
   if (name.empty()) {
     std::vector<std::string> candidates;
@@ -1016,6 +1017,42 @@ std::string MatVariableName(const std::string& text, const std::string& fallback
   if (!std::isalpha(static_cast<unsigned char>(name[0]))) name = "x" + name;
   if (name.size() > 63) name.resize(63);
   return name;
+}
+
+namespace {
+
+// `name` made unique among `taken` by "_2", "_3", ... (kept within MATLAB's 63 characters).
+std::string UniqueName(std::string name, std::vector<std::string>& taken) {
+  const std::string base = name;
+  for (int k = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++k) {
+    const std::string suffix = "_" + std::to_string(k);
+    name = base.substr(0, std::min<std::size_t>(base.size(), 63 - suffix.size())) + suffix;
+  }
+  taken.push_back(name);
+  return name;
+}
+
+}  // namespace
+
+std::vector<MatValue> MatVariablesOfColumns(const CsvWriteRequest& request) {
+  std::vector<MatValue> variables;
+  std::vector<std::string> taken = {"fs", "t0_s", "settings"};
+  for (const CsvColumn& column : request.columns)
+    variables.push_back(MatValue::Column(UniqueName(MatVariableName(column.name, "signal"), taken), column.values));
+  variables.push_back(MatValue::Scalar("fs", request.sampleRateHz));
+  if (request.startTimeS != 0.0) variables.push_back(MatValue::Scalar("t0_s", request.startTimeS));
+  if (!request.comments.empty()) {
+    std::vector<MatValue> fields;
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : request.comments)
+      fields.push_back(MatValue::Text(UniqueName(MatVariableName(key, "setting"), keys), value));
+    variables.push_back(MatValue::Struct("settings", std::move(fields)));
+  }
+  return variables;
+}
+
+std::optional<RecordFileError> WriteColumnsMatFile(const std::string& path, const CsvWriteRequest& request) {
+  return WriteMatFile(path, MatVariablesOfColumns(request));
 }
 
 }  // namespace kelvora

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/block_recording.h"
+#include "formats/csv_writer.h"
 
 namespace kelvora {
 
@@ -33,6 +34,7 @@ struct MatReadOptions {
                                      // number or title); empty: all
   long long maxSamples = -1;         // at most this many samples of a channel in a block; < 0: all
   long long maxElements = kMaxMatElements;
+  bool variablesOnly = false;        // a plain file: list its variables and fs, read no signal (no error for none)
 };
 
 struct MatReadResult {
@@ -114,5 +116,14 @@ std::optional<RecordFileError> WriteMatFile(const std::string& path, const std::
 // `text` made a MATLAB variable name: characters other than letters, digits and '_' become '_', a name not
 // starting with a letter gets "x" in front, at most 63 characters; an empty text gives `fallback`.
 std::string MatVariableName(const std::string& text, const std::string& fallback);
+
+// The MATLAB variables of what a CSV export holds, for the same export as a .mat file: each column a column
+// vector named MatVariableName(name, "signal") ("BF*" gives "BF_"; a name taken twice gets "_2", ...), `fs`, `t0_s`
+// when the first row is not at 0, and `settings`: a struct of the comment lines, each key a text field (keys
+// made names the same way). Pure.
+std::vector<MatValue> MatVariablesOfColumns(const CsvWriteRequest& request);
+
+// Writes MatVariablesOfColumns to `path` through WriteMatFile (atomically; a non-finite value refused).
+std::optional<RecordFileError> WriteColumnsMatFile(const std::string& path, const CsvWriteRequest& request);
 
 }  // namespace kelvora

@@ -5,6 +5,8 @@
 #include "formats/block_resample.h"
 #include "formats/delimited_reader.h"
 #include "formats/edf_reader.h"
+#include "formats/labchart_text.h"
+#include "formats/mat_file.h"
 #include "formats/record_import.h"
 
 namespace kelvora {
@@ -151,10 +153,92 @@ std::optional<ImportedChannel> ReadEdfChannel(const std::string& path, const Rec
   return std::move(samples.channels.front());
 }
 
+RecordFileResult ReadImported(const std::string& path, const RecordReadOptions& options, RecordFileResult result,
+                              const std::optional<ImportedChannel>& channel);
+
+// The wanted channel of a LabChart text export or a MATLAB file, of the block chosen (or of the blocks joined),
+// with the block's comments. A channel without a rate of its own (a plain MATLAB file without fs) is at the
+// given or default rate.
+std::optional<ImportedChannel> ReadBlockChannel(const std::string& path, const RecordReadOptions& options,
+                                                RecordFileResult& result) {
+  std::vector<ChannelRef> refs;
+  if (options.channel) refs.push_back(*options.channel);
+  std::vector<RecordBlock> blocks;
+  if (result.format == FileFormat::kLabChartText) {
+    LabChartTextOptions read;
+    read.channels = refs;
+    LabChartTextResult text = ReadLabChartTextFile(path, read);
+    if (!text.ok()) {
+      result.error = std::move(text.error);
+      return std::nullopt;
+    }
+    blocks = std::move(text.blocks);
+  } else {
+    MatReadOptions read;
+    read.channels = refs;
+    if (options.variable) read.variable = *options.variable;
+    MatReadResult mat = ReadMatFile(path, read);
+    result.variables = std::move(mat.variables);
+    if (!mat.ok()) {
+      result.error = std::move(mat.error);
+      return std::nullopt;
+    }
+    blocks = std::move(mat.blocks);
+  }
+  result.blockCount = static_cast<int>(blocks.size());
+  RecordBlock block;
+  if (options.joinBlocks) {
+    if (auto joinError = JoinBlocks(blocks, block)) {
+      result.error = std::move(joinError);
+      return std::nullopt;
+    }
+  } else if (options.block || blocks.size() != 1) {
+    if (!options.block || *options.block < 1 || *options.block > static_cast<int>(blocks.size())) {
+      RecordFileError error = ErrorOf(options.block ? RecordFileErrorKind::kNoSuchBlock : RecordFileErrorKind::kBlockNeeded);
+      error.count = options.block ? *options.block : static_cast<long long>(blocks.size());
+      error.expected = static_cast<long long>(blocks.size());
+      result.error = error;
+      return std::nullopt;
+    }
+    result.blockNumber = *options.block;
+    block = std::move(blocks[static_cast<std::size_t>(*options.block - 1)]);
+  } else {
+    result.blockNumber = 1;
+    block = std::move(blocks.front());
+  }
+  if (block.channels.size() != 1) {
+    for (std::size_t i = 0; i < block.channelNames.size(); ++i)
+      result.channels.push_back(FileChannel{static_cast<int>(i) + 1, block.channelNames[i], {}, 0.0});
+    RecordFileError error = ErrorOf(RecordFileErrorKind::kChannelNeeded);
+    error.count = static_cast<long long>(block.channels.size());
+    result.error = error;
+    return std::nullopt;
+  }
+  ImportedChannel read = std::move(block.channels.front());
+  if (read.sampleRateHz <= 0) read.sampleRateHz = options.givenRateHz.value_or(options.defaultRateHz);
+  if (options.givenRateHz && !options.resampleToHz && WholeRatio(read.sampleRateHz, *options.givenRateHz).value_or(0) != 1) {
+    RecordFileError error = ErrorOf(RecordFileErrorKind::kRateDisagrees);
+    error.fromRateHz = read.sampleRateHz;
+    error.toRateHz = *options.givenRateHz;
+    result.error = error;
+    return std::nullopt;
+  }
+  result.channelNumber = block.channelNumbers.empty() ? 1 : block.channelNumbers.front();
+  result.channels.push_back(FileChannel{result.channelNumber, read.name, read.unit, read.sampleRateHz});
+  result.markers = MarkersFromComments(block.markers);
+  return read;
+}
+
 }  // namespace
 
 RecordFileResult ReadRecordFile(const std::string& path, const RecordReadOptions& options) {
   RecordFileResult result;
+  // A LabChart or MATLAB file is read once, by its reader, without listing its layout first.
+  if (const std::optional<FileFormat> block = BlockFileFormat(path, options.variable.has_value())) {
+    result.format = *block;
+    const std::optional<ImportedChannel> channel = ReadBlockChannel(path, options, result);
+    return ReadImported(path, options, std::move(result), channel);
+  }
   FileLayoutResult layout = ReadFileLayout(path);
   const bool unreadable = !layout.ok() && (layout.error->kind == RecordFileErrorKind::kMissingFile ||
                                            layout.error->kind == RecordFileErrorKind::kCannotOpen);
@@ -170,6 +254,13 @@ RecordFileResult ReadRecordFile(const std::string& path, const RecordReadOptions
       result.format == FileFormat::kEdf
           ? ReadEdfChannel(path, options, edfKnown ? &layout.layout.edf : nullptr, result)
           : ReadDelimitedChannel(path, options, result);
+  return ReadImported(path, options, std::move(result), channel);
+}
+
+namespace {
+
+RecordFileResult ReadImported(const std::string& path, const RecordReadOptions& options, RecordFileResult result,
+                              const std::optional<ImportedChannel>& channel) {
   if (!channel) {
     RecordFileError error = std::move(*result.error);
     return Failed(std::move(result), std::move(error), path);
@@ -190,5 +281,7 @@ RecordFileResult ReadRecordFile(const std::string& path, const RecordReadOptions
   result.record = std::move(record.record);
   return result;
 }
+
+}  // namespace
 
 }  // namespace kelvora

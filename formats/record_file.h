@@ -1,6 +1,7 @@
 #pragma once
 // One way in for a record: ONE record of the program (SignalRecord at a whole rate) from any file the program
-// reads, the one-column signal text, delimited text or EDF/EDF+/BDF, judged by ReadFileLayout. The CLI's
+// reads, the one-column signal text, delimited text, EDF/EDF+/BDF, a LabChart text export or a MATLAB file
+// (plain or a LabChart .mat export), judged by ReadFileLayout. The CLI's
 // commands and the window's pages read their records here, so that a file is read, and refused, alike.
 #include <optional>
 #include <string>
@@ -30,6 +31,14 @@ struct RecordReadOptions {
   // EDF: the channel; needed when the file has several. Given alone (no delimited option) for a file that is not
   // delimited text by its name, it makes the file read as EDF, so that a file that is not one is named so.
   std::optional<ChannelRef> channel;
+  // MATLAB files: the variable ("NAME" or "NAME.FIELD"); needed when the file has several signal variables.
+  // Given for a file that is not EDF by its name, it makes the file read as a MATLAB file. `channel` then
+  // chooses a matrix's row or column, or a LabChart export's channel (by number or title).
+  std::optional<std::string> variable;
+  // LabChart exports (text or .mat): the 1-based block read, needed when the file has several; or all blocks
+  // joined into one record (they must follow one another without a gap).
+  std::optional<int> block;
+  bool joinBlocks = false;
 };
 
 struct RecordFileResult {
@@ -46,6 +55,13 @@ struct RecordFileResult {
   bool kelvin = false;         // a temperature record converted from kelvin to degrees Celsius
   // The signals the file offers: filled when one must be chosen (kColumnNeeded, kChannelNeeded) and on success.
   std::vector<FileChannel> channels;
+  // LabChart and MATLAB files: the comments of the block read (of the blocks joined) as markers, source
+  // kLabChart, in time order; the block read (0 when joined); the blocks of the file.
+  std::vector<Marker> markers;
+  int blockNumber = 0;
+  int blockCount = 0;
+  // MATLAB files: the file's variables, filled once it opened (also with kVariableNeeded, to choose from).
+  std::vector<MatVariableInfo> variables;
   // The fault, with the file's path in it. Beyond the readers' kinds (record_file_error.h): kColumnNeeded /
   // kChannelNeeded (`count` signals on offer, listed in `channels`), kRateDisagrees (the time column's or the
   // channel's rate `fromRateHz`, the given `toRateHz`, and for a time column the `line` of its first step),
@@ -65,7 +81,14 @@ struct RecordFileResult {
 //   given, and when it disagrees with givenRateHz: kRateDisagrees), for a file without a time column the given
 //   or default rate;
 // - EDF: the wanted channel, else the only one; a given rate must be the channel's (kRateDisagrees);
-// then, for delimited text and EDF, MakeImportedRecord: block means to resampleToHz when asked (kRatioNotWhole),
+// - a LabChart text export or a MATLAB file (BlockFileFormat, `variable` making any file but an EDF name a
+//   MATLAB file): the blocks of the file, the wanted one (kBlockNeeded with `count` blocks when there are several
+//   and none is named, kNoSuchBlock naming it and `expected` blocks), or all of them joined (JoinBlocks:
+//   kBlocksNotContiguous); a plain file's variable (kVariableNeeded with `count` and `variables`); the wanted
+//   channel, else the only one (kChannelNeeded with `count` and `channels` the block's); at the channel's rate,
+//   a plain file's without fs at the given or default rate; a given rate must be the channel's
+//   (kRateDisagrees, `line` 0); its comments as `markers`;
+// then, for the formats other than a signal text, MakeImportedRecord: block means to resampleToHz when asked (kRatioNotWhole),
 // else the file's rate must be whole (kRateNotWhole); the sample limit; the kelvin rule of a T record.
 // An empty record is kNoSamples. Nothing is kept on failure. Cost: ReadFileLayout, then one pass over the file
 // (an EDF channel: no more samples than the record can take). Any thread.

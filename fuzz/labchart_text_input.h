@@ -3,19 +3,21 @@
 // channel byte % 4 + 1, by number); the rest is the file's text. A read that succeeds gives blocks with finite
 // samples at a positive finite rate, each channel no longer than the limit, and comments at finite times; a
 // refusal is one of the reader's own kinds, its texts shortened. Joining the blocks either succeeds with every
-// sample kept or names a block after the first.
+// sample kept or names a block after the first. The same text as a file then goes through the one way in
+// (record_file_input.h: ReadFileLayout and ReadRecordFile).
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "formats/labchart_text.h"
+#include "fuzz/edf_file_input.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/record_file_input.h"
 
 namespace kelvora::fuzz {
 
-inline std::string RunLabChartTextInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return {};
+inline std::string RunLabChartTextReader(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t flags = data[0];
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   kelvora::LabChartTextOptions options;
@@ -57,6 +59,19 @@ inline std::string RunLabChartTextInput(const std::uint8_t* data, std::size_t si
     for (const kelvora::RecordMarker& m : joined.markers) Check(std::isfinite(m.timeS));
   }
   return {};
+}
+
+inline std::string RunLabChartTextInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return {};
+  if (std::string failure = RunLabChartTextReader(data, size); !failure.empty()) return failure;
+  int fd = -1;
+  const std::string path = InMemoryFile(data + 1, size - 1, fd);
+  if (path.empty()) return {};
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  return RunLayoutAndRecord(path, data[0]);
 }
 
 }  // namespace kelvora::fuzz

@@ -3,7 +3,8 @@
 // reads from a path: it is written to an in-memory file named by /proc/self/fd), read with no variable chosen
 // and then with each variable the file lists that can be a signal. A read that succeeds gives finite samples,
 // each channel within the limit, at a finite rate that is not negative, and markers at finite times; a refusal
-// is one of the reader's own kinds.
+// is one of the reader's own kinds. The file then goes through the one way in (record_file_input.h:
+// ReadFileLayout and ReadRecordFile, the block and channel chosen by the size of the file).
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 #include "formats/mat_file.h"
 #include "fuzz/edf_file_input.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/record_file_input.h"
 
 namespace kelvora::fuzz {
 
@@ -57,7 +59,7 @@ inline std::string RunMatFileInput(const std::uint8_t* data, std::size_t size) {
     options.variable = v.name;
     if (std::string failure = CheckMatRead(kelvora::ReadMatFile(path, options)); !failure.empty()) return failure;
   }
-  return {};
+  return RunLayoutAndRecord(path, static_cast<std::uint8_t>(size));
 }
 
 }  // namespace kelvora::fuzz

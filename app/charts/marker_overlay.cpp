@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "analysis/protocol_segments.h"
+#include "formats/file_layout.h"
 #include "formats/marker_file.h"
 #include "formats/record_markers.h"
 #include "charts/plot_view.h"
@@ -75,8 +76,12 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
   }
 }
 
-std::vector<Marker> RecordFileMarkers(const std::string& recordPath) {
-  std::vector<Marker> markers;
+std::vector<Marker> RecordFileMarkers(const std::string& recordPath, const std::vector<Marker>& comments) {
+  std::vector<Marker> markers = comments;
+  if (comments.empty() && BlockFileFormat(recordPath)) {
+    const FileLayoutResult layout = ReadFileLayout(recordPath);
+    if (layout.ok() && layout.layout.blocks.size() == 1) markers = layout.layout.blocks.front().markers;
+  }
   std::string extension = std::filesystem::path(recordPath).extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (extension == ".edf" || extension == ".bdf" || extension == ".rec") {

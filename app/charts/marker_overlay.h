@@ -15,8 +15,10 @@ class PlotView;
 // "SeriesMarker..." and kept out of the legend. UI thread.
 void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double durationS);
 
-// The markers of a record file, sorted by time: the annotations of an EDF+ / BDF+ file and the sidecar beside it
+// The markers of a record file, sorted by time: the annotations of an EDF+ / BDF+ file, the comments of a
+// LabChart text or .mat export (`comments`: those of the block the import read, as ImportedRecord::markers
+// holds them; when none are given, those of a file of one block), and the sidecar beside it
 // (RECORD.markers.csv); a sidecar that cannot be read adds none. Any thread.
-std::vector<Marker> RecordFileMarkers(const std::string& recordPath);
+std::vector<Marker> RecordFileMarkers(const std::string& recordPath, const std::vector<Marker>& comments = {});
 
 }  // namespace kelvora

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +21,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <functional>
 
@@ -31,6 +34,7 @@
 #include "formats/edf_header_check.h"
 #define signals Q_SIGNALS
 #include "formats/ppg_file.h"
+#include "formats/record_file.h"
 #include "formats/record_file_error.h"
 #include "formats/record_import.h"
 
@@ -90,6 +94,14 @@ QTableWidget* NamedTable(const char* name, int columns, QWidget* parent) {
   return table;
 }
 
+// Compact rows, and room for `rows` of them (or all, when fewer) without a scroll bar.
+void FitRows(QTableWidget* table, int rows) {
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+  const int shown = std::max(1, std::min(rows, table->rowCount()));
+  table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
+                          shown * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth() + 2);
+}
+
 void SetRow(QTableWidget* table, int row, const QStringList& cells) {
   for (int c = 0; c < cells.size(); ++c) table->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
@@ -98,7 +110,17 @@ void SetRow(QTableWidget* table, int row, const QStringList& cells) {
 
 QString OpenFileFilter() {
   return QStringLiteral(
-      "Text file (*.txt);;Instrument files (*.csv *.tsv *.txt *.dat *.asc *.edf *.bdf *.rec);;All files (*)");
+      "Text file (*.txt);;Instrument files (*.csv *.tsv *.txt *.dat *.asc *.edf *.bdf *.rec *.mat);;"
+      "LabChart text export (*.txt);;MATLAB file (*.mat);;All files (*)");
+}
+
+QString MatVariableText(const MatVariableInfo& variable) {
+  QString size;
+  for (std::size_t i = 0; i < variable.dims.size(); ++i) {
+    if (i > 0) size += QStringLiteral(" × ");
+    size += QString::number(variable.dims[i]);
+  }
+  return QString::fromStdString(variable.name) + QStringLiteral("  ") + size;
 }
 
 ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, const Options& options, QWidget* parent)
@@ -106,6 +128,8 @@ ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, co
   setObjectName(QStringLiteral("ImportDialog"));
   setWindowTitle(ImportText(W::kTitle, options.language) + QStringLiteral(" - ") + QFileInfo(path).fileName());
   m_edf = fileLayout.format == FileFormat::kEdf;
+  m_block = fileLayout.format == FileFormat::kLabChartText || fileLayout.format == FileFormat::kMat;
+  if (m_block) m_fileLayout = fileLayout;
 
   auto* layout = new QVBoxLayout(this);
   auto* pathLabel = new QLabel(path, this);
@@ -114,6 +138,8 @@ ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, co
   layout->addWidget(pathLabel);
   if (m_edf) {
     buildEdfPart();
+  } else if (m_block) {
+    buildBlockPart();
   } else {
     buildTextPart();
   }
@@ -137,11 +163,13 @@ ImportDialog::ImportDialog(const QString& path, const FileLayout& fileLayout, co
 
   if (m_edf) {
     showEdfInfo(fileLayout.edf);
+  } else if (m_block) {
+    showBlockInfo();
   } else {
     m_head = ReadFileStart(path.toStdString(), kLayoutDetectionBytes);
     detectLayout(false);
   }
-  resize(760, m_edf ? 560 : 640);
+  resize(760, m_edf ? 560 : m_block && !m_fileLayout.blocks.empty() ? 720 : 640);
 }
 
 ImportDialog::~ImportDialog() = default;
@@ -222,6 +250,121 @@ void ImportDialog::buildEdfPart() {
   top->addWidget(annotationsBox, 1);
 }
 
+void ImportDialog::buildBlockPart() {
+  auto* top = static_cast<QVBoxLayout*>(layout());
+  if (m_fileLayout.format == FileFormat::kMat) {
+    auto* box = new QGroupBox(QStringLiteral("Variables"), this);
+    box->setObjectName(QStringLiteral("ImportVariablesBox"));
+    auto* v = new QVBoxLayout(box);
+    m_variables = new QListWidget(this);
+    m_variables->setObjectName(QStringLiteral("ImportVariables"));
+    m_variables->setSelectionMode(QAbstractItemView::NoSelection);
+    m_variables->setFont(QFont(QStringLiteral("Monospace")));
+    v->addWidget(m_variables);
+    top->addWidget(box, 1);
+  }
+  auto* channelsBox = new QGroupBox(QStringLiteral("Channels"), this);
+  channelsBox->setObjectName(QStringLiteral("ImportChannelsBox"));
+  auto* c = new QVBoxLayout(channelsBox);
+  m_channels = NamedTable("ImportChannels", 5, this);
+  m_channels->setHorizontalHeaderLabels({QStringLiteral("#"), word(int(W::kNameHeader)), word(int(W::kUnitHeader)),
+                                         word(int(W::kRateHeader)), word(int(W::kSamplesHeader))});
+  c->addWidget(m_channels);
+  top->addWidget(channelsBox, 2);
+  if (!m_fileLayout.blocks.empty()) {
+    auto* blocksBox = new QGroupBox(QStringLiteral("Blocks"), this);
+    blocksBox->setObjectName(QStringLiteral("ImportBlocksBox"));
+    auto* b = new QVBoxLayout(blocksBox);
+    m_blocks = NamedTable("ImportBlocks", 4, this);
+    m_blocks->setHorizontalHeaderLabels({word(int(W::kBlockHeader)), word(int(W::kStartHeader)),
+                                         word(int(W::kSamplesHeader)), word(int(W::kCommentsHeader))});
+    b->addWidget(m_blocks);
+    top->addWidget(blocksBox, 1);
+    auto* commentsBox = new QGroupBox(QStringLiteral("Comments"), this);
+    commentsBox->setObjectName(QStringLiteral("ImportCommentsBox"));
+    auto* a = new QVBoxLayout(commentsBox);
+    m_annotations = NamedTable("ImportAnnotations", 3, this);
+    m_annotations->setHorizontalHeaderLabels(
+        {word(int(W::kBlockHeader)), word(int(W::kTimeHeader)), word(int(W::kTextHeader))});
+    a->addWidget(m_annotations);
+    top->addWidget(commentsBox, 1);
+  }
+}
+
+void ImportDialog::showBlockInfo() {
+  if (m_variables) {
+    for (const MatVariableInfo& v : m_fileLayout.variables) {
+      auto* item = new QListWidgetItem(MatVariableText(v), m_variables);
+      item->setToolTip(QString::fromStdString(v.className));
+    }
+  }
+  const std::vector<FileChannel>& channels = m_fileLayout.channels;
+  m_channels->setRowCount(static_cast<int>(channels.size()));
+  std::vector<std::string> names;
+  std::vector<int> numbers;
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    const FileChannel& ch = channels[i];
+    SetRow(m_channels, static_cast<int>(i),
+           {QString::number(i + 1), QString::fromStdString(ch.name), QString::fromStdString(ch.unit),
+            ch.sampleRateHz > 0 ? FormatDecimal(ch.sampleRateHz, 6) : QStringLiteral("-"),
+            ch.samples >= 0 ? QString::number(ch.samples) : QStringLiteral("-")});
+    names.push_back(ch.name);
+    numbers.push_back(static_cast<int>(i) + 1);  // the choice's data: the 1-based entry of the layout's signals
+  }
+  m_channels->resizeColumnsToContents();
+  FitRows(m_channels, 4);
+  if (m_blocks) {
+    m_blocks->setRowCount(static_cast<int>(m_fileLayout.blocks.size()));
+    int comments = 0;
+    for (const FileBlock& b : m_fileLayout.blocks) comments += static_cast<int>(b.markers.size());
+    m_annotations->setRowCount(comments);
+    int row = 0;
+    for (std::size_t i = 0; i < m_fileLayout.blocks.size(); ++i) {
+      const FileBlock& b = m_fileLayout.blocks[i];
+      QString start = QStringLiteral("-");
+      if (b.startDays) {
+        // A MATLAB day number less the days to Excel's day 0, 1899-12-30, as the file's clock shows it.
+        const double days = *b.startDays - kExcelToMatlabDays;
+        const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+        start = epoch.addMSecs(static_cast<qint64>(std::llround(days * 86400000.0))).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+      }
+      long long samples = 0;
+      for (const FileChannel& c : b.channels) samples = std::max(samples, c.samples);
+      SetRow(m_blocks, static_cast<int>(i),
+             {QString::number(i + 1), start, QString::number(samples), QString::number(b.markers.size())});
+      for (const Marker& m : b.markers) {
+        SetRow(m_annotations, row++, {QString::number(i + 1), FormatDecimal(m.timeS, 8), QString::fromStdString(m.label)});
+      }
+    }
+    m_blocks->resizeColumnsToContents();
+    m_annotations->resizeColumnsToContents();
+    FitRows(m_blocks, 3);
+    FitRows(m_annotations, 4);
+  }
+  if (m_blockChoice) {
+    for (std::size_t i = 0; i < m_fileLayout.blocks.size(); ++i) m_blockChoice->addItem(QString::number(i + 1), static_cast<int>(i) + 1);
+    if (m_fileLayout.blocks.size() > 1) m_blockChoice->addItem(word(int(W::kBlocksJoined)), 0);
+  }
+  fillChoices(names, numbers);
+  updatePreview();
+}
+
+const FileChannel* ImportDialog::chosenSignal(const QComboBox* box) const {
+  const std::vector<FileChannel>& channels = m_fileLayout.channels;
+  const ChannelRef ref = choiceRef(box);
+  if (ref.number >= 1 && ref.number <= static_cast<int>(channels.size())) return &channels[static_cast<std::size_t>(ref.number - 1)];
+  std::vector<std::string> names;
+  for (const FileChannel& c : channels) names.push_back(c.name);
+  const int found = FindByRef(names, ref);
+  return found > 0 ? &channels[static_cast<std::size_t>(found - 1)] : nullptr;
+}
+
+double ImportDialog::blockRate(const FileChannel& signal) const {
+  if (signal.sampleRateHz > 0) return signal.sampleRateHz;
+  const std::optional<double> typed = typedRate();
+  return typed.value_or(0.0);
+}
+
 void ImportDialog::buildRecordPart() {
   auto* box = new QGroupBox(QStringLiteral("Record"), this);
   box->setObjectName(QStringLiteral("ImportRecordBox"));
@@ -256,7 +399,35 @@ void ImportDialog::buildRecordPart() {
   m_choiceBF->setVisible(m_options.pairAllowed);
 
   int row = 3;
-  if (!m_edf) {
+  if (m_block) {
+    m_blockLabel = new QLabel(this);
+    m_blockLabel->setObjectName(QStringLiteral("ImportBlockLabel"));
+    m_blockChoice = new QComboBox(this);
+    m_blockChoice->setObjectName(QStringLiteral("ImportBlock"));
+    grid->addWidget(m_blockLabel, row, 0);
+    grid->addWidget(m_blockChoice, row++, 1, Qt::AlignLeft);
+    m_blockLabel->setVisible(m_fileLayout.blocks.size() > 1);
+    m_blockChoice->setVisible(m_fileLayout.blocks.size() > 1);
+    connect(m_blockChoice, &QComboBox::currentIndexChanged, this, [this] { updatePreview(); });
+    // Only a plain MATLAB file without fs leaves the rate to the user.
+    bool rated = true;
+    for (const FileChannel& c : m_fileLayout.channels) rated = rated && c.sampleRateHz > 0;
+    if (!rated) {
+      // The typed rate is the only choice here: a label, the radio button kept checked out of sight.
+      m_rateTyped = new QRadioButton(this);
+      m_rateTyped->setChecked(true);
+      m_rateTyped->hide();
+      auto* rateLabel = new QLabel(QStringLiteral("Rate, Hz:"), this);
+      rateLabel->setObjectName(QStringLiteral("ImportRateTypedLabel"));
+      m_rate = new QLineEdit(this);
+      m_rate->setObjectName(QStringLiteral("ImportRate"));
+      m_rate->setMaximumWidth(100);
+      if (m_options.typedRateHz > 0) m_rate->setText(QString::number(m_options.typedRateHz));
+      grid->addWidget(rateLabel, row, 0);
+      grid->addWidget(m_rate, row++, 1, Qt::AlignLeft);
+      connect(m_rate, &QLineEdit::textEdited, this, [this] { updatePreview(); });
+    }
+  } else if (!m_edf) {
     m_rateFromTime = new QRadioButton(QStringLiteral("Rate from the time column"), this);
     m_rateFromTime->setObjectName(QStringLiteral("ImportRateFromTime"));
     m_rateTyped = new QRadioButton(QStringLiteral("Rate, Hz:"), this);
@@ -462,7 +633,32 @@ void ImportDialog::updatePreview() {
   if (pair()) refs.push_back(choiceRef(m_choiceBF));
 
   std::vector<double> rates;  // the source rate of each chosen channel
-  if (m_edf) {
+  if (m_block) {
+    QStringList shown;
+    for (const QComboBox* box : {m_choice, m_choiceBF}) {
+      if (box == m_choiceBF && !pair()) continue;
+      const FileChannel* signal = chosenSignal(box);
+      if (!signal) {
+        RecordFileError error;
+        error.kind = RecordFileErrorKind::kNoSuchChannel;
+        error.text = box->currentText().toStdString();
+        error.count = static_cast<long long>(m_fileLayout.channels.size());
+        showMessage(RecordFileErrorText(error, language));
+        m_import->setEnabled(false);
+        return;
+      }
+      const double rate = blockRate(*signal);
+      if (!(rate > 0.0) || (signal->sampleRateHz <= 0 && rate != std::floor(rate))) {
+        showMessage(ImportText(m_rate && !m_rate->text().isEmpty() ? W::kBadRate : W::kNoFileRate, language));
+        m_import->setEnabled(false);
+        return;
+      }
+      rates.push_back(rate);
+      shown << ImportText(W::kRateOfChannel, language).arg(FormatDecimal(rate, 6));
+    }
+    shown.removeDuplicates();
+    m_rateInfo->setText(shown.join(QStringLiteral("; ")));
+  } else if (m_edf) {
     QStringList shown;
     for (const ChannelRef& ref : refs) {
       int number = 0;
@@ -571,6 +767,46 @@ bool ImportDialog::importNow() {
   const int target = targetRateHz();
   const std::optional<int> resampleTo = target > 0 ? std::optional<int>(target) : std::nullopt;
   const bool ppg = m_options.target == ImportTarget::Ppg;
+
+  if (m_block) {
+    // One way in: each record as ReadRecordFile reads it, with the chosen variable, channel and block.
+    std::vector<ImportedRecord> made;
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+      const QComboBox* box = i == 1 ? m_choiceBF : m_choice;
+      const FileChannel* signal = chosenSignal(box);
+      RecordReadOptions read;
+      // A plain MATLAB file's signal is the row or column `number` of its variable; an export's, its channel.
+      if (!signal->variable.empty()) read.variable = signal->variable;
+      read.channel = ChannelRef{signal->number, {}};
+      if (m_blockChoice && m_blockChoice->count() > 1) {
+        const int block = m_blockChoice->currentData().toInt();
+        if (block == 0) read.joinBlocks = true;
+        else read.block = block;
+      }
+      if (signal->sampleRateHz <= 0) read.defaultRateHz = static_cast<int>(blockRate(*signal));
+      read.resampleToHz = resampleTo;
+      const ImportTarget target = i == 1 ? ImportTarget::BloodFlow : pair() ? ImportTarget::Temperature : m_options.target;
+      read.temperature = target == ImportTarget::Temperature;
+      read.maxSamples = ppg ? kMaxPpgSamples : m_options.maxSamples;
+      RecordFileResult result;
+      RunOffThread([&] { result = ReadRecordFile(path, read); });
+      if (!result.ok()) {
+        showMessage(RecordFileErrorText(*result.error, language));
+        return false;
+      }
+      ImportedRecord record;
+      record.target = target;
+      record.source = m_path + QStringLiteral(": ") + QString::fromStdString(result.name.empty() ? signal->name : result.name);
+      record.unit = result.unit;
+      record.rateHz = result.sampleRateHz;
+      record.truncated = result.truncated;
+      record.markers = std::move(result.markers);
+      record.record = std::move(result.record);
+      made.push_back(std::move(record));
+    }
+    m_records = std::move(made);
+    return true;
+  }
 
   std::vector<ImportedChannel> channels;
   std::optional<RecordFileError> error;

@@ -1,6 +1,7 @@
 #pragma once
 // The Import dialog: a record of the program from an instrument file, delimited text (CSV, TSV, semicolon or
-// whitespace separated, with header lines and a time column) or EDF, EDF+ and BDF, resampled by block means to
+// whitespace separated, with header lines and a time column), EDF, EDF+ and BDF, a LabChart text export or a
+// MATLAB file (its variables listed with their sizes, a LabChart export's blocks), resampled by block means to
 // a whole rate when asked. The reading is the library's (formats/delimited_reader.h, edf_reader.h, record_import.h); the
 // dialog shows what it detected, lets the user change it, and makes the records. It changes nothing outside
 // itself: the caller takes records() after an accepted exec() and loads them.
@@ -14,12 +15,14 @@
 #include "formats/delimited_layout.h"
 #include "formats/file_layout.h"
 #include "formats/edf_reader.h"
+#include "formats/marker.h"
 #include "core/signal_record.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -43,7 +46,11 @@ struct ImportedRecord {
   bool truncated = false;  // cut at the record limit
   QString source;          // "<file>: <column or label>"
   std::string unit;
+  std::vector<Marker> markers;  // a LabChart export's comments in the block read (source kLabChart)
 };
+
+// "flux  1 × 72000": a MATLAB variable with its size, as the dialog lists it.
+QString MatVariableText(const MatVariableInfo& variable);
 
 class ImportDialog : public QDialog {
   Q_OBJECT
@@ -59,11 +66,15 @@ class ImportDialog : public QDialog {
     Language language = Language::English;
   };
 
-  // `layout` is what ReadFileLayout found in the file (delimited text or EDF); the dialog starts from it.
+  // `layout` is what ReadFileLayout found in the file (delimited text, EDF, a LabChart text export or a MATLAB
+  // file); the dialog starts from it.
   ImportDialog(const QString& path, const FileLayout& layout, const Options& options, QWidget* parent = nullptr);
   ~ImportDialog() override;
 
   bool isEdf() const { return m_edf; }
+  // A LabChart text export or a MATLAB file, read through ReadRecordFile with the chosen variable, channel and
+  // block.
+  bool isBlockFile() const { return m_block; }
   bool pair() const;
   // Reads the whole file with the shown choices and makes the records: true and records() filled, or false with
   // the message shown (ImportMessage) and nothing kept. The Import button runs it and closes on success.
@@ -78,6 +89,12 @@ class ImportDialog : public QDialog {
  private:
   void buildTextPart();
   void buildEdfPart();
+  void buildBlockPart();
+  void showBlockInfo();
+  // The file's signal a choice box names (block files), or null.
+  const FileChannel* chosenSignal(const QComboBox* box) const;
+  // Block files: the rate of a chosen signal (its own, else the typed one; 0 when neither).
+  double blockRate(const FileChannel& signal) const;
   void buildRecordPart();
   void applyTexts();
   // Delimited text: detection with the controls' overrides, the columns, the rate preview.
@@ -99,6 +116,8 @@ class ImportDialog : public QDialog {
   QString m_path;
   Options m_options;
   bool m_edf = false;
+  bool m_block = false;
+  FileLayout m_fileLayout;  // block files: what ReadFileLayout found
   std::string m_head;  // the file's beginning (delimited text)
   DelimitedLayout m_layout;
   std::vector<std::string> m_preview;
@@ -115,6 +134,10 @@ class ImportDialog : public QDialog {
   QTableWidget* m_columns = nullptr;
   QTableWidget* m_channels = nullptr;
   QTableWidget* m_annotations = nullptr;
+  QListWidget* m_variables = nullptr;
+  QTableWidget* m_blocks = nullptr;
+  QLabel* m_blockLabel = nullptr;
+  QComboBox* m_blockChoice = nullptr;
   QLabel* m_choiceLabel = nullptr;
   QComboBox* m_choice = nullptr;
   QCheckBox* m_pair = nullptr;

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <set>
 
+#include "analysis/analysis_mat.h"
 #include "analysis/analysis_csv.h"
 #include "analysis/coherence_modes.h"
 #include "analysis/png_encoder.h"
@@ -41,6 +42,7 @@
 #include "charts/coherence_map_view.h"
 #include "charts/scalogram_view.h"
 #include "shell/signal_messages.h"
+#include "formats/file_layout.h"
 #include "formats/signal_file.h"
 #include "signals/transform_session.h"
 #include "shell/task_runner.h"
@@ -403,7 +405,7 @@ bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
   input.label = QFileInfo(path).fileName();
   input.rateHz = record.rateHz;
   input.rateFromFile = true;
-  input.markers = RecordFileMarkers(path.toStdString());
+  input.markers = RecordFileMarkers(path.toStdString(), record.markers);
   showFileSlot(slot);
   return true;
 }
@@ -923,6 +925,7 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
     m_context->showError(AnalysisText(W::kNoResult, language));
     return false;
   }
+  if (kind != Export::ScalogramPng && LowerExtension(path.toStdString()) == ".mat") return exportMatTo(kind, path);
   std::string text;
   switch (kind) {
     case Export::Table:
@@ -965,17 +968,50 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
   return true;
 }
 
+bool AnalysisPage::exportMatTo(Export kind, const QString& path) {
+  const Language language = m_context->language();
+  // The variables of the result itself (its rate, its bands), as the CLI's --mat writes them.
+  std::vector<MatValue> variables;
+  if (kind == Export::ScalogramCsv) {
+    variables = ScalogramMat(*m_result);
+  } else if (m_coherence) {
+    const char* wanted = kind == Export::Table ? "coherence_bands" : "coherence_curves";
+    for (MatValue& v : CoherenceMat(*m_coherence))
+      if (v.name == wanted) variables.push_back(std::move(v));
+  } else if (kind == Export::Table) {
+    std::vector<std::string> notes;
+    for (const BandRow& row : m_result->table.rows)
+      notes.push_back(AnalysisNoteText(row.note, row.neededMinutes, language, '.').toStdString());
+    variables.push_back(BandTableMat({{m_resultLabel.toStdString(), &m_result->table}}, notes));
+  } else {
+    variables.push_back(SpectrumMat(*m_result));
+  }
+  if (variables.empty()) {
+    m_context->showError(AnalysisText(W::kNoResult, language));
+    return false;
+  }
+  variables.push_back(MatValue::Scalar("fs", m_result->sampleRateHz));
+  if (const auto error = WriteMatFile(path.toStdString(), variables)) {
+    m_context->showError(RecordFileErrorText(*error, language));
+    return false;
+  }
+  return true;
+}
+
 void AnalysisPage::saveDialog(Export kind) {
   if (!m_result) {
     m_context->showError(AnalysisText(W::kNoResult, m_context->language()));
     return;
   }
   const bool png = kind == Export::ScalogramPng;
+  const QString mat = QStringLiteral("MATLAB file (*.mat)");
+  QString filter;
   const QString path = QFileDialog::getSaveFileName(
       this, QStringLiteral("Kelvora"), QString(),
-      png ? QStringLiteral("PNG picture (*.png)") : QStringLiteral("CSV file (*.csv)"));
+      png ? QStringLiteral("PNG picture (*.png)") : QStringLiteral("CSV file (*.csv);;") + mat, &filter);
   if (path.isEmpty()) return;
-  const std::string ending = png ? ".png" : ".csv";
+  const bool matChosen = !png && (filter == mat || path.endsWith(QStringLiteral(".mat"), Qt::CaseInsensitive));
+  const std::string ending = png ? ".png" : matChosen ? ".mat" : ".csv";
   exportTo(kind, QString::fromStdString(EnsureExtension(path.toStdString(), ending)));
 }
 

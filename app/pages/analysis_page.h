@@ -82,7 +82,12 @@ class AnalysisPage : public QWidget {
   bool calculate();
   // The export buttons after their dialogs; false (with the reason shown) when there is nothing to write or the
   // file cannot be written, which then keeps an existing file as it was.
+  // A ".mat" path (not for the PNG) writes the result's MATLAB variables instead (exportMatTo).
   bool exportTo(Export kind, const QString& path);
+  // The table (`bands`, or `coherence_bands`), the spectrum (`spectrum`, or `coherence_curves`) or the scalogram
+  // (scalogram_amplitude, _valid, _frequency_hz, _time_s) with the result's `fs`, as analyze --mat and
+  // coherence --mat write them, atomically.
+  bool exportMatTo(Export kind, const QString& path);
   // The one-page PDF report of the result: the charts, the scalogram, the band table and the settings.
   bool writeReport(const QString& path);
   // File -> "Analysis page report (PDF)...": the save dialog, then writeReport.
@@ -95,6 +100,9 @@ class AnalysisPage : public QWidget {
   const AnalysisResult* result() const { return m_result.get(); }
   // The samples of the file loaded into `slot` (empty until one is).
   const std::vector<double>& fileValues(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].values; }
+  // The rate of an imported file's record (0 for a one-column file, at the typed rate) and its markers.
+  double fileRateHz(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].rateHz; }
+  const std::vector<Marker>& fileMarkers(FileSlot slot) const { return m_files[static_cast<std::size_t>(slot)].markers; }
   const CoherenceResult* coherence() const { return m_coherence.get(); }
   // The settings the shown result was made with (none before a run), and whether a setting changed since.
   const std::optional<AnalysisProvenance>& provenance() const { return m_made; }

@@ -18,6 +18,7 @@
 #include "shell/language_tables.h"
 #include "core/text_helpers.h"
 #include "formats/csv_writer.h"
+#include "formats/mat_file.h"
 #include "shell/number_text.h"
 #include "shell/page_run.h"
 #include "charts/plot_view.h"
@@ -186,11 +187,15 @@ bool BandWorkspace::openFile(const QString& path) {
 void BandWorkspace::saveDialog() {
   const QString text = QStringLiteral("Text file (*.txt)");
   const QString csv = QStringLiteral("CSV with header (*.csv)");
+  const QString mat = QStringLiteral("MATLAB file (*.mat)");
   QString filter = text;
-  const QString name =
-      QFileDialog::getSaveFileName(this, m_context->russian() ? QStringLiteral("Сохранить") : QStringLiteral("Save"), QString(), text + QStringLiteral(";;") + csv, &filter);
+  const QString name = QFileDialog::getSaveFileName(
+      this, m_context->russian() ? QStringLiteral("Сохранить") : QStringLiteral("Save"), QString(),
+      text + QStringLiteral(";;") + csv + QStringLiteral(";;") + mat, &filter);
   if (name.isEmpty()) return;
-  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+  if (filter == mat || name.endsWith(QStringLiteral(".mat"), Qt::CaseInsensitive)) {
+    saveFilteredCsv(QString::fromStdString(EnsureExtension(name.toStdString(), ".mat")));
+  } else if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     saveFilteredCsv(name);
   } else {
     saveFiltered(name);
@@ -222,7 +227,11 @@ bool BandWorkspace::saveFilteredCsv(const QString& name) {
   request.comments.emplace_back("sample_rate_hz", std::to_string(made->sampleRateHz));
   request.sampleRateHz = made->sampleRateHz;
   request.columns = {CsvColumn{"filtered", filteredForCsv()}};
-  if (const auto error = WriteCsvFile(EnsureExtension(name.toStdString(), ".csv"), request)) {
+  // A ".mat" name gets the same column and settings as MATLAB variables.
+  const auto error = name.endsWith(QStringLiteral(".mat"), Qt::CaseInsensitive)
+                         ? WriteColumnsMatFile(name.toStdString(), request)
+                         : WriteCsvFile(EnsureExtension(name.toStdString(), ".csv"), request);
+  if (error) {
     m_context->showError(RecordFileErrorText(*error, m_context->language()));
     return false;
   }

@@ -74,7 +74,8 @@ class BandWorkspace : public QWidget {
   // Writes the filtered signal (the save button after its dialog); ".txt" is ensured. False when not written.
   virtual bool saveFiltered(const QString& path) = 0;
   // Writes the filtered signal as CSV (".csv" ensured): comment lines with the method and band, then t_s and the
-  // values at the page's rate, through the atomic writer. False with the error shown when not written.
+  // values at the page's rate, through the atomic writer. A ".mat" path gets the same as MATLAB variables
+  // (MatVariablesOfColumns: `filtered`, `fs`, `settings`). False with the error shown when not written.
   bool saveFilteredCsv(const QString& path);
   // True while a run of this page goes.
   bool isBusy() const;

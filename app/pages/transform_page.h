@@ -78,7 +78,8 @@ class TransformPage : public QWidget {
   bool saveConvertedTo(bool temperature, const QString& path);
   // Writes T* (`temperature`) or BF* to `path` as CSV (".csv" appended when missing): '#' comment lines with
   // the method, its parameters and the sources, the header "t_s,<record>", then a row per sample with its time
-  // in seconds. An existing file is replaced only by a complete one; false with the error shown otherwise.
+  // in seconds. A ".mat" path gets the same as MATLAB variables (MatVariablesOfColumns: `T_` or `BF_`, `fs`,
+  // `settings`). An existing file is replaced only by a complete one; false with the error shown otherwise.
   bool saveConvertedCsvTo(bool temperature, const QString& path);
   // The comment lines of the files written of the record converted from `from`: the settings it was made with
   // (method, model, tissue, band, scaling, rates, source, program version), whatever the controls hold now;

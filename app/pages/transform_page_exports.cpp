@@ -40,6 +40,7 @@
 #include "shell/signal_messages.h"
 #include "formats/csv_writer.h"
 #include "formats/edf_writer.h"
+#include "formats/mat_file.h"
 #include "signals/wavelet_transform_methods.h"
 #include "shell/task_runner.h"
 #include "charts/width_animation.h"
@@ -51,11 +52,14 @@ void TransformPage::saveConverted(Side side) {
   const QString caption = side == Side::Temperature ? QStringLiteral("BF*") : QStringLiteral("T*");
   const QString text = QStringLiteral("Text file (*.txt)");
   const QString csv = QStringLiteral("CSV with header (*.csv)");
+  const QString mat = QStringLiteral("MATLAB file (*.mat)");
   QString filter = text;
-  const QString name =
-      QFileDialog::getSaveFileName(this, caption, QString(), text + QStringLiteral(";;") + csv, &filter);
+  const QString name = QFileDialog::getSaveFileName(
+      this, caption, QString(), text + QStringLiteral(";;") + csv + QStringLiteral(";;") + mat, &filter);
   if (name.isEmpty()) return;
-  if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+  if (filter == mat || name.endsWith(QStringLiteral(".mat"), Qt::CaseInsensitive)) {
+    saveConvertedCsvTo(side == Side::BloodFlow, QString::fromStdString(EnsureExtension(name.toStdString(), ".mat")));
+  } else if (filter == csv || name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     saveConvertedCsvTo(side == Side::BloodFlow, name);
   } else {
     saveConvertedTo(side == Side::BloodFlow, name);
@@ -142,14 +146,16 @@ bool TransformPage::saveConvertedCsvTo(bool temperature, const QString& name) {
     return false;
   }
   const ConversionProvenance& made = *s->provenance(from);
-  const std::string path = EnsureExtension(name.toStdString(), ".csv");
+  // A ".mat" name gets the same columns and settings as MATLAB variables.
+  const bool mat = name.endsWith(QStringLiteral(".mat"), Qt::CaseInsensitive);
+  const std::string path = mat ? name.toStdString() : EnsureExtension(name.toStdString(), ".csv");
   CsvWriteRequest request;
   request.comments = ProvenanceComments(made);
   request.sampleRateHz = made.resultRateHz;
   std::vector<double> values = s->converted(from);
   values.resize(std::min<std::size_t>(values.size(), static_cast<std::size_t>(s->record(from).count())));
   request.columns = {CsvColumn{temperature ? "T*" : "BF*", std::move(values)}};
-  if (const auto error = WriteCsvFile(path, request)) {
+  if (const auto error = mat ? WriteColumnsMatFile(path, request) : WriteCsvFile(path, request)) {
     m_context->showError(RecordFileErrorText(*error, m_context->language()));
     return false;
   }

@@ -1,8 +1,9 @@
 #pragma once
 // How a file comes into the window, for every page and every way it arrives (an open dialog, a drop, the recent
 // files, the Examples menu): what the file holds is read once (ReadFileLayout), the program's one-column signal
-// files go to the page's own reading at the page's rate, and instrument files become records at their own rate,
-// through the Import dialog only where the user has a choice to make (several signals, or no rate in the file).
+// files go to the page's own reading at the page's rate, and instrument files (delimited text, EDF, LabChart
+// text exports, MATLAB files) become records at their own rate, through the Import dialog only where the user
+// has a choice to make (several signals or blocks, or no rate in the file).
 // Nothing on the page changes here: the page takes what TakeFile gives it and loads it, or shows why not.
 #include <QString>
 #include <optional>

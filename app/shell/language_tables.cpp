@@ -201,9 +201,14 @@ const std::vector<TextEntry> kTable = {
     {"ImportTimeColumnLabel", T::Text, 0, "Time column:", "Столбец времени:"},
     {"ImportChannelsBox", T::Text, 0, "Channels", "Каналы"},
     {"ImportAnnotationsBox", T::Text, 0, "Annotations", "Аннотации"},
+    {"ImportCommentsBox", T::Text, 0, "Comments", "Комментарии"},
+    {"ImportVariablesBox", T::Text, 0, "Variables", "Переменные"},
+    {"ImportBlocksBox", T::Text, 0, "Blocks", "Блоки"},
+    {"ImportBlockLabel", T::Text, 0, "Block:", "Блок:"},
     {"ImportRecordBox", T::Text, 0, "Record", "Запись"},
     {"ImportRateFromTime", T::Text, 0, "Rate from the time column", "Частота по столбцу времени"},
     {"ImportRateTyped", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
+    {"ImportRateTypedLabel", T::Text, 0, "Rate, Hz:", "Частота, Гц:"},
     {"ImportTargetRateLabel", T::Text, 0, "Resample to, Hz:", "Передискретизация до, Гц:"},
     {"ImportPair", T::Text, 0, "Import pair (T and BF from this file)", "Импорт пары (T и BF из этого файла)"},
     {"ImportButton", T::Text, 0, "Import", "Импорт"},
@@ -842,6 +847,12 @@ QString ImportText(ImportWord word, Language l) {
     case W::kBadRate: return Tr(l, "The rate must be a number above 0", "Частота должна быть числом больше 0");
     case W::kSampleLimit: return Tr(l, "The record holds more than 20000 samples after resampling: the first 20000 are kept", "После передискретизации в записи больше 20000 отсчётов: сохранены первые 20000");
     case W::kRateDiffers: return Tr(l, "The record is at %1 Hz, the loaded record at %2 Hz", "Запись с частотой %1 Гц, загруженная запись %2 Гц");
+    case W::kBlockHeader: return Tr(l, "Block", "Блок");
+    case W::kStartHeader: return Tr(l, "Start", "Начало");
+    case W::kCommentsHeader: return Tr(l, "Comments", "Комментарии");
+    case W::kBlocksJoined: return Tr(l, "all, joined", "все, подряд");
+    case W::kNoFileRate: return Tr(l, "The file states no rate: type the rate of its samples", "В файле нет частоты: введите частоту отсчётов");
+    case W::kVariableHeader: return Tr(l, "Variable", "Переменная");
   }
   return {};
 }

@@ -130,6 +130,7 @@ enum class ImportWord {
   kNotResampled,   // %1 rate
   kBadRate, kSampleLimit,
   kRateDiffers,  // %1 the record's rate, %2 the loaded record's
+  kBlockHeader, kStartHeader, kCommentsHeader, kBlocksJoined, kNoFileRate, kVariableHeader,
 };
 QString ImportText(ImportWord word, Language language);
 

@@ -1,5 +1,6 @@
 // The "Analysis" page: a run on a record of known tones against the library and the tones themselves, STOP, a
 // failed load keeping the result, and the pair run whose band depth goes to the Transform page's D.
+#include "formats/mat_file.h"
 #include "pages/analysis_page.h"
 
 #include <QAction>
@@ -186,6 +187,17 @@ void AnalysisPageTest::toneRecordGivesTheLibrarysTableAndTheToneAmplitudes() {
   const QString png = m_dir->filePath(QStringLiteral("scalogram.png"));
   QVERIFY(page()->exportTo(AnalysisPage::Export::ScalogramPng, png));
   QVERIFY(QImage(png).height() >= 400);
+  // The spectrum as MATLAB variables: the run's amplitudes (0 where none) and the rate it ran at.
+  const QString mat = m_dir->filePath(QStringLiteral("spectrum.mat"));
+  QVERIFY(page()->exportTo(AnalysisPage::Export::Spectrum, mat));
+  MatReadOptions amplitudes;
+  amplitudes.variable = "spectrum.amplitude";
+  const MatReadResult fromMat = ReadMatFile(mat.toStdString(), amplitudes);
+  QVERIFY(fromMat.ok());
+  const std::vector<double>& values = fromMat.blocks[0].channels[0].values;
+  QCOMPARE(values.size(), page()->result()->spectrum.size());
+  for (std::size_t i = 0; i < values.size(); ++i) QCOMPARE(values[i], page()->result()->spectrum[i].amplitude.value_or(0.0));
+  QCOMPARE(*fromMat.fsHz, page()->result()->sampleRateHz);
   QVERIFY(!page()->exportTo(AnalysisPage::Export::Table, m_dir->filePath(QStringLiteral("no/such/folder.csv"))));
   QCOMPARE(m_errors.size(), 1);
 

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <memory>
 
+#include "formats/record_file.h"
 #include "charts/plot_view.h"
 #include "dialogs/import_dialog.h"
 #include "formats/edf_reader.h"
@@ -291,6 +292,16 @@ void ProvenanceTest::fourierFilteredCsvKeepsTheRateAndBandOfItsRun() {
   QVERIFY2(lines.contains(QStringLiteral("# sample_rate_hz: 2")), qPrintable(lines.join('\n')));
   QVERIFY(lines.contains(QStringLiteral("# band_Hz: 0.05 .. 0.15")));
   QVERIFY(lines.contains(QStringLiteral("# method: Fourier frequency filtering")));
+  // As a MATLAB file: the same samples, and fs of the run, not of the controls.
+  const QString mat = m_dir->filePath(QStringLiteral("filtered.mat"));
+  QVERIFY(fourier->saveFilteredCsv(mat));
+  RecordReadOptions filtered;
+  filtered.variable = "filtered";
+  const RecordFileResult fromMat = ReadRecordFile(mat.toStdString(), filtered);
+  const RecordFileResult fromCsv = ReadRecordFile(csv.toStdString(), {});
+  QVERIFY(fromMat.ok() && fromCsv.ok());
+  QCOMPARE(fromMat.sampleRateHz, 2);
+  QCOMPARE(fromMat.record.values, fromCsv.record.values);
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
 }
 
