@@ -470,11 +470,13 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     return RunMerge(std::vector<std::string>(args.begin() + 1, args.end()), context);
   CommandLine line;
   if (const auto done = ParseCommandLine(args, context, kName, StudyOptionDefs(),
-        "study MANIFEST.csv --out DIR [--measures bands,coherence] [--shard K/N] [analysis and coherence options]\n"
+        "study MANIFEST.csv --out DIR [--measures bands,coherence,porh,heating] [--segments markers|NAME:START:END,"
+        "...|FILE.csv] [--shard K/N] [analysis, coherence, segment and response options]\n"
         "       kelvora-cli study merge DIR... --out DIR",
         "Runs the measures on every recording of MANIFEST.csv (header subject,group,condition,file,bf_file and\n"
         "optionally column, channel, fs, markers; paths relative to the manifest's folder) on all cores, and\n"
-        "writes into DIR: rows.csv (subject,group,condition,segment,band,measure,value), summary.csv (n, median,\n"
+        "writes into DIR: rows.csv (subject,group,condition,segment,start_s,end_s,band,measure,value,note; a value\n"
+        "that cannot be taken is an empty cell with its note), summary.csv (n, median,\n"
         "quartiles by linear interpolation (type 7), mean, SD per group, condition, band and measure), tests.csv\n"
         "(Wilcoxon signed-rank for conditions within subjects, Mann-Whitney U for groups; two-sided p exact without\n"
         "ties up to n = 50, else normal with tie and continuity corrections; Holm over the bands of a measure;\n"
@@ -482,7 +484,17 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
         "Each recording's result is kept in DIR/results as it is done: a study run again computes only the\n"
         "recordings whose result is missing or was made with other settings or other files. A bad recording is\n"
         "reported with its manifest line and the others go on. Exit status: the number of failed recordings\n"
-        "(at most 125), 2 for bad usage.",
+        "(at most 125), 2 for bad usage.\n"
+        "--segments: each segment of a recording is a condition of its subject (condition/segment), its rows made\n"
+        "from the whole record's transform as analyze and coherence --segments make them. 'markers' takes the\n"
+        "segments between the markers of the flux record (bf_file of a pair, else file): the manifest's markers\n"
+        "file, else RECORD.markers.csv beside it, EDF+ annotations or a marker column (--marker-column); with\n"
+        "--find-occlusions the occlusions found cut them too.\n"
+        "porh: the measures of the porh command for each occlusion of the flux record (segment 'occlusion K'):\n"
+        "--occlusion START:END (repeated), --find-occlusions, else the markers' segments named occlusion...\n"
+        "heating: those of the heating command for each phase, --heating START:END (repeated) or the segments\n"
+        "named --heating NAME (default heating); --baseline and --max take START:END or a segment's name.\n"
+        "The markers files and these options are part of each result's digest.",
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -555,7 +567,7 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
                                               ": the coherence measure needs a bf_file");
   }
 
-  {
+  if (Has(settings, StudyMeasure::kBands) || Has(settings, StudyMeasure::kCoherence)) {
     // The bands outside the analysed range at the first recording's rate are left out of every table.
     AnalysisOptions first = settings.analysis;
     first.sampleRateHz = entries.front().fs.value_or(line.options.sampleRateHz);
