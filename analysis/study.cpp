@@ -650,10 +650,12 @@ StudyRunOutcome RunStudy(const std::vector<StudyEntry>& entries, const StudySett
     std::string message;
     StudyLoadResult own = loader(entry, false);
     if (!own.record) return fail(MakeError(StudyErrorKind::kLoad, entry.file, own.message));
+    if (own.protocolError) return fail(MakeError(StudyErrorKind::kLoad, entry.file, *own.protocolError));
     std::optional<StudyRecord> bloodFlow;
     if (entry.paired()) {
       StudyLoadResult bf = loader(entry, true);
       if (!bf.record) return fail(MakeError(StudyErrorKind::kLoad, entry.bfFile, bf.message));
+      if (bf.protocolError) return fail(MakeError(StudyErrorKind::kLoad, entry.bfFile, *bf.protocolError));
       bloodFlow = std::move(bf.record);
     }
     std::vector<StudyInterSubjectRecord> others;

@@ -119,6 +119,9 @@ struct StudyRecord {
 struct StudyLoadResult {
   std::optional<StudyRecord> record;
   std::string message;  // the reader's reason when it failed
+  // With a record: why its protocol (markers, segments, occlusions) could not be taken. The recording fails;
+  // the record still serves as the BF of another's inter-subject level.
+  std::optional<std::string> protocolError;
 };
 // Reads `entry`'s file (bloodFlow false) or bf_file (true) with the entry's reading options. Called from worker
 // threads at once.

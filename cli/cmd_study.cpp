@@ -593,27 +593,26 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     const std::string& path = bloodFlow ? entry.bfFile : entry.file;
     InputDetails details;
     const auto record = LoadInput(own, options, path, entry.paired() && !bloodFlow, status, &details);
-    StudyLoadResult result;
-    std::optional<StudyRecord> read;
-    if (record) {
-      read.emplace();
-      read->values = record->values;
-      read->sampleRateHz = options.sampleRateHz;
-      // The flux record (BF of a pair) carries the protocol.
-      if ((bloodFlow || !entry.paired()) &&
-          !ResolveProtocol(own, options, parsed, protocolSettings, entry, path, *record, details, *read))
-        read.reset();
-    }
-    if (read) {
-      result.record = std::move(read);
-    } else {
+    auto firstError = [&errors]() {
       std::string message = errors.str();
       const std::string prefix = "kelvora-cli: ";
       if (message.rfind(prefix, 0) == 0) message = message.substr(prefix.size());
       while (!message.empty() && message.back() == '\n') message.pop_back();
       const std::size_t newline = message.find('\n');
-      result.message = newline == std::string::npos ? message : message.substr(0, newline);
+      return newline == std::string::npos ? message : message.substr(0, newline);
+    };
+    StudyLoadResult result;
+    if (!record) {
+      result.message = firstError();
+      return result;
     }
+    result.record.emplace();
+    result.record->values = record->values;
+    result.record->sampleRateHz = options.sampleRateHz;
+    // The flux record (BF of a pair) carries the protocol.
+    if ((bloodFlow || !entry.paired()) &&
+        !ResolveProtocol(own, options, parsed, protocolSettings, entry, path, *record, details, *result.record))
+      result.protocolError = firstError();
     return result;
   };
 

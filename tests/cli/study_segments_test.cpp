@@ -219,6 +219,44 @@ INSTANTIATE_TEST_SUITE_P(Sources, StudySegments,
                                            SegmentCase{"sidecar_beside", Source::kSidecarBeside}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A pair without markers fails alone, named by its line; its BF still counts in the others' inter-subject level.
+TEST(StudySegmentsFaults, ARecordingWithoutMarkersFailsAloneAndStillServesAsPartner) {
+  TempDir dir;
+  std::string manifest = "subject,group,file,bf_file\n";
+  for (int s = 1; s <= 3; ++s) {
+    const std::string name = "s" + std::to_string(s);
+    dir.write(name + "_t.txt", Record(s, false, 150.0));
+    dir.write(name + "_bf.txt", Record(s, true, 150.0));
+    if (s != 3) dir.write(name + "_bf.markers.csv", "0,rest\n150,load\n");
+    manifest += "S" + std::to_string(s) + ",g," + name + "_t.txt," + name + "_bf.txt\n";
+  }
+  std::vector<std::string> args = {"study", dir.write("manifest.csv", manifest), "--out", dir.file("out"),
+                                   "--measures", "coherence", "--segments", "markers"};
+  args.insert(args.end(), kAnalysis.begin(), kAnalysis.end());
+  const CliRun run = Cli(args);
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("manifest.csv:4: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("s3_bf.txt: --segments markers: the record has no markers"), std::string::npos) << run.err;
+  const std::string rows = TempDir::read(dir.file("out/rows.csv"));
+  EXPECT_EQ(rows.find("\nS3,"), std::string::npos);
+  // S1's level in the load segment is the mean over S2's and S3's BF.
+  std::vector<double> levels;
+  for (const std::string& partner : {"s2_bf.txt", "s3_bf.txt"}) {
+    std::vector<std::string> cross = {"coherence", dir.file("s1_t.txt"), dir.file(partner), "--segments",
+                                      "rest:0:150,load:150:300", "--surrogates", "0"};
+    cross.insert(cross.end(), kAnalysis.begin(), kAnalysis.end() - 2);
+    const CliRun c = Cli(cross);
+    ASSERT_EQ(c.status, 0) << c.err;
+    for (const std::string& line : Lines(c.out))
+      if (line.rfind("load,150,300,slow,", 0) == 0) levels.push_back(std::stod(Fields(line)[6]));
+  }
+  ASSERT_EQ(levels.size(), 2u);
+  const std::string key = "\nS1,g,,load,150,300,slow,intersubject_coherence,";
+  const std::size_t at = rows.find(key);
+  ASSERT_NE(at, std::string::npos) << rows;
+  EXPECT_EQ(std::stod(rows.substr(at + key.size())), (levels[0] + levels[1]) / 2.0);
+}
+
 // A flux record at 2 Hz: 40 at rest, 5 during the occlusions, then a peak decaying back; a heating rise at the end.
 std::string FluxRecord(int subject, double firstOcclusionS) {
   std::string text;
