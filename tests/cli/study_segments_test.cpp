@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -55,6 +56,25 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// The rows.csv lines a study makes of an analyze --segments table (prefix "bf_" for a pair's BF file), and the
+// notes of its segments and bands.
+void AddBandRowsOf(const std::string& subject, const std::string& group, const std::string& table,
+                   const char* prefix, std::vector<std::string>& expected,
+                   std::map<std::string, std::string>& notes) {
+  const std::vector<std::string> lines = Lines(table);
+  // file,segment,start_s,end_s,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> f = Fields(lines[i]);
+    ASSERT_EQ(f.size(), 13u) << lines[i];
+    const char* measures[] = {"amplitude", "power", "rel_amplitude", "rel_power"};
+    notes[f[1] + "," + f[4]] = f[12];
+    for (int m = 0; m < 4; ++m)
+      if (!f[7 + m].empty() || !f[12].empty())
+        expected.push_back(subject + "," + group + ",," + f[1] + "," + f[2] + "," + f[3] + "," + f[4] + "," +
+                           prefix + measures[m] + "," + f[7 + m] + "," + f[12]);
+  }
 }
 
 // How the segments are given: to the study, and to analyze/coherence for one recording's files.
@@ -127,18 +147,7 @@ TEST_P(StudySegments, RowsAreThoseOfAnalyzeAndCoherenceForEachFile) {
         args.insert(args.end(), {"--markers", dir.file(name + "_bf.markers.csv")});
       const CliRun analyze = Cli(args);
       ASSERT_EQ(analyze.status, 0) << analyze.err;
-      const std::vector<std::string> lines = Lines(analyze.out);
-      // file,segment,start_s,end_s,band,low_hz,high_hz,amplitude,power,rel_amplitude,rel_power,coverage,note
-      for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> f = Fields(lines[i]);
-        ASSERT_EQ(f.size(), 13u) << lines[i];
-        const char* measures[] = {"amplitude", "power", "rel_amplitude", "rel_power"};
-        notes[f[1] + "," + f[4]] = f[12];
-        for (int m = 0; m < 4; ++m)
-          if (!f[7 + m].empty() || !f[12].empty())
-            expected.push_back(subject + "," + group + ",," + f[1] + "," + f[2] + "," + f[3] + "," + f[4] + "," +
-                               prefix + measures[m] + "," + f[7 + m] + "," + f[12]);
-      }
+      AddBandRowsOf(subject, group, analyze.out, prefix, expected, notes);
     }
     std::vector<std::string> args = {"coherence", dir.file(name + "_t.txt"), dir.file(name + "_bf.txt")};
     args.insert(args.end(), kAnalysis.begin(), kAnalysis.end());
@@ -218,6 +227,56 @@ INSTANTIATE_TEST_SUITE_P(Sources, StudySegments,
                                            SegmentCase{"manifest_markers", Source::kManifestMarkers},
                                            SegmentCase{"sidecar_beside", Source::kSidecarBeside}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The PREVAIL pairs (skipped without the data): rest (before the first loading, the source's time zero) and the
+// loading cycles after it as two segments of a sidecar per recording; the band rows are analyze's.
+TEST(StudySegmentsPrevail, RestAndCyclesRowsAreThoseOfAnalyze) {
+  const std::string data = KELVORA_SHARED_DATA_DIR;
+  struct Pair {
+    const char* id;
+    const char* sheet;
+    double restS;
+  };
+  const Pair pairs[] = {{"008", "j1_1", 115.0}, {"009", "j2_1", 154.0}, {"031", "j2_1", 105.5},
+                        {"032", "j2_1", 105.5}};
+  TempDir dir;
+  std::string manifest = "subject,group,file,bf_file,markers\n";
+  for (const Pair& p : pairs) {
+    const std::string t = data + "/skintemp_PREVAIL" + p.id + "_" + p.sheet + ".txt";
+    const std::string bf = data + "/ldf_PREVAIL" + p.id + "_" + p.sheet + ".txt";
+    if (!std::filesystem::exists(t) || !std::filesystem::exists(bf)) GTEST_SKIP() << "no " << t;
+    const std::string sidecar = dir.write(std::string("p") + p.id + ".csv", "0,rest\n" + std::to_string(p.restS) +
+                                                                                ",cycles\n");
+    manifest += std::string("P") + p.id + "," + (p.id[1] == '0' ? "A" : "B") + "," + t + "," + bf + "," + sidecar +
+                "\n";
+  }
+  const CliRun run = Cli({"study", dir.write("m.csv", manifest), "--out", dir.file("out"), "--segments", "markers"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> rows = Lines(TempDir::read(dir.file("out/rows.csv")));
+  for (const Pair& p : pairs) {
+    const std::string subject = std::string("P") + p.id, group = p.id[1] == '0' ? "A" : "B";
+    std::vector<std::string> expected;
+    std::map<std::string, std::string> notes;
+    for (const char* prefix : {"", "bf_"}) {
+      const std::string file = data + (prefix[0] ? "/ldf_PREVAIL" : "/skintemp_PREVAIL") + p.id + "_" + p.sheet +
+                               ".txt";
+      const CliRun analyze = Cli({"analyze", file, "--segments", "markers", "--markers",
+                                  dir.file(std::string("p") + p.id + ".csv")});
+      ASSERT_EQ(analyze.status, 0) << analyze.err;
+      AddBandRowsOf(subject, group, analyze.out, prefix, expected, notes);
+    }
+    std::vector<std::string> got;
+    for (const std::string& row : rows)
+      if (row.rfind(subject + ",", 0) == 0) got.push_back(row);
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected) << subject;
+    EXPECT_GT(expected.size(), 40u);
+  }
+  const std::string tests = TempDir::read(dir.file("out/tests.csv"));
+  EXPECT_NE(tests.find("myogenic,bf_amplitude,rest vs cycles,wilcoxon_signed_rank_exact,4,"), std::string::npos)
+      << tests;
+}
 
 // A pair without markers fails alone, named by its line; its BF still counts in the others' inter-subject level.
 TEST(StudySegmentsFaults, ARecordingWithoutMarkersFailsAloneAndStillServesAsPartner) {
