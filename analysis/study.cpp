@@ -15,11 +15,12 @@
 #include "core/atomic_file.h"
 #include "core/file_digest.h"
 #include "core/parallel_tasks.h"
+#include "formats/marker_file.h"
 
 namespace kelvora {
 namespace {
 
-constexpr const char* kResultMagic = "# kelvora-study-result 1";
+constexpr const char* kResultMagic = "# kelvora-study-result 2";
 constexpr const char* kIndexMagic = "# kelvora-study-index 1";
 
 struct MeasureName {
@@ -29,8 +30,8 @@ struct MeasureName {
 };
 constexpr MeasureName kMeasureNames[] = {{StudyMeasure::kBands, "bands", true},
                                          {StudyMeasure::kCoherence, "coherence", true},
-                                         {StudyMeasure::kPorh, "porh", false},
-                                         {StudyMeasure::kHeating, "heating", false}};
+                                         {StudyMeasure::kPorh, "porh", true},
+                                         {StudyMeasure::kHeating, "heating", true}};
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
@@ -84,20 +85,82 @@ std::string EntryIdentity(const StudyEntry& entry) {
   return text;
 }
 
-void AddRow(std::vector<StudyRow>& rows, const StudyEntry& entry, const std::string& band, const std::string& measure,
-            const std::optional<double>& value) {
-  if (!value || !std::isfinite(*value)) return;
-  rows.push_back({entry.subject, entry.group, entry.condition, kWholeRecordSegment, band, measure, *value});
+// The rows of one recording and one segment (or the whole record).
+struct RowSink {
+  std::vector<StudyRow>& rows;
+  const StudyEntry& entry;
+  std::string segment = kWholeRecordSegment;
+  std::optional<double> startS, endS;
+
+  // A value, or an empty cell when there is a note to say why; nothing otherwise.
+  void add(const std::string& band, const std::string& measure, const std::optional<double>& value,
+           const std::string& note = {}) const {
+    const bool has = value && std::isfinite(*value);
+    if (!has && note.empty()) return;
+    StudyRow row;
+    row.subject = entry.subject;
+    row.group = entry.group;
+    row.condition = entry.condition;
+    row.segment = segment;
+    row.band = band;
+    row.measure = measure;
+    row.value = has ? *value : 0.0;
+    row.startS = startS;
+    row.endS = endS;
+    row.hasValue = has;
+    row.note = note;
+    rows.push_back(std::move(row));
+  }
+};
+
+RowSink SegmentSink(std::vector<StudyRow>& rows, const StudyEntry& entry, const Segment& segment) {
+  return RowSink{rows, entry, segment.name, segment.startS, segment.endS};
 }
 
-void AddBandRows(std::vector<StudyRow>& rows, const StudyEntry& entry, const BandTable& table,
-                 const std::string& prefix) {
+std::string BandNoteOf(const StudySettings& settings, const BandRow& row) {
+  return settings.notes.band && row.note != BandNote::kNone ? settings.notes.band(row) : std::string();
+}
+
+void AddBandRows(const RowSink& sink, const BandTable& table, const std::string& prefix,
+                 const StudySettings& settings) {
   for (const BandRow& row : table.rows) {
-    AddRow(rows, entry, row.band.name, prefix + "amplitude", row.amplitude);
-    AddRow(rows, entry, row.band.name, prefix + "power", row.power);
-    AddRow(rows, entry, row.band.name, prefix + "rel_amplitude", row.relativeAmplitude);
-    AddRow(rows, entry, row.band.name, prefix + "rel_power", row.relativePower);
+    const std::string note = BandNoteOf(settings, row);
+    sink.add(row.band.name, prefix + "amplitude", row.amplitude, note);
+    sink.add(row.band.name, prefix + "power", row.power, note);
+    sink.add(row.band.name, prefix + "rel_amplitude", row.relativeAmplitude, note);
+    sink.add(row.band.name, prefix + "rel_power", row.relativePower, note);
   }
+}
+
+// The coherence rows of one segment's (or the whole record's) bands, with the inter-subject levels per band.
+void AddCoherenceRows(const RowSink& sink, const std::vector<CoherenceBandRow>& bands,
+                      const std::vector<std::vector<double>>& levels, const StudySettings& settings) {
+  for (std::size_t b = 0; b < bands.size(); ++b) {
+    const CoherenceBandRow& band = bands[b];
+    const std::string& name = band.band.name;
+    BandRow noteRow;
+    noteRow.band = band.band;
+    noteRow.note = band.note;
+    noteRow.neededMinutes = band.neededMinutes;
+    const std::string note = BandNoteOf(settings, noteRow);
+    sink.add(name, "coherence", band.coherence, note);
+    sink.add(name, "threshold", band.threshold);
+    if (band.coherence && band.threshold) sink.add(name, "residual_coherence", *band.coherence - *band.threshold);
+    if (band.coherence) sink.add(name, "significant_share", band.significantShare);
+    sink.add(name, "lag_s", band.lagSeconds);
+    sink.add(name, "depth_mm", band.depthMm);
+    if (b < levels.size() && !levels[b].empty()) {
+      double sum = 0.0;
+      for (double v : levels[b]) sum += v;
+      const double level = sum / static_cast<double>(levels[b].size());
+      sink.add(name, "intersubject_coherence", level);
+      if (band.coherence) sink.add(name, "residual_intersubject", *band.coherence - level);
+    }
+  }
+}
+
+std::string MeasureNotesOf(const StudySettings& settings, const std::vector<MeasureNote>& notes) {
+  return settings.notes.measures && !notes.empty() ? settings.notes.measures(notes) : std::string();
 }
 
 AnalysisOptions RecordOptions(const StudySettings& settings, int rateHz) {
@@ -211,8 +274,63 @@ std::string StudySettingsJson(const StudySettings& settings) {
             ", \"heat_capacity\": " + Number(c.tissue.heatCapacity) +
             ", \"intersubject\": " + (settings.interSubject ? "true" : "false");
   }
-  json += ", \"segments\": \"whole\", \"quantiles\": \"type 7\"}";
+  const StudyProtocolSettings& p = settings.protocol;
+  auto interval = [](const TimeInterval& t) { return "[" + Number(t.startS) + ", " + Number(t.endS) + "]"; };
+  auto intervals = [&](const std::vector<TimeInterval>& list) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < list.size(); ++i) text += (i ? ", " : "") + interval(list[i]);
+    return text + "]";
+  };
+  switch (p.segments) {
+    case StudySegmentsMode::kWhole: json += ", \"segments\": \"whole\""; break;
+    case StudySegmentsMode::kMarkers: json += ", \"segments\": \"markers\""; break;
+    case StudySegmentsMode::kGiven:
+      json += ", \"segments\": [";
+      for (std::size_t i = 0; i < p.givenSegments.size(); ++i)
+        json += std::string(i ? ", " : "") + "{\"name\": " + JsonString(p.givenSegments[i].name) +
+                ", \"start_s\": " + Number(p.givenSegments[i].startS) + ", \"end_s\": " +
+                Number(p.givenSegments[i].endS) + "}";
+      json += "]";
+      break;
+  }
+  // The protocol's keys appear only when they matter, so that the settings of a study without them stay as they
+  // were (and so do its results' digests).
+  if (StudyUsesMarkers(settings) && !p.markerColumn.empty())
+    json += ", \"marker_column\": " + JsonString(p.markerColumn);
+  const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
+  if (p.findOcclusions && (porh || p.segments == StudySegmentsMode::kMarkers))
+    json += ", \"find_occlusions\": {\"below\": " + Number(p.finder.thresholdShare) + ", \"reference_s\": " +
+            Number(p.finder.referenceSeconds) + ", \"min_s\": " + Number(p.finder.minimumSeconds) +
+            ", \"gap_s\": " + Number(p.finder.bridgeSeconds) + "}";
+  if (porh) {
+    const char* source = p.findOcclusions ? "\"found\"" : "\"markers\"";
+    json += ", \"occlusions\": " + (p.occlusions.empty() ? std::string(source) : intervals(p.occlusions));
+  }
+  if (heating)
+    json += ", \"heating\": " + (p.heating.empty() ? JsonString(p.heatingName) : intervals(p.heating)) +
+            ", \"max\": " + (p.maximum ? interval(*p.maximum) : JsonString(p.maximumName));
+  if (porh || heating)
+    json += ", \"baseline\": " + (p.baseline ? interval(*p.baseline) : JsonString(p.baselineName));
+  json += ", \"quantiles\": \"type 7\"}";
   return json;
+}
+
+bool StudyUsesMarkers(const StudySettings& settings) {
+  const StudyProtocolSettings& p = settings.protocol;
+  if (p.segments == StudySegmentsMode::kMarkers) return true;
+  const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
+  if (porh && p.occlusions.empty() && !p.findOcclusions) return true;
+  // Named intervals are segments: the given ones when there are, else those of the markers.
+  if (p.segments == StudySegmentsMode::kGiven) return false;
+  if (heating && (p.heating.empty() || (!p.maximum && !p.maximumName.empty()))) return true;
+  return (porh || heating) && !p.baseline && !p.baselineName.empty();
+}
+
+std::string StudyMarkerFile(const StudyEntry& entry) {
+  if (!entry.markers.empty()) return entry.markers;
+  const std::string beside = MarkerSidecarPath(entry.paired() ? entry.bfFile : entry.file);
+  std::error_code code;
+  return std::filesystem::is_regular_file(beside, code) ? beside : std::string();
 }
 
 std::string StudyResultKey(const StudyEntry& entry) { return Sha256Hex(EntryIdentity(entry)).substr(0, 16); }
@@ -221,34 +339,42 @@ std::optional<StudyError> ComputeStudyRows(const StudyEntry& entry, const StudyR
                                            const StudyRecord* bloodFlow,
                                            const std::vector<StudyInterSubjectRecord>& others,
                                            const StudySettings& settings, std::vector<StudyRow>& rows) {
-  const AnalysisOptions options = RecordOptions(settings, record.sampleRateHz);
+  AnalysisOptions options = RecordOptions(settings, record.sampleRateHz);
   if (bloodFlow && bloodFlow->sampleRateHz != record.sampleRateHz) {
     StudyError error = MakeError(StudyErrorKind::kOtherRate, entry.bfFile);
     error.otherLine = entry.line;
     return error;
   }
+  // The flux record carries the protocol: the BF record of a pair, else the record itself.
+  const StudyRecord& flux = bloodFlow ? *bloodFlow : record;
+  const std::string& fluxPath = bloodFlow ? entry.bfFile : entry.file;
+  const bool segmented = settings.protocol.segments != StudySegmentsMode::kWhole;
+  options.segments = segmented ? flux.segments : std::vector<Segment>();
+  const RowSink whole{rows, entry, kWholeRecordSegment, std::nullopt, std::nullopt};
   if (Has(settings, StudyMeasure::kBands)) {
-    const AnalysisOutcome outcome = AnalyzeRecord(record.values, options);
-    if (!outcome.ok()) {
-      StudyError error = MakeError(StudyErrorKind::kAnalysis, entry.file);
-      error.analysis = *outcome.error;
-      return error;
-    }
-    AddBandRows(rows, entry, outcome.result.table, "");
-    if (bloodFlow) {
-      const AnalysisOutcome bf = AnalyzeRecord(bloodFlow->values, options);
-      if (!bf.ok()) {
-        StudyError error = MakeError(StudyErrorKind::kAnalysis, entry.bfFile);
-        error.analysis = *bf.error;
+    auto bandRows = [&](const std::vector<double>& values, const std::string& path,
+                        const std::string& prefix) -> std::optional<StudyError> {
+      const AnalysisOutcome outcome = AnalyzeRecord(values, options);
+      if (!outcome.ok()) {
+        StudyError error = MakeError(StudyErrorKind::kAnalysis, path);
+        error.analysis = *outcome.error;
         return error;
       }
-      AddBandRows(rows, entry, bf.result.table, "bf_");
-    }
+      if (!segmented) AddBandRows(whole, outcome.result.table, prefix, settings);
+      for (const SegmentAnalysis& segment : outcome.result.segments)
+        AddBandRows(SegmentSink(rows, entry, segment.segment), segment.table, prefix, settings);
+      return std::nullopt;
+    };
+    if (auto error = bandRows(record.values, entry.file, "")) return error;
+    if (bloodFlow)
+      if (auto error = bandRows(bloodFlow->values, entry.bfFile, "bf_")) return error;
   }
   if (Has(settings, StudyMeasure::kCoherence)) {
     if (!bloodFlow) return MakeError(StudyErrorKind::kNeedsPair, entry.file);
     CoherenceOptions coherence = settings.coherence;
     coherence.analysis = options;
+    coherence.analysis.segments.clear();
+    coherence.segments = options.segments;
     const CoherenceOutcome outcome = AnalyzeCoherence(record.values, bloodFlow->values, coherence);
     if (!outcome.ok()) {
       StudyError error = MakeError(StudyErrorKind::kCoherence, entry.file);
@@ -256,8 +382,12 @@ std::optional<StudyError> ComputeStudyRows(const StudyEntry& entry, const StudyR
       if (error.coherence.record == 1) error.path = entry.bfFile;
       return error;
     }
-    // The inter-subject level: this T with the BF of every other pair, no surrogates.
-    std::vector<std::vector<double>> levels(outcome.result.bands.size());
+    // The inter-subject level: this T with the BF of every other pair, no surrogates; [0] the whole record,
+    // [1 + i] segment i.
+    const std::size_t parts = 1 + outcome.result.segments.size();
+    std::vector<std::vector<std::vector<double>>> levels(parts);
+    levels[0].resize(outcome.result.bands.size());
+    for (std::size_t i = 1; i < parts; ++i) levels[i].resize(outcome.result.segments[i - 1].bands.size());
     if (settings.interSubject) {
       CoherenceOptions plain = coherence;
       plain.surrogatePairs = 0;
@@ -269,27 +399,58 @@ std::optional<StudyError> ComputeStudyRows(const StudyEntry& entry, const StudyR
         }
         const CoherenceOutcome cross = AnalyzeCoherence(record.values, other.bloodFlow->values, plain);
         if (!cross.ok()) continue;  // a partner too short for this record's bands adds nothing
-        for (std::size_t b = 0; b < cross.result.bands.size() && b < levels.size(); ++b)
-          if (cross.result.bands[b].coherence) levels[b].push_back(*cross.result.bands[b].coherence);
+        auto collect = [](const std::vector<CoherenceBandRow>& bands, std::vector<std::vector<double>>& into) {
+          for (std::size_t b = 0; b < bands.size() && b < into.size(); ++b)
+            if (bands[b].coherence) into[b].push_back(*bands[b].coherence);
+        };
+        collect(cross.result.bands, levels[0]);
+        for (std::size_t i = 1; i < parts && i - 1 < cross.result.segments.size(); ++i)
+          collect(cross.result.segments[i - 1].bands, levels[i]);
       }
     }
-    for (std::size_t b = 0; b < outcome.result.bands.size(); ++b) {
-      const CoherenceBandRow& band = outcome.result.bands[b];
-      const std::string& name = band.band.name;
-      AddRow(rows, entry, name, "coherence", band.coherence);
-      AddRow(rows, entry, name, "threshold", band.threshold);
-      if (band.coherence && band.threshold)
-        AddRow(rows, entry, name, "residual_coherence", *band.coherence - *band.threshold);
-      if (band.coherence) AddRow(rows, entry, name, "significant_share", band.significantShare);
-      AddRow(rows, entry, name, "lag_s", band.lagSeconds);
-      AddRow(rows, entry, name, "depth_mm", band.depthMm);
-      if (!levels[b].empty()) {
-        double sum = 0.0;
-        for (double v : levels[b]) sum += v;
-        const double level = sum / static_cast<double>(levels[b].size());
-        AddRow(rows, entry, name, "intersubject_coherence", level);
-        if (band.coherence) AddRow(rows, entry, name, "residual_intersubject", *band.coherence - level);
-      }
+    if (!segmented) AddCoherenceRows(whole, outcome.result.bands, levels[0], settings);
+    for (std::size_t i = 1; i < parts; ++i) {
+      const CoherenceSegmentResult& segment = outcome.result.segments[i - 1];
+      AddCoherenceRows(SegmentSink(rows, entry, segment.segment), segment.bands, levels[i], settings);
+    }
+  }
+  auto measureError = [&](const MeasureError& measure) {
+    StudyError error = MakeError(StudyErrorKind::kMeasure, fluxPath);
+    error.measure = measure;
+    return error;
+  };
+  if (Has(settings, StudyMeasure::kPorh)) {
+    const PorhOutcome outcome = MeasurePorh(flux.values, flux.sampleRateHz, flux.occlusions, flux.baseline);
+    if (!outcome.ok()) return measureError(*outcome.error);
+    for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
+      const PorhMeasures& m = outcome.rows[i];
+      const RowSink sink{rows, entry, "occlusion " + std::to_string(i + 1), m.occlusion.startS, m.occlusion.endS};
+      const std::string note = MeasureNotesOf(settings, m.notes);
+      sink.add("", "baseline", m.baseline, note);
+      sink.add("", "biological_zero", m.biologicalZero, note);
+      sink.add("", "peak", m.peak, note);
+      sink.add("", "time_to_peak_s", m.timeToPeakS, note);
+      sink.add("", "peak_pct_baseline", m.peakPercentBaseline, note);
+      sink.add("", "peak_minus_bz", m.peakMinusBiologicalZero, note);
+      sink.add("", "hyperaemic_area", m.hyperaemicArea, note);
+      sink.add("", "repayment", m.repayment, note);
+      sink.add("", "t50_s", m.t50S, note);
+    }
+  }
+  if (Has(settings, StudyMeasure::kHeating)) {
+    for (const Segment& phase : flux.heating) {
+      const HeatingOutcome outcome = MeasureHeating(flux.values, flux.sampleRateHz, {phase.startS, phase.endS},
+                                                    flux.baseline, flux.maximum);
+      if (!outcome.ok()) return measureError(*outcome.error);
+      const HeatingMeasures& m = outcome.row;
+      const RowSink sink = SegmentSink(rows, entry, phase);
+      const std::string note = MeasureNotesOf(settings, m.notes);
+      sink.add("", "baseline", m.baseline, note);
+      sink.add("", "initial_peak", m.initialPeak, note);
+      sink.add("", "nadir", m.nadir, note);
+      sink.add("", "plateau", m.plateau, note);
+      sink.add("", "initial_peak_pct_max", m.initialPeakPercentMax, note);
+      sink.add("", "plateau_pct_max", m.plateauPercentMax, note);
     }
   }
   return std::nullopt;
@@ -323,22 +484,45 @@ std::optional<StudyResultFile> ParseStudyResult(const std::string& text) {
       continue;
     }
     const auto fields = SplitCsvLine(line);
-    if (!fields || fields->size() != 7) return std::nullopt;
-    const std::optional<double> value = ParseDouble((*fields)[6]);
-    if (!value) return std::nullopt;
-    file.rows.push_back({(*fields)[0], (*fields)[1], (*fields)[2], (*fields)[3], (*fields)[4], (*fields)[5], *value});
+    if (!fields || fields->size() != 10) return std::nullopt;
+    const std::vector<std::string>& f = *fields;
+    StudyRow row;
+    row.subject = f[0];
+    row.group = f[1];
+    row.condition = f[2];
+    row.segment = f[3];
+    row.band = f[6];
+    row.measure = f[7];
+    // An empty value needs its note; an interval is both times or neither.
+    if (f[8].empty()) {
+      if (f[9].empty()) return std::nullopt;
+      row.hasValue = false;
+    } else {
+      const std::optional<double> value = ParseDouble(f[8]);
+      if (!value) return std::nullopt;
+      row.value = *value;
+    }
+    if (f[4].empty() != f[5].empty()) return std::nullopt;
+    if (!f[4].empty()) {
+      row.startS = ParseDouble(f[4]);
+      row.endS = ParseDouble(f[5]);
+      if (!row.startS || !row.endS) return std::nullopt;
+    }
+    row.note = f[9];
+    file.rows.push_back(std::move(row));
   }
   if (!columns) return std::nullopt;
   return file;
 }
 
-namespace {
-
-std::string RowLine(const StudyRow& row) {
+std::string StudyRowCsvLine(const StudyRow& row) {
   return CsvField(row.subject) + ',' + CsvField(row.group) + ',' + CsvField(row.condition) + ',' +
-         CsvField(row.segment) + ',' + CsvField(row.band) + ',' + CsvField(row.measure) + ',' + Number(row.value) +
-         '\n';
+         CsvField(row.segment) + ',' + CsvNumber(row.startS) + ',' + CsvNumber(row.endS) + ',' + CsvField(row.band) +
+         ',' + CsvField(row.measure) + ',' + (row.hasValue ? Number(row.value) : std::string()) + ',' +
+         CsvField(row.note) + '\n';
 }
+
+namespace {
 
 // A cache of records shared by the workers (the BF records of the inter-subject level).
 class RecordCache {
@@ -385,10 +569,16 @@ StudyRunOutcome RunStudy(const std::vector<StudyEntry>& entries, const StudySett
   // The digests of every file a selected recording reads, each file once.
   std::vector<std::vector<std::size_t>> partners(run.selection.size());
   std::set<std::string> paths;
+  const bool markers = StudyUsesMarkers(settings);
+  std::vector<std::string> markerFiles(run.selection.size());
   for (std::size_t s = 0; s < run.selection.size(); ++s) {
     const StudyEntry& entry = entries[run.selection[s]];
     paths.insert(entry.file);
     if (entry.paired()) paths.insert(entry.bfFile);
+    if (markers) {
+      markerFiles[s] = StudyMarkerFile(entry);
+      if (!markerFiles[s].empty()) paths.insert(markerFiles[s]);
+    }
     if (interSubject && entry.paired()) {
       partners[s] = InterSubjectPartners(entries, run.selection[s]);
       for (std::size_t j : partners[s]) paths.insert(entries[j].bfFile);
@@ -408,6 +598,7 @@ StudyRunOutcome RunStudy(const std::vector<StudyEntry>& entries, const StudySett
     state.key = StudyResultKey(entry);
     std::vector<std::string> files = {entry.file};
     if (entry.paired()) files.push_back(entry.bfFile);
+    if (!markerFiles[s].empty()) files.push_back(markerFiles[s]);
     for (std::size_t j : partners[s]) files.push_back(entries[j].bfFile);
     std::string lines;
     bool readable = true;
@@ -459,10 +650,12 @@ StudyRunOutcome RunStudy(const std::vector<StudyEntry>& entries, const StudySett
     std::string message;
     StudyLoadResult own = loader(entry, false);
     if (!own.record) return fail(MakeError(StudyErrorKind::kLoad, entry.file, own.message));
+    if (own.protocolError) return fail(MakeError(StudyErrorKind::kLoad, entry.file, *own.protocolError));
     std::optional<StudyRecord> bloodFlow;
     if (entry.paired()) {
       StudyLoadResult bf = loader(entry, true);
       if (!bf.record) return fail(MakeError(StudyErrorKind::kLoad, entry.bfFile, bf.message));
+      if (bf.protocolError) return fail(MakeError(StudyErrorKind::kLoad, entry.bfFile, *bf.protocolError));
       bloodFlow = std::move(bf.record);
     }
     std::vector<StudyInterSubjectRecord> others;
@@ -475,7 +668,7 @@ StudyRunOutcome RunStudy(const std::vector<StudyEntry>& entries, const StudySett
     if (auto error = ComputeStudyRows(entry, *own.record, bloodFlow ? &*bloodFlow : nullptr, others, settings, rows))
       return fail(std::move(*error));
     std::string text = headers[s] + "\n" + inputLines[s] + kStudyRowsCsvHeader;
-    for (const StudyRow& row : rows) text += RowLine(row);
+    for (const StudyRow& row : rows) text += StudyRowCsvLine(row);
     const std::string path = (results / (state.key + ".csv")).string();
     if (const auto written = WriteFileAtomically(path, text)) return fail(MakeError(StudyErrorKind::kWrite, path, *written));
     state.state = StudyRecordingState::kComputed;
@@ -554,7 +747,8 @@ StudyTables BuildStudyTables(const std::vector<StudyResultFile>& results) {
   std::map<Key, std::vector<std::pair<std::size_t, double>>> values;
   for (const StudyResultFile& file : results) {
     for (const StudyRow& row : file.rows) {
-      tables.rowsCsv += RowLine(row);
+      tables.rowsCsv += StudyRowCsvLine(row);
+      if (!row.hasValue) continue;
       const Key key{groups.add(row.group), conditions.add(StudyConditionLabel(row)), bands.add(row.band),
                     measures.add(row.measure)};
       values[key].emplace_back(subjects.add(row.subject), row.value);

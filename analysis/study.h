@@ -10,7 +10,7 @@
 // (intersubject_coherence) and coherence - that level (residual_intersubject). Until segments exist every row's
 // segment is "whole".
 //
-// Result file DIR/results/<key>.csv: a first line "# kelvora-study-result 1 settings=<sha256> inputs=<sha256>"
+// Result file DIR/results/<key>.csv: a first line "# kelvora-study-result 2 settings=<sha256> inputs=<sha256>"
 // (the digest of the settings text and of the recording's identity with the SHA-256 of every file it read),
 // a line "# input <sha256> <path>" per file, then the rows under the rows.csv header. A result is reused only when
 // its first line is the one the current settings and files give.
@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/hyperaemia_measures.h"
+#include "analysis/occlusion_finder.h"
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 #include "analysis/study_manifest.h"
@@ -29,7 +31,8 @@
 
 namespace kelvora {
 
-inline constexpr const char* kStudyRowsCsvHeader = "subject,group,condition,segment,band,measure,value\n";
+inline constexpr const char* kStudyRowsCsvHeader =
+    "subject,group,condition,segment,start_s,end_s,band,measure,value,note\n";
 inline constexpr const char* kStudySummaryCsvHeader = "group,condition,band,measure,n,median,q1,q3,mean,sd\n";
 inline constexpr const char* kStudyTestsCsvHeader = "band,measure,comparison,test,n,statistic,p,p_holm,estimate\n";
 inline constexpr const char* kStudyGroupCoherenceCsvHeader =
@@ -39,7 +42,7 @@ inline constexpr const char* kWholeRecordSegment = "whole";
 
 enum class StudyMeasure { kBands, kCoherence, kPorh, kHeating };
 
-// The measures this build computes (bands, coherence); the others are named but refused.
+// The measures this build computes (all of them now).
 bool StudyMeasureAvailable(StudyMeasure measure);
 const char* StudyMeasureName(StudyMeasure measure);
 
@@ -56,26 +59,69 @@ struct MeasureListParse {
 // "bands,coherence,porh,heating" (any subset, in any order). Pure.
 MeasureListParse ParseStudyMeasures(const std::string& text);
 
+// Where a recording's conditions come from: the whole record, the segments between its markers, or segments given
+// for every recording.
+enum class StudySegmentsMode { kWhole, kMarkers, kGiven };
+
+// The protocol of the recordings: segments, occlusions and heating phases. An interval of a name is the first
+// segment of the record's markers (or of the given segments) with that name.
+struct StudyProtocolSettings {
+  StudySegmentsMode segments = StudySegmentsMode::kWhole;
+  std::vector<Segment> givenSegments;  // for kGiven
+  std::string markerColumn;            // the marker column of delimited records; empty: the reader's default
+  bool findOcclusions = false;         // occlusions found in the flux record (also cut segments of markers)
+  OcclusionFinderOptions finder;       // sampleRateHz is set per record
+  std::vector<TimeInterval> occlusions;  // typed occlusions of every recording (porh); else found or of markers
+  std::vector<TimeInterval> heating;     // typed heating phases (heating); else the segments named heatingName
+  std::string heatingName = "heating";
+  std::optional<TimeInterval> baseline;  // of porh and heating; else baselineName when not empty, else 60 s before
+  std::string baselineName;
+  std::optional<TimeInterval> maximum;   // of heating; else maximumName when not empty
+  std::string maximumName;
+};
+
+// Texts of the notes of rows (the caller's wording); empty functions give empty notes. Not part of the settings'
+// digest (the program version is).
+struct StudyNoteTexts {
+  std::function<std::string(const BandRow&)> band;
+  std::function<std::string(const std::vector<MeasureNote>&)> measures;
+};
+
 struct StudySettings {
   std::vector<StudyMeasure> measures = {StudyMeasure::kBands};
   AnalysisOptions analysis;    // sampleRateHz and threads are set per recording
   CoherenceOptions coherence;  // its analysis member is replaced by `analysis`
   bool interSubject = true;    // the inter-subject coherence level of pairs
   std::string programVersion;  // part of the settings: a result of another version is recomputed
+  StudyProtocolSettings protocol;
+  StudyNoteTexts notes;
 };
+
+// Whether a recording's markers are read: segments of markers, or occlusions, heating, baseline or maximum
+// taken from them. Pure.
+bool StudyUsesMarkers(const StudySettings& settings);
 
 // The settings as canonical JSON (one object, keys in a fixed order, numbers in shortest round-trip form): what
 // provenance.json records and what the settings digest is taken of. Pure.
 std::string StudySettingsJson(const StudySettings& settings);
 
-// A record read for a study.
+// A record read for a study. The flux record of a recording (`file`, or `bf_file` of a pair) also carries its
+// protocol as the loader resolved it from the settings and the record's markers.
 struct StudyRecord {
   std::vector<double> values;
   int sampleRateHz = 0;
+  std::vector<Segment> segments;          // the conditions; empty: the whole record
+  std::vector<TimeInterval> occlusions;   // porh
+  std::vector<Segment> heating;           // heating phases, named
+  std::optional<TimeInterval> baseline;   // porh and heating; empty: the 60 s before each
+  std::optional<TimeInterval> maximum;    // heating
 };
 struct StudyLoadResult {
   std::optional<StudyRecord> record;
   std::string message;  // the reader's reason when it failed
+  // With a record: why its protocol (markers, segments, occlusions) could not be taken. The recording fails;
+  // the record still serves as the BF of another's inter-subject level.
+  std::optional<std::string> protocolError;
 };
 // Reads `entry`'s file (bloodFlow false) or bf_file (true) with the entry's reading options. Called from worker
 // threads at once.
@@ -84,7 +130,13 @@ using StudyLoader = std::function<StudyLoadResult(const StudyEntry& entry, bool 
 struct StudyRow {
   std::string subject, group, condition, segment, band, measure;
   double value = 0.0;
+  std::optional<double> startS, endS;  // the segment's interval; empty for the whole record
+  bool hasValue = true;                // false: an empty cell, `note` says why
+  std::string note;
 };
+
+// The row as a line of rows.csv (with its line end). Pure.
+std::string StudyRowCsvLine(const StudyRow& row);
 
 enum class StudyErrorKind {
   kUnreadable,     // `path` cannot be read for its digest
@@ -95,6 +147,7 @@ enum class StudyErrorKind {
   kOtherRate,      // the pair's files, or the BF of `otherLine`, have another rate
   kWrite,          // the result file could not be written (`message`, `path`)
   kStopped,
+  kMeasure,        // the response measures refused the flux record `path` (`measure`)
 };
 
 struct StudyError {
@@ -104,6 +157,7 @@ struct StudyError {
   AnalysisError analysis;
   CoherenceError coherence;
   int otherLine = 0;
+  MeasureError measure;
 };
 
 enum class StudyRecordingState { kComputed, kReused, kFailed, kNotRun };
@@ -126,6 +180,10 @@ struct StudyRunOutcome {
   std::optional<std::string> directoryError;     // DIR/results could not be made (the system's reason)
   bool stopped = false;
 };
+
+// The marker sidecar of an entry: its manifest's markers file, else RECORD.markers.csv beside its flux record
+// (bf_file of a pair, else file) when there is one; empty when neither. Its digest joins the result's inputs.
+std::string StudyMarkerFile(const StudyEntry& entry);
 
 // The result file's name (without ".csv") of an entry: 16 hex digits of the digest of its identity (subject,
 // group, condition, files and reading options), so that other settings overwrite the same file. Pure.
@@ -197,8 +255,8 @@ struct StudyTables {
 // record. Pure.
 std::string StudyConditionLabel(const StudyRow& row);
 
-// rows.csv: every row in the given order. summary.csv: per group, condition label, band and measure (in the
-// order they first appear) n, median, q1, q3 (type-7 quantiles), mean and SD. tests.csv: for each measure, each
+// rows.csv: every row in the given order; a row without a value counts in no other table. summary.csv: per
+// group, condition label, band and measure (in the order they first appear) n, median, q1, q3 (type-7 quantiles), mean and SD. tests.csv: for each measure, each
 // pair of condition labels (in order of appearance) the signed-rank test over the subjects that have both
 // ("A vs B", the estimate of A - B), and for each pair of groups the rank-sum test ("G vs H", per condition
 // label "G vs H in C" when there are several), with Holm's adjustment over the bands of one measure, comparison

@@ -2,6 +2,8 @@
 #include "cli/analysis_cli.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "cli/command_support.h"
 #include "core/text_helpers.h"
@@ -163,6 +165,28 @@ std::optional<std::string> ReadCoherenceOptions(const ParsedArgs& parsed, Cohere
   if (const auto fault = CheckCoherenceOptions(options); fault && fault->kind != CoherenceErrorKind::kAnalysis)
     return "the tissue or surrogate options are not valid";
   return std::nullopt;
+}
+
+// "record too short for this band: it needs at least M min", M rounded up to a tenth.
+std::string BandNoteText(const BandRow& row) {
+  switch (row.note) {
+    case BandNote::kNone: return {};
+    case BandNote::kNoFrequency: return "no analysis frequency lies in this band";
+    case BandNote::kRecordTooShort: {
+      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
+      char buffer[64];
+      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
+      return "record too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
+    }
+    case BandNote::kSegmentTooShort: {
+      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
+      char buffer[64];
+      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
+      return "segment too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
+    }
+    case BandNote::kSegmentOutsideCone: return "the segment lies outside the cone of influence for this band";
+  }
+  return {};
 }
 
 }  // namespace kelvora::cli

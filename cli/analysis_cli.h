@@ -29,6 +29,10 @@ std::optional<std::string> ReadCoherenceOptions(const ParsedArgs& parsed, Cohere
 // The reason an analysis of a record failed: "sample 3 is not a finite number", ...
 std::string AnalysisErrorText(const AnalysisError& error);
 
+// The note of a band table row: "record too short for this band: it needs at least M min" (M rounded up to a
+// tenth), ...; empty without a note.
+std::string BandNoteText(const BandRow& row);
+
 // "kelvora-cli COMMAND: band NAME (LO .. HI Hz) lies outside the analysed F1 .. F2 Hz and is left out", a line each.
 void ReportOmittedBands(CliContext& context, const std::string& command, const std::vector<AnalysisBand>& omitted,
                         FrequencyBand analysed);

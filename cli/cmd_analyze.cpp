@@ -47,28 +47,6 @@ bool EndsWith(std::string text, const std::string& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// "record too short for this band: it needs at least M min", M rounded up to a tenth.
-std::string NoteText(const BandRow& row) {
-  switch (row.note) {
-    case BandNote::kNone: return {};
-    case BandNote::kNoFrequency: return "no analysis frequency lies in this band";
-    case BandNote::kRecordTooShort: {
-      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
-      char buffer[64];
-      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
-      return "record too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
-    }
-    case BandNote::kSegmentTooShort: {
-      const double tenths = std::ceil(row.neededMinutes * 10.0 - 1e-9) / 10.0;
-      char buffer[64];
-      const auto r = std::to_chars(buffer, buffer + sizeof buffer, tenths, std::chars_format::fixed, 1);
-      return "segment too short for this band: it needs at least " + std::string(buffer, r.ptr) + " min";
-    }
-    case BandNote::kSegmentOutsideCone: return "the segment lies outside the cone of influence for this band";
-  }
-  return {};
-}
-
 std::string ScalogramPng(const AnalysisResult& result) {
   const int rows = static_cast<int>(result.picture.rows());
   const int rowHeight = std::max(1, (kPictureMinHeight + rows - 1) / rows);
@@ -175,13 +153,13 @@ int RunAnalyze(const std::vector<std::string>& args, CliContext& context) {
     }
     if (bySegment) {
       for (const SegmentAnalysis& segment : outcome.result.segments)
-        table += SegmentBandTableCsvRows(path, segment, NoteText);
+        table += SegmentBandTableCsvRows(path, segment, BandNoteText);
     } else {
-      table += BandTableCsvRows(path, outcome.result.table, NoteText);
+      table += BandTableCsvRows(path, outcome.result.table, BandNoteText);
     }
     if (matPath) {
       tables.emplace_back(path, outcome.result.table);
-      for (const BandRow& row : outcome.result.table.rows) notes.push_back(NoteText(row));
+      for (const BandRow& row : outcome.result.table.rows) notes.push_back(BandNoteText(row));
     }
     anyRows = true;
     if (i == 0) first = std::move(outcome.result);

@@ -18,6 +18,7 @@
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
+#include "cli/marker_cli.h"
 #include "cli/study_report.h"
 #include "core/file_digest.h"
 #include "core/parallel_tasks.h"
@@ -42,10 +43,190 @@ std::vector<OptionDef> StudyOptionDefs() {
       {"measures", 0, "LIST", "bands, coherence (pairs), porh, heating, comma-separated (default: bands)"},
       {"intersubject", 0, "on|off", "the inter-subject coherence level of pairs (default on)"},
       {"shard", 0, "K/N", "run only every N-th recording from the K-th (1 <= K <= N)"},
-      {"segments", 0, "LIST", "conditions from segments of the records"},
-      {"markers", 0, "FILE", "markers of the records"}};
+      {"segments", 0, "markers|NAME:START:END,...|FILE.csv",
+       "each segment of a recording is a condition of its subject: between the flux record's markers, typed "
+       "intervals in seconds, or a name,start_s,end_s file"},
+      {"markers", 0, "FILE", "(not taken: give each recording's sidecar in the manifest's markers column)"},
+      {"occlusion", 0, "START:END", "porh: an occlusion of every recording in seconds (may be repeated; default: "
+                                    "the markers' segments named occlusion..., or --find-occlusions)"},
+      {"baseline", 0, "START:END|NAME", "porh and heating: the baseline interval, or the recording's segment NAME "
+                                        "(default: the 60 s before each onset)"},
+      {"heating", 0, "START:END|NAME", "heating: a heating phase in seconds (may be repeated), or the recording's "
+                                       "segments NAME (default: heating)"},
+      {"max", 0, "START:END|NAME", "heating: the maximum interval, the base of the percentages, or a segment NAME"}};
   options.insert(options.end(), own.begin(), own.end());
+  options.push_back(MarkerSourceOptionDefs().back());  // --marker-column
+  const std::vector<OptionDef> finder = OcclusionFinderOptionDefs();
+  options.insert(options.end(), finder.begin(), finder.end());
   return options;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// START:END, or a segment's name when it is not one.
+std::optional<std::string> ReadIntervalOrName(const ParsedArgs& parsed, const char* name,
+                                              std::optional<TimeInterval>& interval, std::string& segment) {
+  const auto text = parsed.value(name);
+  if (!text) return std::nullopt;
+  if (text->empty()) return "--" + std::string(name) + " needs START:END seconds or a segment's name";
+  interval = ParseTimeInterval(*text);
+  if (!interval) {
+    if (text->find(':') != std::string::npos && ParseRangeValue(*text))
+      return "--" + std::string(name) + " needs START:END seconds, 0 <= START < END, not '" + EscapeBytes(*text) + "'";
+    segment = *text;
+  }
+  return std::nullopt;
+}
+
+// The first segment named `name`.
+std::optional<TimeInterval> NamedInterval(const std::vector<Segment>& segments, const std::string& name) {
+  for (const Segment& segment : segments)
+    if (segment.name == name) return TimeInterval{segment.startS, segment.endS};
+  return std::nullopt;
+}
+
+bool Has(const StudySettings& settings, StudyMeasure measure) {
+  return std::find(settings.measures.begin(), settings.measures.end(), measure) != settings.measures.end();
+}
+
+// --segments, --marker-column, the occlusion finder, --occlusion, --baseline, --heating and --max into
+// settings.protocol; gives a usage error text.
+std::optional<std::string> ReadProtocolOptions(const ParsedArgs& parsed, const CommonOptions& common,
+                                               StudySettings& settings) {
+  StudyProtocolSettings& p = settings.protocol;
+  const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
+  if (const auto text = parsed.value("segments")) {
+    if (*text == "markers") {
+      p.segments = StudySegmentsMode::kMarkers;
+    } else {
+      const SegmentReadResult read = ReadGivenSegments(*text);
+      if (!read.ok()) return "--segments: " + MarkerFileErrorText(*read.error);
+      if (read.segments.empty()) return "--segments names no segment";
+      p.segments = StudySegmentsMode::kGiven;
+      p.givenSegments = read.segments;
+    }
+  }
+  if (const auto column = parsed.value("marker-column")) p.markerColumn = *column;
+  p.findOcclusions = parsed.has("find-occlusions");
+  if (const auto error = ReadOcclusionFinderOptions(parsed, common.sampleRateHz, p.finder)) return error;
+  if (p.findOcclusions && !porh && p.segments != StudySegmentsMode::kMarkers)
+    return "--find-occlusions goes with --measures porh or --segments markers";
+  for (const std::string& text : parsed.allValues.count("occlusion") ? parsed.allValues.at("occlusion")
+                                                                     : std::vector<std::string>()) {
+    const std::optional<TimeInterval> interval = ParseTimeInterval(text);
+    if (!interval) return "--occlusion needs START:END seconds, 0 <= START < END, not '" + EscapeBytes(text) + "'";
+    p.occlusions.push_back(*interval);
+  }
+  if (!p.occlusions.empty() && !porh) return "--occlusion goes with --measures porh";
+  if (!p.occlusions.empty() && p.findOcclusions) return "give either --occlusion or --find-occlusions";
+  if (const auto error = ReadIntervalOrName(parsed, "baseline", p.baseline, p.baselineName)) return error;
+  if (parsed.has("baseline") && !porh && !heating) return "--baseline goes with --measures porh or heating";
+  if (const auto error = ReadIntervalOrName(parsed, "max", p.maximum, p.maximumName)) return error;
+  if (parsed.has("max") && !heating) return "--max goes with --measures heating";
+  const std::vector<std::string> phases =
+      parsed.allValues.count("heating") ? parsed.allValues.at("heating") : std::vector<std::string>();
+  if (!phases.empty() && !heating) return "--heating goes with --measures heating";
+  for (const std::string& text : phases) {
+    std::optional<TimeInterval> interval;
+    std::string name;
+    ParsedArgs one;
+    one.values["heating"] = text;
+    if (const auto error = ReadIntervalOrName(one, "heating", interval, name)) return error;
+    if (interval) {
+      p.heating.push_back(*interval);
+    } else if (phases.size() > 1) {
+      return "--heating takes START:END intervals (several) or one segment name, not '" + EscapeBytes(text) + "'";
+    } else {
+      p.heatingName = name;
+    }
+  }
+  return std::nullopt;
+}
+
+// The protocol of a flux record: its conditions, occlusions, heating phases, baseline and maximum, as the
+// settings ask, from the manifest's markers file (else the record's own markers and its sidecar). Reports a
+// fault on `context` and gives false.
+bool ResolveProtocol(CliContext& context, CommonOptions& common, const ParsedArgs& base,
+                     const StudySettings& settings, const StudyEntry& entry, const std::string& path,
+                     const SignalRecord& record, const InputDetails& details, StudyRecord& out) {
+  const StudyProtocolSettings& p = settings.protocol;
+  ParsedArgs parsed = base;
+  parsed.values.erase("markers");
+  parsed.allValues.erase("markers");
+  if (!entry.markers.empty()) parsed.values["markers"] = entry.markers;
+  int status = kExitSuccess;
+  const double durationS = static_cast<double>(record.values.size()) / common.sampleRateHz;
+  if (p.segments == StudySegmentsMode::kMarkers) {
+    // What analyze --segments markers takes, to the letter.
+    const std::optional<std::vector<Segment>> segments =
+        ReadSegments(context, common, parsed, path, record, details, status);
+    if (!segments) return false;
+    out.segments = *segments;
+  } else if (p.segments == StudySegmentsMode::kGiven) {
+    out.segments = p.givenSegments;
+  }
+  std::optional<std::vector<Segment>> markerSegments;
+  auto ofMarkers = [&]() -> const std::vector<Segment>* {
+    if (!markerSegments) {
+      const auto markers = RecordMarkers(context, common, parsed, path, record, details, status);
+      if (!markers) return nullptr;
+      markerSegments = MarkerSegments(*markers, durationS);
+    }
+    return &*markerSegments;
+  };
+  // A named interval is a segment of the conditions when there are, else of the markers.
+  auto named = [&]() { return p.segments != StudySegmentsMode::kWhole ? &out.segments : ofMarkers(); };
+  auto interval = [&](const std::optional<TimeInterval>& given, const std::string& name, const char* option,
+                      std::optional<TimeInterval>& into) {
+    if (given || name.empty()) {
+      into = given;
+      return true;
+    }
+    const std::vector<Segment>* segments = named();
+    if (!segments) return false;
+    into = NamedInterval(*segments, name);
+    if (!into) InputError(context, EscapeBytes(path, true) + ": no segment '" + EscapeBytes(name) + "' for " + option);
+    return into.has_value();
+  };
+  const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
+  if ((porh || heating) && !interval(p.baseline, p.baselineName, "--baseline", out.baseline)) return false;
+  if (porh) {
+    if (!p.occlusions.empty()) {
+      out.occlusions = p.occlusions;
+    } else if (p.findOcclusions) {
+      OcclusionFinderOptions finder = p.finder;
+      finder.sampleRateHz = common.sampleRateHz;
+      const auto found = FindRecordOcclusions(context, path, record, finder, status);
+      if (!found) return false;
+      for (const FoundOcclusion& o : *found) out.occlusions.push_back({o.startS, o.endS});
+    } else {
+      const std::vector<Segment>* segments = ofMarkers();
+      if (!segments) return false;
+      for (const Segment& segment : *segments)
+        if (Lower(segment.name).rfind("occlusion", 0) == 0) out.occlusions.push_back({segment.startS, segment.endS});
+    }
+  }
+  if (heating) {
+    if (!interval(p.maximum, p.maximumName, "--max", out.maximum)) return false;
+    for (std::size_t i = 0; i < p.heating.size(); ++i)
+      out.heating.push_back({p.heating.size() == 1 ? "heating" : "heating " + std::to_string(i + 1),
+                             p.heating[i].startS, p.heating[i].endS});
+    if (p.heating.empty()) {
+      const std::vector<Segment>* segments = named();
+      if (!segments) return false;
+      for (const Segment& segment : *segments)
+        if (segment.name == p.heatingName) out.heating.push_back(segment);
+      if (out.heating.empty()) {
+        InputError(context, EscapeBytes(path, true) + ": no segment '" + EscapeBytes(p.heatingName) +
+                                "' for the heating measures (--heating START:END|NAME)");
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 std::string ReadText(const std::string& path, bool& ok) {
@@ -97,6 +278,10 @@ std::string StudyErrorText(const StudyError& error) {
       return path + ": its rate differs from the BF record of manifest line " + std::to_string(error.otherLine);
     case StudyErrorKind::kWrite: return path + ": " + error.message;
     case StudyErrorKind::kStopped: return "stopped";
+    case StudyErrorKind::kMeasure:
+      if (error.measure.kind == MeasureErrorKind::kNonFiniteSample)
+        return path + ": sample " + std::to_string(error.measure.sample + 1) + " is not a finite number";
+      return path + ": the record cannot be measured";
   }
   return "failed";
 }
@@ -259,11 +444,13 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     return RunMerge(std::vector<std::string>(args.begin() + 1, args.end()), context);
   CommandLine line;
   if (const auto done = ParseCommandLine(args, context, kName, StudyOptionDefs(),
-        "study MANIFEST.csv --out DIR [--measures bands,coherence] [--shard K/N] [analysis and coherence options]\n"
+        "study MANIFEST.csv --out DIR [--measures bands,coherence,porh,heating] [--segments markers|NAME:START:END,"
+        "...|FILE.csv] [--shard K/N] [analysis, coherence, segment and response options]\n"
         "       kelvora-cli study merge DIR... --out DIR",
         "Runs the measures on every recording of MANIFEST.csv (header subject,group,condition,file,bf_file and\n"
         "optionally column, channel, fs, markers; paths relative to the manifest's folder) on all cores, and\n"
-        "writes into DIR: rows.csv (subject,group,condition,segment,band,measure,value), summary.csv (n, median,\n"
+        "writes into DIR: rows.csv (subject,group,condition,segment,start_s,end_s,band,measure,value,note; a value\n"
+        "that cannot be taken is an empty cell with its note), summary.csv (n, median,\n"
         "quartiles by linear interpolation (type 7), mean, SD per group, condition, band and measure), tests.csv\n"
         "(Wilcoxon signed-rank for conditions within subjects, Mann-Whitney U for groups; two-sided p exact without\n"
         "ties up to n = 50, else normal with tie and continuity corrections; Holm over the bands of a measure;\n"
@@ -271,7 +458,17 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
         "Each recording's result is kept in DIR/results as it is done: a study run again computes only the\n"
         "recordings whose result is missing or was made with other settings or other files. A bad recording is\n"
         "reported with its manifest line and the others go on. Exit status: the number of failed recordings\n"
-        "(at most 125), 2 for bad usage.",
+        "(at most 125), 2 for bad usage.\n"
+        "--segments: each segment of a recording is a condition of its subject (condition/segment), its rows made\n"
+        "from the whole record's transform as analyze and coherence --segments make them. 'markers' takes the\n"
+        "segments between the markers of the flux record (bf_file of a pair, else file): the manifest's markers\n"
+        "file, else RECORD.markers.csv beside it, EDF+ annotations or a marker column (--marker-column); with\n"
+        "--find-occlusions the occlusions found cut them too.\n"
+        "porh: the measures of the porh command for each occlusion of the flux record (segment 'occlusion K'):\n"
+        "--occlusion START:END (repeated), --find-occlusions, else the markers' segments named occlusion...\n"
+        "heating: those of the heating command for each phase, --heating START:END (repeated) or the segments\n"
+        "named --heating NAME (default heating); --baseline and --max take START:END or a segment's name.\n"
+        "The markers files and these options are part of each result's digest.",
         line, InputCount::kOneOrMore))
     return *done;
   const ParsedArgs& parsed = line.parsed;
@@ -279,11 +476,14 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
   const auto out = parsed.value("out");
   if (!out || out->empty()) return UsageError(context, kName, "--out DIR is required");
   if (parsed.has("output")) return UsageError(context, kName, "the study goes to --out DIR, not --output");
-  if (parsed.has("segments") || parsed.has("markers"))
-    return UsageError(context, kName, "--segments and --markers are not available in this build");
+  if (parsed.has("markers"))
+    return UsageError(context, kName, "each recording's markers come from the manifest's markers column (or "
+                                      "RECORD.markers.csv beside its flux record), not from --markers");
 
   StudySettings settings;
   settings.programVersion = KELVORA_VERSION;
+  settings.notes.band = BandNoteText;
+  settings.notes.measures = MeasureNotesText;
   if (const auto text = parsed.value("measures")) {
     const MeasureListParse measures = ParseStudyMeasures(*text);
     if (!measures.ok()) {
@@ -308,6 +508,8 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
   if (const auto error = ReadAnalysisOptions(parsed, line.options.sampleRateHz, settings.analysis))
     return UsageError(context, kName, *error);
   if (const auto error = ReadCoherenceOptions(parsed, settings.coherence)) return UsageError(context, kName, *error);
+  if (const auto error = ReadProtocolOptions(parsed, line.options, settings))
+    return UsageError(context, kName, *error);
   int workers = HardwareThreadCount();
   if (parsed.has("threads")) workers = std::min(workers, std::max(1, settings.analysis.threads));
   settings.analysis.threads = 0;
@@ -339,7 +541,7 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
                                               ": the coherence measure needs a bf_file");
   }
 
-  {
+  if (Has(settings, StudyMeasure::kBands) || Has(settings, StudyMeasure::kCoherence)) {
     // The bands outside the analysed range at the first recording's rate are left out of every table.
     AnalysisOptions first = settings.analysis;
     first.sampleRateHz = entries.front().fs.value_or(line.options.sampleRateHz);
@@ -348,7 +550,8 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
   }
   const CommonOptions common = line.options;
   const DecimalFormat format = context.format;
-  StudyLoader loader = [common, format](const StudyEntry& entry, bool bloodFlow) {
+  const StudySettings protocolSettings = settings;
+  StudyLoader loader = [common, format, parsed, protocolSettings](const StudyEntry& entry, bool bloodFlow) {
     std::ostringstream quiet, errors;
     CliContext own{quiet, errors, format};
     CommonOptions options = common;
@@ -362,18 +565,28 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     if (!entry.channel.empty()) options.reading.channels = {entry.channel};
     int status = kExitSuccess;
     const std::string& path = bloodFlow ? entry.bfFile : entry.file;
-    const auto record = LoadInput(own, options, path, entry.paired() && !bloodFlow, status);
-    StudyLoadResult result;
-    if (record) {
-      result.record = StudyRecord{record->values, options.sampleRateHz};
-    } else {
+    InputDetails details;
+    const auto record = LoadInput(own, options, path, entry.paired() && !bloodFlow, status, &details);
+    auto firstError = [&errors]() {
       std::string message = errors.str();
       const std::string prefix = "kelvora-cli: ";
       if (message.rfind(prefix, 0) == 0) message = message.substr(prefix.size());
       while (!message.empty() && message.back() == '\n') message.pop_back();
       const std::size_t newline = message.find('\n');
-      result.message = newline == std::string::npos ? message : message.substr(0, newline);
+      return newline == std::string::npos ? message : message.substr(0, newline);
+    };
+    StudyLoadResult result;
+    if (!record) {
+      result.message = firstError();
+      return result;
     }
+    result.record.emplace();
+    result.record->values = record->values;
+    result.record->sampleRateHz = options.sampleRateHz;
+    // The flux record (BF of a pair) carries the protocol.
+    if ((bloodFlow || !entry.paired()) &&
+        !ResolveProtocol(own, options, parsed, protocolSettings, entry, path, *record, details, *result.record))
+      result.protocolError = firstError();
     return result;
   };
 

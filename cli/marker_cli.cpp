@@ -169,6 +169,37 @@ std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusio
   return markers;
 }
 
+std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const CommonOptions& common,
+                                                 const ParsedArgs& parsed, const std::string& path,
+                                                 const SignalRecord& record, const InputDetails& details,
+                                                 int& exitStatus) {
+  std::optional<std::vector<Marker>> markers = GatherMarkers(context, common, parsed, path, details, exitStatus);
+  if (!markers || !parsed.has("find-occlusions")) return markers;
+  OcclusionFinderOptions options;
+  if (const auto error = ReadOcclusionFinderOptions(parsed, common.sampleRateHz, options)) {
+    exitStatus = UsageError(context, "", *error);
+    return std::nullopt;
+  }
+  const auto found = FindRecordOcclusions(context, path, record, options, exitStatus);
+  if (!found) return std::nullopt;
+  const std::vector<Marker> more = OcclusionMarkers(*found);
+  markers->insert(markers->end(), more.begin(), more.end());
+  return markers;
+}
+
+SegmentReadResult ReadGivenSegments(const std::string& text) {
+  const bool file = EndsWithCsv(text) || (text.find(':') == std::string::npos);
+  return file ? ReadSegmentTable(text) : ParseSegmentList(text);
+}
+
+std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS) {
+  std::vector<Segment> segments = SegmentsFromMarkers(markers, durationS);
+  const std::vector<Marker> sorted = SortedByTime(markers);
+  for (Segment& segment : segments)
+    if (segment.name.empty()) segment.name = "before " + sorted.front().label;
+  return segments;
+}
+
 OptionDef SegmentsOptionDef() {
   return {"segments", 0, "markers|NAME:START:END,...|FILE.csv",
           "per-segment tables: between the record's markers, typed intervals in seconds, or a name,start_s,end_s "
@@ -183,31 +214,16 @@ std::optional<std::vector<Segment>> ReadSegments(CliContext& context, const Comm
   if (!text) return std::vector<Segment>();
   const double durationS = static_cast<double>(record.values.size()) / common.sampleRateHz;
   if (*text == "markers") {
-    std::optional<std::vector<Marker>> markers = GatherMarkers(context, common, parsed, path, details, exitStatus);
+    const std::optional<std::vector<Marker>> markers =
+        RecordMarkers(context, common, parsed, path, record, details, exitStatus);
     if (!markers) return std::nullopt;
-    if (parsed.has("find-occlusions")) {
-      OcclusionFinderOptions options;
-      if (const auto error = ReadOcclusionFinderOptions(parsed, common.sampleRateHz, options)) {
-        exitStatus = UsageError(context, "", *error);
-        return std::nullopt;
-      }
-      const auto found = FindRecordOcclusions(context, path, record, options, exitStatus);
-      if (!found) return std::nullopt;
-      const std::vector<Marker> more = OcclusionMarkers(*found);
-      markers->insert(markers->end(), more.begin(), more.end());
-    }
     if (markers->empty()) {
       exitStatus = InputError(context, EscapeBytes(path, true) + ": --segments markers: the record has no markers");
       return std::nullopt;
     }
-    std::vector<Segment> segments = SegmentsFromMarkers(*markers, durationS);
-    const std::vector<Marker> sorted = SortedByTime(*markers);
-    for (Segment& segment : segments)
-      if (segment.name.empty()) segment.name = "before " + sorted.front().label;
-    return segments;
+    return MarkerSegments(*markers, durationS);
   }
-  const bool file = EndsWithCsv(*text) || (text->find(':') == std::string::npos);
-  const SegmentReadResult read = file ? ReadSegmentTable(*text) : ParseSegmentList(*text);
+  const SegmentReadResult read = ReadGivenSegments(*text);
   if (!read.ok()) {
     exitStatus = InputError(context, MarkerFileErrorText(*read.error));
     return std::nullopt;

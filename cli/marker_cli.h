@@ -38,6 +38,19 @@ std::optional<std::vector<FoundOcclusion>> FindRecordOcclusions(CliContext& cont
 // Two markers per found occlusion (source found): "occlusion K" at its start and "recovery K" at its end.
 std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions);
 
+// GatherMarkers, then with --find-occlusions the markers of the occlusions found (OcclusionMarkers) after them.
+std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const CommonOptions& common,
+                                                 const ParsedArgs& parsed, const std::string& path,
+                                                 const SignalRecord& record, const InputDetails& details,
+                                                 int& exitStatus);
+// The segments of the markers of a record of durationS seconds (SegmentsFromMarkers), the stretch before the
+// first marker named "before LABEL".
+std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS);
+
+// The segments of a --segments value other than markers: a name,start_s,end_s file (a name ending in .csv or
+// without ':'), else NAME:START:END,...
+SegmentReadResult ReadGivenSegments(const std::string& text);
+
 // --segments markers|NAME:START:END,...|FILE.csv.
 OptionDef SegmentsOptionDef();
 // The segments of a record of durationS seconds that --segments asks for (nothing when it is not given): of the

@@ -41,15 +41,15 @@ inline std::string RunStudyFilesInput(const std::uint8_t* data, std::size_t size
     std::string again = result->header + "\n";
     for (const auto& [digest, path] : result->inputs) again += "# input " + digest + " " + path + "\n";
     again += kStudyRowsCsvHeader;
-    for (const StudyRow& row : result->rows)
-      again += CsvField(row.subject) + ',' + CsvField(row.group) + ',' + CsvField(row.condition) + ',' +
-               CsvField(row.segment) + ',' + CsvField(row.band) + ',' + CsvField(row.measure) + ',' +
-               CsvNumber(row.value) + '\n';
+    for (const StudyRow& row : result->rows) again += StudyRowCsvLine(row);
     const auto reread = ParseStudyResult(again);
     Check(reread.has_value());
     Check(reread->rows.size() == result->rows.size());
     for (std::size_t i = 0; i < result->rows.size(); ++i) {
       Check(reread->rows[i].value == result->rows[i].value);
+      Check(reread->rows[i].hasValue == result->rows[i].hasValue && reread->rows[i].note == result->rows[i].note);
+      Check(reread->rows[i].startS == result->rows[i].startS && reread->rows[i].endS == result->rows[i].endS);
+      Check(result->rows[i].hasValue || !result->rows[i].note.empty());
       Check(reread->rows[i].subject == result->rows[i].subject && reread->rows[i].band == result->rows[i].band);
     }
   }

@@ -124,9 +124,9 @@ TEST(StudyCommand, RefusesABadManifestRowWithItsLine) {
   const CliRun unknown = Cli({"study", dir.write("u.csv", "subject,file,weight\nA,t.txt,3\n"), "--out", dir.file("o")});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("line 1: unknown column 'weight'"), std::string::npos) << unknown.err;
-  const CliRun porh = Cli({"study", manifest, "--out", dir.file("o"), "--measures", "bands,porh"});
-  EXPECT_EQ(porh.status, 2);
-  EXPECT_NE(porh.err.find("porh is not available in this build"), std::string::npos) << porh.err;
+  const CliRun heating = Cli({"study", manifest, "--out", dir.file("o"), "--measures", "bands,porh", "--heating", "0:60"});
+  EXPECT_EQ(heating.status, 2);
+  EXPECT_NE(heating.err.find("--heating goes with --measures heating"), std::string::npos) << heating.err;
 }
 
 TEST(StudyCommand, ABadRecordingIsReportedAndTheOthersGoOn) {
@@ -141,8 +141,8 @@ TEST(StudyCommand, ABadRecordingIsReportedAndTheOthersGoOn) {
   EXPECT_NE(run.err.find("m.csv:3: "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("m.csv:4: "), std::string::npos) << run.err;
   const std::string rows = TempDir::read(dir.file("out/rows.csv"));
-  EXPECT_NE(rows.find("\nA,,,whole,slow,amplitude,"), std::string::npos) << rows;
-  EXPECT_NE(rows.find("\nD,,,whole,slow,amplitude,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("\nA,,,whole,,,slow,amplitude,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("\nD,,,whole,,,slow,amplitude,"), std::string::npos) << rows;
 }
 
 }  // namespace
