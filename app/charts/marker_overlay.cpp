@@ -3,6 +3,7 @@
 #include <QAreaSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QScatterSeries>
 
 #include <cctype>
@@ -28,7 +29,48 @@ void Attach(PlotView* chart, QAbstractSeries* series) {
 
 }  // namespace
 
-void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double durationS) {
+std::vector<Segment> RecordSegments(const std::vector<Marker>& markers, double durationS, const std::string& beforeWord) {
+  std::vector<Marker> kept;
+  for (const Marker& marker : markers)
+    if (marker.source != MarkerSource::kFound) kept.push_back(marker);
+  if (kept.empty() || !(durationS > 0.0)) return {};
+  std::vector<Segment> segments = SegmentsFromMarkers(kept, durationS);
+  const std::vector<Marker> sorted = SortedByTime(kept);
+  for (Segment& segment : segments)
+    if (segment.name.empty()) segment.name = beforeWord + " " + sorted.front().label;
+  return segments;
+}
+
+void PaintMarkers(QPainter& painter, const QRect& plot, double spanS, const std::vector<Marker>& markers,
+                  const std::vector<Segment>& segments) {
+  if (!(spanS > 0.0) || plot.width() <= 0) return;
+  painter.save();
+  painter.setClipRect(plot);
+  auto xOf = [&](double s) { return plot.left() + plot.width() * s / spanS; };
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const double a = xOf(segments[i].startS), b = xOf(segments[i].endS);
+    painter.fillRect(QRectF(a, plot.top(), b - a, plot.height()),
+                     i % 2 == 0 ? QColor(0xff, 0xff, 0xff, 40) : QColor(0x00, 0x00, 0x00, 40));
+  }
+  QFont font = painter.font();
+  font.setPointSizeF(7.5);
+  painter.setFont(font);
+  const QFontMetrics metrics(font);
+  for (const Marker& marker : markers) {
+    const double x = xOf(marker.timeS);
+    const bool proposal = marker.source == MarkerSource::kFound;
+    painter.setPen(QPen(proposal ? QColor(0xff, 0x90, 0x20) : QColor(Qt::white), 1.5, Qt::DashLine));
+    painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    const QString label = QString::fromStdString(marker.label);
+    const QRectF box(x + 2, plot.top() + 2, metrics.horizontalAdvance(label) + 4, metrics.height());
+    painter.fillRect(box, QColor(0, 0, 0, 130));
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, label);
+  }
+  painter.restore();
+}
+
+void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double durationS, int selected) {
   for (QAbstractSeries* series : chart->chart()->series()) {
     if (series->objectName().startsWith(kPrefix)) {
       chart->chart()->removeSeries(series);
@@ -37,7 +79,7 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
   }
   if (markers.empty()) return;
   const double low = chart->axisY()->min(), high = chart->axisY()->max();
-  const std::vector<Segment> segments = SegmentsFromMarkers(markers, durationS);
+  const std::vector<Segment> segments = RecordSegments(markers, durationS, std::string());
   for (std::size_t i = 0; i < segments.size(); ++i) {
     auto* upper = new QLineSeries(chart->chart());
     auto* lower = new QLineSeries(chart->chart());
@@ -54,8 +96,10 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
     const double x = markers[i].timeS / 60.0;
     auto* line = new QLineSeries(chart->chart());
     line->setObjectName(kPrefix + QStringLiteral("Line%1").arg(i));
-    QPen pen(QColor(0x60, 0x60, 0x60));
+    const bool proposal = markers[i].source == MarkerSource::kFound;
+    QPen pen(proposal ? QColor(0xe0, 0x70, 0x00) : QColor(0x60, 0x60, 0x60));
     pen.setStyle(Qt::DashLine);
+    pen.setWidthF(static_cast<int>(i) == selected ? 2.5 : 1.0);
     line->setPen(pen);
     line->append({QPointF(x, low), QPointF(x, high)});
     Attach(chart, line);
