@@ -257,7 +257,6 @@ void AnalysisPage::buildControls() {
   m_depthChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisDepth"), pairCharts);
   for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
     chart->setBottomTitle(QStringLiteral("f, Hz"));
-    chart->setMinimumHeight(150);
     // Three charts share the height: thin margins, and the legend beside the plot, so that each plot keeps room
     // for its axis titles and labels.
     chart->chart()->setMargins(QMargins(2, 2, 2, 2));
@@ -286,7 +285,7 @@ void AnalysisPage::buildControls() {
   right->addWidget(m_tables);
   right->setStretchFactor(0, 3);
   right->setStretchFactor(1, 2);
-  right->setSizes({480, 320});
+  right->setSizes({330, 470});
   split->addWidget(left);
   split->addWidget(right);
   split->setStretchFactor(0, 1);
@@ -395,6 +394,8 @@ void AnalysisPage::showMode() {
   m_seed->setVisible(!single);
   m_moda->setVisible(!single);
   m_btnUseDepth->setVisible(!single);
+  // The pair's three charts, hidden in the stack in single mode, would make the one curve as tall as they are.
+  for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) chart->setMinimumHeight(single ? 0 : 150);
   m_customBands->setEnabled(m_bands->currentIndex() == 2);
   m_rate->setEnabled(single ? source == Source::File : pairFiles);
   if (single) {
@@ -789,7 +790,8 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   const Source source = static_cast<Source>(m_source->currentIndex());
   showRecord(input, flux, source == Source::File ? static_cast<int>(FileSlot::Single) : -1, [](double v) { return v; });
   m_curves->setCurrentIndex(0);
-  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
+  // The band, segment and response tables need more room than the one curve.
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({330, 470});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(m_resultLabel);
   m_signalChart->chart()->legend()->setVisible(false);
@@ -835,7 +837,7 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   }
   m_curves->setCurrentIndex(1);
   // The three curve charts need the height more than the few band rows.
-  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({560, 270});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({700, 900});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
   m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));

@@ -47,6 +47,8 @@ MarkerEditor::MarkerEditor(AppContext* context, PlotView* chart, QWidget* parent
   m_btnAccept = NamedButton("BtnAcceptProposals", QString(), this);
   m_btnDiscard = NamedButton("BtnDiscardProposals", QString(), this);
   m_note = NamedLabel("LabelMarkerNote", QString(), this);
+  m_note->setMinimumWidth(80);
+  m_note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // its text is cut to the room it has
   m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnSave, m_btnFind, m_thresholdLabel, m_threshold,
                                                     m_minimumLabel, m_minimum, m_btnAccept, m_btnDiscard})
@@ -82,7 +84,12 @@ void MarkerEditor::showNote(const QString& text) {
   const QString shown = text.isEmpty() ? MarkerText(M::kHint, m_context->language()) : text;
   // The note is one line beside the buttons: a long one is cut with an ellipsis and whole in the tool tip.
   m_note->setToolTip(shown);
-  m_note->setText(m_note->fontMetrics().elidedText(shown, Qt::ElideRight, std::max(80, m_note->width())));
+  m_note->setText(m_note->fontMetrics().elidedText(shown, Qt::ElideRight, std::max(80, m_note->width() - 4)));
+}
+
+void MarkerEditor::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  showNote(m_noteText);  // cut to the new width
 }
 
 void MarkerEditor::setRecord(const QString& path, double durationS, double rateHz, std::vector<Marker> markers,

@@ -64,6 +64,7 @@ class MarkerEditor : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   double timeAt(const QPoint& viewportPoint) const;

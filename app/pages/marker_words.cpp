@@ -14,8 +14,8 @@ QString MarkerText(MarkerWord word, Language language) {
     case M::kAccept: return t("Accept", "Принять");
     case M::kDiscard: return t("Discard", "Отклонить");
     case M::kHint:
-      return t("Ctrl+click adds a marker; drag moves it; double-click renames; Delete removes",
-               "Ctrl+щелчок добавляет метку; перетаскивание двигает; двойной щелчок переименовывает; Delete удаляет");
+      return t("Ctrl+click: add a marker; drag: move; double-click: rename; Delete: remove",
+               "Ctrl+щелчок: новая метка; перетащить: сдвиг; двойной щелчок: имя; Delete: удалить");
     case M::kRename: return t("Rename marker...", "Переименовать метку...");
     case M::kDelete: return t("Delete marker", "Удалить метку");
     case M::kLabelTitle: return t("Marker", "Метка");
@@ -23,7 +23,7 @@ QString MarkerText(MarkerWord word, Language language) {
     case M::kDefaultLabel: return t("Marker %1", "Метка %1");
     case M::kOcclusionLabel: return t("occlusion %1", "окклюзия %1");
     case M::kRecoveryLabel: return t("recovery %1", "восстановление %1");
-    case M::kBefore: return t("before", "до");
+    case M::kBefore: return t("before", "до метки");
     case M::kNoRecord: return t("No record is shown: open a file and run the calculation first",
                                 "Запись не показана: откройте файл и выполните расчёт");
     case M::kNoFile: return t("The markers are kept beside a record file; this record has none",

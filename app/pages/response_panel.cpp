@@ -47,13 +47,13 @@ ResponsePanel::ResponsePanel(PlotView* chart, QWidget* parent) : QWidget(parent)
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  layout->addWidget(m_table, 3);
+  layout->addWidget(m_table, 1);
   m_notes = new QLabel(this);
   m_notes->setObjectName(QStringLiteral("LabelAnalysisResponseNotes"));
   m_notes->setWordWrap(true);
   m_notes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(m_notes, 1);
+  layout->addWidget(m_notes, 0);
   clear(Language::English);
 }
 

@@ -44,6 +44,7 @@ SegmentTable::SegmentTable(QWidget* parent) : QWidget(parent) {
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->verticalHeader()->hide();
+  m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);  // many rows: compact
   m_table->horizontalHeader()->setStretchLastSection(false);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   layout->addWidget(m_table, 1);

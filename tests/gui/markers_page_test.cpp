@@ -3,6 +3,8 @@
 // record built with one occlusion; the per-segment band table and the response panel against the library.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include <memory>
 
 #include "analysis/hyperaemia_measures.h"
+#include "analysis/occlusion_finder.h"
 #include "analysis/record_analysis.h"
 #include "charts/plot_view.h"
 #include "formats/marker_file.h"
@@ -75,6 +78,7 @@ class MarkersPageTest : public QObject {
   void cleanup();
   void markersAreAddedMovedRenamedDeletedAndReadBackFromTheSidecar();
   void foundOcclusionGivesTheLibrarysSegmentTablesAndResponseMeasures();
+  void realFingerRecordShowsItsLoadingCyclesInBothLanguages();
 
  private:
   AnalysisPage* page() const { return m_window->analysisPage(); }
@@ -303,6 +307,61 @@ void MarkersPageTest::foundOcclusionGivesTheLibrarysSegmentTablesAndResponseMeas
   shoot("segments");
   find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
   shoot("response");
+}
+
+// A real finger recording with four loading phases (PREVAIL 008): in each language the window proposes the four
+// occlusions the library finds in the file as read by the library, named in that language; accepted and run,
+// they give nine segments and four response columns, each with its peak. Skipped without the data folder.
+void MarkersPageTest::realFingerRecordShowsItsLoadingCyclesInBothLanguages() {
+  const QString source = QStringLiteral(KELVORA_SHARED_DATA_DIR "/ldf_PREVAIL008_j1_1.txt");
+  if (!QFileInfo::exists(source)) QSKIP("the shared data folder is absent");
+  QFile file(source);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  std::vector<double> flux;
+  for (const QByteArray& line : file.readAll().split('\n'))
+    if (!line.trimmed().isEmpty()) flux.push_back(line.trimmed().toDouble());
+  OcclusionFinderOptions options;
+  options.sampleRateHz = kRate;
+  const OcclusionFinderResult found = FindOcclusions(flux, options);
+  QVERIFY(found.ok());
+  QCOMPARE(found.occlusions.size(), std::size_t(4));
+  for (const bool russian : {false, true}) {
+    m_window->findChild<QAction*>(russian ? QStringLiteral("N2") : QStringLiteral("English1"))->trigger();
+    const QString path = m_dir->filePath(russian ? QStringLiteral("ru/ldf_PREVAIL008_j1_1.txt")
+                                                 : QStringLiteral("en/ldf_PREVAIL008_j1_1.txt"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(QFile::copy(source, path));
+    run(path);
+    QTest::mouseClick(find<QPushButton>("BtnFindOcclusions"), Qt::LeftButton);
+    MarkerEditor* editor = page()->markerEditor();
+    QCOMPARE(editor->markers().size(), 2 * found.occlusions.size());
+    for (std::size_t k = 0; k < found.occlusions.size(); ++k) {
+      QCOMPARE(editor->markers()[2 * k].timeS, found.occlusions[k].startS);
+      QCOMPARE(editor->markers()[2 * k + 1].timeS, found.occlusions[k].endS);
+    }
+    QCOMPARE(QString::fromStdString(editor->markers()[0].label),
+             russian ? QStringLiteral("окклюзия 1") : QStringLiteral("occlusion 1"));
+    QTest::mouseClick(find<QPushButton>("BtnAcceptProposals"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
+    m_window->runner()->waitForIdle();
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+    QCOMPARE(page()->result()->segments.size(), std::size_t(9));
+    QCOMPARE(page()->responsePanel()->porh().rows.size(), std::size_t(4));
+    for (const PorhMeasures& m : page()->responsePanel()->porh().rows) QVERIFY(m.peak && m.baseline);
+    QCOMPARE(page()->responsePanel()->table()->columnCount(), 4);
+    const QByteArray folder = qgetenv("KELVORA_SHOTS");
+    if (folder.isEmpty()) continue;
+    auto* tabs = find<QTabWidget>("TabsAnalysisTables");
+    for (int tab : {1, 2}) {
+      tabs->setCurrentIndex(tab);
+      QCoreApplication::processEvents();
+      m_window->grab().save(QString::fromLocal8Bit(folder) + (tab == 1 ? QStringLiteral("/prevail_segments_")
+                                                                        : QStringLiteral("/prevail_response_")) +
+                            (russian ? QStringLiteral("ru.png") : QStringLiteral("en.png")));
+    }
+    tabs->setCurrentIndex(0);
+  }
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
 }
 
 QTEST_MAIN(MarkersPageTest)
