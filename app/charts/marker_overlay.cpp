@@ -73,7 +73,7 @@ void PaintMarkers(QPainter& painter, const QRect& plot, double spanS, const std:
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const double a = xOf(segments[i].startS), b = xOf(segments[i].endS);
     painter.fillRect(QRectF(a, plot.top(), b - a, plot.height()),
-                     i % 2 == 0 ? QColor(0xff, 0xff, 0xff, 40) : QColor(0x00, 0x00, 0x00, 40));
+                     i % 2 == 0 ? QColor(0xff, 0xff, 0xff, 36) : QColor(0x00, 0x00, 0x00, 26));
   }
   QFont font = painter.font();
   font.setPointSizeF(7.5);
@@ -128,7 +128,7 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
     area->setBrush(i % 2 == 0 ? QColor(0x40, 0x90, 0x40, 36) : QColor(0x40, 0x60, 0xc0, 36));
     Attach(chart, area);
   }
-  QFont labelFont = chart->font();
+  QFont labelFont = QScatterSeries().pointLabelsFont();  // the labels' own font, as drawn below
   labelFont.setPointSizeF(7.5);
   const QFontMetrics labelMetrics(labelFont);
   const double secondsPerPixel = (chart->axisX()->max() - chart->axisX()->min()) * 60.0 /

@@ -221,6 +221,7 @@ void AnalysisPage::buildControls() {
   layout->addLayout(markerRow);
   split->setObjectName(QStringLiteral("SplitterAnalysis"));
   auto* left = new QSplitter(Qt::Vertical, split);
+  left->setObjectName(QStringLiteral("SplitterAnalysisLeft"));
   m_signalChart = new PlotView(QStringLiteral("ChartAnalysisSignal"), left);
   m_signalChart->setTitle(QStringLiteral("Signal"));
   m_signalChart->setBottomTitle(QStringLiteral("t, min"));
@@ -839,6 +840,8 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
   // The three curve charts need the height more than the few band rows.
   if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({560, 270});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({700, 900});
+  // The coherence map under the scalogram gets a share of the height (it was hidden when the sizes were set).
+  if (auto* left = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisLeft"))) left->setSizes({240, 300, 220});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
   m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));
   m_signalChart->chart()->legend()->setAlignment(Qt::AlignRight);
@@ -1010,14 +1013,16 @@ QStringList AnalysisPage::reportLines() const {
                       QStringLiteral("-") + number(segment.segment.endS) + QStringLiteral(" s");
     lines << MarkerText(MarkerWord::kSegmentsLine, language) + segments.join(QStringLiteral(", ")) +
                  (m_segmentsOutdated ? MarkerText(MarkerWord::kMarkersOutdated, language) : QString());
+    lines << MarkerText(MarkerWord::kSegmentTableLine, language);
     for (const SegmentAnalysis& segment : r.segments) {
       QStringList cells;
       for (const BandRow& row : segment.table.rows)
         cells << AnalysisBandName(row.band, language) + QStringLiteral(" ") +
-                     (row.amplitude ? number(*row.amplitude) : QStringLiteral("-")) + QStringLiteral(" (") +
-                     number(100.0 * row.coverage) + QStringLiteral(" %)");
-      lines << MarkerText(MarkerWord::kSegmentTableLine, language) + QString::fromStdString(segment.segment.name) +
-                   QStringLiteral(": ") + cells.join(QStringLiteral(", "));
+                     (row.amplitude ? number(*row.amplitude) : QStringLiteral("-")) +
+                     (row.coverage < 1.0 ? QStringLiteral(" (") + number(100.0 * row.coverage) + QStringLiteral(" %)")
+                                         : QString());
+      lines << QStringLiteral("  ") + QString::fromStdString(segment.segment.name) + QStringLiteral(": ") +
+                   cells.join(QStringLiteral(", "));
     }
   }
   if (p.pair) {
@@ -1092,7 +1097,8 @@ bool AnalysisPage::writeReport(const QString& name) {
   const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
   PdfReport report;
   report.title = QStringLiteral("Kelvora - Analysis");
-  report.textPercent = 14;
+  // The segments' lines need room of their own below the pictures.
+  report.textPercent = m_result->segments.empty() ? 14 : 34;
   std::vector<QWidget*> cells = {m_signalChart, m_coherence ? static_cast<QWidget*>(m_coherenceChart) : m_spectrumChart,
                                  m_scalogram};
   if (m_coherence) {

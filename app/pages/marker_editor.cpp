@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -60,6 +61,13 @@ MarkerEditor::MarkerEditor(AppContext* context, PlotView* chart, QWidget* parent
   connect(m_btnAccept, &QPushButton::clicked, this, &MarkerEditor::acceptProposals);
   connect(m_btnDiscard, &QPushButton::clicked, this, &MarkerEditor::discardProposals);
   connect(m_context, &AppContext::languageChanged, this, &MarkerEditor::retranslate);
+  // The labels' rows depend on the plot's width: a new width (a resize, the pair's legend) lays them out again.
+  connect(m_chart->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+    if (!hasRecord() || std::abs(area.width() - m_drawnWidth) < 2.0) return;
+    QTimer::singleShot(0, this, [this] {
+      if (hasRecord() && m_dragging < 0) redraw();
+    });
+  });
   m_chart->viewport()->installEventFilter(this);
   m_chart->installEventFilter(this);
   m_chart->setFocusPolicy(Qt::StrongFocus);
@@ -122,7 +130,9 @@ void MarkerEditor::redraw() {
                                      [](const Marker& m) { return m.source == MarkerSource::kFound; });
   m_btnAccept->setEnabled(proposals);
   m_btnDiscard->setEnabled(proposals);
-  if (record) ShowMarkers(m_chart, m_markers, m_durationS, m_selected);
+  if (!record) return;
+  m_drawnWidth = m_chart->chart()->plotArea().width();
+  ShowMarkers(m_chart, m_markers, m_durationS, m_selected);
 }
 
 void MarkerEditor::changed() {

@@ -92,7 +92,8 @@ class MarkerEditor : public QWidget {
   std::vector<Marker> m_markers;
   int m_selected = -1;
   int m_dragging = -1;
-  bool m_dragMoved = false;  // a press and release without a move (a click, a double click) moves nothing
+  bool m_dragMoved = false;
+  double m_drawnWidth = 0.0;  // the plot area's width the labels were laid out for  // a press and release without a move (a click, a double click) moves nothing
   QString m_noteText;  // the last message of a save or a search; the hint when empty
 };
 

@@ -70,7 +70,9 @@ QString MarkerText(MarkerWord word, Language language) {
       return t("No occlusion or heating segment: find occlusions or name a marker \"occlusion\" or \"heating\"",
                "Нет сегментов окклюзии или нагрева: найдите окклюзии или назовите метку «окклюзия» или «нагрев»");
     case M::kSegmentsLine: return t("segments: ", "сегменты: ");
-    case M::kSegmentTableLine: return t("segment table: ", "таблица сегментов: ");
+    case M::kSegmentTableLine:
+      return t("segment band amplitudes (coverage when below 100 %):",
+               "амплитуды полос в сегментах (охват, когда меньше 100 %):");
   }
   return {};
 }
