@@ -1005,26 +1005,7 @@ QStringList AnalysisPage::reportLines() const {
     bands << AnalysisBandName(band, language) + QStringLiteral(" ") + number(band.range.low) + QStringLiteral("-") +
                  number(band.range.high);
   lines << QStringLiteral("bands, Hz: ") + bands.join(QStringLiteral(", "));
-  if (!r.segments.empty()) {
-    // The segments the run was made with, then each one's band table (what the segment tab shows).
-    QStringList segments;
-    for (const SegmentAnalysis& segment : r.segments)
-      segments << QString::fromStdString(segment.segment.name) + QStringLiteral(" ") + number(segment.segment.startS) +
-                      QStringLiteral("-") + number(segment.segment.endS) + QStringLiteral(" s");
-    lines << MarkerText(MarkerWord::kSegmentsLine, language) + segments.join(QStringLiteral(", ")) +
-                 (m_segmentsOutdated ? MarkerText(MarkerWord::kMarkersOutdated, language) : QString());
-    lines << MarkerText(MarkerWord::kSegmentTableLine, language);
-    for (const SegmentAnalysis& segment : r.segments) {
-      QStringList cells;
-      for (const BandRow& row : segment.table.rows)
-        cells << AnalysisBandName(row.band, language) + QStringLiteral(" ") +
-                     (row.amplitude ? number(*row.amplitude) : QStringLiteral("-")) +
-                     (row.coverage < 1.0 ? QStringLiteral(" (") + number(100.0 * row.coverage) + QStringLiteral(" %)")
-                                         : QString());
-      lines << QStringLiteral("  ") + QString::fromStdString(segment.segment.name) + QStringLiteral(": ") +
-                   cells.join(QStringLiteral(", "));
-    }
-  }
+  lines << SegmentReportLines(r, m_segmentsOutdated, language);
   if (p.pair) {
     lines << QStringLiteral("surrogate pairs: ") + QString::number(p.surrogatePairs) + QStringLiteral(", seed: ") +
                  QString::number(p.seed) +
@@ -1128,6 +1109,13 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
     case Export::Table:
       if (m_coherence) {
         text = CoherenceTableCsv(*m_coherence);
+      } else if (m_tables->currentWidget() == m_segmentTable && !m_result->segments.empty()) {
+        // The segment tab shown: its table, as analyze --segments writes it, from the segments of the run.
+        text = kSegmentBandTableCsvHeader;
+        for (const SegmentAnalysis& segment : m_result->segments)
+          text += SegmentBandTableCsvRows(m_resultLabel.toStdString(), segment, [language](const BandRow& row) {
+            return AnalysisNoteText(row.note, row.neededMinutes, language, '.').toStdString();
+          });
       } else {
         text = std::string(kBandTableCsvHeader) +
                BandTableCsvRows(m_resultLabel.toStdString(), m_result->table, [language](const BandRow& row) {

@@ -117,4 +117,28 @@ void SegmentTable::fill() {
   }
 }
 
+QStringList SegmentReportLines(const AnalysisResult& r, bool outdated, Language language) {
+  QStringList lines;
+  if (r.segments.empty()) return lines;
+  const auto number = [](double v) { return QString::number(v, 'g', 6); };
+  QStringList segments;
+  for (const SegmentAnalysis& segment : r.segments)
+    segments << QString::fromStdString(segment.segment.name) + QStringLiteral(" ") + number(segment.segment.startS) +
+                    QStringLiteral("-") + number(segment.segment.endS) + QStringLiteral(" s");
+  lines << MarkerText(MarkerWord::kSegmentsLine, language) + segments.join(QStringLiteral(", ")) +
+               (outdated ? MarkerText(MarkerWord::kMarkersOutdated, language) : QString());
+  lines << MarkerText(MarkerWord::kSegmentTableLine, language);
+  for (const SegmentAnalysis& segment : r.segments) {
+    QStringList cells;
+    for (const BandRow& row : segment.table.rows)
+      cells << AnalysisBandName(row.band, language) + QStringLiteral(" ") +
+                   (row.amplitude ? number(*row.amplitude) : QStringLiteral("-")) +
+                   (row.coverage < 1.0 ? QStringLiteral(" (") + number(100.0 * row.coverage) + QStringLiteral(" %)")
+                                       : QString());
+    lines << QStringLiteral("  ") + QString::fromStdString(segment.segment.name) + QStringLiteral(": ") +
+                 cells.join(QStringLiteral(", "));
+  }
+  return lines;
+}
+
 }  // namespace kelvora

@@ -1,6 +1,7 @@
 #pragma once
 // The band table of each segment of the Analysis page's result: one row per segment and band, with the
 // segment's name, start and end, and a filter that shows one segment or all of them.
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -37,5 +38,9 @@ class SegmentTable : public QWidget {
   std::shared_ptr<const AnalysisResult> m_result;
   Language m_language = Language::English;
 };
+
+// The report's lines of the result's segments: the segments the run was made with (with the out-of-date words
+// when the markers changed since), then each segment's band amplitudes. None without segments.
+QStringList SegmentReportLines(const AnalysisResult& result, bool outdated, Language language);
 
 }  // namespace kelvora

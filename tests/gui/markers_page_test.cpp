@@ -308,6 +308,13 @@ void MarkersPageTest::foundOcclusionGivesTheLibrarysSegmentTablesAndResponseMeas
   QVERIFY(page()->writeReport(m_dir->filePath(QStringLiteral("report.pdf"))));
   filter->setCurrentIndex(0);
   find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(1);
+  // "Table CSV" with the segment tab shown writes the per-segment table: a header and a line per segment and band.
+  const QString csv = m_dir->filePath(QStringLiteral("segments.csv"));
+  QVERIFY(page()->exportTo(AnalysisPage::Export::Table, csv));
+  const QStringList csvLines = test::ReadLines(csv);
+  QCOMPARE(csvLines.size(), 1 + rows);
+  QVERIFY(csvLines[0].startsWith(QStringLiteral("file,segment,start_s,end_s,band")));
+  QVERIFY(csvLines[1].startsWith(QStringLiteral("flux.txt,before occlusion 1,0,200,")));
   shoot("segments");
   find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
   shoot("response");
