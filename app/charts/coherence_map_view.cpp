@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "analysis/coherence_over_time_output.h"
+#include "charts/marker_overlay.h"
 
 namespace kelvora {
 
@@ -26,6 +27,12 @@ void CoherenceMapView::setMap(std::shared_ptr<const CoherenceOverTime> map) {
   update();
 }
 
+void CoherenceMapView::setMarkers(std::vector<Marker> markers, std::vector<Segment> segments) {
+  m_markers = std::move(markers);
+  m_segments = std::move(segments);
+  update();
+}
+
 void CoherenceMapView::setTitle(const QString& title) {
   m_title = title;
   update();
@@ -38,7 +45,10 @@ void CoherenceMapView::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(0, 0, width(), titleHeight), Qt::AlignCenter, m_title);
   if (m_image.isNull()) return;
   const QRect target(8, titleHeight, width() - 16, height() - titleHeight - 4);
-  if (target.width() > 0 && target.height() > 0) painter.drawImage(target, m_image);
+  if (target.width() <= 0 || target.height() <= 0) return;
+  painter.drawImage(target, m_image);
+  if (m_map->sampleRateHz > 0.0)
+    PaintMarkers(painter, target, static_cast<double>(m_map->sampleCount) / m_map->sampleRateHz, m_markers, m_segments);
 }
 
 }  // namespace kelvora

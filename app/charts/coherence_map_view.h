@@ -5,8 +5,10 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "analysis/coherence_modes.h"
+#include "formats/marker.h"
 
 namespace kelvora {
 
@@ -19,6 +21,8 @@ class CoherenceMapView : public QWidget {
   // Shows the map (none clears the view).
   void setMap(std::shared_ptr<const CoherenceOverTime> map);
   void setTitle(const QString& title);
+  // The record's markers and segments drawn over the map (seconds from the first sample).
+  void setMarkers(std::vector<Marker> markers, std::vector<Segment> segments);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -27,6 +31,8 @@ class CoherenceMapView : public QWidget {
   std::shared_ptr<const CoherenceOverTime> m_map;
   QImage m_image;
   QString m_title;
+  std::vector<Marker> m_markers;
+  std::vector<Segment> m_segments;
 };
 
 }  // namespace kelvora

@@ -1,5 +1,7 @@
 #include "charts/scalogram_view.h"
 
+#include "charts/marker_overlay.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -72,6 +74,12 @@ void ScalogramView::render() {
     m_maximum = PictureMaximum(m_result->picture, m_quantity);
     if (!std::isfinite(m_maximum)) m_maximum = 0.0;
   }
+  update();
+}
+
+void ScalogramView::setMarkers(std::vector<Marker> markers, std::vector<Segment> segments) {
+  m_markers = std::move(markers);
+  m_segments = std::move(segments);
   update();
 }
 
@@ -152,6 +160,7 @@ void ScalogramView::paintEvent(QPaintEvent*) {
     }
   }
   painter.restore();
+  PaintMarkers(painter, plot, minutes * 60.0, m_markers, m_segments);
 
   // Frequency axis: 1, 2, 5 times the powers of ten inside the grid.
   painter.setPen(Qt::black);

@@ -40,6 +40,8 @@ class ScalogramView : public QWidget {
   void setResult(std::shared_ptr<const AnalysisResult> result, std::vector<BandLine> bandLines);
   void setQuantity(ScalogramQuantity quantity, ColourScale scale);
   void setLabels(const Labels& labels);
+  // The record's markers and segments drawn over the picture (seconds from the record's first sample).
+  void setMarkers(std::vector<Marker> markers, std::vector<Segment> segments);
 
   bool hasPicture() const { return !m_image.isNull(); }
   // The text the hover shows at `position` (widget coordinates); empty outside the picture.
@@ -68,6 +70,8 @@ class ScalogramView : public QWidget {
   double m_maximum = 0.0;
   QImage m_image;
   Labels m_labels;
+  std::vector<Marker> m_markers;
+  std::vector<Segment> m_segments;
 };
 
 }  // namespace kelvora

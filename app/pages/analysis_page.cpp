@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -34,6 +35,10 @@
 #include "shell/language_tables.h"
 #include "charts/log_frequency_chart.h"
 #include "charts/marker_overlay.h"
+#include "pages/marker_editor.h"
+#include "pages/marker_words.h"
+#include "pages/response_panel.h"
+#include "pages/segment_table.h"
 #include "shell/named_controls.h"
 #include "shell/number_text.h"
 #include "shell/page_run.h"
@@ -189,14 +194,20 @@ void AnalysisPage::buildControls() {
 
   // The charts and the table.
   auto* split = new QSplitter(Qt::Horizontal, this);
+  auto* markerRow = new QHBoxLayout;
+  layout->addLayout(markerRow);
   split->setObjectName(QStringLiteral("SplitterAnalysis"));
   auto* left = new QSplitter(Qt::Vertical, split);
+  left->setObjectName(QStringLiteral("SplitterAnalysisLeft"));
   m_signalChart = new PlotView(QStringLiteral("ChartAnalysisSignal"), left);
   m_signalChart->setTitle(QStringLiteral("Signal"));
   m_signalChart->setBottomTitle(QStringLiteral("t, min"));
   m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSignal"), QColor(0x20, 0x40, 0xc0));
   m_signalChart->addLineSeries(QStringLiteral("SeriesAnalysisSecond"), QColor(0xc0, 0x20, 0x20));
   FileDrop::Install(m_signalChart, [this](const QString& path) { dropFile(path); });
+  m_markerEditor = new MarkerEditor(m_context, m_signalChart, this);
+  markerRow->addWidget(m_markerEditor);
+  connect(m_markerEditor, &MarkerEditor::markersChanged, this, &AnalysisPage::markersEdited);
   m_scalogram = new ScalogramView(QStringLiteral("AnalysisScalogram"), left);
   left->addWidget(m_signalChart);
   left->addWidget(m_scalogram);
@@ -224,7 +235,6 @@ void AnalysisPage::buildControls() {
   m_depthChart = new LogFrequencyChart(QStringLiteral("ChartAnalysisDepth"), pairCharts);
   for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) {
     chart->setBottomTitle(QStringLiteral("f, Hz"));
-    chart->setMinimumHeight(150);
     // Three charts share the height: thin margins, and the legend beside the plot, so that each plot keeps room
     // for its axis titles and labels.
     chart->chart()->setMargins(QMargins(2, 2, 2, 2));
@@ -242,11 +252,18 @@ void AnalysisPage::buildControls() {
   // Every column as wide as its header and its cells (the notes are long sentences): the table scrolls instead.
   m_table->horizontalHeader()->setStretchLastSection(false);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  m_tables = new QTabWidget(right);
+  m_tables->setObjectName(QStringLiteral("TabsAnalysisTables"));
+  m_segmentTable = new SegmentTable(m_tables);
+  m_response = new ResponsePanel(m_signalChart, m_tables);
+  m_tables->addTab(m_table, QString());
+  m_tables->addTab(m_segmentTable, QString());
+  m_tables->addTab(m_response, QString());
   right->addWidget(m_curves);
-  right->addWidget(m_table);
+  right->addWidget(m_tables);
   right->setStretchFactor(0, 3);
   right->setStretchFactor(1, 2);
-  right->setSizes({480, 320});
+  right->setSizes({330, 470});
   split->addWidget(left);
   split->addWidget(right);
   split->setStretchFactor(0, 1);
@@ -303,6 +320,11 @@ void AnalysisPage::retranslate() {
                           AnalysisText(W::kHoverValue, language), AnalysisText(W::kHoverOutsideCone, language),
                           AnalysisText(W::kUnitMinutes, language), AnalysisText(W::kUnitHertz, language)});
   m_map->setTitle(AnalysisText(W::kCoherenceMapTitle, language));
+  m_tables->setTabText(0, MarkerText(MarkerWord::kTabBands, language));
+  m_tables->setTabText(1, MarkerText(MarkerWord::kTabSegments, language));
+  m_tables->setTabText(2, MarkerText(MarkerWord::kTabResponse, language));
+  m_segmentTable->setResult(m_result, m_segmentsOutdated, language);
+  m_response->retranslate(language);
   // The shown result's band names, notes and curve names follow the language.
   showResult();
   showStatus();
@@ -326,6 +348,9 @@ void AnalysisPage::showStatus() {
   // A result made before a setting changed says so first.
   if (m_result && m_outdated)
     text = m_resultLabel + OutdatedSuffix(language) + (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
+  else if (m_result && m_segmentsOutdated)
+    text = m_resultLabel + MarkerText(MarkerWord::kMarkersOutdated, language) +
+           (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
   m_status->setText(text);
   m_status->setToolTip(m_status->text());
 }
@@ -345,6 +370,8 @@ void AnalysisPage::showMode() {
   m_seed->setVisible(!single);
   m_moda->setVisible(!single);
   m_btnUseDepth->setVisible(!single);
+  // The pair's three charts, hidden in the stack in single mode, would make the one curve as tall as they are.
+  for (LogFrequencyChart* chart : {m_coherenceChart, m_lagChart, m_depthChart}) chart->setMinimumHeight(single ? 0 : 150);
   m_customBands->setEnabled(m_bands->currentIndex() == 2);
   m_rate->setEnabled(single ? source == Source::File : pairFiles);
   if (single) {
@@ -406,6 +433,7 @@ bool AnalysisPage::openFile(FileSlot slot, const QString& path) {
   input.rateHz = record.rateHz;
   input.rateFromFile = true;
   input.markers = RecordFileMarkers(path.toStdString(), record.markers);
+  input.path = path;
   showFileSlot(slot);
   return true;
 }
@@ -465,6 +493,7 @@ bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   input.rateHz = 0.0;
   input.rateFromFile = false;
   input.markers = RecordFileMarkers(path.toStdString());
+  input.path = path;
   showFileSlot(slot);
   if (read.truncated) m_context->showError(BigFileText(read, m_context->language()));
   return true;
@@ -486,7 +515,9 @@ std::optional<AnalysisPage::Input> AnalysisPage::singleInput() {
       m_context->showError(AnalysisText(W::kNoEnvelope, language));
       return std::nullopt;
     }
-    return Input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language), false, {}};
+    Input input{std::move(envelope.values), envelope.rateHz, AnalysisText(W::kSourcePpg, language), false, {}, {}};
+    input.markers = m_sourceMarkers[input.label];
+    return input;
   }
   return pairInput(source == Source::Temperature ? 0 : 1);
 }
@@ -529,6 +560,7 @@ std::optional<AnalysisPage::Input> AnalysisPage::pairInput(int side) {
   input.values.assign(record.values.begin(), record.values.begin() + record.count());
   input.rateHz = session->sampleRate();
   input.label = side == 0 ? QStringLiteral("T") : QStringLiteral("BF");
+  input.markers = m_sourceMarkers[input.label];
   return input;
 }
 
@@ -549,8 +581,11 @@ bool AnalysisPage::calculate() {
   if (!m_pair) {
     std::optional<Input> input = singleInput();
     if (!input) return false;
-    const std::optional<Settings> settings = readSettings(input->rateHz);
+    std::optional<Settings> settings = readSettings(input->rateHz);
     if (!settings) return false;
+    // The segments the record's markers cut it into get their own tables from the same transform.
+    settings->analysis.segments =
+        segmentsOf(input->markers, static_cast<double>(input->values.size()) / input->rateHz);
     AnalysisProvenance made;
     made.options = settings->analysis;
     made.sources = {input->label.toStdString()};
@@ -613,6 +648,11 @@ bool AnalysisPage::calculate() {
   made.sources = {t->label.toStdString(), bf->label.toStdString()};
   made.rankThresholdOfBloodFlowSurrogates = m_moda->isChecked();
   const bool fromTransform = m_pairSource->currentIndex() == static_cast<int>(PairSource::Transform);
+  // The BF record's segments (the T record's markers when BF has none), from BF's own transform.
+  AnalysisOptions bloodFlowOptions = coherence.analysis;
+  bloodFlowOptions.segments = segmentsOf(bf->markers.empty() ? t->markers : bf->markers,
+                                         static_cast<double>(std::min(t->values.size(), bf->values.size())) / t->rateHz);
+  made.options.segments = bloodFlowOptions.segments;
   auto inputs = std::make_shared<std::array<Input, 2>>(std::array<Input, 2>{std::move(*t), std::move(*bf)});
   m_run->setKind(RunKind::Coherence);
   CoherenceModeOptions modes;
@@ -623,7 +663,7 @@ bool AnalysisPage::calculate() {
   }
   modes.overTime = true;
   modes.coherence = coherence;
-  return m_run->start([this, inputs, coherence, modes, sink, made, fromTransform]() -> PageRun::Outcome {
+  return m_run->start([this, inputs, coherence, bloodFlowOptions, modes, sink, made, fromTransform]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
       CoherenceModeOutcome pair;
@@ -631,7 +671,7 @@ bool AnalysisPage::calculate() {
     auto both = std::make_shared<Both>();
     // The picture and the amplitude columns are those of BF, cut to the samples the coherence uses.
     const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
-    both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), coherence.analysis, *sink);
+    both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), bloodFlowOptions, *sink);
     if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
     const bool ok = both->record.ok() && both->pair.ok();
     return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
@@ -671,13 +711,15 @@ void AnalysisPage::showSingle(std::shared_ptr<const AnalysisResult> result, Inpu
   m_resultLabel = input.label;
   showStatus();
   const double step = 1.0 / input.rateHz / 60.0;
-  const double durationS = static_cast<double>(input.values.size()) / input.rateHz;
+  auto flux = std::make_shared<const std::vector<double>>(input.values);
   m_signalChart->clearAll();
-  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), std::move(input.values),
+  m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSignal")), input.values,
                                 0.0, step);
-  ShowMarkers(m_signalChart, input.markers, durationS);
+  const Source source = static_cast<Source>(m_source->currentIndex());
+  showRecord(input, flux, source == Source::File ? static_cast<int>(FileSlot::Single) : -1, [](double v) { return v; });
   m_curves->setCurrentIndex(0);
-  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({480, 320});
+  // The band, segment and response tables need more room than the one curve.
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({330, 470});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({800, 800});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(m_resultLabel);
   m_signalChart->chart()->legend()->setVisible(false);
@@ -708,12 +750,25 @@ void AnalysisPage::showPair(std::shared_ptr<const AnalysisResult> result,
                                 step);
   m_signalChart->setUniformData(m_signalChart->series(QStringLiteral("SeriesAnalysisSecond")), scaled(t.values), 0.0,
                                 step);
-  ShowMarkers(m_signalChart, bf.markers.empty() ? t.markers : bf.markers,
-              static_cast<double>(std::min(t.values.size(), bf.values.size())) / t.rateHz);
+  {
+    // The markers and the measures are those of BF (T's markers when BF has none), drawn on BF's 0 .. 1 scale.
+    const auto [lo, hi] = std::minmax_element(bf.values.begin(), bf.values.end());
+    const double low = *lo, span = *hi - *lo;
+    const bool files = m_pairSource->currentIndex() == static_cast<int>(PairSource::Files);
+    const bool ownMarkers = !bf.markers.empty() || t.markers.empty();
+    Input shown = ownMarkers ? bf : t;
+    shown.values = bf.values;
+    shown.values.resize(std::min(t.values.size(), bf.values.size()));
+    auto flux = std::make_shared<const std::vector<double>>(shown.values);
+    const int slot = !files ? -1 : static_cast<int>(ownMarkers ? FileSlot::PairBF : FileSlot::PairT);
+    showRecord(shown, flux, slot, [low, span](double v) { return span > 0.0 ? (v - low) / span : 0.0; });
+  }
   m_curves->setCurrentIndex(1);
   // The three curve charts need the height more than the few band rows.
-  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({640, 190});
+  if (auto* right = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisRight"))) right->setSizes({560, 270});
   if (auto* split = findChild<QSplitter*>(QStringLiteral("SplitterAnalysis"))) split->setSizes({700, 900});
+  // The coherence map under the scalogram gets a share of the height (it was hidden when the sizes were set).
+  if (auto* left = findChild<QSplitter*>(QStringLiteral("SplitterAnalysisLeft"))) left->setSizes({240, 300, 220});
   m_signalChart->series(QStringLiteral("SeriesAnalysisSignal"))->setName(QStringLiteral("BF"));
   m_signalChart->series(QStringLiteral("SeriesAnalysisSecond"))->setName(QStringLiteral("T"));
   m_signalChart->chart()->legend()->setAlignment(Qt::AlignRight);
@@ -827,6 +882,14 @@ void AnalysisPage::clearResult() {
   m_resultFromTransform = false;
   m_resultLabel.clear();
   m_signalChart->clearAll();
+  m_shownFlux.reset();
+  m_shownSegments.clear();
+  m_segmentsOutdated = false;
+  m_markerEditor->clear();
+  m_response->clear(m_context->language());
+  m_scalogram->setMarkers({}, {});
+  m_map->setMarkers({}, {});
+  m_segmentTable->setResult(nullptr, false, m_context->language());
   m_spectrumChart->setCurves({}, {}, 0.0);
   m_coherenceChart->setCurves({}, {}, 0.0, 1.0);
   m_lagChart->setCurves({}, {});
@@ -869,6 +932,7 @@ QStringList AnalysisPage::reportLines() const {
     bands << AnalysisBandName(band, language) + QStringLiteral(" ") + number(band.range.low) + QStringLiteral("-") +
                  number(band.range.high);
   lines << QStringLiteral("bands, Hz: ") + bands.join(QStringLiteral(", "));
+  lines << SegmentReportLines(r, m_segmentsOutdated, language);
   if (p.pair) {
     lines << QStringLiteral("surrogate pairs: ") + QString::number(p.surrogatePairs) + QStringLiteral(", seed: ") +
                  QString::number(p.seed) +
@@ -878,6 +942,47 @@ QStringList AnalysisPage::reportLines() const {
                  QStringLiteral(" kg/m^3, c ") + number(p.heatCapacity) + QStringLiteral(" J/(kg K)");
   }
   return lines;
+}
+
+std::vector<Segment> AnalysisPage::segmentsOf(const std::vector<Marker>& markers, double durationS) const {
+  return RecordSegments(markers, durationS, MarkerText(MarkerWord::kBefore, m_context->language()).toStdString());
+}
+
+void AnalysisPage::showRecord(const Input& input, std::shared_ptr<const std::vector<double>> flux, int slot,
+                              std::function<double(double)> yOf) {
+  m_shownFlux = flux;
+  m_shownRateHz = input.rateHz;
+  m_shownSlot = slot;
+  m_shownLabel = input.label;
+  m_shownY = std::move(yOf);
+  const double durationS = static_cast<double>(flux->size()) / input.rateHz;
+  m_markerEditor->setRecord(slot >= 0 ? input.path : QString(), durationS, input.rateHz, input.markers, flux);
+  markersEdited();
+}
+
+void AnalysisPage::markersEdited() {
+  if (!m_shownFlux || !m_result) return;
+  const Language language = m_context->language();
+  const std::vector<Marker> accepted = m_markerEditor->accepted();
+  // The next run takes the markers as edited.
+  if (m_shownSlot >= 0) {
+    m_files[static_cast<std::size_t>(m_shownSlot)].markers = accepted;
+  } else {
+    m_sourceMarkers[m_shownLabel] = accepted;
+  }
+  m_shownSegments = segmentsOf(accepted, m_markerEditor->durationS());
+  m_scalogram->setMarkers(m_markerEditor->markers(), m_shownSegments);
+  m_map->setMarkers(m_markerEditor->markers(), m_shownSegments);
+  // The per-segment tables are of the segments the run had: other segments make them out of date.
+  const std::vector<SegmentAnalysis>& made = m_result->segments;
+  bool same = made.size() == m_shownSegments.size();
+  for (std::size_t i = 0; same && i < made.size(); ++i)
+    same = made[i].segment.startS == m_shownSegments[i].startS && made[i].segment.endS == m_shownSegments[i].endS &&
+           made[i].segment.name == m_shownSegments[i].name;
+  m_segmentsOutdated = !same;
+  m_segmentTable->setResult(m_result, m_segmentsOutdated, language);
+  m_response->setRecord(m_shownFlux, m_shownRateHz, m_shownSegments, m_shownY, language);
+  showStatus();
 }
 
 void AnalysisPage::reportDialog() {
@@ -900,7 +1005,8 @@ bool AnalysisPage::writeReport(const QString& name) {
   const QString path = QString::fromStdString(EnsureExtension(name.toStdString(), ".pdf"));
   PdfReport report;
   report.title = QStringLiteral("Kelvora - Analysis");
-  report.textPercent = 14;
+  // The segments' lines need room of their own below the pictures.
+  report.textPercent = m_result->segments.empty() ? 14 : 34;
   std::vector<QWidget*> cells = {m_signalChart, m_coherence ? static_cast<QWidget*>(m_coherenceChart) : m_spectrumChart,
                                  m_scalogram};
   if (m_coherence) {
@@ -931,6 +1037,13 @@ bool AnalysisPage::exportTo(Export kind, const QString& path) {
     case Export::Table:
       if (m_coherence) {
         text = CoherenceTableCsv(*m_coherence);
+      } else if (m_tables->currentWidget() == m_segmentTable && !m_result->segments.empty()) {
+        // The segment tab shown: its table, as analyze --segments writes it, from the segments of the run.
+        text = kSegmentBandTableCsvHeader;
+        for (const SegmentAnalysis& segment : m_result->segments)
+          text += SegmentBandTableCsvRows(m_resultLabel.toStdString(), segment, [language](const BandRow& row) {
+            return AnalysisNoteText(row.note, row.neededMinutes, language, '.').toStdString();
+          });
       } else {
         text = std::string(kBandTableCsvHeader) +
                BandTableCsvRows(m_resultLabel.toStdString(), m_result->table, [language](const BandRow& row) {

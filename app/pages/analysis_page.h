@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@ class QSpinBox;
 class QCheckBox;
 class QStackedWidget;
 class QTableWidget;
+class QTabWidget;
 
 namespace kelvora {
 
@@ -31,6 +33,9 @@ class AppContext;
 class CoherenceMapView;
 struct CoherenceOverTime;
 class LogFrequencyChart;
+class MarkerEditor;
+class ResponsePanel;
+class SegmentTable;
 class PageRun;
 class PlotView;
 class ScalogramView;
@@ -109,6 +114,13 @@ class AnalysisPage : public QWidget {
   bool resultOutdated() const { return m_outdated; }
   // The text lines of the PDF report, written from provenance(); empty without a result.
   QStringList reportLines() const;
+  // The shown record's markers and the segments they cut it into; the per-segment table and the response
+  // measures beside the chart. The segment results are out of date once the segments differ from the run's.
+  MarkerEditor* markerEditor() const { return m_markerEditor; }
+  SegmentTable* segmentTable() const { return m_segmentTable; }
+  ResponsePanel* responsePanel() const { return m_response; }
+  const std::vector<Segment>& shownSegments() const { return m_shownSegments; }
+  bool segmentsOutdated() const { return m_segmentsOutdated; }
 
  private:
   struct Input {
@@ -117,6 +129,7 @@ class AnalysisPage : public QWidget {
     QString label;
     bool rateFromFile = false;  // the file states its rate (an import); else the typed "File rate, Hz" applies
     std::vector<Marker> markers;  // the file's protocol markers (drawn on the signal chart)
+    QString path;                 // the file it was read from; empty for the other sources
   };
   struct Settings {
     AnalysisOptions analysis;
@@ -153,6 +166,13 @@ class AnalysisPage : public QWidget {
   void markOutdated();
   // The status line under the settings: the samples a pair left out and the bands the table leaves out, why.
   void showStatus();
+  // The markers of the shown record changed (or it was shown): every chart, the segments and the measures follow.
+  void markersEdited();
+  // The segments of `markers` on a record of durationS seconds, the unnamed first one named in the language.
+  std::vector<Segment> segmentsOf(const std::vector<Marker>& markers, double durationS) const;
+  // The shown record for the marker editor and the response measures.
+  void showRecord(const Input& input, std::shared_ptr<const std::vector<double>> flux, int slot,
+                  std::function<double(double)> yOf);
   void fillTable();
   void showPicture();
   void updateButtons();
@@ -199,6 +219,10 @@ class AnalysisPage : public QWidget {
   LogFrequencyChart* m_lagChart = nullptr;
   LogFrequencyChart* m_depthChart = nullptr;
   QTableWidget* m_table = nullptr;
+  QTabWidget* m_tables = nullptr;
+  MarkerEditor* m_markerEditor = nullptr;
+  SegmentTable* m_segmentTable = nullptr;
+  ResponsePanel* m_response = nullptr;
 
   bool m_pair = false;
   std::array<Input, 3> m_files;  // by FileSlot; values empty until loaded
@@ -209,6 +233,15 @@ class AnalysisPage : public QWidget {
   std::optional<AnalysisProvenance> m_made;
   bool m_outdated = false;
   bool m_resultFromTransform = false;  // made from the Transform page's records
+  // The record the shown result was made from, for the markers and the response measures.
+  std::shared_ptr<const std::vector<double>> m_shownFlux;
+  double m_shownRateHz = 0.0;
+  int m_shownSlot = -1;        // the file slot its markers belong to; -1: a source without a file
+  QString m_shownLabel;        // the source's name (the markers of a source without a file are kept by it)
+  std::function<double(double)> m_shownY;
+  std::vector<Segment> m_shownSegments;
+  bool m_segmentsOutdated = false;
+  std::map<QString, std::vector<Marker>> m_sourceMarkers;  // markers of the sources without a file
 };
 
 }  // namespace kelvora
