@@ -71,6 +71,7 @@ class LanguageTest : public QObject {
   void bloodAndAirStayBlankWhileDisabled();
   void switchingLanguageKeepsTheData();
   void everyProblemHasItsOwnRussianText();
+  void shitzerDefaultButtonsAreRussianWhateverTheWayThere();
 
  private:
   void checkAll(bool russian);
@@ -254,6 +255,46 @@ void LanguageTest::everyProblemHasItsOwnRussianText() {
     const QString russian = PpgEnvelopeText(result, Language::Russian);
     QVERIFY2(!russian.isEmpty() && russian != PpgEnvelopeText(result, Language::English), qPrintable(russian));
   }
+}
+
+// Regression: the Shitzer grid's default buttons showed no Russian caption. Every way to the Shitzer grid in
+// Russian: from the start, after a language switch, after pressing the defaults, after another method.
+void LanguageTest::shitzerDefaultButtonsAreRussianWhateverTheWayThere() {
+  auto* skin = m_window->findChild<QPushButton*>(QStringLiteral("Button1"));
+  auto* blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  auto* air = m_window->findChild<QPushButton*>(QStringLiteral("Button3"));
+  auto* shitzer = m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"));
+  auto* wavelet = m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeWavelet"));
+  auto expectRussian = [&](const char* way) {
+    QVERIFY2(skin->text() == QStringLiteral("Кожа"), qPrintable(QStringLiteral("%1: Skin '%2'").arg(way, skin->text())));
+    QVERIFY2(blood->text() == QStringLiteral("Кровь"), qPrintable(QStringLiteral("%1: Blood '%2'").arg(way, blood->text())));
+    QVERIFY2(air->text() == QStringLiteral("Воздух"), qPrintable(QStringLiteral("%1: Air '%2'").arg(way, air->text())));
+  };
+  m_window->show();
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  shitzer->click();
+  expectRussian("Russian, then Shitzer");
+  blood->click();
+  expectRussian("the blood defaults pressed");
+  air->click();
+  skin->click();
+  expectRussian("the skin defaults pressed");
+  wavelet->click();
+  shitzer->click();
+  expectRussian("wavelet and back");
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  expectRussian("English and back");
+  // A window started in Russian (the setting written by the one before).
+  m_window->close();
+  delete m_window;
+  m_window = new TForm1(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
+  m_window->show();
+  skin = m_window->findChild<QPushButton*>(QStringLiteral("Button1"));
+  blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  air = m_window->findChild<QPushButton*>(QStringLiteral("Button3"));
+  m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"))->click();
+  expectRussian("started in Russian");
 }
 
 QTEST_MAIN(LanguageTest)
