@@ -253,8 +253,9 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
           if (t.stopped || stop) return;
           const IaaftSurrogate bf = surrogate(1, kBloodFlowStream);
           if (bf.stopped || stop) return;
-          const CoherenceSpectra ts(t.values, kernels);
-          const CoherenceSpectra bfs(bf.values, kernels);
+          const CoherenceSpectra ts(t.values, kernels, &stop);
+          const CoherenceSpectra bfs(bf.values, kernels, &stop);
+          if (stop) return;
           CoherenceWorkspace& workspace = scratchOf(worker);
           const std::size_t offset = static_cast<std::size_t>(pair) * rows;
           std::vector<PhaseSum> sums(parts);
