@@ -151,8 +151,8 @@ void AnalysisPage::buildControls() {
   m_voices->setObjectName(QStringLiteral("SpinAnalysisVoices"));
   m_voices->setRange(1, kMaxVoicesPerOctave);
   m_voices->setValue(32);
-  m_fmin = NamedEdit("EditAnalysisFmin", FormatDecimal(0.005), this, 60);
-  m_fmax = NamedEdit("EditAnalysisFmax", QString(), this, 60);
+  m_fmin = NamedEdit("EditAnalysisFmin", FormatDecimal(0.005), this, 48);
+  m_fmax = NamedEdit("EditAnalysisFmax", QString(), this, 48);
   m_detrend = NamedCombo("ComboAnalysisDetrend", 4, this);
   m_detrend->setCurrentIndex(3);
   m_surrogatesLabel = Caption("LabelAnalysisSurrogates", "Surrogates", this);
@@ -161,7 +161,9 @@ void AnalysisPage::buildControls() {
   m_surrogates->setRange(0, kMaxSurrogatePairs);
   m_surrogates->setValue(100);
   m_seedLabel = Caption("LabelAnalysisSeed", "Seed", this);
-  m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 60);
+  // The pair row is full at 1280 pixels: the seed, f min and f max edits are as narrow as their usual values
+  // allow (a longer one scrolls).
+  m_seed = NamedEdit("EditAnalysisSeed", QStringLiteral("1"), this, 40);
   m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
   m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
