@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/coherence_progress.h"
 #include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
 #include "analysis/morlet_transform.h"
@@ -302,7 +304,13 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
 
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
-  PercentProgress shown(progress, 0, 1 + static_cast<long long>(pairs));
+  // Progress in row units as AnalyzeCoherence counts them, with only the surrogates that are made.
+  const auto rowUnits = static_cast<long long>(rows) * kCoherenceUnitsPerRow;
+  const long long perSurrogate = std::max<long long>(1, static_cast<long long>(rows) / 2) * kCoherenceUnitsPerRow;
+  const long long perPair = rowUnits + (static_cast<long long>(surrogateOf[0]) + surrogateOf[1]) * perSurrogate;
+  std::atomic<long long> done{0};
+  PercentProgress shown(progress, 0, rowUnits + static_cast<long long>(pairs) * perPair);
+  shown.setHeartbeat(std::chrono::milliseconds(250));
   struct FinishShown {
     PercentProgress& shown;
     ~FinishShown() { shown.finish(); }
@@ -312,6 +320,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
   control.threadName = "CoherenceModes";
   control.stop = &stop;
   control.progress = &progress;
+  control.onWake = [&shown, &done] { shown.update(done.load(std::memory_order_relaxed)); };
 
   struct Scratch {
     RowScratch t, bf;
@@ -349,7 +358,10 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
         measured[j] = SumPhases(t, b, valid[j]);
         modes.amplitudeT[j] = MeanModulus(t, valid[j], amplitudeFactor);
         modes.amplitudeBF[j] = MeanModulus(b, valid[j], amplitudeFactor);
-        if (!options.overTime) return;
+        if (!options.overTime) {
+          done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
+          return;
+        }
         const SampleRange defined = TimeLocalisedCoherence(t, b, valid[j], overTime.windowSamples[j], s.tpc);
         overTime.defined[j] = defined;
         double* out = overTime.values.data() + j * static_cast<std::size_t>(overTime.columns);
@@ -361,21 +373,24 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
           for (long long n = begin; n <= end; ++n) sum += s.tpc[static_cast<std::size_t>(n)];
           out[c] = static_cast<double>(sum / static_cast<long double>(end - begin + 1));
         }
+        done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         stop = true;
       }
     });
     if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-    if (stop) return Failure(CoherenceErrorKind::kStopped);
-    shown.update(1);
+    if (stop || progress.stopRequested()) {
+      progress.setPosition(done.load());  // the units done up to the stop, before the position goes back
+      return Failure(CoherenceErrorKind::kStopped);
+    }
+    shown.update(done.load());
 
     if (pairs > 0) {
       const DetrendMode source =
           form.preprocessing == PreprocessingForm::kDetrend ? analysis.detrend : DetrendMode::kCubic;
       const std::vector<double> detrended[2] = {Detrended(records[0], source), Detrended(records[1], source)};
       surrogateCoherence.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
-      control.onProgress = [&shown](long long done) { shown.update(1 + done); };
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
           Scratch& s = scratchOf(worker);
@@ -387,11 +402,14 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
           for (int r = 0; r < 2; ++r) {
             if (!surrogateOf[r]) continue;
             if (stop) return;
+            SurrogateProgress counted(done, perSurrogate);
             IaaftOptions iaaft;
             iaaft.stop = &stop;
+            iaaft.onShare = [&counted](double share) { counted.reach(share); };
             const IaaftSurrogate surrogate =
                 MakeIaaftSurrogate(detrended[r], SurrogateSeed(options.coherence.seed, streams[r], index), iaaft);
             if (surrogate.stopped) return;
+            counted.finish();
             own[r].emplace(transformOf(surrogate.values, false));
             used[r] = &*own[r];
           }
@@ -402,6 +420,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
             const std::span<const fft::ComplexD> b = used[1]->row(j, s.bf);
             const std::optional<double> pi = Coherence(SumPhases(t, b, valid[j]));
             out[j] = pi ? *pi : kNaN;
+            done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
             if (!options.overTime) continue;
             const SampleRange defined = TimeLocalisedCoherence(t, b, valid[j], overTime.windowSamples[j], s.tpc);
             std::uint64_t* bins = s.histogram.data() + j * kHistogramBins;
@@ -417,7 +436,11 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
         }
       });
       if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
-      if (stop) return Failure(CoherenceErrorKind::kStopped);
+      if (stop || progress.stopRequested()) {
+      progress.setPosition(done.load());  // the units done up to the stop, before the position goes back
+      return Failure(CoherenceErrorKind::kStopped);
+    }
+      shown.update(done.load());
     }
   } catch (const std::length_error&) {
     return AnalysisFailure(AnalysisErrorKind::kTooLong, -1);

@@ -102,7 +102,8 @@ void AnalysisAmplitudes(std::span<const double> temperature, std::span<const dou
                         const AnalysisOptions& options, std::vector<std::optional<double>>& amplitudeT,
                         std::vector<std::optional<double>>& amplitudeBF);
 
-// The coherence under the modes. Progress and stop as AnalyzeCoherence. Blocking; call it from a worker thread.
+// The coherence under the modes. Progress and stop as AnalyzeCoherence (the surrogates counted are those made).
+// Blocking; call it from a worker thread.
 CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, std::span<const double> bloodFlow,
                                            const CoherenceModeOptions& options, ProgressSink& progress = NullProgress());
 

@@ -127,12 +127,14 @@ std::vector<std::size_t> CoherenceKernels::groupLengths() const {
 
 std::size_t CoherenceKernels::paddedLength(std::size_t row) const { return m_groups[m_rows[row].group].length; }
 
-CoherenceSpectra::CoherenceSpectra(std::span<const double> record, std::shared_ptr<const CoherenceKernels> kernels)
+CoherenceSpectra::CoherenceSpectra(std::span<const double> record, std::shared_ptr<const CoherenceKernels> kernels,
+                                   const std::atomic<bool>* stop)
     : m_kernels(std::move(kernels)) {
   if (!m_kernels || static_cast<long long>(record.size()) != m_kernels->sampleCount())
     throw std::invalid_argument("coherence rows: the record does not have the kernels' length");
   m_spectra.resize(m_kernels->m_groups.size());
   for (std::size_t g = 0; g < m_spectra.size(); ++g) {
+    if (stop && stop->load(std::memory_order_relaxed)) return;
     const std::size_t length = m_kernels->m_groups[g].length;
     fft::AlignedVector<double> padded(length, 0.0);
     std::copy(record.begin(), record.end(), padded.begin());

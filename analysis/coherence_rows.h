@@ -101,8 +101,10 @@ class CoherenceKernels {
 class CoherenceSpectra {
  public:
   // record.size() == kernels->sampleCount() (else std::invalid_argument); already preprocessed. Cost: one real
-  // FFT per group.
-  CoherenceSpectra(std::span<const double> record, std::shared_ptr<const CoherenceKernels> kernels);
+  // FFT per group. Once `stop` is true it ends between the groups' FFTs, the spectra unfinished: the caller,
+  // which sees the flag, must not use them.
+  CoherenceSpectra(std::span<const double> record, std::shared_ptr<const CoherenceKernels> kernels,
+                   const std::atomic<bool>* stop = nullptr);
   const CoherenceKernels& kernels() const { return *m_kernels; }
 
  private:

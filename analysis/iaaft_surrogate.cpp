@@ -52,10 +52,13 @@ bool InsertionSortWithin(std::vector<std::pair<double, std::size_t>>& v, std::si
 // The indices 0 .. n-1 ordered by (series[i], i): a stable LSD radix sort of the values' bit patterns (mapped
 // so that unsigned order is numeric order, -0 taken as +0) over 11-bit digits, the passes whose digit all keys
 // share skipped. O(n) per round where a comparison sort costs O(n log n).
-// False, the order unfinished, when `stop` became true between the passes.
+// False, the order unfinished, when `stop` became true between the passes. `passDone(share)` is told after the
+// keys and after each pass what share of the sort is done.
+template <typename PassDone>
 bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order,
                  std::vector<std::pair<std::uint64_t, std::size_t>>& keys,
-                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare, const std::atomic<bool>* stop) {
+                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare, const std::atomic<bool>* stop,
+                 const PassDone& passDone) {
   const std::size_t n = series.size();
   keys.resize(n);
   spare.resize(n);
@@ -73,6 +76,7 @@ bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order
   for (const auto& key : keys)
     for (int pass = 0; pass < kPasses; ++pass)
       ++histograms[pass * kBuckets + ((key.first >> (pass * kDigitBits)) & (kBuckets - 1))];
+  passDone(1.0 / (kPasses + 1));
   for (int pass = 0; pass < kPasses; ++pass) {
     const int shift = pass * kDigitBits;
     const std::span<std::size_t> counts(histograms.data() + pass * kBuckets, kBuckets);
@@ -86,6 +90,7 @@ bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order
     }
     for (const auto& key : keys) spare[counts[(key.first >> shift) & (kBuckets - 1)]++] = key;
     keys.swap(spare);
+    passDone(static_cast<double>(pass + 2) / (kPasses + 1));
   }
   order.resize(n);
   for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
@@ -93,6 +98,15 @@ bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order
 }
 
 }  // namespace
+
+double IaaftShare(double rounds, int maxIterations) {
+  const double all = std::max(1, maxIterations);
+  rounds = std::clamp(rounds, 0.0, all);
+  const double typical = kTypicalIaaftRounds;
+  if (all <= typical) return rounds / all;
+  if (rounds <= typical) return 0.5 * rounds / typical;
+  return 0.5 + 0.5 * (rounds - typical) / (all - typical);
+}
 
 std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
   std::uint64_t state = seed;
@@ -133,6 +147,16 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
     return true;
   };
   if (!goOn(0)) return result;
+  const int rounds = std::max(1, options.maxIterations);
+  // Tells onShare that `part` (0 .. 1) of the round after `done` rounds is done; the share stays below 1.
+  double lastShare = 0.0;
+  auto share = [&options, &lastShare, rounds](int done, double part) {
+    if (!options.onShare) return;
+    const double now = std::min(IaaftShare(done + std::clamp(part, 0.0, 1.0), rounds), std::nextafter(1.0, 0.0));
+    if (now <= lastShare) return;
+    lastShare = now;
+    options.onShare(now);
+  };
 
   std::mt19937_64 rng(seed);
   std::vector<double>& values = result.values;
@@ -147,10 +171,13 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   // Rounds until the next attempt at an insertion sort: 0 after one that succeeded; after one that gave up,
   // the ranking changes too much for it and the next rounds take the radix sort.
   int insertionPause = 1;
-  const int rounds = std::max(1, options.maxIterations);
+  // The parts of a round up to the end of each step: the two transforms and the ranking (its passes between).
+  constexpr double kAfterForward = 0.25, kAfterBackward = 0.5;
   for (int round = 1; round <= rounds; ++round) {
+    const int before = round - 1;
     std::copy(values.begin(), values.end(), series.begin());
     fft::ForwardReal(series, spectrum);
+    share(before, kAfterForward);
     double deviation = 0.0;
     for (std::size_t k = 0; k < bins; ++k) {
       const double m = std::sqrt(std::norm(spectrum[k]));
@@ -164,6 +191,7 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
     }
     if (stopped()) return result;
     fft::BackwardReal(spectrum, series);
+    share(before, kAfterBackward);
     if (stopped()) return result;
     bool sortedInPlace = false;
     if (!previous.empty() && --insertionPause <= 0) {
@@ -175,12 +203,16 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
       if (sortedInPlace)
         for (std::size_t i = 0; i < n; ++i) order[i] = ranked[i].second;
     }
-    if (!sortedInPlace && !RankByValue(series, order, keys, spare, options.stop)) {
+    auto passDone = [&share, before](double sorted) {
+      share(before, kAfterBackward + (1.0 - kAfterBackward) * 0.95 * sorted);
+    };
+    if (!sortedInPlace && !RankByValue(series, order, keys, spare, options.stop, passDone)) {
       result.stopped = true;
       return result;
     }
     for (std::size_t i = 0; i < n; ++i) values[order[i]] = sorted[i];
     result.iterations = round;
+    share(round, 0.0);
     if (order == previous) {
       result.converged = true;
       break;

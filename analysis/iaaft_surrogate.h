@@ -31,7 +31,20 @@ struct IaaftOptions {
   // Read inside each round as well (between its transforms and sort passes): once true, the iteration ends
   // as when onRound asks to stop. Null: never.
   const std::atomic<bool>* stop = nullptr;
+  // Called inside the rounds too (after each transform and each sort pass, so a few times a second even for
+  // records of millions of samples) with IaaftShare of the rounds done so far, fractions of the current round
+  // included: never decreasing, below 1. For progress that must move while a long record's round runs.
+  // Empty: not called.
+  std::function<void(double share)> onShare;
 };
+
+// Rounds after which a run is taken to be half done: most runs end within them (see above).
+inline constexpr int kTypicalIaaftRounds = 20;
+
+// The share of the work of a run of at most maxIterations rounds that `rounds` rounds (fractional) stand for:
+// the first kTypicalIaaftRounds rounds cover half, the rest up to maxIterations the other half (linearly in
+// each part; all of it linearly when maxIterations is no more). 0 .. 1, increasing in rounds. Pure.
+double IaaftShare(double rounds, int maxIterations);
 
 struct IaaftSurrogate {
   std::vector<double> values;  // a permutation of the record's values

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/coherence_progress.h"
 #include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
 #include "analysis/protocol_segments.h"
@@ -25,9 +26,7 @@ constexpr std::uint64_t kTemperatureStream = 0;
 constexpr std::uint64_t kBloodFlowStream = 1;
 // The threshold's percentile.
 constexpr double kThresholdQuantile = 0.95;
-// For the progress, a surrogate counts as half the rows of its pair and is taken to need about this many
-// rounds (it advances by round, and jumps to its end when it converges sooner).
-constexpr long long kNominalRounds = 20;
+// For the progress, a surrogate counts as half the rows of its pair (it advances by its IAAFT's share).
 
 CoherenceOutcome Failure(CoherenceErrorKind kind) {
   CoherenceOutcome outcome;
@@ -165,7 +164,8 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
   std::vector<double> frequencies;
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
-  // Progress in rows: the measured pair's, then per surrogate pair its rows and as many for its two surrogates.
+  // Progress in row units: the measured pair's rows, then per surrogate pair its rows and as many for its two
+  // surrogates.
   std::atomic<long long> done{0};
   ParallelTaskControl control;
   control.threads = CappedThreadCount(analysis.threads);
@@ -179,8 +179,9 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
     frequencies = kernels->frequencies();
     const std::size_t rows = frequencies.size();
     const auto rowCount = static_cast<long long>(rows);
-    const long long perSurrogate = std::max(1LL, rowCount / 2);
-    const long long total = rowCount + static_cast<long long>(pairs) * (rowCount + 2 * perSurrogate);
+    const long long perSurrogate = std::max(1LL, rowCount / 2) * kCoherenceUnitsPerRow;
+    const long long rowUnits = rowCount * kCoherenceUnitsPerRow;
+    const long long total = rowUnits + static_cast<long long>(pairs) * (rowUnits + 2 * perSurrogate);
     PercentProgress shown(progress, 0, total);
     shown.setHeartbeat(std::chrono::milliseconds(250));
     // The position goes back to the start however the run ends.
@@ -220,7 +221,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
         std::vector<PhaseSum> sums(parts);
         if (!SumPhaseDifferencesOver(spectra[0], spectra[1], row, segmentSamples, sums, scratchOf(worker), &stop)) return;
         for (std::size_t q = 0; q < parts; ++q) measured[q][row] = sums[q];
-        done.fetch_add(1, std::memory_order_relaxed);
+        done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         stop = true;
@@ -238,27 +239,23 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
           const auto index = static_cast<std::uint64_t>(pair);
-          // A surrogate's progress by round, topped up to its share when it ends; a stop ends it between rounds.
+          // A surrogate's progress by its IAAFT's share, topped up when it ends; a stop ends it within a round.
           auto surrogate = [&](int record, std::uint64_t stream) {
-            long long counted = 0;
+            SurrogateProgress counted(done, perSurrogate);
             IaaftOptions iaaft;
             iaaft.stop = &stop;
-            iaaft.onRound = [&](int round) {
-              const long long due = std::min<long long>(perSurrogate, round * perSurrogate / kNominalRounds);
-              if (due > counted) done.fetch_add(due - counted, std::memory_order_relaxed);
-              counted = std::max(counted, due);
-              return !stop.load(std::memory_order_relaxed);
-            };
+            iaaft.onShare = [&counted](double share) { counted.reach(share); };
             IaaftSurrogate made = MakeIaaftSurrogate(detrended[record], SurrogateSeed(options.seed, stream, index), iaaft);
-            if (!made.stopped && counted < perSurrogate) done.fetch_add(perSurrogate - counted, std::memory_order_relaxed);
+            if (!made.stopped) counted.finish();
             return made;
           };
           const IaaftSurrogate t = surrogate(0, kTemperatureStream);
           if (t.stopped || stop) return;
           const IaaftSurrogate bf = surrogate(1, kBloodFlowStream);
           if (bf.stopped || stop) return;
-          const CoherenceSpectra ts(t.values, kernels);
-          const CoherenceSpectra bfs(bf.values, kernels);
+          const CoherenceSpectra ts(t.values, kernels, &stop);
+          const CoherenceSpectra bfs(bf.values, kernels, &stop);
+          if (stop) return;
           CoherenceWorkspace& workspace = scratchOf(worker);
           const std::size_t offset = static_cast<std::size_t>(pair) * rows;
           std::vector<PhaseSum> sums(parts);
@@ -269,7 +266,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
               const std::optional<double> pi = Coherence(sums[q]);
               surrogateCoherence[q][offset + j] = pi ? *pi : std::numeric_limits<double>::quiet_NaN();
             }
-            done.fetch_add(1, std::memory_order_relaxed);
+            done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
           }
         } catch (const std::bad_alloc&) {
           outOfMemory = true;

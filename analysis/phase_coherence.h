@@ -109,12 +109,13 @@ std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, cons
 CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
                                     double centreFrequency);
 
-// Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress counts rows: range
-// 0 .. J + pairs (J + 2 S), S = max(1, J / 2), the measured pair's J rows, then per surrogate pair S for each of
-// its surrogates (advanced by IAAFT round) and its J rows; reported when the percentage changes and every 0.25 s
-// the position moves between. A stop request is seen between rows, inside a row between its FFTs and between
-// IAAFT rounds, and ends the run with kStopped and no result (the position of the rows done is reported last,
-// then put back to the start). The rows and the surrogate pairs are spread over
+// Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress counts rows in units of
+// U = kCoherenceUnitsPerRow (analysis/coherence_progress.h): range 0 .. U (J + pairs (J + 2 S)), S = max(1, J / 2),
+// the measured pair's J rows, then per surrogate pair S rows' worth for each of its surrogates (advanced by the
+// IAAFT's share, IaaftShare, from inside its rounds) and its J rows; reported when the percentage changes and
+// every 0.25 s the position moves between. A stop request is seen between rows, inside a row between its FFTs
+// and inside IAAFT rounds between their transforms and sort passes, and ends the run with kStopped and no result
+// (the position of the units done is reported last, then put back to the start). The rows and the surrogate pairs are spread over
 // options.analysis.threads workers, at most one per core; the result does not depend on the thread count.
 // Memory: the two records' spectra and kernels, and per worker one surrogate pair in the making (about 90 N
 // bytes) and a few arrays of one row's kernel terms. Blocking; call it from a worker thread.

@@ -61,9 +61,9 @@ AnalysisControls AnalysisControls::Make(QWidget* parent, const char* page) {
   c.voices->setRange(1, kMaxVoicesPerOctave);
   c.voices->setValue(32);
   c.fminLabel = Caption(Name("Label", page, "Fmin"), "f min, Hz", parent);
-  c.fmin = Edit(Name("Edit", page, "Fmin"), FormatDecimal(0.005), parent, 60);
+  c.fmin = Edit(Name("Edit", page, "Fmin"), FormatDecimal(0.005), parent, 48);
   c.fmaxLabel = Caption(Name("Label", page, "Fmax"), "f max, Hz", parent);
-  c.fmax = Edit(Name("Edit", page, "Fmax"), QString(), parent, 60);
+  c.fmax = Edit(Name("Edit", page, "Fmax"), QString(), parent, 48);
   c.detrendLabel = Caption(Name("Label", page, "Detrend"), "Detrend", parent);
   c.detrend = Combo(Name("Combo", page, "Detrend"), 4, parent);
   c.detrend->setCurrentIndex(3);
@@ -73,7 +73,9 @@ AnalysisControls AnalysisControls::Make(QWidget* parent, const char* page) {
   c.surrogates->setRange(0, kMaxSurrogatePairs);
   c.surrogates->setValue(100);
   c.seedLabel = Caption(Name("Label", page, "Seed"), "Seed", parent);
-  c.seed = Edit(Name("Edit", page, "Seed"), QStringLiteral("1"), parent, 60);
+  // The pair row is full at 1280 pixels: the seed, f min and f max edits are as narrow as their usual values
+  // allow (a longer one scrolls).
+  c.seed = Edit(Name("Edit", page, "Seed"), QStringLiteral("1"), parent, 40);
   return c;
 }
 

@@ -1,5 +1,6 @@
 #include "pages/conversion_controls.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,6 +45,10 @@ ConversionControls::ConversionControls(QWidget* parent) : QFrame(parent) {
   m_methods[1] = Radio("RadioTypeWavelet", QStringLiteral("Wavelet filtration"), this);
   m_methods[2] = Radio("RadioTypeShitzer", QStringLiteral("Shitzer's model"), this);
   m_methods[0]->setChecked(true);
+  // The three in a group of their own: as plain siblings Qt counted the checked radios of the group boxes below
+  // as theirs, and pressing the checked method again unchecked it (no method, the grid without its buttons).
+  auto* methods = new QButtonGroup(this);
+  for (QRadioButton* m : m_methods) methods->addButton(m);
   m_checkBox1 = new QCheckBox(QStringLiteral("Nonlinear Relationship"), this);
   m_checkBox1->setObjectName(QStringLiteral("CheckBox1"));
   for (QWidget* w : std::initializer_list<QWidget*>{m_methods[0], m_methods[1], m_methods[2], m_checkBox1})

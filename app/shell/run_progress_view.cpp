@@ -77,12 +77,29 @@ RunProgressView::RunProgressView(AppContext* context, QObject* parent, Clock clo
   m_timer3.setInterval(kRemainingIntervalMs);
   connect(&m_timer2, &QTimer::timeout, this, &RunProgressView::elapsedTick);
   connect(&m_timer3, &QTimer::timeout, this, &RunProgressView::remainingTick);
+  // The panels of a finished run keep its texts: they follow a language switch as the window's other words do.
+  connect(m_context, &AppContext::languageChanged, this, &RunProgressView::retranslate);
+}
+
+void RunProgressView::retranslate() {
+  RunProgress* progress = m_context->progress();
+  if (!progress || m_running || m_ended == Ended::None) return;
+  const Language language = m_context->language();
+  QString elapsed = ElapsedPanelText(m_elapsedMs, language);
+  if (m_ended == Ended::Completed) elapsed += DoneText(language);
+  progress->setStatusText(0, elapsed);
+  progress->setStatusText(1, m_ended == Ended::Stopped ? StoppedText(language)
+                                                       : RemainingPanelText(m_lastElapsedS, m_lastPosition, m_lastMaximum,
+                                                                            language));
 }
 
 void RunProgressView::begin() {
   m_start = m_clock();
   m_elapsedMs = 0;
   m_running = true;
+  m_ended = Ended::None;
+  m_lastPosition = m_lastMaximum = 0;
+  m_lastElapsedS = 0.0;
   if (RunProgress* progress = m_context->progress()) {
     progress->begin();
     progress->progressLabel()->setText(QStringLiteral("0%"));
@@ -98,6 +115,7 @@ void RunProgressView::end(bool completed) {
   if (!m_running) return;
   elapsedTick();
   m_running = false;
+  m_ended = completed ? Ended::Completed : Ended::Other;
   m_timer2.stop();
   m_timer3.stop();
   if (RunProgress* progress = m_context->progress()) {
@@ -118,6 +136,7 @@ void RunProgressView::end(bool completed) {
 void RunProgressView::stop() {
   if (!m_running) return;
   end(false);
+  m_ended = Ended::Stopped;
   if (RunProgress* progress = m_context->progress()) progress->setStatusText(1, StoppedText(m_context->language()));
 }
 
@@ -138,6 +157,9 @@ void RunProgressView::remainingTick() {
   const SharedProgressSink& sink = progress->sink();
   const long long position = sink.position() - sink.minimum();
   const long long maximum = sink.maximum() - sink.minimum();
+  m_lastPosition = position;
+  m_lastMaximum = maximum;
+  m_lastElapsedS = static_cast<double>(m_elapsedMs) / 1000.0;
   progress->setStatusText(
       1, RemainingPanelText(static_cast<double>(m_elapsedMs) / 1000.0, position, maximum, m_context->language()));
   progress->progressLabel()->setText(PercentPanelText(position, maximum));

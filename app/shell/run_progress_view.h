@@ -40,6 +40,9 @@ class RunProgressView : public QObject {
   void end(bool completed);
   // STOP: ends the run without " DONE" or beep; panel 1 becomes "Stopped" ("Остановлено").
   void stop();
+  // Writes the two panels of the last run again in the window's language (after a language switch; while a run
+  // goes its ticks do it).
+  void retranslate();
   bool isRunning() const { return m_running; }
 
   // The timer ticks (public for tests).
@@ -57,6 +60,11 @@ class RunProgressView : public QObject {
   qint64 m_start = 0;
   qint64 m_elapsedMs = 0;
   bool m_running = false;
+  // What the panels of the last run say once it ended: nothing yet, done, stopped or neither (refused, failed).
+  enum class Ended { None, Completed, Stopped, Other };
+  Ended m_ended = Ended::None;
+  long long m_lastPosition = 0, m_lastMaximum = 0;  // of the last remaining-time tick
+  double m_lastElapsedS = 0.0;
 };
 
 }  // namespace kelvora

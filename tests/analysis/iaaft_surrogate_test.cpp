@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -115,6 +117,61 @@ TEST(IaaftRounds, StopEndsBetweenRoundsAndTheToleranceOnlyShortensThePath) {
   IaaftOptions same = exact;
   same.maxIterations = early.iterations;
   EXPECT_EQ(MakeIaaftSurrogate(x, 77, same).values, early.values);  // the same rounds, only fewer
+}
+
+// Regression: a round of a record of millions of samples (two FFTs and a radix sort over 32 MB arrays) reported
+// nothing until it ended, and the rounds past the twentieth moved no progress at all: a long run's progress
+// stood still for over a minute. The share now moves several times inside every round, never back and never to
+// 1 before the end, and a stop asked in the middle of a round ends it there.
+TEST(IaaftRounds, ShareMovesInsideEveryRoundAndAStopInsideARoundEndsIt) {
+  const std::vector<double> x = Record(std::size_t{1} << 20, 5);
+  std::atomic<bool> stop{false};
+  std::vector<int> insideRound(1, 0);  // share reports per round, by the round they fell in
+  double last = 0.0;
+  bool increasing = true;
+  int afterStop = 0;
+  std::chrono::steady_clock::time_point asked;
+  IaaftOptions options;
+  options.spectrumTolerance = 0.0;
+  options.stop = &stop;
+  options.onRound = [&](int round) {
+    if (round > 0) insideRound.push_back(0);
+    return true;
+  };
+  options.onShare = [&](double share) {
+    if (stop) ++afterStop;
+    increasing = increasing && share > last && share < 1.0;
+    last = share;
+    // The third report of round 3: after its transforms, inside its sort.
+    if (++insideRound.back() == 3 && insideRound.size() == 3) {
+      asked = std::chrono::steady_clock::now();
+      stop = true;
+    }
+  };
+  const IaaftSurrogate made = MakeIaaftSurrogate(x, 9, options);
+  const double latency = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+  EXPECT_TRUE(made.stopped);
+  EXPECT_EQ(made.iterations, 2);
+  ASSERT_EQ(insideRound.size(), 3u);
+  EXPECT_GE(insideRound[0], 4);  // the transforms, the keys and the sort passes of round 1
+  EXPECT_GE(insideRound[1], 4);
+  EXPECT_TRUE(increasing);
+  EXPECT_EQ(afterStop, 0);
+  EXPECT_NEAR(last, IaaftShare(2.5, options.maxIterations), 0.5 / kTypicalIaaftRounds);
+  EXPECT_LT(latency, 5.0);  // about one sort pass; generous for a loaded machine
+}
+
+// The share of a run: half by the typical rounds, all of it at maxIterations, linear in between.
+TEST(IaaftRounds, ShareOfTheRounds) {
+  struct Case {
+    double rounds;
+    int maxIterations;
+    double share;
+  };
+  for (const Case& c : {Case{0, 100, 0.0}, Case{10, 100, 0.25}, Case{20, 100, 0.5}, Case{60, 100, 0.75},
+                        Case{100, 100, 1.0}, Case{150, 100, 1.0}, Case{-1, 100, 0.0}, Case{5, 10, 0.5},
+                        Case{1, 1, 1.0}, Case{0.5, 0, 0.5}})
+    EXPECT_DOUBLE_EQ(IaaftShare(c.rounds, c.maxIterations), c.share) << c.rounds << " of " << c.maxIterations;
 }
 
 }  // namespace

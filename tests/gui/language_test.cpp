@@ -13,10 +13,18 @@
 #include <QValueAxis>
 #include <QtTest>
 
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <cmath>
+
+#include "pages/analysis_page.h"
 #include "shell/app_context.h"
 #include "shell/language_tables.h"
 #include "shell/main_window.h"
 #include "shell/signal_messages.h"
+#include "shell/task_runner.h"
 
 using namespace kelvora;
 
@@ -71,6 +79,8 @@ class LanguageTest : public QObject {
   void bloodAndAirStayBlankWhileDisabled();
   void switchingLanguageKeepsTheData();
   void everyProblemHasItsOwnRussianText();
+  void shitzerDefaultButtonsAreRussianWhateverTheWayThere();
+  void pressingTheCheckedMethodKeepsTheGridButtonsAndARunsPanelsFollowTheLanguage();
 
  private:
   void checkAll(bool russian);
@@ -254,6 +264,88 @@ void LanguageTest::everyProblemHasItsOwnRussianText() {
     const QString russian = PpgEnvelopeText(result, Language::Russian);
     QVERIFY2(!russian.isEmpty() && russian != PpgEnvelopeText(result, Language::English), qPrintable(russian));
   }
+}
+
+// Regression: the Shitzer grid's default buttons showed no Russian caption. Every way to the Shitzer grid in
+// Russian: from the start, after a language switch, after pressing the defaults, after another method.
+void LanguageTest::shitzerDefaultButtonsAreRussianWhateverTheWayThere() {
+  auto* skin = m_window->findChild<QPushButton*>(QStringLiteral("Button1"));
+  auto* blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  auto* air = m_window->findChild<QPushButton*>(QStringLiteral("Button3"));
+  auto* shitzer = m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"));
+  auto* wavelet = m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeWavelet"));
+  auto expectRussian = [&](const char* way) {
+    QVERIFY2(skin->text() == QStringLiteral("Кожа"), qPrintable(QStringLiteral("%1: Skin '%2'").arg(way, skin->text())));
+    QVERIFY2(blood->text() == QStringLiteral("Кровь"), qPrintable(QStringLiteral("%1: Blood '%2'").arg(way, blood->text())));
+    QVERIFY2(air->text() == QStringLiteral("Воздух"), qPrintable(QStringLiteral("%1: Air '%2'").arg(way, air->text())));
+  };
+  m_window->show();
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  shitzer->click();
+  expectRussian("Russian, then Shitzer");
+  blood->click();
+  expectRussian("the blood defaults pressed");
+  air->click();
+  skin->click();
+  expectRussian("the skin defaults pressed");
+  wavelet->click();
+  shitzer->click();
+  expectRussian("wavelet and back");
+  m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  expectRussian("English and back");
+  // A window started in Russian (the setting written by the one before).
+  m_window->close();
+  delete m_window;
+  m_window = new TForm1(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
+  m_window->show();
+  skin = m_window->findChild<QPushButton*>(QStringLiteral("Button1"));
+  blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  air = m_window->findChild<QPushButton*>(QStringLiteral("Button3"));
+  m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"))->click();
+  expectRussian("started in Russian");
+}
+
+// Regression: pressing "Модель Шитцера" when it was already the method unchecked it (Qt counted the checked radios
+// of the group boxes beside it as its group's), so the grid, shown again for no method, blanked "Кровь" and
+// "Воздух"; and after a run a switch to Russian left the status panels in the run's English words.
+void LanguageTest::pressingTheCheckedMethodKeepsTheGridButtonsAndARunsPanelsFollowTheLanguage() {
+  m_window->resize(1280, 800);
+  m_window->show();
+  auto* shitzer = m_window->findChild<QRadioButton*>(QStringLiteral("RadioTypeShitzer"));
+  shitzer->click();
+  QVERIFY(shitzer->isChecked());
+  const QString files[2] = {m_dir->filePath(QStringLiteral("t.txt")), m_dir->filePath(QStringLiteral("bf.txt"))};
+  for (int k = 0; k < 2; ++k) {
+    QFile file(files[k]);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 1200; ++i) file.write(QByteArray::number(30 + k + std::sin(i / (7.0 + k)), 'f', 4) + '\n');
+  }
+  m_window->findChild<QRadioButton*>(QStringLiteral("RadioAnalysisPair"))->click();
+  m_window->findChild<QComboBox*>(QStringLiteral("ComboAnalysisPairSource"))
+      ->setCurrentIndex(static_cast<int>(AnalysisPage::PairSource::Files));
+  m_window->findChild<QLineEdit*>(QStringLiteral("EditAnalysisRate"))->setText(QStringLiteral("2"));
+  QVERIFY(m_window->analysisPage()->loadFile(AnalysisPage::FileSlot::PairT, files[0]));
+  QVERIFY(m_window->analysisPage()->loadFile(AnalysisPage::FileSlot::PairBF, files[1]));
+  m_window->findChild<QSpinBox*>(QStringLiteral("SpinAnalysisSurrogates"))->setValue(2);
+  m_window->findChild<QAbstractButton*>(QStringLiteral("BtnAnalysisCalc"))->click();
+  m_window->runner()->waitForIdle();
+  QVERIFY(m_window->analysisPage()->coherence());
+  QVERIFY(shitzer->isChecked());
+
+  m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+  QVERIFY(shitzer->isChecked());
+  shitzer->click();  // pressed again: stays the method
+  QVERIFY(shitzer->isChecked());
+  auto* blood = m_window->findChild<QPushButton*>(QStringLiteral("Button2"));
+  blood->click();
+  QCOMPARE(blood->text(), QStringLiteral("Кровь"));
+  QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Button3"))->text(), QStringLiteral("Воздух"));
+  const QString panel0 = m_window->findChild<QLabel*>(QStringLiteral("StatusPanel0"))->text();
+  const QString panel1 = m_window->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text();
+  QVERIFY2(panel0.startsWith(QStringLiteral("Прошло: ")) && panel0.endsWith(DoneText(Language::Russian)),
+           qPrintable(panel0));
+  QVERIFY2(panel1.startsWith(QStringLiteral("Осталось: ")), qPrintable(panel1));
 }
 
 QTEST_MAIN(LanguageTest)
