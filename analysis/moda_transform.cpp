@@ -124,12 +124,23 @@ ModaStyleTransform::ModaStyleTransform(std::span<const double> record, const Mod
       const double t = static_cast<double>(i + 1) / fs;
       weights[i] = std::exp2(-(p.minFrequencyHz / p.centreFrequency) * (duration - t) / kHalfSupportWidth);
     }
-    const std::vector<double> after = ForecastSinusoids(values, weights, static_cast<long long>(right), forecast);
+    forecast.stop = p.stop;
+    m_spectrum.assign(length / 2 + 1, fft::ComplexD(0.0, 0.0));
+    const std::optional<std::vector<double>> after =
+        ForecastSinusoids(values, weights, static_cast<long long>(right), forecast);
+    if (!after) {
+      m_stopped = true;
+      return;
+    }
     std::vector<double> reversed(values.rbegin(), values.rend());
-    const std::vector<double> before = ForecastSinusoids(reversed, weights, m_left, forecast);
+    const std::optional<std::vector<double>> before = ForecastSinusoids(reversed, weights, m_left, forecast);
+    if (!before) {
+      m_stopped = true;
+      return;
+    }
     for (long long i = 0; i < m_left; ++i)
-      padded[static_cast<std::size_t>(m_left - 1 - i)] = before[static_cast<std::size_t>(i)];
-    std::copy(after.begin(), after.end(), padded.begin() + m_left + static_cast<long long>(n));
+      padded[static_cast<std::size_t>(m_left - 1 - i)] = (*before)[static_cast<std::size_t>(i)];
+    std::copy(after->begin(), after->end(), padded.begin() + m_left + static_cast<long long>(n));
     if (modaPreprocessing) RemovePolynomialTrend(padded, 3);
   }
 

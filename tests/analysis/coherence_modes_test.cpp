@@ -324,7 +324,7 @@ TEST(SinusoidForecast, ContinuesTheTonesOfTheRecord) {
   options.lowHz = 0.01;
   options.highHz = 0.9;
   options.maxOrder = 10;
-  const std::vector<double> forecast = ForecastSinusoids(x, {}, 100, options);
+  const std::vector<double> forecast = ForecastSinusoids(x, {}, 100, options).value();
   double worst = 0.0;
   for (std::size_t i = 0; i < forecast.size(); ++i)
     worst = std::max(worst, std::fabs(forecast[i] - signal(static_cast<double>(800 + i))));
