@@ -13,8 +13,9 @@
 //   or |nu| >= fmax, and after padding zeroes them again in the padded spectrum;
 // - padding: to the power of two NL >= N + 2 ceil(2.576 fs f0 / f_lowest) (the cone of influence of the lowest
 //   frequency on both sides), the record placed at floor((NL - N) / 2); kZero fills with zeros, kPredictive
-//   with the forecast of sinusoid_forecast.h on either side (weights 2^(-(fmin / f0) (T - t) / 1.349) favour
-//   the samples next to the padded end; at most ceil(J / 2) + 5 tones, at most N / 3) and, with
+//   with the forecast of sinusoid_forecast.h on either side (weights 2^(-(T - t) / 1.349), t in seconds, favour
+//   the samples next to the padded end, those of root weight below 1e-8 left out, as wt.m and its fcast do;
+//   at most ceil(J / 2) + 5 tones, at most N / 3 and a third of the samples kept) and, with
 //   kCubicAndBandPass, removes the cubic of the padded record once more;
 // - amplitude: kFull gives A for A cos(2 pi f t) as the analysis transform does; kHalf gives A / 2 as MODA does.
 //
