@@ -106,6 +106,8 @@ class AnyTransform {
   const std::vector<SampleRange>& validRanges() const {
     return m_morlet ? m_morlet->validRanges() : m_moda->validRanges();
   }
+  // A stop request ended the forecast of the predictive padding.
+  bool stopped() const { return m_moda && m_moda->stopped(); }
 
  private:
   std::unique_ptr<MorletTransform> m_morlet;
@@ -304,6 +306,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
 
   std::atomic<bool> stop{false};
   std::atomic<bool> outOfMemory{false};
+  parameters.stop = &stop;  // the forecasts of the predictive padding end on a stop too
   // Progress in row units as AnalyzeCoherence counts them, with only the surrogates that are made.
   const auto rowUnits = static_cast<long long>(rows) * kCoherenceUnitsPerRow;
   const long long perSurrogate = std::max<long long>(1, static_cast<long long>(rows) / 2) * kCoherenceUnitsPerRow;
@@ -344,7 +347,19 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
                             : AnyTransform(MorletTransform(values, kernels));
     };
     if (analysisTransform) kernels = MakeAnalysisKernels(result.sampleCount, analysis);
-    const AnyTransform transforms[2] = {transformOf(records[0], true), transformOf(records[1], true)};
+    // The two records' transforms side by side; a worker, not this thread, runs a forecast, so that this thread
+    // keeps watching for a stop request while it runs.
+    AnyTransform transforms[2];
+    RunParallelTasks(2, control, [&](long long r, int) {
+      try {
+        transforms[r] = transformOf(records[r], true);
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+        stop = true;
+      }
+    });
+    if (outOfMemory) return Failure(CoherenceErrorKind::kOutOfMemory);
+    if (stop || transforms[0].stopped() || transforms[1].stopped()) return Failure(CoherenceErrorKind::kStopped);
     valid = transforms[0].validRanges();
     if (options.overTime)
       overTime.values.assign(rows * static_cast<std::size_t>(overTime.columns), kNaN);
@@ -389,7 +404,9 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
     if (pairs > 0) {
       const DetrendMode source =
           form.preprocessing == PreprocessingForm::kDetrend ? analysis.detrend : DetrendMode::kCubic;
-      const std::vector<double> detrended[2] = {Detrended(records[0], source), Detrended(records[1], source)};
+      std::optional<IaaftReference> references[2];
+      for (int r = 0; r < 2; ++r)
+        if (surrogateOf[r]) references[r].emplace(Detrended(records[r], source));
       surrogateCoherence.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
@@ -407,10 +424,11 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
             iaaft.stop = &stop;
             iaaft.onShare = [&counted](double share) { counted.reach(share); };
             const IaaftSurrogate surrogate =
-                MakeIaaftSurrogate(detrended[r], SurrogateSeed(options.coherence.seed, streams[r], index), iaaft);
+                MakeIaaftSurrogate(*references[r], SurrogateSeed(options.coherence.seed, streams[r], index), iaaft);
             if (surrogate.stopped) return;
             counted.finish();
             own[r].emplace(transformOf(surrogate.values, false));
+            if (own[r]->stopped()) return;
             used[r] = &*own[r];
           }
           double* out = surrogateCoherence.data() + static_cast<std::size_t>(pair) * rows;

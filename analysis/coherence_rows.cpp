@@ -5,6 +5,10 @@
 #include <numbers>
 #include <stdexcept>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace kelvora {
 
 namespace {
@@ -153,7 +157,7 @@ constexpr int kLanes = 8;
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
 __attribute__((target_clones("avx2", "default")))
 #endif
-void AddPhaseDifferences(const double* t, const double* b, long long from, long long to, double& re, double& im,
+void AddPhaseDifferencesPlain(const double* t, const double* b, long long from, long long to, double& re, double& im,
                          long long& count) {
   double sumRe[kLanes] = {}, sumIm[kLanes] = {}, counted[kLanes] = {};
   long long m = from;
@@ -192,10 +196,76 @@ void AddPhaseDifferences(const double* t, const double* b, long long from, long 
   count += static_cast<long long>(totalCount);
 }
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define KELVORA_ROWS_AVX512 1
+// The same with AVX-512, eight terms at a time: 1 / sqrt(|b|^2 |t|^2) from the hardware's 14-bit reciprocal square
+// root and two Newton steps (relative error below 1e-15, where sqrt and a division cost several times as much).
+// A block of eight with a product outside [1e-290, 1e290] (0 among them) is left to the plain loop, which skips
+// the zeros and has no overflow in the Newton steps.
+__attribute__((target("avx512f"))) void AddPhaseDifferences512(const double* t, const double* b, long long from,
+                                                               long long to, double& re, double& im,
+                                                               long long& count) {
+  const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+  const __m512d threeHalves = _mm512_set1_pd(1.5), half = _mm512_set1_pd(0.5);
+  const __m512d smallest = _mm512_set1_pd(1e-290), largest = _mm512_set1_pd(1e290);
+  __m512d sumRe = _mm512_setzero_pd(), sumIm = _mm512_setzero_pd();
+  long long counted = 0;
+  long long m = from;
+  for (; m + 7 <= to; m += 8) {
+    const __m512d t0 = _mm512_loadu_pd(t + 2 * m), t1 = _mm512_loadu_pd(t + 2 * m + 8);
+    const __m512d b0 = _mm512_loadu_pd(b + 2 * m), b1 = _mm512_loadu_pd(b + 2 * m + 8);
+    const __m512d xr = _mm512_permutex2var_pd(t0, evens, t1), xi = _mm512_permutex2var_pd(t0, odds, t1);
+    const __m512d yr = _mm512_permutex2var_pd(b0, evens, b1), yi = _mm512_permutex2var_pd(b0, odds, b1);
+    const __m512d product = _mm512_mul_pd(_mm512_fmadd_pd(yr, yr, _mm512_mul_pd(yi, yi)),
+                                          _mm512_fmadd_pd(xr, xr, _mm512_mul_pd(xi, xi)));
+    const __mmask8 inside = _mm512_cmp_pd_mask(product, smallest, _CMP_GE_OQ) &
+                            _mm512_cmp_pd_mask(product, largest, _CMP_LE_OQ);
+    if (inside != 0xFF) {
+      AddPhaseDifferencesPlain(t, b, m, m + 7, re, im, count);
+      continue;
+    }
+    const __m512d halfProduct = _mm512_mul_pd(half, product);
+    __m512d y = _mm512_maskz_rsqrt14_pd(0xFF, product);
+    y = _mm512_mul_pd(y, _mm512_fnmadd_pd(halfProduct, _mm512_mul_pd(y, y), threeHalves));
+    y = _mm512_mul_pd(y, _mm512_fnmadd_pd(halfProduct, _mm512_mul_pd(y, y), threeHalves));
+    const __m512d zr = _mm512_fmadd_pd(yr, xr, _mm512_mul_pd(yi, xi));
+    const __m512d zi = _mm512_fmsub_pd(yi, xr, _mm512_mul_pd(yr, xi));
+    sumRe = _mm512_fmadd_pd(zr, y, sumRe);
+    sumIm = _mm512_fmadd_pd(zi, y, sumIm);
+    counted += 8;
+  }
+  alignas(64) double lanes[2][8];
+  _mm512_store_pd(lanes[0], sumRe);
+  _mm512_store_pd(lanes[1], sumIm);
+  for (int l = 0; l < 8; ++l) {
+    re += lanes[0][l];
+    im += lanes[1][l];
+  }
+  count += counted;
+  if (m <= to) AddPhaseDifferencesPlain(t, b, m, to, re, im, count);
+}
+#endif
+
+void AddPhaseDifferences(const double* t, const double* b, long long from, long long to, double& re, double& im,
+                         long long& count) {
+#ifdef KELVORA_ROWS_AVX512
+  static const bool avx512 = __builtin_cpu_supports("avx512f");
+  if (avx512) {
+    AddPhaseDifferences512(t, b, from, to, re, im, count);
+    return;
+  }
+#endif
+  AddPhaseDifferencesPlain(t, b, from, to, re, im, count);
+}
+
 const double* Doubles(const fft::AlignedVector<fft::ComplexD>& v) { return reinterpret_cast<const double*>(v.data()); }
 
 // a[k] *= b[k] for k < n, written out so that the compiler vectorises it (std::complex's product checks for
 // NaN results first).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
 void Turn(fft::ComplexD* a, const fft::ComplexD* b, std::size_t n) {
   auto* x = reinterpret_cast<double*>(a);
   const auto* y = reinterpret_cast<const double*>(b);

@@ -1,6 +1,7 @@
 #include "analysis/iaaft_surrogate.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -49,38 +50,32 @@ bool InsertionSortWithin(std::vector<std::pair<double, std::size_t>>& v, std::si
   return true;
 }
 
-// The indices 0 .. n-1 ordered by (series[i], i): a stable LSD radix sort of the values' bit patterns (mapped
-// so that unsigned order is numeric order, -0 taken as +0) over 11-bit digits, the passes whose digit all keys
-// share skipped. O(n) per round where a comparison sort costs O(n log n).
-// False, the order unfinished, when `stop` became true between the passes. `passDone(share)` is told after the
-// keys and after each pass what share of the sort is done.
-template <typename PassDone>
-bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order,
-                 std::vector<std::pair<std::uint64_t, std::size_t>>& keys,
-                 std::vector<std::pair<std::uint64_t, std::size_t>>& spare, const std::atomic<bool>* stop,
-                 const PassDone& passDone) {
-  const std::size_t n = series.size();
-  keys.resize(n);
-  spare.resize(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const double v = series[i] + 0.0;
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
-    keys[i] = {bits, i};
-  }
-  constexpr int kDigitBits = 11;
+// The values' bit patterns mapped so that unsigned order is numeric order, -0 taken as +0.
+std::uint64_t OrderedBits(double value) {
+  const double v = value + 0.0;
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// A stable LSD radix sort of `keys` by their bits from `lowBit` up, over digits of kDigitBits bits, the passes
+// whose digit all keys share skipped. False, the order unfinished, when `stop` became true between the passes.
+// `passDone(share)` is told after each pass what share of the sort is done.
+template <int kDigitBits, typename Item, typename KeyOf, typename PassDone>
+bool RadixSort(std::vector<Item>& keys, std::vector<Item>& spare, int lowBit, KeyOf keyOf,
+               std::vector<std::size_t>& histograms, const std::atomic<bool>* stop, const PassDone& passDone) {
   constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-  constexpr int kPasses = (64 + kDigitBits - 1) / kDigitBits;
-  std::vector<std::size_t> histograms(kPasses * kBuckets, 0);
-  for (const auto& key : keys)
-    for (int pass = 0; pass < kPasses; ++pass)
-      ++histograms[pass * kBuckets + ((key.first >> (pass * kDigitBits)) & (kBuckets - 1))];
-  passDone(1.0 / (kPasses + 1));
-  for (int pass = 0; pass < kPasses; ++pass) {
-    const int shift = pass * kDigitBits;
+  const std::size_t n = keys.size();
+  const int passes = (64 - lowBit + kDigitBits - 1) / kDigitBits;
+  spare.resize(n);
+  histograms.assign(static_cast<std::size_t>(passes) * kBuckets, 0);
+  for (const Item& key : keys)
+    for (int pass = 0; pass < passes; ++pass)
+      ++histograms[pass * kBuckets + ((keyOf(key) >> (lowBit + pass * kDigitBits)) & (kBuckets - 1))];
+  for (int pass = 0; pass < passes; ++pass) {
+    const int shift = lowBit + pass * kDigitBits;
     const std::span<std::size_t> counts(histograms.data() + pass * kBuckets, kBuckets);
-    if (counts[(keys[0].first >> shift) & (kBuckets - 1)] == n) continue;
+    if (counts[(keyOf(keys[0]) >> shift) & (kBuckets - 1)] == n) continue;
     if (stop && stop->load(std::memory_order_relaxed)) return false;
     std::size_t start = 0;
     for (std::size_t& count : counts) {
@@ -88,12 +83,86 @@ bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order
       count = start;
       start += c;
     }
-    for (const auto& key : keys) spare[counts[(key.first >> shift) & (kBuckets - 1)]++] = key;
+    for (const Item& key : keys) spare[counts[(keyOf(key) >> shift) & (kBuckets - 1)]++] = key;
     keys.swap(spare);
-    passDone(static_cast<double>(pass + 2) / (kPasses + 1));
+    passDone(static_cast<double>(pass + 1) / passes);
+  }
+  return true;
+}
+
+// The scratch arrays of the ranking, kept from round to round.
+struct RankScratch {
+  std::vector<std::uint64_t> whole, packed, spare;
+  std::vector<std::pair<std::uint64_t, std::size_t>> pairs, pairSpare;
+  std::vector<std::size_t> histograms;
+};
+
+// The indices 0 .. n-1 ordered by (series[i], i), in O(n) per round where a comparison sort costs O(n log n).
+// The values' ordered bits, less the leading ones they all share, are cut to their upper 64 - w bits (33 below
+// 2^31 values) and share one word with the index of w bits; a radix sort of the words by those bits, stable from
+// index order, then orders by (upper bits, index), and an insertion pass puts the rare neighbours whose upper
+// bits agree in the order of their whole bits. Only
+// when that pass needs many moves (values crowded within their last bits) are the whole bits sorted with the
+// indices instead. False, the order unfinished, when `stop` became true between the passes. `passDone(share)`
+// is told after the keys and after each pass what share of the ranking is done.
+template <typename PassDone>
+bool RankByValue(std::span<const double> series, std::vector<std::size_t>& order, RankScratch& s,
+                 const std::atomic<bool>* stop, const PassDone& passDone) {
+  const std::size_t n = series.size();
+  const int indexBits = std::max(32, static_cast<int>(std::bit_width(n)));
+  const std::uint64_t indexMask = (std::uint64_t{1} << indexBits) - 1;
+  s.whole.resize(n);
+  s.packed.resize(n);
+  std::uint64_t differing = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    s.whole[i] = OrderedBits(series[i]);
+    differing |= s.whole[i] ^ s.whole[0];
   }
   order.resize(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+  if (differing == 0) {
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    return true;
+  }
+  // The leading bits every value shares are shifted out, so the word holds the bits that tell them apart.
+  const int shared = std::countl_zero(differing);
+  for (std::size_t i = 0; i < n; ++i) s.packed[i] = ((s.whole[i] << shared) & ~indexMask) | i;
+  passDone(0.1);
+  const auto packedPass = [&passDone](double sorted) { passDone(0.1 + 0.8 * sorted); };
+  if (!RadixSort<8>(s.packed, s.spare, indexBits, [](std::uint64_t key) { return key; }, s.histograms, stop,
+                    packedPass))
+    return false;
+  std::size_t moves = 0;
+  const std::size_t budget = 2 * n + 64;
+  bool fixed = true;
+  for (std::size_t i = 1; i < n && fixed; ++i) {
+    const std::uint64_t item = s.packed[i];
+    if (((s.packed[i - 1] ^ item) & ~indexMask) != 0) continue;  // the usual case: nothing to look up
+    const std::uint64_t itemWhole = s.whole[item & indexMask];
+    std::size_t j = i;
+    while (j > 0) {
+      const std::uint64_t before = s.packed[j - 1];
+      if (((before ^ item) & ~indexMask) != 0) break;
+      const std::uint64_t beforeWhole = s.whole[before & indexMask];
+      if (beforeWhole < itemWhole || (beforeWhole == itemWhole && before < item)) break;
+      s.packed[j] = before;
+      --j;
+      if (++moves > budget) {
+        fixed = false;
+        break;
+      }
+    }
+    s.packed[j] = item;
+  }
+  if (fixed) {
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::size_t>(s.packed[i] & indexMask);
+    return true;
+  }
+  s.pairs.resize(n);
+  for (std::size_t i = 0; i < n; ++i) s.pairs[i] = {s.whole[i], i};
+  if (!RadixSort<11>(s.pairs, s.pairSpare, 0, [](const std::pair<std::uint64_t, std::size_t>& key) { return key.first; },
+                 s.histograms, stop, [&passDone](double sorted) { passDone(0.9 + 0.1 * sorted); }))
+    return false;
+  for (std::size_t i = 0; i < n; ++i) order[i] = s.pairs[i].second;
   return true;
 }
 
@@ -117,23 +186,37 @@ std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint6
   return SplitMix64(state);
 }
 
-IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t seed, const IaaftOptions& options) {
-  IaaftSurrogate result;
+IaaftReference::IaaftReference(std::span<const double> record)
+    : m_record(record.begin(), record.end()), m_sorted(record.begin(), record.end()) {
+  std::sort(m_sorted.begin(), m_sorted.end());
   const std::size_t n = record.size();
-  if (n == 0) return result;
-  std::vector<double> sorted(record.begin(), record.end());
-  std::sort(sorted.begin(), sorted.end());
-
+  if (n == 0) return;
   const std::size_t bins = n / 2 + 1;
   fft::AlignedVector<double> series(record.begin(), record.end());
   fft::AlignedVector<fft::ComplexD> spectrum(bins);
   fft::ForwardReal(series, spectrum);
-  std::vector<double> amplitude(bins);
-  double energy = 0.0;
+  m_amplitude.resize(bins);
   for (std::size_t k = 0; k < bins; ++k) {
-    amplitude[k] = std::abs(spectrum[k]);
-    energy += amplitude[k] * amplitude[k];
+    m_amplitude[k] = std::abs(spectrum[k]);
+    m_energy += m_amplitude[k] * m_amplitude[k];
   }
+}
+
+IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t seed, const IaaftOptions& options) {
+  return MakeIaaftSurrogate(IaaftReference(record), seed, options);
+}
+
+IaaftSurrogate MakeIaaftSurrogate(const IaaftReference& reference, std::uint64_t seed, const IaaftOptions& options) {
+  IaaftSurrogate result;
+  const std::span<const double> record = reference.m_record;
+  const std::size_t n = record.size();
+  if (n == 0) return result;
+  const std::vector<double>& sorted = reference.m_sorted;
+  const std::vector<double>& amplitude = reference.m_amplitude;
+  const double energy = reference.m_energy;
+  const std::size_t bins = n / 2 + 1;
+  fft::AlignedVector<double> series(n);
+  fft::AlignedVector<fft::ComplexD> spectrum(bins);
   // The squared deviation of the amplitudes below which the spectrum counts as reached.
   const double allowed = options.spectrumTolerance * options.spectrumTolerance * energy;
   auto goOn = [&options, &result](int round) {
@@ -166,7 +249,7 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
   // Each round ranks the series by (value, index); ties keep time order, so the ranking is deterministic
   // whichever sort makes it. The round ends the iteration when it ranks exactly as the one before.
   std::vector<std::pair<double, std::size_t>> ranked;
-  std::vector<std::pair<std::uint64_t, std::size_t>> keys, spare;
+  RankScratch rankScratch;
   std::vector<std::size_t> order(n), previous;
   // Rounds until the next attempt at an insertion sort: 0 after one that succeeded; after one that gave up,
   // the ranking changes too much for it and the next rounds take the radix sort.
@@ -206,7 +289,7 @@ IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t 
     auto passDone = [&share, before](double sorted) {
       share(before, kAfterBackward + (1.0 - kAfterBackward) * 0.95 * sorted);
     };
-    if (!sortedInPlace && !RankByValue(series, order, keys, spare, options.stop, passDone)) {
+    if (!sortedInPlace && !RankByValue(series, order, rankScratch, options.stop, passDone)) {
       result.stopped = true;
       return result;
     }

@@ -58,9 +58,26 @@ struct IaaftSurrogate {
 // of threads. The generator is std::mt19937_64 (fully defined by the standard) seeded through SplitMix64.
 std::uint64_t SurrogateSeed(std::uint64_t seed, std::uint64_t stream, std::uint64_t index);
 
+// What every surrogate of one record shares: the record, its values in increasing order and its Fourier
+// amplitudes. Made once for the many surrogates of a record (a sort and a real FFT of length N); read-only
+// afterwards, so any number of threads may use one at once.
+class IaaftReference {
+ public:
+  explicit IaaftReference(std::span<const double> record);
+  std::size_t size() const { return m_record.size(); }
+
+ private:
+  friend IaaftSurrogate MakeIaaftSurrogate(const IaaftReference&, std::uint64_t, const IaaftOptions&);
+  std::vector<double> m_record, m_sorted, m_amplitude;
+  double m_energy = 0.0;  // sum of the squared amplitudes of bins 0 .. N/2
+};
+
 // One IAAFT surrogate of `record` (finite values; any length >= 1) with the random stream `seed`.
-// Cost: per round one real FFT pair of length N and one sort, O(N log N); any thread. Memory about 70 N bytes.
+// Cost: per round one real FFT pair of length N and one sort, O(N) (a radix sort); any thread. Memory about
+// 70 N bytes. The surrogate of a reference is the one of its record, without the reference's own cost.
 IaaftSurrogate MakeIaaftSurrogate(std::span<const double> record, std::uint64_t seed,
+                                  const IaaftOptions& options = {});
+IaaftSurrogate MakeIaaftSurrogate(const IaaftReference& reference, std::uint64_t seed,
                                   const IaaftOptions& options = {});
 
 }  // namespace kelvora

@@ -16,6 +16,8 @@ constexpr std::size_t kMaxPaddedLength = static_cast<std::size_t>(1) << 27;
 const double kSpectrumReach = std::sqrt(2.0 * std::log(1e18));
 // The width of the middle half of a Gaussian of unit deviation, 2 x 0.6745: the 50 % time support of the Morlet.
 constexpr double kHalfSupportWidth = 2.0 * 0.6744897501960817;
+// The forecast leaves out the samples whose root weight is below this share of the largest.
+constexpr double kForecastWeightCut = 1e-8;
 
 // Zeroes the bins k of a half spectrum of length n whose frequency k fs / n lies at or below `low` or at or
 // above `high`.
@@ -118,18 +120,38 @@ ModaStyleTransform::ModaStyleTransform(std::span<const double> record, const Mod
     forecast.maxOrder = static_cast<int>(std::max<long long>(
         1, std::min<long long>(static_cast<long long>((m_frequencies.size() + 1) / 2) + 5,
                                std::llround(static_cast<double>(n) / 3.0))));
+    // MODA's weights: halved every t2h - t1h = 1.349 s (the wavelet's 50 % support, taken in seconds, as wt.m
+    // does) back from the padded end; as its forecast does, the samples whose root weight is below 1e-8 of the
+    // largest are left out, and at most a third of the samples kept become tones.
     std::vector<double> weights(n);
     const double duration = static_cast<double>(n) / fs;
     for (std::size_t i = 0; i < n; ++i) {
       const double t = static_cast<double>(i + 1) / fs;
-      weights[i] = std::exp2(-(p.minFrequencyHz / p.centreFrequency) * (duration - t) / kHalfSupportWidth);
+      weights[i] = std::exp2(-(duration - t) / kHalfSupportWidth);
     }
-    const std::vector<double> after = ForecastSinusoids(values, weights, static_cast<long long>(right), forecast);
+    std::size_t first = 0;
+    while (first + 1 < n && std::sqrt(weights[first]) < kForecastWeightCut * std::sqrt(weights[n - 1])) ++first;
+    const std::size_t kept = n - first;
+    forecast.maxOrder = std::max(1, std::min(forecast.maxOrder, static_cast<int>(kept / 3)));
+    const std::span<const double> keptWeights = std::span<const double>(weights).subspan(first);
+    forecast.stop = p.stop;
+    m_spectrum.assign(length / 2 + 1, fft::ComplexD(0.0, 0.0));
+    const std::optional<std::vector<double>> after = ForecastSinusoids(
+        std::span<const double>(values).subspan(first), keptWeights, static_cast<long long>(right), forecast);
+    if (!after) {
+      m_stopped = true;
+      return;
+    }
     std::vector<double> reversed(values.rbegin(), values.rend());
-    const std::vector<double> before = ForecastSinusoids(reversed, weights, m_left, forecast);
+    const std::optional<std::vector<double>> before =
+        ForecastSinusoids(std::span<const double>(reversed).subspan(first), keptWeights, m_left, forecast);
+    if (!before) {
+      m_stopped = true;
+      return;
+    }
     for (long long i = 0; i < m_left; ++i)
-      padded[static_cast<std::size_t>(m_left - 1 - i)] = before[static_cast<std::size_t>(i)];
-    std::copy(after.begin(), after.end(), padded.begin() + m_left + static_cast<long long>(n));
+      padded[static_cast<std::size_t>(m_left - 1 - i)] = (*before)[static_cast<std::size_t>(i)];
+    std::copy(after->begin(), after->end(), padded.begin() + m_left + static_cast<long long>(n));
     if (modaPreprocessing) RemovePolynomialTrend(padded, 3);
   }
 

@@ -13,12 +13,14 @@
 //   or |nu| >= fmax, and after padding zeroes them again in the padded spectrum;
 // - padding: to the power of two NL >= N + 2 ceil(2.576 fs f0 / f_lowest) (the cone of influence of the lowest
 //   frequency on both sides), the record placed at floor((NL - N) / 2); kZero fills with zeros, kPredictive
-//   with the forecast of sinusoid_forecast.h on either side (weights 2^(-(fmin / f0) (T - t) / 1.349) favour
-//   the samples next to the padded end; at most ceil(J / 2) + 5 tones, at most N / 3) and, with
+//   with the forecast of sinusoid_forecast.h on either side (weights 2^(-(T - t) / 1.349), t in seconds, favour
+//   the samples next to the padded end, those of root weight below 1e-8 left out, as wt.m and its fcast do;
+//   at most ceil(J / 2) + 5 tones, at most N / 3 and a third of the samples kept) and, with
 //   kCubicAndBandPass, removes the cubic of the padded record once more;
 // - amplitude: kFull gives A for A cos(2 pi f t) as the analysis transform does; kHalf gives A / 2 as MODA does.
 //
 // W(f, n) is then the inverse DFT of the padded spectrum times the kernel, at the record's own samples.
+#include <atomic>
 #include <complex>
 #include <optional>
 #include <span>
@@ -56,6 +58,9 @@ struct ModaTransformParameters {
   double maxFrequencyHz = 0.6;
   DetrendMode detrend = DetrendMode::kCubic;  // for PreprocessingForm::kDetrend
   TransformForm form;
+  // Read by the predictive padding's forecast between its fits: once true, the construction ends early and the
+  // transform is stopped() (its rows are not to be used). Null: never.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The largest value of the band-limited Morlet's spectrum lies at xi = omega_peak (slightly above w0 = 2 pi f0
@@ -71,6 +76,8 @@ class ModaStyleTransform {
   ModaStyleTransform(std::span<const double> record, const ModaTransformParameters& parameters);
 
   long long sampleCount() const { return m_sampleCount; }
+  // parameters.stop ended the forecast: the rows hold nothing of the record.
+  bool stopped() const { return m_stopped; }
   std::size_t paddedLength() const { return m_paddedLength; }
   long long leftPadding() const { return m_left; }
   const std::vector<SampleRange>& validRanges() const { return m_valid; }
@@ -89,6 +96,7 @@ class ModaStyleTransform {
   std::size_t m_paddedLength = 0;
   long long m_left = 0;
   double m_peak = 0.0;
+  bool m_stopped = false;
   fft::AlignedVector<fft::ComplexD> m_spectrum;  // bins 0 .. NL/2 of the padded record
 };
 

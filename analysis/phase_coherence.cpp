@@ -197,10 +197,14 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
                                         Detrended(records[1], analysis.detrend)};
     const CoherenceSpectra spectra[2] = {CoherenceSpectra(detrended[0], kernels),
                                          CoherenceSpectra(detrended[1], kernels)};
-    if (pairs == 0) {
-      detrended[0] = {};
-      detrended[1] = {};
+    // What the surrogates of each record share, made once for all of them.
+    std::optional<IaaftReference> references[2];
+    if (pairs > 0) {
+      references[0].emplace(detrended[0]);
+      references[1].emplace(detrended[1]);
     }
+    detrended[0] = {};
+    detrended[1] = {};
     segmentSamples[0] = SampleRange{0, static_cast<long long>(result.sampleCount) - 1};
     for (std::size_t q = 1; q < parts; ++q) {
       const Segment& segment = options.segments[q - 1];
@@ -245,7 +249,7 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
             IaaftOptions iaaft;
             iaaft.stop = &stop;
             iaaft.onShare = [&counted](double share) { counted.reach(share); };
-            IaaftSurrogate made = MakeIaaftSurrogate(detrended[record], SurrogateSeed(options.seed, stream, index), iaaft);
+            IaaftSurrogate made = MakeIaaftSurrogate(*references[record], SurrogateSeed(options.seed, stream, index), iaaft);
             if (!made.stopped) counted.finish();
             return made;
           };

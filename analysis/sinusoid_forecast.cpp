@@ -44,10 +44,16 @@ class Rotation {
 
 class ToneFitter {
  public:
-  ToneFitter(std::span<const double> y, std::span<const double> rootWeights, double sampleRateHz)
-      : m_y(y), m_rw(rootWeights), m_fs(sampleRateHz) {}
+  // A stop request read by every fit.
+  struct Stopped {};
 
+  ToneFitter(std::span<const double> y, std::span<const double> rootWeights, double sampleRateHz,
+             const std::atomic<bool>* stop)
+      : m_y(y), m_rw(rootWeights), m_fs(sampleRateHz), m_stop(stop) {}
+
+  // Throws Stopped once the stop flag is set.
   ToneFit fit(double frequency) const {
+    if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) throw Stopped{};
     const std::size_t n = m_y.size();
     // Normal equations of the 3 weighted columns.
     long double g[3][3] = {}, r[3] = {};
@@ -89,6 +95,7 @@ class ToneFitter {
   std::span<const double> m_y;
   std::span<const double> m_rw;
   double m_fs;
+  const std::atomic<bool>* m_stop;
 
   // Gaussian elimination with partial pivoting; a singular system leaves the free coefficients at 0.
   static void Solve3(long double g[3][3], long double r[3], long double x[3]) {
@@ -153,8 +160,8 @@ ToneFit Refine(const ToneFitter& fitter, ToneFit low, ToneFit mid, ToneFit high,
 
 }  // namespace
 
-std::vector<double> ForecastSinusoids(std::span<const double> record, std::span<const double> weights, long long count,
-                                      const SinusoidForecastOptions& options) {
+std::optional<std::vector<double>> ForecastSinusoids(std::span<const double> record, std::span<const double> weights,
+                                                     long long count, const SinusoidForecastOptions& options) {
   const std::size_t n = record.size();
   std::vector<double> forecast(static_cast<std::size_t>(std::max(0LL, count)), 0.0);
   if (n < 4 || count <= 0) {
@@ -181,83 +188,88 @@ std::vector<double> ForecastSinusoids(std::span<const double> record, std::span<
   std::vector<double> criteria;
   fft::AlignedVector<double> buffer(n);
   fft::AlignedVector<fft::ComplexD> spectrum(n / 2 + 1);
-  const ToneFitter fitter(y, rootWeights, fs);
-  for (int order = 1; order <= options.maxOrder; ++order) {
-    std::copy(y.begin(), y.end(), buffer.begin());
-    fft::ForwardReal(buffer, spectrum);
-    std::size_t peak = 1;
-    for (std::size_t k = 1; k + 1 < nyquistIndex && k < spectrum.size(); ++k)
-      if (std::abs(spectrum[k]) > std::abs(spectrum[peak])) peak = k;
-    const double start = static_cast<double>(peak) * fs / static_cast<double>(n);
+  const ToneFitter fitter(y, rootWeights, fs, options.stop);
+  // The search's many fits end at once on a stop: an exception out of the nested searches, caught here.
+  try {
+    for (int order = 1; order <= options.maxOrder; ++order) {
+      std::copy(y.begin(), y.end(), buffer.begin());
+      fft::ForwardReal(buffer, spectrum);
+      std::size_t peak = 1;
+      for (std::size_t k = 1; k + 1 < nyquistIndex && k < spectrum.size(); ++k)
+        if (std::abs(spectrum[k]) > std::abs(spectrum[peak])) peak = k;
+      const double start = static_cast<double>(peak) * fs / static_cast<double>(n);
 
-    // Forward: steps of growing size up to the Nyquist frequency while the error falls.
-    ToneFit forward;
-    {
-      ToneFit next = fitter.fit(start), previous, beforePrevious;
-      double step = tolerance;
-      bool moved = false;
-      bool atEnd = false;
-      previous.error = std::numeric_limits<double>::infinity();
-      while (next.error < previous.error) {
-        if (std::fabs(next.frequency - nyquist + tolerance) < kEpsilon) {
-          atEnd = true;
-          break;
+      // Forward: steps of growing size up to the Nyquist frequency while the error falls.
+      ToneFit forward;
+      {
+        ToneFit next = fitter.fit(start), previous, beforePrevious;
+        double step = tolerance;
+        bool moved = false;
+        bool atEnd = false;
+        previous.error = std::numeric_limits<double>::infinity();
+        while (next.error < previous.error) {
+          if (std::fabs(next.frequency - nyquist + tolerance) < kEpsilon) {
+            atEnd = true;
+            break;
+          }
+          beforePrevious = previous;
+          previous = next;
+          next = fitter.fit(std::min(previous.frequency + step, nyquist - tolerance));
+          step *= kGolden;
+          moved = true;
         }
-        beforePrevious = previous;
-        previous = next;
-        next = fitter.fit(std::min(previous.frequency + step, nyquist - tolerance));
-        step *= kGolden;
-        moved = true;
-      }
-      (void)beforePrevious;
-      if (atEnd) {
-        forward = next;
-      } else if (std::fabs(next.frequency - previous.frequency - tolerance) < kEpsilon || !moved) {
-        forward = previous;
-      } else {
-        const ToneFit low = fitter.fit(previous.frequency - step / kGolden / kGolden);
-        forward = Refine(fitter, low, previous, next, tolerance);
-      }
-    }
-    // Backward: the same towards 0 Hz. As in the published code, the bracket's upper error is the error at its
-    // lower end, and the single-step case is never taken.
-    ToneFit backward;
-    {
-      ToneFit next = fitter.fit(start), previous;
-      double step = tolerance;
-      bool atEnd = false;
-      previous.error = std::numeric_limits<double>::infinity();
-      while (next.error < previous.error) {
-        if (std::fabs(next.frequency - tolerance) < kEpsilon) {
-          atEnd = true;
-          break;
+        (void)beforePrevious;
+        if (atEnd) {
+          forward = next;
+        } else if (std::fabs(next.frequency - previous.frequency - tolerance) < kEpsilon || !moved) {
+          forward = previous;
+        } else {
+          const ToneFit low = fitter.fit(previous.frequency - step / kGolden / kGolden);
+          forward = Refine(fitter, low, previous, next, tolerance);
         }
-        previous = next;
-        next = fitter.fit(std::max(previous.frequency - step, tolerance));
-        step *= kGolden;
       }
-      if (atEnd) {
-        backward = next;
-      } else {
-        ToneFit high = next;
-        high.frequency = previous.frequency + step / kGolden / kGolden;
-        backward = Refine(fitter, next, previous, high, tolerance);
+      // Backward: the same towards 0 Hz. As in the published code, the bracket's upper error is the error at its
+      // lower end, and the single-step case is never taken.
+      ToneFit backward;
+      {
+        ToneFit next = fitter.fit(start), previous;
+        double step = tolerance;
+        bool atEnd = false;
+        previous.error = std::numeric_limits<double>::infinity();
+        while (next.error < previous.error) {
+          if (std::fabs(next.frequency - tolerance) < kEpsilon) {
+            atEnd = true;
+            break;
+          }
+          previous = next;
+          next = fitter.fit(std::max(previous.frequency - step, tolerance));
+          step *= kGolden;
+        }
+        if (atEnd) {
+          backward = next;
+        } else {
+          ToneFit high = next;
+          high.frequency = previous.frequency + step / kGolden / kGolden;
+          backward = Refine(fitter, next, previous, high, tolerance);
+        }
       }
+      const ToneFit& best = forward.error < backward.error ? forward : backward;
+      tones.push_back({best.frequency, std::hypot(best.a, best.b), std::atan2(-best.b, best.a)});
+      tones.front().amplitude += best.c;
+      const double omega = 2.0 * std::numbers::pi * best.frequency / fs;
+      for (std::size_t i = 0; i < n; ++i) {
+        const double phase = omega * static_cast<double>(i);
+        y[i] -= rootWeights[i] * (best.c + best.a * std::cos(phase) + best.b * std::sin(phase));
+      }
+      const double criterion =
+          static_cast<double>(n) * std::log(best.error) + (3.0 * order + 1.0) * std::log(static_cast<double>(n));
+      criteria.push_back(criterion);
+      if (best.error / originalSpread < 2.0 * kEpsilon) break;
+      const std::size_t k = criteria.size();
+      if (k > 2 && criteria[k - 1] > criteria[k - 2] && criteria[k - 2] > criteria[k - 3]) break;
     }
-    const ToneFit& best = forward.error < backward.error ? forward : backward;
-    tones.push_back({best.frequency, std::hypot(best.a, best.b), std::atan2(-best.b, best.a)});
-    tones.front().amplitude += best.c;
-    const double omega = 2.0 * std::numbers::pi * best.frequency / fs;
-    for (std::size_t i = 0; i < n; ++i) {
-      const double phase = omega * static_cast<double>(i);
-      y[i] -= rootWeights[i] * (best.c + best.a * std::cos(phase) + best.b * std::sin(phase));
-    }
-    const double criterion =
-        static_cast<double>(n) * std::log(best.error) + (3.0 * order + 1.0) * std::log(static_cast<double>(n));
-    criteria.push_back(criterion);
-    if (best.error / originalSpread < 2.0 * kEpsilon) break;
-    const std::size_t k = criteria.size();
-    if (k > 2 && criteria[k - 1] > criteria[k - 2] && criteria[k - 2] > criteria[k - 3]) break;
+  } catch (const ToneFitter::Stopped&) {
+    return std::nullopt;
   }
 
   const double lastTime = duration - 1.0 / fs;

@@ -11,6 +11,8 @@
 // Bayesian (Schwarz) criterion L ln(err) + (3 k + 1) ln L has risen twice in a row or the residual vanishes.
 // The forecast continues the tones whose frequency lies strictly inside (fLow, fHigh); the others (the offset
 // among them) are held at their value at the last sample.
+#include <atomic>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,12 +23,14 @@ struct SinusoidForecastOptions {
   double lowHz = 0.0;         // tones continued only strictly inside (lowHz, highHz)
   double highHz = 0.0;
   int maxOrder = 1;           // >= 1: the most tones fitted
+  // Read before every fit (each O(L)): once true, the forecast ends at once with nothing. Null: never.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // `count` values following record[0 .. L-1] (L >= 4), sample L + i at (L + i) / fs. `weights` (empty: all 1,
-// else L positive values) weigh the samples in the fits. Cost: about 100 fits of O(L) per tone. Pure; any
-// thread.
-std::vector<double> ForecastSinusoids(std::span<const double> record, std::span<const double> weights, long long count,
+// else L positive values) weigh the samples in the fits; nothing when options.stop ended it. Cost: about 100
+// fits of O(L) per tone. Pure; any thread.
+std::optional<std::vector<double>> ForecastSinusoids(std::span<const double> record, std::span<const double> weights, long long count,
                                       const SinusoidForecastOptions& options);
 
 }  // namespace kelvora

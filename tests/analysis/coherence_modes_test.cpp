@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <numbers>
 #include <random>
+#include <thread>
 
 #include "analysis/coherence_over_time_output.h"
 #include "analysis/iaaft_surrogate.h"
@@ -324,11 +327,45 @@ TEST(SinusoidForecast, ContinuesTheTonesOfTheRecord) {
   options.lowHz = 0.01;
   options.highHz = 0.9;
   options.maxOrder = 10;
-  const std::vector<double> forecast = ForecastSinusoids(x, {}, 100, options);
+  const std::vector<double> forecast = ForecastSinusoids(x, {}, 100, options).value();
   double worst = 0.0;
   for (std::size_t i = 0; i < forecast.size(); ++i)
     worst = std::max(worst, std::fabs(forecast[i] - signal(static_cast<double>(800 + i))));
   EXPECT_LT(worst, 1e-4);
+}
+
+// A stop request ends a long forecast of many tones within half a second, with nothing, wherever in its fits
+// it comes.
+TEST(SinusoidForecast, StopsInsideTheFitsOfALongRecord) {
+  const double fs = 40.0;
+  std::mt19937 rng(3);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  std::vector<double> x(400000);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double t = static_cast<double>(i) / fs;
+    x[i] = 0.1 * noise(rng);
+    for (int k = 1; k <= 40; ++k) x[i] += std::cos(2.0 * std::numbers::pi * 0.0137 * k * t + k) / k;
+  }
+  SinusoidForecastOptions options;
+  options.sampleRateHz = fs;
+  options.lowHz = 0.005;
+  options.highHz = 2.0;
+  options.maxOrder = 200;
+  for (const int afterMs : {0, 100, 300}) {
+    std::atomic<bool> stop{false};
+    options.stop = &stop;
+    std::chrono::steady_clock::time_point requested;
+    std::thread requester([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+      requested = std::chrono::steady_clock::now();
+      stop = true;
+    });
+    const std::optional<std::vector<double>> forecast = ForecastSinusoids(x, {}, 1000, options);
+    const auto returned = std::chrono::steady_clock::now();
+    requester.join();
+    EXPECT_FALSE(forecast.has_value()) << afterMs;
+    EXPECT_LT(std::chrono::duration<double>(returned - requested).count(), 0.5) << afterMs;
+  }
 }
 
 // The known-depth pair: a broadband flow through the pure thermal-wave filter of 2 mm. Both depths come back in
