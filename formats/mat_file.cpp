@@ -720,6 +720,9 @@ class Level5Scan {
       at += 8;
       const std::uint32_t type = word(tag), size = word(tag + 4);
       if (size > total - at) return "truncated";
+      // A variable's tag is never the small format (type and size in one word); MATIO reads the bytes of such a
+      // tag as another element than the one scanned here (a 257-byte file made it allocate 6.8 GB).
+      if ((type >> 16) != 0) return "variable";
       const bool compressed = type == 15;
       // An uncompressed array is read whole only when it holds other arrays (a cell, struct or object).
       std::vector<std::uint8_t> payload(compressed ? size : std::min<std::uint32_t>(size, 16));

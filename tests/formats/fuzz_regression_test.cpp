@@ -73,6 +73,16 @@ TEST(FuzzRegression, CorruptCompressedMatVariableIsRefusedBeforeMatioReadsIt) {
   EXPECT_EQ(r.error->reason, "malformed compressed data");
 }
 
+// A variable's tag in the small format (type and size in one word), which MATIO read as another element than
+// the check did: 257 bytes made it allocate 6.8 GB while listing the variables.
+TEST(FuzzRegression, SmallFormatVariableTagIsRefusedBeforeMatioReadsIt) {
+  const MatReadResult r =
+      ReadMatFile(std::string(KELVORA_SOURCE_DIR) + "/tests/fuzz_regressions/mat_file/small_format_variable_tag_oom");
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error->kind, RecordFileErrorKind::kNotMatFile);
+  EXPECT_EQ(r.error->reason, "malformed variable");
+}
+
 // A cell array of a billion cells in a file of 184 bytes: more cells than bytes to hold them.
 TEST(FuzzRegression, CellArrayClaimingMoreCellsThanBytesIsRefused) {
   std::string file(128, ' ');
