@@ -164,8 +164,11 @@ void AnalysisPage::buildControls() {
   m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
   m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
-  m_controls.addTo(row2);
-  row2->addWidget(m_moda);
+  // In pair mode the surrogates, seed and MODA box share the first row with the file name: on the second they
+  // squeezed the band set's edit over its combo at 1280 pixels.
+  m_controls.addBandsTo(row2);
+  m_controls.addSurrogatesTo(row1);
+  row1->addWidget(m_moda);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
 

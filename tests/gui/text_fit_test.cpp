@@ -153,6 +153,17 @@ void TextFitTest::everyTextFitsAt1280x800InBothLanguages() {
       }
     }
   }
+  // The pair mode's fuller settings row: the band set's edit beside its combo, not over its arrow.
+  pages->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("TabSheet5")));
+  window.findChild<QRadioButton*>(QStringLiteral("RadioAnalysisPair"))->click();
+  QTest::qWait(50);
+  for (const char* prefix : {"Analysis", "Study"}) {
+    auto* combo = window.findChild<QWidget*>(QStringLiteral("Combo%1Bands").arg(QLatin1String(prefix)));
+    auto* edit = window.findChild<QLineEdit*>(QStringLiteral("Edit%1Bands").arg(QLatin1String(prefix)));
+    if (!combo || !edit || !combo->isVisible()) continue;
+    if (combo->geometry().intersects(edit->geometry()) || edit->width() < edit->minimumWidth())
+      cut << QStringLiteral("%1: the bands combo and edit overlap").arg(QLatin1String(prefix));
+  }
   cut.removeDuplicates();
   QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
