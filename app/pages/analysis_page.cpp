@@ -164,11 +164,9 @@ void AnalysisPage::buildControls() {
   m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
   m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
-  // In pair mode the surrogates, seed and MODA box share the first row with the file name: on the second they
-  // squeezed the band set's edit over its combo at 1280 pixels.
+  // In pair mode the surrogates, seed and MODA box go to the third row, beside the wrapping note: on the second
+  // they squeezed the band set's edit over its combo at 1280 pixels.
   m_controls.addBandsTo(row2);
-  m_controls.addSurrogatesTo(row1);
-  row1->addWidget(m_moda);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
 
@@ -190,6 +188,8 @@ void AnalysisPage::buildControls() {
   row3->addSpacing(12);
   m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
   row3->addWidget(m_btnUseDepth);
+  m_controls.addSurrogatesTo(row3);
+  row3->addWidget(m_moda);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
   m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
   row3->addWidget(m_status, 1);
