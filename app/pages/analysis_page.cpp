@@ -192,8 +192,10 @@ void AnalysisPage::buildControls() {
   row3->addWidget(m_moda);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
   m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
-  row3->addWidget(m_status, 1);
+  row3->addStretch(1);
   layout->addLayout(row3);
+  // The note on its own line: beside the third row's controls it wrapped into a narrow column.
+  layout->addWidget(m_status);
 
   // The charts and the table.
   auto* split = new QSplitter(Qt::Horizontal, this);

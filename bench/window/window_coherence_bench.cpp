@@ -366,6 +366,7 @@ void PagesShots(TForm1& window, const QString& folder, const QString& suffix) {
   window.showHelp();
   Pump(0.3);
   Save(window, folder + "/help" + suffix);
+  Find<QAbstractButton>(&window, "BitBtn23")->click();
   SaveModal(folder + "/about" + suffix, [&window] { window.showAbout(); });
 }
 
