@@ -152,8 +152,10 @@ void ScalogramView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(QColor(255, 255, 255, 220), 1.0, Qt::DashDotLine));
     painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     if (!line.label.isEmpty()) {
-      const QRectF box(plot.left() + 4, y - metrics.height() - 1, metrics.horizontalAdvance(line.label) + 6,
-                       metrics.height());
+      // Above its line, but kept inside the plot: the lowest band's edge sits on the bottom axis.
+      const double top = std::clamp(y - metrics.height() - 1.0, static_cast<double>(plot.top()),
+                                    plot.bottom() - static_cast<double>(metrics.height()) - 1.0);
+      const QRectF box(plot.left() + 4, top, metrics.horizontalAdvance(line.label) + 6, metrics.height());
       painter.fillRect(box, QColor(0, 0, 0, 120));
       painter.setPen(Qt::white);
       painter.drawText(box, Qt::AlignCenter, line.label);

@@ -53,6 +53,7 @@ bool HelpPanel::showHelp(bool russian) {
     m_englishLoaded = !russian;
     m_russianLoaded = russian;
   }
+  m_close->setText(russian ? QStringLiteral("Закрыть") : QStringLiteral("Close"));
   centre();
   show();
   raise();

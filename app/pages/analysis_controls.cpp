@@ -80,14 +80,22 @@ AnalysisControls AnalysisControls::Make(QWidget* parent, const char* page) {
 }
 
 void AnalysisControls::addTo(QHBoxLayout* row) const {
+  addBandsTo(row);
+  addSurrogatesTo(row);
+}
+
+void AnalysisControls::addBandsTo(QHBoxLayout* row) const {
   row->addWidget(bandsLabel);
   row->addWidget(bands);
   row->addWidget(customBands, 1);
   row->addStretch(1);
   for (QWidget* w : std::initializer_list<QWidget*>{f0Label, f0, voicesLabel, voices, fminLabel, fmin, fmaxLabel,
-                                                   fmax, detrendLabel, detrend, surrogatesLabel, surrogates,
-                                                   seedLabel, seed})
+                                                   fmax, detrendLabel, detrend})
     row->addWidget(w);
+}
+
+void AnalysisControls::addSurrogatesTo(QHBoxLayout* row) const {
+  for (QWidget* w : std::initializer_list<QWidget*>{surrogatesLabel, surrogates, seedLabel, seed}) row->addWidget(w);
 }
 
 void AnalysisControls::retranslate(Language language) const {

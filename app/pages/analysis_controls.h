@@ -47,6 +47,9 @@ struct AnalysisControls {
   static AnalysisControls Make(QWidget* parent, const char* page);
   // The settings in `row` in the order of the Analysis page: bands, f0 .. detrend, then surrogates and seed.
   void addTo(QHBoxLayout* row) const;
+  // The same without the surrogates and seed, which `addSurrogatesTo` places elsewhere (a fuller row).
+  void addBandsTo(QHBoxLayout* row) const;
+  void addSurrogatesTo(QHBoxLayout* row) const;
   // The list items and the "automatic" placeholder of f max in `language` (the captions are in the language
   // table under their object names).
   void retranslate(Language language) const;

@@ -164,8 +164,9 @@ void AnalysisPage::buildControls() {
   m_moda = new QCheckBox(QStringLiteral("MODA-compatible"), this);
   m_moda->setObjectName(QStringLiteral("CheckAnalysisModa"));
   m_btnCalc = NamedButton("BtnAnalysisCalc", QStringLiteral("Calculation"), this);
-  m_controls.addTo(row2);
-  row2->addWidget(m_moda);
+  // In pair mode the surrogates, seed and MODA box go to the third row, beside the wrapping note: on the second
+  // they squeezed the band set's edit over its combo at 1280 pixels.
+  m_controls.addBandsTo(row2);
   row2->addWidget(m_btnCalc);
   layout->addLayout(row2);
 
@@ -187,10 +188,14 @@ void AnalysisPage::buildControls() {
   row3->addSpacing(12);
   m_btnUseDepth = NamedButton("BtnAnalysisUseDepth", QStringLiteral("Use this depth"), this);
   row3->addWidget(m_btnUseDepth);
+  m_controls.addSurrogatesTo(row3);
+  row3->addWidget(m_moda);
   m_status = NamedLabel("LabelAnalysisStatus", QString(), this);
   m_status->setWordWrap(true);  // a long note takes a second line rather than being cut
-  row3->addWidget(m_status, 1);
+  row3->addStretch(1);
   layout->addLayout(row3);
+  // The note on its own line: beside the third row's controls it wrapped into a narrow column.
+  layout->addWidget(m_status);
 
   // The charts and the table.
   auto* split = new QSplitter(Qt::Horizontal, this);

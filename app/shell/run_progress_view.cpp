@@ -57,9 +57,10 @@ QString RemainingPanelText(double elapsedSeconds, long long position, long long 
   }
   if (remaining < 0) remaining = 0;
   const bool ru = language == Language::Russian;
-  return (ru ? QStringLiteral("Осталось: ") : QStringLiteral("Remaining Time: ")) + QString::number(remaining / 86400) +
-         (ru ? QStringLiteral(" д. :") : QStringLiteral(" d. :")) +
-         QString::number(remaining % 86400 / 3600) + QLatin1Char(':') + TwoDigits(remaining % 3600 / 60) +
+  // Days only when there are any: "0 d. :0:08:27" read as a broken clock.
+  QString text = ru ? QStringLiteral("Осталось: ") : QStringLiteral("Remaining Time: ");
+  if (remaining >= 86400) text += QString::number(remaining / 86400) + (ru ? QStringLiteral(" д. ") : QStringLiteral(" d. "));
+  return text + QString::number(remaining % 86400 / 3600) + QLatin1Char(':') + TwoDigits(remaining % 3600 / 60) +
          QLatin1Char(':') + TwoDigits(remaining % 60);
 }
 

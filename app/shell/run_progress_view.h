@@ -14,7 +14,7 @@ namespace kelvora {
 // "Elapsed Time: " + [days "d.:"] + h:MM:SS, followed by ":" and three-digit milliseconds while the elapsed time is
 // under 20 seconds. `elapsedMs` >= 0.
 QString ElapsedPanelText(qint64 elapsedMs, Language language = Language::English);
-// "Remaining Time: " + days + " d. :" + h:MM:SS with the remaining seconds round(elapsed / position x (maximum -
+// "Remaining Time: " + [days " d. "] + h:MM:SS with the remaining seconds round(elapsed / position x (maximum -
 // position)); 0 while the position is 0 or below.
 QString RemainingPanelText(double elapsedSeconds, long long position, long long maximum,
                            Language language = Language::English);

@@ -12,8 +12,11 @@
 //                                            close was asked (Unix time) and how long close() took, then leaves
 //                                            main: bench/window_bench.sh times the end of the process.
 //   kelvora_window_bench full [samples]      the whole run: its wall and CPU time, peak memory, longest gap.
-//   kelvora_window_bench shots DIR [samples] pictures in DIR, English and Russian: the Transform page with
-//                                            Shitzer's model, the Analysis page 20 s into the run and after STOP.
+//   kelvora_window_bench shots DIR [samples] pictures in DIR, English and Russian, of every page with the
+//                                            examples and the shared recordings: the Transform page by each
+//                                            method, Fourier, wavelet, PPG, Analysis single, the Study page run,
+//                                            help and About, then the Analysis pair run 20 s in and after STOP.
+//                                            bench/window_shots.sh takes the whole set at 1280x800.
 //
 // Run it under Xvfb (bench/window_bench.sh does). Every figure goes to standard output as "name value" lines.
 #include <QAbstractButton>
@@ -24,6 +27,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -44,6 +49,11 @@
 #include "analysis/record_analysis.h"
 #include "bench/peak_memory.h"
 #include "pages/analysis_page.h"
+#include "pages/fourier_page.h"
+#include "pages/ppg_page.h"
+#include "pages/study_page.h"
+#include "pages/transform_page.h"
+#include "pages/wavelet_page.h"
 #include "shell/app_context.h"
 #include "shell/main_window.h"
 #include "shell/run_progress.h"
@@ -272,22 +282,112 @@ void Save(QWidget& window, const QString& path) {
   if (!window.grab().save(path)) std::fprintf(stderr, "could not save %s\n", path.toUtf8().constData());
 }
 
+// Shows the page holding `inner` (pages may sit inside scroll areas).
+void ShowPage(TForm1& window, QWidget* inner) {
+  auto* pages = Find<QTabWidget>(&window, "PageControl1");
+  for (int i = 0; i < pages->count(); ++i)
+    if (pages->widget(i) == inner || pages->widget(i)->isAncestorOf(inner)) pages->setCurrentIndex(i);
+}
+
+void Idle(TForm1& window) {
+  Pump(0.2);
+  window.runner()->waitForIdle();
+  Pump(0.3);
+}
+
+// Saves the modal box the next `open` shows, then closes it.
+void SaveModal(const QString& path, const std::function<void()>& open) {
+  QTimer::singleShot(300, [path] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    box->grab().save(path);
+    box->close();
+  });
+  open();
+}
+
+void PagesShots(TForm1& window, const QString& folder, const QString& suffix) {
+  const QString examples = QStringLiteral(KELVORA_SOURCE_DIR "/Examples/");
+  const QString data = QStringLiteral(KELVORA_SOURCE_DIR "/../shared/data/");
+  TransformPage* transform = window.transformPage();
+  ShowPage(window, transform);
+  transform->loadT(examples + "T1.txt");
+  Idle(window);
+  transform->loadBF(examples + "BF1.txt");
+  Idle(window);
+  for (const char* method : {"RadioTypeShitzer", "RadioTypeFourier", "RadioTypeWavelet"}) {
+    Find<QRadioButton>(&window, method)->click();
+    Find<QAbstractButton>(&window, "BtnTtoBF")->click();
+    Idle(window);
+    Find<QAbstractButton>(&window, "BtnBFtoT")->click();
+    Idle(window);
+    Save(window, folder + "/transform_" + QString::fromLatin1(method + 9).toLower() + suffix);
+  }
+  FourierPage* fourier = window.fourierPage();
+  ShowPage(window, fourier);
+  fourier->loadSignal(examples + "BF1.txt");
+  Idle(window);
+  fourier->calculate();
+  Idle(window);
+  Save(window, folder + "/fourier" + suffix);
+  WaveletPage* wavelet = window.waveletPage();
+  ShowPage(window, wavelet);
+  wavelet->loadSignal(examples + "BF1.txt");
+  Idle(window);
+  wavelet->calculate();
+  Idle(window);
+  Save(window, folder + "/wavelet" + suffix);
+  PpgPage* ppg = window.ppgPage();
+  ShowPage(window, ppg);
+  ppg->loadPpg(data + "ppg_bidmc01_finger_125Hz.txt");
+  Idle(window);
+  ppg->computeEnvelope();
+  Idle(window);
+  Save(window, folder + "/ppg" + suffix);
+  AnalysisPage* analysis = window.analysisPage();
+  ShowPage(window, analysis);
+  Find<QRadioButton>(&window, "RadioAnalysisSingle")->click();
+  analysis->loadFile(AnalysisPage::FileSlot::Single, data + "ldf_PREVAIL008_j1_1.txt");
+  Idle(window);
+  Find<QAbstractButton>(&window, "BtnAnalysisCalc")->click();
+  Idle(window);
+  Save(window, folder + "/analysis_single" + suffix);
+  StudyPage* study = window.studyPage();
+  ShowPage(window, study);
+  QStringList recordings;
+  for (const QString& name : QDir(data).entryList({"ldf_*.txt", "skintemp_PREVAIL*.txt"})) recordings << data + name;
+  study->addFiles(recordings);
+  Idle(window);
+  Save(window, folder + "/study_manifest" + suffix);
+  Find<QLineEdit>(&window, "EditStudyOut")->setText(folder + "/study_out" + suffix.chopped(4));
+  study->run();
+  Idle(window);
+  Save(window, folder + "/study_results" + suffix);
+  window.showHelp();
+  Pump(0.3);
+  Save(window, folder + "/help" + suffix);
+  Find<QAbstractButton>(&window, "BitBtn23")->click();
+  SaveModal(folder + "/about" + suffix, [&window] { window.showAbout(); });
+}
+
 int Shots(Bench& bench, const QString& folder, double runSeconds) {
   TForm1& window = bench.window();
   auto* pages = Find<QTabWidget>(&window, "PageControl1");
   for (const char* language : {"English1", "N2"}) {
     const QString suffix = QString::fromLatin1(language) == QLatin1String("N2") ? "_ru.png" : "_en.png";
     Find<QAction>(&window, language)->trigger();
-    pages->setCurrentIndex(0);
-    Find<QRadioButton>(&window, "RadioTypeShitzer")->click();
-    Save(window, folder + "/transform_shitzer" + suffix);
+    PagesShots(window, folder, suffix);
     pages->setCurrentWidget(Find<QWidget>(&window, "TabSheet5"));
+    Find<QRadioButton>(&window, "RadioAnalysisPair")->click();
     bench.start();
     Pump(runSeconds);
-    Save(window, folder + "/analysis_running" + suffix);
+    Save(window, folder + "/analysis_pair_running" + suffix);
     Find<QAbstractButton>(&window, "BtnStop")->click();
     while (bench.busy()) Pump(0.05);
-    Save(window, folder + "/analysis_stopped" + suffix);
+    Save(window, folder + "/analysis_pair_stopped" + suffix);
+    bench.start();
+    while (bench.busy()) Pump(0.05);
+    Save(window, folder + "/analysis_pair_results" + suffix);
   }
   return 0;
 }

@@ -142,6 +142,8 @@ void ImportTest::init() {
   m_errors.clear();
   m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
   m_window->showAtStart();
+  // The dialogs' pictures in Russian too: KELVORA_SHOTS_RUSSIAN=1 switches the window's language (menu item N2).
+  if (qEnvironmentVariableIsSet("KELVORA_SHOTS_RUSSIAN")) m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
 }
 
 void ImportTest::cleanup() {

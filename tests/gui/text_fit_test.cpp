@@ -153,6 +153,18 @@ void TextFitTest::everyTextFitsAt1280x800InBothLanguages() {
       }
     }
   }
+  // The pair mode's fuller settings row: the band set's edit beside its combo, not over its arrow.
+  pages->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("TabSheet5")));
+  window.findChild<QRadioButton*>(QStringLiteral("RadioAnalysisPair"))->click();
+  QTest::qWait(50);
+  // No two of the page's own controls overlap (a row fuller than the window lays them over each other).
+  QList<QWidget*> own;
+  for (QWidget* w : analysis->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w->isVisible() && !w->isWindow()) own << w;
+  for (int i = 0; i < own.size(); ++i)
+    for (int j = i + 1; j < own.size(); ++j)
+      if (own[i]->geometry().intersects(own[j]->geometry()))
+        cut << QStringLiteral("pair mode: %1 overlaps %2").arg(own[i]->objectName(), own[j]->objectName());
   cut.removeDuplicates();
   QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
