@@ -1,6 +1,11 @@
 #include "analysis/study_provenance.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/file_digest.h"
 
 namespace kelvora {
 
@@ -35,6 +40,40 @@ std::string StudyProvenanceJson(const std::string& program, const std::string& c
             ", \"sha256\": " + StudyJsonString(inputs[i].digest) + "}";
   json += "\n  ]\n}\n";
   return json;
+}
+
+StudyCollected CollectStudyResults(const std::vector<StudyEntry>& entries, const StudyRunOptions& run,
+                                   const StudyRunOutcome& outcome, const std::string& settingsJson,
+                                   const std::string& manifestText) {
+  StudyCollected collected;
+  StudyIndex& index = collected.index;
+  index.settingsDigest = Sha256Hex(settingsJson);
+  index.manifestDigest = Sha256Hex(manifestText);
+  index.entryCount = static_cast<int>(entries.size());
+  const std::filesystem::path results = std::filesystem::path(run.directory) / "results";
+  for (std::size_t s = 0; s < run.selection.size() && s < outcome.outcomes.size(); ++s) {
+    const StudyEntry& entry = entries[run.selection[s]];
+    const StudyRecordingOutcome& state = outcome.outcomes[s];
+    bool ok = state.state == StudyRecordingState::kComputed || state.state == StudyRecordingState::kReused;
+    std::optional<StudyResultFile> result;
+    if (ok) {
+      // Read back rather than kept from the run: a reused result is only on disk.
+      std::ifstream in(results / (state.key + ".csv"), std::ios::binary);
+      std::ostringstream text;
+      if (in) text << in.rdbuf();
+      result = in ? ParseStudyResult(text.str()) : std::nullopt;
+      ok = result.has_value();
+    }
+    if (!ok) {
+      collected.failed.push_back(s);
+    } else {
+      (state.state == StudyRecordingState::kComputed ? collected.computed : collected.reused) += 1;
+      for (const auto& [digest, file] : result->inputs) collected.inputs.push_back({entry.line, "input", file, digest});
+      collected.results.push_back(std::move(*result));
+    }
+    index.lines.push_back({entry.line, state.key, ok});
+  }
+  return collected;
 }
 
 }  // namespace kelvora

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/study.h"
+
 namespace kelvora {
 
 struct StudyProvenanceInput {
@@ -22,5 +24,19 @@ std::string StudyProvenanceJson(const std::string& program, const std::string& c
                                 const std::string& settingsJson,
                                 const std::vector<std::pair<std::string, std::string>>& fields,
                                 const std::vector<StudyProvenanceInput>& inputs);
+
+// What a finished run leaves for the tables, alike for the CLI and the window: each selected recording's result
+// read back from DIR/results (in selection order), the run's index, the inputs for the provenance (of the
+// results, without the manifest), and which recordings have no result.
+struct StudyCollected {
+  std::vector<StudyResultFile> results;
+  StudyIndex index;
+  std::vector<StudyProvenanceInput> inputs;
+  std::vector<std::size_t> failed;  // positions in run.selection, increasing
+  int computed = 0, reused = 0;
+};
+StudyCollected CollectStudyResults(const std::vector<StudyEntry>& entries, const StudyRunOptions& run,
+                                   const StudyRunOutcome& outcome, const std::string& settingsJson,
+                                   const std::string& manifestText);
 
 }  // namespace kelvora

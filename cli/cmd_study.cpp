@@ -605,38 +605,19 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
   if (outcome.directoryError)
     return InputError(context, EscapeBytes(*out, true) + ": " + *outcome.directoryError);
 
-  int failures = 0, computed = 0, reused = 0;
-  std::vector<StudyResultFile> results;
-  StudyIndex index;
-  index.settingsDigest = Sha256Hex(settingsJson);
-  index.manifestDigest = Sha256Hex(manifestText);
-  index.entryCount = static_cast<int>(entries.size());
-  std::vector<ProvenanceInput> inputs;
-  for (std::size_t s = 0; s < run.selection.size(); ++s) {
-    const StudyEntry& entry = entries[run.selection[s]];
+  StudyCollected collected = CollectStudyResults(entries, run, outcome, settingsJson, manifestText);
+  const int failures = static_cast<int>(collected.failed.size());
+  const int computed = collected.computed, reused = collected.reused;
+  std::vector<StudyResultFile>& results = collected.results;
+  const StudyIndex& index = collected.index;
+  const std::vector<ProvenanceInput>& inputs = collected.inputs;
+  for (const std::size_t s : collected.failed) {
     const StudyRecordingOutcome& state = outcome.outcomes[s];
-    bool ok = state.state == StudyRecordingState::kComputed || state.state == StudyRecordingState::kReused;
-    std::optional<StudyResultFile> result;
-    if (ok) {
-      bool present = false;
-      const std::string text =
-          ReadText((std::filesystem::path(*out) / "results" / (state.key + ".csv")).string(), present);
-      result = present ? ParseStudyResult(text) : std::nullopt;
-      ok = result.has_value();
-    }
-    if (!ok) {
-      ++failures;
-      context.err << "kelvora-cli: " << EscapeBytes(manifestPath, true) << ":" << entry.line << ": "
-                  << (state.error ? StudyErrorText(*state.error)
-                                  : std::string(state.state == StudyRecordingState::kNotRun ? "not run (stopped)"
-                                                                                            : "no result"))
-                  << "\n";
-    } else {
-      (state.state == StudyRecordingState::kComputed ? computed : reused) += 1;
-      for (const auto& [digest, file] : result->inputs) inputs.push_back({entry.line, "input", file, digest});
-      results.push_back(std::move(*result));
-    }
-    index.lines.push_back({entry.line, state.key, ok});
+    context.err << "kelvora-cli: " << EscapeBytes(manifestPath, true) << ":" << entries[run.selection[s]].line << ": "
+                << (state.error ? StudyErrorText(*state.error)
+                                : std::string(state.state == StudyRecordingState::kNotRun ? "not run (stopped)"
+                                                                                          : "no result"))
+                << "\n";
   }
   context.err << "kelvora-cli study: " << run.selection.size() << " recordings: " << computed << " computed, "
               << reused << " reused, " << failures << " failed\n";

@@ -153,40 +153,25 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
   }
   report.stopped = outcome.stopped || progress.stopRequested();
 
-  std::vector<StudyResultFile> results;
-  StudyIndex index;
-  index.settingsDigest = Sha256Hex(report.settingsJson);
-  index.manifestDigest = Sha256Hex(job.manifestText);
-  index.entryCount = static_cast<int>(job.entries.size());
-  std::vector<StudyProvenanceInput> inputs = {{0, "manifest", job.manifestPath, index.manifestDigest}};
-  const std::filesystem::path dir(job.directory);
-  for (std::size_t s = 0; s < run.selection.size(); ++s) {
-    const StudyEntry& entry = job.entries[run.selection[s]];
+  StudyCollected collected = CollectStudyResults(job.entries, run, outcome, report.settingsJson, job.manifestText);
+  report.computed = collected.computed;
+  report.reused = collected.reused;
+  report.failed = static_cast<int>(collected.failed.size());
+  for (const std::size_t s : collected.failed) {
     const StudyRecordingOutcome& state = outcome.outcomes[s];
-    bool ok = state.state == StudyRecordingState::kComputed || state.state == StudyRecordingState::kReused;
-    std::optional<StudyResultFile> file;
-    if (ok) {
-      bool present = false;
-      const std::string text = ReadBytes((dir / "results" / (state.key + ".csv")).string(), present);
-      file = present ? ParseStudyResult(text) : std::nullopt;
-      ok = file.has_value();
+    StudyPage::Problem problem{job.entries[run.selection[s]].line, state.state, state.error, std::nullopt};
+    if (state.error && state.error->kind == StudyErrorKind::kLoad) {
+      std::lock_guard<std::mutex> lock(faults->mutex);
+      if (const auto it = faults->byPath.find(state.error->path); it != faults->byPath.end())
+        problem.readError = it->second;
     }
-    if (!ok) {
-      ++report.failed;
-      StudyPage::Problem problem{entry.line, state.state, state.error, std::nullopt};
-      if (state.error && state.error->kind == StudyErrorKind::kLoad) {
-        std::lock_guard<std::mutex> lock(faults->mutex);
-        if (const auto it = faults->byPath.find(state.error->path); it != faults->byPath.end())
-          problem.readError = it->second;
-      }
-      report.problems.push_back(std::move(problem));
-    } else {
-      (state.state == StudyRecordingState::kComputed ? report.computed : report.reused) += 1;
-      for (const auto& [digest, path] : file->inputs) inputs.push_back({entry.line, "input", path, digest});
-      results.push_back(std::move(*file));
-    }
-    index.lines.push_back({entry.line, state.key, ok});
+    report.problems.push_back(std::move(problem));
   }
+  const StudyIndex& index = collected.index;
+  const std::vector<StudyResultFile>& results = collected.results;
+  std::vector<StudyProvenanceInput> inputs = {{0, "manifest", job.manifestPath, index.manifestDigest}};
+  inputs.insert(inputs.end(), collected.inputs.begin(), collected.inputs.end());
+  const std::filesystem::path dir(job.directory);
   if (report.stopped) return result;  // the results kept so far are what the next run starts from
 
   auto write = [&](const char* name, const std::string& text) {
