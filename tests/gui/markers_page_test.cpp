@@ -436,8 +436,32 @@ void MarkersPageTest::realFingerRecordShowsItsLoadingCyclesInBothLanguages() {
   QCOMPARE(page()->markerEditor()->accepted().size(), std::size_t(8));  // read from the sidecar saved above
   QCOMPARE(page()->result()->segments.size(), std::size_t(9));
   QCOMPARE(page()->responsePanel()->porh().rows.size(), std::size_t(4));
+  // The segment table adds the pair's coherence and threshold per segment and band: the library's, of BF's
+  // own segments.
+  const CoherenceResult& pair = *page()->coherence();
+  QCOMPARE(pair.segments.size(), page()->result()->segments.size());
+  auto* segmentTable = find<QTableWidget>("AnalysisSegmentTable");
+  QVERIFY(!segmentTable->isColumnHidden(SegmentTable::kCoherence));
+  int row = 0;
+  for (std::size_t q = 0; q < pair.segments.size(); ++q) {
+    QCOMPARE(pair.segments[q].segment.startS, page()->result()->segments[q].segment.startS);
+    QCOMPARE(pair.segments[q].segment.endS, page()->result()->segments[q].segment.endS);
+    QCOMPARE(pair.segments[q].bands.size(), page()->result()->segments[q].table.rows.size());
+    for (const CoherenceBandRow& band : pair.segments[q].bands) {
+      QCOMPARE(segmentTable->item(row, SegmentTable::kSegment)->text(), QString::fromStdString(pair.segments[q].segment.name));
+      QCOMPARE(segmentTable->item(row, SegmentTable::kCoherence)->text(),
+               band.coherence ? FormatDecimal(*band.coherence, 4) : QString());
+      QCOMPARE(segmentTable->item(row, SegmentTable::kThreshold)->text(),
+               band.threshold ? FormatDecimal(*band.threshold, 4) : QString());
+      ++row;
+    }
+  }
+  QCOMPARE(segmentTable->rowCount(), row);
   const QByteArray folder = qgetenv("KELVORA_SHOTS");
   if (!folder.isEmpty()) {
+    find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_segments_ru.png"));
     find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
     QCoreApplication::processEvents();
     m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_ru.png"));
