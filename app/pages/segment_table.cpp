@@ -72,6 +72,9 @@ void SegmentTable::setResult(std::shared_ptr<const AnalysisResult> result, bool 
   m_table->setHorizontalHeaderLabels(headers);
   m_table->setColumnHidden(kCoherence, !m_coherence);
   m_table->setColumnHidden(kThreshold, !m_coherence);
+  // With the pair's columns, the relative shares give way (as in the pair's band table) so they fit in view.
+  m_table->setColumnHidden(kRelAmplitude, m_coherence != nullptr);
+  m_table->setColumnHidden(kRelPower, m_coherence != nullptr);
   {
     const QSignalBlocker block(m_filter);
     m_filter->clear();

@@ -462,6 +462,11 @@ void MarkersPageTest::realFingerRecordShowsItsLoadingCyclesInBothLanguages() {
     find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(1);
     QCoreApplication::processEvents();
     m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_segments_ru.png"));
+    m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+    QCoreApplication::processEvents();
+    m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_segments_en.png"));
+    m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+    QCoreApplication::processEvents();
     find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
     QCoreApplication::processEvents();
     m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_ru.png"));
