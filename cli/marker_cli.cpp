@@ -133,7 +133,7 @@ std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const Comm
   if (!sidecar.empty()) {
     const MarkerReadResult read = ReadMarkerSidecar(sidecar);
     if (!read.ok()) return fail(*read.error);
-    markers.insert(markers.end(), read.markers.begin(), read.markers.end());
+    return MergeSidecarMarkers(std::move(markers), read);
   }
   return SortedByTime(std::move(markers));
 }

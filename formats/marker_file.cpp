@@ -144,18 +144,20 @@ MarkerReadResult ParseMarkerSidecar(std::string_view text, const std::string& pa
   bool first = true;
   // The fields' positions: time_s,label[,duration_s] without a header; as the header names them with one (so a
   // `time_s,duration_s,label,source` listing reads back too).
-  std::size_t timeField = 0, labelField = 1, durationField = 2, fieldCount = 0;
+  std::size_t timeField = 0, labelField = 1, durationField = 2, sourceField = 3, fieldCount = 0;
   ForEachDataLine(text, [&](std::string_view line, long long number) {
     const std::vector<std::string> fields = SplitFields(line);
     if (first && Lower(fields.front()) == "time_s") {
       first = false;
       fieldCount = fields.size();
-      labelField = durationField = fields.size();
+      labelField = durationField = sourceField = fields.size();
       for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::string name = Lower(fields[i]);
         if (name == "label") labelField = i;
         if (name == "duration_s") durationField = i;
+        if (name == "source") sourceField = i;
       }
+      result.namesSources = sourceField < fields.size();
       if (labelField == fields.size()) {
         result.error = LineError(MarkerFileErrorKind::kFieldCount, path, number, 0, std::string(line));
         result.error->count = static_cast<long long>(fields.size());
@@ -174,6 +176,12 @@ MarkerReadResult ParseMarkerSidecar(std::string_view text, const std::string& pa
     }
     Marker marker;
     marker.source = source;
+    if (result.namesSources) {
+      const std::string name = Lower(std::string(TrimBlanks(fields[sourceField])));
+      for (const MarkerSource known : {MarkerSource::kEdf, MarkerSource::kColumn, MarkerSource::kLabChart,
+                                       MarkerSource::kSidecar, MarkerSource::kFound})
+        if (name == MarkerSourceName(known)) marker.source = known;
+    }
     const std::optional<double> time = NonNegativeSeconds(fields[timeField]);
     if (!time) {
       result.error = LineError(MarkerFileErrorKind::kBadTime, path, number, static_cast<int>(timeField) + 1, fields[timeField]);
@@ -199,6 +207,22 @@ MarkerReadResult ParseMarkerSidecar(std::string_view text, const std::string& pa
   });
   if (result.error) result.markers.clear();
   return result;
+}
+
+std::vector<Marker> MergeSidecarMarkers(std::vector<Marker> fileMarkers, const MarkerReadResult& sidecar) {
+  if (!sidecar.ok()) return SortedByTime(std::move(fileMarkers));
+  if (sidecar.namesSources) return SortedByTime(sidecar.markers);
+  const std::size_t carried = fileMarkers.size();
+  for (const Marker& marker : sidecar.markers) {
+    // An earlier save without sources repeated the file's markers: each is read once, as the file's.
+    const bool same = std::any_of(fileMarkers.begin(), fileMarkers.begin() + static_cast<std::ptrdiff_t>(carried),
+                                  [&](const Marker& own) {
+                                    return own.label == marker.label && std::abs(own.timeS - marker.timeS) <= 1e-6 &&
+                                           std::abs(own.durationS - marker.durationS) <= 1e-6;
+                                  });
+    if (!same) fileMarkers.push_back(marker);
+  }
+  return SortedByTime(std::move(fileMarkers));
 }
 
 MarkerReadResult ReadMarkerSidecar(const std::string& path) {
@@ -229,7 +253,7 @@ std::string QuotedCsvField(const std::string& text) {
 }
 
 std::optional<MarkerFileError> MarkerSidecarText(const std::vector<Marker>& markers, std::string& text) {
-  std::string out = "time_s,label,duration_s\n";
+  std::string out = "time_s,label,duration_s,source\n";
   for (std::size_t i = 0; i < markers.size(); ++i) {
     const Marker& m = markers[i];
     if (!std::isfinite(m.timeS) || m.timeS < 0.0 || !std::isfinite(m.durationS) || m.durationS < 0.0) {
@@ -238,7 +262,8 @@ std::optional<MarkerFileError> MarkerSidecarText(const std::vector<Marker>& mark
       error.count = static_cast<long long>(i);
       return error;
     }
-    out += ShortestNumberText(m.timeS) + "," + QuotedCsvField(m.label) + "," + ShortestNumberText(m.durationS) + "\n";
+    out += ShortestNumberText(m.timeS) + "," + QuotedCsvField(m.label) + "," + ShortestNumberText(m.durationS) + "," +
+           MarkerSourceName(m.source) + "\n";
   }
   text = std::move(out);
   return std::nullopt;

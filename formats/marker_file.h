@@ -41,6 +41,9 @@ struct MarkerFileError {
 struct MarkerReadResult {
   std::vector<Marker> markers;  // in file order
   std::optional<MarkerFileError> error;
+  // The header named a `source` column: each marker has the source it names (the program's own sidecars, which
+  // hold the record's whole marker set as the user left it).
+  bool namesSources = false;
   bool ok() const { return !error.has_value(); }
 };
 
@@ -56,19 +59,27 @@ std::string MarkerSidecarPath(const std::string& recordPath);
 
 // Parses a sidecar's text: `time_s,label[,duration_s]` per line (an empty duration is 0), or, after a header
 // whose first field is "time_s", the fields the header names (it must name "label"; "duration_s" is optional;
-// other fields such as "source" are skipped), every line with the header's field count. Each marker gets `source`. The first bad line is the error and no markers
+// a "source" field gives each marker the source it names, MarkerSourceName's words, else `source`; other fields
+// are skipped), every line with the header's field count. Without a source field each marker gets `source`. The first bad line is the error and no markers
 // are given. `path` only names the file in errors. Pure; any thread.
 MarkerReadResult ParseMarkerSidecar(std::string_view text, const std::string& path = {},
                                     MarkerSource source = MarkerSource::kSidecar);
 // Reads the file at `path` as ParseMarkerSidecar does (at most 64 MiB). Any thread.
 MarkerReadResult ReadMarkerSidecar(const std::string& path);
 
-// The sidecar text of the markers: the header `time_s,label,duration_s`, then one line per marker in the order
-// given, times in shortest round-trip form. Markers with a non-finite or negative time or duration are
+// The sidecar text of the markers: the header `time_s,label,duration_s,source`, then one line per marker in the
+// order given, times in shortest round-trip form. The source column lets a reader tell the file's own markers
+// (kept, moved or renamed) from the added ones. Markers with a non-finite or negative time or duration are
 // kNonFiniteTime. Pure.
 std::optional<MarkerFileError> MarkerSidecarText(const std::vector<Marker>& markers, std::string& text);
 // Writes the sidecar atomically (whole or not at all): kNonFiniteTime, kCannotWrite. Any thread.
 std::optional<MarkerFileError> WriteMarkerSidecar(const std::string& path, const std::vector<Marker>& markers);
+
+// A record's markers from its file (EDF+ annotations, a marker column, LabChart comments) and its sidecar. A
+// sidecar that names sources holds the whole set as it was saved, the file's markers included (a file marker
+// the user moved, renamed or deleted stays so): it replaces the file's markers. Another sidecar (typed by hand)
+// adds its markers, less those equal in time, duration and label to one the file carries. Sorted by time. Pure.
+std::vector<Marker> MergeSidecarMarkers(std::vector<Marker> fileMarkers, const MarkerReadResult& sidecar);
 
 // Parses a segment table: an optional header whose first field is "name", then `name,start_s,end_s` per line,
 // 0 <= start < end. Pure.

@@ -180,10 +180,7 @@ std::vector<Marker> RecordFileMarkers(const std::string& recordPath, const std::
   }
   const std::string sidecar = MarkerSidecarPath(recordPath);
   std::error_code code;
-  if (std::filesystem::is_regular_file(sidecar, code)) {
-    MarkerReadResult read = ReadMarkerSidecar(sidecar);
-    if (read.ok()) markers.insert(markers.end(), read.markers.begin(), read.markers.end());
-  }
+  if (std::filesystem::is_regular_file(sidecar, code)) return MergeSidecarMarkers(std::move(markers), ReadMarkerSidecar(sidecar));
   return SortedByTime(std::move(markers));
 }
 

@@ -33,7 +33,8 @@ void PaintMarkers(QPainter& painter, const QRect& plot, double spanS, const std:
 // The markers of a record file, sorted by time: the annotations of an EDF+ / BDF+ file, the comments of a
 // LabChart text or .mat export (`comments`: those of the block the import read, as ImportedRecord::markers
 // holds them; when none are given, those of a file of one block), and the sidecar beside it
-// (RECORD.markers.csv); a sidecar that cannot be read adds none. Any thread.
+// (RECORD.markers.csv) merged with them as MergeSidecarMarkers does; a sidecar that cannot be read adds none.
+// Any thread.
 std::vector<Marker> RecordFileMarkers(const std::string& recordPath, const std::vector<Marker>& comments = {});
 
 }  // namespace kelvora

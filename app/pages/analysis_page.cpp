@@ -328,7 +328,7 @@ void AnalysisPage::retranslate() {
   m_tables->setTabText(0, MarkerText(MarkerWord::kTabBands, language));
   m_tables->setTabText(1, MarkerText(MarkerWord::kTabSegments, language));
   m_tables->setTabText(2, MarkerText(MarkerWord::kTabResponse, language));
-  m_segmentTable->setResult(m_result, m_segmentsOutdated, language);
+  m_segmentTable->setResult(m_result, m_segmentsOutdated, language, m_coherence);
   m_response->retranslate(language);
   // The shown result's band names, notes and curve names follow the language.
   showResult();
@@ -668,7 +668,8 @@ bool AnalysisPage::calculate() {
   }
   modes.overTime = true;
   modes.coherence = coherence;
-  return m_run->start([this, inputs, coherence, bloodFlowOptions, modes, sink, made, fromTransform]() -> PageRun::Outcome {
+  const bool moda = m_moda->isChecked();
+  return m_run->start([this, inputs, coherence, bloodFlowOptions, modes, sink, made, fromTransform, moda]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
       CoherenceModeOutcome pair;
@@ -678,6 +679,15 @@ bool AnalysisPage::calculate() {
     const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), bloodFlowOptions, *sink);
     if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
+    // The pair's coherence per segment (BF's segments), as coherence --segments makes it: the modes' engine has no
+    // segments, so the plain coherence is run for them; it goes with the plain transform and threshold only.
+    if (both->pair.ok() && !bloodFlowOptions.segments.empty() && !moda) {
+      CoherenceOptions parts = modes.coherence;
+      parts.segments = bloodFlowOptions.segments;
+      CoherenceOutcome segmented = AnalyzeCoherence((*inputs)[0].values, (*inputs)[1].values, parts, *sink);
+      if (!segmented.ok()) both->pair.error = segmented.error;
+      else both->pair.result.coherence.segments = std::move(segmented.result.segments);
+    }
     const bool ok = both->record.ok() && both->pair.ok();
     return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
               const Language language = m_context->language();
@@ -985,7 +995,7 @@ void AnalysisPage::markersEdited() {
     same = made[i].segment.startS == m_shownSegments[i].startS && made[i].segment.endS == m_shownSegments[i].endS &&
            made[i].segment.name == m_shownSegments[i].name;
   m_segmentsOutdated = !same;
-  m_segmentTable->setResult(m_result, m_segmentsOutdated, language);
+  m_segmentTable->setResult(m_result, m_segmentsOutdated, language, m_coherence);
   m_response->setRecord(m_shownFlux, m_shownRateHz, m_shownSegments, m_shownY, language);
   showStatus();
 }

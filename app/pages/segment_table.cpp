@@ -52,10 +52,13 @@ SegmentTable::SegmentTable(QWidget* parent) : QWidget(parent) {
   setResult(nullptr, false, Language::English);
 }
 
-void SegmentTable::setResult(std::shared_ptr<const AnalysisResult> result, bool outdated, Language language) {
+void SegmentTable::setResult(std::shared_ptr<const AnalysisResult> result, bool outdated, Language language,
+                             std::shared_ptr<const CoherenceResult> coherence) {
   const int chosen = m_filter->currentIndex();
   const bool same = result && m_result == result;
   m_result = std::move(result);
+  m_coherence = m_result && coherence && coherence->segments.size() == m_result->segments.size() ? std::move(coherence)
+                                                                                                 : nullptr;
   m_language = language;
   using M = MarkerWord;
   using W = AnalysisWord;
@@ -63,9 +66,15 @@ void SegmentTable::setResult(std::shared_ptr<const AnalysisResult> result, bool 
   QStringList headers{MarkerText(M::kColumnSegment, language), MarkerText(M::kColumnStart, language),
                       MarkerText(M::kColumnEnd, language)};
   for (W word : {W::kColumnBand, W::kColumnLow, W::kColumnHigh, W::kColumnAmplitude, W::kColumnPower,
-                 W::kColumnRelAmplitude, W::kColumnRelPower, W::kColumnCoverage, W::kColumnNote})
+                 W::kColumnRelAmplitude, W::kColumnRelPower, W::kColumnCoverage, W::kColumnCoherence,
+                 W::kColumnThreshold, W::kColumnNote})
     headers << AnalysisText(word, language);
   m_table->setHorizontalHeaderLabels(headers);
+  m_table->setColumnHidden(kCoherence, !m_coherence);
+  m_table->setColumnHidden(kThreshold, !m_coherence);
+  // With the pair's columns, the relative shares give way (as in the pair's band table) so they fit in view.
+  m_table->setColumnHidden(kRelAmplitude, m_coherence != nullptr);
+  m_table->setColumnHidden(kRelPower, m_coherence != nullptr);
   {
     const QSignalBlocker block(m_filter);
     m_filter->clear();
@@ -106,6 +115,14 @@ void SegmentTable::fill() {
       cells[kRelPower] = Number(row.relativePower, 4);
       cells[kCoverage] = FormatDecimal(100.0 * row.coverage, 4);
       cells[kNote] = AnalysisNoteText(row.note, row.neededMinutes, m_language, separator);
+      if (m_coherence) {
+        // The pair's coherence of the same segment and band (the same segments, in the same order).
+        for (const CoherenceBandRow& pair : m_coherence->segments[static_cast<std::size_t>(s)].bands) {
+          if (pair.band.range.low != row.band.range.low || pair.band.range.high != row.band.range.high) continue;
+          cells[kCoherence] = Number(pair.coherence, 4);
+          cells[kThreshold] = Number(pair.threshold, 4);
+        }
+      }
       m_table->insertRow(r);
       for (int c = 0; c < kColumnCount; ++c) {
         auto* item = new QTableWidgetItem(cells[c]);

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 #include "shell/app_context.h"
 
@@ -19,13 +20,16 @@ class SegmentTable : public QWidget {
 
  public:
   enum Column { kSegment, kStart, kEnd, kBand, kLow, kHigh, kAmplitude, kPower, kRelAmplitude, kRelPower, kCoverage,
-                kNote, kColumnCount };
+                kCoherence, kThreshold, kNote, kColumnCount };
 
   explicit SegmentTable(QWidget* parent);
 
   // Shows the segments of `result` (null or none: an empty table with a hint); `outdated` adds that the markers
   // changed since the run.
-  void setResult(std::shared_ptr<const AnalysisResult> result, bool outdated, Language language);
+  // `coherence` (a pair run's, made with the same segments) adds each segment's band coherence and threshold,
+  // as coherence --segments gives them; without it those columns are hidden.
+  void setResult(std::shared_ptr<const AnalysisResult> result, bool outdated, Language language,
+                 std::shared_ptr<const CoherenceResult> coherence = nullptr);
   QTableWidget* table() const { return m_table; }
 
  private:
@@ -36,6 +40,7 @@ class SegmentTable : public QWidget {
   QLabel* m_caption = nullptr;
   QTableWidget* m_table = nullptr;
   std::shared_ptr<const AnalysisResult> m_result;
+  std::shared_ptr<const CoherenceResult> m_coherence;
   Language m_language = Language::English;
 };
 

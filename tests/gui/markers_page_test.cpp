@@ -23,6 +23,8 @@
 #include "analysis/occlusion_finder.h"
 #include "analysis/record_analysis.h"
 #include "charts/plot_view.h"
+#include "dialogs/import_dialog.h"
+#include "formats/edf_writer.h"
 #include "formats/marker_file.h"
 #include "pages/analysis_page.h"
 #include "pages/marker_editor.h"
@@ -114,7 +116,21 @@ void MarkersPageTest::cleanup() {
 }
 
 void MarkersPageTest::run(const QString& path) {
-  QVERIFY(page()->loadFile(AnalysisPage::FileSlot::Single, path));
+  if (path.endsWith(QStringLiteral(".edf"))) {
+    // An EDF file goes through the Import dialog, taken as it offers.
+    QTimer::singleShot(0, [] {
+      for (int tries = 0; tries < 200; ++tries) {
+        if (auto* dialog = qobject_cast<ImportDialog*>(QApplication::activeModalWidget())) {
+          dialog->findChild<QPushButton*>(QStringLiteral("ImportButton"))->click();
+          return;
+        }
+        QTest::qWait(10);
+      }
+    });
+    QVERIFY(page()->openFile(AnalysisPage::FileSlot::Single, path));
+  } else {
+    QVERIFY(page()->loadFile(AnalysisPage::FileSlot::Single, path));
+  }
   find<QLineEdit>("EditAnalysisRate")->setText(QStringLiteral("2"));
   QTest::mouseClick(find<QPushButton>("BtnAnalysisCalc"), Qt::LeftButton);
   m_window->runner()->waitForIdle();
@@ -200,6 +216,38 @@ void MarkersPageTest::markersAreAddedMovedRenamedDeletedAndReadBackFromTheSideca
   for (std::size_t i = 0; i < held.size(); ++i) QCOMPARE(editor->markers()[i].timeS, held[i].timeS);
   QVERIFY(!page()->segmentsOutdated());
   QCOMPARE(page()->result()->segments.size(), std::size_t(3));
+
+  // An EDF+ file carries its own markers: saved and read again, each is shown once, and a rename of one of them
+  // holds; a sidecar without sources (typed by hand, or saved before) that repeats them adds none twice.
+  const QString edf = m_dir->filePath(QStringLiteral("annotated.edf"));
+  EdfWriteRequest request;
+  request.channels = {EdfWriteChannel{"LDF", "PU", 2, Flux()}};
+  request.annotations = {{kOcclusionStart, -1, "occlusion"}, {kOcclusionEnd, -1, "release"}};
+  QVERIFY(!WriteEdfFile(edf.toStdString(), request));
+  const std::string edfSidecar = MarkerSidecarPath(edf.toStdString());
+  auto labels = [&] {
+    QStringList shown;
+    for (const Marker& marker : editor->markers())
+      shown << QStringLiteral("%1@%2").arg(QString::fromStdString(marker.label)).arg(marker.timeS);
+    return shown.join(QLatin1Char(' '));
+  };
+  run(edf);
+  QCOMPARE(labels(), QStringLiteral("occlusion@200 release@260"));
+  QVERIFY(editor->renameMarker(1, QStringLiteral("recovery")));
+  QVERIFY(editor->save());
+  run(edf);
+  QCOMPARE(labels(), QStringLiteral("occlusion@200 recovery@260"));
+  QCOMPARE(editor->markers()[0].source, MarkerSource::kEdf);
+  QVERIFY(WriteMarkerSidecar(edfSidecar, {}) == std::nullopt);  // every marker deleted stays deleted
+  run(edf);
+  QCOMPARE(labels(), QString());
+  {
+    QFile typed(QString::fromStdString(edfSidecar));
+    QVERIFY(typed.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    typed.write("time_s,label,duration_s\n200,occlusion,0\n260,release,0\n300,heating,0\n");
+  }
+  run(edf);
+  QCOMPARE(labels(), QStringLiteral("occlusion@200 release@260 heating@300"));
 }
 
 // "Find occlusions" with the fields' threshold and minimum duration proposes the occlusion that was built (no
@@ -388,8 +436,37 @@ void MarkersPageTest::realFingerRecordShowsItsLoadingCyclesInBothLanguages() {
   QCOMPARE(page()->markerEditor()->accepted().size(), std::size_t(8));  // read from the sidecar saved above
   QCOMPARE(page()->result()->segments.size(), std::size_t(9));
   QCOMPARE(page()->responsePanel()->porh().rows.size(), std::size_t(4));
+  // The segment table adds the pair's coherence and threshold per segment and band: the library's, of BF's
+  // own segments.
+  const CoherenceResult& pair = *page()->coherence();
+  QCOMPARE(pair.segments.size(), page()->result()->segments.size());
+  auto* segmentTable = find<QTableWidget>("AnalysisSegmentTable");
+  QVERIFY(!segmentTable->isColumnHidden(SegmentTable::kCoherence));
+  int row = 0;
+  for (std::size_t q = 0; q < pair.segments.size(); ++q) {
+    QCOMPARE(pair.segments[q].segment.startS, page()->result()->segments[q].segment.startS);
+    QCOMPARE(pair.segments[q].segment.endS, page()->result()->segments[q].segment.endS);
+    QCOMPARE(pair.segments[q].bands.size(), page()->result()->segments[q].table.rows.size());
+    for (const CoherenceBandRow& band : pair.segments[q].bands) {
+      QCOMPARE(segmentTable->item(row, SegmentTable::kSegment)->text(), QString::fromStdString(pair.segments[q].segment.name));
+      QCOMPARE(segmentTable->item(row, SegmentTable::kCoherence)->text(),
+               band.coherence ? FormatDecimal(*band.coherence, 4) : QString());
+      QCOMPARE(segmentTable->item(row, SegmentTable::kThreshold)->text(),
+               band.threshold ? FormatDecimal(*band.threshold, 4) : QString());
+      ++row;
+    }
+  }
+  QCOMPARE(segmentTable->rowCount(), row);
   const QByteArray folder = qgetenv("KELVORA_SHOTS");
   if (!folder.isEmpty()) {
+    find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_segments_ru.png"));
+    m_window->findChild<QAction*>(QStringLiteral("English1"))->trigger();
+    QCoreApplication::processEvents();
+    m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_segments_en.png"));
+    m_window->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+    QCoreApplication::processEvents();
     find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
     QCoreApplication::processEvents();
     m_window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/prevail_pair_ru.png"));
