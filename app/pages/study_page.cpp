@@ -624,6 +624,12 @@ bool StudyPage::run() {
                              : StudyManifestErrorText(*parse.error, language));
     return false;
   }
+  // The markers of a manifest cut segments only in the command-line study: refused rather than left unused.
+  for (const StudyEntry& entry : parse.entries)
+    if (!entry.markers.empty()) {
+      m_context->showError(StudyText(SW::kMarkersColumn, language).arg(entry.line));
+      return false;
+    }
   if (coherence) {
     for (const StudyEntry& entry : parse.entries)
       if (!entry.paired()) {

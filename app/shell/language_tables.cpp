@@ -902,6 +902,11 @@ constexpr StudyWordText kStudyWords[] = {
     {StudyWord::kNoMeasure, "Choose at least one measure", "Выберите хотя бы один показатель"},
     {StudyWord::kNeedsPair, "Line %1: the coherence measure needs a bf_file",
      "Строка %1: для когерентности нужен файл BF"},
+    {StudyWord::kMarkersColumn,
+     "Line %1 gives markers: this page studies whole recordings; for segments from markers run "
+     "kelvora-cli study --segments markers",
+     "В строке %1 указаны метки: эта страница исследует записи целиком; для сегментов по меткам запустите "
+     "kelvora-cli study --segments markers"},
     {StudyWord::kDone, "%1 recordings: %2 computed, %3 reused, %4 failed",
      "Записей: %1; рассчитано %2, взято готовыми %3, с ошибкой %4"},
     {StudyWord::kLine, "Line %1: %2", "Строка %1: %2"},

@@ -140,7 +140,7 @@ enum class StudyWord {
   kSumGroup, kSumCondition, kSumBand, kSumMeasure, kSumN, kSumMedian, kSumQ1, kSumQ3, kSumMean, kSumSd,
   kTestBand, kTestMeasure, kTestComparison, kTestName, kTestN, kTestStatistic, kTestP, kTestPHolm, kTestEstimate,
   kTabSummary, kTabTests, kByGroup, kByCondition, kChartTitle /* %1 measure */, kNoGroup,
-  kNoRows, kNoOut, kNoMeasure, kNeedsPair /* %1 line */, kDone /* %1 total, %2 computed, %3 reused, %4 failed */,
+  kNoRows, kNoOut, kNoMeasure, kNeedsPair /* %1 line */, kMarkersColumn /* %1 line */, kDone /* %1 total, %2 computed, %3 reused, %4 failed */,
   kLine /* %1 line, %2 reason */, kNotRun, kNoResultFile, kNoResult, kBadRate, kEmptyCell /* %1 row, %2 column */,
   kOpenTitle, kSaveTitle, kAddTitle, kOutTitle, kReportTitle, kManifestFilter, kReportHeading,
   kMoreProblems /* %1 count */,

@@ -339,6 +339,22 @@ void StudyPageTest::savedManifestOpensAgainAndABadOneIsRefused() {
   QCOMPARE(m_errors.size(), 1);
   QVERIFY2(m_errors[0].contains(QStringLiteral("colour")), qPrintable(m_errors[0]));
   QCOMPARE(page()->manifestText(), saved);
+
+  // Markers cut segments only in the command-line study: a manifest giving them is refused at Run with its
+  // line, and nothing is written, rather than studied whole in silence.
+  const QString marked = m_dir->filePath(QStringLiteral("sub/marked.csv"));
+  QFile markedFile(marked);
+  QVERIFY(markedFile.open(QIODevice::WriteOnly));
+  markedFile.write("subject,file,markers\ns01,../s01.txt,\ns02,../s02.txt,m.csv\n");
+  markedFile.close();
+  QVERIFY(page()->openManifest(marked));
+  const QString out = m_dir->filePath(QStringLiteral("marked-out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  m_errors.clear();
+  QTest::mouseClick(find<QPushButton>("BtnStudyRun"), Qt::LeftButton);
+  QCOMPARE(m_errors.size(), 1);
+  QVERIFY2(m_errors[0].startsWith(QStringLiteral("Line 3 gives markers")), qPrintable(m_errors[0]));
+  QVERIFY(!QFileInfo::exists(out));
 }
 
 void StudyPageTest::pairsDroppedTogetherGiveTheLibrarysCoherenceSummary() {
