@@ -35,14 +35,14 @@ bool Smooth(std::size_t m) {
 // The smallest length >= needed with factors 2, 3, 5 and 7 only that is a multiple of 2^e, e = log2(needed) -
 // 6 (at most 10): many divisors to split by, at most a few per cent longer than FastLength would give.
 std::size_t GroupLength(double needed) {
-  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("coherence rows too long");
+  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("CoherenceRows: length");
   const auto n = static_cast<std::size_t>(needed);
   int e = 0;
   while (e < 10 && (std::size_t{1} << (e + 7)) <= n) ++e;
   const std::size_t step = std::size_t{1} << e;
   std::size_t length = (n + step - 1) / step * step;
   while (!Smooth(length)) length += step;
-  if (length > kMaxPaddedLength) throw std::length_error("coherence rows too long");
+  if (length > kMaxPaddedLength) throw std::length_error("CoherenceRows: length");
   return length;
 }
 
@@ -63,7 +63,7 @@ CoherenceKernels::CoherenceKernels(long long sampleCount, double sampleRateHz, d
                                    std::vector<double> frequenciesHz)
     : m_sampleCount(sampleCount), m_frequencies(std::move(frequenciesHz)) {
   if (sampleCount <= 0 || !(sampleRateHz > 0.0) || !(centreFrequency > 0.0) || m_frequencies.empty())
-    throw std::invalid_argument("coherence rows: empty record or bad parameters");
+    throw std::invalid_argument("CoherenceRows: parameters");
   for (const double f : m_frequencies)
     if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("coherence rows: bad frequency");
   const std::size_t rows = m_frequencies.size();
@@ -135,7 +135,7 @@ CoherenceSpectra::CoherenceSpectra(std::span<const double> record, std::shared_p
                                    const std::atomic<bool>* stop)
     : m_kernels(std::move(kernels)) {
   if (!m_kernels || static_cast<long long>(record.size()) != m_kernels->sampleCount())
-    throw std::invalid_argument("coherence rows: the record does not have the kernels' length");
+    throw std::invalid_argument("CoherenceRows: kernels length");
   m_spectra.resize(m_kernels->m_groups.size());
   for (std::size_t g = 0; g < m_spectra.size(); ++g) {
     if (stop && stop->load(std::memory_order_relaxed)) return;
@@ -310,8 +310,8 @@ bool SumPhaseDifferencesOver(const CoherenceSpectra& temperature, const Coherenc
                              std::size_t rowIndex, std::span<const SampleRange> ranges, std::span<PhaseSum> sums,
                              CoherenceWorkspace& workspace, const std::atomic<bool>* stop) {
   const CoherenceKernels& kernels = temperature.kernels();
-  if (&kernels != &bloodFlow.kernels()) throw std::invalid_argument("coherence rows: spectra of other kernels");
-  if (sums.size() != ranges.size()) throw std::invalid_argument("coherence rows: one sum per range");
+  if (&kernels != &bloodFlow.kernels()) throw std::invalid_argument("CoherenceRows: kernels");
+  if (sums.size() != ranges.size()) throw std::invalid_argument("CoherenceRows: sums");
   const CoherenceKernels::Row& row = kernels.m_rows[rowIndex];
   const CoherenceKernels::Group& group = kernels.m_groups[row.group];
   const SampleRange& valid = kernels.m_valid[rowIndex];

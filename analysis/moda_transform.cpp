@@ -72,7 +72,7 @@ ModaStyleTransform::ModaStyleTransform(std::span<const double> record, const Mod
       m_frequencies(p.frequenciesHz),
       m_form(p.form) {
   if (record.empty() || !(p.sampleRateHz > 0.0) || !(p.centreFrequency > 0.0) || m_frequencies.empty())
-    throw std::invalid_argument("MODA-style transform: empty record or bad parameters");
+    throw std::invalid_argument("ModaStyleTransform: parameters");
   for (const double f : m_frequencies)
     if (!(f > 0.0) || !(f <= p.sampleRateHz / 2.0)) throw std::invalid_argument("MODA-style transform: bad frequency");
   const double fs = p.sampleRateHz;
@@ -83,7 +83,7 @@ ModaStyleTransform::ModaStyleTransform(std::span<const double> record, const Mod
 
   const double cone = std::ceil(kConeFactor * fs * p.centreFrequency / lowest);
   const double needed = static_cast<double>(n) + 2.0 * cone;
-  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("MODA-style transform too long");
+  if (!(needed <= static_cast<double>(kMaxPaddedLength))) throw std::length_error("ModaStyleTransform: length");
   std::size_t length = 1;
   while (static_cast<double>(length) < needed) length <<= 1;
   m_paddedLength = length;

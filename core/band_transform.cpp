@@ -38,7 +38,7 @@ ComplexL BinOfFoldedSpectrum(const fft::AlignedVector<ComplexL>& sums, int perio
 }
 
 void CheckSlot(int slot) {
-  if (slot < 1 || slot > kTransformSlotCount) throw std::out_of_range("transform slot must be 1 .. 8");
+  if (slot < 1 || slot > kTransformSlotCount) throw std::out_of_range("BandTransform: slot");
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ class PlanCache {
   };
 
   static int checkedLength(std::size_t n) {
-    if (n < 1 || n > static_cast<std::size_t>(1) << 30) throw std::length_error("transform length out of range");
+    if (n < 1 || n > static_cast<std::size_t>(1) << 30) throw std::length_error("Fft: length");
     return static_cast<int>(n);
   }
 
@@ -151,7 +151,7 @@ bool AlignedLong(const void* p) { return fftwl_alignment_of(static_cast<long dou
 
 void CheckSizes(std::size_t realCount, std::size_t complexCount) {
   if (realCount < 1 || complexCount != realCount / 2 + 1)
-    throw std::invalid_argument("real transform: the complex side must hold n / 2 + 1 bins");
+    throw std::invalid_argument("RealTransform: bins");
 }
 
 void Complex(Kind kind, std::span<const ComplexD> in, std::span<ComplexD> out) {
