@@ -14,6 +14,7 @@
 #include "analysis/coherence_rows.h"
 #include "analysis/iaaft_surrogate.h"
 #include "analysis/morlet_transform.h"
+#include "analysis/protocol_segments.h"
 #include "core/parallel_tasks.h"
 #include "core/percent_progress.h"
 
@@ -284,8 +285,21 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
   parameters.detrend = analysis.detrend;
   parameters.form = form;
 
-  std::vector<PhaseSum> measured(rows);
-  std::vector<double> surrogateCoherence;
+  // Slice 0 is the whole records, slice 1 + k segment k: the same rows averaged over other samples.
+  const std::vector<Segment>& segments = options.coherence.segments;
+  const std::size_t parts = 1 + segments.size();
+  std::vector<SampleRange> segmentSamples(parts);
+  segmentSamples[0] = SampleRange{0, result.sampleCount - 1};
+  for (std::size_t q = 1; q < parts; ++q)
+    segmentSamples[q] = SamplesInInterval(segments[q - 1].startS, segments[q - 1].endS, analysis.sampleRateHz,
+                                          result.sampleCount);
+  // A row's valid samples within slice q.
+  auto within = [&segmentSamples](const SampleRange& valid, std::size_t q) {
+    return SampleRange{std::max(valid.first, segmentSamples[q].first), std::min(valid.last, segmentSamples[q].last)};
+  };
+  // Slice q, row j; slice q, pair p, row j at p * J + j (NaN where the row has no valid sample).
+  std::vector<std::vector<PhaseSum>> measured(parts, std::vector<PhaseSum>(rows));
+  std::vector<std::vector<double>> surrogateCoherence(parts);
   std::vector<SampleRange> valid;
   modes.amplitudeT.assign(rows, std::nullopt);
   modes.amplitudeBF.assign(rows, std::nullopt);
@@ -370,7 +384,8 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
         const auto j = static_cast<std::size_t>(index);
         const std::span<const fft::ComplexD> t = transforms[0].row(j, s.t);
         const std::span<const fft::ComplexD> b = transforms[1].row(j, s.bf);
-        measured[j] = SumPhases(t, b, valid[j]);
+        measured[0][j] = SumPhases(t, b, valid[j]);
+        for (std::size_t q = 1; q < parts; ++q) measured[q][j] = SumPhases(t, b, within(valid[j], q));
         modes.amplitudeT[j] = MeanModulus(t, valid[j], amplitudeFactor);
         modes.amplitudeBF[j] = MeanModulus(b, valid[j], amplitudeFactor);
         if (!options.overTime) {
@@ -407,7 +422,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
       std::optional<IaaftReference> references[2];
       for (int r = 0; r < 2; ++r)
         if (surrogateOf[r]) references[r].emplace(Detrended(records[r], source));
-      surrogateCoherence.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
+      for (std::vector<double>& values : surrogateCoherence) values.assign(static_cast<std::size_t>(pairs) * rows, 0.0);
       RunParallelTasks(pairs, control, [&](long long pair, int worker) {
         try {
           Scratch& s = scratchOf(worker);
@@ -431,13 +446,15 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
             if (own[r]->stopped()) return;
             used[r] = &*own[r];
           }
-          double* out = surrogateCoherence.data() + static_cast<std::size_t>(pair) * rows;
+          const std::size_t offset = static_cast<std::size_t>(pair) * rows;
           for (std::size_t j = 0; j < rows; ++j) {
             if (stop) return;
             const std::span<const fft::ComplexD> t = used[0]->row(j, s.t);
             const std::span<const fft::ComplexD> b = used[1]->row(j, s.bf);
-            const std::optional<double> pi = Coherence(SumPhases(t, b, valid[j]));
-            out[j] = pi ? *pi : kNaN;
+            for (std::size_t q = 0; q < parts; ++q) {
+              const std::optional<double> pi = Coherence(SumPhases(t, b, q == 0 ? valid[j] : within(valid[j], q)));
+              surrogateCoherence[q][offset + j] = pi ? *pi : kNaN;
+            }
             done.fetch_add(kCoherenceUnitsPerRow, std::memory_order_relaxed);
             if (!options.overTime) continue;
             const SampleRange defined = TimeLocalisedCoherence(t, b, valid[j], overTime.windowSamples[j], s.tpc);
@@ -468,29 +485,17 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
     return AnalysisFailure(AnalysisErrorKind::kBadFrequencyRange, -1);
   }
 
-  result.points.resize(rows);
-  std::vector<double> column;
-  for (std::size_t j = 0; j < rows; ++j) {
-    CoherencePoint& point = result.points[j];
-    point.frequencyHz = frequencies[j];
-    point.coherence = Coherence(measured[j]);
-    if (!point.coherence) continue;
-    double angle = std::arg(measured[j].sum);
-    if (angle <= -std::numbers::pi) angle = std::numbers::pi;
-    point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
-    column.clear();
-    for (int p = 0; p < pairs; ++p) {
-      const double value = surrogateCoherence[static_cast<std::size_t>(p) * rows + j];
-      if (!std::isnan(value)) column.push_back(value);
-    }
-    point.threshold = Threshold(column, options.thresholdRule);
-    point.significant = point.threshold && *point.coherence > *point.threshold;
-    if (point.significant)
-      point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.coherence.tissue);
+  const ThresholdRule rule = options.thresholdRule;
+  const SurrogateThreshold threshold = [rule](std::vector<double>& values) { return Threshold(values, rule); };
+  const ThermalWaveTissue& tissue = options.coherence.tissue;
+  result.points = CoherencePointsOf(frequencies, measured[0], surrogateCoherence[0], pairs, threshold, tissue);
+  for (std::size_t q = 1; q < parts; ++q) {
+    CoherenceSegmentResult part;
+    part.segment = segments[q - 1];
+    part.points = CoherencePointsOf(frequencies, measured[q], surrogateCoherence[q], pairs, threshold, tissue);
+    result.segments.push_back(std::move(part));
   }
-  for (const CoherencePoint& p : result.points)
-    for (const auto& v : {p.coherence, p.threshold, p.lagSeconds, p.depthMm})
-      if (v && !std::isfinite(*v)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
+  if (!CoherenceValuesFinite(result)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
   for (std::size_t j = 0; j < rows; ++j)
     for (const auto& a : {modes.amplitudeT[j], modes.amplitudeBF[j]})
       if (a && !std::isfinite(*a)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
@@ -510,17 +515,7 @@ CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, 
   }
   if (options.overTime) modes.overTime = std::move(overTime);
 
-  const FrequencyBand range = AnalysisFrequencyRange(analysis);
-  constexpr double kEdgeTolerance = 1e-12;
-  for (const AnalysisBand& band : analysis.bands) {
-    const bool inside = band.range.low >= range.low * (1.0 - kEdgeTolerance) &&
-                        band.range.high <= range.high * (1.0 + kEdgeTolerance);
-    if (!inside) {
-      result.omitted.push_back(band);
-      continue;
-    }
-    result.bands.push_back(CoherenceBandRowOf(band, result.points, analysis.centreFrequency));
-  }
+  AddCoherenceBandRows(result, analysis);
   AddAmplitudeDepths(result, modes.amplitudeT, modes.amplitudeBF, options.coherence.tissue);
   return outcome;
 }

@@ -103,6 +103,8 @@ void AnalysisAmplitudes(std::span<const double> temperature, std::span<const dou
                         std::vector<std::optional<double>>& amplitudeBF);
 
 // The coherence under the modes. Progress and stop as AnalyzeCoherence (the surrogates counted are those made).
+// The segments of options.coherence get their points and band rows as there, from the same rows and surrogates
+// (no transform of their own; the coherence over time and the amplitudes stay those of the whole records).
 // Blocking; call it from a worker thread.
 CoherenceModeOutcome AnalyzeCoherenceModes(std::span<const double> temperature, std::span<const double> bloodFlow,
                                            const CoherenceModeOptions& options, ProgressSink& progress = NullProgress());

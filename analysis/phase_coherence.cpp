@@ -90,7 +90,70 @@ CoherenceBandRow BandRowOf(const AnalysisBand& band, std::span<const CoherencePo
   return row;
 }
 
-bool AllFinite(const CoherenceResult& result) {
+}  // namespace
+
+CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
+                                    double centreFrequency) {
+  return BandRowOf(band, points, centreFrequency);
+}
+
+std::vector<CoherencePoint> CoherencePointsOf(std::span<const double> frequencies, std::span<const PhaseSum> measured,
+                                              std::span<const double> surrogates, int pairs,
+                                              const SurrogateThreshold& threshold, const ThermalWaveTissue& tissue) {
+  const std::size_t rows = frequencies.size();
+  std::vector<CoherencePoint> points(rows);
+  std::vector<double> column;
+  for (std::size_t j = 0; j < rows; ++j) {
+    CoherencePoint& point = points[j];
+    point.frequencyHz = frequencies[j];
+    point.coherence = Coherence(measured[j]);
+    if (!point.coherence) continue;
+    // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
+    double angle = std::arg(measured[j].sum);
+    if (angle <= -std::numbers::pi) angle = std::numbers::pi;
+    point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
+    column.clear();
+    for (int p = 0; p < pairs; ++p) {
+      const double value = surrogates[static_cast<std::size_t>(p) * rows + j];
+      if (!std::isnan(value)) column.push_back(value);
+    }
+    if (!column.empty()) point.threshold = threshold(column);
+    point.significant = point.threshold && *point.coherence > *point.threshold;
+    if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, tissue);
+  }
+  return points;
+}
+
+void AddCoherenceBandRows(CoherenceResult& result, const AnalysisOptions& analysis) {
+  const FrequencyBand range = AnalysisFrequencyRange(analysis);
+  constexpr double kEdgeTolerance = 1e-12;  // as the band table
+  for (const AnalysisBand& band : analysis.bands) {
+    const bool inside = band.range.low >= range.low * (1.0 - kEdgeTolerance) &&
+                        band.range.high <= range.high * (1.0 + kEdgeTolerance);
+    if (!inside) {
+      result.omitted.push_back(band);
+      continue;
+    }
+    result.bands.push_back(BandRowOf(band, result.points, analysis.centreFrequency));
+    for (CoherenceSegmentResult& part : result.segments) {
+      CoherenceBandRow row = BandRowOf(band, part.points, analysis.centreFrequency);
+      if (row.note != BandNote::kNoFrequency) {
+        const SampleRange samples =
+            SamplesInInterval(part.segment.startS, part.segment.endS, analysis.sampleRateHz, result.sampleCount);
+        if (static_cast<double>(samples.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
+          row.note = BandNote::kSegmentTooShort;
+          row.neededMinutes = NeededSegmentMinutes(band.range.low);
+        } else if (row.note == BandNote::kRecordTooShort) {
+          row.note = BandNote::kSegmentOutsideCone;
+          row.neededMinutes = 0.0;
+        }
+      }
+      part.bands.push_back(std::move(row));
+    }
+  }
+}
+
+bool CoherenceValuesFinite(const CoherenceResult& result) {
   auto finite = [](const std::optional<double>& v) { return !v || std::isfinite(*v); };
   auto allFinite = [&](const std::vector<CoherencePoint>& points) {
     for (const CoherencePoint& p : points)
@@ -103,12 +166,6 @@ bool AllFinite(const CoherenceResult& result) {
   return true;
 }
 
-}  // namespace
-
-CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
-                                    double centreFrequency) {
-  return BandRowOf(band, points, centreFrequency);
-}
 
 std::optional<CoherenceError> CheckCoherenceOptions(const CoherenceOptions& options) {
   if (const auto fault = CheckAnalysisOptions(options.analysis))
@@ -291,66 +348,18 @@ CoherenceOutcome AnalyzeCoherence(std::span<const double> temperature, std::span
     return Failure(CoherenceErrorKind::kOutOfMemory);
   }
 
-  const std::size_t rows = frequencies.size();
-  // The points of slice q.
-  auto pointsOf = [&](std::size_t q) {
-    std::vector<CoherencePoint> points(rows);
-    std::vector<double> column;
-    for (std::size_t j = 0; j < rows; ++j) {
-      CoherencePoint& point = points[j];
-      point.frequencyHz = frequencies[j];
-      point.coherence = Coherence(measured[q][j]);
-      if (!point.coherence) continue;
-      // The angle in (-pi, pi]: atan2 gives -pi for a negative real sum with a zero imaginary part of minus sign.
-      double angle = std::arg(measured[q][j].sum);
-      if (angle <= -std::numbers::pi) angle = std::numbers::pi;
-      point.lagSeconds = angle / (2.0 * std::numbers::pi * point.frequencyHz);
-      column.clear();
-      for (int p = 0; p < pairs; ++p) {
-        const double value = surrogateCoherence[q][static_cast<std::size_t>(p) * rows + j];
-        if (!std::isnan(value)) column.push_back(value);
-      }
-      if (!column.empty()) point.threshold = WeibullQuantile(column, kThresholdQuantile);
-      point.significant = point.threshold && *point.coherence > *point.threshold;
-      if (point.significant) point.depthMm = ThermalDepthMm(*point.lagSeconds, point.frequencyHz, options.tissue);
-    }
-    return points;
+  const SurrogateThreshold weibull = [](std::vector<double>& values) {
+    return std::optional<double>(WeibullQuantile(values, kThresholdQuantile));
   };
-  result.points = pointsOf(0);
+  result.points = CoherencePointsOf(frequencies, measured[0], surrogateCoherence[0], pairs, weibull, options.tissue);
   for (std::size_t q = 1; q < parts; ++q) {
     CoherenceSegmentResult part;
     part.segment = options.segments[q - 1];
-    part.points = pointsOf(q);
+    part.points = CoherencePointsOf(frequencies, measured[q], surrogateCoherence[q], pairs, weibull, options.tissue);
     result.segments.push_back(std::move(part));
   }
-  if (!AllFinite(result)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
-
-  const FrequencyBand range = AnalysisFrequencyRange(analysis);
-  constexpr double kEdgeTolerance = 1e-12;  // as the band table
-  for (const AnalysisBand& band : analysis.bands) {
-    const bool inside = band.range.low >= range.low * (1.0 - kEdgeTolerance) &&
-                        band.range.high <= range.high * (1.0 + kEdgeTolerance);
-    if (!inside) {
-      result.omitted.push_back(band);
-      continue;
-    }
-    result.bands.push_back(BandRowOf(band, result.points, analysis.centreFrequency));
-    for (CoherenceSegmentResult& part : result.segments) {
-      CoherenceBandRow row = BandRowOf(band, part.points, analysis.centreFrequency);
-      if (row.note != BandNote::kNoFrequency) {
-        const SampleRange samples =
-            SamplesInInterval(part.segment.startS, part.segment.endS, analysis.sampleRateHz, result.sampleCount);
-        if (static_cast<double>(samples.size()) / analysis.sampleRateHz < kSegmentPeriods / band.range.low) {
-          row.note = BandNote::kSegmentTooShort;
-          row.neededMinutes = NeededSegmentMinutes(band.range.low);
-        } else if (row.note == BandNote::kRecordTooShort) {
-          row.note = BandNote::kSegmentOutsideCone;
-          row.neededMinutes = 0.0;
-        }
-      }
-      part.bands.push_back(std::move(row));
-    }
-  }
+  if (!CoherenceValuesFinite(result)) return AnalysisFailure(AnalysisErrorKind::kValuesTooLarge, -1);
+  AddCoherenceBandRows(result, analysis);
   return outcome;
 }
 

@@ -13,11 +13,13 @@
 // depth x(f) = 2 dt(f) sqrt(pi f lambda / (rho c)) (the delay of a thermal wave of frequency f at depth x is
 // x / (2 sqrt(pi f lambda / (rho c))), core/thermal_wave.h).
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "analysis/band_set.h"
+#include "analysis/coherence_rows.h"
 #include "analysis/record_analysis.h"
 #include "core/progress.h"
 #include "core/thermal_wave.h"
@@ -108,6 +110,20 @@ std::optional<double> ThermalDepthMm(double lagSeconds, double frequencyHz, cons
 // The band row of the points (the means, share and median depth above; depthAmpMm left empty). Pure.
 CoherenceBandRow CoherenceBandRowOf(const AnalysisBand& band, std::span<const CoherencePoint> points,
                                     double centreFrequency);
+
+// What a coherence engine makes of its phase sums, shared by AnalyzeCoherence and the coherence modes.
+// The points of one slice of rows: the coherence and lag of each row's phase sum; the threshold, by `threshold`,
+// of the row's surrogate coherence values (`surrogates` pair-major, `pairs` x rows, NaN where a pair's row has
+// no value; no threshold without values); significance, and the depth where significant. Pure.
+using SurrogateThreshold = std::function<std::optional<double>(std::vector<double>& values)>;
+std::vector<CoherencePoint> CoherencePointsOf(std::span<const double> frequencies, std::span<const PhaseSum> measured,
+                                              std::span<const double> surrogates, int pairs,
+                                              const SurrogateThreshold& threshold, const ThermalWaveTissue& tissue);
+// The band rows of the result and of each of its segments from their points (the segment notes of a segment
+// table); the bands outside the analysis range go to `omitted`. Pure.
+void AddCoherenceBandRows(CoherenceResult& result, const AnalysisOptions& analysis);
+// Whether every value of the points, the segments' included, is finite. Pure.
+bool CoherenceValuesFinite(const CoherenceResult& result);
 
 // Coherence of T and BF (sample n at n / fs; the longer is cut to the shorter). Progress counts rows in units of
 // U = kCoherenceUnitsPerRow (analysis/coherence_progress.h): range 0 .. U (J + pairs (J + 2 S)), S = max(1, J / 2),

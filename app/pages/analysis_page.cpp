@@ -668,8 +668,10 @@ bool AnalysisPage::calculate() {
   }
   modes.overTime = true;
   modes.coherence = coherence;
-  const bool moda = m_moda->isChecked();
-  return m_run->start([this, inputs, coherence, bloodFlowOptions, modes, sink, made, fromTransform, moda]() -> PageRun::Outcome {
+  // The pair's coherence per segment (BF's segments), as coherence --segments makes it, in the same run; it goes
+  // with the plain transform and threshold only.
+  if (!m_moda->isChecked()) modes.coherence.segments = bloodFlowOptions.segments;
+  return m_run->start([this, inputs, coherence, bloodFlowOptions, modes, sink, made, fromTransform]() -> PageRun::Outcome {
     struct Both {
       AnalysisOutcome record;
       CoherenceModeOutcome pair;
@@ -679,15 +681,6 @@ bool AnalysisPage::calculate() {
     const std::size_t used = std::min((*inputs)[0].values.size(), (*inputs)[1].values.size());
     both->record = AnalyzeRecord(std::span<const double>((*inputs)[1].values.data(), used), bloodFlowOptions, *sink);
     if (both->record.ok()) both->pair = AnalyzeCoherenceModes((*inputs)[0].values, (*inputs)[1].values, modes, *sink);
-    // The pair's coherence per segment (BF's segments), as coherence --segments makes it: the modes' engine has no
-    // segments, so the plain coherence is run for them; it goes with the plain transform and threshold only.
-    if (both->pair.ok() && !bloodFlowOptions.segments.empty() && !moda) {
-      CoherenceOptions parts = modes.coherence;
-      parts.segments = bloodFlowOptions.segments;
-      CoherenceOutcome segmented = AnalyzeCoherence((*inputs)[0].values, (*inputs)[1].values, parts, *sink);
-      if (!segmented.ok()) both->pair.error = segmented.error;
-      else both->pair.result.coherence.segments = std::move(segmented.result.segments);
-    }
     const bool ok = both->record.ok() && both->pair.ok();
     return {[this, both, inputs, options = coherence.analysis, made, fromTransform] {
               const Language language = m_context->language();

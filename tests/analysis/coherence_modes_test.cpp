@@ -122,25 +122,40 @@ TEST(CoherenceOverTime, AgreesWithThePlainEvaluationOfItsDefinition) {
   }
 }
 
-// With the analysis transform, both surrogates and the Weibull rule the modes give AnalyzeCoherence's numbers.
+// With the analysis transform, both surrogates and the Weibull rule the modes give AnalyzeCoherence's numbers,
+// for the whole records and for each segment (a short one, whose low bands get the segment notes).
 TEST(CoherenceModes, PlainModeGivesTheCoherenceOfAnalyzeCoherence) {
   const Pair pair = ThermalFilterPair(900, 2.0, 0.0015, 0.01, 0.6, 1.0, 12);
   CoherenceModeOptions options = ShortOptions();
   options.coherence.surrogatePairs = 9;
+  options.coherence.segments = {Segment{"rest", 0.0, 100.0}, Segment{"load", 100.0, 450.0}};
   const CoherenceModeOutcome modes = AnalyzeCoherenceModes(pair.t, pair.bf, options);
   const CoherenceOutcome plain = AnalyzeCoherence(pair.t, pair.bf, options.coherence);
   ASSERT_TRUE(modes.ok());
   ASSERT_TRUE(plain.ok());
-  ASSERT_EQ(modes.result.coherence.points.size(), plain.result.points.size());
-  for (std::size_t j = 0; j < plain.result.points.size(); ++j) {
-    const CoherencePoint& a = modes.result.coherence.points[j];
-    const CoherencePoint& b = plain.result.points[j];
-    ASSERT_EQ(a.coherence.has_value(), b.coherence.has_value());
-    if (!a.coherence) continue;
-    EXPECT_NEAR(*a.coherence, *b.coherence, 1e-12);
-    EXPECT_NEAR(*a.threshold, *b.threshold, 1e-12);
-    EXPECT_NEAR(*a.lagSeconds, *b.lagSeconds, 1e-9);
-    EXPECT_EQ(a.significant, b.significant);
+  auto same = [](const std::vector<CoherencePoint>& got, const std::vector<CoherencePoint>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t j = 0; j < want.size(); ++j) {
+      const CoherencePoint& a = got[j];
+      const CoherencePoint& b = want[j];
+      ASSERT_EQ(a.coherence.has_value(), b.coherence.has_value()) << j;
+      if (!a.coherence) continue;
+      EXPECT_NEAR(*a.coherence, *b.coherence, 1e-12);
+      EXPECT_NEAR(*a.threshold, *b.threshold, 1e-12);
+      EXPECT_NEAR(*a.lagSeconds, *b.lagSeconds, 1e-9);
+      EXPECT_EQ(a.significant, b.significant);
+    }
+  };
+  same(modes.result.coherence.points, plain.result.points);
+  const std::vector<CoherenceSegmentResult>& segments = modes.result.coherence.segments;
+  ASSERT_EQ(segments.size(), plain.result.segments.size());
+  ASSERT_EQ(segments.size(), 2u);
+  for (std::size_t q = 0; q < segments.size(); ++q) {
+    EXPECT_EQ(segments[q].segment.name, plain.result.segments[q].segment.name);
+    same(segments[q].points, plain.result.segments[q].points);
+    ASSERT_EQ(segments[q].bands.size(), plain.result.segments[q].bands.size());
+    for (std::size_t k = 0; k < segments[q].bands.size(); ++k)
+      EXPECT_EQ(segments[q].bands[k].note, plain.result.segments[q].bands[k].note) << q << " " << k;
   }
 }
 
