@@ -26,6 +26,7 @@
 #include "core/text_helpers.h"
 #include "shell/language_tables.h"
 #include "shell/main_window.h"
+#include "window_under_test.h"
 #include "shell/number_text.h"
 #include "charts/plot_view.h"
 #include "charts/scalogram_view.h"
@@ -110,13 +111,7 @@ class AnalysisPageTest : public QObject {
 };
 
 void AnalysisPageTest::init() {
-  m_dir = std::make_unique<QTemporaryDir>();
-  m_window = std::make_unique<TForm1>(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
-  m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
-  m_errors.clear();
-  m_window->resize(1400, 900);
-  m_window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  QVERIFY(test::OpenWindowUnderTest(m_dir, m_window, m_errors, QSize(1400, 900)));
   find<QTabWidget>("PageControl1")->setCurrentWidget(page());
 }
 

@@ -29,6 +29,7 @@
 #include "shell/app_context.h"
 #include "shell/language_tables.h"
 #include "shell/main_window.h"
+#include "window_under_test.h"
 #include "shell/page_run.h"
 #include "shell/run_progress.h"
 #include "shell/task_runner.h"
@@ -86,13 +87,7 @@ class BusyWindowTest : public QObject {
 };
 
 void BusyWindowTest::init() {
-  m_dir = std::make_unique<QTemporaryDir>();
-  m_window = std::make_unique<TForm1>(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
-  m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
-  m_errors.clear();
-  m_window->resize(1280, 800);
-  m_window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  QVERIFY(test::OpenWindowUnderTest(m_dir, m_window, m_errors, QSize(1280, 800)));
 }
 
 void BusyWindowTest::cleanup() {

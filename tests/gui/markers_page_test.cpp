@@ -32,6 +32,7 @@
 #include "pages/segment_table.h"
 #include "shell/app_context.h"
 #include "shell/main_window.h"
+#include "window_under_test.h"
 #include "shell/number_text.h"
 #include "shell/task_runner.h"
 #include "workspace_test_support.h"
@@ -100,13 +101,7 @@ class MarkersPageTest : public QObject {
 };
 
 void MarkersPageTest::init() {
-  m_dir = std::make_unique<QTemporaryDir>();
-  m_window = std::make_unique<TForm1>(nullptr, m_dir->filePath(QStringLiteral("option.ini")));
-  m_window->context()->setErrorInterceptor([this](const QString& message) { m_errors << message; });
-  m_errors.clear();
-  m_window->resize(1280, 800);
-  m_window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  QVERIFY(test::OpenWindowUnderTest(m_dir, m_window, m_errors, QSize(1280, 800)));
   find<QTabWidget>("PageControl1")->setCurrentWidget(page());
 }
 
