@@ -63,6 +63,7 @@ enum Column {
   kBand, kLow, kHigh, kAmplitude, kPower, kRelAmplitude, kRelPower, kCoverage,
   kCoherence, kThreshold, kSignificant, kLag, kDepth, kNote, kColumnCount
 };
+static_assert(kCoverage - kBand + 1 == kBandRowCellCount);
 constexpr W kColumnWords[kColumnCount] = {
     W::kColumnBand,     W::kColumnLow,       W::kColumnHigh,        W::kColumnAmplitude, W::kColumnPower,
     W::kColumnRelAmplitude, W::kColumnRelPower, W::kColumnCoverage, W::kColumnCoherence, W::kColumnThreshold,
@@ -70,15 +71,6 @@ constexpr W kColumnWords[kColumnCount] = {
 
 // The picture's rows are repeated until it is at least this tall, as the CLI writes it.
 constexpr int kPngMinHeight = 400;
-
-QString Number(const std::optional<double>& value, int digits = 6) {
-  return value && std::isfinite(*value) ? FormatDecimal(*value, digits) : QString();
-}
-
-char Separator() {
-  const char c = DecimalSeparator().toLatin1();
-  return c ? c : '.';
-}
 
 QLabel* Caption(const char* name, const char* text, QWidget* parent) {
   return NamedLabel(name, QString::fromUtf8(text), parent);
@@ -476,7 +468,7 @@ void AnalysisPage::showFileSlot(FileSlot slot) {
 
 bool AnalysisPage::loadFile(FileSlot slot, const QString& path) {
   if (isBusy()) return false;
-  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(Separator()),
+  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(DecimalSeparatorByte()),
                                           kMaxAnalysisRecordSamples);
   if (!read.ok()) {
     m_context->showError(FileErrorText(*read.error, m_context->language()));
@@ -845,23 +837,17 @@ void AnalysisPage::fillTable() {
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const BandRow& row = rows[static_cast<std::size_t>(r)];
     QString cells[kColumnCount];
-    cells[kBand] = AnalysisBandName(row.band, language);
-    cells[kLow] = FormatDecimal(row.band.range.low);
-    cells[kHigh] = FormatDecimal(row.band.range.high);
-    cells[kAmplitude] = Number(row.amplitude);
-    cells[kPower] = Number(row.power);
-    cells[kRelAmplitude] = Number(row.relativeAmplitude, 4);
-    cells[kRelPower] = Number(row.relativePower, 4);
-    cells[kCoverage] = FormatDecimal(100.0 * row.coverage, 4);
-    cells[kNote] = AnalysisNoteText(row.note, row.neededMinutes, language, Separator());
+    const std::array<QString, kBandRowCellCount> shared = BandRowCells(row, language);
+    std::copy(shared.begin(), shared.end(), cells + kBand);
+    cells[kNote] = AnalysisNoteText(row.note, row.neededMinutes, language, DecimalSeparatorByte());
     if (m_coherence) {
       for (const CoherenceBandRow& band : m_coherence->bands) {
         if (band.band.name != row.band.name) continue;
-        cells[kCoherence] = Number(band.coherence, 4);
-        cells[kThreshold] = Number(band.threshold, 4);
+        cells[kCoherence] = FormatOptional(band.coherence, 4);
+        cells[kThreshold] = FormatOptional(band.threshold, 4);
         cells[kSignificant] = FormatDecimal(100.0 * band.significantShare, 4);
-        cells[kLag] = Number(band.lagSeconds, 4);
-        cells[kDepth] = Number(band.depthMm, 4);
+        cells[kLag] = FormatOptional(band.lagSeconds, 4);
+        cells[kDepth] = FormatOptional(band.depthMm, 4);
       }
     }
     for (int c = 0; c < kColumnCount; ++c) {

@@ -297,7 +297,7 @@ void FourierPage::setBand(double lowHz, double highHz) {
 
 bool FourierPage::loadSignal(const QString& path) {
   if (isBusy()) return false;
-  const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
+  const char separator = DecimalSeparatorByte();
   SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(separator));
   if (!read.ok()) {
     m_context->showError(FileErrorText(*read.error, m_context->language()));
@@ -416,7 +416,7 @@ void FourierPage::showFiltered(BandFilterResult result, const FilterProvenance& 
 bool FourierPage::saveFiltered(const QString& name) {
   if (m_filteredUnits.empty()) return false;
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
-  const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
+  const char separator = DecimalSeparatorByte();
   const auto error = WriteSignalFile(m_filteredUnits, static_cast<int>(m_filteredUnits.size()) - 1, path, separator,
                                      ValuePrecision::kThreeDecimals);
   if (error) {

@@ -29,11 +29,6 @@ namespace kelvora {
 
 namespace {
 
-char FileSeparator() {
-  const char c = DecimalSeparator().toLatin1();
-  return c ? c : '.';
-}
-
 // The conversion errors of the edits, worded as the platform words them.
 QString NotAReal(const QString& text) {
   return QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
@@ -202,7 +197,7 @@ bool PpgPage::loadPpg(const QString& path, const QString& title) {
                                   : QStringLiteral("The input sample rate must be above 0")) : NotAReal(m_edit11->text()));
     return false;
   }
-  PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, FileSeparator());
+  PpgReadResult read = ReadPpgFile(path.toStdString(), inRate, DecimalSeparatorByte());
   if (const std::optional<SignalFileError> error = PpgFileError(read, path.toStdString())) {
     m_context->showError(FileErrorText(*error, m_context->language()));
     return false;
@@ -354,7 +349,7 @@ bool PpgPage::saveEnvelope(const QString& name) {
   const std::optional<std::vector<double>> samples = envelopeSamples();
   if (!samples) return false;
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
-  const auto error = WriteSignalFile(*samples, static_cast<int>(samples->size()) - 1, path, FileSeparator());
+  const auto error = WriteSignalFile(*samples, static_cast<int>(samples->size()) - 1, path, DecimalSeparatorByte());
   if (error) {
     m_context->showError(FileErrorText(*error, m_context->language()));
     return false;

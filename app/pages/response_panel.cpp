@@ -25,10 +25,6 @@ const QString kPrefix = QStringLiteral("SeriesResponse");
 // The area is drawn with at most this many points per occlusion.
 constexpr long long kAreaPoints = 600;
 
-QString Number(const std::optional<double>& value, int digits = 6) {
-  return value && std::isfinite(*value) ? FormatDecimal(*value, digits) : QString();
-}
-
 void Attach(PlotView* chart, QAbstractSeries* series) {
   chart->chart()->addSeries(series);
   series->attachAxis(chart->axisX());
@@ -128,15 +124,15 @@ void ResponsePanel::fill() {
     const QString head = MarkerText(M::kOcclusionColumn, language).arg(c + 1);
     headers << head;
     put(kInterval, c, FormatDecimal(m.occlusion.startS, 6) + QStringLiteral(" - ") + FormatDecimal(m.occlusion.endS, 6));
-    put(kBaseline, c, Number(m.baseline));
-    put(kBiologicalZero, c, Number(m.biologicalZero));
-    put(kPeak, c, Number(m.peak));
-    put(kTimeToPeak, c, Number(m.timeToPeakS));
-    put(kPeakPercent, c, Number(m.peakPercentBaseline, 5));
-    put(kPeakMinusZero, c, Number(m.peakMinusBiologicalZero));
-    put(kArea, c, Number(m.hyperaemicArea));
-    put(kRepayment, c, Number(m.repayment, 4));
-    put(kT50, c, Number(m.t50S));
+    put(kBaseline, c, FormatOptional(m.baseline));
+    put(kBiologicalZero, c, FormatOptional(m.biologicalZero));
+    put(kPeak, c, FormatOptional(m.peak));
+    put(kTimeToPeak, c, FormatOptional(m.timeToPeakS));
+    put(kPeakPercent, c, FormatOptional(m.peakPercentBaseline, 5));
+    put(kPeakMinusZero, c, FormatOptional(m.peakMinusBiologicalZero));
+    put(kArea, c, FormatOptional(m.hyperaemicArea));
+    put(kRepayment, c, FormatOptional(m.repayment, 4));
+    put(kT50, c, FormatOptional(m.t50S));
     noteLine(head, m.notes);
   }
   for (std::size_t h = 0; h < m_heating.size(); ++h) {
@@ -145,10 +141,10 @@ void ResponsePanel::fill() {
     const QString head = MarkerText(M::kHeatingColumn, language).arg(h + 1);
     headers << head;
     put(kInterval, c, FormatDecimal(m.heating.startS, 6) + QStringLiteral(" - ") + FormatDecimal(m.heating.endS, 6));
-    put(kBaseline, c, Number(m.baseline));
-    put(kInitialPeak, c, Number(m.initialPeak));
-    put(kNadir, c, Number(m.nadir));
-    put(kPlateau, c, Number(m.plateau));
+    put(kBaseline, c, FormatOptional(m.baseline));
+    put(kInitialPeak, c, FormatOptional(m.initialPeak));
+    put(kNadir, c, FormatOptional(m.nadir));
+    put(kPlateau, c, FormatOptional(m.plateau));
     noteLine(head, m.notes);
   }
   m_table->setHorizontalHeaderLabels(headers);

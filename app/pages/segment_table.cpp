@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "pages/marker_words.h"
@@ -14,13 +15,14 @@
 
 namespace kelvora {
 
-namespace {
+static_assert(SegmentTable::kCoverage - SegmentTable::kBand + 1 == kBandRowCellCount);
 
-QString Number(const std::optional<double>& value, int digits = 6) {
-  return value && std::isfinite(*value) ? FormatDecimal(*value, digits) : QString();
+std::array<QString, kBandRowCellCount> BandRowCells(const BandRow& row, Language language) {
+  return {AnalysisBandName(row.band, language),       FormatDecimal(row.band.range.low),
+          FormatDecimal(row.band.range.high),         FormatOptional(row.amplitude),
+          FormatOptional(row.power),                  FormatOptional(row.relativeAmplitude, 4),
+          FormatOptional(row.relativePower, 4),       FormatDecimal(100.0 * row.coverage, 4)};
 }
-
-}  // namespace
 
 SegmentTable::SegmentTable(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("PanelAnalysisSegments"));
@@ -96,7 +98,7 @@ void SegmentTable::fill() {
   m_table->setRowCount(0);
   if (!m_result) return;
   const int only = m_filter->currentIndex() - 1;  // -1: all segments
-  const char separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
+  const char separator = DecimalSeparatorByte();
   int r = 0;
   for (int s = 0; s < static_cast<int>(m_result->segments.size()); ++s) {
     if (only >= 0 && s != only) continue;
@@ -106,21 +108,15 @@ void SegmentTable::fill() {
       cells[kSegment] = QString::fromStdString(segment.segment.name);
       cells[kStart] = FormatDecimal(segment.segment.startS, 6);
       cells[kEnd] = FormatDecimal(segment.segment.endS, 6);
-      cells[kBand] = AnalysisBandName(row.band, m_language);
-      cells[kLow] = FormatDecimal(row.band.range.low);
-      cells[kHigh] = FormatDecimal(row.band.range.high);
-      cells[kAmplitude] = Number(row.amplitude);
-      cells[kPower] = Number(row.power);
-      cells[kRelAmplitude] = Number(row.relativeAmplitude, 4);
-      cells[kRelPower] = Number(row.relativePower, 4);
-      cells[kCoverage] = FormatDecimal(100.0 * row.coverage, 4);
+      const std::array<QString, kBandRowCellCount> shared = BandRowCells(row, m_language);
+      std::copy(shared.begin(), shared.end(), cells + kBand);
       cells[kNote] = AnalysisNoteText(row.note, row.neededMinutes, m_language, separator);
       if (m_coherence) {
         // The pair's coherence of the same segment and band (the same segments, in the same order).
         for (const CoherenceBandRow& pair : m_coherence->segments[static_cast<std::size_t>(s)].bands) {
           if (pair.band.range.low != row.band.range.low || pair.band.range.high != row.band.range.high) continue;
-          cells[kCoherence] = Number(pair.coherence, 4);
-          cells[kThreshold] = Number(pair.threshold, 4);
+          cells[kCoherence] = FormatOptional(pair.coherence, 4);
+          cells[kThreshold] = FormatOptional(pair.threshold, 4);
         }
       }
       m_table->insertRow(r);

@@ -2,6 +2,7 @@
 // The band table of each segment of the Analysis page's result: one row per segment and band, with the
 // segment's name, start and end, and a filter that shows one segment or all of them.
 #include <QStringList>
+#include <array>
 #include <QWidget>
 #include <memory>
 
@@ -14,6 +15,11 @@ class QLabel;
 class QTableWidget;
 
 namespace kelvora {
+
+// The texts of a band row's cells from the band's name to the coverage, the columns every band table of the
+// page has, in their order.
+constexpr int kBandRowCellCount = 8;
+std::array<QString, kBandRowCellCount> BandRowCells(const BandRow& row, Language language);
 
 class SegmentTable : public QWidget {
   Q_OBJECT

@@ -588,7 +588,7 @@ bool StudyPage::run() {
   const Language language = m_context->language();
   StudyJob job;
   job.language = language;
-  job.separator = DecimalSeparator().toLatin1() ? DecimalSeparator().toLatin1() : '.';
+  job.separator = DecimalSeparatorByte();
   bool ok = false;
   const int rate = m_rate->text().trimmed().toInt(&ok);
   if (!ok || rate < 1 || rate > 1000000) {

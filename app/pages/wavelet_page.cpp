@@ -39,11 +39,6 @@ constexpr BandWorkspace::Names kNames{"TabSheet4", "BitBtn11", "BtnSaveW", "Auto
                                       "Chart11", "Series22", "Chart12", "Series23", "Image5", "Label27", "Label26",
                                       "EnF", "EnT"};
 
-char FileSeparator() {
-  const char c = DecimalSeparator().toLatin1();
-  return c ? c : '.';
-}
-
 // The scale index shown for an edge frequency, at least 1.
 int EdgeScaleIndex(double frequencyHz) { return std::max(1, FrequencyToScaleIndex(frequencyHz)); }
 
@@ -195,7 +190,7 @@ void WaveletPage::onStripReleased(int) {
 
 bool WaveletPage::loadSignal(const QString& path) {
   if (!engineFree()) return false;
-  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(FileSeparator()));
+  SignalReadResult read = ReadSignalFile(path.toStdString(), false, DecimalFormat::ForSeparator(DecimalSeparatorByte()));
   if (!read.ok()) {
     m_context->showError(FileErrorText(*read.error, m_context->language()));
     return false;
@@ -301,7 +296,7 @@ bool WaveletPage::saveFiltered(const QString& name) {
   const std::string path = EnsureExtension(name.toStdString(), ".txt");
   RunProgress* progress = m_context->progress();
   if (progress) progress->begin();
-  const auto error = SaveFilteredOutput(path, m_filtered, FileSeparator(),
+  const auto error = SaveFilteredOutput(path, m_filtered, DecimalSeparatorByte(),
                                         progress ? static_cast<ProgressSink&>(progress->sink()) : NullProgress());
   if (progress) progress->end();
   if (error) {

@@ -13,6 +13,15 @@ QChar DecimalSeparator() {
   return separator;
 }
 
+char DecimalSeparatorByte() {
+  const char c = DecimalSeparator().toLatin1();
+  return c ? c : '.';
+}
+
+QString FormatOptional(const std::optional<double>& value, int significant) {
+  return value && std::isfinite(*value) ? FormatDecimal(*value, significant) : QString();
+}
+
 QString FormatDecimal(double value, int significant) {
   QString text = QString::number(value, 'g', significant);
   if (DecimalSeparator() != QChar('.')) text.replace(QChar('.'), DecimalSeparator());
