@@ -65,7 +65,7 @@ CoherenceKernels::CoherenceKernels(long long sampleCount, double sampleRateHz, d
   if (sampleCount <= 0 || !(sampleRateHz > 0.0) || !(centreFrequency > 0.0) || m_frequencies.empty())
     throw std::invalid_argument("CoherenceRows: parameters");
   for (const double f : m_frequencies)
-    if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("coherence rows: bad frequency");
+    if (!(f > 0.0) || !(f <= sampleRateHz / 2.0)) throw std::invalid_argument("CoherenceRows: frequencyHz");
   const std::size_t rows = m_frequencies.size();
   m_valid.reserve(rows);
   for (const double f : m_frequencies) m_valid.push_back(ValidSamples(f, centreFrequency, sampleRateHz, sampleCount));

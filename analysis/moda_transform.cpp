@@ -74,7 +74,7 @@ ModaStyleTransform::ModaStyleTransform(std::span<const double> record, const Mod
   if (record.empty() || !(p.sampleRateHz > 0.0) || !(p.centreFrequency > 0.0) || m_frequencies.empty())
     throw std::invalid_argument("ModaStyleTransform: parameters");
   for (const double f : m_frequencies)
-    if (!(f > 0.0) || !(f <= p.sampleRateHz / 2.0)) throw std::invalid_argument("MODA-style transform: bad frequency");
+    if (!(f > 0.0) || !(f <= p.sampleRateHz / 2.0)) throw std::invalid_argument("ModaStyleTransform: frequencyHz");
   const double fs = p.sampleRateHz;
   const auto n = static_cast<std::size_t>(m_sampleCount);
   const double lowest = *std::min_element(m_frequencies.begin(), m_frequencies.end());

@@ -155,7 +155,7 @@ void CheckSizes(std::size_t realCount, std::size_t complexCount) {
 }
 
 void Complex(Kind kind, std::span<const ComplexD> in, std::span<ComplexD> out) {
-  if (in.empty() || in.size() != out.size()) throw std::invalid_argument("complex transform: lengths differ");
+  if (in.empty() || in.size() != out.size()) throw std::invalid_argument("ComplexTransform: lengths");
   auto* src = reinterpret_cast<fftw_complex*>(const_cast<ComplexD*>(in.data()));
   auto* dst = reinterpret_cast<fftw_complex*>(out.data());
   const bool inPlace = src == dst;
@@ -231,7 +231,7 @@ BackwardTransform::BackwardTransform(std::size_t n, bool inPlace)
       m_plan(PlanCache::instance().doublePlan(PlanKey{Kind::Backward, Precision::Double, n, true, inPlace})) {}
 
 void BackwardTransform::operator()(std::span<const ComplexD> in, std::span<ComplexD> out) const {
-  if (in.size() != m_n || out.size() != m_n) throw std::invalid_argument("complex transform: lengths differ");
+  if (in.size() != m_n || out.size() != m_n) throw std::invalid_argument("ComplexTransform: lengths");
   auto* src = reinterpret_cast<fftw_complex*>(const_cast<ComplexD*>(in.data()));
   auto* dst = reinterpret_cast<fftw_complex*>(out.data());
   if (!Aligned(src) || !Aligned(dst) || (src == dst) != m_inPlace) {
