@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "formats/marker.h"
+
 namespace kelvora {
 
 struct OcclusionFinderOptions {
@@ -47,5 +49,8 @@ struct OcclusionFinderResult {
 // is the mean of the middle two). Cost: a sort of the reference samples and one
 // pass. Pure; any thread.
 OcclusionFinderResult FindOcclusions(std::span<const double> flux, const OcclusionFinderOptions& options);
+
+// Two markers per found occlusion (source kFound): "occlusion K" at its start and "recovery K" at its end. Pure.
+std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions);
 
 }  // namespace kelvora

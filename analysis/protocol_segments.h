@@ -25,6 +25,10 @@ SampleRange Intersection(const SampleRange& a, const SampleRange& b);
 // Segments are cut to the record; empty ones are left out. Ordered by start, then as made. Pure.
 std::vector<Segment> SegmentsFromMarkers(const std::vector<Marker>& markers, double durationS);
 
+// SegmentsFromMarkers with the stretch before the first marker named "before LABEL" (the label of the first
+// marker in time): the segments the command-line tools and studies report. Pure.
+std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS);
+
 // kSegmentPeriods / lowHz / 60: the minutes a segment needs for a band starting at lowHz. Pure.
 double NeededSegmentMinutes(double lowHz);
 

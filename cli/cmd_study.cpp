@@ -14,6 +14,7 @@
 
 #include "analysis/analysis_csv.h"
 #include "analysis/study.h"
+#include "analysis/study_protocol.h"
 #include "analysis/study_provenance.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
@@ -61,11 +62,6 @@ std::vector<OptionDef> StudyOptionDefs() {
   return options;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // START:END, or a segment's name when it is not one.
 std::optional<std::string> ReadIntervalOrName(const ParsedArgs& parsed, const char* name,
                                               std::optional<TimeInterval>& interval, std::string& segment) {
@@ -78,13 +74,6 @@ std::optional<std::string> ReadIntervalOrName(const ParsedArgs& parsed, const ch
       return "--" + std::string(name) + " needs START:END seconds, 0 <= START < END, not '" + EscapeBytes(*text) + "'";
     segment = *text;
   }
-  return std::nullopt;
-}
-
-// The first segment named `name`.
-std::optional<TimeInterval> NamedInterval(const std::vector<Segment>& segments, const std::string& name) {
-  for (const Segment& segment : segments)
-    if (segment.name == name) return TimeInterval{segment.startS, segment.endS};
   return std::nullopt;
 }
 
@@ -146,87 +135,37 @@ std::optional<std::string> ReadProtocolOptions(const ParsedArgs& parsed, const C
   return std::nullopt;
 }
 
-// The protocol of a flux record: its conditions, occlusions, heating phases, baseline and maximum, as the
-// settings ask, from the manifest's markers file (else the record's own markers and its sidecar). Reports a
-// fault on `context` and gives false.
-bool ResolveProtocol(CliContext& context, CommonOptions& common, const ParsedArgs& base,
+// The protocol of a flux record (ResolveStudyProtocol) from the manifest's markers file, else the record's own
+// markers and its sidecar. Reports a fault on `context` and gives false.
+bool ResolveProtocol(CliContext& context, const CommonOptions& common, const ParsedArgs& base,
                      const StudySettings& settings, const StudyEntry& entry, const std::string& path,
-                     const SignalRecord& record, const InputDetails& details, StudyRecord& out) {
-  const StudyProtocolSettings& p = settings.protocol;
-  ParsedArgs parsed = base;
-  parsed.values.erase("markers");
-  parsed.allValues.erase("markers");
-  if (!entry.markers.empty()) parsed.values["markers"] = entry.markers;
-  int status = kExitSuccess;
-  const double durationS = static_cast<double>(record.values.size()) / common.sampleRateHz;
-  if (p.segments == StudySegmentsMode::kMarkers) {
-    // What analyze --segments markers takes, to the letter.
-    const std::optional<std::vector<Segment>> segments =
-        ReadSegments(context, common, parsed, path, record, details, status);
-    if (!segments) return false;
-    out.segments = *segments;
-  } else if (p.segments == StudySegmentsMode::kGiven) {
-    out.segments = p.givenSegments;
+                     const InputDetails& details, StudyRecord& out) {
+  std::vector<Marker> markers;
+  if (StudyUsesMarkers(settings)) {
+    ParsedArgs parsed = base;
+    parsed.values.erase("markers");
+    parsed.allValues.erase("markers");
+    if (!entry.markers.empty()) parsed.values["markers"] = entry.markers;
+    int status = kExitSuccess;
+    auto gathered = GatherMarkers(context, common, parsed, path, details, status);
+    if (!gathered) return false;
+    markers = std::move(*gathered);
   }
-  std::optional<std::vector<Segment>> markerSegments;
-  auto ofMarkers = [&]() -> const std::vector<Segment>* {
-    if (!markerSegments) {
-      const auto markers = RecordMarkers(context, common, parsed, path, record, details, status);
-      if (!markers) return nullptr;
-      markerSegments = MarkerSegments(*markers, durationS);
-    }
-    return &*markerSegments;
-  };
-  // A named interval is a segment of the conditions when there are, else of the markers.
-  auto named = [&]() { return p.segments != StudySegmentsMode::kWhole ? &out.segments : ofMarkers(); };
-  auto interval = [&](const std::optional<TimeInterval>& given, const std::string& name, const char* option,
-                      std::optional<TimeInterval>& into) {
-    if (given || name.empty()) {
-      into = given;
-      return true;
-    }
-    const std::vector<Segment>* segments = named();
-    if (!segments) return false;
-    into = NamedInterval(*segments, name);
-    if (!into) InputError(context, EscapeBytes(path, true) + ": no segment '" + EscapeBytes(name) + "' for " + option);
-    return into.has_value();
-  };
-  const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
-  if ((porh || heating) && !interval(p.baseline, p.baselineName, "--baseline", out.baseline)) return false;
-  if (porh) {
-    if (!p.occlusions.empty()) {
-      out.occlusions = p.occlusions;
-    } else if (p.findOcclusions) {
-      OcclusionFinderOptions finder = p.finder;
-      finder.sampleRateHz = common.sampleRateHz;
-      const auto found = FindRecordOcclusions(context, path, record, finder, status);
-      if (!found) return false;
-      for (const FoundOcclusion& o : *found) out.occlusions.push_back({o.startS, o.endS});
-    } else {
-      const std::vector<Segment>* segments = ofMarkers();
-      if (!segments) return false;
-      for (const Segment& segment : *segments)
-        if (Lower(segment.name).rfind("occlusion", 0) == 0) out.occlusions.push_back({segment.startS, segment.endS});
-    }
+  const std::optional<StudyProtocolError> error = ResolveStudyProtocol(settings, std::move(markers), out);
+  if (!error) return true;
+  std::string text = EscapeBytes(path, true) + ": ";
+  switch (error->kind) {
+    case StudyProtocolErrorKind::kNoMarkers: text += "--segments markers: the record has no markers"; break;
+    case StudyProtocolErrorKind::kFinder: text += OcclusionFinderErrorText(error->finder); break;
+    case StudyProtocolErrorKind::kNoSegment:
+      text += "no segment '" + EscapeBytes(error->name) + "' for " +
+              (error->role == StudyProtocolRole::kBaseline  ? "--baseline"
+               : error->role == StudyProtocolRole::kMaximum ? "--max"
+                                                            : "the heating measures (--heating START:END|NAME)");
+      break;
   }
-  if (heating) {
-    if (!interval(p.maximum, p.maximumName, "--max", out.maximum)) return false;
-    for (std::size_t i = 0; i < p.heating.size(); ++i)
-      out.heating.push_back({p.heating.size() == 1 ? "heating" : "heating " + std::to_string(i + 1),
-                             p.heating[i].startS, p.heating[i].endS});
-    if (p.heating.empty()) {
-      const std::vector<Segment>* segments = named();
-      if (!segments) return false;
-      for (const Segment& segment : *segments)
-        if (segment.name == p.heatingName) out.heating.push_back(segment);
-      if (out.heating.empty()) {
-        InputError(context, EscapeBytes(path, true) + ": no segment '" + EscapeBytes(p.heatingName) +
-                                "' for the heating measures (--heating START:END|NAME)");
-        return false;
-      }
-    }
-  }
-  return true;
+  InputError(context, text);
+  return false;
 }
 
 std::string ReadText(const std::string& path, bool& ok) {
@@ -585,7 +524,7 @@ int RunStudy(const std::vector<std::string>& args, CliContext& context) {
     result.record->sampleRateHz = options.sampleRateHz;
     // The flux record (BF of a pair) carries the protocol.
     if ((bloodFlow || !entry.paired()) &&
-        !ResolveProtocol(own, options, parsed, protocolSettings, entry, path, *record, details, *result.record))
+        !ResolveProtocol(own, options, parsed, protocolSettings, entry, path, details, *result.record))
       result.protocolError = firstError();
     return result;
   };

@@ -98,44 +98,39 @@ std::string MarkerFileErrorText(const MarkerFileError& error) {
 std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const CommonOptions& common,
                                                  const ParsedArgs& parsed, const std::string& path,
                                                  const InputDetails& details, int& exitStatus) {
-  std::vector<Marker> markers;
-  auto fail = [&](const MarkerFileError& error) {
-    exitStatus = InputError(context, MarkerFileErrorText(error));
-    return std::optional<std::vector<Marker>>();
-  };
-  if (details.edf) {
-    const EdfReadResult info = ReadEdfFile(path);
-    if (info.ok()) {
-      const std::vector<Marker> annotations = MarkersFromEdfAnnotations(info.info.annotations);
-      markers.insert(markers.end(), annotations.begin(), annotations.end());
-    }
-  } else if (details.imported && !details.acquisition) {
-    MarkerColumnOptions options;
-    if (const auto column = parsed.value("marker-column")) options.column = ChannelRef::Parse(*column);
-    if (common.reading.skipLines.size() == 1) options.headerLines = common.reading.skipLines.front();
-    options.sampleRateHz = details.sourceRateHz > 0.0 ? details.sourceRateHz : common.sampleRateHz;
-    const MarkerReadResult column = ReadMarkerColumn(path, options);
-    if (!column.ok()) return fail(*column.error);
-    markers.insert(markers.end(), column.markers.begin(), column.markers.end());
-  } else if (!details.imported && parsed.has("marker-column")) {
+  if (!details.imported && parsed.has("marker-column")) {
     exitStatus = InputError(context, EscapeBytes(path, true) + ": a one-column signal file has no marker column");
     return std::nullopt;
   }
-  // LabChart text and .mat exports carry comments: their reader gives them as markers of source kLabChart, and
-  // they join here as the EDF annotations do.
-  markers.insert(markers.end(), details.markers.begin(), details.markers.end());
-  std::string sidecar = parsed.value("markers").value_or(std::string());
-  if (sidecar.empty()) {
-    std::error_code code;
-    const std::string beside = MarkerSidecarPath(path);
-    if (std::filesystem::is_regular_file(beside, code)) sidecar = beside;
+  RecordMarkerOptions options;
+  options.format = details.edf                                   ? FileFormat::kEdf
+                   : details.acquisition                         ? FileFormat::kLabChartText
+                   : details.imported                            ? FileFormat::kDelimited
+                                                                 : FileFormat::kSignalText;
+  if (const auto column = parsed.value("marker-column")) options.column.column = ChannelRef::Parse(*column);
+  if (common.reading.skipLines.size() == 1) options.column.headerLines = common.reading.skipLines.front();
+  options.column.sampleRateHz = details.sourceRateHz > 0.0 ? details.sourceRateHz : common.sampleRateHz;
+  // LabChart text and .mat exports carry comments: their reader gives them as markers of source kLabChart.
+  options.comments = details.markers;
+  options.sidecar = parsed.value("markers").value_or(std::string());
+  MarkerReadResult read = ReadRecordMarkers(path, options);
+  if (!read.ok()) {
+    exitStatus = InputError(context, MarkerFileErrorText(*read.error));
+    return std::nullopt;
   }
-  if (!sidecar.empty()) {
-    const MarkerReadResult read = ReadMarkerSidecar(sidecar);
-    if (!read.ok()) return fail(*read.error);
-    return MergeSidecarMarkers(std::move(markers), read);
+  return std::move(read.markers);
+}
+
+std::string OcclusionFinderErrorText(const OcclusionFinderError& error) {
+  switch (error.kind) {
+    case OcclusionFinderErrorKind::kBadOptions: return "the occlusion finder's options are not valid";
+    case OcclusionFinderErrorKind::kNoSamples: return "no samples";
+    case OcclusionFinderErrorKind::kNonFiniteSample:
+      return "sample " + std::to_string(error.sample + 1) + " is not a finite number";
+    case OcclusionFinderErrorKind::kNoReference:
+      return "the median flux of the first 60 s is not above 0: no occlusion can be found against it";
   }
-  return SortedByTime(std::move(markers));
+  return "the occlusions cannot be found";
 }
 
 std::optional<std::vector<FoundOcclusion>> FindRecordOcclusions(CliContext& context, const std::string& path,
@@ -144,29 +139,8 @@ std::optional<std::vector<FoundOcclusion>> FindRecordOcclusions(CliContext& cont
                                                                 int& exitStatus) {
   const OcclusionFinderResult found = FindOcclusions(record.values, options);
   if (found.ok()) return found.occlusions;
-  std::string reason;
-  switch (found.error->kind) {
-    case OcclusionFinderErrorKind::kBadOptions: reason = "the occlusion finder's options are not valid"; break;
-    case OcclusionFinderErrorKind::kNoSamples: reason = "no samples"; break;
-    case OcclusionFinderErrorKind::kNonFiniteSample:
-      reason = "sample " + std::to_string(found.error->sample + 1) + " is not a finite number";
-      break;
-    case OcclusionFinderErrorKind::kNoReference:
-      reason = "the median flux of the first 60 s is not above 0: no occlusion can be found against it";
-      break;
-  }
-  exitStatus = InputError(context, EscapeBytes(path, true) + ": " + reason);
+  exitStatus = InputError(context, EscapeBytes(path, true) + ": " + OcclusionFinderErrorText(*found.error));
   return std::nullopt;
-}
-
-std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions) {
-  std::vector<Marker> markers;
-  for (std::size_t i = 0; i < occlusions.size(); ++i) {
-    const std::string k = std::to_string(i + 1);
-    markers.push_back(Marker{occlusions[i].startS, 0.0, "occlusion " + k, MarkerSource::kFound});
-    markers.push_back(Marker{occlusions[i].endS, 0.0, "recovery " + k, MarkerSource::kFound});
-  }
-  return markers;
 }
 
 std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const CommonOptions& common,
@@ -190,14 +164,6 @@ std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const Comm
 SegmentReadResult ReadGivenSegments(const std::string& text) {
   const bool file = EndsWithCsv(text) || (text.find(':') == std::string::npos);
   return file ? ReadSegmentTable(text) : ParseSegmentList(text);
-}
-
-std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS) {
-  std::vector<Segment> segments = SegmentsFromMarkers(markers, durationS);
-  const std::vector<Marker> sorted = SortedByTime(markers);
-  for (Segment& segment : segments)
-    if (segment.name.empty()) segment.name = "before " + sorted.front().label;
-  return segments;
 }
 
 OptionDef SegmentsOptionDef() {

@@ -8,6 +8,7 @@
 
 #include "analysis/hyperaemia_measures.h"
 #include "analysis/occlusion_finder.h"
+#include "analysis/protocol_segments.h"
 #include "cli/command_support.h"
 #include "formats/marker.h"
 #include "formats/marker_file.h"
@@ -30,23 +31,19 @@ std::optional<std::vector<Marker>> GatherMarkers(CliContext& context, const Comm
                                                  const ParsedArgs& parsed, const std::string& path,
                                                  const InputDetails& details, int& exitStatus);
 
+// Why the occlusion finder refused a record.
+std::string OcclusionFinderErrorText(const OcclusionFinderError& error);
+
 // The occlusions FindOcclusions finds in the record with the options; reports a failure and gives nothing.
 std::optional<std::vector<FoundOcclusion>> FindRecordOcclusions(CliContext& context, const std::string& path,
                                                                 const SignalRecord& record,
                                                                 const OcclusionFinderOptions& options,
                                                                 int& exitStatus);
-// Two markers per found occlusion (source found): "occlusion K" at its start and "recovery K" at its end.
-std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions);
-
 // GatherMarkers, then with --find-occlusions the markers of the occlusions found (OcclusionMarkers) after them.
 std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const CommonOptions& common,
                                                  const ParsedArgs& parsed, const std::string& path,
                                                  const SignalRecord& record, const InputDetails& details,
                                                  int& exitStatus);
-// The segments of the markers of a record of durationS seconds (SegmentsFromMarkers), the stretch before the
-// first marker named "before LABEL".
-std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS);
-
 // The segments of a --segments value other than markers: a name,start_s,end_s file (a name ending in .csv or
 // without ':'), else NAME:START:END,...
 SegmentReadResult ReadGivenSegments(const std::string& text);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
 
@@ -140,6 +141,33 @@ MarkerReadResult ReadMarkerColumn(const std::string& path, const MarkerColumnOpt
     return result;
   }
   splitter.finish();
+  return result;
+}
+
+MarkerReadResult ReadRecordMarkers(const std::string& path, const RecordMarkerOptions& options) {
+  MarkerReadResult result;
+  if (options.format == FileFormat::kEdf) {
+    const EdfReadResult info = ReadEdfFile(path);
+    if (info.ok()) result.markers = MarkersFromEdfAnnotations(info.info.annotations);
+  } else if (options.format == FileFormat::kDelimited) {
+    result = ReadMarkerColumn(path, options.column);
+    if (!result.ok()) return result;
+  }
+  result.markers.insert(result.markers.end(), options.comments.begin(), options.comments.end());
+  std::string sidecar = options.sidecar;
+  if (sidecar.empty()) {
+    std::error_code code;
+    const std::string beside = MarkerSidecarPath(path);
+    if (std::filesystem::is_regular_file(beside, code)) sidecar = beside;
+  }
+  if (sidecar.empty()) {
+    result.markers = SortedByTime(std::move(result.markers));
+    return result;
+  }
+  const MarkerReadResult read = ReadMarkerSidecar(sidecar);
+  if (!read.ok()) return read;
+  result.markers = MergeSidecarMarkers(std::move(result.markers), read);
+  result.namesSources = read.namesSources;
   return result;
 }
 

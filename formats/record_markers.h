@@ -9,6 +9,7 @@
 #include "formats/marker_file.h"
 #include "formats/delimited_layout.h"
 #include "formats/edf_reader.h"
+#include "formats/file_layout.h"
 #include "formats/imported_channel.h"
 
 namespace kelvora {
@@ -38,5 +39,18 @@ std::vector<ChannelRef> SignalColumnsBesideMarkers(const std::string& path, cons
 // marker column gives no markers and no error unless options.column names one (kNoSuchColumn,
 // kAmbiguousColumn). kMissingFile, kCannotOpen as for the sidecar. Cost: one pass over the file. Any thread.
 MarkerReadResult ReadMarkerColumn(const std::string& path, const MarkerColumnOptions& options);
+
+// Where a record's markers come from beside the file's own.
+struct RecordMarkerOptions {
+  FileFormat format = FileFormat::kSignalText;  // how the record was read (ReadRecordFile's format)
+  MarkerColumnOptions column;                    // kDelimited: its marker column
+  std::vector<Marker> comments;                  // kLabChartText, kMat: the comments of the block read
+  std::string sidecar;  // a markers file; empty: RECORD.markers.csv beside the record when there is one
+};
+
+// The markers of the record read from `path`, sorted by time: the EDF+ annotations of an EDF file (none when its
+// header cannot be read again), the marker column of a delimited file, the comments, and the sidecar merged with
+// them (MergeSidecarMarkers). The error of the marker column or of the sidecar gives no markers. Any thread.
+MarkerReadResult ReadRecordMarkers(const std::string& path, const RecordMarkerOptions& options);
 
 }  // namespace kelvora
