@@ -40,6 +40,8 @@
 #include "core/atomic_file.h"
 #include "core/file_digest.h"
 #include "formats/record_file.h"
+#include "formats/record_markers.h"
+#include "pages/marker_words.h"
 #include "pages/analysis_page.h"
 #include "shell/app_context.h"
 #include "shell/file_drop.h"
@@ -63,8 +65,9 @@ constexpr SW kSummaryWords[] = {SW::kSumGroup, SW::kSumCondition, SW::kSumBand, 
 constexpr SW kTestWords[] = {SW::kTestBand, SW::kTestMeasure,   SW::kTestComparison, SW::kTestName, SW::kTestN,
                              SW::kTestStatistic, SW::kTestP, SW::kTestPHolm, SW::kTestEstimate};
 
+// The response measures (porh, heating) have no band: an empty name.
 QString BandName(const std::string& name, Language language) {
-  return AnalysisBandName(AnalysisBand{name, {}, true}, language);
+  return name.empty() ? QString() : AnalysisBandName(AnalysisBand{name, {}, true}, language);
 }
 
 QStandardItem* NumberItem(const std::optional<double>& value) {
@@ -99,6 +102,8 @@ struct StudyJob {
 struct ReadFaults {
   std::mutex mutex;
   std::map<std::string, RecordFileError> byPath;
+  std::map<std::string, MarkerFileError> markersByPath;
+  std::map<std::string, StudyProtocolError> protocolByPath;
 };
 
 struct StudyJobResult {
@@ -115,7 +120,8 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
   const int defaultRate = job.defaultRateHz;
   const char separator = job.separator;
   auto faults = std::make_shared<ReadFaults>();
-  StudyLoader loader = [defaultRate, separator, language, faults](const StudyEntry& entry, bool bloodFlow) {
+  const StudySettings& settings = job.settings;
+  StudyLoader loader = [defaultRate, separator, language, faults, &settings](const StudyEntry& entry, bool bloodFlow) {
     RecordReadOptions options;
     if (entry.fs) options.givenRateHz = *entry.fs;
     options.defaultRateHz = defaultRate;
@@ -135,7 +141,33 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
     }
     const auto count = static_cast<std::size_t>(read.record.count());
     read.record.values.resize(count);
-    loaded.record = StudyRecord{std::move(read.record.values), read.sampleRateHz};
+    loaded.record.emplace();
+    loaded.record->values = std::move(read.record.values);
+    loaded.record->sampleRateHz = read.sampleRateHz;
+    // The flux record (BF of a pair) carries the protocol.
+    if (!bloodFlow && entry.paired()) return loaded;
+    std::vector<Marker> markers;
+    if (StudyUsesMarkers(settings)) {
+      RecordMarkerOptions from;
+      from.format = read.format;
+      if (!settings.protocol.markerColumn.empty()) from.column.column = ChannelRef::Parse(settings.protocol.markerColumn);
+      from.column.sampleRateHz = read.sourceRateHz > 0.0 ? read.sourceRateHz : read.sampleRateHz;
+      from.comments = std::move(read.markers);
+      from.sidecar = entry.markers;
+      MarkerReadResult gathered = ReadRecordMarkers(path, from);
+      if (!gathered.ok()) {
+        loaded.protocolError = MarkerFileErrorText(*gathered.error, language).toStdString();
+        std::lock_guard<std::mutex> lock(faults->mutex);
+        faults->markersByPath.emplace(path, *gathered.error);
+        return loaded;
+      }
+      markers = std::move(gathered.markers);
+    }
+    if (const auto error = ResolveStudyProtocol(settings, std::move(markers), *loaded.record)) {
+      loaded.protocolError = StudyProtocolErrorText(*error, path, language).toStdString();
+      std::lock_guard<std::mutex> lock(faults->mutex);
+      faults->protocolByPath.emplace(path, *error);
+    }
     return loaded;
   };
   StudyRunOptions run;
@@ -159,11 +191,18 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
   report.failed = static_cast<int>(collected.failed.size());
   for (const std::size_t s : collected.failed) {
     const StudyRecordingOutcome& state = outcome.outcomes[s];
-    StudyPage::Problem problem{job.entries[run.selection[s]].line, state.state, state.error, std::nullopt};
+    StudyPage::Problem problem;
+    problem.line = job.entries[run.selection[s]].line;
+    problem.state = state.state;
+    problem.error = state.error;
     if (state.error && state.error->kind == StudyErrorKind::kLoad) {
       std::lock_guard<std::mutex> lock(faults->mutex);
-      if (const auto it = faults->byPath.find(state.error->path); it != faults->byPath.end())
-        problem.readError = it->second;
+      const std::string& path = state.error->path;
+      if (const auto it = faults->byPath.find(path); it != faults->byPath.end()) problem.readError = it->second;
+      if (const auto it = faults->markersByPath.find(path); it != faults->markersByPath.end())
+        problem.markerError = it->second;
+      if (const auto it = faults->protocolByPath.find(path); it != faults->protocolByPath.end())
+        problem.protocolError = it->second;
     }
     report.problems.push_back(std::move(problem));
   }
@@ -239,6 +278,10 @@ void StudyPage::buildControls() {
   m_interSubject = new QCheckBox(QStringLiteral("Inter-subject level"), this);
   m_interSubject->setObjectName(QStringLiteral("CheckStudyInterSubject"));
   m_interSubject->setChecked(true);
+  m_porh = new QCheckBox(QStringLiteral("Occlusion (PORH)"), this);
+  m_porh->setObjectName(QStringLiteral("CheckStudyPorh"));
+  m_heating = new QCheckBox(QStringLiteral("Heating"), this);
+  m_heating->setObjectName(QStringLiteral("CheckStudyHeating"));
   for (QWidget* w : std::initializer_list<QWidget*>{m_btnNew, m_btnOpen, m_btnSave, m_btnAdd, m_btnRemove})
     row1->addWidget(w);
   row1->addSpacing(12);
@@ -246,8 +289,35 @@ void StudyPage::buildControls() {
   row1->addWidget(m_bands);
   row1->addWidget(m_coherence);
   row1->addWidget(m_interSubject);
+  row1->addWidget(m_porh);
+  row1->addWidget(m_heating);
   row1->addStretch(1);
   layout->addLayout(row1);
+
+  // The protocol: where the conditions come from, and the intervals of the response measures.
+  auto* rowProtocol = new QHBoxLayout;
+  m_segments = new QComboBox(this);
+  m_segments->setObjectName(QStringLiteral("ComboStudySegments"));
+  for (int i = 0; i < 3; ++i) m_segments->addItem(QString());
+  m_segmentList = NamedEdit("EditStudySegments", QString(), this);
+  m_segmentList->setMinimumWidth(220);
+  m_findOcclusions = new QCheckBox(QStringLiteral("Find occlusions"), this);
+  m_findOcclusions->setObjectName(QStringLiteral("CheckStudyFindOcclusions"));
+  m_baseline = NamedEdit("EditStudyBaseline", QString(), this, 130);
+  m_heatingPhase = NamedEdit("EditStudyHeatingPhase", QStringLiteral("heating"), this, 110);
+  m_maximum = NamedEdit("EditStudyMaximum", QString(), this, 110);
+  rowProtocol->addWidget(NamedLabel("LabelStudyConditions", QStringLiteral("Conditions:"), this));
+  rowProtocol->addWidget(m_segments);
+  rowProtocol->addWidget(m_segmentList, 2);
+  rowProtocol->addSpacing(12);
+  rowProtocol->addWidget(m_findOcclusions);
+  rowProtocol->addWidget(NamedLabel("LabelStudyBaseline", QStringLiteral("Baseline"), this));
+  rowProtocol->addWidget(m_baseline, 1);
+  rowProtocol->addWidget(NamedLabel("LabelStudyHeatingPhase", QStringLiteral("Heating phase"), this));
+  rowProtocol->addWidget(m_heatingPhase, 1);
+  rowProtocol->addWidget(NamedLabel("LabelStudyMaximum", QStringLiteral("Maximum"), this));
+  rowProtocol->addWidget(m_maximum, 1);
+  layout->addLayout(rowProtocol);
 
   auto* row2 = new QHBoxLayout;
   m_controls = AnalysisControls::Make(this, "Study");
@@ -395,6 +465,9 @@ void StudyPage::buildControls() {
   connect(m_btnReport, &QPushButton::clicked, this, &StudyPage::reportDialog);
   connect(m_coherence, &QCheckBox::toggled, m_interSubject, &QWidget::setEnabled);
   m_interSubject->setEnabled(false);
+  for (QCheckBox* box : {m_porh, m_heating}) connect(box, &QCheckBox::toggled, this, &StudyPage::enableProtocol);
+  connect(m_segments, &QComboBox::currentIndexChanged, this, &StudyPage::enableProtocol);
+  enableProtocol();
   connect(m_measure, &QComboBox::currentIndexChanged, this, &StudyPage::showChart);
   auto customBands = [this] { m_controls.customBands->setEnabled(m_controls.bands->currentIndex() == 2); };
   connect(m_controls.bands, &QComboBox::currentIndexChanged, this, customBands);
@@ -407,6 +480,14 @@ void StudyPage::retranslate() {
   m_controls.retranslate(language);
   setColumns(m_columns);
   m_by->setItemText(0, StudyText(SW::kByGroup, language));
+  m_segments->setItemText(0, StudyText(SW::kSegmentsWhole, language));
+  m_segments->setItemText(1, StudyText(SW::kSegmentsMarkers, language));
+  m_segments->setItemText(2, StudyText(SW::kSegmentsTyped, language));
+  m_segmentList->setPlaceholderText(StudyText(SW::kSegmentsHint, language));
+  m_baseline->setPlaceholderText(StudyText(SW::kBaselineHint, language));
+  m_maximum->setPlaceholderText(StudyText(SW::kMaximumHint, language));
+  for (QLineEdit* edit : {m_baseline, m_heatingPhase, m_maximum})
+    edit->setToolTip(StudyText(SW::kIntervalHint, language));
   m_by->setItemText(1, StudyText(SW::kByCondition, language));
   m_resultTabs->setTabText(0, StudyText(SW::kTabSummary, language));
   m_resultTabs->setTabText(1, StudyText(SW::kTabTests, language));
@@ -436,6 +517,7 @@ void StudyPage::setColumns(const std::vector<std::string>& columns) {
     QString header = QString::fromStdString(name);
     for (int i = 0; i < 5; ++i)
       if (name == kBaseColumns[i]) header = StudyText(kBaseWords[i], language);
+    if (name == "markers") header = StudyText(SW::kColMarkers, language);
     headers << header;
   }
   m_table->setHorizontalHeaderLabels(headers);
@@ -583,6 +665,99 @@ bool StudyPage::saveManifest(const QString& path) {
   return true;
 }
 
+void StudyPage::enableProtocol() {
+  const bool porh = m_porh->isChecked(), heating = m_heating->isChecked();
+  m_segmentList->setEnabled(m_segments->currentIndex() == 2);
+  // The finder cuts occlusions for the porh measures, or marks them among the markers that cut segments.
+  m_findOcclusions->setEnabled(porh || m_segments->currentIndex() == 1);
+  m_baseline->setEnabled(porh || heating);
+  m_heatingPhase->setEnabled(heating);
+  m_maximum->setEnabled(heating);
+}
+
+namespace {
+
+// START:END seconds with 0 <= START < END; empty when the text is not one.
+std::optional<TimeInterval> ReadInterval(const QString& text) {
+  const QStringList parts = text.split(QLatin1Char(':'));
+  if (parts.size() != 2) return std::nullopt;
+  bool okStart = false, okEnd = false;
+  const double start = ParseDecimal(parts[0].trimmed(), &okStart);
+  const double end = ParseDecimal(parts[1].trimmed(), &okEnd);
+  if (!okStart || !okEnd || !(start >= 0.0) || !(end > start)) return std::nullopt;
+  return TimeInterval{start, end};
+}
+
+}  // namespace
+
+bool StudyPage::readProtocol(StudySettings& settings) {
+  const Language language = m_context->language();
+  StudyProtocolSettings& p = settings.protocol;
+  const bool porh = m_porh->isChecked(), heating = m_heating->isChecked();
+  if (m_segments->currentIndex() == 1) {
+    p.segments = StudySegmentsMode::kMarkers;
+  } else if (m_segments->currentIndex() == 2) {
+    const QString text = m_segmentList->text().trimmed();
+    if (text.isEmpty()) {
+      m_context->showError(StudyText(SW::kNoTypedSegments, language));
+      return false;
+    }
+    // A file (a name ending in .csv, or one without ':') is found from the manifest's folder.
+    SegmentReadResult read;
+    if (text.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) || !text.contains(QLatin1Char(':'))) {
+      std::filesystem::path file(QDir::fromNativeSeparators(text).toStdString());
+      if (file.is_relative() && !m_folder.isEmpty()) file = std::filesystem::path(m_folder.toStdString()) / file;
+      read = ReadSegmentTable(file.string());
+    } else {
+      read = ParseSegmentList(text.toStdString());
+    }
+    if (!read.ok() || read.segments.empty()) {
+      m_context->showError(read.ok() ? StudyText(SW::kNoTypedSegments, language)
+                                     : StudyText(SW::kTypedSegments, language).arg(MarkerFileErrorText(*read.error, language)));
+      return false;
+    }
+    p.segments = StudySegmentsMode::kGiven;
+    p.givenSegments = read.segments;
+  }
+  p.findOcclusions = m_findOcclusions->isEnabled() && m_findOcclusions->isChecked();
+  // An interval's field: START:END, else a segment's name; text with ':' that is no interval is refused.
+  auto field = [&](QLineEdit* edit, const char* labelName, std::optional<TimeInterval>& interval,
+                   std::string& name) {
+    const QString text = edit->text().trimmed();
+    interval.reset();
+    name.clear();
+    if (text.isEmpty()) return true;
+    interval = ReadInterval(text);
+    if (interval) return true;
+    if (text.contains(QLatin1Char(':'))) {
+      const auto* label = findChild<QLabel*>(QString::fromLatin1(labelName));
+      m_context->showError(StudyText(SW::kBadInterval, language).arg(label ? label->text() : QString(), text));
+      return false;
+    }
+    name = text.toStdString();
+    return true;
+  };
+  if ((porh || heating) && !field(m_baseline, "LabelStudyBaseline", p.baseline, p.baselineName)) return false;
+  if (heating) {
+    if (!field(m_maximum, "LabelStudyMaximum", p.maximum, p.maximumName)) return false;
+    const QString text = m_heatingPhase->text().trimmed();
+    const QStringList items = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (text.contains(QLatin1Char(':'))) {
+      for (const QString& item : items) {
+        const std::optional<TimeInterval> interval = ReadInterval(item.trimmed());
+        if (!interval) {
+          m_context->showError(StudyText(SW::kHeatingList, language).arg(item.trimmed()));
+          return false;
+        }
+        p.heating.push_back(*interval);
+      }
+    } else if (!text.isEmpty()) {
+      p.heatingName = text.toStdString();
+    }
+  }
+  return true;
+}
+
 bool StudyPage::run() {
   if (m_context->refuseWhileHeld() || isBusy()) return false;
   const Language language = m_context->language();
@@ -599,6 +774,8 @@ bool StudyPage::run() {
   if (m_bands->isChecked()) job.settings.measures.assign(1, StudyMeasure::kBands);
   else job.settings.measures.clear();
   if (m_coherence->isChecked()) job.settings.measures.push_back(StudyMeasure::kCoherence);
+  if (m_porh->isChecked()) job.settings.measures.push_back(StudyMeasure::kPorh);
+  if (m_heating->isChecked()) job.settings.measures.push_back(StudyMeasure::kHeating);
   if (job.settings.measures.empty()) {
     m_context->showError(StudyText(SW::kNoMeasure, language));
     return false;
@@ -624,9 +801,10 @@ bool StudyPage::run() {
                              : StudyManifestErrorText(*parse.error, language));
     return false;
   }
-  // The markers of a manifest cut segments only in the command-line study: refused rather than left unused.
+  if (!readProtocol(job.settings)) return false;
+  // Markers given for nothing that takes them are refused rather than left unused in silence.
   for (const StudyEntry& entry : parse.entries)
-    if (!entry.markers.empty()) {
+    if (!entry.markers.empty() && !StudyUsesMarkers(job.settings)) {
       m_context->showError(StudyText(SW::kMarkersColumn, language).arg(entry.line));
       return false;
     }
@@ -651,6 +829,15 @@ bool StudyPage::run() {
     settings.coherence.tissue.heatCapacity = tissue.wave.heatCapacity;
   }
   settings.interSubject = m_interSubject->isChecked();
+  // The notes of rows.csv in the language of the run, as the Analysis page's tables are written.
+  settings.notes.band = [language](const BandRow& row) {
+    return AnalysisNoteText(row.note, row.neededMinutes, language, '.').toStdString();
+  };
+  settings.notes.measures = [language](const std::vector<MeasureNote>& notes) {
+    QStringList texts;
+    for (const MeasureNote note : notes) texts << MeasureNoteText(note, language);
+    return texts.join(QStringLiteral("; ")).toStdString();
+  };
   job.workers = AnalysisWorkerCount(m_context->potoks());
   m_madeWith = settings.analysis;
   m_madeWith.sampleRateHz = rate;
@@ -671,8 +858,11 @@ QStringList StudyPage::problemTexts() const {
   QStringList texts;
   if (!m_report) return texts;
   for (const Problem& problem : m_report->problems) {
-    const QString reason = problem.readError ? RecordFileErrorText(*problem.readError, language)
-                           : problem.error   ? StudyErrorText(*problem.error, m_madeWith, language)
+    const QString reason = problem.readError     ? RecordFileErrorText(*problem.readError, language)
+                           : problem.markerError ? MarkerFileErrorText(*problem.markerError, language)
+                           : problem.protocolError
+                               ? StudyProtocolErrorText(*problem.protocolError, problem.error->path, language)
+                           : problem.error ? StudyErrorText(*problem.error, m_madeWith, language)
                            : problem.state == StudyRecordingState::kNotRun ? StudyText(SW::kNotRun, language)
                                                                            : StudyText(SW::kNoResultFile, language);
     texts << StudyText(SW::kLine, language).arg(problem.line).arg(reason);
@@ -748,8 +938,11 @@ void StudyPage::showChart() {
   m_chartView->setChart(m_chart);
   delete old;
   const std::string measure = m_measure->currentData().toString().toStdString();
-  m_chart->setTitle(measure.empty() ? QString() : StudyText(SW::kChartTitle, language).arg(m_measure->currentText()));
   if (!m_tables || measure.empty()) return;
+  // A band measure per band; a response measure (no band) on its own.
+  const bool banded = std::any_of(m_tables->summary.begin(), m_tables->summary.end(),
+                                  [&](const StudySummaryRow& row) { return row.measure == measure && !row.band.empty(); });
+  m_chart->setTitle(banded ? StudyText(SW::kChartTitle, language).arg(m_measure->currentText()) : m_measure->currentText());
   const bool byGroup = m_by->currentIndex() == 0;
   // The boxes: per key (group or condition label) and band, every subject's value of the measure.
   std::vector<std::string> bands, keys;
@@ -764,7 +957,8 @@ void StudyPage::showChart() {
       if (std::isfinite(v)) list.push_back(v);
   }
   auto* categories = new QBarCategoryAxis;
-  for (const std::string& band : bands) categories->append(BandName(band, language));
+  for (const std::string& band : bands)
+    categories->append(band.empty() ? StudyText(SW::kResponseBand, language) : BandName(band, language));
   auto* axisY = new QValueAxis;
   axisY->setTitleText(m_measure->currentText());
   axisY->setLabelFormat(QStringLiteral("%.3g"));
@@ -777,7 +971,7 @@ void StudyPage::showChart() {
     series->setName(key.empty() ? StudyText(SW::kNoGroup, language) : QString::fromStdString(key));
     for (const std::string& band : bands) {
       const auto it = values.find({key, band});
-      auto* set = new QBoxSet(BandName(band, language));
+      auto* set = new QBoxSet(band.empty() ? StudyText(SW::kResponseBand, language) : BandName(band, language));
       if (it == values.end() || it->second.empty()) {
         // No box here: an invisible one keeps the others at their bands.
         set->setPen(Qt::NoPen);

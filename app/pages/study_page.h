@@ -1,6 +1,8 @@
 #pragma once
 // Page of the main window: a study of many recordings. A manifest table (subject, group, condition, file,
-// bf_file) made by adding or dropping files or opened from a manifest CSV; the measures and the analysis settings;
+// bf_file) made by adding or dropping files or opened from a manifest CSV; the measures, the conditions (whole
+// records, the segments between each record's markers, or typed segments), the occlusion and heating protocol
+// and the analysis settings;
 // a run of every recording on the window's runner (progress, STOP, resume from the output folder's results); the
 // summary and tests tables and box plots of a measure per band; the study's files in the output folder and a PDF
 // of the page.
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "analysis/study.h"
+#include "analysis/study_protocol.h"
+#include "formats/marker_file.h"
 #include "formats/record_file_error.h"
 #include "pages/analysis_controls.h"
 
@@ -50,6 +54,9 @@ class StudyPage : public QWidget {
     StudyRecordingState state = StudyRecordingState::kNotRun;
     std::optional<StudyError> error;
     std::optional<RecordFileError> readError;  // the reader's fault of a kLoad error
+    // Or the fault of the flux record's protocol: its markers could not be read, or not taken as asked.
+    std::optional<MarkerFileError> markerError;
+    std::optional<StudyProtocolError> protocolError;
   };
   struct RunReport {
     int recordings = 0, computed = 0, reused = 0, failed = 0;
@@ -89,6 +96,10 @@ class StudyPage : public QWidget {
   void buildControls();
   void retranslate();
   void showBusy(bool busy);
+  void enableProtocol();
+  // The conditions, occlusions and heating phases the controls ask for; false (with the reason shown) when a
+  // field cannot be read.
+  bool readProtocol(StudySettings& settings);
   void setColumns(const std::vector<std::string>& columns);
   void addRow(const QStringList& cells);
   void showRun(const RunReport& report, std::shared_ptr<const StudyTables> tables);
@@ -113,6 +124,14 @@ class StudyPage : public QWidget {
   QCheckBox* m_bands = nullptr;
   QCheckBox* m_coherence = nullptr;
   QCheckBox* m_interSubject = nullptr;
+  QCheckBox* m_porh = nullptr;
+  QCheckBox* m_heating = nullptr;
+  QComboBox* m_segments = nullptr;     // whole records, segments between markers, typed segments
+  QLineEdit* m_segmentList = nullptr;  // the typed segments: NAME:START:END,... or a segment table file
+  QCheckBox* m_findOcclusions = nullptr;
+  QLineEdit* m_baseline = nullptr;     // START:END or a segment's name; empty: the 60 s before each onset
+  QLineEdit* m_heatingPhase = nullptr; // START:END,... or a segment's name
+  QLineEdit* m_maximum = nullptr;      // START:END or a segment's name; empty: none
   QLineEdit* m_out = nullptr;
   QPushButton* m_btnOut = nullptr;
   QPushButton* m_btnRun = nullptr;

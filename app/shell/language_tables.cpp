@@ -164,6 +164,13 @@ const std::vector<TextEntry> kTable = {
     {"CheckStudyBands", T::Text, 0, "Bands", "Полосы"},
     {"CheckStudyCoherence", T::Text, 0, "Coherence", "Когерентность"},
     {"CheckStudyInterSubject", T::Text, 0, "Inter-subject level", "Межсубъектный уровень"},
+    {"CheckStudyPorh", T::Text, 0, "Occlusion (PORH)", "ПОРГ"},
+    {"CheckStudyHeating", T::Text, 0, "Heating", "Нагрев"},
+    {"LabelStudyConditions", T::Text, 0, "Conditions:", "Условия:"},
+    {"CheckStudyFindOcclusions", T::Text, 0, "Find occlusions", "Найти окклюзии"},
+    {"LabelStudyBaseline", T::Text, 0, "Baseline", "Исходный уровень"},
+    {"LabelStudyHeatingPhase", T::Text, 0, "Heating phase", "Фаза нагрева"},
+    {"LabelStudyMaximum", T::Text, 0, "Maximum", "Максимум"},
     {"LabelStudyBands", T::Text, 0, "Bands", "Полосы"},
     {"LabelStudyF0", T::Text, 0, "f0", "f0"},
     {"LabelStudyVoices", T::Text, 0, "Voices", "Голосов"},
@@ -871,6 +878,7 @@ constexpr StudyWordText kStudyWords[] = {
     {StudyWord::kColCondition, "condition", "условие"},
     {StudyWord::kColFile, "file", "файл"},
     {StudyWord::kColBfFile, "bf_file", "файл BF"},
+    {StudyWord::kColMarkers, "markers", "метки"},
     {StudyWord::kSumGroup, "Group", "Группа"},
     {StudyWord::kSumCondition, "Condition", "Условие"},
     {StudyWord::kSumBand, "Band", "Полоса"},
@@ -903,10 +911,32 @@ constexpr StudyWordText kStudyWords[] = {
     {StudyWord::kNeedsPair, "Line %1: the coherence measure needs a bf_file",
      "Строка %1: для когерентности нужен файл BF"},
     {StudyWord::kMarkersColumn,
-     "Line %1 gives markers: this page studies whole recordings; for segments from markers run "
-     "kelvora-cli study --segments markers",
-     "В строке %1 указаны метки: эта страница исследует записи целиком; для сегментов по меткам запустите "
-     "kelvora-cli study --segments markers"},
+     "Line %1 gives markers, but the conditions are whole records and no measure takes markers: choose "
+     "\"segments between markers\" or clear the markers column",
+     "В строке %1 указаны метки, но условия - записи целиком, и метки не нужны ни одному показателю: выберите "
+     "«сегменты между метками» или очистите столбец меток"},
+    {StudyWord::kSegmentsWhole, "whole records", "записи целиком"},
+    {StudyWord::kSegmentsMarkers, "segments between markers", "сегменты между метками"},
+    {StudyWord::kSegmentsTyped, "typed segments", "заданные сегменты"},
+    {StudyWord::kSegmentsHint, "rest:0:600,cycles:600:1200 or a name,start_s,end_s .csv file",
+     "покой:0:600,циклы:600:1200 или файл .csv name,start_s,end_s"},
+    {StudyWord::kIntervalHint, "START:END in seconds, or a segment's name", "НАЧАЛО:КОНЕЦ в секундах или имя сегмента"},
+    {StudyWord::kBaselineHint, "the 60 s before each onset", "60 с до каждого начала"},
+    {StudyWord::kMaximumHint, "none", "нет"},
+    {StudyWord::kBadInterval, "%1: '%2' is neither START:END in seconds (0 <= START < END) nor a segment's name",
+     "%1: «%2» - не НАЧАЛО:КОНЕЦ в секундах (0 <= НАЧАЛО < КОНЕЦ) и не имя сегмента"},
+    {StudyWord::kHeatingList, "Heating phase: give START:END intervals or one segment's name, not '%1'",
+     "Фаза нагрева: укажите интервалы НАЧАЛО:КОНЕЦ или одно имя сегмента, а не «%1»"},
+    {StudyWord::kNoTypedSegments, "Typed segments: give NAME:START:END,... or a name,start_s,end_s .csv file",
+     "Заданные сегменты: укажите ИМЯ:НАЧАЛО:КОНЕЦ,... или файл .csv name,start_s,end_s"},
+    {StudyWord::kTypedSegments, "Typed segments: %1", "Заданные сегменты: %1"},
+    {StudyWord::kNoMarkersInRecord, "%1: the record has no markers to cut its segments",
+     "%1: у записи нет меток, по которым делить её на сегменты"},
+    {StudyWord::kNoSegmentForBaseline, "%1: no segment '%2' for the baseline", "%1: нет сегмента «%2» для исходного уровня"},
+    {StudyWord::kNoSegmentForMaximum, "%1: no segment '%2' for the maximum", "%1: нет сегмента «%2» для максимума"},
+    {StudyWord::kNoSegmentForHeating, "%1: no segment '%2' for the heating measures",
+     "%1: нет сегмента «%2» для показателей нагрева"},
+    {StudyWord::kResponseBand, "response", "реакция"},
     {StudyWord::kDone, "%1 recordings: %2 computed, %3 reused, %4 failed",
      "Записей: %1; рассчитано %2, взято готовыми %3, с ошибкой %4"},
     {StudyWord::kLine, "Line %1: %2", "Строка %1: %2"},
@@ -954,6 +984,20 @@ QString StudyMeasureLabel(const std::string& measure, Language language) {
       {"depth_mm", "depth, mm", "глубина, мм"},
       {"intersubject_coherence", "inter-subject level", "межсубъектный уровень"},
       {"residual_intersubject", "coherence less inter-subject level", "когерентность минус межсубъектный уровень"},
+      {"baseline", "baseline", "исходный уровень"},
+      {"biological_zero", "biological zero", "биологический ноль"},
+      {"peak", "peak", "пик"},
+      {"time_to_peak_s", "time to peak, s", "время до пика, с"},
+      {"peak_pct_baseline", "peak, % of baseline", "пик, % исходного"},
+      {"peak_minus_bz", "peak - biological zero", "пик - биологический ноль"},
+      {"hyperaemic_area", "hyperaemic area", "площадь гиперемии"},
+      {"repayment", "repayment", "возмещение долга"},
+      {"t50_s", "t50, s", "t50, с"},
+      {"initial_peak", "initial peak", "начальный пик"},
+      {"nadir", "nadir", "минимум"},
+      {"plateau", "plateau", "плато"},
+      {"initial_peak_pct_max", "initial peak, % of max", "начальный пик, % максимума"},
+      {"plateau_pct_max", "plateau, % of max", "плато, % максимума"},
   };
   const bool bloodFlow = measure.rfind("bf_", 0) == 0;
   const std::string key = bloodFlow ? measure.substr(3) : measure;
@@ -1045,8 +1089,90 @@ QString StudyErrorText(const StudyError& error, const AnalysisOptions& options, 
                         .arg(error.otherLine);
     case StudyErrorKind::kWrite: return path + QString::fromStdString(error.message);
     case StudyErrorKind::kStopped: return StoppedText(language);
+    case StudyErrorKind::kMeasure:
+      if (error.measure.kind == MeasureErrorKind::kNonFiniteSample)
+        return path + Pick(language, "sample %1 is not a finite number", "отсчёт %1 не является конечным числом")
+                          .arg(error.measure.sample + 1);
+      return path + Pick(language, "the record cannot be measured", "запись нельзя измерить");
   }
   return path;
+}
+
+QString MarkerFileErrorText(const MarkerFileError& error, Language language) {
+  const QString file = QString::fromStdString(error.path);
+  const QString at = error.line > 0 ? file + QStringLiteral(":%1").arg(error.line) : file;
+  const QString field = error.field > 0 ? Pick(language, "field %1: ", "поле %1: ").arg(error.field) : QString();
+  const QString text = QString::fromStdString(error.text);
+  switch (error.kind) {
+    case MarkerFileErrorKind::kMissingFile: return file + Pick(language, ": no such file", ": нет такого файла");
+    case MarkerFileErrorKind::kCannotOpen:
+      return file + Pick(language, ": cannot be read: ", ": не читается: ") + QString::fromStdString(error.reason);
+    case MarkerFileErrorKind::kCannotWrite:
+      return file + Pick(language, ": cannot be written: ", ": не записывается: ") + QString::fromStdString(error.reason);
+    case MarkerFileErrorKind::kFieldCount:
+      return at + Pick(language, ": %1 fields where %2 are expected: '%3'", ": полей %1, а ожидается %2: «%3»")
+                      .arg(error.count)
+                      .arg(error.expected == 3 ? QStringLiteral("time_s,label[,duration_s] | name,start_s,end_s")
+                                               : QString::number(error.expected))
+                      .arg(text);
+    case MarkerFileErrorKind::kBadTime:
+      return at + QStringLiteral(": ") + field +
+             Pick(language, "'%1' is not a time in seconds >= 0", "«%1» - не время в секундах >= 0").arg(text);
+    case MarkerFileErrorKind::kBadDuration:
+      return at + QStringLiteral(": ") + field +
+             Pick(language, "'%1' is not a duration in seconds >= 0", "«%1» - не длительность в секундах >= 0").arg(text);
+    case MarkerFileErrorKind::kEmptyLabel:
+      return at + QStringLiteral(": ") + field + Pick(language, "the label is empty", "название пусто");
+    case MarkerFileErrorKind::kBadInterval:
+      return error.line > 0 ? at + Pick(language, ": the end is not after the start", ": конец не после начала")
+                            : Pick(language, "segment '%1': the end is not after the start",
+                                   "сегмент «%1»: конец не после начала")
+                                  .arg(text);
+    case MarkerFileErrorKind::kBadItem:
+      return Pick(language, "segment '%1' is not NAME:START:END (seconds >= 0)",
+                  "сегмент «%1» не в виде ИМЯ:НАЧАЛО:КОНЕЦ (секунды >= 0)")
+          .arg(text);
+    case MarkerFileErrorKind::kNonFiniteTime:
+      return file + Pick(language, ": marker %1 has no finite time: not written",
+                         ": у метки %1 нет конечного времени: не записано")
+                        .arg(error.count + 1);
+    case MarkerFileErrorKind::kNoSuchColumn:
+      return file + Pick(language, ": no marker column '%1'", ": нет столбца меток «%1»").arg(text);
+    case MarkerFileErrorKind::kAmbiguousColumn:
+      return file + Pick(language, ": more than one column is named '%1'", ": столбцов с именем «%1» несколько").arg(text);
+  }
+  return file + Pick(language, ": the markers cannot be read", ": метки не читаются");
+}
+
+QString StudyProtocolErrorText(const StudyProtocolError& error, const std::string& path, Language language) {
+  const QString file = QString::fromStdString(path);
+  const QString name = QString::fromStdString(error.name);
+  switch (error.kind) {
+    case StudyProtocolErrorKind::kNoMarkers: return StudyText(StudyWord::kNoMarkersInRecord, language).arg(file);
+    case StudyProtocolErrorKind::kNoSegment:
+      return StudyText(error.role == StudyProtocolRole::kBaseline  ? StudyWord::kNoSegmentForBaseline
+                       : error.role == StudyProtocolRole::kMaximum ? StudyWord::kNoSegmentForMaximum
+                                                                   : StudyWord::kNoSegmentForHeating,
+                       language)
+          .arg(file, name);
+    case StudyProtocolErrorKind::kFinder:
+      switch (error.finder.kind) {
+        case OcclusionFinderErrorKind::kNonFiniteSample:
+          return file + QStringLiteral(": ") +
+                 Pick(language, "sample %1 is not a finite number", "отсчёт %1 не является конечным числом")
+                     .arg(error.finder.sample + 1);
+        case OcclusionFinderErrorKind::kNoReference:
+          return file + QStringLiteral(": ") +
+                 Pick(language, "the median flux of the first 60 s is not above 0: no occlusion can be found",
+                      "медиана потока за первые 60 с не больше 0: окклюзии найти нельзя");
+        case OcclusionFinderErrorKind::kNoSamples:
+          return file + Pick(language, ": no samples", ": нет отсчётов");
+        case OcclusionFinderErrorKind::kBadOptions: break;
+      }
+      return file + Pick(language, ": the occlusions cannot be found with these settings",
+                         ": окклюзии нельзя найти с этими настройками");
+  }
+  return file;
 }
 
 }  // namespace kelvora

@@ -8,6 +8,8 @@
 #include "analysis/phase_coherence.h"
 #include "analysis/record_analysis.h"
 #include "analysis/study.h"
+#include "analysis/study_protocol.h"
+#include "formats/marker_file.h"
 #include "shell/app_context.h"
 #include "signals/transform_session.h"
 
@@ -136,7 +138,7 @@ QString ImportText(ImportWord word, Language language);
 
 // The words of the Study page that change with its state (headers, list items, titles, messages).
 enum class StudyWord {
-  kColSubject, kColGroup, kColCondition, kColFile, kColBfFile,
+  kColSubject, kColGroup, kColCondition, kColFile, kColBfFile, kColMarkers,
   kSumGroup, kSumCondition, kSumBand, kSumMeasure, kSumN, kSumMedian, kSumQ1, kSumQ3, kSumMean, kSumSd,
   kTestBand, kTestMeasure, kTestComparison, kTestName, kTestN, kTestStatistic, kTestP, kTestPHolm, kTestEstimate,
   kTabSummary, kTabTests, kByGroup, kByCondition, kChartTitle /* %1 measure */, kNoGroup,
@@ -144,6 +146,10 @@ enum class StudyWord {
   kLine /* %1 line, %2 reason */, kNotRun, kNoResultFile, kNoResult, kBadRate, kEmptyCell /* %1 row, %2 column */,
   kOpenTitle, kSaveTitle, kAddTitle, kOutTitle, kReportTitle, kManifestFilter, kReportHeading,
   kMoreProblems /* %1 count */,
+  kSegmentsWhole, kSegmentsMarkers, kSegmentsTyped, kSegmentsHint, kIntervalHint, kBaselineHint, kMaximumHint,
+  kBadInterval /* %1 field, %2 text */, kHeatingList /* %1 text */, kNoTypedSegments, kTypedSegments /* %1 reason */,
+  kNoMarkersInRecord /* %1 path */, kNoSegmentForBaseline, kNoSegmentForMaximum, kNoSegmentForHeating /* %1 path, %2 name */,
+  kResponseBand,
 };
 QString StudyText(StudyWord word, Language language);
 // A measure of a study's rows ("rel_amplitude", "bf_power", "coherence") as the page shows it; an unknown name as
@@ -156,5 +162,9 @@ QString StudyComparisonLabel(const std::string& comparison, Language language);
 QString StudyManifestErrorText(const ManifestError& error, Language language);
 // Why one recording of a study has no result (`options`: the study's analysis settings).
 QString StudyErrorText(const StudyError& error, const AnalysisOptions& options, Language language);
+// Why a markers file, a sidecar, a marker column or typed segments could not be read.
+QString MarkerFileErrorText(const MarkerFileError& error, Language language);
+// Why the protocol of a study's flux record at `path` could not be taken.
+QString StudyProtocolErrorText(const StudyProtocolError& error, const std::string& path, Language language);
 
 }  // namespace kelvora

@@ -1,6 +1,6 @@
 // The "Study" page: a manifest of generated recordings in two groups (one of them unreadable) dropped on the table
-// and run against the library's study of the same manifest, STOP and the resume after it, and a manifest saved and
-// opened again.
+// and run against the library's study of the same manifest, STOP and the resume after it, a manifest saved and
+// opened again, and a protocol of segments, occlusions and heating against the command-line study.
 #include "pages/study_page.h"
 
 #include <QAction>
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -37,6 +38,7 @@
 #include "core/file_digest.h"
 #include "formats/record_file.h"
 #include "shell/app_context.h"
+#include "shell/language_tables.h"
 #include "shell/main_window.h"
 #include "window_under_test.h"
 #include "shell/task_runner.h"
@@ -70,6 +72,10 @@ StudyTables LibraryStudy(const std::string& manifest, const std::string& directo
                          StudySettings settings = {}, int* reused = nullptr) {
   const ManifestParse parse = ParseStudyManifest(manifest, {});
   settings.programVersion = KELVORA_VERSION;
+  // The page writes the notes of rows.csv in its language, as the Analysis page's tables.
+  settings.notes.band = [](const BandRow& row) {
+    return AnalysisNoteText(row.note, row.neededMinutes, Language::English, '.').toStdString();
+  };
   StudyLoader loader = [](const StudyEntry& entry, bool bloodFlow) {
     RecordReadOptions options;
     options.defaultRateHz = 2;
@@ -77,7 +83,9 @@ StudyTables LibraryStudy(const std::string& manifest, const std::string& directo
     StudyLoadResult loaded;
     if (!read.ok()) return loaded;
     read.record.values.resize(static_cast<std::size_t>(read.record.count()));
-    loaded.record = StudyRecord{read.record.values, read.sampleRateHz};
+    loaded.record.emplace();
+    loaded.record->values = read.record.values;
+    loaded.record->sampleRateHz = read.sampleRateHz;
     return loaded;
   };
   StudyRunOptions run;
@@ -101,6 +109,34 @@ StudyTables LibraryStudy(const std::string& manifest, const std::string& directo
   return BuildStudyTables(results);
 }
 
+// Flux of subject k at 2 Hz for 40 min: rest, an occlusion at 600-780 s (flux at 8 % of rest), a hyperaemic peak
+// decaying after it, and local heating from 1500 s with an initial peak, a nadir and a plateau. The sizes grow
+// with k, so that the groups differ.
+std::vector<double> ProtocolFlux(int k) {
+  std::vector<double> flux(4800);
+  for (std::size_t n = 0; n < flux.size(); ++n) {
+    const double t = static_cast<double>(n) / 2.0;
+    double level = 100.0 + 4.0 * k;
+    if (t >= 600.0 && t < 780.0) level = 8.0;
+    if (t >= 780.0 && t < 1500.0) level += (60.0 + 10.0 * k) * std::exp(-(t - 780.0) / 60.0);
+    if (t >= 1500.0) {
+      const double u = t - 1500.0;
+      level += (120.0 + 5.0 * k) * (1.0 - std::exp(-u / 20.0)) * std::exp(-u / 120.0) + (90.0 + 8.0 * k) * (1.0 - std::exp(-u / 300.0));
+    }
+    flux[n] = level + (3.0 + 0.5 * k) * std::cos(2 * std::numbers::pi * 0.1 * t) +
+              2.0 * std::cos(2 * std::numbers::pi * 0.02 * t + k);
+  }
+  return flux;
+}
+
+// The rows of a table without its last field (rows.csv's note, which each program words itself).
+std::string WithoutLastField(const std::string& text) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) out += line.substr(0, line.rfind(',')) + "\n";
+  return out;
+}
+
 std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(text);
@@ -122,6 +158,8 @@ class StudyPageTest : public QObject {
   void stopSaysStoppedAndTheNextRunComputesOnlyWhatWasMissing();
   void savedManifestOpensAgainAndABadOneIsRefused();
   void pairsDroppedTogetherGiveTheLibrarysCoherenceSummary();
+  void protocolGivesTheCommandLineStudysTables_data();
+  void protocolGivesTheCommandLineStudysTables();
 
  private:
   StudyPage* page() const { return m_window->studyPage(); }
@@ -391,6 +429,105 @@ void StudyPageTest::pairsDroppedTogetherGiveTheLibrarysCoherenceSummary() {
   QVERIFY(oracle.summaryCsv.find(",coherence,2,") != std::string::npos);
   QCOMPARE(ReadAll(out + QStringLiteral("/summary.csv")), oracle.summaryCsv);
   QCOMPARE(ReadAll(out + QStringLiteral("/group_coherence.csv")), oracle.groupCoherenceCsv);
+}
+
+void StudyPageTest::protocolGivesTheCommandLineStudysTables_data() {
+  QTest::addColumn<int>("conditions");  // the index of ComboStudySegments
+  QTest::addColumn<QString>("segments");
+  QTest::addColumn<bool>("findOcclusions");
+  QTest::addColumn<QString>("baseline");
+  QTest::addColumn<QString>("heating");
+  QTest::addColumn<QString>("maximum");
+  QTest::addColumn<QStringList>("cliOptions");
+  QTest::addColumn<int>("failed");
+  // The segments of each record's markers (a sidecar beside it, or the manifest's markers column), the
+  // occlusion and heating taken from them by name, the maximum typed; the broken sidecar fails its recording.
+  QTest::newRow("markers") << 1 << QString() << false << QStringLiteral("rest") << QStringLiteral("heating")
+                           << QStringLiteral("2300:2400")
+                           << QStringList{"--segments", "markers", "--baseline", "rest", "--max", "2300:2400"} << 1;
+  // Typed segments, the occlusions found in the flux, heating and baseline typed: no markers are read.
+  QTest::newRow("typed") << 2 << QStringLiteral("rest:0:600,heat:1500:2400") << true << QStringLiteral("0:600")
+                         << QStringLiteral("1500:2400") << QString()
+                         << QStringList{"--segments", "rest:0:600,heat:1500:2400", "--find-occlusions", "--baseline",
+                                        "0:600", "--heating", "1500:2400"}
+                         << 0;
+}
+
+void StudyPageTest::protocolGivesTheCommandLineStudysTables() {
+  QFETCH(int, conditions);
+  QFETCH(QString, segments);
+  QFETCH(bool, findOcclusions);
+  QFETCH(QString, baseline);
+  QFETCH(QString, heating);
+  QFETCH(QString, maximum);
+  QFETCH(QStringList, cliOptions);
+  QFETCH(int, failed);
+  const char* events = "time_s,label\n0,rest\n600,occlusion 1\n780,recovery\n1500,heating\n";
+  std::string manifest = "subject,group,file,markers\n";
+  for (int k = 1; k <= 5; ++k) {
+    const QString name = QStringLiteral("f%1").arg(k);
+    QVERIFY(test::WriteSamples(m_dir->filePath(name + QStringLiteral(".txt")), ProtocolFlux(k)));
+    // Subject 4's markers are named by the manifest; subject 5's sidecar is broken.
+    const QString markers = m_dir->filePath(k == 4 ? QStringLiteral("events4.csv") : name + QStringLiteral(".markers.csv"));
+    QFile file(markers);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(k == 5 ? "time_s,label\nsoon,rest\n" : events);
+    file.close();
+    const bool usesMarkers = conditions == 1;
+    manifest += "s" + std::to_string(k) + "," + (k <= 2 ? "a" : "b") + ",f" + std::to_string(k) + ".txt," +
+                (k == 4 && usesMarkers ? "events4.csv" : "") + "\n";
+  }
+  const QString manifestPath = m_dir->filePath(QStringLiteral("manifest.csv"));
+  QFile file(manifestPath);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(manifest.c_str());
+  file.close();
+  QVERIFY(page()->openManifest(manifestPath));
+
+  find<QCheckBox>("CheckStudyPorh")->setChecked(true);
+  find<QCheckBox>("CheckStudyHeating")->setChecked(true);
+  find<QComboBox>("ComboStudySegments")->setCurrentIndex(conditions);
+  QVERIFY(find<QLineEdit>("EditStudySegments")->isEnabled() == (conditions == 2));
+  find<QLineEdit>("EditStudySegments")->setText(segments);
+  find<QCheckBox>("CheckStudyFindOcclusions")->setChecked(findOcclusions);
+  find<QLineEdit>("EditStudyBaseline")->setText(baseline);
+  find<QLineEdit>("EditStudyHeatingPhase")->setText(heating);
+  find<QLineEdit>("EditStudyMaximum")->setText(maximum);
+  const QString out = m_dir->filePath(QStringLiteral("out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  runAndWait();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QCOMPARE(page()->lastRun()->failed, failed);
+  if (failed) {
+    const QStringList problems = page()->problemTexts();
+    QCOMPARE(problems.size(), 1);
+    QVERIFY2(problems[0].startsWith(QStringLiteral("Line 6: ")) && problems[0].contains(QStringLiteral("soon")),
+             qPrintable(problems[0]));
+  }
+
+  // The command-line study of the same manifest with the same protocol gives the same tables.
+  const QString cliOut = m_dir->filePath(QStringLiteral("cli"));
+  QProcess cli;
+  cli.setProcessChannelMode(QProcess::MergedChannels);
+  cli.start(QStringLiteral(KELVORA_CLI_PATH), QStringList{"study", manifestPath, "--out", cliOut, "--measures",
+                                                          "bands,porh,heating"} + cliOptions);
+  QVERIFY(cli.waitForFinished(300000));
+  QCOMPARE(cli.exitCode(), failed);
+  const std::string rows = ReadAll(out + QStringLiteral("/rows.csv"));
+  QVERIFY(rows.find(",porh") == std::string::npos);
+  for (const char* measure : {",peak_pct_baseline,", ",hyperaemic_area,", ",plateau,", ",rel_amplitude,"})
+    QVERIFY2(rows.find(measure) != std::string::npos, measure);
+  QVERIFY(rows.find(conditions == 1 ? ",recovery," : ",heat,") != std::string::npos);
+  QCOMPARE(WithoutLastField(rows), WithoutLastField(ReadAll(cliOut + QStringLiteral("/rows.csv"))));
+  QCOMPARE(ReadAll(out + QStringLiteral("/summary.csv")), ReadAll(cliOut + QStringLiteral("/summary.csv")));
+  QCOMPARE(ReadAll(out + QStringLiteral("/tests.csv")), ReadAll(cliOut + QStringLiteral("/tests.csv")));
+
+  // A measure's box plots: response measures have no band, one box per group.
+  auto* measure = find<QComboBox>("ComboStudyMeasure");
+  measure->setCurrentIndex(measure->findData(QStringLiteral("peak_pct_baseline")));
+  QVERIFY(measure->currentIndex() >= 0);
+  QCOMPARE(find<QChartView>("ChartStudyBoxes")->chart()->series().size(), 2);
+  if (conditions == 1) shoot(QStringLiteral("study_protocol"));
 }
 
 QTEST_MAIN(StudyPageTest)
