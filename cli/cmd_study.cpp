@@ -16,11 +16,11 @@
 #include "analysis/study.h"
 #include "analysis/study_protocol.h"
 #include "analysis/study_provenance.h"
+#include "analysis/study_report.h"
 #include "cli/analysis_cli.h"
 #include "cli/command_support.h"
 #include "cli/console_progress.h"
 #include "cli/marker_cli.h"
-#include "cli/study_report.h"
 #include "core/file_digest.h"
 #include "core/parallel_tasks.h"
 #include "core/text_helpers.h"
@@ -268,6 +268,31 @@ std::string ProvenanceJson(const std::string& command, const std::string& settin
   return StudyProvenanceJson("kelvora-cli", command, settingsJson, fields, inputs);
 }
 
+struct StudyReportInfo {
+  std::string title;   // the manifest's name
+  int recordings = 0;  // results in the tables
+  int failed = 0;      // recordings without a result
+  std::string settingsJson;
+};
+
+// The report's words: the tables' own names.
+StudyReportTexts ReportTexts(const StudyReportInfo& info) {
+  StudyReportTexts texts;
+  texts.title = "Study: " + info.title;
+  texts.lines = {"kelvora-cli " KELVORA_VERSION "; " + std::to_string(info.recordings) + " recordings in the tables, " +
+                     std::to_string(info.failed) + " without a result",
+                 "Median and quartiles by linear interpolation (type 7); SD with n - 1. Tests two-sided; p exact "
+                 "without ties up to n = 50,",
+                 "else normal with tie and continuity corrections; p_holm over the bands of one measure and comparison."};
+  texts.summaryHeading = "Summary";
+  texts.testsHeading = "Tests";
+  texts.summaryColumns = {"group", "condition", "band", "measure", "n", "median", "q1", "q3", "mean", "sd"};
+  texts.testsColumns = {"band", "measure", "comparison", "test", "n", "statistic", "p", "p_holm", "estimate"};
+  texts.allLabel = "(all)";
+  texts.measurePage = [](const std::string& measure, bool banded) { return banded ? measure + " per band" : measure; };
+  return texts;
+}
+
 // Writes the tables, the provenance and the report into `out`; gives the exit status of a write failure or 0.
 int WriteStudyOutputs(CliContext& context, const std::string& out, const std::vector<StudyResultFile>& results,
                       const std::string& provenance, const StudyReportInfo& info) {
@@ -282,7 +307,7 @@ int WriteStudyOutputs(CliContext& context, const std::string& out, const std::ve
   write("tests.csv", tables.testsCsv);
   if (tables.groupCoherenceCsv != kStudyGroupCoherenceCsvHeader) write("group_coherence.csv", tables.groupCoherenceCsv);
   write("provenance.json", provenance);
-  if (const auto error = WriteStudyReport((dir / "report.pdf").string(), tables, info)) {
+  if (const auto error = WriteStudyReport((dir / "report.pdf").string(), tables, ReportTexts(info))) {
     context.err << "kelvora-cli: " << EscapeBytes((dir / "report.pdf").string(), true) << ": " << *error << "\n";
     status = kExitBadInput;
   }

@@ -36,6 +36,7 @@
 
 #include "analysis/analysis_csv.h"
 #include "analysis/study_provenance.h"
+#include "analysis/study_report.h"
 #include "analysis/study_statistics.h"
 #include "core/atomic_file.h"
 #include "core/file_digest.h"
@@ -111,6 +112,29 @@ struct StudyJobResult {
   std::shared_ptr<StudyTables> tables;  // null when stopped or the folder could not be made
   QStringList writeErrors;
 };
+
+// The words of DIR/report.pdf in `language`: the page's names of bands, measures, comparisons and tests.
+StudyReportTexts StudyReportWords(const std::string& manifestName, int recordings, int failed, Language language) {
+  auto utf8 = [](const QString& text) { return text.toStdString(); };
+  StudyReportTexts texts;
+  texts.title = utf8(StudyText(SW::kReportHeading, language)) + (manifestName.empty() ? "" : ": " + manifestName);
+  texts.lines = {utf8(StudyText(SW::kReportCounts, language).arg(QStringLiteral(KELVORA_VERSION)).arg(recordings).arg(failed)),
+                 utf8(StudyText(SW::kReportMethod1, language)), utf8(StudyText(SW::kReportMethod2, language))};
+  texts.summaryHeading = utf8(StudyText(SW::kTabSummary, language));
+  texts.testsHeading = utf8(StudyText(SW::kTabTests, language));
+  for (SW word : kSummaryWords) texts.summaryColumns.push_back(utf8(StudyText(word, language)));
+  for (SW word : kTestWords) texts.testsColumns.push_back(utf8(StudyText(word, language)));
+  texts.allLabel = utf8(StudyText(SW::kNoGroup, language));
+  texts.band = [language](const std::string& band) { return BandName(band, language).toStdString(); };
+  texts.measure = [language](const std::string& name) { return StudyMeasureLabel(name, language).toStdString(); };
+  texts.comparison = [language](const std::string& name) { return StudyComparisonLabel(name, language).toStdString(); };
+  texts.test = [language](const std::string& name) { return StudyTestLabel(name, language).toStdString(); };
+  texts.measurePage = [language](const std::string& name, bool banded) {
+    const QString label = StudyMeasureLabel(name, language);
+    return (banded ? StudyText(SW::kChartTitle, language).arg(label) : label).toStdString();
+  };
+  return texts;
+}
 
 // The study as the CLI's study runs it: the recordings (reusing what DIR/results holds for these settings), then
 // the index, the settings and, unless stopped, the tables and the provenance, all written atomically.
@@ -232,6 +256,11 @@ StudyJobResult RunStudyJob(const StudyJob& job, ProgressSink& progress) {
        {"reused", std::to_string(report.reused)}, {"failed", std::to_string(report.failed)}},
       inputs);
   write("provenance.json", provenance);
+  const std::string reportPath = (dir / "report.pdf").string();
+  const std::string title = std::filesystem::path(job.manifestPath).filename().string();
+  if (const auto error = WriteStudyReport(reportPath, *tables,
+                                          StudyReportWords(title, static_cast<int>(results.size()), report.failed, language)))
+    result.writeErrors << QString::fromStdString(reportPath + ": " + *error);
   result.tables = std::move(tables);
   return result;
 }
@@ -930,13 +959,13 @@ void StudyPage::fillMeasures() {
 
 void StudyPage::showChart() {
   const Language language = m_context->language();
-  // A new chart each time: the axes of the last one go with it.
-  QChart* old = m_chart;
-  m_chart = new QChart;
-  m_chart->legend()->setAlignment(Qt::AlignBottom);
-  m_chart->setMargins(QMargins(2, 2, 2, 2));
-  m_chartView->setChart(m_chart);
-  delete old;
+  // One chart for the page's life: its series and axes are replaced.
+  m_chart->removeAllSeries();
+  for (QAbstractAxis* axis : m_chart->axes()) {
+    m_chart->removeAxis(axis);
+    delete axis;
+  }
+  m_chart->setTitle(QString());
   const std::string measure = m_measure->currentData().toString().toStdString();
   if (!m_tables || measure.empty()) return;
   // A band measure per band; a response measure (no band) on its own.

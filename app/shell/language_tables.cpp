@@ -937,6 +937,17 @@ constexpr StudyWordText kStudyWords[] = {
     {StudyWord::kNoSegmentForHeating, "%1: no segment '%2' for the heating measures",
      "%1: нет сегмента «%2» для показателей нагрева"},
     {StudyWord::kResponseBand, "response", "реакция"},
+    {StudyWord::kReportCounts, "Kelvora %1; %2 recordings in the tables, %3 without a result",
+     "Kelvora %1; записей в таблицах: %2, без результата: %3"},
+    {StudyWord::kReportMethod1,
+     "Median and quartiles by linear interpolation (type 7); SD with n - 1. Tests two-sided; p exact without ties "
+     "up to n = 50,",
+     "Медиана и квартили линейной интерполяцией (тип 7); СКО с n - 1. Критерии двусторонние; p точное без связей "
+     "до n = 50,"},
+    {StudyWord::kReportMethod2,
+     "else normal with tie and continuity corrections; p (Holm) over the bands of one measure and comparison.",
+     "иначе нормальное приближение с поправками на связи и непрерывность; p (Холм) по полосам одного показателя и "
+     "сравнения."},
     {StudyWord::kDone, "%1 recordings: %2 computed, %3 reused, %4 failed",
      "Записей: %1; рассчитано %2, взято готовыми %3, с ошибкой %4"},
     {StudyWord::kLine, "Line %1: %2", "Строка %1: %2"},

@@ -149,7 +149,7 @@ enum class StudyWord {
   kSegmentsWhole, kSegmentsMarkers, kSegmentsTyped, kSegmentsHint, kIntervalHint, kBaselineHint, kMaximumHint,
   kBadInterval /* %1 field, %2 text */, kHeatingList /* %1 text */, kNoTypedSegments, kTypedSegments /* %1 reason */,
   kNoMarkersInRecord /* %1 path */, kNoSegmentForBaseline, kNoSegmentForMaximum, kNoSegmentForHeating /* %1 path, %2 name */,
-  kResponseBand,
+  kResponseBand, kReportCounts /* %1 version, %2 recordings, %3 failed */, kReportMethod1, kReportMethod2,
 };
 QString StudyText(StudyWord word, Language language);
 // A measure of a study's rows ("rel_amplitude", "bf_power", "coherence") as the page shows it; an unknown name as

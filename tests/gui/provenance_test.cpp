@@ -198,8 +198,8 @@ void ProvenanceTest::newTAndBFRecordsLeaveNoOldConvertedCurveDrawn() {
   // An imported pair replaces both.
   convertAll();
   const std::vector<ImportedRecord> pair = {
-      ImportedRecord{ImportTarget::Temperature, session()->record(Side::Temperature), 2.0, false, QStringLiteral("pair.csv: T"), "degC"},
-      ImportedRecord{ImportTarget::BloodFlow, session()->record(Side::BloodFlow), 2.0, false, QStringLiteral("pair.csv: BF"), ""}};
+      ImportedRecord{ImportTarget::Temperature, session()->record(Side::Temperature), 2.0, false, QStringLiteral("pair.csv: T"), "degC", {}},
+      ImportedRecord{ImportTarget::BloodFlow, session()->record(Side::BloodFlow), 2.0, false, QStringLiteral("pair.csv: BF"), "", {}}};
   QVERIFY(page()->loadImported(Side::Temperature, pair));
   page()->waitForIdle();
   for (auto [chart, series] : {std::pair{"Chart3", "Series3"}, {"Chart3", "Series5"}, {"Chart4", "Series4"},

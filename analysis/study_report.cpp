@@ -1,4 +1,4 @@
-#include "cli/study_report.h"
+#include "analysis/study_report.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -12,7 +12,7 @@
 #include "analysis/study_statistics.h"
 #include "core/atomic_file.h"
 
-namespace kelvora::cli {
+namespace kelvora {
 namespace {
 
 constexpr double kPageWidth = 595.0;   // A4 in points
@@ -27,6 +27,20 @@ std::string Short(double value) {
 }
 
 std::string Short(const std::optional<double>& value) { return value ? Short(*value) : std::string("-"); }
+
+// The first `limit` characters of UTF-8 text, the last of them "~" when it was longer (a cut inside a character
+// would make the whole page invalid text).
+std::string Cut(const std::string& text, std::size_t limit) {
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+  if (starts.size() <= limit || limit < 3) return text;
+  return text.substr(0, starts[limit - 1]) + "~";
+}
+
+std::string Label(const std::function<std::string(const std::string&)>& label, const std::string& name) {
+  return label ? label(name) : name;
+}
 
 class Pages {
  public:
@@ -75,10 +89,7 @@ void Table(Pages& pages, const std::string& heading, const std::vector<std::stri
     if (pages.room(kRowHeight)) headerLine();
     double x = kMargin;
     for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
-      std::string cell = row[c];
-      const std::size_t limit = static_cast<std::size_t>(widths[c] / 3.6);
-      if (cell.size() > limit && limit > 2) cell = cell.substr(0, limit - 1) + "~";
-      pages.text(x, pages.y, cell, 7);
+      pages.text(x, pages.y, Cut(row[c], static_cast<std::size_t>(widths[c] / 3.6)), 7);
       x += widths[c];
     }
     pages.y += kRowHeight;
@@ -87,7 +98,8 @@ void Table(Pages& pages, const std::string& heading, const std::vector<std::stri
 
 // One panel: a box per label (quartiles, median, whiskers to the furthest values within 1.5 IQR, points beyond).
 void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::string& title,
-              const std::vector<std::pair<std::string, std::vector<double>>>& boxes, Pages& pages) {
+              const std::vector<std::pair<std::string, std::vector<double>>>& boxes, const std::string& allLabel,
+              Pages& pages) {
   double lo = INFINITY, hi = -INFINITY;
   for (const auto& [label, values] : boxes)
     for (double v : values) {
@@ -148,15 +160,13 @@ void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::st
         cairo_fill(cr);
       }
     cairo_set_source_rgb(cr, 0, 0, 0);
-    std::string label = boxes[i].first.empty() ? "(all)" : boxes[i].first;
-    const std::size_t limit = static_cast<std::size_t>(std::max(3.0, slot / 3.4));
-    if (label.size() > limit) label = label.substr(0, limit - 1) + "~";
-    pages.text(cx - half, plotY + plotH + 9, label, 6);
+    const std::string& label = boxes[i].first.empty() ? allLabel : boxes[i].first;
+    pages.text(cx - half, plotY + plotH + 9, Cut(label, static_cast<std::size_t>(std::max(3.0, slot / 3.4))), 6);
     pages.text(cx - half, plotY + plotH + 17, "n=" + std::to_string(v.size()), 6);
   }
 }
 
-std::optional<std::string> Draw(const std::string& path, const StudyTables& tables, const StudyReportInfo& info) {
+std::optional<std::string> Draw(const std::string& path, const StudyTables& tables, const StudyReportTexts& texts) {
   cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     const std::string reason = cairo_status_to_string(cairo_surface_status(surface));
@@ -166,36 +176,28 @@ std::optional<std::string> Draw(const std::string& path, const StudyTables& tabl
   cairo_t* cr = cairo_create(surface);
   Pages pages(cr);
   cairo_set_source_rgb(cr, 0, 0, 0);
-  pages.text(kMargin, pages.y + 10, "Study: " + info.title, 16, true);
+  pages.text(kMargin, pages.y + 10, texts.title, 16, true);
   pages.y += 30;
-  pages.text(kMargin, pages.y, "kelvora-cli " KELVORA_VERSION "; " + std::to_string(info.recordings) +
-                                   " recordings in the tables, " + std::to_string(info.failed) + " without a result",
-             9);
-  pages.y += 12;
-  pages.text(kMargin, pages.y,
-             "Median and quartiles by linear interpolation (type 7); SD with n - 1. Tests two-sided; p exact without "
-             "ties up to n = 50,",
-             8);
-  pages.y += 10;
-  pages.text(kMargin, pages.y,
-             "else normal with tie and continuity corrections; p_holm over the bands of one measure and comparison.",
-             8);
-  pages.y += 6;
+  for (std::size_t i = 0; i < texts.lines.size(); ++i) {
+    pages.text(kMargin, pages.y, texts.lines[i], i == 0 ? 9 : 8);
+    pages.y += i == 0 ? 12 : 10;
+  }
+  pages.y -= 4;
 
   std::vector<std::vector<std::string>> summaryRows;
   for (const StudySummaryRow& row : tables.summary) {
     const SampleSummary s = Summarize(row.values);
-    summaryRows.push_back({row.group, row.condition, row.band, row.measure, std::to_string(s.n), Short(s.median),
-                           Short(s.q1), Short(s.q3), Short(s.mean), Short(s.sd)});
+    summaryRows.push_back({row.group, row.condition, Label(texts.band, row.band), Label(texts.measure, row.measure),
+                           std::to_string(s.n), Short(s.median), Short(s.q1), Short(s.q3), Short(s.mean),
+                           Short(s.sd)});
   }
-  Table(pages, "Summary", {"group", "condition", "band", "measure", "n", "median", "q1", "q3", "mean", "sd"},
-        {60, 60, 70, 95, 20, 42, 42, 42, 42, 42}, summaryRows);
+  Table(pages, texts.summaryHeading, texts.summaryColumns, {60, 60, 70, 95, 20, 42, 42, 42, 42, 42}, summaryRows);
   std::vector<std::vector<std::string>> testRows;
   for (const StudyTestRow& row : tables.tests)
-    testRows.push_back({row.band, row.measure, row.comparison, row.test, std::to_string(row.n), Short(row.statistic),
-                        Short(row.p), Short(row.pHolm), Short(row.estimate)});
-  Table(pages, "Tests", {"band", "measure", "comparison", "test", "n", "statistic", "p", "p_holm", "estimate"},
-        {60, 85, 85, 100, 20, 40, 40, 40, 45}, testRows);
+    testRows.push_back({Label(texts.band, row.band), Label(texts.measure, row.measure),
+                        Label(texts.comparison, row.comparison), Label(texts.test, row.test), std::to_string(row.n),
+                        Short(row.statistic), Short(row.p), Short(row.pHolm), Short(row.estimate)});
+  Table(pages, texts.testsHeading, texts.testsColumns, {60, 85, 85, 100, 20, 40, 40, 40, 45}, testRows);
 
   // Box plots: a page per measure, a panel per band, a box per group and condition.
   std::vector<std::string> measures, bands;
@@ -205,7 +207,10 @@ std::optional<std::string> Draw(const std::string& path, const StudyTables& tabl
   }
   for (const std::string& measure : measures) {
     pages.newPage();
-    pages.text(kMargin, pages.y + 10, measure + " per band", 14, true);
+    const bool banded = std::any_of(tables.summary.begin(), tables.summary.end(), [&](const StudySummaryRow& row) {
+      return row.measure == measure && !row.band.empty();
+    });
+    pages.text(kMargin, pages.y + 10, texts.measurePage ? texts.measurePage(measure, banded) : measure, 14, true);
     const double panelW = (kPageWidth - 2 * kMargin) / 2.0, panelH = 170.0;
     int panel = 0;
     for (const std::string& band : bands) {
@@ -222,7 +227,7 @@ std::optional<std::string> Draw(const std::string& path, const StudyTables& tabl
         panel = 0;
       }
       const double px = kMargin + (panel % 2) * panelW, py = kMargin + 24 + (panel / 2) * (panelH + 8);
-      BoxPanel(cr, px, py, panelW - 10, panelH, band, boxes, pages);
+      BoxPanel(cr, px, py, panelW - 10, panelH, Label(texts.band, band), boxes, texts.allLabel, pages);
       ++panel;
     }
   }
@@ -238,8 +243,8 @@ std::optional<std::string> Draw(const std::string& path, const StudyTables& tabl
 }  // namespace
 
 std::optional<std::string> WriteStudyReport(const std::string& path, const StudyTables& tables,
-                                            const StudyReportInfo& info) {
-  return WriteFileAtomicallyThrough(path, [&](const std::string& temporary) { return Draw(temporary, tables, info); });
+                                            const StudyReportTexts& texts) {
+  return WriteFileAtomicallyThrough(path, [&](const std::string& temporary) { return Draw(temporary, tables, texts); });
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora
