@@ -533,6 +533,7 @@ void StudyPage::retranslate() {
   m_problems->addItems(problemTexts());
   for (int i = 0; i < m_measure->count(); ++i)
     m_measure->setItemText(i, StudyMeasureLabel(m_measure->itemData(i).toString().toStdString(), language));
+  fillMeasures();  // the measures' names in the new language
   fillTables();
   showChart();
 }
@@ -911,7 +912,6 @@ void StudyPage::showBusy(bool busy) {
 void StudyPage::showRun(const RunReport& report, std::shared_ptr<const StudyTables> tables) {
   m_report = report;
   if (tables) m_tables = std::move(tables);
-  fillMeasures();
   retranslate();
 }
 
