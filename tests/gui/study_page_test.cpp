@@ -160,6 +160,7 @@ class StudyPageTest : public QObject {
   void pairsDroppedTogetherGiveTheLibrarysCoherenceSummary();
   void protocolGivesTheCommandLineStudysTables_data();
   void protocolGivesTheCommandLineStudysTables();
+  void prevailPairsWithRestAndCyclesGiveTheCommandLineStudysTables();
 
  private:
   StudyPage* page() const { return m_window->studyPage(); }
@@ -542,6 +543,65 @@ void StudyPageTest::protocolGivesTheCommandLineStudysTables() {
   QCOMPARE(measure->currentText(), QStringLiteral("peak, % of baseline"));  // named anew after the Russian run
   QCOMPARE(find<QChartView>("ChartStudyBoxes")->chart()->series().size(), 2);
   if (conditions == 1) shoot(QStringLiteral("study_protocol"));
+}
+
+// The eight PREVAIL pairs (skipped without the data) at their files' own rates, in two groups, with rest and the
+// loading cycles from a sidecar each: the page's tables are the command-line study's.
+void StudyPageTest::prevailPairsWithRestAndCyclesGiveTheCommandLineStudysTables() {
+  const QString data = QStringLiteral(KELVORA_SHARED_DATA_DIR);
+  struct Pair {
+    const char* id;
+    const char* sheet;
+    const char* restS;  // the first loading
+  };
+  const Pair pairs[] = {{"008", "j1_1", "115"}, {"009", "j2_1", "154"}, {"026", "j2_1", "168.5"},
+                        {"028", "j1_1", "80.5"}, {"031", "j2_1", "105.5"}, {"032", "j2_1", "105.5"},
+                        {"034", "j2_2", "99"},   {"035", "j1_2", "80"}};
+  std::string manifest = "subject,group,file,bf_file,markers\n";
+  for (const Pair& p : pairs) {
+    const QString t = data + QStringLiteral("/skintemp_PREVAIL%1_%2.txt").arg(p.id, p.sheet);
+    const QString bf = data + QStringLiteral("/ldf_PREVAIL%1_%2.txt").arg(p.id, p.sheet);
+    if (!QFileInfo::exists(t) || !QFileInfo::exists(bf)) QSKIP("no PREVAIL recordings");
+    const QString sidecar = m_dir->filePath(QStringLiteral("P%1.markers.csv").arg(p.id));
+    QFile file(sidecar);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("0,rest\n%1,cycles\n").arg(p.restS).toUtf8());
+    file.close();
+    manifest += std::string("P") + p.id + "," + (std::string(p.id) < "030" ? "A" : "B") + "," + t.toStdString() +
+                "," + bf.toStdString() + "," + sidecar.toStdString() + "\n";
+  }
+  const QString manifestPath = m_dir->filePath(QStringLiteral("prevail.csv"));
+  QFile file(manifestPath);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(manifest.c_str());
+  file.close();
+  QVERIFY(page()->openManifest(manifestPath));
+  find<QCheckBox>("CheckStudyCoherence")->setChecked(true);
+  find<QSpinBox>("SpinStudySurrogates")->setValue(5);
+  find<QComboBox>("ComboStudySegments")->setCurrentIndex(1);
+  const QString out = m_dir->filePath(QStringLiteral("out"));
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  runAndWait();
+  QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+  QCOMPARE(page()->lastRun()->computed, 8);
+
+  const QString cliOut = m_dir->filePath(QStringLiteral("cli"));
+  QProcess cli;
+  cli.setProcessChannelMode(QProcess::MergedChannels);
+  const TissueParameters& tissue = m_window->context()->session()->tissueParameters();
+  cli.start(QStringLiteral(KELVORA_CLI_PATH),
+            QStringList{"study", manifestPath, "--out", cliOut, "--measures", "bands,coherence", "--segments",
+                        "markers", "--surrogates", "5", "--lambda", QString::number(tissue.wave.lambda, 'g', 17),
+                        "--rho", QString::number(tissue.shitzer.rhoSkin, 'g', 17), "--heat-capacity",
+                        QString::number(tissue.wave.heatCapacity, 'g', 17)});
+  QVERIFY(cli.waitForFinished(600000));
+  QVERIFY2(cli.exitCode() == 0, cli.readAll().constData());
+  const std::string rows = ReadAll(out + QStringLiteral("/rows.csv"));
+  QVERIFY(rows.find("P035,B,,cycles,") != std::string::npos);
+  QCOMPARE(WithoutLastField(rows), WithoutLastField(ReadAll(cliOut + QStringLiteral("/rows.csv"))));
+  for (const char* table : {"/summary.csv", "/tests.csv", "/group_coherence.csv"})
+    QCOMPARE(ReadAll(out + QString::fromLatin1(table)), ReadAll(cliOut + QString::fromLatin1(table)));
+  shoot(QStringLiteral("study_prevail"));
 }
 
 QTEST_MAIN(StudyPageTest)
