@@ -959,13 +959,14 @@ void StudyPage::fillMeasures() {
 
 void StudyPage::showChart() {
   const Language language = m_context->language();
-  // One chart for the page's life: its series and axes are replaced.
-  m_chart->removeAllSeries();
-  for (QAbstractAxis* axis : m_chart->axes()) {
-    m_chart->removeAxis(axis);
-    delete axis;
-  }
-  m_chart->setTitle(QString());
+  // A new chart each time: the axes of the last one go with it (removed axes leave their labels drawn). The old
+  // one goes when the event loop next runs: deleted at once, under the view's pending paint, it crashed.
+  QChart* old = m_chart;
+  m_chart = new QChart;
+  m_chart->legend()->setAlignment(Qt::AlignBottom);
+  m_chart->setMargins(QMargins(2, 2, 2, 2));
+  m_chartView->setChart(m_chart);
+  old->deleteLater();
   const std::string measure = m_measure->currentData().toString().toStdString();
   if (!m_tables || measure.empty()) return;
   // A band measure per band; a response measure (no band) on its own.
@@ -985,6 +986,14 @@ void StudyPage::showChart() {
     for (double v : row.values)
       if (std::isfinite(v)) list.push_back(v);
   }
+  // The bands in the order of the analysis settings (low to high), not in the order the rows first name them.
+  auto rank = [this](const std::string& band) {
+    const auto& set = m_madeWith.bands;
+    const auto it = std::find_if(set.begin(), set.end(), [&](const AnalysisBand& b) { return b.name == band; });
+    return static_cast<std::size_t>(it - set.begin());
+  };
+  std::stable_sort(bands.begin(), bands.end(),
+                   [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
   auto* categories = new QBarCategoryAxis;
   for (const std::string& band : bands)
     categories->append(band.empty() ? StudyText(SW::kResponseBand, language) : BandName(band, language));
