@@ -129,6 +129,12 @@ std::vector<double> ProtocolFlux(int k) {
   return flux;
 }
 
+bool WriteText(const QString& path, const std::string& text) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(text.c_str(), static_cast<qint64>(text.size())) ==
+                                                static_cast<qint64>(text.size());
+}
+
 // The rows of a table without its last field (rows.csv's note, which each program words itself).
 std::string WithoutLastField(const std::string& text) {
   std::istringstream in(text);
@@ -470,19 +476,13 @@ void StudyPageTest::protocolGivesTheCommandLineStudysTables() {
     QVERIFY(test::WriteSamples(m_dir->filePath(name + QStringLiteral(".txt")), ProtocolFlux(k)));
     // Subject 4's markers are named by the manifest; subject 5's sidecar is broken.
     const QString markers = m_dir->filePath(k == 4 ? QStringLiteral("events4.csv") : name + QStringLiteral(".markers.csv"));
-    QFile file(markers);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(k == 5 ? "time_s,label\nsoon,rest\n" : events);
-    file.close();
+    QVERIFY(WriteText(markers, k == 5 ? "time_s,label\nsoon,rest\n" : events));
     const bool usesMarkers = conditions == 1;
     manifest += "s" + std::to_string(k) + "," + (k <= 2 ? "a" : "b") + ",f" + std::to_string(k) + ".txt," +
                 (k == 4 && usesMarkers ? "events4.csv" : "") + "\n";
   }
   const QString manifestPath = m_dir->filePath(QStringLiteral("manifest.csv"));
-  QFile file(manifestPath);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(manifest.c_str());
-  file.close();
+  QVERIFY(WriteText(manifestPath, manifest));
   QVERIFY(page()->openManifest(manifestPath));
 
   find<QCheckBox>("CheckStudyPorh")->setChecked(true);
@@ -563,18 +563,12 @@ void StudyPageTest::prevailPairsWithRestAndCyclesGiveTheCommandLineStudysTables(
     const QString bf = data + QStringLiteral("/ldf_PREVAIL%1_%2.txt").arg(p.id, p.sheet);
     if (!QFileInfo::exists(t) || !QFileInfo::exists(bf)) QSKIP("no PREVAIL recordings");
     const QString sidecar = m_dir->filePath(QStringLiteral("P%1.markers.csv").arg(p.id));
-    QFile file(sidecar);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("0,rest\n%1,cycles\n").arg(p.restS).toUtf8());
-    file.close();
+    QVERIFY(WriteText(sidecar, std::string("0,rest\n") + p.restS + ",cycles\n"));
     manifest += std::string("P") + p.id + "," + (std::string(p.id) < "030" ? "A" : "B") + "," + t.toStdString() +
                 "," + bf.toStdString() + "," + sidecar.toStdString() + "\n";
   }
   const QString manifestPath = m_dir->filePath(QStringLiteral("prevail.csv"));
-  QFile file(manifestPath);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(manifest.c_str());
-  file.close();
+  QVERIFY(WriteText(manifestPath, manifest));
   QVERIFY(page()->openManifest(manifestPath));
   find<QCheckBox>("CheckStudyCoherence")->setChecked(true);
   find<QSpinBox>("SpinStudySurrogates")->setValue(5);
