@@ -1038,7 +1038,8 @@ void StudyPage::showChart() {
   }
   if (any) {
     const double pad = high > low ? 0.05 * (high - low) : std::max(1e-12, std::fabs(high) * 0.05 + 1e-12);
-    axisY->setRange(low - pad, high + pad);
+    // Values that cannot be negative (amplitudes, coherence, percentages) keep the axis at or above zero.
+    axisY->setRange(low >= 0.0 ? std::max(0.0, low - pad) : low - pad, high + pad);
   }
 }
 
