@@ -200,6 +200,22 @@ std::string Body(const RecordFileError& e) {
   return "error";
 }
 
+// What is wrong with a MATLAB file or variable, in the words the messages have always given.
+std::string MatFaultWords(MatFault fault) {
+  switch (fault) {
+    case MatFault::kNone: case MatFault::kNotNumeric: return {};
+    case MatFault::kTruncated: return "truncated";
+    case MatFault::kMalformedVariable: return "malformed variable";
+    case MatFault::kBadCompression: return "malformed compressed data";
+    case MatFault::kMalformedCompressed: return "malformed compressed variable";
+    case MatFault::kComplex: return "complex";
+    case MatFault::kMultiDimensional: return "3-D";
+    case MatFault::kEmpty: return "empty";
+    case MatFault::kTooLarge: return "too large";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string DescribeRecordFileError(const RecordFileError& error) {
@@ -210,9 +226,12 @@ std::string DescribeRecordFileError(const RecordFileError& error) {
   }
   text += ": ";
   text += Body(error);
-  if (!error.reason.empty()) {
+  const std::string reason = error.matFault == MatFault::kNone || error.matFault == MatFault::kNotNumeric
+                                 ? error.reason
+                                 : MatFaultWords(error.matFault);
+  if (!reason.empty()) {
     text += " (";
-    text += error.reason;
+    text += reason;
     text += ')';
   }
   return text;

@@ -478,51 +478,55 @@ void FileReader::readPlain() {
     return;
   }
   m_result.variable = name;
-  auto notSignal = [&](const std::string& why) {
+  auto notSignal = [&](MatFault why, const std::string& className = {}) {
     RecordFileError e = MakeError(RecordFileErrorKind::kVariableNotSignal, m_path);
     e.text = ShortenedErrorText(name);
-    e.reason = why;
+    e.matFault = why;
+    e.reason = className;
     m_result.error = e;
   };
-  if (info->complex) return notSignal("complex");
+  if (info->complex) return notSignal(MatFault::kComplex);
   if (!info->signal) {
-    if (info->dims.size() > 2) return notSignal("3-D");
+    if (info->dims.size() > 2) return notSignal(MatFault::kMultiDimensional);
     if (info->className == "double" || info->className == "single" || info->className.find("int") != std::string::npos)
-      return notSignal("empty");
-    return notSignal(info->className);
+      return notSignal(MatFault::kEmpty);
+    return notSignal(MatFault::kNotNumeric, info->className);
   }
-  if (m_info[name] > m_options.maxElements) return notSignal("too large");
+  if (m_info[name] > m_options.maxElements) return notSignal(MatFault::kTooLarge);
   std::vector<double> values;
   std::size_t rows = 0, columns = 0;
   if (!numeric(name, values, rows, columns, false) || values.size() != rows * columns || values.empty())
-    return notSignal(info->className);
+    return notSignal(MatFault::kNotNumeric, info->className);
   channelsOf(name, values, rows, columns);
 }
 
 // A field of a 1x1 struct, "NAME.FIELD".
 void FileReader::readField(const std::string& name, std::size_t dot) {
   const std::string structName = name.substr(0, dot), field = name.substr(dot + 1);
-  auto fail = [&](RecordFileErrorKind kind, const std::string& why) {
+  auto fail = [&](RecordFileErrorKind kind, MatFault why = MatFault::kNone, const std::string& className = {}) {
     RecordFileError e = MakeError(kind, m_path);
     e.text = ShortenedErrorText(name);
-    e.reason = why;
+    e.matFault = why;
+    e.reason = className;
     m_result.error = e;
   };
   const auto info = std::find_if(m_result.variables.begin(), m_result.variables.end(),
                                  [&](const MatVariableInfo& v) { return v.name == structName; });
-  if (info == m_result.variables.end()) return fail(RecordFileErrorKind::kNoSuchVariable, {});
-  if (info->className != "struct") return fail(RecordFileErrorKind::kVariableNotSignal, info->className);
+  if (info == m_result.variables.end()) return fail(RecordFileErrorKind::kNoSuchVariable);
+  if (info->className != "struct")
+    return fail(RecordFileErrorKind::kVariableNotSignal, MatFault::kNotNumeric, info->className);
   VarPtr s = read(structName);
   if (!s || s->class_type != MAT_C_STRUCT || ElementCount(s.get()) < 1)
-    return fail(RecordFileErrorKind::kVariableNotSignal, "struct");
+    return fail(RecordFileErrorKind::kVariableNotSignal, MatFault::kNotNumeric, "struct");
   const matvar_t* f = Mat_VarGetStructFieldByName(s.get(), field.c_str(), 0);
-  if (!f) return fail(RecordFileErrorKind::kNoSuchVariable, {});
+  if (!f) return fail(RecordFileErrorKind::kNoSuchVariable);
   m_result.variable = name;
   std::vector<double> values;
   const long long n = ElementCount(f);
   if (f->rank != 2 || !f->dims || n < 1 || n > m_options.maxElements || !NumericValues(f, values) ||
       values.size() != f->dims[0] * f->dims[1])
-    return fail(RecordFileErrorKind::kVariableNotSignal, f->isComplex ? "complex" : ClassName(f->class_type));
+    return f->isComplex ? fail(RecordFileErrorKind::kVariableNotSignal, MatFault::kComplex)
+                        : fail(RecordFileErrorKind::kVariableNotSignal, MatFault::kNotNumeric, ClassName(f->class_type));
   channelsOf(name, values, f->dims[0], f->dims[1]);
 }
 
@@ -709,8 +713,8 @@ class Level5Scan {
 
   Level5Scan(bool swap, std::size_t inflateLimit) : m_swap(swap), m_limit(inflateLimit) {}
 
-  // Gives the fault, or an empty text when the file may be read.
-  std::string file(std::istream& in) {
+  // Gives the fault, or kNone when the file may be read.
+  MatFault file(std::istream& in) {
     in.seekg(0, std::ios::end);
     const auto total = static_cast<unsigned long long>(std::max<std::streamoff>(in.tellg(), 0));
     unsigned long long at = 128;
@@ -719,22 +723,22 @@ class Level5Scan {
     while (at + 8 <= total && in.read(reinterpret_cast<char*>(tag), 8)) {
       at += 8;
       const std::uint32_t type = word(tag), size = word(tag + 4);
-      if (size > total - at) return "truncated";
+      if (size > total - at) return MatFault::kTruncated;
       // A variable's tag is never the small format (type and size in one word); MATIO reads the bytes of such a
       // tag as another element than the one scanned here (a 257-byte file made it allocate 6.8 GB).
-      if ((type >> 16) != 0) return "variable";
+      if ((type >> 16) != 0) return MatFault::kMalformedVariable;
       const bool compressed = type == 15;
       // An uncompressed array is read whole only when it holds other arrays (a cell, struct or object).
       std::vector<std::uint8_t> payload(compressed ? size : std::min<std::uint32_t>(size, 16));
       if (!payload.empty() && !in.read(reinterpret_cast<char*>(payload.data()), static_cast<std::streamsize>(payload.size())))
-        return "truncated";
+        return MatFault::kTruncated;
       if (compressed) {
         std::vector<std::uint8_t> element;
-        if (!inflate(payload, element)) return "compressed data";
+        if (!inflate(payload, element)) return MatFault::kBadCompression;
         if (element.size() >= 8 && word(element.data()) == 14) {
           const std::uint32_t inner = word(element.data() + 4);
-          if (inner > element.size() - 8) return "compressed variable";
-          if (!matrix(element.data() + 8, inner, 0)) return "variable";
+          if (inner > element.size() - 8) return MatFault::kMalformedCompressed;
+          if (!matrix(element.data() + 8, inner, 0)) return MatFault::kMalformedVariable;
         }
       } else if (type == 14 && payload.size() == 16) {
         const unsigned cls = word(payload.data() + 8) & 0xFF;
@@ -745,14 +749,14 @@ class Level5Scan {
         payload.resize(checked);
         if (checked > 16 &&
             !in.read(reinterpret_cast<char*>(payload.data()) + 16, static_cast<std::streamsize>(checked - 16)))
-          return "truncated";
-        if (!matrix(payload.data(), checked, 0)) return "variable";
+          return MatFault::kTruncated;
+        if (!matrix(payload.data(), checked, 0)) return MatFault::kMalformedVariable;
       }
       at += size;
       if (!compressed) at += (8 - size % 8) % 8;
       in.seekg(static_cast<std::streamoff>(at));
     }
-    return {};
+    return MatFault::kNone;
   }
 
  private:
@@ -873,10 +877,10 @@ MatReadResult ReadMatFile(const std::string& path, const MatReadOptions& options
     if (version == 0x0100) {
       std::ifstream in(path, std::ios::binary);
       const auto limit = static_cast<std::size_t>(std::max<long long>(options.maxElements, 0)) * 8 + (64u << 20);
-      const std::string fault = Level5Scan(swap, limit).file(in);
-      if (!fault.empty()) {
+      const MatFault fault = Level5Scan(swap, limit).file(in);
+      if (fault != MatFault::kNone) {
         RecordFileError e = MakeError(RecordFileErrorKind::kNotMatFile, path);
-        e.reason = "malformed " + fault;
+        e.matFault = fault;
         result.error = e;
         return result;
       }

@@ -13,7 +13,7 @@
 
 namespace kelvora {
 
-// The most elements of one variable read (512 MiB of doubles); a larger one is kVariableNotSignal "too large",
+// The most elements of one variable read (512 MiB of doubles); a larger one is kVariableNotSignal kTooLarge,
 // or kMatLayout for an export's variable.
 inline constexpr long long kMaxMatElements = 64LL * 1024 * 1024;
 
@@ -72,7 +72,8 @@ bool LooksLikeMatFile(std::string_view start);
 //   kAmbiguousChannel).
 // - A level 5 file is checked before MATIO reads it: a compressed variable that does not inflate whole (or
 //   inflates beyond maxElements doubles and 64 MiB), or a cell or struct array claiming more elements than the
-//   bytes after it can hold, is kNotMatFile with reason "malformed ...".
+//   bytes after it can hold, is kNotMatFile with its MatFault (kTruncated, kMalformedVariable, kBadCompression,
+//   kMalformedCompressed).
 // - A file without the text header (level 4 files among them) or that MATIO cannot open is kNotMatFile; a
 //   version 7.3 file when this build has no HDF5 support is
 //   kMatVersionUnsupported. kMissingFile, kCannotOpen when it cannot be read.

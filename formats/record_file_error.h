@@ -82,14 +82,28 @@ enum class RecordFileErrorKind {
   // MATLAB files.
   kMatWriteFailed,       // MATIO failed at step `expected` (a MatWriteStep) of writing the file; `text` names the
                          // variable (empty for the file itself); any existing file is unchanged
-  kNotMatFile,           // the file is not a MATLAB file that can be read (`reason`: the library's word, or empty)
+  kNotMatFile,           // the file is not a MATLAB file that can be read (`matFault`: what is broken, or none)
   kMatVersionUnsupported,// a MATLAB file of a version this build cannot read (`text`: "7.3", "4")
   kNoSuchVariable,       // `text` names no variable of the file
   kVariableNeeded,       // the file has `count` numeric variables that can be signals and none was chosen
-  kVariableNotSignal,    // the variable `text` is not a real numeric vector or 2-D matrix with samples (`reason`:
-                         // its class, "complex", "sparse", "3-D", "empty" or "too large")
+  kVariableNotSignal,    // the variable `text` is not a real numeric vector or 2-D matrix with samples (`matFault`:
+                         // why; kNotNumeric with its class in `reason`: "char", "struct", "sparse", ...)
   kMatLayout,            // an acquisition-system MATLAB export whose variable `text` is missing or does not fit
                          // the others: about channel `column` of block `count` (each 0 when not about one)
+};
+
+// What is wrong with a MATLAB file (kNotMatFile) or variable (kVariableNotSignal): RecordFileError::matFault.
+enum class MatFault {
+  kNone,
+  kTruncated,           // an element claims more bytes than the file holds after it
+  kMalformedVariable,   // a variable's tag or array header is not one
+  kBadCompression,      // a compressed variable that does not inflate whole, or inflates beyond the limit
+  kMalformedCompressed, // a compressed element whose variable claims more bytes than it holds
+  kComplex,             // a complex variable
+  kMultiDimensional,    // more than two dimensions
+  kEmpty,               // a numeric variable without elements
+  kTooLarge,            // more elements than are read
+  kNotNumeric,          // not a numeric array: its class name in `reason`
 };
 
 // Where writing a MATLAB file failed: RecordFileError::expected of kMatWriteFailed.
@@ -111,6 +125,7 @@ struct RecordFileError {
   EdfHeaderField field = EdfHeaderField::kNone;
   int signal = 0;
   std::string reason;  // the system's explanation of a failed open, read or write
+  MatFault matFault = MatFault::kNone;
 };
 
 // kMissingFile when nothing is at `path`, kCannotOpen (with the reason) for a folder or a file that cannot be

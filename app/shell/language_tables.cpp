@@ -809,6 +809,24 @@ QString ErrorBody(const RecordFileError& e, Language l) {
   return Tr(l, "error", "ошибка");
 }
 
+// What is wrong with a MATLAB file or variable; empty for none (a class name is MATLAB's own word).
+QString MatFaultText(const RecordFileError& e, Language l) {
+  switch (e.matFault) {
+    case MatFault::kNone: return {};
+    case MatFault::kNotNumeric: return QString::fromStdString(e.reason);
+    case MatFault::kTruncated: return Tr(l, "truncated", "файл обрезан");
+    case MatFault::kMalformedVariable: return Tr(l, "malformed variable", "повреждённая переменная");
+    case MatFault::kBadCompression: return Tr(l, "malformed compressed data", "повреждённые сжатые данные");
+    case MatFault::kMalformedCompressed:
+      return Tr(l, "malformed compressed variable", "повреждённая сжатая переменная");
+    case MatFault::kComplex: return Tr(l, "complex", "комплексная");
+    case MatFault::kMultiDimensional: return Tr(l, "more than two dimensions", "больше двух измерений");
+    case MatFault::kEmpty: return Tr(l, "empty", "пустая");
+    case MatFault::kTooLarge: return Tr(l, "too large", "слишком большая");
+  }
+  return {};
+}
+
 }  // namespace
 
 QString RecordFileErrorText(const RecordFileError& error, Language language) {
@@ -818,7 +836,9 @@ QString RecordFileErrorText(const RecordFileError& error, Language language) {
   }
   if (!text.isEmpty()) text += QStringLiteral(": ");
   text += ErrorBody(error, language);
-  if (!error.reason.empty()) text += QStringLiteral(" (") + QString::fromStdString(error.reason) + QStringLiteral(")");
+  const QString reason =
+      error.matFault == MatFault::kNone ? QString::fromStdString(error.reason) : MatFaultText(error, language);
+  if (!reason.isEmpty()) text += QStringLiteral(" (") + reason + QStringLiteral(")");
   return text;
 }
 

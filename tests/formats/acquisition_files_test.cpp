@@ -319,6 +319,7 @@ TEST(MatFile, PlainVariableChoiceAndRefusals) {
   r = ReadMatFile(path, o);
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.error->kind, K::kVariableNotSignal);
+  EXPECT_EQ(r.error->matFault, MatFault::kNotNumeric);
   EXPECT_EQ(r.error->reason, "char");
   o.variable = "x";
   EXPECT_EQ(ReadMatFile(path, o).error->kind, K::kNoSuchVariable);
