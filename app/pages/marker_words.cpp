@@ -66,6 +66,8 @@ QString MarkerText(MarkerWord word, Language language) {
     case M::kRowInitialPeak: return t("Initial peak", "Начальный пик");
     case M::kRowNadir: return t("Nadir", "Минимум");
     case M::kRowPlateau: return t("Plateau", "Плато");
+    case M::kRowInitialPeakPercentMax: return t("Initial peak, % of max", "Начальный пик, % максимума");
+    case M::kRowPlateauPercentMax: return t("Plateau, % of max", "Плато, % максимума");
     case M::kNoPhases:
       return t("No occlusion or heating segment: find occlusions or name a marker \"occlusion\" or \"heating\"",
                "Нет сегментов окклюзии или нагрева: найдите окклюзии или назовите метку «окклюзия» или «нагрев»");
@@ -124,5 +126,6 @@ bool StartsWithAny(const QString& name, std::initializer_list<const char*> words
 
 bool IsOcclusionName(const QString& name) { return StartsWithAny(name, {"occlusion", "окклюзия"}); }
 bool IsHeatingName(const QString& name) { return StartsWithAny(name, {"heating", "нагрев"}); }
+bool IsMaximumName(const QString& name) { return StartsWithAny(name, {"max", "макс"}); }
 
 }  // namespace kelvora

@@ -18,7 +18,8 @@ enum class MarkerWord {
   kSegmentFilter, kAllSegments, kColumnSegment, kColumnStart, kColumnEnd, kMarkersOutdated, kNoSegments,
   kOcclusionColumn, kHeatingColumn, kMeasure,  // kOcclusionColumn: %1 the number
   kRowInterval, kRowBaseline, kRowBiologicalZero, kRowPeak, kRowTimeToPeak, kRowPeakPercent, kRowPeakMinusZero,
-  kRowArea, kRowRepayment, kRowT50, kRowInitialPeak, kRowNadir, kRowPlateau,
+  kRowArea, kRowRepayment, kRowT50, kRowInitialPeak, kRowNadir, kRowPlateau, kRowInitialPeakPercentMax,
+  kRowPlateauPercentMax,
   kNoPhases, kSegmentsLine, kSegmentTableLine,
 };
 QString MarkerText(MarkerWord word, Language language);
@@ -30,5 +31,8 @@ QString MeasureNoteText(MeasureNote note, Language language);
 // word for it in either language ("occlusion 1", "Окклюзия", "heating 42 C", "нагрев"), ignoring case.
 bool IsOcclusionName(const QString& name);
 bool IsHeatingName(const QString& name);
+// True for the maximum-vasodilation segment, the base of the heating percentages: "max", "maximum 44 C",
+// "максимум", ignoring case.
+bool IsMaximumName(const QString& name);
 
 }  // namespace kelvora

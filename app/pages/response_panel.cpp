@@ -57,6 +57,7 @@ void ResponsePanel::clear(Language language) {
   m_flux.reset();
   m_porh = PorhOutcome{};
   m_heating.clear();
+  m_withMaximum = false;
   m_language = language;
   fill();
   draw();
@@ -73,11 +74,16 @@ void ResponsePanel::setRecord(std::shared_ptr<const std::vector<double>> flux, d
   m_heating.clear();
   if (m_flux && !m_flux->empty() && rateHz > 0.0) {
     std::vector<TimeInterval> occlusions;
+    std::optional<TimeInterval> maximum;
+    for (const Segment& segment : segments)
+      if (!maximum && IsMaximumName(QString::fromStdString(segment.name))) maximum = TimeInterval{segment.startS, segment.endS};
     for (const Segment& segment : segments) {
       const QString name = QString::fromStdString(segment.name);
       if (IsOcclusionName(name)) occlusions.push_back({segment.startS, segment.endS});
-      if (IsHeatingName(name)) m_heating.push_back(MeasureHeating(*m_flux, rateHz, {segment.startS, segment.endS}));
+      if (IsHeatingName(name))
+        m_heating.push_back(MeasureHeating(*m_flux, rateHz, {segment.startS, segment.endS}, std::nullopt, maximum));
     }
+    m_withMaximum = maximum.has_value();
     if (!occlusions.empty()) m_porh = MeasurePorh(*m_flux, rateHz, occlusions);
     std::erase_if(m_heating, [](const HeatingOutcome& h) { return !h.ok(); });
   }
@@ -94,7 +100,8 @@ void ResponsePanel::fill() {
   const Language language = m_language;
   constexpr M kRowWords[kRowCount] = {M::kRowInterval, M::kRowBaseline, M::kRowBiologicalZero, M::kRowPeak,
                                       M::kRowTimeToPeak, M::kRowPeakPercent, M::kRowPeakMinusZero, M::kRowArea,
-                                      M::kRowRepayment, M::kRowT50, M::kRowInitialPeak, M::kRowNadir, M::kRowPlateau};
+                                      M::kRowRepayment, M::kRowT50, M::kRowInitialPeak, M::kRowNadir, M::kRowPlateau,
+                                      M::kRowInitialPeakPercentMax, M::kRowPlateauPercentMax};
   QStringList rows;
   for (M word : kRowWords) rows << MarkerText(word, language);
   const std::vector<PorhMeasures>& porh = m_porh.ok() ? m_porh.rows : std::vector<PorhMeasures>{};
@@ -106,7 +113,12 @@ void ResponsePanel::fill() {
   // The heating rows only when there is a heating phase, the occlusion rows only when there is an occlusion.
   for (int r = 0; r < kRowCount; ++r) {
     const bool heatingRow = r >= kInitialPeak;
-    m_table->setRowHidden(r, r != kInterval && (heatingRow ? m_heating.empty() : porh.empty()));
+    const bool percentOfMax = r == kInitialPeakPercentMax || r == kPlateauPercentMax;
+    // The interval and the baseline belong to both kinds of column.
+    const bool both = r == kInterval || r == kBaseline;
+    m_table->setRowHidden(r, both ? porh.empty() && m_heating.empty()
+                                  : heatingRow ? m_heating.empty() || (percentOfMax && !m_withMaximum)
+                                               : porh.empty());
   }
   QStringList headers, notes;
   auto put = [&](int row, int column, const QString& text) {
@@ -145,6 +157,8 @@ void ResponsePanel::fill() {
     put(kInitialPeak, c, FormatOptional(m.initialPeak));
     put(kNadir, c, FormatOptional(m.nadir));
     put(kPlateau, c, FormatOptional(m.plateau));
+    put(kInitialPeakPercentMax, c, FormatOptional(m.initialPeakPercentMax, 5));
+    put(kPlateauPercentMax, c, FormatOptional(m.plateauPercentMax, 5));
     noteLine(head, m.notes);
   }
   m_table->setHorizontalHeaderLabels(headers);

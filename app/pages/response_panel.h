@@ -23,12 +23,14 @@ class ResponsePanel : public QWidget {
  public:
   // The table's rows, one per measure; the columns are the occlusions, then the heating phases.
   enum Row { kInterval, kBaseline, kBiologicalZero, kPeak, kTimeToPeak, kPeakPercent, kPeakMinusZero, kArea,
-             kRepayment, kT50, kInitialPeak, kNadir, kPlateau, kRowCount };
+             kRepayment, kT50, kInitialPeak, kNadir, kPlateau, kInitialPeakPercentMax, kPlateauPercentMax,
+             kRowCount };
 
   ResponsePanel(PlotView* chart, QWidget* parent);
 
   // Measures the flux of the shown record (sample n at n / rateHz s) in the segments whose names make them
-  // occlusions or heating phases (IsOcclusionName, IsHeatingName); `yOf` maps a flux value to the chart's y.
+  // occlusions or heating phases (IsOcclusionName, IsHeatingName); the first segment named as the maximum
+  // (IsMaximumName) is the base of the heating percentages. `yOf` maps a flux value to the chart's y.
   void setRecord(std::shared_ptr<const std::vector<double>> flux, double rateHz, const std::vector<Segment>& segments,
                  std::function<double(double)> yOf, Language language);
   void clear(Language language);
@@ -50,6 +52,7 @@ class ResponsePanel : public QWidget {
   std::function<double(double)> m_yOf;
   PorhOutcome m_porh;
   std::vector<HeatingOutcome> m_heating;
+  bool m_withMaximum = false;  // a segment is the maximum: the heating percentages are shown
   Language m_language = Language::English;
 };
 

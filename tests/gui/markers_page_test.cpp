@@ -194,6 +194,27 @@ void MarkersPageTest::markersAreAddedMovedRenamedDeletedAndReadBackFromTheSideca
   QCOMPARE(segments[1].name, std::string("heating 42"));
   QCOMPARE(segments[1].startS, editor->markers()[0].timeS);
   QCOMPARE(page()->responsePanel()->heating().size(), std::size_t(1));
+  auto* response = page()->responsePanel()->table();
+  QVERIFY(response->isRowHidden(ResponsePanel::kPlateauPercentMax));  // no maximum yet
+
+  // The segment named as the maximum is the base of the heating percentages: the library's, with that interval.
+  AnswerLabelDialog(QStringLiteral("max 44"));
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, editor->pointAt(editor->markers()[1].timeS));
+  QCOMPARE(editor->markers()[1].label, std::string("max 44"));
+  const std::vector<double> flux = Flux();
+  const HeatingOutcome heating = MeasureHeating(flux, 2.0, {segments[1].startS, segments[1].endS}, std::nullopt,
+                                                TimeInterval{segments[2].startS, segments[2].endS});
+  QVERIFY(heating.ok() && heating.row.plateauPercentMax && heating.row.initialPeakPercentMax);
+  QVERIFY(!response->isRowHidden(ResponsePanel::kPlateauPercentMax));
+  QCOMPARE(response->item(ResponsePanel::kPlateauPercentMax, 0)->text(), FormatOptional(heating.row.plateauPercentMax, 5));
+  QCOMPARE(response->item(ResponsePanel::kInitialPeakPercentMax, 0)->text(),
+           FormatOptional(heating.row.initialPeakPercentMax, 5));
+  if (!qEnvironmentVariableIsEmpty("KELVORA_SHOTS")) {
+    find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(2);
+    QDir().mkpath(qEnvironmentVariable("KELVORA_SHOTS"));
+    m_window->grab().save(QDir(qEnvironmentVariable("KELVORA_SHOTS")).filePath(QStringLiteral("response_max_en.png")));
+    find<QTabWidget>("TabsAnalysisTables")->setCurrentIndex(0);
+  }
 
   QTest::mouseClick(find<QPushButton>("BtnSaveMarkers"), Qt::LeftButton);
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
