@@ -181,6 +181,8 @@ class StudyPageTest : public QObject {
   void drop(const QStringList& paths);
   void setGroups(const QStringList& groups);
   void runAndWait();
+  // Runs the study into the folder m_dir/name and gives its path.
+  QString runInto(const QString& name);
   void shoot(const QString& name);
 
   std::unique_ptr<QTemporaryDir> m_dir;
@@ -234,6 +236,13 @@ void StudyPageTest::runAndWait() {
   QCoreApplication::processEvents();
 }
 
+QString StudyPageTest::runInto(const QString& name) {
+  const QString out = m_dir->filePath(name);
+  find<QLineEdit>("EditStudyOut")->setText(out);
+  runAndWait();
+  return out;
+}
+
 // With KELVORA_SHOTS set: the window as it is, in English and in Russian, into that folder.
 void StudyPageTest::shoot(const QString& name) {
   const QString folder = qEnvironmentVariable("KELVORA_SHOTS");
@@ -257,9 +266,7 @@ void StudyPageTest::droppedRecordingsGiveTheLibrarysTablesAndTheBadOneIsListed()
   QCOMPARE(table->rowCount(), 7);
   QCOMPARE(table->item(0, 0)->text(), QStringLiteral("s01"));  // the subject from the file's name
   setGroups({"control", "control", "control", "patient", "patient", "patient", "patient"});
-  const QString out = m_dir->filePath(QStringLiteral("out"));
-  find<QLineEdit>("EditStudyOut")->setText(out);
-  runAndWait();
+  const QString out = runInto(QStringLiteral("out"));
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
   QVERIFY(page()->lastRun());
   QCOMPARE(page()->lastRun()->computed, 6);
@@ -416,9 +423,7 @@ void StudyPageTest::pairsDroppedTogetherGiveTheLibrarysCoherenceSummary() {
   find<QCheckBox>("CheckStudyBands")->setChecked(false);
   find<QCheckBox>("CheckStudyCoherence")->setChecked(true);
   find<QSpinBox>("SpinStudySurrogates")->setValue(3);
-  const QString out = m_dir->filePath(QStringLiteral("out"));
-  find<QLineEdit>("EditStudyOut")->setText(out);
-  runAndWait();
+  const QString out = runInto(QStringLiteral("out"));
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
   QCOMPARE(page()->lastRun()->computed, 4);
 
@@ -494,9 +499,7 @@ void StudyPageTest::protocolGivesTheCommandLineStudysTables() {
   find<QLineEdit>("EditStudyBaseline")->setText(baseline);
   find<QLineEdit>("EditStudyHeatingPhase")->setText(heating);
   find<QLineEdit>("EditStudyMaximum")->setText(maximum);
-  const QString out = m_dir->filePath(QStringLiteral("out"));
-  find<QLineEdit>("EditStudyOut")->setText(out);
-  runAndWait();
+  const QString out = runInto(QStringLiteral("out"));
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
   QCOMPARE(page()->lastRun()->failed, failed);
   if (failed) {
@@ -573,9 +576,7 @@ void StudyPageTest::prevailPairsWithRestAndCyclesGiveTheCommandLineStudysTables(
   find<QCheckBox>("CheckStudyCoherence")->setChecked(true);
   find<QSpinBox>("SpinStudySurrogates")->setValue(5);
   find<QComboBox>("ComboStudySegments")->setCurrentIndex(1);
-  const QString out = m_dir->filePath(QStringLiteral("out"));
-  find<QLineEdit>("EditStudyOut")->setText(out);
-  runAndWait();
+  const QString out = runInto(QStringLiteral("out"));
   QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
   QCOMPARE(page()->lastRun()->computed, 8);
 
