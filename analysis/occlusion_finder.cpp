@@ -53,12 +53,13 @@ OcclusionFinderResult FindOcclusions(std::span<const double> flux, const Occlusi
   return result;
 }
 
-std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions) {
+std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions, const std::string& occlusionWord,
+                                     const std::string& recoveryWord) {
   std::vector<Marker> markers;
   for (std::size_t i = 0; i < occlusions.size(); ++i) {
     const std::string k = std::to_string(i + 1);
-    markers.push_back(Marker{occlusions[i].startS, 0.0, "occlusion " + k, MarkerSource::kFound});
-    markers.push_back(Marker{occlusions[i].endS, 0.0, "recovery " + k, MarkerSource::kFound});
+    markers.push_back(Marker{occlusions[i].startS, 0.0, occlusionWord + ' ' + k, MarkerSource::kFound});
+    markers.push_back(Marker{occlusions[i].endS, 0.0, recoveryWord + ' ' + k, MarkerSource::kFound});
   }
   return markers;
 }

@@ -2,6 +2,7 @@
 // Finding the occlusions of a flux record: where the flux stays below a share of its resting level.
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "formats/marker.h"
@@ -50,7 +51,9 @@ struct OcclusionFinderResult {
 // pass. Pure; any thread.
 OcclusionFinderResult FindOcclusions(std::span<const double> flux, const OcclusionFinderOptions& options);
 
-// Two markers per found occlusion (source kFound): "occlusion K" at its start and "recovery K" at its end. Pure.
-std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions);
+// Two markers per found occlusion (source kFound): occlusionWord + " K" at its start and recoveryWord + " K" at
+// its end (the caller's words). Pure.
+std::vector<Marker> OcclusionMarkers(const std::vector<FoundOcclusion>& occlusions, const std::string& occlusionWord,
+                                     const std::string& recoveryWord);
 
 }  // namespace kelvora

@@ -49,11 +49,12 @@ std::vector<Segment> SegmentsFromMarkers(const std::vector<Marker>& markers, dou
 
 double NeededSegmentMinutes(double lowHz) { return kSegmentPeriods / lowHz / 60.0; }
 
-std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS) {
+std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS,
+                                    const std::string& beforeWord) {
   std::vector<Segment> segments = SegmentsFromMarkers(markers, durationS);
   const std::vector<Marker> sorted = SortedByTime(markers);
   for (Segment& segment : segments)
-    if (segment.name.empty()) segment.name = "before " + sorted.front().label;
+    if (segment.name.empty()) segment.name = beforeWord + ' ' + sorted.front().label;
   return segments;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Segments of a record made of its markers, and the samples a segment or an interval covers.
+#include <string>
 #include <vector>
 
 #include "analysis/cone_of_influence.h"
@@ -25,9 +26,10 @@ SampleRange Intersection(const SampleRange& a, const SampleRange& b);
 // Segments are cut to the record; empty ones are left out. Ordered by start, then as made. Pure.
 std::vector<Segment> SegmentsFromMarkers(const std::vector<Marker>& markers, double durationS);
 
-// SegmentsFromMarkers with the stretch before the first marker named "before LABEL" (the label of the first
-// marker in time): the segments the command-line tools and studies report. Pure.
-std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS);
+// SegmentsFromMarkers with the stretch before the first marker named beforeWord + " " + the label of the first
+// marker in time (the caller's word): the segments the command-line tools and studies report. Pure.
+std::vector<Segment> MarkerSegments(const std::vector<Marker>& markers, double durationS,
+                                    const std::string& beforeWord);
 
 // kSegmentPeriods / lowHz / 60: the minutes a segment needs for a band starting at lowHz. Pure.
 double NeededSegmentMinutes(double lowHz);

@@ -63,9 +63,18 @@ MeasureListParse ParseStudyMeasures(const std::string& text);
 // for every recording.
 enum class StudySegmentsMode { kWhole, kMarkers, kGiven };
 
+// The names the protocol gives what it makes, in the caller's words: the stretch before the first marker
+// (before + " " + its label), the markers of found occlusions (occlusion + " K", recovery + " K") and typed
+// heating phases (heating, or heating + " K" when there are several). A marker segment is an occlusion of porh
+// when its name begins with `occlusion`, ignoring case.
+struct StudyProtocolNames {
+  std::string before, occlusion, recovery, heating;
+};
+
 // The protocol of the recordings: segments, occlusions and heating phases. An interval of a name is the first
 // segment of the record's markers (or of the given segments) with that name.
 struct StudyProtocolSettings {
+  StudyProtocolNames names;
   StudySegmentsMode segments = StudySegmentsMode::kWhole;
   std::vector<Segment> givenSegments;  // for kGiven
   std::string markerColumn;            // the marker column of delimited records; empty: the reader's default
@@ -73,7 +82,7 @@ struct StudyProtocolSettings {
   OcclusionFinderOptions finder;       // sampleRateHz is set per record
   std::vector<TimeInterval> occlusions;  // typed occlusions of every recording (porh); else found or of markers
   std::vector<TimeInterval> heating;     // typed heating phases (heating); else the segments named heatingName
-  std::string heatingName = "heating";
+  std::string heatingName;  // the caller's default name of the heating segments
   std::optional<TimeInterval> baseline;  // of porh and heating; else baselineName when not empty, else 60 s before
   std::string baselineName;
   std::optional<TimeInterval> maximum;   // of heating; else maximumName when not empty

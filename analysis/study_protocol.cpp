@@ -12,11 +12,12 @@ bool Has(const StudySettings& settings, StudyMeasure measure) {
   return std::find(settings.measures.begin(), settings.measures.end(), measure) != settings.measures.end();
 }
 
-bool StartsWithOcclusion(const std::string& name) {
-  static constexpr char kWord[] = "occlusion";
-  if (name.size() < sizeof kWord - 1) return false;
-  for (std::size_t i = 0; i + 1 < sizeof kWord; ++i)
-    if (std::tolower(static_cast<unsigned char>(name[i])) != kWord[i]) return false;
+// `name` begins with `word`, ignoring case.
+bool StartsWithWord(const std::string& name, const std::string& word) {
+  if (word.empty() || name.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(word[i])))
+      return false;
   return true;
 }
 
@@ -48,18 +49,18 @@ std::optional<StudyProtocolError> ResolveStudyProtocol(const StudySettings& sett
       return error;
     }
     for (const FoundOcclusion& o : result.occlusions) found.push_back({o.startS, o.endS});
-    const std::vector<Marker> more = OcclusionMarkers(result.occlusions);
+    const std::vector<Marker> more = OcclusionMarkers(result.occlusions, p.names.occlusion, p.names.recovery);
     markers.insert(markers.end(), more.begin(), more.end());
   }
   record.segments.clear();
   if (p.segments == StudySegmentsMode::kMarkers) {
     if (markers.empty()) return StudyProtocolError{};
-    record.segments = MarkerSegments(markers, durationS);
+    record.segments = MarkerSegments(markers, durationS, p.names.before);
   } else if (p.segments == StudySegmentsMode::kGiven) {
     record.segments = p.givenSegments;
   }
   const std::vector<Segment> markerSegments =
-      p.segments == StudySegmentsMode::kMarkers ? record.segments : MarkerSegments(markers, durationS);
+      p.segments == StudySegmentsMode::kMarkers ? record.segments : MarkerSegments(markers, durationS, p.names.before);
   const std::vector<Segment>& named = p.segments != StudySegmentsMode::kWhole ? record.segments : markerSegments;
   auto lookup = [&named](const std::string& name) -> std::optional<TimeInterval> {
     for (const Segment& segment : named)
@@ -87,14 +88,16 @@ std::optional<StudyProtocolError> ResolveStudyProtocol(const StudySettings& sett
       record.occlusions = found;
     } else {
       for (const Segment& segment : markerSegments)
-        if (StartsWithOcclusion(segment.name)) record.occlusions.push_back({segment.startS, segment.endS});
+        if (StartsWithWord(segment.name, p.names.occlusion))
+          record.occlusions.push_back({segment.startS, segment.endS});
     }
   }
   if (heating) {
     if (auto error = interval(p.maximum, p.maximumName, StudyProtocolRole::kMaximum, record.maximum)) return error;
     for (std::size_t i = 0; i < p.heating.size(); ++i)
-      record.heating.push_back({p.heating.size() == 1 ? "heating" : "heating " + std::to_string(i + 1),
-                                p.heating[i].startS, p.heating[i].endS});
+      record.heating.push_back(
+          {p.heating.size() == 1 ? p.names.heating : p.names.heating + ' ' + std::to_string(i + 1),
+           p.heating[i].startS, p.heating[i].endS});
     if (p.heating.empty()) {
       for (const Segment& segment : named)
         if (segment.name == p.heatingName) record.heating.push_back(segment);

@@ -31,13 +31,16 @@ struct StudyProtocolError {
 // Sets record.segments, occlusions, heating, baseline and maximum from settings.protocol; record.values and
 // sampleRateHz are the flux record's. `markers` are the record's markers (ReadRecordMarkers with the entry's
 // StudyMarkerFile), needed only when StudyUsesMarkers(settings).
-// - Conditions: none (the whole record), the segments of the markers (MarkerSegments), or the given segments.
+// - Conditions: none (the whole record), the segments of the markers (MarkerSegments with names.before), or the
+//   given segments.
 // - With findOcclusions (porh, or segments of markers) the occlusions found are the porh occlusions and their
-//   markers (OcclusionMarkers) join the record's before its segments are cut.
+//   markers (OcclusionMarkers with names.occlusion and names.recovery) join the record's before its segments
+//   are cut.
 // - Occlusions: the typed ones, else the found ones, else the marker segments whose name begins with
-//   "occlusion" (any case).
+//   names.occlusion (any case).
 // - A named baseline, maximum or heating phase is the first segment of that name among the conditions when
-//   there are, else among the marker segments. Typed heating phases are named "heating" (one) or "heating K".
+//   there are, else among the marker segments. Typed heating phases are named names.heating (one) or
+//   names.heating + " K".
 // Pure; any thread.
 std::optional<StudyProtocolError> ResolveStudyProtocol(const StudySettings& settings, std::vector<Marker> markers,
                                                        StudyRecord& record);

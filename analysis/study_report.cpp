@@ -98,7 +98,7 @@ void Table(Pages& pages, const std::string& heading, const std::vector<std::stri
 
 // One panel: a box per label (quartiles, median, whiskers to the furthest values within 1.5 IQR, points beyond).
 void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::string& title,
-              const std::vector<std::pair<std::string, std::vector<double>>>& boxes, const std::string& allLabel,
+              const std::vector<std::pair<std::string, std::vector<double>>>& boxes, const StudyReportTexts& texts,
               Pages& pages) {
   double lo = INFINITY, hi = -INFINITY;
   for (const auto& [label, values] : boxes)
@@ -160,9 +160,9 @@ void BoxPanel(cairo_t* cr, double x, double y, double w, double h, const std::st
         cairo_fill(cr);
       }
     cairo_set_source_rgb(cr, 0, 0, 0);
-    const std::string& label = boxes[i].first.empty() ? allLabel : boxes[i].first;
+    const std::string& label = boxes[i].first.empty() ? texts.allLabel : boxes[i].first;
     pages.text(cx - half, plotY + plotH + 9, Cut(label, static_cast<std::size_t>(std::max(3.0, slot / 3.4))), 6);
-    pages.text(cx - half, plotY + plotH + 17, "n=" + std::to_string(v.size()), 6);
+    pages.text(cx - half, plotY + plotH + 17, texts.countLabel + std::to_string(v.size()), 6);
   }
 }
 
@@ -227,7 +227,7 @@ std::optional<std::string> Draw(const std::string& path, const StudyTables& tabl
         panel = 0;
       }
       const double px = kMargin + (panel % 2) * panelW, py = kMargin + 24 + (panel / 2) * (panelH + 8);
-      BoxPanel(cr, px, py, panelW - 10, panelH, Label(texts.band, band), boxes, texts.allLabel, pages);
+      BoxPanel(cr, px, py, panelW - 10, panelH, Label(texts.band, band), boxes, texts, pages);
       ++panel;
     }
   }

@@ -17,6 +17,7 @@ struct StudyReportTexts {
   std::vector<std::string> summaryColumns;  // 10: group, condition, band, measure, n, median, q1, q3, mean, sd
   std::vector<std::string> testsColumns;    // 9: band, measure, comparison, test, n, statistic, p, p_holm, estimate
   std::string allLabel;                     // the box of rows without a group or condition
+  std::string countLabel;                   // before a box's number of values ("n=")
   // The title of a measure's page of box plots (`banded`: the measure has bands, unlike the response measures);
   // the labels of a band, a measure, a comparison and a test (names of the tables). An empty function leaves a
   // name as it stands. UTF-8.

@@ -50,7 +50,8 @@ int RunMarkers(const std::vector<std::string>& args, CliContext& context) {
     finder.sampleRateHz = line.options.sampleRateHz;
     const auto found = FindRecordOcclusions(context, path, *record, finder, status);
     if (!found) return status;
-    const std::vector<Marker> more = OcclusionMarkers(*found);
+    const StudyProtocolNames names = ProtocolNames();
+    const std::vector<Marker> more = OcclusionMarkers(*found, names.occlusion, names.recovery);
     markers->insert(markers->end(), more.begin(), more.end());
     *markers = SortedByTime(std::move(*markers));
   }

@@ -86,6 +86,8 @@ bool Has(const StudySettings& settings, StudyMeasure measure) {
 std::optional<std::string> ReadProtocolOptions(const ParsedArgs& parsed, const CommonOptions& common,
                                                StudySettings& settings) {
   StudyProtocolSettings& p = settings.protocol;
+  p.names = ProtocolNames();
+  p.heatingName = p.names.heating;
   const bool porh = Has(settings, StudyMeasure::kPorh), heating = Has(settings, StudyMeasure::kHeating);
   if (const auto text = parsed.value("segments")) {
     if (*text == "markers") {
@@ -289,6 +291,7 @@ StudyReportTexts ReportTexts(const StudyReportInfo& info) {
   texts.summaryColumns = {"group", "condition", "band", "measure", "n", "median", "q1", "q3", "mean", "sd"};
   texts.testsColumns = {"band", "measure", "comparison", "test", "n", "statistic", "p", "p_holm", "estimate"};
   texts.allLabel = "(all)";
+  texts.countLabel = "n=";
   texts.measurePage = [](const std::string& measure, bool banded) { return banded ? measure + " per band" : measure; };
   return texts;
 }

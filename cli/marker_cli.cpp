@@ -24,6 +24,8 @@ bool EndsWithCsv(const std::string& text) {
 
 }  // namespace
 
+StudyProtocolNames ProtocolNames() { return {"before", "occlusion", "recovery", "heating"}; }
+
 std::vector<OptionDef> MarkerSourceOptionDefs() {
   return {{"markers", 0, "FILE", "the record's markers, time_s,label[,duration_s] (default: RECORD.markers.csv "
                                  "beside the record when there is one)"},
@@ -156,7 +158,8 @@ std::optional<std::vector<Marker>> RecordMarkers(CliContext& context, const Comm
   }
   const auto found = FindRecordOcclusions(context, path, record, options, exitStatus);
   if (!found) return std::nullopt;
-  const std::vector<Marker> more = OcclusionMarkers(*found);
+  const StudyProtocolNames names = ProtocolNames();
+  const std::vector<Marker> more = OcclusionMarkers(*found, names.occlusion, names.recovery);
   markers->insert(markers->end(), more.begin(), more.end());
   return markers;
 }
@@ -187,7 +190,7 @@ std::optional<std::vector<Segment>> ReadSegments(CliContext& context, const Comm
       exitStatus = InputError(context, EscapeBytes(path, true) + ": --segments markers: the record has no markers");
       return std::nullopt;
     }
-    return MarkerSegments(*markers, durationS);
+    return MarkerSegments(*markers, durationS, ProtocolNames().before);
   }
   const SegmentReadResult read = ReadGivenSegments(*text);
   if (!read.ok()) {

@@ -9,11 +9,16 @@
 #include "analysis/hyperaemia_measures.h"
 #include "analysis/occlusion_finder.h"
 #include "analysis/protocol_segments.h"
+#include "analysis/study.h"
 #include "cli/command_support.h"
 #include "formats/marker.h"
 #include "formats/marker_file.h"
 
 namespace kelvora::cli {
+
+// The names the commands give what they make of markers: the stretch before the first marker ("before LABEL"),
+// found occlusions ("occlusion K", "recovery K") and heating phases ("heating", "heating K").
+StudyProtocolNames ProtocolNames();
 
 // --markers FILE, --marker-column NAME|N.
 std::vector<OptionDef> MarkerSourceOptionDefs();

@@ -125,6 +125,7 @@ StudyReportTexts StudyReportWords(const std::string& manifestName, int recording
   for (SW word : kSummaryWords) texts.summaryColumns.push_back(utf8(StudyText(word, language)));
   for (SW word : kTestWords) texts.testsColumns.push_back(utf8(StudyText(word, language)));
   texts.allLabel = utf8(StudyText(SW::kNoGroup, language));
+  texts.countLabel = "n=";
   texts.band = [language](const std::string& band) { return BandName(band, language).toStdString(); };
   texts.measure = [language](const std::string& name) { return StudyMeasureLabel(name, language).toStdString(); };
   texts.comparison = [language](const std::string& name) { return StudyComparisonLabel(name, language).toStdString(); };
@@ -723,6 +724,10 @@ std::optional<TimeInterval> ReadInterval(const QString& text) {
 bool StudyPage::readProtocol(StudySettings& settings) {
   const Language language = m_context->language();
   StudyProtocolSettings& p = settings.protocol;
+  // The command line's names of what the protocol makes, in either language, so that a study's tables (and its
+  // results, reused either way) are the same from the window and from kelvora-cli.
+  p.names = {"before", "occlusion", "recovery", "heating"};
+  p.heatingName = p.names.heating;
   const bool porh = m_porh->isChecked(), heating = m_heating->isChecked();
   if (m_segments->currentIndex() == 1) {
     p.segments = StudySegmentsMode::kMarkers;
