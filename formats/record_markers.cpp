@@ -155,7 +155,7 @@ MarkerReadResult ReadRecordMarkers(const std::string& path, const RecordMarkerOp
   }
   result.markers.insert(result.markers.end(), options.comments.begin(), options.comments.end());
   std::string sidecar = options.sidecar;
-  if (sidecar.empty()) {
+  if (sidecar.empty() && options.besideSidecar) {
     std::error_code code;
     const std::string beside = MarkerSidecarPath(path);
     if (std::filesystem::is_regular_file(beside, code)) sidecar = beside;

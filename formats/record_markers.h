@@ -46,6 +46,7 @@ struct RecordMarkerOptions {
   MarkerColumnOptions column;                    // kDelimited: its marker column
   std::vector<Marker> comments;                  // kLabChartText, kMat: the comments of the block read
   std::string sidecar;  // a markers file; empty: RECORD.markers.csv beside the record when there is one
+  bool besideSidecar = true;  // false: no sidecar beside the record is looked for
 };
 
 // The markers of the record read from `path`, sorted by time: the EDF+ annotations of an EDF file (none when its

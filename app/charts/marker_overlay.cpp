@@ -167,21 +167,20 @@ void ShowMarkers(PlotView* chart, const std::vector<Marker>& markers, double dur
 }
 
 std::vector<Marker> RecordFileMarkers(const std::string& recordPath, const std::vector<Marker>& comments) {
-  std::vector<Marker> markers = comments;
+  RecordMarkerOptions options;
+  options.comments = comments;
   if (comments.empty() && BlockFileFormat(recordPath)) {
     const FileLayoutResult layout = ReadFileLayout(recordPath);
-    if (layout.ok() && layout.layout.blocks.size() == 1) markers = layout.layout.blocks.front().markers;
+    if (layout.ok() && layout.layout.blocks.size() == 1) options.comments = layout.layout.blocks.front().markers;
   }
   std::string extension = std::filesystem::path(recordPath).extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") {
-    const EdfReadResult edf = ReadEdfFile(recordPath);
-    if (edf.ok()) markers = MarkersFromEdfAnnotations(edf.info.annotations);
-  }
-  const std::string sidecar = MarkerSidecarPath(recordPath);
-  std::error_code code;
-  if (std::filesystem::is_regular_file(sidecar, code)) return MergeSidecarMarkers(std::move(markers), ReadMarkerSidecar(sidecar));
-  return SortedByTime(std::move(markers));
+  if (extension == ".edf" || extension == ".bdf" || extension == ".rec") options.format = FileFormat::kEdf;
+  MarkerReadResult read = ReadRecordMarkers(recordPath, options);
+  if (read.ok()) return std::move(read.markers);
+  // A sidecar that cannot be read adds none.
+  options.besideSidecar = false;
+  return ReadRecordMarkers(recordPath, options).markers;
 }
 
 }  // namespace kelvora
